@@ -1,0 +1,207 @@
+#include "editorbox.h"
+
+#include <QFont>
+#include <QKeyEvent>
+#include <QTextBlock>
+#include <QTextDocument>
+
+namespace {
+QSet<QKeySequence> &reserved()
+{
+    static QSet<QKeySequence> keys;
+    return keys;
+}
+
+// Qt separates blocks with U+2029 in selections; the commands see CR LF.
+QString toCrlfText(QString t)
+{
+    t.replace(QChar::ParagraphSeparator, QStringLiteral("\r\n"));
+    return t;
+}
+
+// One break per CR LF, lone CR or lone LF, as a single '\n' for Qt.
+QString toQtText(const QString &t)
+{
+    if (!t.contains(QLatin1Char('\r')))
+        return t;
+    QString out;
+    out.reserve(t.size());
+    for (qsizetype i = 0; i < t.size(); ++i) {
+        const QChar c = t.at(i);
+        if (c == QLatin1Char('\r')) {
+            out += QLatin1Char('\n');
+            if (i + 1 < t.size() && t.at(i + 1) == QLatin1Char('\n'))
+                ++i;
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+} // namespace
+
+EditorBox::EditorBox(QWidget *parent) : QPlainTextEdit(parent)
+{
+    setObjectName(QStringLiteral("EditorBox"));
+    setLineWrapMode(QPlainTextEdit::NoWrap);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    setTabChangesFocus(false);
+    setFocusPolicy(Qt::ClickFocus); // not a tab stop
+    QFont f(QStringLiteral("Times New Roman"));
+    f.setPixelSize(13);
+    setFont(f);
+}
+
+int EditorBox::toCrlf(int qtPos) const
+{
+    return qtPos + document()->findBlock(qtPos).blockNumber();
+}
+
+int EditorBox::fromCrlf(int crlf) const
+{
+    const QTextDocument *doc = document();
+    if (crlf <= 0)
+        return 0;
+    // Largest block whose CR LF start is at or before the offset.
+    int lo = 0, hi = doc->blockCount() - 1;
+    while (lo < hi) {
+        const int mid = (lo + hi + 1) / 2;
+        if (doc->findBlockByNumber(mid).position() + mid <= crlf)
+            lo = mid;
+        else
+            hi = mid - 1;
+    }
+    const QTextBlock b = doc->findBlockByNumber(lo);
+    const int within = qMin(crlf - (b.position() + lo), b.length() - 1);
+    return b.position() + within;
+}
+
+int EditorBox::selStart() const { return toCrlf(textCursor().selectionStart()); }
+
+int EditorBox::selLength() const
+{
+    const QTextCursor c = textCursor();
+    return toCrlf(c.selectionEnd()) - toCrlf(c.selectionStart());
+}
+
+QString EditorBox::selText() const { return toCrlfText(textCursor().selectedText()); }
+
+void EditorBox::setSelText(const QString &t)
+{
+    QTextCursor c = textCursor();
+    c.insertText(toQtText(t));
+    setTextCursor(c);
+}
+
+void EditorBox::setSelStart(int offset)
+{
+    QTextCursor c = textCursor();
+    c.setPosition(fromCrlf(offset));
+    setTextCursor(c);
+}
+
+int EditorBox::lineCount() const
+{
+    const QTextDocument *doc = document();
+    const int n = doc->blockCount();
+    return doc->lastBlock().length() <= 1 ? n - 1 : n;
+}
+
+QString EditorBox::line(int index) const
+{
+    return document()->findBlockByNumber(index).text();
+}
+
+void EditorBox::replaceLine(int index, const QString &text)
+{
+    const QTextBlock b = document()->findBlockByNumber(index);
+    if (!b.isValid())
+        return;
+    QTextCursor c(b);
+    c.movePosition(QTextCursor::EndOfBlock, QTextCursor::KeepAnchor);
+    c.insertText(toQtText(text));
+}
+
+void EditorBox::insertLine(int index, const QString &text)
+{
+    QTextDocument *doc = document();
+    if (index < 0)
+        return;
+    if (index < doc->blockCount()) {
+        QTextCursor c(doc->findBlockByNumber(index));
+        c.insertText(toQtText(text) + QLatin1Char('\n'));
+    } else if (index == doc->blockCount()) {
+        QTextCursor c(doc);
+        c.movePosition(QTextCursor::End);
+        c.insertText(QLatin1Char('\n') + toQtText(text));
+    }
+}
+
+void EditorBox::deleteLine(int index)
+{
+    QTextDocument *doc = document();
+    const QTextBlock b = doc->findBlockByNumber(index);
+    if (!b.isValid())
+        return;
+    QTextCursor c(b);
+    if (b.next().isValid())
+        c.setPosition(b.next().position(), QTextCursor::KeepAnchor);
+    else
+        c.movePosition(QTextCursor::EndOfBlock, QTextCursor::KeepAnchor);
+    c.removeSelectedText();
+}
+
+int EditorBox::caretLine() const
+{
+    return document()->findBlock(textCursor().selectionStart()).blockNumber();
+}
+
+int EditorBox::lineOffset(int index) const
+{
+    return document()->findBlockByNumber(index).position() + index;
+}
+
+QString EditorBox::text() const
+{
+    QString out = document()->toRawText();
+    out.replace(QChar::ParagraphSeparator, QStringLiteral("\r\n"));
+    return out;
+}
+
+void EditorBox::loadText(const QString &crlfText)
+{
+    QTextDocument *doc = document();
+    const bool undo = doc->isUndoRedoEnabled();
+    doc->setUndoRedoEnabled(false);
+    setPlainText(toQtText(crlfText));
+    doc->setUndoRedoEnabled(undo);
+    doc->setModified(false);
+}
+
+bool EditorBox::isModified() const { return document()->isModified(); }
+void EditorBox::setModified(bool changed) { document()->setModified(changed); }
+
+void EditorBox::setReservedShortcuts(const QList<QKeySequence> &keys)
+{
+    reserved() = QSet<QKeySequence>(keys.begin(), keys.end());
+}
+
+bool EditorBox::event(QEvent *e)
+{
+    if (e->type() == QEvent::ShortcutOverride) {
+        auto *ke = static_cast<QKeyEvent *>(e);
+        if (reserved().contains(QKeySequence(ke->keyCombination()))) {
+            e->ignore(); // let the menu's shortcut fire
+            return true;
+        }
+    }
+    return QPlainTextEdit::event(e);
+}
+
+UndoStep::UndoStep(EditorBox *editor) : m_cursor(editor->document())
+{
+    m_cursor.beginEditBlock();
+}
+
+UndoStep::~UndoStep() { m_cursor.endEditBlock(); }

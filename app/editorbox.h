@@ -1,0 +1,64 @@
+#pragma once
+// The document editor. Besides being a plain-text widget it offers the
+// memo-style API the tag commands are written against: offsets in which a
+// line break counts as the two characters CR LF, and access by line.
+// Everything works on document blocks through QTextCursor, so a command
+// costs the same on a 10-line and a 1,000,000-line page.
+#include <QPlainTextEdit>
+#include <QSet>
+#include <QKeySequence>
+#include <QTextCursor>
+
+class EditorBox : public QPlainTextEdit {
+    Q_OBJECT
+public:
+    explicit EditorBox(QWidget *parent = nullptr);
+
+    // Selection, offsets counting CR LF as two characters.
+    int selStart() const;
+    int selLength() const;
+    QString selText() const;           // line breaks as CR LF
+    void setSelText(const QString &t); // replaces the selection; caret after it
+    void setSelStart(int offset);      // collapses to a caret at offset
+
+    // Lines numbered from 0; a trailing empty line does not count.
+    int lineCount() const;
+    QString line(int index) const;
+    void replaceLine(int index, const QString &text);
+    void insertLine(int index, const QString &text); // index == lineCount() appends
+    void deleteLine(int index);
+    // Line index of the caret (the start of the selection).
+    int caretLine() const;
+    // CR LF offset of the start of a line.
+    int lineOffset(int index) const;
+
+    // Whole text with CR LF breaks, exactly as held (no-break spaces kept).
+    QString text() const;
+    // Replaces the whole text (loading); not undoable, counts as unchanged.
+    void loadText(const QString &crlfText);
+
+    bool isModified() const;
+    void setModified(bool changed);
+
+    // Keys the main window's menu owns; the editor leaves them to the menu.
+    static void setReservedShortcuts(const QList<QKeySequence> &keys);
+
+protected:
+    bool event(QEvent *e) override;
+
+private:
+    int toCrlf(int qtPos) const;
+    int fromCrlf(int crlf) const;
+};
+
+// Groups every change made while it lives into one undo step.
+class UndoStep {
+public:
+    explicit UndoStep(EditorBox *editor);
+    ~UndoStep();
+    UndoStep(const UndoStep &) = delete;
+    UndoStep &operator=(const UndoStep &) = delete;
+
+private:
+    QTextCursor m_cursor;
+};

@@ -1,0 +1,53 @@
+#include "htmldoc.h"
+#include "editorbox.h"
+#include "errors.h"
+#include "mainwindow.h"
+#include "uiseam.h"
+
+#include <QCloseEvent>
+
+QString THTMLDOC::skeleton()
+{
+    return QStringLiteral("<HTML>\r\n<HEAD>\r\n<TITLE>Document Title Goes Here </TITLE>\r\n"
+                          "</HEAD>\r\n<BODY>\r\n\r\n</BODY>\r\n</HTML>");
+}
+
+THTMLDOC::THTMLDOC(QWidget *parent) : QMdiSubWindow(parent), m_editor(new EditorBox)
+{
+    setAttribute(Qt::WA_DeleteOnClose);
+    setWidget(m_editor);
+    resize(437, 306);
+    // FormCreate: the skeleton counts as unchanged; the caret starts on the
+    // empty line inside the body (offset 75).
+    m_editor->loadText(skeleton());
+    m_editor->setSelStart(75);
+}
+
+void THTMLDOC::FormActivate()
+{
+    if (!ZediDove)
+        return;
+    ZediDove->CurrentDoc = DocIndex;
+    QPalette pal = m_editor->palette();
+    pal.setColor(QPalette::Base, colourToQColor(ZediDove->EditorBackColor));
+    pal.setColor(QPalette::Text, colourToQColor(ZediDove->EditorTextColor));
+    m_editor->setPalette(pal);
+}
+
+void THTMLDOC::closeEvent(QCloseEvent *e)
+{
+    if (m_editor->isModified()
+        && ui().confirm(QStringLiteral("Save Changes to %1?").arg(windowTitle()))) {
+        // A cancelled or failed Save As keeps the document open: nothing the
+        // user typed is thrown away.
+        bool saved = false;
+        runGuarded([&] { saved = ZediDove && ZediDove->saveDocumentAs(this); });
+        if (!saved) {
+            e->ignore();
+            return;
+        }
+    }
+    if (ZediDove && DocIndex >= 1 && DocIndex <= kMaxDocs)
+        ZediDove->SlotInUse[DocIndex] = false;
+    QMdiSubWindow::closeEvent(e);
+}

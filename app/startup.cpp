@@ -1,0 +1,43 @@
+#include "startup.h"
+#include "docinfo.h"
+#include "hrinfo.h"
+#include "imageinfo.h"
+#include "introscreen.h"
+#include "linkinf.h"
+#include "listboxes.h"
+#include "mainwindow.h"
+#include "tablebuilder.h"
+#include "toolbar.h"
+
+#include <QApplication>
+
+void createApplicationWindows(const StartupOptions &options)
+{
+    QApplication::setApplicationName(QStringLiteral("Tagloom HTML"));
+    ZediDove = new TZediDove(options.startupMs);
+    IntroScreen = new TIntroScreen(options.splashMs, ZediDove);
+    ImageInfo = new TImageInfo(ZediDove);
+    DocInfo = new TDocInfo(ZediDove);
+    ListBoxes = new TListBoxes(ZediDove);
+    HRInfo = new THRInfo(ZediDove);
+    AboutHTML = new TAboutHTML(ZediDove);
+    LinkInf = new TLinkInf(ZediDove);
+    ToolBar = new TToolBar(ZediDove);
+    Table = new TTable(ZediDove);
+}
+
+void destroyApplicationWindows()
+{
+    delete ZediDove; // owns every other window
+    ZediDove = nullptr;
+    IntroScreen = nullptr;
+    ImageInfo = nullptr;
+    DocInfo = nullptr;
+    ListBoxes = nullptr;
+    HRInfo = nullptr;
+    AboutHTML = nullptr;
+    LinkInf = nullptr;
+    ToolBar = nullptr;
+    Table = nullptr;
+    LastSlot = 0;
+}

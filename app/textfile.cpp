@@ -1,0 +1,124 @@
+#include "textfile.h"
+#include "errors.h"
+
+#include <QFile>
+#include <QSaveFile>
+#include <QStringDecoder>
+
+namespace {
+// Windows-1252 0x80..0x9F; the five unassigned bytes map to U+0081 etc.
+const char16_t kCp1252High[32] = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
+    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+
+int cp1252Byte(char16_t c)
+{
+    if (c < 0x80 || (c >= 0xA0 && c <= 0xFF))
+        return c;
+    for (int i = 0; i < 32; ++i)
+        if (kCp1252High[i] == c)
+            return 0x80 + i;
+    return -1;
+}
+
+void appendReference(QByteArray &out, char32_t code)
+{
+    out += "&#";
+    out += QByteArray::number(uint(code));
+    out += ';';
+}
+} // namespace
+
+QString normalizeLineBreaks(const QString &text)
+{
+    QString out;
+    out.reserve(text.size() + text.size() / 32);
+    const qsizetype n = text.size();
+    const QChar *d = text.constData();
+    for (qsizetype i = 0; i < n; ++i) {
+        const QChar c = d[i];
+        if (c == QLatin1Char('\r')) {
+            out += QStringLiteral("\r\n");
+            if (i + 1 < n && d[i + 1] == QLatin1Char('\n'))
+                ++i;
+        } else if (c == QLatin1Char('\n')) {
+            out += QStringLiteral("\r\n");
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+DecodedText decodeText(const QByteArray &bytes)
+{
+    DecodedText result;
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    const bool bom = bytes.startsWith("\xEF\xBB\xBF");
+    QString text = utf8.decode(bom ? bytes.mid(3) : bytes);
+    if (!utf8.hasError()) {
+        result.text = std::move(text);
+        result.encoding = bom ? TextEncoding::Utf8Bom : TextEncoding::Utf8;
+        return result;
+    }
+    QString wide(bytes.size(), Qt::Uninitialized);
+    QChar *w = wide.data();
+    for (qsizetype i = 0; i < bytes.size(); ++i) {
+        const uchar b = uchar(bytes.at(i));
+        w[i] = (b >= 0x80 && b < 0xA0) ? QChar(kCp1252High[b - 0x80]) : QChar(b);
+    }
+    result.text = std::move(wide);
+    result.encoding = TextEncoding::Windows1252;
+    return result;
+}
+
+QByteArray encodeText(const QString &text, TextEncoding encoding)
+{
+    if (encoding != TextEncoding::Windows1252) {
+        QByteArray out = encoding == TextEncoding::Utf8Bom ? QByteArray("\xEF\xBB\xBF")
+                                                           : QByteArray();
+        out += text.toUtf8();
+        return out;
+    }
+    QByteArray out;
+    out.reserve(text.size());
+    const qsizetype n = text.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        const char16_t c = text.at(i).unicode();
+        const int b = cp1252Byte(c);
+        if (b >= 0) {
+            out += char(b);
+        } else if (QChar::isHighSurrogate(c) && i + 1 < n
+                   && QChar::isLowSurrogate(text.at(i + 1).unicode())) {
+            appendReference(out, QChar::surrogateToUcs4(c, text.at(i + 1).unicode()));
+            ++i;
+        } else {
+            appendReference(out, c);
+        }
+    }
+    return out;
+}
+
+DecodedText readTextFile(const QString &path, qint64 limit)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        throw TagloomError(Errors::cannotOpen(path));
+    if (f.size() > limit)
+        throw TagloomError(Errors::memoCapacity());
+    const QByteArray bytes = f.readAll();
+    if (f.error() != QFileDevice::NoError)
+        throw TagloomError(Errors::cannotOpen(path));
+    DecodedText d = decodeText(bytes);
+    d.text = normalizeLineBreaks(d.text);
+    return d;
+}
+
+void writeFileAtomically(const QString &path, const QByteArray &bytes)
+{
+    QSaveFile f(path);
+    if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size() || !f.commit())
+        throw TagloomError(Errors::cannotCreate(path));
+}

@@ -1,0 +1,29 @@
+#pragma once
+// Reading and writing whole text files (documents, settings, table files).
+// Bytes that are valid UTF-8 are read as UTF-8 (a BOM is remembered); any
+// other file is read as Windows-1252 with its five unassigned bytes kept as
+// the control characters of the same number, so every byte survives.
+#include <QByteArray>
+#include <QString>
+
+enum class TextEncoding { Utf8, Utf8Bom, Windows1252 };
+
+struct DecodedText {
+    QString text;
+    TextEncoding encoding = TextEncoding::Utf8;
+};
+
+// Files larger than this are refused before they are read whole.
+constexpr qint64 kMaxTextFileBytes = qint64(256) * 1024 * 1024;
+
+DecodedText decodeText(const QByteArray &bytes);
+// Characters the encoding cannot hold are written as "&#NNNN;".
+QByteArray encodeText(const QString &text, TextEncoding encoding);
+// Every lone CR and every lone LF becomes CR LF.
+QString normalizeLineBreaks(const QString &text);
+
+// Throws TagloomError "Cannot open file %s" or "Text exceeds memo capacity".
+DecodedText readTextFile(const QString &path, qint64 limit = kMaxTextFileBytes);
+// Atomic: the old file stays whole when the write fails. Throws
+// TagloomError "Cannot create file %s".
+void writeFileAtomically(const QString &path, const QByteArray &bytes);

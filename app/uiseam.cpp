@@ -1,0 +1,123 @@
+#include "uiseam.h"
+
+#include <QApplication>
+#include <QColorDialog>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QInputDialog>
+#include <QMessageBox>
+#include <QPointer>
+#include <QStringList>
+#include <QTextBrowser>
+#include <QUrl>
+
+QString qtFilterFromStored(const QString &stored)
+{
+    const QStringList parts = stored.split(QLatin1Char('|'));
+    QStringList out;
+    for (int i = 0; i + 1 < parts.size(); i += 2) {
+        QString patterns = parts.at(i + 1);
+        patterns.replace(QLatin1Char(';'), QLatin1Char(' '));
+        out << QStringLiteral("%1 (%2)").arg(parts.at(i), patterns);
+    }
+    return out.join(QStringLiteral(";;"));
+}
+
+namespace {
+
+QWidget *dialogParent() { return QApplication::activeWindow(); }
+
+class QtUi : public UiSeam {
+public:
+    bool confirm(const QString &text) override
+    {
+        QMessageBox box(QMessageBox::Question, QApplication::applicationName(), text,
+                        QMessageBox::Yes | QMessageBox::No, dialogParent());
+        box.setDefaultButton(QMessageBox::Yes);
+        return box.exec() == QMessageBox::Yes;
+    }
+    void errorBox(const QString &text, const QString &caption) override
+    {
+        QMessageBox box(QMessageBox::Critical, caption, text, QMessageBox::Ok, dialogParent());
+        box.exec();
+    }
+    QString openFileName(const FileDialogRequest &req) override
+    {
+        return run(req, QFileDialog::AcceptOpen);
+    }
+    QString saveFileName(const FileDialogRequest &req) override
+    {
+        return run(req, QFileDialog::AcceptSave);
+    }
+    bool chooseColor(QColor &colour) override
+    {
+        QColorDialog dlg(colour, dialogParent());
+        if (dlg.exec() != QDialog::Accepted)
+            return false;
+        colour = dlg.selectedColor();
+        return true;
+    }
+    QString inputBox(const QString &caption, const QString &prompt,
+                     const QString &defaultText) override
+    {
+        bool ok = false;
+        const QString text = QInputDialog::getText(dialogParent(), caption, prompt,
+                                                   QLineEdit::Normal, defaultText, &ok);
+        return ok ? text : defaultText;
+    }
+    void showHelp(const QString &helpFile) override
+    {
+        // A small built-in viewer: works on any desktop, with or without a browser.
+        if (!m_help) {
+            m_help = new QTextBrowser;
+            m_help->setAttribute(Qt::WA_DeleteOnClose, false);
+            m_help->setOpenExternalLinks(true);
+            m_help->resize(640, 560);
+        }
+        m_help->setWindowTitle(QApplication::applicationName() + QStringLiteral(" Help"));
+        m_help->setSource(QUrl::fromLocalFile(helpFile));
+        m_help->show();
+        m_help->raise();
+        m_help->activateWindow();
+    }
+
+private:
+    QString run(const FileDialogRequest &req, QFileDialog::AcceptMode mode)
+    {
+        QFileDialog dlg(dialogParent(), req.title);
+        dlg.setAcceptMode(mode);
+        dlg.setFileMode(mode == QFileDialog::AcceptOpen ? QFileDialog::ExistingFile
+                                                        : QFileDialog::AnyFile);
+        dlg.setNameFilter(qtFilterFromStored(req.filter));
+        dlg.setDefaultSuffix(req.defaultSuffix);
+        dlg.setOption(QFileDialog::DontConfirmOverwrite, !req.overwritePrompt);
+        if (!req.initialName.isEmpty() && !req.initialName.contains(QLatin1Char('*'))) {
+            const QFileInfo fi(req.initialName);
+            if (fi.isAbsolute())
+                dlg.setDirectory(fi.absolutePath());
+            dlg.selectFile(fi.fileName());
+        }
+        if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty())
+            return {};
+        return dlg.selectedFiles().constFirst();
+    }
+    QPointer<QTextBrowser> m_help;
+};
+
+UiSeam *&current()
+{
+    static QtUi real;
+    static UiSeam *seam = &real;
+    return seam;
+}
+
+} // namespace
+
+UiSeam &ui() { return *current(); }
+
+UiSeam *setUi(UiSeam *seam)
+{
+    UiSeam *old = current();
+    current() = seam;
+    return old;
+}

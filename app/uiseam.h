@@ -1,0 +1,41 @@
+#pragma once
+// The one seam between the program and the platform's modal boxes and
+// standard dialogs. The real implementation uses Qt; tests install a
+// scripted one that records what was asked and answers from a queue.
+#include <QColor>
+#include <QString>
+#include <QWidget>
+
+struct FileDialogRequest {
+    QString title;
+    QString filter;          // stored form: "Name|*.a;*.b|Other|*.c"
+    QString defaultSuffix;   // without the dot; empty: the name is used as typed
+    QString initialName;     // offered in the name field
+    bool overwritePrompt = false;
+};
+
+class UiSeam {
+public:
+    virtual ~UiSeam() = default;
+    // Yes/No question with the application title; true on Yes.
+    virtual bool confirm(const QString &text) = 0;
+    // Error-icon (stop) box with the given caption and one OK button.
+    virtual void errorBox(const QString &text, const QString &caption) = 0;
+    // Empty result: cancelled.
+    virtual QString openFileName(const FileDialogRequest &req) = 0;
+    virtual QString saveFileName(const FileDialogRequest &req) = 0;
+    // Opens on `colour`; returns false when cancelled.
+    virtual bool chooseColor(QColor &colour) = 0;
+    // Returns the edited text after OK and the default after Cancel.
+    virtual QString inputBox(const QString &caption, const QString &prompt,
+                             const QString &defaultText) = 0;
+    // Shows the help file's contents page.
+    virtual void showHelp(const QString &helpFile) = 0;
+};
+
+UiSeam &ui();
+// Installs another implementation (tests); returns the previous one.
+UiSeam *setUi(UiSeam *seam);
+
+// "HTML Files|*.htm|Text Files|*.txt" -> "HTML Files (*.htm);;Text Files (*.txt)"
+QString qtFilterFromStored(const QString &stored);

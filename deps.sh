@@ -1,0 +1,18 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the editor, its tests and its look checks need,
+# only when one is missing. Sourced by run.sh, test.sh and bench.sh.
+set -euo pipefail
+TAGLOOM_PACKAGES=(cmake ninja-build g++ qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins
+  libgl-dev fonts-liberation2 fontconfig)
+tagloom_install_missing() {
+  local missing=()
+  for p in "${TAGLOOM_PACKAGES[@]}" "$@"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  local sudo=""
+  [ "$(id -u)" -ne 0 ] && sudo="sudo"
+  echo "Installing: ${missing[*]}"
+  $sudo apt-get update
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y --no-install-recommends "${missing[@]}"
+}

@@ -1,0 +1,10 @@
+#pragma once
+#include <QDialog>
+
+class TDocInfo : public QDialog {
+    Q_OBJECT
+public:
+    explicit TDocInfo(QWidget *parent = nullptr);
+};
+
+extern TDocInfo *DocInfo;

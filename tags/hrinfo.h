@@ -1,0 +1,10 @@
+#pragma once
+#include <QDialog>
+
+class THRInfo : public QDialog {
+    Q_OBJECT
+public:
+    explicit THRInfo(QWidget *parent = nullptr);
+};
+
+extern THRInfo *HRInfo;

@@ -1,0 +1,10 @@
+#pragma once
+#include <QDialog>
+
+class TImageInfo : public QDialog {
+    Q_OBJECT
+public:
+    explicit TImageInfo(QWidget *parent = nullptr);
+};
+
+extern TImageInfo *ImageInfo;

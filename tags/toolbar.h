@@ -1,0 +1,56 @@
+#pragma once
+// The floating tool palette. It owns the handler of every tag command; the
+// main window's menu and button bar call these same handlers, so a command
+// writes the same text wherever it is started.
+#include <QWidget>
+
+class EditorBox;
+class QToolButton;
+
+// The current document's editor, or nothing when no document window is open.
+EditorBox *ActiveEditor();
+
+// Replaces the selection by open + selected text + close and leaves the
+// caret directly before close. Does nothing without a document.
+void WrapSelection(const QString &open, const QString &close);
+
+// Makes the main window visible, raises and activates it.
+void BringMainToFront();
+
+class TToolBar : public QWidget {
+    Q_OBJECT
+public:
+    explicit TToolBar(QWidget *parent = nullptr);
+
+    // Simple commands.
+    void BoldClick();
+    void ItalicClick();
+    void UnderlineClick();
+    void H1Click();
+    void H2Click();
+    void H3Click();
+    void H4Click();
+    void H5Click();
+    void H6Click();
+    void ParaClick();
+    void PreButClick();
+    void BlnkClick();
+    void CenterTxtClick();
+    void BreakButClick();
+
+    // Dialog commands, each defined in its dialog's unit.
+    void ImageClick();      // imageinfo.cpp
+    void DocClick();        // docinfo.cpp
+    void HorizRuleClick();  // hrinfo.cpp
+    void LinkClick();       // linkinf.cpp
+    void TargetClick();     // linkinf.cpp
+    void ListsClick();      // listboxes.cpp
+    void TableButClick();   // tablebuilder.cpp
+
+    QToolButton *button(const QString &name) const;
+
+private:
+    void FormCreate();
+};
+
+extern TToolBar *ToolBar;

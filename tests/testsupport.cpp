@@ -1,0 +1,107 @@
+#include "testsupport.h"
+#include "editorbox.h"
+#include "mainwindow.h"
+#include "startup.h"
+#include "toolbar.h"
+
+#include <QApplication>
+#include <QTest>
+#include <QTextCursor>
+#include <QTimer>
+
+ScriptedUi::ScriptedUi() : m_previous(setUi(this)) {}
+ScriptedUi::~ScriptedUi() { setUi(m_previous); }
+
+bool ScriptedUi::confirm(const QString &text)
+{
+    confirms << text;
+    return confirmAnswers.isEmpty() ? false : confirmAnswers.dequeue();
+}
+
+void ScriptedUi::errorBox(const QString &text, const QString &caption)
+{
+    errors << caption + QLatin1Char('|') + text;
+}
+
+QString ScriptedUi::openFileName(const FileDialogRequest &req)
+{
+    fileRequests << req;
+    return fileAnswers.isEmpty() ? QString() : fileAnswers.dequeue();
+}
+
+QString ScriptedUi::saveFileName(const FileDialogRequest &req)
+{
+    return openFileName(req);
+}
+
+bool ScriptedUi::chooseColor(QColor &colour)
+{
+    colourRequests << colour;
+    if (colourAnswers.isEmpty())
+        return false;
+    const QColor c = colourAnswers.dequeue();
+    if (!c.isValid())
+        return false;
+    colour = c;
+    return true;
+}
+
+QString ScriptedUi::inputBox(const QString &caption, const QString &prompt,
+                             const QString &defaultText)
+{
+    inputs << caption + QLatin1Char('|') + prompt + QLatin1Char('|') + defaultText;
+    return inputAnswers.isEmpty() ? defaultText : inputAnswers.dequeue();
+}
+
+void ScriptedUi::showHelp(const QString &helpFile) { helpShown << helpFile; }
+
+void startApplication()
+{
+    StartupOptions o;
+    o.startupMs = 10;
+    o.splashMs = 60;
+    createApplicationWindows(o);
+    ZediDove->show();
+    QTRY_VERIFY_WITH_TIMEOUT(ZediDove->currentDocument() != nullptr, 5000);
+}
+
+void stopApplication() { destroyApplicationWindows(); }
+
+EditorBox *editor()
+{
+    EditorBox *ed = ActiveEditor();
+    if (!ed)
+        qFatal("no current document");
+    return ed;
+}
+
+void setEditorText(const QString &crlfText, int selStart, int selLength)
+{
+    EditorBox *ed = editor();
+    ed->loadText(crlfText);
+    ed->setSelStart(selStart + selLength);
+    if (selLength) {
+        // Select backwards from the end so selStart is the anchor's other side.
+        QTextCursor c = ed->textCursor();
+        ed->setSelStart(selStart);
+        const int anchor = ed->textCursor().position();
+        ed->setSelStart(selStart + selLength);
+        c.setPosition(anchor);
+        c.setPosition(ed->textCursor().position(), QTextCursor::KeepAnchor);
+        ed->setTextCursor(c);
+    }
+}
+
+void onNextModal(std::function<void(QWidget *)> fill)
+{
+    auto *timer = new QTimer(qApp);
+    timer->setInterval(10);
+    QObject::connect(timer, &QTimer::timeout, qApp, [timer, fill] {
+        if (QWidget *w = QApplication::activeModalWidget()) {
+            timer->stop();
+            timer->deleteLater();
+            fill(w);
+        }
+    });
+    timer->start();
+}

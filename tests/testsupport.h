@@ -1,0 +1,61 @@
+#pragma once
+// Shared test helpers: a scripted UI seam that records every question and
+// answers from queues, and the application's windows with short timers.
+#include "uiseam.h"
+
+#include <QColor>
+#include <QList>
+#include <QQueue>
+#include <QString>
+#include <QStringList>
+#include <functional>
+
+class EditorBox;
+
+class ScriptedUi : public UiSeam {
+public:
+    ScriptedUi();
+    ~ScriptedUi() override;
+
+    // Answers, consumed in order. An empty queue answers No / cancel.
+    QQueue<bool> confirmAnswers;
+    QQueue<QString> fileAnswers;   // open and save dialogs share one queue
+    QQueue<QColor> colourAnswers;  // an invalid colour means cancel
+    QQueue<QString> inputAnswers;  // returned as typed (default on empty queue)
+
+    // What was asked.
+    QStringList confirms;
+    QStringList errors;            // "caption|text"
+    QList<FileDialogRequest> fileRequests;
+    QList<QColor> colourRequests;  // the colour each colour dialog opened on
+    QStringList inputs;            // "caption|prompt|default"
+    QStringList helpShown;
+
+    bool confirm(const QString &text) override;
+    void errorBox(const QString &text, const QString &caption) override;
+    QString openFileName(const FileDialogRequest &req) override;
+    QString saveFileName(const FileDialogRequest &req) override;
+    bool chooseColor(QColor &colour) override;
+    QString inputBox(const QString &caption, const QString &prompt,
+                     const QString &defaultText) override;
+    void showHelp(const QString &helpFile) override;
+
+private:
+    UiSeam *m_previous;
+};
+
+// Creates every window with short timers and runs the start-up sequence
+// until document "HTML 1" exists. Leaves the current directory alone.
+void startApplication();
+void stopApplication();
+
+// The current document's editor (fails the test when there is none).
+EditorBox *editor();
+
+// Sets the whole text of the current editor (CR LF breaks) and marks it
+// unchanged, then places the caret or selection.
+void setEditorText(const QString &crlfText, int selStart = 0, int selLength = 0);
+
+// Runs `fill` on the next modal dialog that opens, from the event loop.
+// `fill` must close the dialog (it is given the dialog widget).
+void onNextModal(std::function<void(QWidget *)> fill);
