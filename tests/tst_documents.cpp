@@ -1,0 +1,325 @@
+// The document table, Open/Save/Save As/Close through scripted dialogs, and
+// the byte-exact file round trips.
+#include "editorbox.h"
+#include "errors.h"
+#include "htmldoc.h"
+#include "mainwindow.h"
+#include "testsupport.h"
+#include "textfile.h"
+#include "toolbar.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+QByteArray readBytes(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+
+void writeBytes(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+}
+
+int openDocuments() { return int(ZediDove->mdiArea()->subWindowList().size()); }
+} // namespace
+
+class TestDocuments : public QObject {
+    Q_OBJECT
+    ScriptedUi *m_ui = nullptr;
+    QTemporaryDir *m_dir = nullptr;
+    QString path(const char *name) const { return m_dir->filePath(QLatin1String(name)); }
+
+private slots:
+    void init()
+    {
+        m_dir = new QTemporaryDir;
+        m_ui = new ScriptedUi;
+        startApplication();
+        m_ui->errors.clear();
+    }
+    void cleanup()
+    {
+        QVERIFY(!QApplication::activeModalWidget());
+        // Nothing more to ask: leave every document unchanged before closing.
+        for (QMdiSubWindow *w : ZediDove->mdiArea()->subWindowList())
+            static_cast<THTMLDOC *>(w)->editor()->setModified(false);
+        stopApplication();
+        delete m_ui;
+        delete m_dir;
+    }
+
+    void skeletonWithCaretInBody()
+    {
+        QCOMPARE(editor()->text(), THTMLDOC::skeleton());
+        QCOMPARE(editor()->line(5), QString());
+        QCOMPARE(editor()->caretLine(), 5);
+        QVERIFY(!editor()->isModified());
+        QCOMPARE(ZediDove->currentDocument()->windowTitle(), QStringLiteral("HTML 1"));
+    }
+
+    void slotsCountUpAndReuseOnlyAfter100()
+    {
+        ZediDove->New1Click();
+        ZediDove->New1Click();
+        QCOMPARE(ZediDove->CurrentDoc, 3);
+        ZediDove->Docs[1]->close();
+        ZediDove->New1Click();
+        QCOMPARE(ZediDove->CurrentDoc, 4);
+        QCOMPARE(ZediDove->currentDocument()->windowTitle(), QStringLiteral("HTML 4"));
+        while (LastSlot < 100)
+            ZediDove->New1Click();
+        QCOMPARE(openDocuments(), 99); // slot 1 is free
+        ZediDove->New1Click();
+        QCOMPARE(ZediDove->CurrentDoc, 1);
+        QCOMPARE(ZediDove->currentDocument()->windowTitle(), QStringLiteral("HTML 1"));
+        // Every slot is in use now: New refuses with a message, nothing changes.
+        ZediDove->action(QStringLiteral("New1"))->trigger();
+        QCOMPARE(openDocuments(), 100);
+        QCOMPARE(m_ui->errors.size(), 1);
+        // After the counter passed 100, a slot in use is skipped, never taken.
+        ZediDove->Docs[7]->close();
+        ZediDove->Docs[3]->close();
+        ZediDove->New1Click(); // LastSlot was 1: slot 2 is in use, the search goes on to 3
+        QCOMPARE(ZediDove->CurrentDoc, 3);
+        ZediDove->New1Click();
+        QCOMPARE(ZediDove->CurrentDoc, 7);
+    }
+
+    void openAndSaveBackWithoutDialog()
+    {
+        writeBytes(path("a.htm"), "one\ntwo\rthree\r\nfour");
+        m_ui->fileAnswers << path("a.htm");
+        ZediDove->action(QStringLiteral("Open"))->trigger();
+        QCOMPARE(m_ui->fileRequests.size(), 1);
+        const FileDialogRequest r = m_ui->fileRequests.first();
+        QCOMPARE(r.title, QStringLiteral("Open HTML Document"));
+        QCOMPARE(r.filter, QStringLiteral("HTML Files|*.htm|Text Files|*.txt"));
+        QCOMPARE(r.defaultSuffix, QStringLiteral("htm"));
+        QCOMPARE(r.initialName, QStringLiteral("*.htm"));
+        THTMLDOC *doc = ZediDove->currentDocument();
+        QCOMPARE(doc->windowTitle(), path("a.htm"));
+        QVERIFY(doc->HasFileName);
+        QCOMPARE(editor()->selStart(), 0);
+        QVERIFY(!editor()->isModified());
+        QCOMPARE(editor()->text(), QStringLiteral("one\r\ntwo\r\nthree\r\nfour"));
+        editor()->setSelText(QStringLiteral("x"));
+        ZediDove->action(QStringLiteral("Save"))->trigger();
+        QCOMPARE(m_ui->fileRequests.size(), 1); // no dialog
+        QCOMPARE(readBytes(path("a.htm")), QByteArray("xone\r\ntwo\r\nthree\r\nfour"));
+        QVERIFY(!editor()->isModified());
+    }
+
+    void newThenSaveAsksForName()
+    {
+        m_ui->fileAnswers << path("plain");
+        ZediDove->action(QStringLiteral("Save"))->trigger();
+        QCOMPARE(m_ui->fileRequests.size(), 1);
+        const FileDialogRequest r = m_ui->fileRequests.first();
+        QCOMPARE(r.title, QStringLiteral("Save HTML Document"));
+        QCOMPARE(r.filter, QStringLiteral("HTML Document|*.htm"));
+        QCOMPARE(r.defaultSuffix, QString());
+        QVERIFY(r.overwritePrompt);
+        QCOMPARE(readBytes(path("plain")), THTMLDOC::skeleton().toUtf8());
+        QCOMPARE(ZediDove->currentDocument()->windowTitle(), path("plain"));
+        QVERIFY(ZediDove->currentDocument()->HasFileName);
+        // The dialog offers the name chosen last.
+        ZediDove->action(QStringLiteral("Save1"))->trigger();
+        QCOMPARE(m_ui->fileRequests.at(1).initialName, path("plain"));
+    }
+
+    void cancelledDialogsChangeNothing()
+    {
+        ZediDove->action(QStringLiteral("Open"))->trigger();
+        QCOMPARE(openDocuments(), 1);
+        editor()->setSelText(QStringLiteral("typed"));
+        ZediDove->action(QStringLiteral("Save1"))->trigger();
+        QVERIFY(editor()->isModified());
+        QCOMPARE(ZediDove->currentDocument()->windowTitle(), QStringLiteral("HTML 1"));
+        QVERIFY(!ZediDove->currentDocument()->HasFileName);
+    }
+
+    void openMissingFileKeepsSkeleton()
+    {
+        m_ui->fileAnswers << path("gone.htm");
+        ZediDove->action(QStringLiteral("Open"))->trigger();
+        QCOMPARE(m_ui->errors,
+                 QStringList{QStringLiteral("Tagloom HTML|Cannot open file %1.").arg(path("gone.htm"))});
+        THTMLDOC *doc = ZediDove->currentDocument();
+        QCOMPARE(doc->windowTitle(), path("gone.htm"));
+        QVERIFY(!doc->HasFileName);
+        QCOMPARE(editor()->text(), THTMLDOC::skeleton());
+    }
+
+    void failedSaveKeepsEverything()
+    {
+        editor()->setSelText(QStringLiteral("typed"));
+        m_ui->fileAnswers << m_dir->filePath(QStringLiteral("no/such/dir/x.htm"));
+        ZediDove->action(QStringLiteral("Save1"))->trigger();
+        QCOMPARE(m_ui->errors.size(), 1);
+        QVERIFY(m_ui->errors.first().startsWith(QStringLiteral("Tagloom HTML|Cannot create file ")));
+        QCOMPARE(ZediDove->currentDocument()->windowTitle(), QStringLiteral("HTML 1"));
+        QVERIFY(editor()->isModified());
+    }
+
+    void closeAsksOnlyAboutChanges_data()
+    {
+        QTest::addColumn<bool>("edit");
+        QTest::addColumn<QList<bool>>("answers");
+        QTest::addColumn<QStringList>("saveAnswers");
+        QTest::addColumn<int>("questions");
+        QTest::addColumn<bool>("closed");
+        QTest::newRow("untouched closes silently") << false << QList<bool>{} << QStringList{} << 0 << true;
+        QTest::newRow("no closes without saving") << true << QList<bool>{false} << QStringList{} << 1 << true;
+        QTest::newRow("yes then save closes") << true << QList<bool>{true} << QStringList{"s.htm"} << 1 << true;
+        QTest::newRow("yes then cancel keeps it open") << true << QList<bool>{true} << QStringList{} << 1 << false;
+    }
+    void closeAsksOnlyAboutChanges()
+    {
+        QFETCH(bool, edit);
+        QFETCH(QList<bool>, answers);
+        QFETCH(QStringList, saveAnswers);
+        QFETCH(int, questions);
+        QFETCH(bool, closed);
+        if (edit)
+            editor()->setSelText(QStringLiteral("typed"));
+        for (bool a : answers)
+            m_ui->confirmAnswers << a;
+        for (const QString &s : saveAnswers)
+            m_ui->fileAnswers << m_dir->filePath(s);
+        ZediDove->action(QStringLiteral("Close1"))->trigger();
+        QCOMPARE(m_ui->confirms.size(), questions);
+        if (questions)
+            QCOMPARE(m_ui->confirms.first(), QStringLiteral("Save Changes to HTML 1?"));
+        QTRY_COMPARE(openDocuments(), closed ? 0 : 1);
+        QCOMPARE(ZediDove->SlotInUse[1], !closed);
+        if (!closed) {
+            QVERIFY(editor()->isModified());
+            QVERIFY(editor()->text().contains(QStringLiteral("typed")));
+        }
+        if (!saveAnswers.isEmpty())
+            QVERIFY(readBytes(m_dir->filePath(saveAnswers.first())).contains("typed"));
+    }
+
+    void yesAlwaysShowsSaveAsEvenWithAFileName()
+    {
+        writeBytes(path("f.htm"), "x");
+        m_ui->fileAnswers << path("f.htm");
+        ZediDove->OpenClick();
+        editor()->setSelText(QStringLiteral("y"));
+        m_ui->confirmAnswers << true;
+        m_ui->fileAnswers << path("g.htm");
+        ZediDove->Close1Click();
+        QCOMPARE(m_ui->fileRequests.size(), 2);
+        QCOMPARE(m_ui->fileRequests.at(1).title, QStringLiteral("Save HTML Document"));
+        QCOMPARE(readBytes(path("g.htm")), QByteArray("yx"));
+    }
+
+    void mainWindowCloseStopsAtAKeptDocument()
+    {
+        ZediDove->New1Click();
+        editor()->setSelText(QStringLiteral("keep me"));
+        m_ui->confirmAnswers << true; // then the Save As is cancelled
+        QVERIFY(!ZediDove->close());
+        QCOMPARE(openDocuments(), 1);
+        QVERIFY(editor()->text().contains(QStringLiteral("keep me")));
+        // Answering No lets everything close, without "Exit Now?".
+        m_ui->confirmAnswers << false;
+        QVERIFY(ZediDove->close());
+        QCOMPARE(openDocuments(), 0);
+        QVERIFY(!m_ui->confirms.contains(QStringLiteral("Exit Now?")));
+    }
+
+    void exitAsksFirst()
+    {
+        m_ui->confirmAnswers << false;
+        ZediDove->action(QStringLiteral("Exit1"))->trigger();
+        QCOMPARE(m_ui->confirms, QStringList{QStringLiteral("Exit Now?")});
+        QVERIFY(ZediDove->isVisible());
+        QCOMPARE(openDocuments(), 1);
+    }
+
+    void activatingMakesDocumentCurrent()
+    {
+        THTMLDOC *first = ZediDove->currentDocument();
+        ZediDove->New1Click();
+        QCOMPARE(ZediDove->CurrentDoc, 2);
+        ZediDove->mdiArea()->setActiveSubWindow(first);
+        QCOMPARE(ZediDove->CurrentDoc, 1);
+        ZediDove->action(QStringLiteral("Bold1"))->trigger();
+        QVERIFY(first->editor()->text().contains(QStringLiteral("<STRONG>")));
+        QVERIFY(!ZediDove->Docs[2]->editor()->isModified());
+    }
+
+    void clipboardActsOnCurrentEditor()
+    {
+        setEditorText(QStringLiteral("cut me"), 0, 3);
+        ZediDove->action(QStringLiteral("Cut"))->trigger();
+        QCOMPARE(editor()->text(), QStringLiteral(" me"));
+        editor()->setSelStart(3);
+        ZediDove->action(QStringLiteral("Paste"))->trigger();
+        QCOMPARE(editor()->text(), QStringLiteral(" mecut"));
+    }
+
+    void roundTrip_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QByteArray>("saved");
+        QTest::newRow("CR LF unchanged") << QByteArray("a\r\nb\r\n") << QByteArray("a\r\nb\r\n");
+        QTest::newRow("LF becomes CR LF") << QByteArray("a\nb\n") << QByteArray("a\r\nb\r\n");
+        QTest::newRow("lone CR becomes CR LF") << QByteArray("a\rb") << QByteArray("a\r\nb");
+        QTest::newRow("UTF-8 no-break space kept") << QByteArray("a\xC2\xA0" "b") << QByteArray("a\xC2\xA0" "b");
+        QTest::newRow("UTF-8 BOM kept") << QByteArray("\xEF\xBB\xBFh\xC3\xA9") << QByteArray("\xEF\xBB\xBFh\xC3\xA9");
+        QByteArray high;
+        for (int b = 0x80; b <= 0xFF; ++b)
+            high += char(b);
+        QTest::newRow("Windows-1252 every high byte") << high << high;
+        QTest::newRow("empty file") << QByteArray() << QByteArray();
+    }
+    void roundTrip()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QByteArray, saved);
+        writeBytes(path("r.htm"), bytes);
+        m_ui->fileAnswers << path("r.htm");
+        ZediDove->OpenClick();
+        QVERIFY(m_ui->errors.isEmpty());
+        ZediDove->SaveClick();
+        QCOMPARE(readBytes(path("r.htm")), saved);
+    }
+
+    void unencodableCharacterBecomesReference()
+    {
+        writeBytes(path("w.htm"), "caf\xE9");
+        m_ui->fileAnswers << path("w.htm");
+        ZediDove->OpenClick();
+        editor()->setSelText(QStringLiteral("\u4E2D\U0001F600"));
+        ZediDove->SaveClick();
+        QCOMPARE(readBytes(path("w.htm")), QByteArray("&#20013;&#128512;caf\xE9"));
+    }
+
+    void oversizeFileRefusedBeforeReading()
+    {
+        writeBytes(path("big.htm"), QByteArray(2048, 'x'));
+        bool threw = false;
+        try {
+            readTextFile(path("big.htm"), 1024);
+        } catch (const TagloomError &e) {
+            threw = true;
+            QCOMPARE(e.text(), QStringLiteral("Text exceeds memo capacity"));
+        }
+        QVERIFY(threw);
+    }
+};
+
+QTEST_MAIN(TestDocuments)
+#include "tst_documents.moc"
