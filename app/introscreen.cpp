@@ -183,6 +183,8 @@ TAboutHTML::TAboutHTML(QWidget *parent)
 
 void TAboutHTML::showEvent(QShowEvent *e)
 {
+    if (QScreen *s = QGuiApplication::primaryScreen())
+        move(s->availableGeometry().center() - rect().center());
     QDialog::showEvent(e);
     if (auto *ok = findChild<QPushButton *>(QStringLiteral("OKButton")))
         ok->setFocus();

@@ -5,6 +5,8 @@
 #include "icons.h"
 #include "mainwindow.h"
 
+#include <QAction>
+#include <QCloseEvent>
 #include <QFont>
 #include <QGuiApplication>
 #include <QScreen>
@@ -152,4 +154,12 @@ void TToolBar::FormCreate()
         pos.setY(qBound(area.top(), pos.y(), qMax(area.top(), area.bottom() - height())));
     }
     move(pos);
+}
+
+void TToolBar::closeEvent(QCloseEvent *e)
+{
+    e->ignore();
+    QAction *toggle = ZediDove ? ZediDove->action(QStringLiteral("HTMLToolsBut")) : nullptr;
+    if (toggle && toggle->isChecked() && isVisible())
+        ZediDove->HTMLToolsButClick();
 }

@@ -49,6 +49,11 @@ public:
 
     QToolButton *button(const QString &name) const;
 
+protected:
+    // The palette has no close box; a window manager's close only hides
+    // it, through the View menu's toggle so its check mark stays true.
+    void closeEvent(QCloseEvent *e) override;
+
 private:
     void FormCreate();
 };

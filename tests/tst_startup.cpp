@@ -161,6 +161,10 @@ private slots:
         a->trigger();
         QVERIFY(ToolBar->isVisible());
         QVERIFY(a->isChecked());
+        // A window manager's close hides it like the toggle, mark included.
+        ToolBar->close();
+        QVERIFY(!ToolBar->isVisible());
+        QVERIFY(!a->isChecked());
     }
 
     void paletteLayout()
