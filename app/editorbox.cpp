@@ -174,7 +174,7 @@ void EditorBox::loadText(const QString &crlfText)
     QTextDocument *doc = document();
     const bool undo = doc->isUndoRedoEnabled();
     doc->setUndoRedoEnabled(false);
-    setPlainText(toQtText(crlfText));
+    setPlainText(crlfText); // Qt takes CR LF as one break
     doc->setUndoRedoEnabled(undo);
     doc->setModified(false);
 }

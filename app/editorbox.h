@@ -34,6 +34,8 @@ public:
 
     // Whole text with CR LF breaks, exactly as held (no-break spaces kept).
     QString text() const;
+    // The same with U+2029 between lines: no copy beyond Qt's own.
+    QString rawText() const { return document()->toRawText(); }
     // Replaces the whole text (loading); not undoable, counts as unchanged.
     void loadText(const QString &crlfText);
 

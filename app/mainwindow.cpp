@@ -376,7 +376,7 @@ void TZediDove::OpenClick()
 
 void TZediDove::saveDocumentTo(THTMLDOC *doc, const QString &path)
 {
-    writeFileAtomically(path, encodeText(doc->editor()->text(), doc->Encoding));
+    writeFileAtomically(path, encodeText(doc->editor()->rawText(), doc->Encoding));
     doc->editor()->setModified(false);
 }
 

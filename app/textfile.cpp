@@ -23,6 +23,47 @@ int cp1252Byte(char16_t c)
     return -1;
 }
 
+// One pass: UTF-8 with the editor's U+2029 line separators written as
+// CR LF (saving a huge page must not cost a copy per step).
+QByteArray encodeUtf8(const QString &text, bool bom)
+{
+    const qsizetype n = text.size();
+    const char16_t *d = reinterpret_cast<const char16_t *>(text.constData());
+    QByteArray out(n * 3 + 3, Qt::Uninitialized);
+    char *o = out.data();
+    if (bom) {
+        *o++ = char(0xEF);
+        *o++ = char(0xBB);
+        *o++ = char(0xBF);
+    }
+    for (qsizetype i = 0; i < n; ++i) {
+        char32_t c = d[i];
+        if (c < 0x80) {
+            *o++ = char(c);
+        } else if (c == 0x2029) {
+            *o++ = '\r';
+            *o++ = '\n';
+        } else if (c < 0x800) {
+            *o++ = char(0xC0 | (c >> 6));
+            *o++ = char(0x80 | (c & 0x3F));
+        } else {
+            if (QChar::isHighSurrogate(c) && i + 1 < n && QChar::isLowSurrogate(d[i + 1])) {
+                c = QChar::surrogateToUcs4(char16_t(c), d[++i]);
+                *o++ = char(0xF0 | (c >> 18));
+                *o++ = char(0x80 | ((c >> 12) & 0x3F));
+            } else {
+                if (QChar::isSurrogate(c))
+                    c = 0xFFFD; // a lone surrogate has no UTF-8 form
+                *o++ = char(0xE0 | (c >> 12));
+            }
+            *o++ = char(0x80 | ((c >> 6) & 0x3F));
+            *o++ = char(0x80 | (c & 0x3F));
+        }
+    }
+    out.truncate(o - out.constData());
+    return out;
+}
+
 void appendReference(QByteArray &out, char32_t code)
 {
     out += "&#";
@@ -33,20 +74,34 @@ void appendReference(QByteArray &out, char32_t code)
 
 QString normalizeLineBreaks(const QString &text)
 {
-    QString out;
-    out.reserve(text.size() + text.size() / 32);
     const qsizetype n = text.size();
     const QChar *d = text.constData();
+    // Count the breaks that need a character added, so the result is
+    // allocated once; most files need none and are returned as they are.
+    qsizetype grow = 0;
     for (qsizetype i = 0; i < n; ++i) {
-        const QChar c = d[i];
-        if (c == QLatin1Char('\r')) {
-            out += QStringLiteral("\r\n");
+        if (d[i] == QLatin1Char('\r')) {
             if (i + 1 < n && d[i + 1] == QLatin1Char('\n'))
                 ++i;
-        } else if (c == QLatin1Char('\n')) {
-            out += QStringLiteral("\r\n");
+            else
+                ++grow;
+        } else if (d[i] == QLatin1Char('\n')) {
+            ++grow;
+        }
+    }
+    if (grow == 0)
+        return text;
+    QString out(n + grow, Qt::Uninitialized);
+    QChar *o = out.data();
+    for (qsizetype i = 0; i < n; ++i) {
+        const QChar c = d[i];
+        if (c == QLatin1Char('\r') || c == QLatin1Char('\n')) {
+            *o++ = QLatin1Char('\r');
+            *o++ = QLatin1Char('\n');
+            if (c == QLatin1Char('\r') && i + 1 < n && d[i + 1] == QLatin1Char('\n'))
+                ++i;
         } else {
-            out += c;
+            *o++ = c;
         }
     }
     return out;
@@ -76,19 +131,17 @@ DecodedText decodeText(const QByteArray &bytes)
 
 QByteArray encodeText(const QString &text, TextEncoding encoding)
 {
-    if (encoding != TextEncoding::Windows1252) {
-        QByteArray out = encoding == TextEncoding::Utf8Bom ? QByteArray("\xEF\xBB\xBF")
-                                                           : QByteArray();
-        out += text.toUtf8();
-        return out;
-    }
+    if (encoding != TextEncoding::Windows1252)
+        return encodeUtf8(text, encoding == TextEncoding::Utf8Bom);
     QByteArray out;
     out.reserve(text.size());
     const qsizetype n = text.size();
     for (qsizetype i = 0; i < n; ++i) {
         const char16_t c = text.at(i).unicode();
         const int b = cp1252Byte(c);
-        if (b >= 0) {
+        if (c == QChar::ParagraphSeparator) {
+            out += "\r\n";
+        } else if (b >= 0) {
             out += char(b);
         } else if (QChar::isHighSurrogate(c) && i + 1 < n
                    && QChar::isLowSurrogate(text.at(i + 1).unicode())) {

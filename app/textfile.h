@@ -17,7 +17,8 @@ struct DecodedText {
 constexpr qint64 kMaxTextFileBytes = qint64(256) * 1024 * 1024;
 
 DecodedText decodeText(const QByteArray &bytes);
-// Characters the encoding cannot hold are written as "&#NNNN;".
+// Characters the encoding cannot hold are written as "&#NNNN;". A U+2029
+// (the editor's line separator) is written as CR LF.
 QByteArray encodeText(const QString &text, TextEncoding encoding);
 // Every lone CR and every lone LF becomes CR LF.
 QString normalizeLineBreaks(const QString &text);

@@ -284,6 +284,9 @@ private slots:
             high += char(b);
         QTest::newRow("Windows-1252 every high byte") << high << high;
         QTest::newRow("empty file") << QByteArray() << QByteArray();
+        QTest::newRow("UTF-8 two, three and four byte forms")
+            << QByteArray("\xC3\xA9\r\n\xE2\x82\xAC\r\n\xF0\x9F\x98\x80")
+            << QByteArray("\xC3\xA9\r\n\xE2\x82\xAC\r\n\xF0\x9F\x98\x80");
     }
     void roundTrip()
     {

@@ -1,0 +1,11 @@
+#!/usr/bin/env bash
+# Builds the benchmark in Release and runs it offscreen; prints a table and
+# writes the same figures to bench-results.json (or the path given).
+set -euo pipefail
+cd "$(dirname "$0")"
+source ./deps.sh
+tagloom_install_missing
+cmake -S . -B build-release -G Ninja -DCMAKE_BUILD_TYPE=Release -DTAGLOOM_TESTS=OFF >/dev/null
+cmake --build build-release --parallel "$(nproc)" --target tagloom-bench
+out="${1:-$PWD/bench-results.json}"
+QT_QPA_PLATFORM=offscreen ./build-release/bench/tagloom-bench --json "$out"

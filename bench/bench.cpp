@@ -1,0 +1,360 @@
+// Benchmark: opening, saving and every tag command on generated pages of
+// growing size, driven through the same code the editor runs. Prints a
+// table and writes the same figures as JSON.
+#include "editorbox.h"
+#include "htmldoc.h"
+#include "mainwindow.h"
+#include "startup.h"
+#include "textfile.h"
+#include "toolbar.h"
+#include "uiseam.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QPlainTextEdit>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTextBlock>
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <functional>
+#include <map>
+#include <vector>
+
+namespace {
+
+// Answers no question: the benchmark never blocks on a box.
+class SilentUi : public UiSeam {
+public:
+    bool confirm(const QString &) override { return false; }
+    void errorBox(const QString &text, const QString &) override
+    {
+        std::fprintf(stderr, "error box: %s\n", qPrintable(text));
+    }
+    QString openFileName(const FileDialogRequest &) override { return {}; }
+    QString saveFileName(const FileDialogRequest &) override { return {}; }
+    bool chooseColor(QColor &) override { return false; }
+    QString inputBox(const QString &, const QString &, const QString &d) override { return d; }
+    void showHelp(const QString &) override {}
+};
+
+double rssMiB()
+{
+    QFile f(QStringLiteral("/proc/self/status"));
+    if (!f.open(QIODevice::ReadOnly))
+        return NAN;
+    for (const QByteArray &line : f.readAll().split('\n'))
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').first().toDouble() / 1024.0;
+    return NAN;
+}
+
+// About 72 bytes a line, CR LF, a BODY line near the top and 1,000 named
+// targets spread through the page.
+QByteArray generatePage(int lines)
+{
+    QByteArray out;
+    out.reserve(qsizetype(lines) * 74);
+    out += "<HTML>\r\n<HEAD>\r\n<TITLE>Generated page</TITLE>\r\n</HEAD>\r\n<BODY>\r\n";
+    const int step = std::max(1, lines / 1000);
+    int targets = 0;
+    for (int i = 5; i < lines - 2; ++i) {
+        if ((i % step) == 0 && targets < 1000) {
+            out += "<A NAME=\"t" + QByteArray::number(targets++) + "\"></A> section heading text "
+                   "that fills this line up to size ok\r\n";
+        } else {
+            out += "Line " + QByteArray::number(i).rightJustified(8, '0')
+                 + " of plain text with <B>markup</B> in the middle of it.\r\n";
+        }
+    }
+    out += "</BODY>\r\n</HTML>\r\n";
+    return out;
+}
+
+double median(std::vector<double> v)
+{
+    if (v.empty())
+        return NAN;
+    std::sort(v.begin(), v.end());
+    const size_t n = v.size();
+    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
+}
+
+template <class F> double timeMs(F &&f)
+{
+    QElapsedTimer t;
+    t.start();
+    f();
+    return double(t.nsecsElapsed()) / 1e6;
+}
+
+void settle() { QCoreApplication::processEvents(); }
+
+// Puts the caret in the middle of the page, on a plain text line, with the
+// word "plain" selected when asked.
+void caretToMiddle(EditorBox *ed, bool selectWord)
+{
+    const int mid = ed->lineCount() / 2;
+    int line = mid;
+    while (!ed->line(line).startsWith(QLatin1String("Line ")))
+        ++line;
+    const int col = int(ed->line(line).indexOf(QLatin1String("plain")));
+    ed->setSelStart(ed->lineOffset(line) + col);
+    if (selectWord) {
+        QTextCursor c = ed->textCursor();
+        c.movePosition(QTextCursor::Right, QTextCursor::KeepAnchor, 5);
+        ed->setTextCursor(c);
+    }
+}
+
+struct Command {
+    const char *name;
+    bool selectWord;
+    std::function<void()> run;
+    bool undo = true; // a scan changes nothing
+};
+
+std::vector<Command> commands()
+{
+    std::vector<Command> list = {
+        {"bold (selected word)", true, [] { ToolBar->BoldClick(); }},
+        {"BR", false, [] { ToolBar->BreakButClick(); }},
+        {"H1", false, [] { ToolBar->H1Click(); }},
+    };
+    return list;
+}
+
+struct Row {
+    QString name;
+    QString unit;
+    std::map<int, double> bySize;
+};
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen"
+                                                                      : qgetenv("QT_QPA_PLATFORM"));
+    QApplication app(argc, argv);
+    QStringList args = app.arguments();
+    std::vector<int> sizes = {10000, 100000, 1000000};
+    int runs = 7;
+    QString jsonPath = QStringLiteral("bench-results.json");
+    for (int i = 1; i < args.size(); ++i) {
+        if (args[i] == QLatin1String("--smoke")) {
+            sizes = {10000};
+            runs = 1;
+        } else if (args[i] == QLatin1String("--runs") && i + 1 < args.size()) {
+            runs = args[++i].toInt();
+        } else if (args[i] == QLatin1String("--sizes") && i + 1 < args.size()) {
+            sizes.clear();
+            for (const QString &s : args[++i].split(QLatin1Char(',')))
+                sizes.push_back(s.toInt());
+        } else if (args[i] == QLatin1String("--json") && i + 1 < args.size()) {
+            jsonPath = args[++i];
+        }
+    }
+
+    SilentUi silent;
+    setUi(&silent);
+    const int probe = int(args.indexOf(QStringLiteral("--probe-open")));
+    if (probe > 0 && probe + 1 < args.size()) {
+        // A fresh process: memory after opening one page, nothing else.
+        createApplicationWindows(StartupOptions{1, 1});
+        ZediDove->show();
+        settle();
+        const double before = rssMiB();
+        ZediDove->openDocument(args[probe + 1]);
+        settle();
+        std::printf("%.3f %.3f\n", before, rssMiB());
+        return 0;
+    }
+    QTemporaryDir dir;
+    QDir::setCurrent(dir.path()); // no vezezu.ini: nothing else is read
+    StartupOptions o;
+    o.startupMs = 1;
+    o.splashMs = 1;
+    createApplicationWindows(o);
+    ZediDove->show();
+    while (!ZediDove->currentDocument())
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    ZediDove->currentDocument()->close();
+    settle();
+
+    std::vector<Row> rows;
+    auto row = [&](const QString &name, const QString &unit) -> Row & {
+        for (Row &r : rows)
+            if (r.name == name)
+                return r;
+        rows.push_back({name, unit, {}});
+        return rows.back();
+    };
+
+    for (int lines : sizes) {
+        const QString path = dir.filePath(QStringLiteral("page%1.htm").arg(lines));
+        const QByteArray bytes = generatePage(lines);
+        {
+            QFile f(path);
+            f.open(QIODevice::WriteOnly);
+            f.write(bytes);
+        }
+        const double fileMiB = double(bytes.size()) / (1024.0 * 1024.0);
+        row(QStringLiteral("file size"), QStringLiteral("MiB")).bySize[lines] = fileMiB;
+
+        // Open, against the floor (read + decode) and a plain setPlainText.
+        std::vector<double> open, floorRead, plain;
+        for (int r = 0; r < runs; ++r) {
+            floorRead.push_back(timeMs([&] { readTextFile(path); }));
+            const QString text = readTextFile(path).text;
+            {
+                QPlainTextEdit edit;
+                edit.show();
+                plain.push_back(timeMs([&] {
+                    edit.setPlainText(text);
+                    settle();
+                }));
+            }
+            settle();
+            THTMLDOC *doc = nullptr;
+            open.push_back(timeMs([&] {
+                doc = ZediDove->openDocument(path);
+                settle();
+            }));
+            if (r + 1 < runs) {
+                doc->close();
+                settle();
+            }
+        }
+        row(QStringLiteral("open"), QStringLiteral("ms")).bySize[lines] = median(open);
+        row(QStringLiteral("open floor: read+decode"), QStringLiteral("ms")).bySize[lines] =
+            median(floorRead);
+        row(QStringLiteral("plain setPlainText"), QStringLiteral("ms")).bySize[lines] = median(plain);
+        row(QStringLiteral("open / setPlainText"), QStringLiteral("x")).bySize[lines] =
+            median(open) / median(plain);
+        {
+            // Measured in a fresh process, so earlier pages leave nothing behind.
+            QProcess p;
+            p.start(QCoreApplication::applicationFilePath(),
+                    {QStringLiteral("--probe-open"), path});
+            p.waitForFinished(-1);
+            const QList<QByteArray> v = p.readAllStandardOutput().trimmed().split(' ');
+            const double after = v.size() == 2 ? v[1].toDouble() : NAN;
+            row(QStringLiteral("memory after open"), QStringLiteral("MiB")).bySize[lines] = after;
+            row(QStringLiteral("memory after open / file size"), QStringLiteral("x"))
+                .bySize[lines] = after / fileMiB;
+        }
+
+        THTMLDOC *doc = ZediDove->currentDocument();
+        EditorBox *ed = doc->editor();
+
+        // Save, against one plain write of the same bytes.
+        std::vector<double> save, floorWrite;
+        const QString savePath = dir.filePath(QStringLiteral("saved.htm"));
+        for (int r = 0; r < runs; ++r) {
+            save.push_back(timeMs([&] { ZediDove->saveDocumentTo(doc, savePath); }));
+            const QByteArray out = encodeText(ed->text(), doc->Encoding);
+            floorWrite.push_back(timeMs([&] {
+                QFile f(dir.filePath(QStringLiteral("plain.htm")));
+                f.open(QIODevice::WriteOnly);
+                f.write(out);
+            }));
+        }
+        row(QStringLiteral("save"), QStringLiteral("ms")).bySize[lines] = median(save);
+        row(QStringLiteral("save floor: plain write"), QStringLiteral("ms")).bySize[lines] =
+            median(floorWrite);
+
+        for (const Command &c : commands()) {
+            std::vector<double> t;
+            for (int r = 0; r < runs; ++r) {
+                caretToMiddle(ed, c.selectWord);
+                t.push_back(timeMs([&] { c.run(); }));
+                if (c.undo)
+                    ed->undo();
+                settle();
+            }
+            row(QString::fromLatin1(c.name), QStringLiteral("ms")).bySize[lines] = median(t);
+        }
+
+        std::vector<double> typed, toEnd;
+        for (int r = 0; r < runs; ++r) {
+            caretToMiddle(ed, false);
+            settle();
+            typed.push_back(timeMs([&] {
+                QKeyEvent press(QEvent::KeyPress, Qt::Key_X, Qt::NoModifier, QStringLiteral("x"));
+                QCoreApplication::sendEvent(ed, &press);
+                settle();
+            }));
+            ed->undo();
+            ed->setSelStart(0);
+            settle();
+            toEnd.push_back(timeMs([&] {
+                ed->moveCursor(QTextCursor::End);
+                settle();
+            }));
+        }
+        row(QStringLiteral("typed character"), QStringLiteral("ms")).bySize[lines] = median(typed);
+        row(QStringLiteral("caret to last line"), QStringLiteral("ms")).bySize[lines] = median(toEnd);
+
+        ed->setModified(false);
+        doc->close();
+        settle();
+    }
+
+    // 100 new documents.
+    const double before = rssMiB();
+    for (int i = 0; i < 100; ++i)
+        ZediDove->New1Click();
+    settle();
+    const double after = rssMiB();
+    row(QStringLiteral("100 new documents: process memory"), QStringLiteral("MiB"))
+        .bySize[sizes.front()] = after;
+    row(QStringLiteral("100 new documents: added memory"), QStringLiteral("MiB"))
+        .bySize[sizes.front()] = after - before;
+
+    // Table and JSON.
+    bool complete = true;
+    std::printf("%-36s %6s", "measurement", "unit");
+    for (int s : sizes)
+        std::printf(" %14s", qPrintable(QStringLiteral("%1 lines").arg(s)));
+    std::printf("\n");
+    QJsonArray jrows;
+    for (const Row &r : rows) {
+        std::printf("%-36s %6s", qPrintable(r.name), qPrintable(r.unit));
+        QJsonObject jr{{QStringLiteral("name"), r.name}, {QStringLiteral("unit"), r.unit}};
+        QJsonObject values;
+        const bool perSize = !r.name.startsWith(QLatin1String("100 new"));
+        for (int s : sizes) {
+            auto it = r.bySize.find(s);
+            if (it == r.bySize.end()) {
+                std::printf(" %14s", "");
+                if (perSize)
+                    complete = false;
+                continue;
+            }
+            if (!std::isfinite(it->second))
+                complete = false;
+            std::printf(" %14.3f", it->second);
+            values.insert(QString::number(s), it->second);
+        }
+        std::printf("\n");
+        jr.insert(QStringLiteral("values"), values);
+        jrows.append(jr);
+    }
+    QFile out(jsonPath);
+    if (out.open(QIODevice::WriteOnly))
+        out.write(QJsonDocument(QJsonObject{{QStringLiteral("runs"), runs},
+                                            {QStringLiteral("rows"), jrows}})
+                      .toJson());
+    std::printf("figures written to %s\n", qPrintable(QFileInfo(out).absoluteFilePath()));
+    destroyApplicationWindows();
+    return complete ? 0 : 1;
+}
