@@ -352,7 +352,8 @@ void TestBody::browseAndEnterChain()
     QCOMPARE(m_ui->fileRequests.at(0).filter, QStringLiteral("Picture Files|*.jpg;*.bmp;*.gif"));
     QCOMPARE(focusPath, (QStringList{"Bckgrdpct", "bgcolor", "TextColor", "LnkColor", "OkBut"}));
     QVERIFY(openAfterEscape);
-    QVERIFY(editor()->line(4).startsWith(QStringLiteral("<BODY BACKGROUND=\"file:///C|/web/b.jpg\"")));
+    QVERIFY(editor()->line(4).startsWith(
+        QStringLiteral("<BODY BACKGROUND=\"file:///C|/web/b.jpg\"")));
 }
 
 QTEST_MAIN(TestBody)
