@@ -1,10 +1,218 @@
 #include "docinfo.h"
+#include "bodymarkup.h"
+#include "buttonkeys.h"
+#include "editorbox.h"
+#include "errors.h"
+#include "htmldoc.h"
+#include "localpathtourl.h"
+#include "mainwindow.h"
 #include "toolbar.h"
+#include "uiseam.h"
+#include "ui_docinfo.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QKeyEvent>
 
 TDocInfo *DocInfo = nullptr;
 
-TDocInfo::TDocInfo(QWidget *parent) : QDialog(parent) { setObjectName(QStringLiteral("DocInfo")); }
+namespace {
+THTMLDOC *currentDoc() { return ZediDove ? ZediDove->currentDocument() : nullptr; }
+} // namespace
 
-// Not built yet: the dialog and its markup come with their own change.
-void TToolBar::DocClick() {}
+TDocInfo::TDocInfo(QWidget *parent)
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
+      m_ui(std::make_unique<Ui::DocInfo>())
+{
+    m_ui->setupUi(this);
+    setObjectName(QStringLiteral("DocInfo"));
+    setFixedSize(422, 166);
+    for (QLabel *l : {m_ui->Label2, m_ui->Label3, m_ui->Label4})
+        l->setAutoFillBackground(true);
+    pressButtonsOnEnterOnly(this);
 
+    auto click = [this](QPushButton *b, void (TDocInfo::*handler)()) {
+        connect(b, &QPushButton::clicked, this, guarded([this, handler] { (this->*handler)(); }));
+    };
+    click(m_ui->OkBut, &TDocInfo::OkButClick);
+    click(m_ui->CancelBut, &TDocInfo::CancelButClick);
+    click(m_ui->Browse, &TDocInfo::BrowseClick);
+    click(m_ui->BGColorChart, &TDocInfo::BGColorChartClick);
+    click(m_ui->TxtChart, &TDocInfo::TxtChartClick);
+    click(m_ui->LnkChart, &TDocInfo::LnkChartClick);
+    connect(m_ui->bgcolor, &QLineEdit::textChanged, this, guarded([this] { bgcolorChange(); }));
+    connect(m_ui->TextColor, &QLineEdit::textChanged, this,
+            guarded([this] { TextColorChange(); }));
+    connect(m_ui->LnkColor, &QLineEdit::textChanged, this, guarded([this] { LnkColorChange(); }));
+
+    const std::pair<QLineEdit *, QWidget *> chain[] = {
+        {m_ui->Bckgrdpct, m_ui->bgcolor},
+        {m_ui->bgcolor, m_ui->TextColor},
+        {m_ui->TextColor, m_ui->LnkColor},
+        {m_ui->LnkColor, m_ui->OkBut},
+    };
+    for (const auto &[from, to] : chain) {
+        QWidget *next = to;
+        connect(from, &QLineEdit::returnPressed, this, [next] { next->setFocus(); });
+    }
+}
+
+TDocInfo::~TDocInfo() = default;
+
+QString TDocInfo::HexByte(int value) { return hexByte(value); }
+QString TDocInfo::ColorToHtml(int red, int green, int blue)
+{
+    return colorToHtml(red, green, blue);
+}
+
+QLineEdit *TDocInfo::Bckgrdpct() const { return m_ui->Bckgrdpct; }
+QLineEdit *TDocInfo::bgcolor() const { return m_ui->bgcolor; }
+QLineEdit *TDocInfo::TextColor() const { return m_ui->TextColor; }
+QLineEdit *TDocInfo::LnkColor() const { return m_ui->LnkColor; }
+
+QLabel *TDocInfo::colourLabel(int row) const
+{
+    switch (row) {
+    case 2: return m_ui->Label2;
+    case 3: return m_ui->Label3;
+    case 4: return m_ui->Label4;
+    default: return nullptr;
+    }
+}
+
+void TDocInfo::setLabelColours(QLabel *label, const QColor *text, const QColor *background)
+{
+    QPalette pal = label->palette();
+    if (text)
+        pal.setColor(QPalette::WindowText, *text);
+    if (background)
+        pal.setColor(QPalette::Window, *background);
+    label->setPalette(pal);
+}
+
+void TDocInfo::FormActivate()
+{
+    THTMLDOC *doc = currentDoc();
+    if (doc && doc->BodyAttributesSet) {
+        m_ui->Bckgrdpct->setText(doc->BackgroundPicture);
+        m_ui->bgcolor->setText(doc->BodyBgColor);
+        m_ui->LnkColor->setText(doc->BodyLinkColor);
+        m_ui->TextColor->setText(doc->BodyTextColor);
+    } else {
+        m_ui->Bckgrdpct->clear();
+        m_ui->bgcolor->clear();
+        m_ui->LnkColor->clear();
+        m_ui->TextColor->clear();
+        const QColor black(Qt::black);
+        const QColor face = QApplication::palette().color(QPalette::Button);
+        for (QLabel *l : {m_ui->Label2, m_ui->Label3, m_ui->Label4})
+            setLabelColours(l, &black, &face);
+    }
+    m_ui->Bckgrdpct->setFocus();
+    Cancelled = false;
+}
+
+void TDocInfo::OkButClick()
+{
+    if (THTMLDOC *doc = currentDoc()) {
+        doc->BodyAttributesSet = true;
+        doc->BackgroundPicture = m_ui->Bckgrdpct->text();
+        doc->BodyBgColor = m_ui->bgcolor->text();
+        doc->BodyLinkColor = m_ui->LnkColor->text();
+        doc->BodyTextColor = m_ui->TextColor->text();
+    }
+    accept();
+}
+
+void TDocInfo::CancelButClick()
+{
+    Cancelled = true;
+    reject();
+}
+
+void TDocInfo::BrowseClick()
+{
+    FileDialogRequest req; // the platform's own title
+    req.filter = QStringLiteral("Picture Files|*.jpg;*.bmp;*.gif");
+    const QString path = ui().openFileName(req);
+    if (!path.isEmpty())
+        m_ui->Bckgrdpct->setText(path);
+}
+
+void TDocInfo::pickColourInto(QLineEdit *field)
+{
+    QColor c = m_chartColor;
+    if (!ui().chooseColor(c) || !c.isValid())
+        return;
+    // The previews follow the colour dialog's colour, so it is stored
+    // before the field changes.
+    m_chartColor = c.toRgb();
+    field->setText(ColorToHtml(m_chartColor.red(), m_chartColor.green(), m_chartColor.blue()));
+}
+
+void TDocInfo::BGColorChartClick() { pickColourInto(m_ui->bgcolor); }
+void TDocInfo::TxtChartClick() { pickColourInto(m_ui->TextColor); }
+void TDocInfo::LnkChartClick() { pickColourInto(m_ui->LnkColor); }
+
+void TDocInfo::bgcolorChange()
+{
+    const QColor white(Qt::white);
+    const bool black = (m_chartColor.rgb() & 0xFFFFFF) == 0;
+    for (QLabel *l : {m_ui->Label2, m_ui->Label3, m_ui->Label4})
+        setLabelColours(l, black ? &white : nullptr, &m_chartColor);
+}
+
+void TDocInfo::TextColorChange() { setLabelColours(m_ui->Label3, &m_chartColor, nullptr); }
+void TDocInfo::LnkColorChange() { setLabelColours(m_ui->Label4, &m_chartColor, nullptr); }
+
+void TDocInfo::showEvent(QShowEvent *e)
+{
+    QDialog::showEvent(e);
+    if (!e->spontaneous())
+        runGuarded([this] { FormActivate(); });
+}
+
+void TDocInfo::keyPressEvent(QKeyEvent *e)
+{
+    if (isEscape(e))
+        return;
+    QDialog::keyPressEvent(e);
+}
+
+void TDocInfo::closeEvent(QCloseEvent *e)
+{
+    // No close box; a close asked by the window manager counts as "Cancel".
+    e->ignore();
+    if (isVisible())
+        CancelButClick();
+}
+
+void TToolBar::DocClick()
+{
+    if (!ActiveEditor())
+        return;
+    DocInfo->exec();
+    if (DocInfo->Cancelled)
+        return;
+    EditorBox *ed = ActiveEditor();
+    if (!ed)
+        return;
+    int bodyLine = -1;
+    const int n = ed->lineCount();
+    for (int i = 0; i < n && bodyLine < 0; ++i)
+        if (bodyWordPos(ed->line(i)) >= 0)
+            bodyLine = i;
+    QLineEdit *picture = DocInfo->Bckgrdpct();
+    picture->setText(LocalPathToUrl(picture->text()));
+    // Without a BODY line there is nothing to rewrite; the values stay
+    // remembered for the document all the same.
+    if (bodyLine >= 0) {
+        const QString rewritten = RewriteBodyLine(
+            ed->line(bodyLine), {picture->text(), DocInfo->bgcolor()->text(),
+                                 DocInfo->TextColor()->text(), DocInfo->LnkColor()->text()});
+        UndoStep step(ed);
+        ed->replaceLine(bodyLine, rewritten);
+        ed->setSelStart(ed->lineOffset(bodyLine) + int(rewritten.size()));
+    }
+    BringMainToFront();
+}

@@ -1,10 +1,57 @@
 #pragma once
+// The document information dialog: background picture and the background,
+// text and link colours written into the page's BODY tag.
+#include <QColor>
 #include <QDialog>
+#include <memory>
+
+namespace Ui {
+class DocInfo;
+}
+class QLabel;
+class QLineEdit;
 
 class TDocInfo : public QDialog {
     Q_OBJECT
 public:
     explicit TDocInfo(QWidget *parent = nullptr);
+    ~TDocInfo() override;
+
+    static QString HexByte(int value);
+    static QString ColorToHtml(int red, int green, int blue);
+
+    bool Cancelled = false;
+
+    QLineEdit *Bckgrdpct() const;
+    QLineEdit *bgcolor() const;
+    QLineEdit *TextColor() const;
+    QLineEdit *LnkColor() const;
+    QLabel *colourLabel(int row) const; // 2, 3 or 4: the preview labels
+    // The colour the colour dialog opens on: the one picked last, black at first.
+    QColor chartColor() const { return m_chartColor; }
+
+    void FormActivate();
+    void OkButClick();
+    void CancelButClick();
+    void BrowseClick();
+    void BGColorChartClick();
+    void TxtChartClick();
+    void LnkChartClick();
+    void bgcolorChange();
+    void TextColorChange();
+    void LnkColorChange();
+
+protected:
+    void showEvent(QShowEvent *e) override;
+    void keyPressEvent(QKeyEvent *e) override;
+    void closeEvent(QCloseEvent *e) override;
+
+private:
+    void pickColourInto(QLineEdit *field);
+    void setLabelColours(QLabel *label, const QColor *text, const QColor *background);
+
+    std::unique_ptr<Ui::DocInfo> m_ui;
+    QColor m_chartColor = Qt::black;
 };
 
 extern TDocInfo *DocInfo;

@@ -1,10 +1,105 @@
 #include "hrinfo.h"
+#include "buttonkeys.h"
+#include "clampedspinbox.h"
+#include "editorbox.h"
+#include "errors.h"
+#include "hrmarkup.h"
 #include "toolbar.h"
+#include "ui_hrinfo.h"
+
+#include <QCloseEvent>
+#include <QKeyEvent>
 
 THRInfo *HRInfo = nullptr;
 
-THRInfo::THRInfo(QWidget *parent) : QDialog(parent) { setObjectName(QStringLiteral("HRInfo")); }
+THRInfo::THRInfo(QWidget *parent) : QDialog(parent), m_ui(std::make_unique<Ui::HRInfo>())
+{
+    m_ui->setupUi(this);
+    setObjectName(QStringLiteral("HRInfo"));
+    QFont f(QStringLiteral("System"));
+    f.setPixelSize(13);
+    setFont(f);
+    // An ordinary resizable frame; 252 x 241 outside at 200,105.
+    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+                   | Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);
+    move(200, 105);
+    m_ui->Alignment->setCompleter(nullptr); // the text is used exactly as typed
+    pressButtonsOnEnterOnly(this);
+    connect(m_ui->Ok, &QPushButton::clicked, this, guarded([this] { OkClick(); }));
+    connect(m_ui->Cancel, &QPushButton::clicked, this, guarded([this] { CancelClick(); }));
+}
 
-// Not built yet: the dialog and its markup come with their own change.
-void TToolBar::HorizRuleClick() {}
+THRInfo::~THRInfo() = default;
 
+ClampedSpinBox *THRInfo::widthSpin() const { return m_ui->Width; }
+ClampedSpinBox *THRInfo::sizeSpin() const { return m_ui->size; }
+QRadioButton *THRInfo::Pixels() const { return m_ui->Pixels; }
+QRadioButton *THRInfo::Percent() const { return m_ui->Percent; }
+QComboBox *THRInfo::Alignment() const { return m_ui->Alignment; }
+QCheckBox *THRInfo::shade() const { return m_ui->shade; }
+
+QString THRInfo::tag() const
+{
+    // Read from the text, so a value still being typed is clamped the same
+    // way as when the field loses the focus.
+    return HorizRuleTag(m_ui->Width->currentValue(), m_ui->Percent->isChecked(),
+                        m_ui->size->currentValue(), m_ui->Alignment->currentText(),
+                        m_ui->shade->isChecked());
+}
+
+void THRInfo::FormActivate()
+{
+    Cancelled = false;
+    m_ui->Width->showValue(100);
+    m_ui->size->showValue(1);
+    m_ui->Alignment->setCurrentIndex(-1);
+    m_ui->Alignment->setEditText(QString());
+    m_ui->shade->setChecked(true);
+    m_ui->Percent->setChecked(true);
+    m_ui->Width->setFocus();
+}
+
+void THRInfo::OkClick() { accept(); }
+
+void THRInfo::CancelClick()
+{
+    Cancelled = true;
+    reject();
+}
+
+void THRInfo::showEvent(QShowEvent *e)
+{
+    QDialog::showEvent(e);
+    if (!e->spontaneous())
+        runGuarded([this] { FormActivate(); });
+}
+
+void THRInfo::keyPressEvent(QKeyEvent *e)
+{
+    if (isEscape(e))
+        return;
+    QDialog::keyPressEvent(e);
+}
+
+void THRInfo::closeEvent(QCloseEvent *e)
+{
+    // Closing by the title bar leaves Cancelled false: the tag is inserted
+    // as with "Ok".
+    e->ignore();
+    if (isVisible())
+        OkClick();
+}
+
+void TToolBar::HorizRuleClick()
+{
+    if (!ActiveEditor())
+        return;
+    HRInfo->exec();
+    if (!HRInfo->Cancelled) {
+        if (EditorBox *ed = ActiveEditor()) {
+            UndoStep step(ed);
+            ed->setSelText(HRInfo->tag());
+        }
+    }
+    BringMainToFront();
+}

@@ -1,10 +1,142 @@
 #include "imageinfo.h"
+#include "buttonkeys.h"
+#include "editorbox.h"
+#include "errors.h"
+#include "imagemarkup.h"
+#include "localpathtourl.h"
 #include "toolbar.h"
+#include "uiseam.h"
+#include "ui_imageinfo.h"
+
+#include <QCloseEvent>
+#include <QKeyEvent>
 
 TImageInfo *ImageInfo = nullptr;
 
-TImageInfo::TImageInfo(QWidget *parent) : QDialog(parent) { setObjectName(QStringLiteral("ImageInfo")); }
+TImageInfo::TImageInfo(QWidget *parent)
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
+      m_ui(std::make_unique<Ui::ImageInfo>())
+{
+    m_ui->setupUi(this);
+    setObjectName(QStringLiteral("ImageInfo"));
+    setFixedSize(448, 225);
+    // The alignment is used exactly as typed: no completion from the items.
+    m_ui->Align->setCompleter(nullptr);
+    pressButtonsOnEnterOnly(this);
 
-// Not built yet: the dialog and its markup come with their own change.
-void TToolBar::ImageClick() {}
+    connect(m_ui->OkBut, &QPushButton::clicked, this, guarded([this] { OkButClick(); }));
+    connect(m_ui->CancelBut, &QPushButton::clicked, this, guarded([this] { CancelButClick(); }));
+    connect(m_ui->Browse, &QPushButton::clicked, this, guarded([this] { BrowseClick(); }));
+    // Enter walks the fields in a fixed chain ending at "Ok" (the alignment
+    // combo is not part of it).
+    const std::pair<QLineEdit *, QWidget *> chain[] = {
+        {m_ui->Image, m_ui->Document},
+        {m_ui->Document, m_ui->Textonly},
+        {m_ui->Textonly, m_ui->Lable},
+        {m_ui->Lable, m_ui->OkBut},
+    };
+    for (const auto &[from, to] : chain) {
+        QWidget *next = to;
+        connect(from, &QLineEdit::returnPressed, this, [next] { next->setFocus(); });
+    }
+}
 
+TImageInfo::~TImageInfo() = default;
+
+QLineEdit *TImageInfo::Image() const { return m_ui->Image; }
+QLineEdit *TImageInfo::Document() const { return m_ui->Document; }
+QLineEdit *TImageInfo::Textonly() const { return m_ui->Textonly; }
+QLineEdit *TImageInfo::Lable() const { return m_ui->Lable; }
+QComboBox *TImageInfo::Align() const { return m_ui->Align; }
+
+void TImageInfo::FormActivate()
+{
+    Cancelled = false;
+    m_ui->Image->setFocus();
+    if (ClearOnActivate) {
+        m_ui->Document->clear();
+        m_ui->Textonly->clear();
+        m_ui->Image->clear();
+        m_ui->Align->setCurrentIndex(0);
+        m_ui->Align->setEditText(QStringLiteral("Left"));
+    }
+    ClearOnActivate = false;
+}
+
+void TImageInfo::OkButClick()
+{
+    Cancelled = false;
+    accept();
+}
+
+void TImageInfo::CancelButClick()
+{
+    Cancelled = true;
+    reject();
+}
+
+void TImageInfo::BrowseClick()
+{
+    FileDialogRequest req;
+    req.title = QStringLiteral("Image");
+    req.filter = QStringLiteral("Picture Files|*.jpg;*.bmp;*.gif");
+    const QString path = ui().openFileName(req);
+    if (!path.isEmpty())
+        m_ui->Image->setText(path);
+}
+
+void TImageInfo::showEvent(QShowEvent *e)
+{
+    QDialog::showEvent(e);
+    // Each opening is one activation: it resets the dialog once, not again
+    // when the focus comes back from a file dialog or message box.
+    if (!e->spontaneous())
+        runGuarded([this] { FormActivate(); });
+}
+
+void TImageInfo::keyPressEvent(QKeyEvent *e)
+{
+    // Escape closes nothing; Enter is handled by the chain and the buttons.
+    if (isEscape(e))
+        return;
+    QDialog::keyPressEvent(e);
+}
+
+void TImageInfo::closeEvent(QCloseEvent *e)
+{
+    // The frame has no close box; a close asked by the window manager
+    // (Alt+F4) counts as "Cancel" so that nothing is inserted behind the
+    // user's back.
+    e->ignore();
+    if (isVisible())
+        CancelButClick();
+}
+
+void TToolBar::ImageClick()
+{
+    if (!ActiveEditor())
+        return;
+    for (;;) {
+        ImageInfo->exec();
+        if (ImageInfo->Cancelled)
+            break;
+        ImageInfo->Image()->setText(LocalPathToUrl(ImageInfo->Image()->text()));
+        const QString markup = ImageMarkup({ImageInfo->Image()->text(),
+                                            ImageInfo->Document()->text(),
+                                            ImageInfo->Textonly()->text(),
+                                            ImageInfo->Lable()->text(),
+                                            ImageInfo->Align()->currentText()});
+        if (markup.isEmpty()) {
+            ui().errorBox(QStringLiteral("Please Enter Image Location"), QStringLiteral("Error"));
+            ImageInfo->ClearOnActivate = false;
+            continue;
+        }
+        if (EditorBox *ed = ActiveEditor()) {
+            UndoStep step(ed);
+            ed->setSelText(markup);
+        }
+        break;
+    }
+    BringMainToFront();
+    ImageInfo->ClearOnActivate = true;
+}
