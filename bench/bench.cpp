@@ -1,7 +1,12 @@
 // Benchmark: opening, saving and every tag command on generated pages of
 // growing size, driven through the same code the editor runs. Prints a
 // table and writes the same figures as JSON.
+#include "bodymarkup.h"
+#include "docinfo.h"
 #include "editorbox.h"
+#include "hrmarkup.h"
+#include "imagemarkup.h"
+#include "localpathtourl.h"
 #include "htmldoc.h"
 #include "mainwindow.h"
 #include "startup.h"
@@ -128,6 +133,24 @@ std::vector<Command> commands()
         {"bold (selected word)", true, [] { ToolBar->BoldClick(); }},
         {"BR", false, [] { ToolBar->BreakButClick(); }},
         {"H1", false, [] { ToolBar->H1Click(); }},
+        // Dialog commands: what each runs once its dialog has closed.
+        {"HR (opening values)", false, [] {
+             EditorBox *ed = ActiveEditor();
+             UndoStep step(ed);
+             ed->setSelText(HorizRuleTag(100, true, 1, QString(), true));
+         }},
+        {"image form A", false, [] {
+             EditorBox *ed = ActiveEditor();
+             UndoStep step(ed);
+             ed->setSelText(ImageMarkup({LocalPathToUrl(QStringLiteral("C:\\pics\\logo.gif")),
+                                         QStringLiteral("index.htm"), QStringLiteral("Logo"),
+                                         QStringLiteral("Home"), QStringLiteral("Left")}));
+         }},
+        {"BODY rewrite", false, [] {
+             WriteBodyAttributes(ActiveEditor(), {QStringLiteral("file:///C|/web/tile.gif"),
+                                                  QStringLiteral("#FFFFFF"), QStringLiteral("#000000"),
+                                                  QStringLiteral("#0000FF")});
+         }},
     };
     return list;
 }

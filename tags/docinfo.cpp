@@ -187,6 +187,23 @@ void TDocInfo::closeEvent(QCloseEvent *e)
         CancelButClick();
 }
 
+void WriteBodyAttributes(EditorBox *ed, const BodyAttributes &a)
+{
+    const int n = ed->lineCount();
+    for (int i = 0; i < n; ++i) {
+        const QString line = ed->line(i);
+        if (bodyWordPos(line) < 0)
+            continue;
+        const QString rewritten = RewriteBodyLine(line, a);
+        UndoStep step(ed);
+        ed->replaceLine(i, rewritten);
+        ed->setSelStart(ed->lineOffset(i) + int(rewritten.size()));
+        return;
+    }
+    // Without a BODY line there is nothing to rewrite; the values stay
+    // remembered for the document all the same.
+}
+
 void TToolBar::DocClick()
 {
     if (!ActiveEditor())
@@ -197,22 +214,9 @@ void TToolBar::DocClick()
     EditorBox *ed = ActiveEditor();
     if (!ed)
         return;
-    int bodyLine = -1;
-    const int n = ed->lineCount();
-    for (int i = 0; i < n && bodyLine < 0; ++i)
-        if (bodyWordPos(ed->line(i)) >= 0)
-            bodyLine = i;
     QLineEdit *picture = DocInfo->Bckgrdpct();
     picture->setText(LocalPathToUrl(picture->text()));
-    // Without a BODY line there is nothing to rewrite; the values stay
-    // remembered for the document all the same.
-    if (bodyLine >= 0) {
-        const QString rewritten = RewriteBodyLine(
-            ed->line(bodyLine), {picture->text(), DocInfo->bgcolor()->text(),
-                                 DocInfo->TextColor()->text(), DocInfo->LnkColor()->text()});
-        UndoStep step(ed);
-        ed->replaceLine(bodyLine, rewritten);
-        ed->setSelStart(ed->lineOffset(bodyLine) + int(rewritten.size()));
-    }
+    WriteBodyAttributes(ed, {picture->text(), DocInfo->bgcolor()->text(),
+                             DocInfo->TextColor()->text(), DocInfo->LnkColor()->text()});
     BringMainToFront();
 }

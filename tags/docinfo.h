@@ -55,3 +55,10 @@ private:
 };
 
 extern TDocInfo *DocInfo;
+
+struct BodyAttributes;
+class EditorBox;
+// Rewrites the first line holding BODY (any letter case) with the given
+// attributes, as one undo step, caret at the end of that line. Leaves the
+// text alone when no line holds BODY.
+void WriteBodyAttributes(EditorBox *ed, const BodyAttributes &a);
