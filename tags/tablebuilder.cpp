@@ -12,6 +12,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 
 TTable *Table = nullptr;
 
@@ -188,6 +189,14 @@ void TTable::reject()
 void TTable::keyPressEvent(QKeyEvent *e)
 {
     if (e->key() == Qt::Key_Escape) {
+        e->accept();
+        return;
+    }
+    // No button is a default: Enter presses the push button that has the
+    // focus and nothing else.
+    if (e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter) {
+        if (auto *b = qobject_cast<QPushButton *>(focusWidget()); b && b->isEnabled())
+            b->click();
         e->accept();
         return;
     }

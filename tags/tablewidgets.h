@@ -65,6 +65,8 @@ public:
     const StoredTexts &texts() const { return m_model->texts(); }
     void setTexts(const StoredTexts &texts) { m_model->setTexts(texts); }
 
+    bool isEditing() const { return state() == QAbstractItemView::EditingState; }
+
     // The view index of a grid position (invalid for the fixed row).
     QModelIndex cellIndex(int col, int row) const;
 
