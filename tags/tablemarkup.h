@@ -27,7 +27,7 @@ struct TableLayout {
     int gridRows = 6;      // T: data grid rows, counting its header row 0
     int columns = 5;       // C: both column grids
     int rowTitleCount = 5; // R: rows of the written table
-    QList<int> columnWidths{64, 64, 64, 64, 64}; // data grid, in pixels
+    QList<int> columnWidths = QList<int>(5, TableLimits::kDefaultColumnWidth); // pixels
     StoredTexts columnTitles; // column i at (i, 0)
     StoredTexts rowTitles;    // table row j at (0, j - 1)
     StoredTexts cells;        // column i, table row r at (i, r)
