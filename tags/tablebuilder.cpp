@@ -19,8 +19,6 @@ TTable *Table = nullptr;
 namespace {
 constexpr int kResetColumns = 5;
 constexpr int kResetGridRows = 6;
-// Long enough for anything a table file can hold.
-constexpr int kMaxFieldText = 1 << 24;
 } // namespace
 
 TTable::TTable(QWidget *parent)
@@ -37,8 +35,6 @@ TTable::TTable(QWidget *parent)
     for (QLabel *l : findChildren<QLabel *>())
         l->adjustSize();
 
-    ui->Cap->setMaxLength(kMaxFieldText);
-    ui->Align->lineEdit()->setMaxLength(kMaxFieldText);
     ui->Align->setCurrentText(QStringLiteral("TOP"));
 
     ui->tablegrid->setFixedTopRow(true);

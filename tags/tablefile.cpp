@@ -16,6 +16,7 @@ public:
     explicit LineReader(const QString &text) : m_text(text) {}
     QString next()
     {
+        ++m_number;
         const qsizetype n = m_text.size();
         if (m_pos >= n)
             return {};
@@ -23,6 +24,11 @@ public:
         while (end < n && m_text.at(end) != QLatin1Char('\r')
                && m_text.at(end) != QLatin1Char('\n'))
             ++end;
+        if (end - m_pos > TableFile::kMaxTextLength)
+            throw TagloomError(QStringLiteral("Line %1 of the table file is longer than %2 "
+                                              "characters")
+                                   .arg(m_number)
+                                   .arg(TableFile::kMaxTextLength));
         const QString line = m_text.mid(m_pos, end - m_pos);
         m_pos = end;
         if (m_pos < n) {
@@ -37,6 +43,7 @@ public:
 private:
     const QString &m_text;
     qsizetype m_pos = 0;
+    int m_number = 0;
 };
 
 int countLine(LineReader &in, int limit, const char *what)

@@ -11,6 +11,9 @@ inline QString filter() { return QStringLiteral("ZEDI Dove Table|*.tbl"); }
 // A layout at the count limits with generous texts stays far below this;
 // anything larger is refused before it is read.
 constexpr qint64 kMaxBytes = qint64(16) * 1024 * 1024;
+// The longest text a field takes when typed; a longer line would only make
+// the edit fields crawl, so a file holding one is refused.
+constexpr int kMaxTextLength = 32767;
 } // namespace TableFile
 
 // The values of the file in order: caption, border, alignment, T, C, the
@@ -23,7 +26,8 @@ QByteArray tableFileBytes(const TableLayout &t);
 QString decodeTableFile(const QByteArray &bytes);
 
 // Reads the values into `t` in file order. Throws TagloomError on a line that
-// is not a whole number or a count beyond the limits; what was read before
+// is not a whole number, a count beyond the limits or a line longer than
+// kMaxTextLength; what was read before
 // stays in `t`. Lines past the end read as empty; lines past those the
 // counts call for are not read. A line ends at CR LF, CR or LF.
 void readTableText(const QString &text, TableLayout &t);

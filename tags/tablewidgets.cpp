@@ -4,7 +4,6 @@
 #include <QFocusEvent>
 #include <QHeaderView>
 #include <QKeyEvent>
-#include <QLineEdit>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QRegularExpression>
@@ -120,8 +119,6 @@ void StringGridModel::refreshAll()
 // ---- view ----
 
 namespace {
-constexpr int kMaxCellText = 1 << 24;
-
 // Draws the grid's 2-pixel lines on the right and bottom edge of each cell.
 class GridLineDelegate : public QStyledItemDelegate {
 public:
@@ -144,16 +141,6 @@ public:
                               const QModelIndex &) const override
     {
         editor->setGeometry(cellRect(option.rect));
-    }
-
-    QWidget *createEditor(QWidget *parent, const QStyleOptionViewItem &option,
-                          const QModelIndex &index) const override
-    {
-        QWidget *w = QStyledItemDelegate::createEditor(parent, option, index);
-        // Cells hold whatever a table file holds: no 32767-character cap.
-        if (auto *le = qobject_cast<QLineEdit *>(w))
-            le->setMaxLength(kMaxCellText);
-        return w;
     }
 
 private:

@@ -442,6 +442,19 @@ private slots:
         QCOMPARE(editor()->text(), QStringLiteral("x"));
     }
 
+    void tabOrderFollowsTheLayout()
+    {
+        const QStringList expected{"Cap",     "Align",  "BorderW", "ColTitle", "RowTitle",
+                                   "tablegrid", "Button1", "Button2", "ColInc", "ColDec",
+                                   "RowInc",  "RowDec", "SaveTable", "opent"};
+        QStringList order;
+        QWidget *w = Table->findChild<QWidget *>(QStringLiteral("Cap"));
+        for (int i = 0; i < 200 && order.size() < expected.size(); ++i, w = w->nextInFocusChain())
+            if (expected.contains(w->objectName()) && !order.contains(w->objectName()))
+                order << w->objectName();
+        QCOMPARE(order, expected);
+    }
+
     void closingTheWindowInsertsNothing()
     {
         setEditorText(QStringLiteral("x"), 1);

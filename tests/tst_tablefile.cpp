@@ -104,7 +104,9 @@ private slots:
     void defaultFileHas53Lines()
     {
         const QByteArray bytes = tableFileBytes(TableLayout());
-        QCOMPARE(bytes, QByteArray("\r\n1\r\nTOP\r\n6\r\n5\r\n") + QByteArray("\r\n").repeated(48));
+        // Caption, border, alignment, T = 6, C = 5, then 6 titles and 6 x 7 empty lines.
+        QCOMPARE(bytes,
+                 QByteArray("\r\n1\r\nTOP\r\n6\r\n5\r\n") + QByteArray("\r\n").repeated(48));
         QCOMPARE(bytes.count("\r\n"), 53);
     }
 
@@ -231,13 +233,13 @@ private slots:
         QCOMPARE(t.columns, columns);
         QCOMPARE(t.rowTitleCount, rowTitles);
         QCOMPARE(t.columnWidths.size(), columns);
-        for (const QString &spec : texts) {
-            const StoredTexts &store = spec.at(0) == 't' ? t.columnTitles
-                                       : spec.at(0) == 'r' ? t.rowTitles
+        for (const QString &entry : texts) {
+            const StoredTexts &store = entry.at(0) == 't' ? t.columnTitles
+                                       : entry.at(0) == 'r' ? t.rowTitles
                                                            : t.cells;
-            const int eq = int(spec.indexOf('='));
-            const QStringList pos = spec.mid(1, eq - 1).split(',');
-            QCOMPARE(store.text(pos.at(0).toInt(), pos.at(1).toInt()), spec.mid(eq + 1));
+            const int eq = int(entry.indexOf('='));
+            const QStringList pos = entry.mid(1, eq - 1).split(',');
+            QCOMPARE(store.text(pos.at(0).toInt(), pos.at(1).toInt()), entry.mid(eq + 1));
         }
         QVERIFY(!t.cells.text(0, 0).contains(QStringLiteral("EXTRA")));
     }
@@ -252,21 +254,30 @@ private slots:
         QCOMPARE(readError(text, t),
                  QStringLiteral("Row count 999999999 exceeds the limit of 1001"));
         QCOMPARE(t.cells.storedCount(), 0);
-        // At the limits the file holds a bounded number of texts.
+        // At the limits the file holds a bounded number of texts of bounded length.
         TableLayout big;
         QString full = QStringLiteral("\r\n1\r\nTOP\r\n1001\r\n100\r\n");
-        full += QString(4'000'000, QLatin1Char('x')) + QStringLiteral("\r\n");
+        full += QString(TableFile::kMaxTextLength, QLatin1Char('x')) + QStringLiteral("\r\n");
         full += QStringLiteral("y\r\n").repeated(200'000);
         QCOMPARE(readError(full, big), QString());
-        QCOMPARE(big.columnTitles.text(0, 0).size(), 4'000'000);
+        QCOMPARE(big.columnTitles.text(0, 0).size(), TableFile::kMaxTextLength);
         QCOMPARE(big.cells.storedCount(), 1001 * 101);
+        // One character more and the line is refused, the fields before it kept.
+        TableLayout longLine;
+        QString tooLong = QStringLiteral("cap\r\n2\r\nTOP\r\n2\r\n1\r\nA\r\n");
+        tooLong += QString(TableFile::kMaxTextLength + 1, QLatin1Char('x'));
+        QCOMPARE(readError(tooLong, longLine),
+                 QStringLiteral("Line 7 of the table file is longer than 32767 characters"));
+        QCOMPARE(longLine.columnTitles.text(0, 0), QStringLiteral("A"));
+        QCOMPARE(longLine.gridRows, 2);
     }
 
     void decoding_data()
     {
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<QString>("text");
-        QTest::newRow("UTF-8") << QByteArray("\xc3\xa9t\xc3\xa9 \xe2\x82\xac") << "\u00e9t\u00e9 \u20ac";
+        QTest::newRow("UTF-8")
+            << QByteArray("\xc3\xa9t\xc3\xa9 \xe2\x82\xac") << "\u00e9t\u00e9 \u20ac";
         QTest::newRow("UTF-8 with BOM") << QByteArray("\xef\xbb\xbf" "cap") << "cap";
         QTest::newRow("Latin-1 when not UTF-8")
             << QByteArray("caf\xe9 \x80\xff") << QString::fromLatin1("caf\xe9 \x80\xff");
