@@ -2,8 +2,11 @@
 #include "errors.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
 #include <QStringDecoder>
+
+#include <cerrno>
 
 namespace {
 // Windows-1252 0x80..0x9F; the five unassigned bytes map to U+0081 etc.
@@ -174,4 +177,21 @@ void writeFileAtomically(const QString &path, const QByteArray &bytes)
     QSaveFile f(path);
     if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size() || !f.commit())
         throw TagloomError(Errors::cannotCreate(path));
+}
+
+int tryWriteFileAtomically(const QString &path, const QByteArray &bytes)
+{
+    QSaveFile f(path);
+    errno = 0;
+    if (!f.open(QIODevice::WriteOnly))
+        return errno ? errno : (QFileInfo(path).isDir() ? EISDIR : EIO);
+    if (f.write(bytes) != bytes.size() || !f.flush()) {
+        const int e = errno ? errno : EIO;
+        f.cancelWriting();
+        return e;
+    }
+    errno = 0;
+    if (!f.commit())
+        return errno ? errno : EIO;
+    return 0;
 }

@@ -28,3 +28,8 @@ DecodedText readTextFile(const QString &path, qint64 limit = kMaxTextFileBytes);
 // Atomic: the old file stays whole when the write fails. Throws
 // TagloomError "Cannot create file %s".
 void writeFileAtomically(const QString &path, const QByteArray &bytes);
+
+// As writeFileAtomically, but reports instead of throwing: 0 when the file
+// was replaced, otherwise the system's error number (errno) of the step that
+// failed, for callers that show their own input/output texts.
+int tryWriteFileAtomically(const QString &path, const QByteArray &bytes);

@@ -1,10 +1,55 @@
 #pragma once
+// The table dialog: lays out an HTML table (caption, alignment, border,
+// titles, cells, column widths) and saves or loads it as a table file.
+#include "tablemarkup.h"
+
 #include <QDialog>
+
+namespace Ui {
+class TTable;
+}
 
 class TTable : public QDialog {
     Q_OBJECT
 public:
     explicit TTable(QWidget *parent = nullptr);
+    ~TTable() override;
+
+    // Set by "Cancel" (and by closing the window otherwise), cleared on
+    // every opening.
+    bool Cancelled = false;
+
+    // What the controls hold, and putting a layout back into them.
+    TableLayout tableLayout() const;
+    void setTableLayout(const TableLayout &t);
+
+    void ColIncClick();
+    void ColDecClick();
+    void RowIncClick();
+    void RowDecClick();
+    void tablegridEnter();
+    void ColTitleClick();
+    void Button1Click();
+    void Button2Click();
+    void SaveTableClick();
+    void opentClick();
+
+public slots:
+    void reject() override;
+
+protected:
+    void showEvent(QShowEvent *e) override;
+    void closeEvent(QCloseEvent *e) override;
+    void keyPressEvent(QKeyEvent *e) override;
+
+private:
+    void FormShow();
+    void copyColumnWidths();
+
+    Ui::TTable *ui;
+    bool m_closing = false;
+    QString m_saveName; // the file dialogs offer the name used last
+    QString m_openName;
 };
 
 extern TTable *Table;
