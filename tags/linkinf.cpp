@@ -6,6 +6,7 @@
 #include "uiseam.h"
 #include "ui_linkinf.h"
 
+#include <QComboBox>
 #include <QKeyEvent>
 #include <QPushButton>
 
@@ -16,17 +17,33 @@ bool isEnter(const QKeyEvent *e)
 {
     return e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter;
 }
+
+// Shows `text` in an editable combo box, with the matching entry current
+// so the drop-down and the arrow keys start from it.
+void showEntry(QComboBox *box, const QString &text)
+{
+    const int index = box->findText(text, Qt::MatchExactly | Qt::MatchCaseSensitive);
+    if (index >= 0)
+        box->setCurrentIndex(index);
+    box->setEditText(text);
+}
 } // namespace
 
 TLinkInf::TLinkInf(QWidget *parent) : QDialog(parent), m_ui(new Ui::TLinkInf)
 {
     m_ui->setupUi(this);
     setObjectName(QStringLiteral("LinkInf"));
-    QFont f(QStringLiteral("System"));
+    // Where no "System" face exists, a face of Arial's widths keeps every
+    // caption inside its control.
+    QFont f;
+    f.setFamilies({QStringLiteral("System"), QStringLiteral("Liberation Sans")});
     f.setPixelSize(13);
     setFont(f);
+    // Typed text is used exactly as typed, never completed to an entry.
+    m_ui->Proto->setCompleter(nullptr);
+    m_ui->TgtCh->setCompleter(nullptr);
     setFixedSize(size());
-    m_ui->Proto->setEditText(QStringLiteral("http://"));
+    showEntry(m_ui->Proto, QStringLiteral("http://"));
 
     m_ui->lnk->installEventFilter(this);
     m_ui->Desc->installEventFilter(this);
@@ -53,7 +70,7 @@ void TLinkInf::FormActivate()
 {
     m_ui->lnk->clear();
     m_ui->lnk->show();
-    m_ui->Proto->setEditText(QStringLiteral("http://"));
+    showEntry(m_ui->Proto, QStringLiteral("http://"));
     m_ui->Desc->clear();
     m_ui->TgtCh->hide();
     m_ui->TgtCh->clear();

@@ -6,6 +6,7 @@
 #include "toolbar.h"
 #include "ui_listboxes.h"
 
+#include <QComboBox>
 #include <QKeyEvent>
 #include <QPushButton>
 #include <algorithm>
@@ -19,20 +20,36 @@ bool isEnter(const QKeyEvent *e)
 }
 
 constexpr int kItemHeight = 16;
+
+// Shows `text` in an editable combo box, with the matching entry current
+// so the drop-down and the arrow keys start from it.
+void showEntry(QComboBox *box, const QString &text)
+{
+    const int index = box->findText(text, Qt::MatchExactly | Qt::MatchCaseSensitive);
+    if (index >= 0)
+        box->setCurrentIndex(index);
+    box->setEditText(text);
+}
 } // namespace
 
 TListBoxes::TListBoxes(QWidget *parent) : QDialog(parent), m_ui(new Ui::TListBoxes)
 {
     m_ui->setupUi(this);
     setObjectName(QStringLiteral("ListBoxes"));
-    QFont f(QStringLiteral("System"));
+    // Where no "System" face exists, a face of Arial's widths keeps every
+    // caption inside its control.
+    QFont f;
+    f.setFamilies({QStringLiteral("System"), QStringLiteral("Liberation Sans")});
     f.setPixelSize(13);
     setFont(f);
+    // Typed text is used exactly as typed, never completed to an entry.
+    m_ui->NumStyle->setCompleter(nullptr);
+    m_ui->LnkType->setCompleter(nullptr);
     setFixedSize(size());
 
     m_ui->NumStyle->addItems(ListMarkup::numberStyles());
-    m_ui->NumStyle->setEditText(QStringLiteral("Numbered"));
-    m_ui->LnkType->setEditText(QStringLiteral("http://"));
+    showEntry(m_ui->NumStyle, QStringLiteral("Numbered"));
+    showEntry(m_ui->LnkType, QStringLiteral("http://"));
     m_ui->MoveUp->setIcon(buttonIcon(QStringLiteral("handup")));
     m_ui->MoveDn->setIcon(buttonIcon(QStringLiteral("handdown")));
     m_ui->MoveUp->setIconSize(QSize(16, 16));
@@ -90,7 +107,7 @@ void TListBoxes::FormActivate()
 {
     m_ui->Location->setEnabled(false);
     m_ui->LnkType->setEnabled(false);
-    m_ui->LnkType->setEditText(QStringLiteral("http://"));
+    showEntry(m_ui->LnkType, QStringLiteral("http://"));
     {
         const QSignalBlocker block(m_ui->lnk);
         m_ui->lnk->setChecked(false);
@@ -98,7 +115,7 @@ void TListBoxes::FormActivate()
     lnkClick();
     m_ui->ListBox->clear();
     m_ui->Items->clear();
-    m_ui->NumStyle->setEditText(QStringLiteral("Numbered"));
+    showEntry(m_ui->NumStyle, QStringLiteral("Numbered"));
     m_ui->Items->setFocus();
 }
 
