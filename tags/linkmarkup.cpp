@@ -21,17 +21,20 @@ QString target(const QString &name)
     return QStringLiteral("<A NAME=\"") + name + QStringLiteral("\"></A>");
 }
 
+namespace {
+constexpr QStringView kOpen = u"<A NAME=\"";
+constexpr QStringView kClose = u"\"></A>";
+} // namespace
+
 bool targetInLine(QStringView line, QString *name)
 {
-    static constexpr QStringView open = u"<A NAME=\"";
-    static constexpr QStringView close = u"\"></A>";
-    const qsizetype p = line.indexOf(open);
+    const qsizetype p = line.indexOf(kOpen);
     if (p < 0)
         return false;
     // The closing text is looked for from the start of the line, so one
     // that stands before the anchor gives an empty name.
-    const qsizetype start = p + open.size();
-    const qsizetype q = line.indexOf(close);
+    const qsizetype start = p + kOpen.size();
+    const qsizetype q = line.indexOf(kClose);
     *name = q > start ? line.mid(start, q - start).toString() : QString();
     return true;
 }
@@ -41,7 +44,9 @@ QStringList scanTargets(const QTextDocument *doc)
     QStringList names;
     QString name;
     for (QTextBlock b = doc->begin(); b.isValid(); b = b.next()) {
-        if (targetInLine(b.text(), &name))
+        // A line too short to hold the anchor's opening is not read at all
+        // (the length counts the line break).
+        if (b.length() > kOpen.size() && targetInLine(b.text(), &name))
             names << name;
     }
     return names;

@@ -110,6 +110,8 @@ void TestLinks::targetScan_data()
         << "<A NAME=\"a\"></A><A NAME=\"b\"></A>\r\n" << QStringList{"a"};
     QTest::newRow("line without closing text gives an empty name")
         << "x <A NAME=\"open\r\n<A NAME=\"z\"></A>" << QStringList{"", "z"};
+    QTest::newRow("bare opening text on the last line")
+        << "ab\r\n<A NAME=\"" << QStringList{""};
     QTest::newRow("closing text before the anchor gives an empty name")
         << "\"></A> <A NAME=\"late\"></A>" << QStringList{""};
     QTest::newRow("duplicates and empty names are kept")

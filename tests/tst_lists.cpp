@@ -36,8 +36,9 @@ void typeItem(QWidget *dialog, const QString &text)
     QTest::keyClick(items, Qt::Key_Return);
 }
 
-const QString kSkeleton = QStringLiteral("<HTML>\r\n<HEAD>\r\n<TITLE>Document Title Goes Here "
-                                         "</TITLE>\r\n</HEAD>\r\n<BODY>\r\n\r\n</BODY>\r\n</HTML>");
+const QString kSkeleton =
+    QStringLiteral("<HTML>\r\n<HEAD>\r\n<TITLE>Document Title Goes Here "
+                   "</TITLE>\r\n</HEAD>\r\n<BODY>\r\n\r\n</BODY>\r\n</HTML>");
 const QString kOneTwo = QStringLiteral("<OL>       \r\n<LI>One\r\n<LI>Two\r\n</OL>");
 } // namespace
 
@@ -86,8 +87,10 @@ void TestLists::tags_data()
     QTest::addColumn<QString>("open");
     QTest::addColumn<QString>("close");
     QTest::newRow("numbered") << true << "Numbered" << "<OL>       " << "</OL>";
-    QTest::newRow("lowercase lettered") << true << "Lowercase Lettered" << "<OL TYPE=a>" << "</OL>";
-    QTest::newRow("uppercase lettered") << true << "Uppercase Lettered" << "<OL TYPE=A>" << "</OL>";
+    QTest::newRow("lowercase lettered")
+        << true << "Lowercase Lettered" << "<OL TYPE=a>" << "</OL>";
+    QTest::newRow("uppercase lettered")
+        << true << "Uppercase Lettered" << "<OL TYPE=A>" << "</OL>";
     QTest::newRow("uppercase roman") << true << "Uppercase Roman" << "<OL TYPE=I>" << "</OL>";
     QTest::newRow("lowercase roman") << true << "Lowercase Roman" << "<OL TYPE=i>" << "</OL>";
     QTest::newRow("unordered ignores lowercase roman")
@@ -115,7 +118,8 @@ void TestLists::linkItem_data()
     QTest::addColumn<QString>("location");
     QTest::addColumn<QString>("expected");
     QTest::newRow("downloadable file takes no prefix")
-        << "<DOWNLOADABLE FILE>" << "files/report.zip" << "<A HREF=\"files/report.zip\">Report</A>";
+        << "<DOWNLOADABLE FILE>" << "files/report.zip"
+        << "<A HREF=\"files/report.zip\">Report</A>";
     QTest::newRow("ftp prefix") << "ftp://" << "host/x" << "<A HREF=\"ftp://host/x\">Report</A>";
     QTest::newRow("typed prefix") << "news:" << "group" << "<A HREF=\"news:group\">Report</A>";
     QTest::newRow("empty location") << "http://" << "" << "<A HREF=\"http://\">Report</A>";
