@@ -1,4 +1,5 @@
 #include "linkinf.h"
+#include "dialoghabits.h"
 #include "editorbox.h"
 #include "errors.h"
 #include "linkmarkup.h"
@@ -6,39 +7,16 @@
 #include "uiseam.h"
 #include "ui_linkinf.h"
 
-#include <QComboBox>
 #include <QKeyEvent>
 #include <QPushButton>
 
 TLinkInf *LinkInf = nullptr;
 
-namespace {
-bool isEnter(const QKeyEvent *e)
-{
-    return e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter;
-}
-
-// Shows `text` in an editable combo box, with the matching entry current
-// so the drop-down and the arrow keys start from it.
-void showEntry(QComboBox *box, const QString &text)
-{
-    const int index = box->findText(text, Qt::MatchExactly | Qt::MatchCaseSensitive);
-    if (index >= 0)
-        box->setCurrentIndex(index);
-    box->setEditText(text);
-}
-} // namespace
-
 TLinkInf::TLinkInf(QWidget *parent) : QDialog(parent), m_ui(new Ui::TLinkInf)
 {
     m_ui->setupUi(this);
     setObjectName(QStringLiteral("LinkInf"));
-    // Where no "System" face exists, a face of Arial's widths keeps every
-    // caption inside its control.
-    QFont f;
-    f.setFamilies({QStringLiteral("System"), QStringLiteral("Liberation Sans")});
-    f.setPixelSize(13);
-    setFont(f);
+    useDialogFont(this);
     // Typed text is used exactly as typed, never completed to an entry.
     m_ui->Proto->setCompleter(nullptr);
     m_ui->TgtCh->setCompleter(nullptr);
@@ -111,7 +89,7 @@ void TLinkInf::CancelClick()
 
 bool TLinkInf::eventFilter(QObject *watched, QEvent *e)
 {
-    if (e->type() == QEvent::KeyPress && isEnter(static_cast<QKeyEvent *>(e))) {
+    if (e->type() == QEvent::KeyPress && isEnterKey(static_cast<QKeyEvent *>(e))) {
         if (watched == m_ui->lnk) {
             m_ui->Desc->setFocus();
             return true;
@@ -124,18 +102,10 @@ bool TLinkInf::eventFilter(QObject *watched, QEvent *e)
     return QDialog::eventFilter(watched, e);
 }
 
-// No default or cancel button: Enter presses only the focused push button,
-// and Escape closes nothing.
 void TLinkInf::keyPressEvent(QKeyEvent *e)
 {
-    if (isEnter(e)) {
-        if (auto *b = qobject_cast<QPushButton *>(focusWidget()))
-            b->click();
-        return;
-    }
-    if (e->key() == Qt::Key_Escape)
-        return;
-    QDialog::keyPressEvent(e);
+    if (!takeDialogKey(this, e))
+        QDialog::keyPressEvent(e);
 }
 
 void TToolBar::LinkClick()

@@ -1,4 +1,5 @@
 #include "listboxes.h"
+#include "dialoghabits.h"
 #include "editorbox.h"
 #include "errors.h"
 #include "icons.h"
@@ -6,7 +7,6 @@
 #include "toolbar.h"
 #include "ui_listboxes.h"
 
-#include <QComboBox>
 #include <QKeyEvent>
 #include <QPushButton>
 #include <algorithm>
@@ -14,34 +14,14 @@
 TListBoxes *ListBoxes = nullptr;
 
 namespace {
-bool isEnter(const QKeyEvent *e)
-{
-    return e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter;
-}
-
 constexpr int kItemHeight = 16;
-
-// Shows `text` in an editable combo box, with the matching entry current
-// so the drop-down and the arrow keys start from it.
-void showEntry(QComboBox *box, const QString &text)
-{
-    const int index = box->findText(text, Qt::MatchExactly | Qt::MatchCaseSensitive);
-    if (index >= 0)
-        box->setCurrentIndex(index);
-    box->setEditText(text);
-}
 } // namespace
 
 TListBoxes::TListBoxes(QWidget *parent) : QDialog(parent), m_ui(new Ui::TListBoxes)
 {
     m_ui->setupUi(this);
     setObjectName(QStringLiteral("ListBoxes"));
-    // Where no "System" face exists, a face of Arial's widths keeps every
-    // caption inside its control.
-    QFont f;
-    f.setFamilies({QStringLiteral("System"), QStringLiteral("Liberation Sans")});
-    f.setPixelSize(13);
-    setFont(f);
+    useDialogFont(this);
     // Typed text is used exactly as typed, never completed to an entry.
     m_ui->NumStyle->setCompleter(nullptr);
     m_ui->LnkType->setCompleter(nullptr);
@@ -236,7 +216,7 @@ bool TListBoxes::eventFilter(QObject *watched, QEvent *e)
         ItemsEnter();
     } else if (watched == m_ui->Location && e->type() == QEvent::FocusIn) {
         LocationEnter();
-    } else if (e->type() == QEvent::KeyPress && isEnter(static_cast<QKeyEvent *>(e))) {
+    } else if (e->type() == QEvent::KeyPress && isEnterKey(static_cast<QKeyEvent *>(e))) {
         if (watched == m_ui->Items) {
             if (m_ui->lnk->isChecked())
                 m_ui->Location->setFocus();
@@ -252,18 +232,10 @@ bool TListBoxes::eventFilter(QObject *watched, QEvent *e)
     return QDialog::eventFilter(watched, e);
 }
 
-// No default or cancel button: Enter presses only the focused push button,
-// and Escape closes nothing.
 void TListBoxes::keyPressEvent(QKeyEvent *e)
 {
-    if (isEnter(e)) {
-        if (auto *b = qobject_cast<QPushButton *>(focusWidget()))
-            b->click();
-        return;
-    }
-    if (e->key() == Qt::Key_Escape)
-        return;
-    QDialog::keyPressEvent(e);
+    if (!takeDialogKey(this, e))
+        QDialog::keyPressEvent(e);
 }
 
 void TToolBar::ListsClick()
