@@ -1,13 +1,143 @@
 #include "linkinf.h"
+#include "dialoghabits.h"
+#include "editorbox.h"
+#include "errors.h"
+#include "linkmarkup.h"
 #include "toolbar.h"
+#include "uiseam.h"
+#include "ui_linkinf.h"
+
+#include <QKeyEvent>
+#include <QPushButton>
 
 TLinkInf *LinkInf = nullptr;
 
-TLinkInf::TLinkInf(QWidget *parent) : QDialog(parent) { setObjectName(QStringLiteral("LinkInf")); }
+TLinkInf::TLinkInf(QWidget *parent) : QDialog(parent), m_ui(new Ui::TLinkInf)
+{
+    m_ui->setupUi(this);
+    setObjectName(QStringLiteral("LinkInf"));
+    useDialogFont(this);
+    // Typed text is used exactly as typed, never completed to an entry.
+    m_ui->Proto->setCompleter(nullptr);
+    m_ui->TgtCh->setCompleter(nullptr);
+    setFixedSize(size());
+    showEntry(m_ui->Proto, QStringLiteral("http://"));
 
-// Not built yet: the dialog and its markup come with their own change.
-void TToolBar::LinkClick() {}
+    m_ui->lnk->installEventFilter(this);
+    m_ui->Desc->installEventFilter(this);
+    connect(m_ui->Proto, &QComboBox::editTextChanged, this, guarded([this] { ProtoChange(); }));
+    connect(m_ui->OK, &QPushButton::clicked, this, guarded([this] { accept(); }));
+    connect(m_ui->Cancel, &QPushButton::clicked, this, guarded([this] { CancelClick(); }));
+}
 
-// Not built yet: the dialog and its markup come with their own change.
-void TToolBar::TargetClick() {}
+TLinkInf::~TLinkInf() { delete m_ui; }
 
+QString TLinkInf::address() const { return m_ui->lnk->text(); }
+QString TLinkInf::protocol() const { return m_ui->Proto->currentText(); }
+QString TLinkInf::description() const { return m_ui->Desc->text(); }
+QString TLinkInf::targetName() const { return m_ui->TgtCh->currentText(); }
+
+void TLinkInf::showEvent(QShowEvent *e)
+{
+    FormActivate();
+    QDialog::showEvent(e);
+}
+
+// Every opening starts fresh: nothing carries over from the last link.
+void TLinkInf::FormActivate()
+{
+    m_ui->lnk->clear();
+    m_ui->lnk->show();
+    showEntry(m_ui->Proto, QStringLiteral("http://"));
+    m_ui->Desc->clear();
+    m_ui->TgtCh->hide();
+    m_ui->TgtCh->clear();
+    m_ui->lnk->setFocus();
+    m_ui->Label1->setText(QStringLiteral("File/URL:"));
+}
+
+void TLinkInf::ProtoChange()
+{
+    m_ui->TgtCh->clear();
+    m_ui->TgtCh->setEditText(QString());
+    const QString proto = m_ui->Proto->currentText();
+    if (proto != LinkMarkup::kTarget) {
+        m_ui->lnk->show();
+        m_ui->TgtCh->hide();
+        m_ui->Label1->setText(proto == LinkMarkup::kMailto ? QStringLiteral("Email address:")
+                                                           : QStringLiteral("File/URL:"));
+        m_ui->lnk->setFocus();
+        return;
+    }
+    m_ui->lnk->hide();
+    m_ui->TgtCh->show();
+    const EditorBox *ed = ActiveEditor();
+    const QStringList names = ed ? LinkMarkup::scanTargets(ed->document()) : QStringList();
+    m_ui->TgtCh->addItems(names);
+    const QString first = names.isEmpty() ? QString() : names.first();
+    m_ui->TgtCh->setEditText(first);
+    // A target link needs a non-empty address to be written at all.
+    m_ui->lnk->setText(first);
+    m_ui->TgtCh->setFocus();
+}
+
+void TLinkInf::CancelClick()
+{
+    m_ui->lnk->clear();
+    reject();
+}
+
+bool TLinkInf::eventFilter(QObject *watched, QEvent *e)
+{
+    if (e->type() == QEvent::KeyPress && isEnterKey(static_cast<QKeyEvent *>(e))) {
+        if (watched == m_ui->lnk) {
+            m_ui->Desc->setFocus();
+            return true;
+        }
+        if (watched == m_ui->Desc) {
+            m_ui->OK->setFocus();
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, e);
+}
+
+void TLinkInf::keyPressEvent(QKeyEvent *e)
+{
+    if (!takeDialogKey(this, e))
+        QDialog::keyPressEvent(e);
+}
+
+void TToolBar::LinkClick()
+{
+    LinkInf->exec();
+    // Cancel (or an address left empty) means no link.
+    if (LinkInf->address().isEmpty())
+        return;
+    EditorBox *ed = ActiveEditor();
+    if (!ed)
+        return;
+    {
+        UndoStep step(ed);
+        const QString selected = ed->selText();
+        ed->setSelText(LinkMarkup::link(LinkInf->protocol(), LinkInf->address(),
+                                        LinkInf->description(), LinkInf->targetName(),
+                                        selected));
+    }
+    BringMainToFront();
+}
+
+void TToolBar::TargetClick()
+{
+    const QString name = ui().inputBox(QStringLiteral("Target Name"),
+                                       QStringLiteral("Enter a name for your target:"),
+                                       QString());
+    EditorBox *ed = ActiveEditor();
+    if (!ed)
+        return;
+    if (!name.isEmpty()) {
+        UndoStep step(ed);
+        ed->setSelText(LinkMarkup::target(name));
+    }
+    BringMainToFront();
+}

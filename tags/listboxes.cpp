@@ -1,10 +1,253 @@
 #include "listboxes.h"
+#include "dialoghabits.h"
+#include "editorbox.h"
+#include "errors.h"
+#include "icons.h"
+#include "listmarkup.h"
 #include "toolbar.h"
+#include "ui_listboxes.h"
+
+#include <QKeyEvent>
+#include <QPushButton>
+#include <algorithm>
 
 TListBoxes *ListBoxes = nullptr;
 
-TListBoxes::TListBoxes(QWidget *parent) : QDialog(parent) { setObjectName(QStringLiteral("ListBoxes")); }
+namespace {
+constexpr int kItemHeight = 16;
+} // namespace
 
-// Not built yet: the dialog and its markup come with their own change.
-void TToolBar::ListsClick() {}
+TListBoxes::TListBoxes(QWidget *parent) : QDialog(parent), m_ui(new Ui::TListBoxes)
+{
+    m_ui->setupUi(this);
+    setObjectName(QStringLiteral("ListBoxes"));
+    useDialogFont(this);
+    // Typed text is used exactly as typed, never completed to an entry.
+    m_ui->NumStyle->setCompleter(nullptr);
+    m_ui->LnkType->setCompleter(nullptr);
+    setFixedSize(size());
 
+    m_ui->NumStyle->addItems(ListMarkup::numberStyles());
+    showEntry(m_ui->NumStyle, QStringLiteral("Numbered"));
+    showEntry(m_ui->LnkType, QStringLiteral("http://"));
+    m_ui->MoveUp->setIcon(buttonIcon(QStringLiteral("handup")));
+    m_ui->MoveDn->setIcon(buttonIcon(QStringLiteral("handdown")));
+    m_ui->MoveUp->setIconSize(QSize(16, 16));
+    m_ui->MoveDn->setIconSize(QSize(16, 16));
+    // A disabled Location shows grey instead of the window background.
+    QPalette pal = m_ui->Location->palette();
+    pal.setColor(QPalette::Disabled, QPalette::Base, QColor(192, 192, 192));
+    m_ui->Location->setPalette(pal);
+
+    m_ui->Items->installEventFilter(this);
+    m_ui->Location->installEventFilter(this);
+    connect(m_ui->AddBut, &QToolButton::clicked, this, guarded([this] { AddButClick(); }));
+    connect(m_ui->Remove, &QPushButton::clicked, this, guarded([this] { RemoveClick(); }));
+    connect(m_ui->MoveUp, &QToolButton::clicked, this, guarded([this] { MoveUpClick(); }));
+    connect(m_ui->MoveDn, &QToolButton::clicked, this, guarded([this] { MoveDnClick(); }));
+    connect(m_ui->SortBut, &QPushButton::clicked, this, guarded([this] { SortButClick(); }));
+    connect(m_ui->Done, &QPushButton::clicked, this, guarded([this] { accept(); }));
+    connect(m_ui->Cancel, &QPushButton::clicked, this, guarded([this] { CancelClick(); }));
+    connect(m_ui->lnk, &QCheckBox::toggled, this, guarded([this] { lnkClick(); }));
+    connect(m_ui->LnkType, &QComboBox::editTextChanged, this,
+            guarded([this] { m_ui->Location->setFocus(); }));
+    // Checked by a click or by the program alike.
+    connect(m_ui->OrderedCK, &QRadioButton::toggled, this, guarded([this] {
+        if (m_ui->OrderedCK->isChecked())
+            OrderedCKClick();
+    }));
+    connect(m_ui->UnOrderCk, &QRadioButton::toggled, this, guarded([this] {
+        if (m_ui->UnOrderCk->isChecked())
+            UnOrderCkClick();
+    }));
+}
+
+TListBoxes::~TListBoxes() { delete m_ui; }
+
+bool TListBoxes::ordered() const { return m_ui->OrderedCK->isChecked(); }
+QString TListBoxes::numStyle() const { return m_ui->NumStyle->currentText(); }
+
+QStringList TListBoxes::items() const
+{
+    QStringList out;
+    for (int i = 0; i < m_ui->ListBox->count(); ++i)
+        out << m_ui->ListBox->item(i)->text();
+    return out;
+}
+
+void TListBoxes::showEvent(QShowEvent *e)
+{
+    FormActivate();
+    QDialog::showEvent(e);
+}
+
+// The Ordered/Unordered choice and the Location text outlive an opening;
+// everything else starts fresh.
+void TListBoxes::FormActivate()
+{
+    m_ui->Location->setEnabled(false);
+    m_ui->LnkType->setEnabled(false);
+    showEntry(m_ui->LnkType, QStringLiteral("http://"));
+    {
+        const QSignalBlocker block(m_ui->lnk);
+        m_ui->lnk->setChecked(false);
+    }
+    lnkClick();
+    m_ui->ListBox->clear();
+    m_ui->Items->clear();
+    showEntry(m_ui->NumStyle, QStringLiteral("Numbered"));
+    m_ui->Items->setFocus();
+}
+
+void TListBoxes::lnkClick()
+{
+    const bool link = m_ui->lnk->isChecked();
+    m_ui->Location->setEnabled(link);
+    m_ui->LnkType->setEnabled(link);
+    m_ui->AddBut->setEnabled(!link);
+    m_ui->Items->setFocus();
+}
+
+void TListBoxes::OrderedCKClick()
+{
+    m_ui->NumStyle->setEnabled(true);
+    m_ui->Items->setFocus();
+}
+
+void TListBoxes::UnOrderCkClick()
+{
+    m_ui->NumStyle->setEnabled(false);
+    m_ui->Items->setFocus();
+}
+
+// Add waits for a location while a link item is composed.
+void TListBoxes::ItemsEnter()
+{
+    if (m_ui->lnk->isChecked() && m_ui->Location->text().isEmpty())
+        m_ui->AddBut->setEnabled(false);
+}
+
+void TListBoxes::LocationEnter() { m_ui->AddBut->setEnabled(true); }
+
+void TListBoxes::select(int row)
+{
+    if (row < 0 || row >= m_ui->ListBox->count())
+        m_ui->ListBox->setCurrentRow(-1);
+    else
+        m_ui->ListBox->setCurrentRow(row);
+}
+
+void TListBoxes::AddButClick()
+{
+    const QString text = m_ui->Items->text();
+    const QString item = m_ui->lnk->isChecked()
+        ? ListMarkup::linkItem(m_ui->LnkType->currentText(), m_ui->Location->text(), text)
+        : text;
+    auto *row = new QListWidgetItem(item);
+    row->setSizeHint(QSize(0, kItemHeight));
+    m_ui->ListBox->addItem(row);
+    m_ui->Items->clear();
+    m_ui->Location->clear();
+    // The selection moves on by one: none selected gives the first item.
+    select(m_ui->ListBox->currentRow() + 1);
+    // Back in Items, whose enter check disables Add again for a link item
+    // (Items may have had the focus all along, so run it here).
+    m_ui->Items->setFocus();
+    ItemsEnter();
+}
+
+void TListBoxes::RemoveClick()
+{
+    QListWidget *list = m_ui->ListBox;
+    const int row = list->currentRow();
+    // With no item selected there is nothing to remove.
+    if (list->count() > 0 && row >= 0) {
+        delete list->takeItem(row);
+        select(list->count() ? qMax(row - 1, 0) : -1);
+    }
+    m_ui->Items->setFocus();
+}
+
+void TListBoxes::swapWithSelected(int offset)
+{
+    QListWidget *list = m_ui->ListBox;
+    const int row = list->currentRow();
+    const int other = row + offset;
+    if (row >= 0 && other >= 0 && other < list->count()) {
+        const QString text = list->item(row)->text();
+        list->item(row)->setText(list->item(other)->text());
+        list->item(other)->setText(text);
+        select(other);
+    }
+    m_ui->Items->setFocus();
+}
+
+void TListBoxes::MoveUpClick() { swapWithSelected(-1); }
+void TListBoxes::MoveDnClick() { swapWithSelected(1); }
+
+void TListBoxes::SortButClick()
+{
+    QStringList all = items();
+    std::stable_sort(all.begin(), all.end(), [](const QString &a, const QString &b) {
+        return QString::compare(a, b, Qt::CaseInsensitive) < 0;
+    });
+    const int row = m_ui->ListBox->currentRow();
+    for (int i = 0; i < all.size(); ++i)
+        m_ui->ListBox->item(i)->setText(all.at(i));
+    select(row);
+    m_ui->Items->setFocus();
+}
+
+void TListBoxes::CancelClick()
+{
+    m_ui->ListBox->clear();
+    m_ui->lnk->setChecked(false);
+    m_ui->Items->clear();
+    m_ui->Location->clear();
+    m_ui->AddBut->setEnabled(true);
+    m_ui->OrderedCK->setChecked(true);
+    m_ui->UnOrderCk->setChecked(false);
+    reject();
+}
+
+bool TListBoxes::eventFilter(QObject *watched, QEvent *e)
+{
+    if (watched == m_ui->Items && e->type() == QEvent::FocusIn) {
+        ItemsEnter();
+    } else if (watched == m_ui->Location && e->type() == QEvent::FocusIn) {
+        LocationEnter();
+    } else if (e->type() == QEvent::KeyPress && isEnterKey(static_cast<QKeyEvent *>(e))) {
+        if (watched == m_ui->Items) {
+            if (m_ui->lnk->isChecked())
+                m_ui->Location->setFocus();
+            else
+                runGuarded([this] { AddButClick(); });
+            return true;
+        }
+        if (watched == m_ui->Location) {
+            runGuarded([this] { AddButClick(); });
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, e);
+}
+
+void TListBoxes::keyPressEvent(QKeyEvent *e)
+{
+    if (!takeDialogKey(this, e))
+        QDialog::keyPressEvent(e);
+}
+
+void TToolBar::ListsClick()
+{
+    ListBoxes->exec();
+    const QStringList items = ListBoxes->items();
+    if (items.isEmpty())
+        return;
+    EditorBox *ed = ActiveEditor();
+    if (!ed)
+        return;
+    const ListMarkup::Tags tags = ListMarkup::tags(ListBoxes->ordered(), ListBoxes->numStyle());
+    ListMarkup::writeBelowCaret(ed, ListMarkup::lines(tags, items));
+    BringMainToFront();
+}

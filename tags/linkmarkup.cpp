@@ -1,0 +1,55 @@
+#include "linkmarkup.h"
+
+#include <QTextBlock>
+#include <QTextDocument>
+
+namespace LinkMarkup {
+
+QString link(const QString &protocol, const QString &address, const QString &description,
+             const QString &target, const QString &selected)
+{
+    const QString tail = QStringLiteral("\">") + description + QStringLiteral(" </A>");
+    if (protocol == kDownloadable)
+        return QStringLiteral("<A HREF=\"") + address + tail;
+    if (protocol == kTarget)
+        return QStringLiteral("<A HREF=\"#") + target + tail;
+    return QStringLiteral("<A HREF=\"") + protocol + address + tail + selected;
+}
+
+QString target(const QString &name)
+{
+    return QStringLiteral("<A NAME=\"") + name + QStringLiteral("\"></A>");
+}
+
+namespace {
+constexpr QStringView kOpen = u"<A NAME=\"";
+constexpr QStringView kClose = u"\"></A>";
+} // namespace
+
+bool targetInLine(QStringView line, QString *name)
+{
+    const qsizetype p = line.indexOf(kOpen);
+    if (p < 0)
+        return false;
+    // The closing text is looked for from the start of the line, so one
+    // that stands before the anchor gives an empty name.
+    const qsizetype start = p + kOpen.size();
+    const qsizetype q = line.indexOf(kClose);
+    *name = q > start ? line.mid(start, q - start).toString() : QString();
+    return true;
+}
+
+QStringList scanTargets(const QTextDocument *doc)
+{
+    QStringList names;
+    QString name;
+    for (QTextBlock b = doc->begin(); b.isValid(); b = b.next()) {
+        // A line too short to hold the anchor's opening is not read at all
+        // (the length counts the line break).
+        if (b.length() > kOpen.size() && targetInLine(b.text(), &name))
+            names << name;
+    }
+    return names;
+}
+
+} // namespace LinkMarkup

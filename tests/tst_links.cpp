@@ -1,0 +1,345 @@
+#include "editorbox.h"
+#include "linkinf.h"
+#include "linkmarkup.h"
+#include "mainwindow.h"
+#include "testsupport.h"
+#include "toolbar.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMdiArea>
+#include <QPushButton>
+#include <QTest>
+
+namespace {
+template <class T> T *field(QWidget *dialog, const char *name)
+{
+    return dialog->findChild<T *>(QLatin1String(name));
+}
+
+const QString kTwoTargets = QStringLiteral(
+    "<P>intro</P>\r\n<A NAME=\"top\"></A>\r\nmiddle\r\ntext <A NAME=\"end\"></A>\r\n");
+} // namespace
+
+class TestLinks : public QObject {
+    Q_OBJECT
+private slots:
+    void init()
+    {
+        m_ui = new ScriptedUi;
+        startApplication();
+    }
+    void cleanup()
+    {
+        QVERIFY(!QApplication::activeModalWidget());
+        stopApplication();
+        delete m_ui;
+    }
+
+    void linkForms_data();
+    void linkForms();
+    void targetScan_data();
+    void targetScan();
+
+    void cancelLeavesDocumentAlone();
+    void okWithEmptyAddressInsertsNothing();
+    void enterChainTypesAWholeLink();
+    void escapeClosesNothing();
+    void mailtoSwitchesTheCaption();
+    void targetModeListsAndLinksTargets();
+    void targetModeWithoutTargetsInsertsNothing();
+    void reopeningStartsFresh();
+    void targetCommand_data();
+    void targetCommand();
+    void commandsWithoutDocumentDoNothing();
+
+private:
+    ScriptedUi *m_ui = nullptr;
+};
+
+void TestLinks::linkForms_data()
+{
+    QTest::addColumn<QString>("protocol");
+    QTest::addColumn<QString>("description");
+    QTest::addColumn<QString>("selected");
+    QTest::addColumn<QString>("expected");
+    const QString a = QStringLiteral("files/report.zip");
+    QTest::newRow("downloadable file drops the selection")
+        << "<DOWNLOADABLE FILE>" << "Report" << "old"
+        << "<A HREF=\"files/report.zip\">Report </A>";
+    QTest::newRow("downloadable file without description")
+        << "<DOWNLOADABLE FILE>" << "" << "" << "<A HREF=\"files/report.zip\"> </A>";
+    QTest::newRow("target link drops the selection")
+        << "<TARGET>" << "Bottom" << "old" << "<A HREF=\"#end\">Bottom </A>";
+    QTest::newRow("target link without description")
+        << "<TARGET>" << "" << "" << "<A HREF=\"#end\"> </A>";
+    for (const char *p : {"ftp://", "gopher://", "http://", "mailto:", "telnet://", "wais://"}) {
+        const QString proto = QLatin1String(p);
+        QTest::addRow("%s with a selection", p)
+            << proto << "D" << "S" << "<A HREF=\"" + proto + a + "\">D </A>S";
+        QTest::addRow("%s without a selection", p)
+            << proto << "D" << "" << "<A HREF=\"" + proto + a + "\">D </A>";
+    }
+    QTest::newRow("typed protocol is a prefix")
+        << "news:" << "D" << "S" << "<A HREF=\"news:files/report.zip\">D </A>S";
+    QTest::newRow("protocol names compare with case")
+        << "<target>" << "D" << "" << "<A HREF=\"<target>files/report.zip\">D </A>";
+    QTest::newRow("selection with a line break comes back whole")
+        << "http://" << "D" << "a\r\nb" << "<A HREF=\"http://files/report.zip\">D </A>a\r\nb";
+}
+
+void TestLinks::linkForms()
+{
+    QFETCH(QString, protocol);
+    QFETCH(QString, description);
+    QFETCH(QString, selected);
+    QFETCH(QString, expected);
+    QCOMPARE(LinkMarkup::link(protocol, QStringLiteral("files/report.zip"), description,
+                              QStringLiteral("end"), selected),
+             expected);
+}
+
+void TestLinks::targetScan_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QStringList>("names");
+    QTest::newRow("two targets on two lines") << kTwoTargets << QStringList{"top", "end"};
+    QTest::newRow("two targets on one line, the first counts")
+        << "<A NAME=\"a\"></A><A NAME=\"b\"></A>\r\n" << QStringList{"a"};
+    QTest::newRow("line without closing text gives an empty name")
+        << "x <A NAME=\"open\r\n<A NAME=\"z\"></A>" << QStringList{"", "z"};
+    QTest::newRow("bare opening text on the last line")
+        << "ab\r\n<A NAME=\"" << QStringList{""};
+    QTest::newRow("closing text before the anchor gives an empty name")
+        << "\"></A> <A NAME=\"late\"></A>" << QStringList{""};
+    QTest::newRow("duplicates and empty names are kept")
+        << "<A NAME=\"t\"></A>\r\n<A NAME=\"\"></A>\r\n<A NAME=\"t\"></A>"
+        << QStringList{"t", "", "t"};
+    QTest::newRow("lower case anchors are not targets") << "<a name=\"x\"></a>" << QStringList{};
+    QTest::newRow("no targets") << "<HTML>\r\n<BODY>\r\n</BODY>" << QStringList{};
+}
+
+void TestLinks::targetScan()
+{
+    QFETCH(QString, text);
+    QFETCH(QStringList, names);
+    EditorBox ed;
+    ed.loadText(text);
+    QCOMPARE(LinkMarkup::scanTargets(ed.document()), names);
+}
+
+void TestLinks::cancelLeavesDocumentAlone()
+{
+    setEditorText(QStringLiteral("abcd"), 1, 2);
+    onNextModal([](QWidget *d) {
+        field<QLineEdit>(d, "lnk")->setText(QStringLiteral("example.com"));
+        field<QLineEdit>(d, "Desc")->setText(QStringLiteral("Example"));
+        field<QPushButton>(d, "Cancel")->click();
+    });
+    ToolBar->LinkClick();
+    QCOMPARE(editor()->text(), QStringLiteral("abcd"));
+    QCOMPARE(editor()->selStart(), 1);
+    QCOMPARE(editor()->selLength(), 2);
+    QVERIFY(!editor()->isModified());
+}
+
+void TestLinks::okWithEmptyAddressInsertsNothing()
+{
+    setEditorText(QStringLiteral("abcd"), 2);
+    onNextModal([](QWidget *d) {
+        field<QLineEdit>(d, "Desc")->setText(QStringLiteral("Example"));
+        field<QPushButton>(d, "OK")->click();
+    });
+    ToolBar->LinkClick();
+    QCOMPARE(editor()->text(), QStringLiteral("abcd"));
+    QVERIFY(!editor()->isModified());
+}
+
+void TestLinks::enterChainTypesAWholeLink()
+{
+    setEditorText(QStringLiteral("see here"), 4, 4);
+    QWidget *afterLnk = nullptr, *afterDesc = nullptr;
+    onNextModal([&](QWidget *d) {
+        auto *lnk = field<QLineEdit>(d, "lnk");
+        QTest::keyClicks(lnk, QStringLiteral("example.com"));
+        QTest::keyClick(lnk, Qt::Key_Return);
+        afterLnk = d->focusWidget();
+        QTest::keyClicks(field<QLineEdit>(d, "Desc"), QStringLiteral("Example"));
+        QTest::keyClick(field<QLineEdit>(d, "Desc"), Qt::Key_Enter);
+        afterDesc = d->focusWidget();
+        // Enter on the focused button presses it.
+        QTest::keyClick(field<QPushButton>(d, "OK"), Qt::Key_Return);
+        if (d->isVisible())
+            field<QPushButton>(d, "Cancel")->click();
+    });
+    ToolBar->LinkClick();
+    QCOMPARE(afterLnk, LinkInf->findChild<QWidget *>(QStringLiteral("Desc")));
+    QCOMPARE(afterDesc, LinkInf->findChild<QWidget *>(QStringLiteral("OK")));
+    const QString link = QStringLiteral("<A HREF=\"http://example.com\">Example </A>");
+    QCOMPARE(editor()->text(), "see " + link + "here");
+    QCOMPARE(editor()->selStart(), int(QString("see " + link + "here").size()));
+    QCOMPARE(editor()->selLength(), 0);
+}
+
+void TestLinks::escapeClosesNothing()
+{
+    setEditorText(QStringLiteral("x"));
+    bool openAfterEscape = false;
+    onNextModal([&](QWidget *d) {
+        field<QLineEdit>(d, "lnk")->setText(QStringLiteral("a"));
+        QTest::keyClick(field<QLineEdit>(d, "lnk"), Qt::Key_Escape);
+        QTest::keyClick(d, Qt::Key_Escape);
+        openAfterEscape = d->isVisible();
+        field<QPushButton>(d, "Cancel")->click();
+    });
+    ToolBar->LinkClick();
+    QVERIFY(openAfterEscape);
+    QCOMPARE(editor()->text(), QStringLiteral("x"));
+}
+
+void TestLinks::mailtoSwitchesTheCaption()
+{
+    QString mail, back;
+    onNextModal([&](QWidget *d) {
+        auto *proto = field<QComboBox>(d, "Proto");
+        proto->setCurrentIndex(proto->findText(QStringLiteral("mailto:")));
+        mail = field<QLabel>(d, "Label1")->text();
+        proto->setCurrentIndex(proto->findText(QStringLiteral("ftp://")));
+        back = field<QLabel>(d, "Label1")->text();
+        field<QPushButton>(d, "Cancel")->click();
+    });
+    ToolBar->LinkClick();
+    QCOMPARE(mail, QStringLiteral("Email address:"));
+    QCOMPARE(back, QStringLiteral("File/URL:"));
+}
+
+void TestLinks::targetModeListsAndLinksTargets()
+{
+    setEditorText(kTwoTargets + QStringLiteral("old"), int(kTwoTargets.size()), 3);
+    QStringList listed;
+    QString preselected, address;
+    bool lnkHidden = false, tgtShown = false;
+    onNextModal([&](QWidget *d) {
+        auto *proto = field<QComboBox>(d, "Proto");
+        proto->setCurrentIndex(proto->findText(QStringLiteral("<TARGET>")));
+        auto *tgt = field<QComboBox>(d, "TgtCh");
+        for (int i = 0; i < tgt->count(); ++i)
+            listed << tgt->itemText(i);
+        preselected = tgt->currentText();
+        address = field<QLineEdit>(d, "lnk")->text();
+        lnkHidden = field<QLineEdit>(d, "lnk")->isHidden();
+        tgtShown = tgt->isVisible();
+        tgt->setCurrentIndex(1);
+        field<QLineEdit>(d, "Desc")->setText(QStringLiteral("Bottom"));
+        field<QPushButton>(d, "OK")->click();
+    });
+    ToolBar->LinkClick();
+    QCOMPARE(listed, (QStringList{"top", "end"}));
+    QCOMPARE(preselected, QStringLiteral("top"));
+    QCOMPARE(address, QStringLiteral("top"));
+    QVERIFY(lnkHidden);
+    QVERIFY(tgtShown);
+    QCOMPARE(editor()->text(), kTwoTargets + QStringLiteral("<A HREF=\"#end\">Bottom </A>"));
+}
+
+void TestLinks::targetModeWithoutTargetsInsertsNothing()
+{
+    setEditorText(QStringLiteral("<BODY>\r\n</BODY>"), 6);
+    onNextModal([](QWidget *d) {
+        auto *proto = field<QComboBox>(d, "Proto");
+        proto->setCurrentIndex(proto->findText(QStringLiteral("<TARGET>")));
+        field<QComboBox>(d, "TgtCh")->setEditText(QStringLiteral("typed"));
+        field<QPushButton>(d, "OK")->click();
+    });
+    ToolBar->LinkClick();
+    QCOMPARE(editor()->text(), QStringLiteral("<BODY>\r\n</BODY>"));
+}
+
+void TestLinks::reopeningStartsFresh()
+{
+    setEditorText(kTwoTargets);
+    onNextModal([](QWidget *d) {
+        auto *proto = field<QComboBox>(d, "Proto");
+        proto->setCurrentIndex(proto->findText(QStringLiteral("<TARGET>")));
+        field<QLineEdit>(d, "Desc")->setText(QStringLiteral("Bottom"));
+        field<QPushButton>(d, "Cancel")->click();
+    });
+    ToolBar->LinkClick();
+    QString proto, label, address, desc;
+    int targets = -1;
+    bool lnkShown = false, tgtHidden = false, lnkFocused = false;
+    onNextModal([&](QWidget *d) {
+        proto = field<QComboBox>(d, "Proto")->currentText();
+        label = field<QLabel>(d, "Label1")->text();
+        address = field<QLineEdit>(d, "lnk")->text();
+        desc = field<QLineEdit>(d, "Desc")->text();
+        targets = field<QComboBox>(d, "TgtCh")->count();
+        lnkShown = field<QLineEdit>(d, "lnk")->isVisible();
+        tgtHidden = field<QComboBox>(d, "TgtCh")->isHidden();
+        lnkFocused = d->focusWidget() == field<QLineEdit>(d, "lnk");
+        field<QPushButton>(d, "Cancel")->click();
+    });
+    ToolBar->LinkClick();
+    QCOMPARE(proto, QStringLiteral("http://"));
+    QCOMPARE(label, QStringLiteral("File/URL:"));
+    QCOMPARE(address, QString());
+    QCOMPARE(desc, QString());
+    QCOMPARE(targets, 0);
+    QVERIFY(lnkShown);
+    QVERIFY(tgtHidden);
+    QVERIFY(lnkFocused);
+}
+
+void TestLinks::targetCommand_data()
+{
+    QTest::addColumn<QStringList>("answers");
+    QTest::addColumn<QString>("expected");
+    QTest::addColumn<int>("selLength");
+    QTest::newRow("name replaces the selection")
+        << QStringList{"top"} << "a<A NAME=\"top\"></A>d" << 0;
+    QTest::newRow("name used as typed")
+        << QStringList{"a b\"c"} << "a<A NAME=\"a b\"c\"></A>d" << 0;
+    QTest::newRow("cancelled or empty name inserts nothing") << QStringList{} << "abcd" << 2;
+}
+
+void TestLinks::targetCommand()
+{
+    QFETCH(QStringList, answers);
+    QFETCH(QString, expected);
+    QFETCH(int, selLength);
+    ScriptedUi ui;
+    for (const QString &a : answers)
+        ui.inputAnswers << a;
+    setEditorText(QStringLiteral("abcd"), 1, 2);
+    ToolBar->TargetClick();
+    QCOMPARE(ui.inputs, QStringList{"Target Name|Enter a name for your target:|"});
+    QCOMPARE(editor()->text(), expected);
+    QCOMPARE(editor()->selLength(), selLength);
+}
+
+void TestLinks::commandsWithoutDocumentDoNothing()
+{
+    ScriptedUi ui;
+    ZediDove->mdiArea()->closeAllSubWindows();
+    QTRY_VERIFY(!ActiveEditor());
+    onNextModal([](QWidget *d) {
+        auto *proto = field<QComboBox>(d, "Proto");
+        proto->setCurrentIndex(proto->findText(QStringLiteral("<TARGET>")));
+        field<QLineEdit>(d, "lnk")->setText(QStringLiteral("x"));
+        auto *p2 = field<QComboBox>(d, "Proto");
+        p2->setCurrentIndex(p2->findText(QStringLiteral("http://")));
+        field<QLineEdit>(d, "lnk")->setText(QStringLiteral("example.com"));
+        field<QPushButton>(d, "OK")->click();
+    });
+    ToolBar->LinkClick();
+    ui.inputAnswers << QStringLiteral("top");
+    ToolBar->TargetClick();
+    QCOMPARE(ui.inputs.size(), 1);
+    QVERIFY(!ActiveEditor());
+    QVERIFY(ZediDove->mdiArea()->subWindowList().isEmpty());
+}
+
+QTEST_MAIN(TestLinks)
+#include "tst_links.moc"
