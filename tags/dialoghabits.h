@@ -12,9 +12,15 @@ void useDialogFont(QDialog *dialog);
 
 bool isEnterKey(const QKeyEvent *e);
 
-// No default or cancel button: Enter presses only the focused push button
-// and Escape closes nothing. Returns true when the key was taken.
-bool takeDialogKey(QDialog *dialog, QKeyEvent *e);
+// No default or cancel button: turns off autoDefault/default on every push
+// button and makes Enter click a button when the key reaches that button,
+// that is while it has the focus (with autoDefault off Qt's own button
+// ignores Enter).
+void pressButtonsOnEnterOnly(QDialog *dialog);
+
+// For the dialog's keyPressEvent: true for the keys the dialog must swallow
+// (Enter that an edit left unhandled, and Escape, which closes nothing).
+bool takeDialogKey(QKeyEvent *e);
 
 // Shows `text` in an editable combo box, with the matching entry current
 // so the drop-down and the arrow keys start from it.

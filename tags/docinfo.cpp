@@ -1,6 +1,6 @@
 #include "docinfo.h"
 #include "bodymarkup.h"
-#include "buttonkeys.h"
+#include "dialoghabits.h"
 #include "editorbox.h"
 #include "errors.h"
 #include "htmldoc.h"
@@ -25,11 +25,11 @@ TDocInfo::TDocInfo(QWidget *parent)
       m_ui(std::make_unique<Ui::DocInfo>())
 {
     m_ui->setupUi(this);
+    pressButtonsOnEnterOnly(this);
     setObjectName(QStringLiteral("DocInfo"));
     setFixedSize(422, 166);
     for (QLabel *l : {m_ui->Label2, m_ui->Label3, m_ui->Label4})
         l->setAutoFillBackground(true);
-    pressButtonsOnEnterOnly(this);
 
     auto click = [this](QPushButton *b, void (TDocInfo::*handler)()) {
         connect(b, &QPushButton::clicked, this, guarded([this, handler] { (this->*handler)(); }));
@@ -174,9 +174,8 @@ void TDocInfo::showEvent(QShowEvent *e)
 
 void TDocInfo::keyPressEvent(QKeyEvent *e)
 {
-    if (isEscape(e))
-        return;
-    QDialog::keyPressEvent(e);
+    if (!takeDialogKey(e))
+        QDialog::keyPressEvent(e);
 }
 
 void TDocInfo::closeEvent(QCloseEvent *e)

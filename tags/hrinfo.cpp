@@ -1,5 +1,5 @@
 #include "hrinfo.h"
-#include "buttonkeys.h"
+#include "dialoghabits.h"
 #include "clampedspinbox.h"
 #include "editorbox.h"
 #include "errors.h"
@@ -15,6 +15,7 @@ THRInfo *HRInfo = nullptr;
 THRInfo::THRInfo(QWidget *parent) : QDialog(parent), m_ui(std::make_unique<Ui::HRInfo>())
 {
     m_ui->setupUi(this);
+    pressButtonsOnEnterOnly(this);
     setObjectName(QStringLiteral("HRInfo"));
     QFont f(QStringLiteral("System"));
     f.setPixelSize(13);
@@ -24,7 +25,6 @@ THRInfo::THRInfo(QWidget *parent) : QDialog(parent), m_ui(std::make_unique<Ui::H
                    | Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);
     move(200, 105);
     m_ui->Alignment->setCompleter(nullptr); // the text is used exactly as typed
-    pressButtonsOnEnterOnly(this);
     connect(m_ui->Ok, &QPushButton::clicked, this, guarded([this] { OkClick(); }));
     connect(m_ui->Cancel, &QPushButton::clicked, this, guarded([this] { CancelClick(); }));
 }
@@ -76,9 +76,8 @@ void THRInfo::showEvent(QShowEvent *e)
 
 void THRInfo::keyPressEvent(QKeyEvent *e)
 {
-    if (isEscape(e))
-        return;
-    QDialog::keyPressEvent(e);
+    if (!takeDialogKey(e))
+        QDialog::keyPressEvent(e);
 }
 
 void THRInfo::closeEvent(QCloseEvent *e)

@@ -1,5 +1,5 @@
 #include "imageinfo.h"
-#include "buttonkeys.h"
+#include "dialoghabits.h"
 #include "editorbox.h"
 #include "errors.h"
 #include "imagemarkup.h"
@@ -18,11 +18,11 @@ TImageInfo::TImageInfo(QWidget *parent)
       m_ui(std::make_unique<Ui::ImageInfo>())
 {
     m_ui->setupUi(this);
+    pressButtonsOnEnterOnly(this);
     setObjectName(QStringLiteral("ImageInfo"));
     setFixedSize(448, 225);
     // The alignment is used exactly as typed: no completion from the items.
     m_ui->Align->setCompleter(nullptr);
-    pressButtonsOnEnterOnly(this);
 
     connect(m_ui->OkBut, &QPushButton::clicked, this, guarded([this] { OkButClick(); }));
     connect(m_ui->CancelBut, &QPushButton::clicked, this, guarded([this] { CancelButClick(); }));
@@ -96,10 +96,8 @@ void TImageInfo::showEvent(QShowEvent *e)
 
 void TImageInfo::keyPressEvent(QKeyEvent *e)
 {
-    // Escape closes nothing; Enter is handled by the chain and the buttons.
-    if (isEscape(e))
-        return;
-    QDialog::keyPressEvent(e);
+    if (!takeDialogKey(e))
+        QDialog::keyPressEvent(e);
 }
 
 void TImageInfo::closeEvent(QCloseEvent *e)

@@ -15,6 +15,7 @@ TLinkInf *LinkInf = nullptr;
 TLinkInf::TLinkInf(QWidget *parent) : QDialog(parent), m_ui(new Ui::TLinkInf)
 {
     m_ui->setupUi(this);
+    pressButtonsOnEnterOnly(this);
     setObjectName(QStringLiteral("LinkInf"));
     useDialogFont(this);
     // Typed text is used exactly as typed, never completed to an entry.
@@ -104,7 +105,7 @@ bool TLinkInf::eventFilter(QObject *watched, QEvent *e)
 
 void TLinkInf::keyPressEvent(QKeyEvent *e)
 {
-    if (!takeDialogKey(this, e))
+    if (!takeDialogKey(e))
         QDialog::keyPressEvent(e);
 }
 

@@ -20,6 +20,7 @@ constexpr int kItemHeight = 16;
 TListBoxes::TListBoxes(QWidget *parent) : QDialog(parent), m_ui(new Ui::TListBoxes)
 {
     m_ui->setupUi(this);
+    pressButtonsOnEnterOnly(this);
     setObjectName(QStringLiteral("ListBoxes"));
     useDialogFont(this);
     // Typed text is used exactly as typed, never completed to an entry.
@@ -234,7 +235,7 @@ bool TListBoxes::eventFilter(QObject *watched, QEvent *e)
 
 void TListBoxes::keyPressEvent(QKeyEvent *e)
 {
-    if (!takeDialogKey(this, e))
+    if (!takeDialogKey(e))
         QDialog::keyPressEvent(e);
 }
 

@@ -1,4 +1,5 @@
 #include "tablebuilder.h"
+#include "dialoghabits.h"
 #include "editorbox.h"
 #include "errors.h"
 #include "tablefile.h"
@@ -26,6 +27,7 @@ TTable::TTable(QWidget *parent)
       ui(new Ui::TTable)
 {
     ui->setupUi(this);
+    pressButtonsOnEnterOnly(this);
     setObjectName(QStringLiteral("Table"));
     QFont f(QStringLiteral("System"));
     f.setPixelSize(13);
@@ -184,19 +186,8 @@ void TTable::reject()
 
 void TTable::keyPressEvent(QKeyEvent *e)
 {
-    if (e->key() == Qt::Key_Escape) {
-        e->accept();
-        return;
-    }
-    // No button is a default: Enter presses the push button that has the
-    // focus and nothing else.
-    if (e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter) {
-        if (auto *b = qobject_cast<QPushButton *>(focusWidget()); b && b->isEnabled())
-            b->click();
-        e->accept();
-        return;
-    }
-    QDialog::keyPressEvent(e);
+    if (!takeDialogKey(e))
+        QDialog::keyPressEvent(e);
 }
 
 // The window has no close box; should the window manager close it anyway
