@@ -6,6 +6,9 @@
 #include "editorbox.h"
 #include "hrmarkup.h"
 #include "imagemarkup.h"
+#include "linkmarkup.h"
+#include "listmarkup.h"
+#include "tablemarkup.h"
 #include "localpathtourl.h"
 #include "htmldoc.h"
 #include "mainwindow.h"
@@ -72,7 +75,7 @@ QByteArray generatePage(int lines)
     const int step = std::max(1, lines / 1000);
     int targets = 0;
     for (int i = 5; i < lines - 2; ++i) {
-        if ((i % step) == 0 && targets < 1000) {
+        if ((i - 5) % step == 0 && targets < 1000) {
             out += "<A NAME=\"t" + QByteArray::number(targets++) + "\"></A> section heading text "
                    "that fills this line up to size ok\r\n";
         } else {
@@ -151,6 +154,32 @@ std::vector<Command> commands()
                                                   QStringLiteral("#FFFFFF"), QStringLiteral("#000000"),
                                                   QStringLiteral("#0000FF")});
          }},
+        {"5-item list", false, [] {
+             const QStringList items = {QStringLiteral("One"), QStringLiteral("Two"),
+                                        QStringLiteral("Three"), QStringLiteral("Four"),
+                                        QStringLiteral("Five")};
+             ListMarkup::writeBelowCaret(
+                 ActiveEditor(),
+                 ListMarkup::lines(ListMarkup::tags(true, QStringLiteral("Numbered")), items));
+         }},
+        {"5 x 5 table", false, [] { insertLinesBelowCaret(ActiveEditor(), tableLines(TableLayout())); }},
+        {"http link (selected word)", true, [] {
+             EditorBox *ed = ActiveEditor();
+             UndoStep step(ed);
+             const QString selected = ed->selText();
+             ed->setSelText(LinkMarkup::link(QStringLiteral("http://"),
+                                             QStringLiteral("example.com/"),
+                                             QStringLiteral("Example"), QString(), selected));
+         }},
+        {"target", false, [] {
+             EditorBox *ed = ActiveEditor();
+             UndoStep step(ed);
+             ed->setSelText(LinkMarkup::target(QStringLiteral("here")));
+         }},
+        {"target scan for <TARGET>", false, [] {
+             if (LinkMarkup::scanTargets(ActiveEditor()->document()).size() != 1000)
+                 std::fprintf(stderr, "target scan found the wrong number of targets\n");
+         }, false},
     };
     return list;
 }
@@ -202,7 +231,12 @@ int main(int argc, char *argv[])
         return 0;
     }
     QTemporaryDir dir;
-    QDir::setCurrent(dir.path()); // no vezezu.ini: nothing else is read
+    QDir::setCurrent(dir.path());
+    {
+        QFile ini(QStringLiteral("vezezu.ini"));
+        ini.open(QIODevice::WriteOnly);
+        ini.write("text color=black\r\nbackground color=white\r\ntoolbar={0,0}\r\n");
+    }
     StartupOptions o;
     o.startupMs = 1;
     o.splashMs = 1;
