@@ -40,8 +40,20 @@ QString toQtText(const QString &t)
 }
 } // namespace
 
+const QString EditorBox::kAnchorNameOpen = QStringLiteral("<A NAME=\"");
+
+namespace {
+// A line's mark, kept in the block's user state (the editor uses no
+// highlighter, so the state is free): unknown, holds none, holds one.
+constexpr int kUnknown = -1;
+constexpr int kNoAnchor = 0;
+constexpr int kAnchor = 1;
+} // namespace
+
 EditorBox::EditorBox(QWidget *parent) : QPlainTextEdit(parent)
 {
+    connect(document(), &QTextDocument::contentsChange, this,
+            [this](int pos, int removed, int added) { forgetAnchorMarks(pos, removed, added); });
     setObjectName(QStringLiteral("EditorBox"));
     setLineWrapMode(QPlainTextEdit::NoWrap);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
@@ -162,6 +174,16 @@ int EditorBox::lineOffset(int index) const
     return document()->findBlockByNumber(index).position() + index;
 }
 
+void EditorBox::setCaret(int line, int column)
+{
+    const QTextBlock b = document()->findBlockByNumber(line);
+    if (!b.isValid())
+        return;
+    QTextCursor c = textCursor();
+    c.setPosition(b.position() + qBound(0, column, b.length() - 1));
+    setTextCursor(c);
+}
+
 QString EditorBox::text() const
 {
     QString out = document()->toRawText();
@@ -171,12 +193,79 @@ QString EditorBox::text() const
 
 void EditorBox::loadText(const QString &crlfText)
 {
+    // Straight into the document, with undo off: the widget's own
+    // setPlainText does extra work per load that a huge page feels.
     QTextDocument *doc = document();
-    const bool undo = doc->isUndoRedoEnabled();
     doc->setUndoRedoEnabled(false);
-    setPlainText(crlfText); // Qt takes CR LF as one break
-    doc->setUndoRedoEnabled(undo);
+    doc->setPlainText(crlfText); // Qt takes CR LF as one break
+    markAnchorLines(doc, crlfText);
+    doc->setUndoRedoEnabled(true);
     doc->setModified(false);
+    QTextCursor c(doc);
+    setTextCursor(c);
+}
+
+void EditorBox::forgetAnchorMarks(int position, int removed, int added)
+{
+    Q_UNUSED(removed);
+    // Only the blocks the change touched; new blocks start unknown anyway.
+    const QTextDocument *doc = document();
+    QTextBlock b = doc->findBlock(position);
+    const QTextBlock last = doc->findBlock(position + added);
+    for (; b.isValid(); b = b.next()) {
+        b.setUserState(kUnknown);
+        if (b == last)
+            break;
+    }
+}
+
+void EditorBox::markAnchorLines(QTextDocument *doc, const QString &text)
+{
+    // The loaded text is at hand: one search through it marks every line,
+    // so even the first scan after opening a huge page is quick.
+    for (QTextBlock b = doc->begin(); b.isValid(); b = b.next())
+        b.setUserState(kNoAnchor);
+    const QStringView all(text);
+    const QChar *d = text.constData();
+    qsizetype counted = 0;
+    int line = 0;
+    for (qsizetype p = all.indexOf(kAnchorNameOpen); p >= 0;
+         p = all.indexOf(kAnchorNameOpen, p + 1)) {
+        // Breaks as Qt counts them: CR LF, lone CR, lone LF and its own
+        // separators.
+        for (; counted < p; ++counted) {
+            const char16_t c = d[counted].unicode();
+            if (c == u'\n' || c == 0x2029 || c == 0xFDD0 || c == 0xFDD1
+                || (c == u'\r' && (counted + 1 >= text.size() || d[counted + 1] != u'\n')))
+                ++line;
+        }
+        QTextBlock b = doc->findBlockByNumber(line);
+        if (!b.text().contains(kAnchorNameOpen)) {
+            // Counted differently from Qt: leave every line to be read.
+            for (QTextBlock u = doc->begin(); u.isValid(); u = u.next())
+                u.setUserState(kUnknown);
+            return;
+        }
+        b.setUserState(kAnchor);
+    }
+}
+
+QStringList EditorBox::linesHoldingAnchorName() const
+{
+    QStringList lines;
+    for (QTextBlock b = document()->begin(); b.isValid(); b = b.next()) {
+        int state = b.userState();
+        if (state == kNoAnchor)
+            continue;
+        const QString text = b.text();
+        if (state == kUnknown) {
+            state = text.contains(kAnchorNameOpen) ? kAnchor : kNoAnchor;
+            b.setUserState(state);
+        }
+        if (state == kAnchor)
+            lines << text;
+    }
+    return lines;
 }
 
 bool EditorBox::isModified() const { return document()->isModified(); }

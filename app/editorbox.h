@@ -31,6 +31,9 @@ public:
     int caretLine() const;
     // CR LF offset of the start of a line.
     int lineOffset(int index) const;
+    // Caret at a column of a line (clamped to the line): the direct way
+    // when the line is known, without converting an offset.
+    void setCaret(int line, int column);
 
     // Whole text with CR LF breaks, exactly as held (no-break spaces kept).
     QString text() const;
@@ -42,6 +45,13 @@ public:
     bool isModified() const;
     void setModified(bool changed);
 
+    // Every line remembers whether it holds the named-anchor opening
+    // <A NAME=" (kept current as the text changes), so the link dialog's
+    // scan of a huge page reads only those lines. Returns their texts in
+    // document order.
+    QStringList linesHoldingAnchorName() const;
+    static const QString kAnchorNameOpen;
+
     // Keys the main window's menu owns; the editor leaves them to the menu.
     static void setReservedShortcuts(const QList<QKeySequence> &keys);
 
@@ -49,6 +59,9 @@ protected:
     bool event(QEvent *e) override;
 
 private:
+    void forgetAnchorMarks(int position, int removed, int added);
+    static void markAnchorLines(QTextDocument *doc, const QString &loadedText);
+
     int toCrlf(int qtPos) const;
     int fromCrlf(int crlf) const;
 };

@@ -196,7 +196,7 @@ void WriteBodyAttributes(EditorBox *ed, const BodyAttributes &a)
         const QString rewritten = RewriteBodyLine(line, a);
         UndoStep step(ed);
         ed->replaceLine(i, rewritten);
-        ed->setSelStart(ed->lineOffset(i) + int(rewritten.size()));
+        ed->setCaret(i, int(rewritten.size()));
         return;
     }
     // Without a BODY line there is nothing to rewrite; the values stay

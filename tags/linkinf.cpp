@@ -73,7 +73,7 @@ void TLinkInf::ProtoChange()
     m_ui->lnk->hide();
     m_ui->TgtCh->show();
     const EditorBox *ed = ActiveEditor();
-    const QStringList names = ed ? LinkMarkup::scanTargets(ed->document()) : QStringList();
+    const QStringList names = ed ? LinkMarkup::scanTargets(ed) : QStringList();
     m_ui->TgtCh->addItems(names);
     const QString first = names.isEmpty() ? QString() : names.first();
     m_ui->TgtCh->setEditText(first);

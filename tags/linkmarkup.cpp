@@ -1,7 +1,6 @@
 #include "linkmarkup.h"
 
-#include <QTextBlock>
-#include <QTextDocument>
+#include "editorbox.h"
 
 namespace LinkMarkup {
 
@@ -39,16 +38,13 @@ bool targetInLine(QStringView line, QString *name)
     return true;
 }
 
-QStringList scanTargets(const QTextDocument *doc)
+QStringList scanTargets(const EditorBox *editor)
 {
     QStringList names;
     QString name;
-    for (QTextBlock b = doc->begin(); b.isValid(); b = b.next()) {
-        // A line too short to hold the anchor's opening is not read at all
-        // (the length counts the line break).
-        if (b.length() > kOpen.size() && targetInLine(b.text(), &name))
+    for (const QString &line : editor->linesHoldingAnchorName())
+        if (targetInLine(line, &name))
             names << name;
-    }
     return names;
 }
 

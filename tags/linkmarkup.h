@@ -5,7 +5,7 @@
 #include <QStringList>
 #include <QStringView>
 
-class QTextDocument;
+class EditorBox;
 
 namespace LinkMarkup {
 inline constexpr QStringView kDownloadable = u"<DOWNLOADABLE FILE>";
@@ -27,6 +27,6 @@ QString target(const QString &name);
 bool targetInLine(QStringView line, QString *name);
 
 // Every line's target, in document order, duplicates and empty names kept.
-// Reads each block's text in place: no copy of the whole page.
-QStringList scanTargets(const QTextDocument *doc);
+// Reads only the lines the editor knows to hold a named anchor.
+QStringList scanTargets(const EditorBox *editor);
 } // namespace LinkMarkup

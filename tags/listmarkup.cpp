@@ -68,9 +68,9 @@ void writeBelowCaret(EditorBox *editor, const QStringList &listLines)
         --last;
     }
     if (last + 1 < doc->blockCount())
-        editor->setSelStart(editor->lineOffset(last + 1));
+        editor->setCaret(last + 1, 0);
     else
-        editor->setSelStart(editor->lineOffset(last) + int(editor->line(last).size()));
+        editor->setCaret(last, int(editor->line(last).size()));
 }
 
 } // namespace ListMarkup

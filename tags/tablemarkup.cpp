@@ -68,7 +68,7 @@ void insertLinesBelowCaret(EditorBox *ed, const QStringList &lines)
     ed->insertLine(n, lines.join(QStringLiteral("\r\n")));
     const int after = n + int(lines.size());
     if (after < ed->document()->blockCount()) {
-        ed->setSelStart(ed->lineOffset(after));
+        ed->setCaret(after, 0);
     } else {
         QTextCursor c = ed->textCursor();
         c.movePosition(QTextCursor::End);

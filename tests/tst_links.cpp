@@ -42,6 +42,8 @@ private slots:
     void linkForms();
     void targetScan_data();
     void targetScan();
+    void targetScanFollowsEdits_data();
+    void targetScanFollowsEdits();
 
     void cancelLeavesDocumentAlone();
     void okWithEmptyAddressInsertsNothing();
@@ -121,13 +123,52 @@ void TestLinks::targetScan_data()
     QTest::newRow("no targets") << "<HTML>\r\n<BODY>\r\n</BODY>" << QStringList{};
 }
 
+void TestLinks::targetScanFollowsEdits_data()
+{
+    QTest::addColumn<QString>("edit");
+    QTest::addColumn<QStringList>("names");
+    QTest::newRow("target typed into a plain line") << "type" << QStringList{"a", "new", "b"};
+    QTest::newRow("target line deleted") << "delete" << QStringList{"b"};
+    QTest::newRow("target text broken in place") << "break" << QStringList{"b"};
+    QTest::newRow("undo brings the target back") << "undo" << QStringList{"a", "b"};
+    QTest::newRow("line break inside a target line") << "split" << QStringList{"a", "b"};
+    QTest::newRow("reloaded text") << "reload" << QStringList{"z"};
+}
+
+void TestLinks::targetScanFollowsEdits()
+{
+    QFETCH(QString, edit);
+    QFETCH(QStringList, names);
+    EditorBox ed;
+    ed.loadText(QStringLiteral("<A NAME=\"a\"></A>\r\nplain\r\nx <A NAME=\"b\"></A>"));
+    QCOMPARE(LinkMarkup::scanTargets(&ed), (QStringList{"a", "b"}));
+    if (edit == QLatin1String("type")) {
+        ed.setSelStart(ed.lineOffset(1));
+        ed.setSelText(LinkMarkup::target(QStringLiteral("new")));
+    } else if (edit == QLatin1String("delete")) {
+        ed.deleteLine(0);
+    } else if (edit == QLatin1String("break")) {
+        ed.setSelStart(2); // inside "<A NAME"
+        ed.setSelText(QStringLiteral("-"));
+    } else if (edit == QLatin1String("undo")) {
+        ed.deleteLine(0);
+        ed.undo();
+    } else if (edit == QLatin1String("split")) {
+        ed.setSelStart(ed.lineOffset(2) + 1);
+        ed.setSelText(QStringLiteral("\r\n"));
+    } else {
+        ed.loadText(QStringLiteral("\u2029<A NAME=\"z\"></A>"));
+    }
+    QCOMPARE(LinkMarkup::scanTargets(&ed), names);
+}
+
 void TestLinks::targetScan()
 {
     QFETCH(QString, text);
     QFETCH(QStringList, names);
     EditorBox ed;
     ed.loadText(text);
-    QCOMPARE(LinkMarkup::scanTargets(ed.document()), names);
+    QCOMPARE(LinkMarkup::scanTargets(&ed), names);
 }
 
 void TestLinks::cancelLeavesDocumentAlone()
