@@ -113,6 +113,13 @@ void EditorBox::setSelStart(int offset)
     setTextCursor(c);
 }
 
+void EditorBox::moveCaretLeft(int n)
+{
+    QTextCursor c = textCursor();
+    c.setPosition(qMax(0, c.position() - n));
+    setTextCursor(c);
+}
+
 int EditorBox::lineCount() const
 {
     const QTextDocument *doc = document();

@@ -20,6 +20,9 @@ public:
     QString selText() const;           // line breaks as CR LF
     void setSelText(const QString &t); // replaces the selection; caret after it
     void setSelStart(int offset);      // collapses to a caret at offset
+    // Collapses the selection and moves the caret back over n characters of
+    // its line (no line break in between).
+    void moveCaretLeft(int n);
 
     // Lines numbered from 0; a trailing empty line does not count.
     int lineCount() const;

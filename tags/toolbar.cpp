@@ -34,12 +34,12 @@ void WrapSelection(const QString &open, const QString &close)
     if (!ed)
         return;
     {
+        // One insertion, then the caret steps back over the closing tag:
+        // the same text and caret as inserting the three pieces in turn,
+        // at a third of the cost on a huge page.
         UndoStep step(ed);
-        const QString selected = ed->selText();
-        ed->setSelText(open);
-        ed->setSelText(selected);
-        ed->setSelText(close);
-        ed->setSelStart(ed->selStart() - int(close.size()));
+        ed->setSelText(open + ed->selText() + close);
+        ed->moveCaretLeft(int(close.size()));
     }
     BringMainToFront();
 }
@@ -68,10 +68,9 @@ void TToolBar::BreakButClick()
         return;
     {
         UndoStep step(ed);
-        // Replacing the selection by itself leaves the caret at its end.
-        const QString selected = ed->selText();
-        ed->setSelText(selected);
-        ed->setSelText(QStringLiteral("<BR>"));
+        // The selection stays as it was, "<BR>" follows it, the caret ends
+        // after "<BR>".
+        ed->setSelText(ed->selText() + QStringLiteral("<BR>"));
     }
     BringMainToFront();
 }
