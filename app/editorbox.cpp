@@ -43,11 +43,16 @@ QString toQtText(const QString &t)
 const QString EditorBox::kAnchorNameOpen = QStringLiteral("<A NAME=\"");
 
 namespace {
-// A line's mark, kept in the block's user state (the editor uses no
-// highlighter, so the state is free): unknown, holds none, holds one.
-constexpr int kUnknown = -1;
-constexpr int kNoAnchor = 0;
-constexpr int kAnchor = 1;
+// A line's mark, kept as the block's user data (the user state stays free
+// for a highlighter). A block without one holds no anchor; only lines that
+// hold one, and lines changed since they were last read, carry a mark.
+class AnchorMark : public QTextBlockUserData {
+public:
+    explicit AnchorMark(bool known) : known(known) {}
+    bool known; // false: changed since last read
+};
+
+void markUnknown(QTextBlock b) { b.setUserData(new AnchorMark(false)); }
 } // namespace
 
 EditorBox::EditorBox(QWidget *parent) : QPlainTextEdit(parent)
@@ -204,7 +209,9 @@ void EditorBox::loadText(const QString &crlfText)
     // setPlainText does extra work per load that a huge page feels.
     QTextDocument *doc = document();
     doc->setUndoRedoEnabled(false);
+    m_loading = true; // the marks are set from the loaded text below
     doc->setPlainText(crlfText); // Qt takes CR LF as one break
+    m_loading = false;
     markAnchorLines(doc, crlfText);
     doc->setUndoRedoEnabled(true);
     doc->setModified(false);
@@ -215,12 +222,14 @@ void EditorBox::loadText(const QString &crlfText)
 void EditorBox::forgetAnchorMarks(int position, int removed, int added)
 {
     Q_UNUSED(removed);
-    // Only the blocks the change touched; new blocks start unknown anyway.
+    if (m_loading)
+        return;
+    // Only the blocks the change touched, new ones included.
     const QTextDocument *doc = document();
     QTextBlock b = doc->findBlock(position);
     const QTextBlock last = doc->findBlock(position + added);
     for (; b.isValid(); b = b.next()) {
-        b.setUserState(kUnknown);
+        markUnknown(b);
         if (b == last)
             break;
     }
@@ -228,10 +237,9 @@ void EditorBox::forgetAnchorMarks(int position, int removed, int added)
 
 void EditorBox::markAnchorLines(QTextDocument *doc, const QString &text)
 {
-    // The loaded text is at hand: one search through it marks every line,
-    // so even the first scan after opening a huge page is quick.
-    for (QTextBlock b = doc->begin(); b.isValid(); b = b.next())
-        b.setUserState(kNoAnchor);
+    // The loaded text is at hand: one search through it marks the lines
+    // that hold an anchor, so even the first scan after opening a huge page
+    // is quick. A fresh document's blocks carry no mark: no anchor.
     const QStringView all(text);
     const QChar *d = text.constData();
     qsizetype counted = 0;
@@ -250,10 +258,10 @@ void EditorBox::markAnchorLines(QTextDocument *doc, const QString &text)
         if (!b.text().contains(kAnchorNameOpen)) {
             // Counted differently from Qt: leave every line to be read.
             for (QTextBlock u = doc->begin(); u.isValid(); u = u.next())
-                u.setUserState(kUnknown);
+                markUnknown(u);
             return;
         }
-        b.setUserState(kAnchor);
+        b.setUserData(new AnchorMark(true));
     }
 }
 
@@ -261,16 +269,18 @@ QStringList EditorBox::linesHoldingAnchorName() const
 {
     QStringList lines;
     for (QTextBlock b = document()->begin(); b.isValid(); b = b.next()) {
-        int state = b.userState();
-        if (state == kNoAnchor)
+        auto *mark = static_cast<AnchorMark *>(b.userData());
+        if (!mark)
             continue;
         const QString text = b.text();
-        if (state == kUnknown) {
-            state = text.contains(kAnchorNameOpen) ? kAnchor : kNoAnchor;
-            b.setUserState(state);
+        if (!mark->known) {
+            if (!text.contains(kAnchorNameOpen)) {
+                b.setUserData(nullptr); // deletes the mark: no anchor
+                continue;
+            }
+            mark->known = true;
         }
-        if (state == kAnchor)
-            lines << text;
+        lines << text;
     }
     return lines;
 }

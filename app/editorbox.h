@@ -64,6 +64,7 @@ protected:
 private:
     void forgetAnchorMarks(int position, int removed, int added);
     static void markAnchorLines(QTextDocument *doc, const QString &loadedText);
+    bool m_loading = false;
 
     int toCrlf(int qtPos) const;
     int fromCrlf(int crlf) const;
