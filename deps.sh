@@ -11,7 +11,10 @@ tagloom_install_missing() {
   done
   [ ${#missing[@]} -eq 0 ] && return 0
   local sudo=""
-  [ "$(id -u)" -ne 0 ] && sudo="sudo"
+  if [ "$(id -u)" -ne 0 ]; then
+    command -v sudo >/dev/null || { echo "Missing packages: ${missing[*]}; run as root or install sudo" >&2; exit 1; }
+    sudo="sudo"
+  fi
   echo "Installing: ${missing[*]}"
   $sudo apt-get update
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y --no-install-recommends "${missing[@]}"

@@ -72,7 +72,9 @@ void TZediDove::readSettings()
             w->EditorBackColor = p.backColorSet ? p.backColor : 0xFFFFFF;
         }
     } apply{this, prefs};
-    m_settings = settingsLines(readTextFile(kSettingsFileName).text);
+    const DecodedText file = readTextFile(kSettingsFileName);
+    m_settingsEncoding = file.encoding;
+    m_settings = settingsLines(file.text);
     parseSettings(m_settings, prefs);
 }
 
@@ -294,8 +296,11 @@ void TZediDove::rebuildWindowMenu()
     int n = 0;
     for (QMdiSubWindow *w : windows) {
         ++n;
-        const QString caption = n < 10 ? QStringLiteral("&%1 %2").arg(n).arg(w->windowTitle())
-                                       : QStringLiteral("%1 %2").arg(n).arg(w->windowTitle());
+        // A "&" in a path is text, not an access key.
+        QString title = w->windowTitle();
+        title.replace(QLatin1Char('&'), QStringLiteral("&&"));
+        const QString caption = n < 10 ? QStringLiteral("&%1 %2").arg(n).arg(title)
+                                       : QStringLiteral("%1 %2").arg(n).arg(title);
         QAction *a = m_windowMenu->addAction(caption);
         a->setCheckable(true);
         a->setChecked(w == m_mdi->activeSubWindow());
@@ -469,7 +474,8 @@ void TZediDove::SaveSetClick()
     // activation keep equal to the current editor's.
     const QPoint pos = ToolBar ? ToolBar->pos() : QPoint(ToolbarLeft, ToolbarTop);
     rewriteSettings(m_settings, EditorTextColor, EditorBackColor, pos.y(), pos.x());
-    writeFileAtomically(kSettingsFileName, joinSettingsLines(m_settings).toUtf8());
+    writeFileAtomically(kSettingsFileName,
+                        encodeText(joinSettingsLines(m_settings), m_settingsEncoding));
 }
 
 void TZediDove::CutClick()
@@ -552,10 +558,22 @@ void TZediDove::bringToFront()
 void TZediDove::Timer1Timer()
 {
     m_timer.stop();
+    // A box still open from creation (a settings file that cannot be read)
+    // runs its own event loop: start up once it is answered and every
+    // window exists, not from inside it.
+    if (QApplication::activeModalWidget() || !IntroScreen || !ToolBar) {
+        m_timer.start(100);
+        return;
+    }
     if (FirstTimer) {
         hide();
-        if (IntroScreen)
+        if (IntroScreen->timer()->isActive()) {
             IntroScreen->exec();
+        } else {
+            // The splash's time is already over: show what it would have.
+            show();
+            ToolBar->show();
+        }
         FirstTimer = false;
     }
     LastSlot = 0;

@@ -2,6 +2,7 @@
 // The main frame window: menu, button bar, document area, the document
 // table and the preferences.
 #include "settingsfile.h"
+#include "textfile.h"
 
 #include <QAction>
 #include <QHash>
@@ -99,6 +100,7 @@ private:
     QWidget *m_bar = nullptr;
     QMenu *m_windowMenu = nullptr;
     QStringList m_settings; // the lines of the settings file, kept for Save Settings
+    TextEncoding m_settingsEncoding = TextEncoding::Utf8; // written back as read
     QTimer m_timer;
     QHash<QString, QAction *> m_actions;
     QList<QAction *> m_windowActions;

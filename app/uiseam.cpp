@@ -1,6 +1,10 @@
 #include "uiseam.h"
 
+#include "mainwindow.h"
+
 #include <QApplication>
+#include <QCloseEvent>
+#include <QKeyEvent>
 #include <QColorDialog>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -27,14 +31,43 @@ namespace {
 
 QWidget *dialogParent() { return QApplication::activeWindow(); }
 
+// A Yes/No question that only its two buttons answer: Qt would take Escape
+// or the close box as "No", and a No to "Save Changes" throws work away.
+class YesNoBox : public QMessageBox {
+public:
+    YesNoBox(const QString &text, QWidget *parent)
+        : QMessageBox(QMessageBox::Question, QApplication::applicationName(), text,
+                      QMessageBox::Yes | QMessageBox::No, parent)
+    {
+        setObjectName(QStringLiteral("YesNoBox"));
+        setDefaultButton(QMessageBox::Yes);
+    }
+
+protected:
+    void keyPressEvent(QKeyEvent *e) override
+    {
+        if (e->key() == Qt::Key_Escape) {
+            e->accept();
+            return;
+        }
+        QMessageBox::keyPressEvent(e);
+    }
+    void closeEvent(QCloseEvent *e) override
+    {
+        if (!clickedButton())
+            e->ignore();
+        else
+            QMessageBox::closeEvent(e);
+    }
+};
+
 class QtUi : public UiSeam {
 public:
     bool confirm(const QString &text) override
     {
-        QMessageBox box(QMessageBox::Question, QApplication::applicationName(), text,
-                        QMessageBox::Yes | QMessageBox::No, dialogParent());
-        box.setDefaultButton(QMessageBox::Yes);
-        return box.exec() == QMessageBox::Yes;
+        YesNoBox box(text, dialogParent());
+        box.exec();
+        return box.clickedButton() == box.button(QMessageBox::Yes);
     }
     void errorBox(const QString &text, const QString &caption) override
     {
@@ -69,8 +102,12 @@ public:
     {
         // A small built-in viewer: works on any desktop, with or without a browser.
         if (!m_help) {
-            m_help = new QTextBrowser;
+            // Owned by the main window, and never what keeps the program
+            // running once the main window has closed.
+            m_help = new QTextBrowser(ZediDove);
+            m_help->setWindowFlag(Qt::Window);
             m_help->setAttribute(Qt::WA_DeleteOnClose, false);
+            m_help->setAttribute(Qt::WA_QuitOnClose, false);
             m_help->setOpenExternalLinks(true);
             m_help->resize(640, 560);
         }
@@ -104,16 +141,23 @@ private:
     QPointer<QTextBrowser> m_help;
 };
 
-UiSeam *&current()
+QtUi &realUi()
 {
     static QtUi real;
-    static UiSeam *seam = &real;
+    return real;
+}
+
+UiSeam *&current()
+{
+    static UiSeam *seam = &realUi();
     return seam;
 }
 
 } // namespace
 
 UiSeam &ui() { return *current(); }
+
+UiSeam &platformUi() { return realUi(); }
 
 UiSeam *setUi(UiSeam *seam)
 {

@@ -34,6 +34,8 @@ public:
 };
 
 UiSeam &ui();
+// The real boxes and dialogs, whatever is installed (tests drive them).
+UiSeam &platformUi();
 // Installs another implementation (tests); returns the previous one.
 UiSeam *setUi(UiSeam *seam);
 

@@ -9,6 +9,7 @@
 #include <QCloseEvent>
 #include <QFont>
 #include <QGuiApplication>
+#include <QRegion>
 #include <QScreen>
 #include <QToolButton>
 
@@ -141,13 +142,15 @@ void TToolBar::FormCreate()
 {
     hide();
     QPoint pos(ZediDove ? ZediDove->ToolbarLeft : 0, ZediDove ? ZediDove->ToolbarTop : 0);
-    // A position saved on a screen that is gone would lose the palette:
-    // bring it back inside the primary screen's available area.
-    bool onScreen = false;
+    // A position saved on a screen that is gone, or so far out that little
+    // of the palette shows, would lose it: bring it back inside the primary
+    // screen's available area.
+    QRegion available;
     for (QScreen *s : QGuiApplication::screens())
-        if (s->availableGeometry().contains(pos))
-            onScreen = true;
-    if (!onScreen && QGuiApplication::primaryScreen()) {
+        available += s->availableGeometry();
+    const QRect wanted(pos, size());
+    if (QRegion(wanted).subtracted(available).isEmpty() == false
+        && QGuiApplication::primaryScreen()) {
         const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
         pos.setX(qBound(area.left(), pos.x(), qMax(area.left(), area.right() - width())));
         pos.setY(qBound(area.top(), pos.y(), qMax(area.top(), area.bottom() - height())));

@@ -5,6 +5,7 @@
 #include "toolbar.h"
 
 #include <QApplication>
+#include <QDialog>
 #include <QTest>
 #include <QTextCursor>
 #include <QTimer>
@@ -21,6 +22,12 @@ bool ScriptedUi::confirm(const QString &text)
 void ScriptedUi::errorBox(const QString &text, const QString &caption)
 {
     errors << caption + QLatin1Char('|') + text;
+    if (errorBoxOpenMs > 0) {
+        QDialog box;
+        box.setObjectName(QStringLiteral("ScriptedErrorBox"));
+        QTimer::singleShot(errorBoxOpenMs, &box, [&box] { box.accept(); });
+        box.exec();
+    }
 }
 
 QString ScriptedUi::openFileName(const FileDialogRequest &req)

@@ -23,6 +23,10 @@ public:
     QQueue<QColor> colourAnswers;  // an invalid colour means cancel
     QQueue<QString> inputAnswers;  // returned as typed (default on empty queue)
 
+    // Error boxes stay open this long, as a real box the user reads would,
+    // with its own event loop (0: answered at once).
+    int errorBoxOpenMs = 0;
+
     // What was asked.
     QStringList confirms;
     QStringList errors;            // "caption|text"

@@ -13,6 +13,8 @@
 #include <QFile>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QMessageBox>
+#include <QAbstractButton>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -237,6 +239,40 @@ private slots:
         QVERIFY(ZediDove->close());
         QCOMPARE(openDocuments(), 0);
         QVERIFY(!m_ui->confirms.contains(QStringLiteral("Exit Now?")));
+    }
+
+    void realQuestionIsAnsweredOnlyByItsButtons_data()
+    {
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<bool>("answer");
+        QTest::newRow("yes") << "Yes" << true;
+        QTest::newRow("no") << "No" << false;
+    }
+    void realQuestionIsAnsweredOnlyByItsButtons()
+    {
+        // Escape or the close box must not count as "No": a No to the
+        // close question throws the user's text away.
+        QFETCH(QString, button);
+        QFETCH(bool, answer);
+        bool openAfterEscape = false, openAfterClose = false;
+        QString text;
+        onNextModal([&](QWidget *w) {
+            auto *box = qobject_cast<QMessageBox *>(w);
+            text = box ? box->text() : QString();
+            QTest::keyClick(w, Qt::Key_Escape);
+            openAfterEscape = w->isVisible();
+            w->close();
+            openAfterClose = w->isVisible();
+            for (QAbstractButton *b : w->findChildren<QAbstractButton *>())
+                if (b->text().remove(QLatin1Char('&')) == button)
+                    b->click();
+            if (w->isVisible())
+                w->hide();
+        });
+        QCOMPARE(platformUi().confirm(QStringLiteral("Save Changes to HTML 1?")), answer);
+        QCOMPARE(text, QStringLiteral("Save Changes to HTML 1?"));
+        QVERIFY(openAfterEscape);
+        QVERIFY(openAfterClose);
     }
 
     void exitAsksFirst()

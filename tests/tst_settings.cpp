@@ -185,12 +185,45 @@ private slots:
         QCOMPARE(textOf(editor()), QColor(0, 128, 0));
     }
 
+    void unreadableSettingsStillStartInOrder()
+    {
+        // The error box is read for a while: start-up waits for it instead
+        // of running inside it, and what the file gave before the bad line
+        // still applies.
+        writeIni("background color=yellow\r\ntoolbar={x,1}\r\n");
+        m_ui->errorBoxOpenMs = 300;
+        startApplication();
+        QCOMPARE(m_ui->errors, QStringList{QStringLiteral(
+                                   "Tagloom HTML|'x' is not a valid integer value.")});
+        QCOMPARE(ZediDove->mdiArea()->subWindowList().size(), 1);
+        QCOMPARE(ZediDove->currentDocument()->windowTitle(), QStringLiteral("HTML 1"));
+        QVERIFY(!ZediDove->FirstTimer);
+        QVERIFY(ToolBar->isVisible());
+        QCOMPARE(base(editor()), QColor(255, 255, 0));
+    }
+
+    void paletteOffScreenComesBack_data()
+    {
+        QTest::addColumn<QPoint>("saved"); // left, top as saved
+        const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+        QTest::newRow("far outside every screen") << QPoint(50000, -9000);
+        QTest::newRow("only a corner showing") << QPoint(area.right() - 5, area.bottom() - 5);
+    }
     void paletteOffScreenComesBack()
     {
-        writeIni("toolbar={-9000,50000}\r\n");
+        QFETCH(QPoint, saved);
+        writeIni(QStringLiteral("toolbar={%1,%2}\r\n").arg(saved.y()).arg(saved.x()).toUtf8());
         startApplication();
         const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
-        QVERIFY(area.contains(ToolBar->pos()));
+        QVERIFY(area.contains(QRect(ToolBar->pos(), ToolBar->size())));
+    }
+
+    void settingsSavedInTheEncodingRead()
+    {
+        writeIni("# caf\xE9\r\ntext color=red\r\n");
+        startApplication();
+        ZediDove->action(QStringLiteral("SaveSet"))->trigger();
+        QVERIFY(readIni().startsWith("# caf\xE9\r\ntext color=red\r\n"));
     }
 };
 
