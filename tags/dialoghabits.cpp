@@ -3,7 +3,9 @@
 #include <QComboBox>
 #include <QDialog>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QPushButton>
+#include <QToolButton>
 
 void useDialogFont(QDialog *dialog)
 {
@@ -11,6 +13,19 @@ void useDialogFont(QDialog *dialog)
     f.setFamilies({QStringLiteral("System"), QStringLiteral("Liberation Sans")});
     f.setPixelSize(13);
     dialog->setFont(f);
+}
+
+void fitCaptions(QDialog *dialog)
+{
+    for (QWidget *w : dialog->findChildren<QWidget *>()) {
+        if (qobject_cast<QLabel *>(w) || qobject_cast<QAbstractButton *>(w)) {
+            if (qobject_cast<QPushButton *>(w) || qobject_cast<QToolButton *>(w))
+                continue; // buttons keep the size they were given
+            const int wanted = w->sizeHint().width();
+            if (wanted > w->width())
+                w->resize(wanted, w->height());
+        }
+    }
 }
 
 bool isEnterKey(const QKeyEvent *e)

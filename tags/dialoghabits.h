@@ -10,6 +10,10 @@ class QKeyEvent;
 // widths keeps every caption inside its control.
 void useDialogFont(QDialog *dialog);
 
+// Labels, check boxes and radio buttons grow to the width of their text
+// (their place stays), so no caption is cut off whatever face the font is.
+void fitCaptions(QDialog *dialog);
+
 bool isEnterKey(const QKeyEvent *e);
 
 // No default or cancel button: turns off autoDefault/default on every push

@@ -17,9 +17,8 @@ THRInfo::THRInfo(QWidget *parent) : QDialog(parent), m_ui(std::make_unique<Ui::H
     m_ui->setupUi(this);
     pressButtonsOnEnterOnly(this);
     setObjectName(QStringLiteral("HRInfo"));
-    QFont f(QStringLiteral("System"));
-    f.setPixelSize(13);
-    setFont(f);
+    useDialogFont(this);
+    fitCaptions(this);
     // An ordinary resizable frame; 252 x 241 outside at 200,105.
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
                    | Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);

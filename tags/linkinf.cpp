@@ -40,7 +40,9 @@ QString TLinkInf::targetName() const { return m_ui->TgtCh->currentText(); }
 
 void TLinkInf::showEvent(QShowEvent *e)
 {
-    FormActivate();
+    // A window restored from minimised is shown again, not opened anew.
+    if (!e->spontaneous())
+        FormActivate();
     QDialog::showEvent(e);
 }
 
@@ -55,6 +57,7 @@ void TLinkInf::FormActivate()
     m_ui->TgtCh->clear();
     m_ui->lnk->setFocus();
     m_ui->Label1->setText(QStringLiteral("File/URL:"));
+    m_ui->Label1->adjustSize(); // the label takes the width of its text
 }
 
 void TLinkInf::ProtoChange()
@@ -67,6 +70,7 @@ void TLinkInf::ProtoChange()
         m_ui->TgtCh->hide();
         m_ui->Label1->setText(proto == LinkMarkup::kMailto ? QStringLiteral("Email address:")
                                                            : QStringLiteral("File/URL:"));
+        m_ui->Label1->adjustSize();
         m_ui->lnk->setFocus();
         return;
     }

@@ -23,6 +23,7 @@ TListBoxes::TListBoxes(QWidget *parent) : QDialog(parent), m_ui(new Ui::TListBox
     pressButtonsOnEnterOnly(this);
     setObjectName(QStringLiteral("ListBoxes"));
     useDialogFont(this);
+    fitCaptions(this);
     // Typed text is used exactly as typed, never completed to an entry.
     m_ui->NumStyle->setCompleter(nullptr);
     m_ui->LnkType->setCompleter(nullptr);
@@ -78,7 +79,9 @@ QStringList TListBoxes::items() const
 
 void TListBoxes::showEvent(QShowEvent *e)
 {
-    FormActivate();
+    // A window restored from minimised is shown again, not opened anew.
+    if (!e->spontaneous())
+        FormActivate();
     QDialog::showEvent(e);
 }
 
@@ -130,6 +133,14 @@ void TListBoxes::ItemsEnter()
 
 void TListBoxes::LocationEnter() { m_ui->AddBut->setEnabled(true); }
 
+int TListBoxes::selectedRow() const
+{
+    // The selection, not the current row: Ctrl+click leaves a current row
+    // with nothing selected.
+    const QModelIndexList rows = m_ui->ListBox->selectionModel()->selectedRows();
+    return rows.isEmpty() ? -1 : rows.first().row();
+}
+
 void TListBoxes::select(int row)
 {
     if (row < 0 || row >= m_ui->ListBox->count())
@@ -150,7 +161,7 @@ void TListBoxes::AddButClick()
     m_ui->Items->clear();
     m_ui->Location->clear();
     // The selection moves on by one: none selected gives the first item.
-    select(m_ui->ListBox->currentRow() + 1);
+    select(selectedRow() + 1);
     // Back in Items, whose enter check disables Add again for a link item
     // (Items may have had the focus all along, so run it here).
     m_ui->Items->setFocus();
@@ -160,7 +171,7 @@ void TListBoxes::AddButClick()
 void TListBoxes::RemoveClick()
 {
     QListWidget *list = m_ui->ListBox;
-    const int row = list->currentRow();
+    const int row = selectedRow();
     // With no item selected there is nothing to remove.
     if (list->count() > 0 && row >= 0) {
         delete list->takeItem(row);
@@ -172,7 +183,7 @@ void TListBoxes::RemoveClick()
 void TListBoxes::swapWithSelected(int offset)
 {
     QListWidget *list = m_ui->ListBox;
-    const int row = list->currentRow();
+    const int row = selectedRow();
     const int other = row + offset;
     if (row >= 0 && other >= 0 && other < list->count()) {
         const QString text = list->item(row)->text();
@@ -192,7 +203,7 @@ void TListBoxes::SortButClick()
     std::stable_sort(all.begin(), all.end(), [](const QString &a, const QString &b) {
         return QString::compare(a, b, Qt::CaseInsensitive) < 0;
     });
-    const int row = m_ui->ListBox->currentRow();
+    const int row = selectedRow();
     for (int i = 0; i < all.size(); ++i)
         m_ui->ListBox->item(i)->setText(all.at(i));
     select(row);

@@ -39,6 +39,7 @@ private:
     void CancelClick();
     void swapWithSelected(int offset);
     void select(int row);
+    int selectedRow() const;
 
     Ui::TListBoxes *m_ui;
 };

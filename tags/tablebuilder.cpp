@@ -29,13 +29,10 @@ TTable::TTable(QWidget *parent)
     ui->setupUi(this);
     pressButtonsOnEnterOnly(this);
     setObjectName(QStringLiteral("Table"));
-    QFont f(QStringLiteral("System"));
-    f.setPixelSize(13);
-    setFont(f);
+    useDialogFont(this);
+    fitCaptions(this);
     setFixedSize(455, 413);
     move(152, 72);
-    for (QLabel *l : findChildren<QLabel *>())
-        l->adjustSize();
 
     ui->Align->setCurrentText(QStringLiteral("TOP"));
 

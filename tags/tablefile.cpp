@@ -160,7 +160,11 @@ void saveTableFile(const QString &path, const TableLayout &t)
 {
     if (path.contains(QChar(0)))
         throw TagloomError(ioErrorText(EINVAL));
-    if (const int e = tryWriteFileAtomically(path, tableFileBytes(t)))
+    const QByteArray bytes = tableFileBytes(t);
+    // What Open would refuse is not written: every saved layout loads back.
+    if (bytes.size() > TableFile::kMaxBytes)
+        throw TagloomError(tooLarge(path));
+    if (const int e = tryWriteFileAtomically(path, bytes))
         throw TagloomError(ioErrorText(e));
 }
 

@@ -75,6 +75,8 @@ private slots:
     void escapeClosesNothingEnterPressesFocusedButton();
     void closingByFrameWritesLikeDone();
     void typedListTypeWritesNumberedList();
+    void removeWithNothingSelectedRemovesNothing();
+    void restoringFromMinimisedKeepsTheList();
 
 private:
     ScriptedUi *m_ui = nullptr;
@@ -447,3 +449,35 @@ void TestLists::typedListTypeWritesNumberedList()
 
 QTEST_MAIN(TestLists)
 #include "tst_lists.moc"
+
+void TestLists::removeWithNothingSelectedRemovesNothing()
+{
+    QStringList after;
+    onNextModal([&](QWidget *d) {
+        auto *list = field<QListWidget>(d, "ListBox");
+        for (const char *t : {"a", "b", "c"})
+            typeItem(d, QLatin1String(t));
+        list->setCurrentRow(2);
+        list->clearSelection(); // as Ctrl+click leaves it: a current row, nothing selected
+        field<QPushButton>(d, "Remove")->click();
+        after = listItems(d);
+        field<QPushButton>(d, "Cancel")->click();
+    });
+    ToolBar->ListsClick();
+    QCOMPARE(after, (QStringList{"a", "b", "c"}));
+}
+
+void TestLists::restoringFromMinimisedKeepsTheList()
+{
+    QStringList after;
+    onNextModal([&](QWidget *d) {
+        typeItem(d, QStringLiteral("One"));
+        typeItem(d, QStringLiteral("Two"));
+        d->showMinimized();
+        d->showNormal();
+        after = listItems(d);
+        field<QPushButton>(d, "Cancel")->click();
+    });
+    ToolBar->ListsClick();
+    QCOMPARE(after, (QStringList{"One", "Two"}));
+}

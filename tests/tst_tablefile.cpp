@@ -346,6 +346,31 @@ private slots:
         QCOMPARE(t.caption, QStringLiteral("unchanged"));
     }
 
+    void layoutTooLargeToLoadIsNotSaved()
+    {
+        // The largest grid the buttons allow, every cell long: Open would
+        // refuse the file, so Save refuses it first and keeps the old one.
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("full.tbl"));
+        TableLayout t;
+        t.columns = TableLimits::kMaxColumns;
+        t.gridRows = TableLimits::kMaxGridRows;
+        t.rowTitleCount = TableLimits::kMaxTableRows;
+        t.columnWidths = QList<int>(t.columns, 64);
+        const QString cell(200, QLatin1Char('x'));
+        for (int c = 0; c < t.columns; ++c)
+            for (int r = 0; r < t.gridRows; ++r)
+                t.cells.setText(c, r, cell);
+        QString error;
+        try {
+            saveTableFile(path, t);
+        } catch (const TagloomError &e) {
+            error = e.text();
+        }
+        QCOMPARE(error, QStringLiteral("full.tbl is too large for a table file (more than 16 MB)"));
+        QVERIFY(!QFileInfo::exists(path));
+    }
+
     void failedSaveKeepsTheOldFile()
     {
         QTemporaryDir dir;
