@@ -9,6 +9,7 @@
 #include <QTest>
 #include <QTextCursor>
 #include <QTimer>
+#include <memory>
 
 ScriptedUi::ScriptedUi() : m_previous(setUi(this)) {}
 ScriptedUi::~ScriptedUi() { setUi(m_previous); }
@@ -101,14 +102,23 @@ void setEditorText(const QString &crlfText, int selStart, int selLength)
 
 void onNextModal(std::function<void(QWidget *)> fill)
 {
+    // Waits until the dialog is also the active window, so that focus and
+    // keys reach it even on a loaded machine; gives up waiting after a
+    // second and runs `fill` anyway.
     auto *timer = new QTimer(qApp);
     timer->setInterval(10);
-    QObject::connect(timer, &QTimer::timeout, qApp, [timer, fill] {
-        if (QWidget *w = QApplication::activeModalWidget()) {
-            timer->stop();
-            timer->deleteLater();
-            fill(w);
+    auto waited = std::make_shared<int>(0);
+    QObject::connect(timer, &QTimer::timeout, qApp, [timer, fill, waited] {
+        QWidget *w = QApplication::activeModalWidget();
+        if (!w)
+            return;
+        if (QApplication::activeWindow() != w && ++*waited < 100) {
+            w->activateWindow();
+            return;
         }
+        timer->stop();
+        timer->deleteLater();
+        fill(w);
     });
     timer->start();
 }
