@@ -4,6 +4,7 @@
 #include "htmldoc.h"
 #include "icons.h"
 #include "introscreen.h"
+#include "recovery.h"
 #include "toolbar.h"
 #include "uiseam.h"
 
@@ -39,6 +40,7 @@ TZediDove::TZediDove(int startupMs, QWidget *parent) : QMainWindow(parent)
             [this](QMdiSubWindow *w) { documentActivated(w); });
 
     buildMenus();
+    m_recovery = new DocumentRecovery(this);
 
     m_timer.setInterval(startupMs);
     m_timer.setSingleShot(true);
@@ -72,7 +74,8 @@ void TZediDove::readSettings()
             w->EditorBackColor = p.backColorSet ? p.backColor : 0xFFFFFF;
         }
     } apply{this, prefs};
-    m_settings = settingsLines(readTextFile(kSettingsFileName).text);
+    m_settings = settingsLines(
+        readTextFile(kSettingsFileName, kMaxSettingsBytes, settingsTooLarge()).text);
     parseSettings(m_settings, prefs);
 }
 
@@ -354,11 +357,15 @@ THTMLDOC *TZediDove::openDocument(const QString &path)
     New1Click();
     THTMLDOC *doc = currentDocument();
     doc->setWindowTitle(path);
+    // Taken before reading: a change made while reading makes a later save
+    // ask rather than overwrite unasked.
+    const FileStamp stamp = fileStamp(path);
     const DecodedText d = readTextFile(path);
     doc->editor()->loadText(d.text);
     doc->editor()->setSelStart(0);
     doc->Encoding = d.encoding;
     doc->HasFileName = true;
+    doc->rememberFile(path, stamp);
     return doc;
 }
 
@@ -374,10 +381,17 @@ void TZediDove::OpenClick()
     openDocument(path);
 }
 
-void TZediDove::saveDocumentTo(THTMLDOC *doc, const QString &path)
+bool TZediDove::saveDocumentTo(THTMLDOC *doc, const QString &path)
 {
+    if (doc->changedOnDisk(path)
+        && !ui().confirm(QStringLiteral("The file %1 has changed on disk since it was opened. "
+                                        "Overwrite it?")
+                             .arg(path)))
+        return false;
     writeFileAtomically(path, encodeText(doc->editor()->rawText(), doc->Encoding));
     doc->editor()->setModified(false);
+    doc->rememberFile(path, fileStamp(path));
+    return true;
 }
 
 bool TZediDove::saveDocumentAs(THTMLDOC *doc)
@@ -388,7 +402,8 @@ bool TZediDove::saveDocumentAs(THTMLDOC *doc)
     if (path.isEmpty())
         return false;
     m_lastSave = path;
-    saveDocumentTo(doc, path);
+    if (!saveDocumentTo(doc, path))
+        return false;
     doc->setWindowTitle(path);
     doc->HasFileName = true;
     return true;
@@ -440,6 +455,7 @@ void TZediDove::closeEvent(QCloseEvent *e)
     }
     if (ToolBar)
         ToolBar->hide();
+    m_recovery->endSession();
     e->accept();
 }
 
@@ -560,4 +576,7 @@ void TZediDove::Timer1Timer()
     }
     LastSlot = 0;
     New1Click();
+    // Copies left by a session that did not close are offered once the
+    // first document exists.
+    m_recovery->offerRecovery();
 }

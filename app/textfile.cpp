@@ -7,6 +7,7 @@
 #include <QStringDecoder>
 
 #include <cerrno>
+#include <sys/stat.h>
 
 namespace {
 // Windows-1252 0x80..0x9F; the five unassigned bytes map to U+0081 etc.
@@ -157,16 +158,21 @@ QByteArray encodeText(const QString &text, TextEncoding encoding)
     return out;
 }
 
-DecodedText readTextFile(const QString &path, qint64 limit)
+DecodedText readTextFile(const QString &path, qint64 limit, const QString &tooLargeText)
 {
+    const QString tooLarge = tooLargeText.isEmpty() ? Errors::memoCapacity() : tooLargeText;
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly))
         throw TagloomError(Errors::cannotOpen(path));
     if (f.size() > limit)
-        throw TagloomError(Errors::memoCapacity());
-    const QByteArray bytes = f.readAll();
+        throw TagloomError(tooLarge);
+    // Read no more than the limit allows, even from a file whose size says
+    // nothing (a device, a pipe, a file still growing).
+    const QByteArray bytes = f.read(limit + 1);
     if (f.error() != QFileDevice::NoError)
         throw TagloomError(Errors::cannotOpen(path));
+    if (bytes.size() > limit)
+        throw TagloomError(tooLarge);
     DecodedText d = decodeText(bytes);
     d.text = normalizeLineBreaks(d.text);
     return d;
@@ -194,4 +200,18 @@ int tryWriteFileAtomically(const QString &path, const QByteArray &bytes)
     if (!f.commit())
         return errno ? errno : EIO;
     return 0;
+}
+
+FileStamp fileStamp(const QString &path)
+{
+    FileStamp s;
+    struct stat st;
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
+        return s;
+    s.exists = true;
+    s.size = qint64(st.st_size);
+    s.modifiedNs = qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+    s.inode = quint64(st.st_ino);
+    s.device = quint64(st.st_dev);
+    return s;
 }

@@ -23,8 +23,10 @@ QByteArray encodeText(const QString &text, TextEncoding encoding);
 // Every lone CR and every lone LF becomes CR LF.
 QString normalizeLineBreaks(const QString &text);
 
-// Throws TagloomError "Cannot open file %s" or "Text exceeds memo capacity".
-DecodedText readTextFile(const QString &path, qint64 limit = kMaxTextFileBytes);
+// Throws TagloomError "Cannot open file %s" or, for a file over the limit,
+// "Text exceeds memo capacity" (or tooLargeText when given).
+DecodedText readTextFile(const QString &path, qint64 limit = kMaxTextFileBytes,
+                         const QString &tooLargeText = QString());
 // Atomic: the old file stays whole when the write fails. Throws
 // TagloomError "Cannot create file %s".
 void writeFileAtomically(const QString &path, const QByteArray &bytes);
@@ -33,3 +35,20 @@ void writeFileAtomically(const QString &path, const QByteArray &bytes);
 // was replaced, otherwise the system's error number (errno) of the step that
 // failed, for callers that show their own input/output texts.
 int tryWriteFileAtomically(const QString &path, const QByteArray &bytes);
+
+// One version of a file on disk. Another program rewriting the file changes
+// its size, its modification time or (when it replaces the file) its inode.
+struct FileStamp {
+    bool exists = false;
+    qint64 size = 0;
+    qint64 modifiedNs = 0;
+    quint64 inode = 0;
+    quint64 device = 0;
+    bool operator==(const FileStamp &o) const
+    {
+        return exists == o.exists && size == o.size && modifiedNs == o.modifiedNs
+            && inode == o.inode && device == o.device;
+    }
+    bool operator!=(const FileStamp &o) const { return !(*this == o); }
+};
+FileStamp fileStamp(const QString &path);
