@@ -31,6 +31,11 @@ THTMLDOC::THTMLDOC(QWidget *parent) : QMdiSubWindow(parent), m_editor(new Editor
             });
 }
 
+QByteArray THTMLDOC::fileBytes() const
+{
+    return encodeText(m_editor->rawText(), Encoding, StandIns);
+}
+
 void THTMLDOC::rememberFile(const QString &path, const FileStamp &stamp)
 {
     m_diskPath = QFileInfo(path).absoluteFilePath();

@@ -24,6 +24,12 @@ public:
     QString BodyTextColor;
     // The encoding the file was read in; saved back in the same one.
     TextEncoding Encoding = TextEncoding::Utf8;
+    // The text holds stand-ins for editor marks read from the file
+    // (hideEditorMarks); saving writes the original characters.
+    bool StandIns = false;
+
+    // The bytes a save writes.
+    QByteArray fileBytes() const;
 
     static QString skeleton();
 

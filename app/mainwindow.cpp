@@ -360,7 +360,8 @@ THTMLDOC *TZediDove::openDocument(const QString &path)
     // Taken before reading: a change made while reading makes a later save
     // ask rather than overwrite unasked.
     const FileStamp stamp = fileStamp(path);
-    const DecodedText d = readTextFile(path);
+    DecodedText d = readTextFile(path);
+    doc->StandIns = hideEditorMarks(d.text);
     doc->editor()->loadText(d.text);
     doc->editor()->setSelStart(0);
     doc->Encoding = d.encoding;
@@ -388,7 +389,7 @@ bool TZediDove::saveDocumentTo(THTMLDOC *doc, const QString &path)
                                         "Overwrite it?")
                              .arg(path)))
         return false;
-    writeFileAtomically(path, encodeText(doc->editor()->rawText(), doc->Encoding));
+    writeFileAtomically(path, doc->fileBytes());
     doc->editor()->setModified(false);
     doc->rememberFile(path, fileStamp(path));
     return true;

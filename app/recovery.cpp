@@ -137,7 +137,7 @@ void DocumentRecovery::snapshot()
         if (it->copiedEdits != doc->editCount()
             && tryWriteFileAtomically(
                    filePath(it->serial, ".htm"),
-                   encodeText(doc->editor()->rawText(), TextEncoding::Utf8))
+                   encodeText(doc->editor()->rawText(), TextEncoding::Utf8, doc->StandIns))
                    == 0)
             it->copiedEdits = doc->editCount();
     }
@@ -219,9 +219,10 @@ void DocumentRecovery::offerRecovery()
                 const QString path =
                     e.folder + QLatin1Char('/') + QString::number(serial) + QStringLiteral(".htm");
                 if (reopen) {
-                    const DecodedText d = readTextFile(path);
+                    DecodedText d = readTextFile(path);
                     m_main->New1Click(); // throws when no slot is free
                     THTMLDOC *doc = m_main->currentDocument();
+                    doc->StandIns = hideEditorMarks(d.text);
                     doc->editor()->loadText(d.text);
                     doc->editor()->setModified(true);
                 }

@@ -29,7 +29,10 @@ int cp1252Byte(char16_t c)
 
 // One pass: UTF-8 with the editor's U+2029 line separators written as
 // CR LF (saving a huge page must not cost a copy per step).
-QByteArray encodeUtf8(const QString &text, bool bom)
+constexpr char16_t kMarks[3] = {0x2029, 0xFDD0, 0xFDD1};
+constexpr char16_t kStandIns[3] = {0xFDD2, 0xFDD3, 0xFDD4};
+
+QByteArray encodeUtf8(const QString &text, bool bom, bool standIns)
 {
     const qsizetype n = text.size();
     const char16_t *d = reinterpret_cast<const char16_t *>(text.constData());
@@ -42,7 +45,12 @@ QByteArray encodeUtf8(const QString &text, bool bom)
     }
     for (qsizetype i = 0; i < n; ++i) {
         char32_t c = d[i];
-        if (c < 0x80) {
+        if (standIns && c >= kStandIns[0] && c <= kStandIns[2]) {
+            c = kMarks[c - kStandIns[0]];
+            *o++ = char(0xE0 | (c >> 12));
+            *o++ = char(0x80 | ((c >> 6) & 0x3F));
+            *o++ = char(0x80 | (c & 0x3F));
+        } else if (c < 0x80) {
             *o++ = char(c);
         } else if (c == 0x2029) {
             *o++ = '\r';
@@ -133,10 +141,27 @@ DecodedText decodeText(const QByteArray &bytes)
     return result;
 }
 
-QByteArray encodeText(const QString &text, TextEncoding encoding)
+bool hideEditorMarks(QString &text)
+{
+    bool marks = false;
+    for (const QChar c : std::as_const(text)) {
+        for (int k = 0; k < 3; ++k) {
+            if (c.unicode() == kStandIns[k])
+                return false; // cannot tell a stand-in from the character itself
+            marks = marks || c.unicode() == kMarks[k];
+        }
+    }
+    if (!marks)
+        return false;
+    for (int k = 0; k < 3; ++k)
+        text.replace(QChar(kMarks[k]), QChar(kStandIns[k]));
+    return true;
+}
+
+QByteArray encodeText(const QString &text, TextEncoding encoding, bool standIns)
 {
     if (encoding != TextEncoding::Windows1252)
-        return encodeUtf8(text, encoding == TextEncoding::Utf8Bom);
+        return encodeUtf8(text, encoding == TextEncoding::Utf8Bom, standIns);
     QByteArray out;
     out.reserve(text.size());
     const qsizetype n = text.size();
@@ -180,8 +205,7 @@ DecodedText readTextFile(const QString &path, qint64 limit, const QString &tooLa
 
 void writeFileAtomically(const QString &path, const QByteArray &bytes)
 {
-    QSaveFile f(path);
-    if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size() || !f.commit())
+    if (tryWriteFileAtomically(path, bytes) != 0)
         throw TagloomError(Errors::cannotCreate(path));
 }
 
@@ -191,6 +215,9 @@ int tryWriteFileAtomically(const QString &path, const QByteArray &bytes)
     errno = 0;
     if (!f.open(QIODevice::WriteOnly))
         return errno ? errno : (QFileInfo(path).isDir() ? EISDIR : EIO);
+    // The explicit flush matters: QSaveFile::commit() does not notice a
+    // failure to write what is still buffered (anything under its buffer
+    // size), and would put a cut-off file in place of the old one.
     if (f.write(bytes) != bytes.size() || !f.flush()) {
         const int e = errno ? errno : EIO;
         f.cancelWriting();

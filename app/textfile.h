@@ -18,8 +18,17 @@ constexpr qint64 kMaxTextFileBytes = qint64(256) * 1024 * 1024;
 
 DecodedText decodeText(const QByteArray &bytes);
 // Characters the encoding cannot hold are written as "&#NNNN;". A U+2029
-// (the editor's line separator) is written as CR LF.
-QByteArray encodeText(const QString &text, TextEncoding encoding);
+// (the editor's line separator) is written as CR LF. With standIns, the
+// stand-ins of hideEditorMarks() are written as the characters they stand for.
+QByteArray encodeText(const QString &text, TextEncoding encoding, bool standIns = false);
+
+// The editor takes U+2029, U+FDD0 and U+FDD1 as its own block and frame
+// marks, so a file holding them would come back with line breaks in their
+// place. They are held in the editor as the noncharacters U+FDD2, U+FDD3 and
+// U+FDD4 instead (reserved for internal use), and written back by
+// encodeText(..., true). Returns whether stand-ins are in use; a text that
+// already holds one of them is left as it is (false).
+bool hideEditorMarks(QString &text);
 // Every lone CR and every lone LF becomes CR LF.
 QString normalizeLineBreaks(const QString &text);
 
