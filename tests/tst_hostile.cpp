@@ -194,6 +194,17 @@ private slots:
         QCOMPARE(ZediDove->EditorBackColor, back);
     }
 
+    void settingsFileThatNeverEnds()
+    {
+        // A device reports size 0 and never ends: reading stops at the limit.
+        QVERIFY(QFile::link(QStringLiteral("/dev/zero"), path(QStringLiteral("vezezu.ini"))));
+        startApplication();
+        QCOMPARE(m_ui->errors,
+                 QStringList{"Tagloom HTML|vezezu.ini is too large for a settings file "
+                             "(more than 1 MB)"});
+        QCOMPARE(ZediDove->EditorBackColor, quint32(0xFFFFFF));
+    }
+
     void tableFile_data()
     {
         QTest::addColumn<QByteArray>("bytes");
