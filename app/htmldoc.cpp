@@ -2,9 +2,12 @@
 #include "editorbox.h"
 #include "errors.h"
 #include "mainwindow.h"
+#include "recovery.h"
 #include "uiseam.h"
 
 #include <QCloseEvent>
+#include <QFileInfo>
+#include <QTextDocument>
 
 QString THTMLDOC::skeleton()
 {
@@ -21,6 +24,31 @@ THTMLDOC::THTMLDOC(QWidget *parent) : QMdiSubWindow(parent), m_editor(new Editor
     // empty line inside the body (offset 75).
     m_editor->loadText(skeleton());
     m_editor->setSelStart(75);
+    connect(m_editor->document(), &QTextDocument::contentsChange, this,
+            [this](int, int removed, int added) {
+                if (removed || added)
+                    ++m_edits;
+            });
+}
+
+QByteArray THTMLDOC::fileBytes() const
+{
+    return encodeText(m_editor->rawText(), Encoding, StandIns);
+}
+
+void THTMLDOC::rememberFile(const QString &path, const FileStamp &stamp)
+{
+    m_diskPath = QFileInfo(path).absoluteFilePath();
+    m_diskStamp = stamp;
+}
+
+bool THTMLDOC::changedOnDisk(const QString &path) const
+{
+    if (m_diskPath.isEmpty() || QFileInfo(path).absoluteFilePath() != m_diskPath)
+        return false;
+    // A file deleted since holds nothing to lose.
+    const FileStamp now = fileStamp(path);
+    return now.exists && now != m_diskStamp;
 }
 
 void THTMLDOC::FormActivate()
@@ -49,5 +77,7 @@ void THTMLDOC::closeEvent(QCloseEvent *e)
     }
     if (ZediDove && DocIndex >= 1 && DocIndex <= kMaxDocs)
         ZediDove->SlotInUse[DocIndex] = false;
+    if (ZediDove)
+        ZediDove->recovery()->forget(this);
     QMdiSubWindow::closeEvent(e);
 }

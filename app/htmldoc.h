@@ -24,15 +24,33 @@ public:
     QString BodyTextColor;
     // The encoding the file was read in; saved back in the same one.
     TextEncoding Encoding = TextEncoding::Utf8;
+    // The text holds stand-ins for editor marks read from the file
+    // (hideEditorMarks); saving writes the original characters.
+    bool StandIns = false;
+
+    // The bytes a save writes.
+    QByteArray fileBytes() const;
 
     static QString skeleton();
 
     // Called by the main window when this window becomes the active document.
     void FormActivate();
 
+    // Edits made to the text so far (a load counts as one): tells the
+    // recovery copy whether the text changed since it was last copied.
+    quint64 editCount() const { return m_edits; }
+
+    // The file the text was last read from or written to, as it stood then.
+    void rememberFile(const QString &path, const FileStamp &stamp);
+    // Whether `path` is that file and another program has changed it since.
+    bool changedOnDisk(const QString &path) const;
+
 protected:
     void closeEvent(QCloseEvent *e) override;
 
 private:
     EditorBox *m_editor;
+    quint64 m_edits = 0;
+    QString m_diskPath;
+    FileStamp m_diskStamp;
 };

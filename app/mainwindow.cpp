@@ -4,6 +4,7 @@
 #include "htmldoc.h"
 #include "icons.h"
 #include "introscreen.h"
+#include "recovery.h"
 #include "toolbar.h"
 #include "uiseam.h"
 
@@ -39,6 +40,7 @@ TZediDove::TZediDove(int startupMs, QWidget *parent) : QMainWindow(parent)
             [this](QMdiSubWindow *w) { documentActivated(w); });
 
     buildMenus();
+    m_recovery = new DocumentRecovery(this);
 
     m_timer.setInterval(startupMs);
     m_timer.setSingleShot(true);
@@ -72,7 +74,8 @@ void TZediDove::readSettings()
             w->EditorBackColor = p.backColorSet ? p.backColor : 0xFFFFFF;
         }
     } apply{this, prefs};
-    const DecodedText file = readTextFile(kSettingsFileName);
+    const DecodedText file =
+        readTextFile(kSettingsFileName, kMaxSettingsBytes, settingsTooLarge());
     m_settingsEncoding = file.encoding;
     m_settings = settingsLines(file.text);
     parseSettings(m_settings, prefs);
@@ -359,11 +362,16 @@ THTMLDOC *TZediDove::openDocument(const QString &path)
     New1Click();
     THTMLDOC *doc = currentDocument();
     doc->setWindowTitle(path);
-    const DecodedText d = readTextFile(path);
+    // Taken before reading: a change made while reading makes a later save
+    // ask rather than overwrite unasked.
+    const FileStamp stamp = fileStamp(path);
+    DecodedText d = readTextFile(path);
+    doc->StandIns = hideEditorMarks(d.text);
     doc->editor()->loadText(d.text);
     doc->editor()->setSelStart(0);
     doc->Encoding = d.encoding;
     doc->HasFileName = true;
+    doc->rememberFile(path, stamp);
     return doc;
 }
 
@@ -379,10 +387,17 @@ void TZediDove::OpenClick()
     openDocument(path);
 }
 
-void TZediDove::saveDocumentTo(THTMLDOC *doc, const QString &path)
+bool TZediDove::saveDocumentTo(THTMLDOC *doc, const QString &path)
 {
-    writeFileAtomically(path, encodeText(doc->editor()->rawText(), doc->Encoding));
+    if (doc->changedOnDisk(path)
+        && !ui().confirm(QStringLiteral("The file %1 has changed on disk since it was opened. "
+                                        "Overwrite it?")
+                             .arg(path)))
+        return false;
+    writeFileAtomically(path, doc->fileBytes());
     doc->editor()->setModified(false);
+    doc->rememberFile(path, fileStamp(path));
+    return true;
 }
 
 bool TZediDove::saveDocumentAs(THTMLDOC *doc)
@@ -393,7 +408,8 @@ bool TZediDove::saveDocumentAs(THTMLDOC *doc)
     if (path.isEmpty())
         return false;
     m_lastSave = path;
-    saveDocumentTo(doc, path);
+    if (!saveDocumentTo(doc, path))
+        return false;
     doc->setWindowTitle(path);
     doc->HasFileName = true;
     return true;
@@ -445,6 +461,7 @@ void TZediDove::closeEvent(QCloseEvent *e)
     }
     if (ToolBar)
         ToolBar->hide();
+    m_recovery->endSession();
     e->accept();
 }
 
@@ -578,4 +595,7 @@ void TZediDove::Timer1Timer()
     }
     LastSlot = 0;
     New1Click();
+    // Copies left by a session that did not close are offered once the
+    // first document exists.
+    m_recovery->offerRecovery();
 }

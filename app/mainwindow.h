@@ -18,6 +18,7 @@ class QMdiSubWindow;
 class TToolBar;
 class EditorBox;
 class THTMLDOC;
+class DocumentRecovery;
 
 constexpr int kMaxDocs = 100;
 
@@ -65,9 +66,13 @@ public:
 
     // Save As for one document; false when cancelled. Throws on a failed write.
     bool saveDocumentAs(THTMLDOC *doc);
-    void saveDocumentTo(THTMLDOC *doc, const QString &path);
+    // False when the user declined to overwrite a file changed on disk.
+    bool saveDocumentTo(THTMLDOC *doc, const QString &path);
     // Loads a file into a new document, as Open does after its dialog.
     THTMLDOC *openDocument(const QString &path);
+
+    // Copies of changed documents kept against a crash.
+    DocumentRecovery *recovery() const { return m_recovery; }
 
     // Makes the window visible, raises and activates it.
     void bringToFront();
@@ -102,6 +107,7 @@ private:
     QStringList m_settings; // the lines of the settings file, kept for Save Settings
     TextEncoding m_settingsEncoding = TextEncoding::Utf8; // written back as read
     QTimer m_timer;
+    DocumentRecovery *m_recovery = nullptr;
     QHash<QString, QAction *> m_actions;
     QList<QAction *> m_windowActions;
     QString m_lastOpen = QStringLiteral("*.htm");

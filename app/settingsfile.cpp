@@ -52,6 +52,13 @@ void nameOf(ColourValue v, QString &w)
 
 const ColourName *colourNames() { return kNames; }
 
+QString settingsTooLarge()
+{
+    return QStringLiteral("%1 is too large for a settings file (more than %2 MB)")
+        .arg(kSettingsFileName)
+        .arg(kMaxSettingsBytes / (1024 * 1024));
+}
+
 QColor colourToQColor(ColourValue v)
 {
     return QColor(int(v & 0xFF), int((v >> 8) & 0xFF), int((v >> 16) & 0xFF));

@@ -28,6 +28,11 @@ struct Preferences {
 };
 
 inline const QString kSettingsFileName = QStringLiteral("vezezu.ini");
+// The file holds three short lines; one larger than this is refused before
+// it is read, so a stray huge file cannot exhaust memory at start.
+constexpr qint64 kMaxSettingsBytes = qint64(1024) * 1024;
+// "vezezu.ini is too large for a settings file (more than 1 MB)"
+QString settingsTooLarge();
 
 // Splits the file's text into lines (CR LF, lone CR or lone LF); an empty
 // last line after the final break does not count.

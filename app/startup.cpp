@@ -6,6 +6,7 @@
 #include "linkinf.h"
 #include "listboxes.h"
 #include "mainwindow.h"
+#include "recovery.h"
 #include "tablebuilder.h"
 #include "toolbar.h"
 
@@ -15,6 +16,7 @@ void createApplicationWindows(const StartupOptions &options)
 {
     QApplication::setApplicationName(QStringLiteral("Tagloom HTML"));
     ZediDove = new TZediDove(options.startupMs);
+    ZediDove->recovery()->setInterval(options.recoveryMs);
     IntroScreen = new TIntroScreen(options.splashMs, ZediDove);
     ImageInfo = new TImageInfo(ZediDove);
     DocInfo = new TDocInfo(ZediDove);

@@ -5,6 +5,7 @@
 struct StartupOptions {
     int startupMs = 800;  // the main window's start-up timer
     int splashMs = 5000;  // the splash's own timer
+    int recoveryMs = 30000; // how often changed documents are copied against a crash
 };
 
 void createApplicationWindows(const StartupOptions &options = {});

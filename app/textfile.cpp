@@ -7,6 +7,7 @@
 #include <QStringDecoder>
 
 #include <cerrno>
+#include <sys/stat.h>
 
 namespace {
 // Windows-1252 0x80..0x9F; the five unassigned bytes map to U+0081 etc.
@@ -28,7 +29,10 @@ int cp1252Byte(char16_t c)
 
 // One pass: UTF-8 with the editor's U+2029 line separators written as
 // CR LF (saving a huge page must not cost a copy per step).
-QByteArray encodeUtf8(const QString &text, bool bom)
+constexpr char16_t kMarks[3] = {0x2029, 0xFDD0, 0xFDD1};
+constexpr char16_t kStandIns[3] = {0xFDD2, 0xFDD3, 0xFDD4};
+
+QByteArray encodeUtf8(const QString &text, bool bom, bool standIns)
 {
     const qsizetype n = text.size();
     const char16_t *d = reinterpret_cast<const char16_t *>(text.constData());
@@ -41,7 +45,12 @@ QByteArray encodeUtf8(const QString &text, bool bom)
     }
     for (qsizetype i = 0; i < n; ++i) {
         char32_t c = d[i];
-        if (c < 0x80) {
+        if (standIns && c >= kStandIns[0] && c <= kStandIns[2]) {
+            c = kMarks[c - kStandIns[0]];
+            *o++ = char(0xE0 | (c >> 12));
+            *o++ = char(0x80 | ((c >> 6) & 0x3F));
+            *o++ = char(0x80 | (c & 0x3F));
+        } else if (c < 0x80) {
             *o++ = char(c);
         } else if (c == 0x2029) {
             *o++ = '\r';
@@ -132,10 +141,27 @@ DecodedText decodeText(const QByteArray &bytes)
     return result;
 }
 
-QByteArray encodeText(const QString &text, TextEncoding encoding)
+bool hideEditorMarks(QString &text)
+{
+    bool marks = false;
+    for (const QChar c : std::as_const(text)) {
+        for (int k = 0; k < 3; ++k) {
+            if (c.unicode() == kStandIns[k])
+                return false; // cannot tell a stand-in from the character itself
+            marks = marks || c.unicode() == kMarks[k];
+        }
+    }
+    if (!marks)
+        return false;
+    for (int k = 0; k < 3; ++k)
+        text.replace(QChar(kMarks[k]), QChar(kStandIns[k]));
+    return true;
+}
+
+QByteArray encodeText(const QString &text, TextEncoding encoding, bool standIns)
 {
     if (encoding != TextEncoding::Windows1252)
-        return encodeUtf8(text, encoding == TextEncoding::Utf8Bom);
+        return encodeUtf8(text, encoding == TextEncoding::Utf8Bom, standIns);
     QByteArray out;
     out.reserve(text.size());
     const qsizetype n = text.size();
@@ -157,16 +183,21 @@ QByteArray encodeText(const QString &text, TextEncoding encoding)
     return out;
 }
 
-DecodedText readTextFile(const QString &path, qint64 limit)
+DecodedText readTextFile(const QString &path, qint64 limit, const QString &tooLargeText)
 {
+    const QString tooLarge = tooLargeText.isEmpty() ? Errors::memoCapacity() : tooLargeText;
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly))
         throw TagloomError(Errors::cannotOpen(path));
     if (f.size() > limit)
-        throw TagloomError(Errors::memoCapacity());
-    const QByteArray bytes = f.readAll();
+        throw TagloomError(tooLarge);
+    // Read no more than the limit allows, even from a file whose size says
+    // nothing (a device, a pipe, a file still growing).
+    const QByteArray bytes = f.read(limit + 1);
     if (f.error() != QFileDevice::NoError)
         throw TagloomError(Errors::cannotOpen(path));
+    if (bytes.size() > limit)
+        throw TagloomError(tooLarge);
     DecodedText d = decodeText(bytes);
     d.text = normalizeLineBreaks(d.text);
     return d;
@@ -174,8 +205,7 @@ DecodedText readTextFile(const QString &path, qint64 limit)
 
 void writeFileAtomically(const QString &path, const QByteArray &bytes)
 {
-    QSaveFile f(path);
-    if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size() || !f.commit())
+    if (tryWriteFileAtomically(path, bytes) != 0)
         throw TagloomError(Errors::cannotCreate(path));
 }
 
@@ -185,6 +215,9 @@ int tryWriteFileAtomically(const QString &path, const QByteArray &bytes)
     errno = 0;
     if (!f.open(QIODevice::WriteOnly))
         return errno ? errno : (QFileInfo(path).isDir() ? EISDIR : EIO);
+    // The explicit flush matters: QSaveFile::commit() does not notice a
+    // failure to write what is still buffered (anything under its buffer
+    // size), and would put a cut-off file in place of the old one.
     if (f.write(bytes) != bytes.size() || !f.flush()) {
         const int e = errno ? errno : EIO;
         f.cancelWriting();
@@ -194,4 +227,18 @@ int tryWriteFileAtomically(const QString &path, const QByteArray &bytes)
     if (!f.commit())
         return errno ? errno : EIO;
     return 0;
+}
+
+FileStamp fileStamp(const QString &path)
+{
+    FileStamp s;
+    struct stat st;
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
+        return s;
+    s.exists = true;
+    s.size = qint64(st.st_size);
+    s.modifiedNs = qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+    s.inode = quint64(st.st_ino);
+    s.device = quint64(st.st_dev);
+    return s;
 }

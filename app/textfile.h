@@ -18,13 +18,24 @@ constexpr qint64 kMaxTextFileBytes = qint64(256) * 1024 * 1024;
 
 DecodedText decodeText(const QByteArray &bytes);
 // Characters the encoding cannot hold are written as "&#NNNN;". A U+2029
-// (the editor's line separator) is written as CR LF.
-QByteArray encodeText(const QString &text, TextEncoding encoding);
+// (the editor's line separator) is written as CR LF. With standIns, the
+// stand-ins of hideEditorMarks() are written as the characters they stand for.
+QByteArray encodeText(const QString &text, TextEncoding encoding, bool standIns = false);
+
+// The editor takes U+2029, U+FDD0 and U+FDD1 as its own block and frame
+// marks, so a file holding them would come back with line breaks in their
+// place. They are held in the editor as the noncharacters U+FDD2, U+FDD3 and
+// U+FDD4 instead (reserved for internal use), and written back by
+// encodeText(..., true). Returns whether stand-ins are in use; a text that
+// already holds one of them is left as it is (false).
+bool hideEditorMarks(QString &text);
 // Every lone CR and every lone LF becomes CR LF.
 QString normalizeLineBreaks(const QString &text);
 
-// Throws TagloomError "Cannot open file %s" or "Text exceeds memo capacity".
-DecodedText readTextFile(const QString &path, qint64 limit = kMaxTextFileBytes);
+// Throws TagloomError "Cannot open file %s" or, for a file over the limit,
+// "Text exceeds memo capacity" (or tooLargeText when given).
+DecodedText readTextFile(const QString &path, qint64 limit = kMaxTextFileBytes,
+                         const QString &tooLargeText = QString());
 // Atomic: the old file stays whole when the write fails. Throws
 // TagloomError "Cannot create file %s".
 void writeFileAtomically(const QString &path, const QByteArray &bytes);
@@ -33,3 +44,20 @@ void writeFileAtomically(const QString &path, const QByteArray &bytes);
 // was replaced, otherwise the system's error number (errno) of the step that
 // failed, for callers that show their own input/output texts.
 int tryWriteFileAtomically(const QString &path, const QByteArray &bytes);
+
+// One version of a file on disk. Another program rewriting the file changes
+// its size, its modification time or (when it replaces the file) its inode.
+struct FileStamp {
+    bool exists = false;
+    qint64 size = 0;
+    qint64 modifiedNs = 0;
+    quint64 inode = 0;
+    quint64 device = 0;
+    bool operator==(const FileStamp &o) const
+    {
+        return exists == o.exists && size == o.size && modifiedNs == o.modifiedNs
+            && inode == o.inode && device == o.device;
+    }
+    bool operator!=(const FileStamp &o) const { return !(*this == o); }
+};
+FileStamp fileStamp(const QString &path);

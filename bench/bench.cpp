@@ -28,6 +28,7 @@
 #include <QMdiSubWindow>
 #include <QPlainTextEdit>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTextBlock>
 #include <algorithm>
@@ -228,6 +229,9 @@ int main(int argc, char *argv[])
 
     SilentUi silent;
     setUi(&silent);
+    // Crash-recovery copies of a benchmark run must never mix with the
+    // user's own, nor be offered (and discarded) by its silent answers.
+    QStandardPaths::setTestModeEnabled(true);
     if (args.contains(QStringLiteral("--probe-new100"))) {
         // A fresh process: memory with 100 new documents open.
         createApplicationWindows(StartupOptions{1, 1});

@@ -6,6 +6,8 @@
 
 #include <QApplication>
 #include <QDialog>
+#include <QFileInfo>
+#include <QStandardPaths>
 #include <QTest>
 #include <QTextCursor>
 #include <QTimer>
@@ -63,8 +65,20 @@ QString ScriptedUi::inputBox(const QString &caption, const QString &prompt,
 
 void ScriptedUi::showHelp(const QString &helpFile) { helpShown << helpFile; }
 
+void isolateRecoveryFolder()
+{
+    // Recovery copies go to a test location of this test executable, never
+    // to the user's own, and tests running in parallel never see each
+    // other's copies.
+    QStandardPaths::setTestModeEnabled(true);
+    if (QCoreApplication::organizationName().isEmpty())
+        QCoreApplication::setOrganizationName(
+            QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName());
+}
+
 void startApplication()
 {
+    isolateRecoveryFolder();
     StartupOptions o;
     o.startupMs = 10;
     o.splashMs = 60;

@@ -48,6 +48,11 @@ private:
     UiSeam *m_previous;
 };
 
+// Points the recovery folder at a test location of this test executable.
+// startApplication() does it; call it first where a test looks at the
+// folder before starting.
+void isolateRecoveryFolder();
+
 // Creates every window with short timers and runs the start-up sequence
 // until document "HTML 1" exists. Leaves the current directory alone.
 void startApplication();

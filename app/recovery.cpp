@@ -1,0 +1,244 @@
+#include "recovery.h"
+#include "editorbox.h"
+#include "errors.h"
+#include "htmldoc.h"
+#include "mainwindow.h"
+#include "textfile.h"
+#include "uiseam.h"
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QLockFile>
+#include <QStandardPaths>
+
+#include <algorithm>
+#include <vector>
+
+namespace {
+const QString kLockName = QStringLiteral("lock");
+
+QString readCaption(const QString &path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    return QString::fromUtf8(f.read(4096)).trimmed();
+}
+
+// The copies of one folder, by serial number.
+QList<int> serialsIn(const QString &folder)
+{
+    QList<int> serials;
+    const QStringList names =
+        QDir(folder).entryList({QStringLiteral("*.htm")}, QDir::Files | QDir::Hidden);
+    for (const QString &name : names) {
+        bool ok = false;
+        const int n = name.chopped(4).toInt(&ok);
+        if (ok && n > 0)
+            serials << n;
+    }
+    std::sort(serials.begin(), serials.end());
+    return serials;
+}
+} // namespace
+
+DocumentRecovery::DocumentRecovery(TZediDove *main) : QObject(main), m_main(main)
+{
+    m_timer.setInterval(kDefaultIntervalMs);
+    connect(&m_timer, &QTimer::timeout, this, [this] { snapshot(); });
+    m_timer.start();
+}
+
+DocumentRecovery::~DocumentRecovery() { endSession(); }
+
+QString DocumentRecovery::rootFolder()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::AppDataLocation)
+        + QStringLiteral("/recovery");
+}
+
+QString DocumentRecovery::filePath(int serial, const char *suffix) const
+{
+    return m_session + QLatin1Char('/') + QString::number(serial) + QLatin1String(suffix);
+}
+
+QString DocumentRecovery::copyPath(const THTMLDOC *doc) const
+{
+    const auto it = m_copies.constFind(doc);
+    if (it == m_copies.constEnd() || m_session.isEmpty())
+        return {};
+    return filePath(it->serial, ".htm");
+}
+
+bool DocumentRecovery::ensureSession()
+{
+    if (m_lock)
+        return true;
+    const QString folder = rootFolder() + QStringLiteral("/%1-%2")
+                                              .arg(QCoreApplication::applicationPid())
+                                              .arg(QDateTime::currentMSecsSinceEpoch());
+    if (!QDir().mkpath(folder))
+        return false;
+    auto lock = std::make_unique<QLockFile>(folder + QLatin1Char('/') + kLockName);
+    // Stale only when its program is gone, however long it has been running.
+    lock->setStaleLockTime(0);
+    if (!lock->tryLock(0)) {
+        QDir(folder).removeRecursively();
+        return false;
+    }
+    m_session = folder;
+    m_lock = std::move(lock);
+    return true;
+}
+
+void DocumentRecovery::removeFiles(int serial)
+{
+    if (m_session.isEmpty())
+        return;
+    QFile::remove(filePath(serial, ".htm"));
+    QFile::remove(filePath(serial, ".caption"));
+}
+
+void DocumentRecovery::snapshot()
+{
+    if (!m_main)
+        return;
+    for (int slot = 1; slot <= kMaxDocs; ++slot) {
+        THTMLDOC *doc = m_main->SlotInUse[slot] ? m_main->Docs[slot].data() : nullptr;
+        if (!doc)
+            continue;
+        auto it = m_copies.find(doc);
+        if (!doc->editor()->isModified()) {
+            // Saved, or undone back to what the file holds: nothing to keep.
+            if (it != m_copies.end()) {
+                removeFiles(it->serial);
+                m_copies.erase(it);
+            }
+            continue;
+        }
+        if (it != m_copies.end() && it->copiedEdits == doc->editCount()
+            && it->caption == doc->windowTitle())
+            continue;
+        if (!ensureSession())
+            return; // no place to write to; the next tick tries again
+        if (it == m_copies.end()) {
+            it = m_copies.insert(doc, Copy{m_nextSerial++, 0, QString()});
+            connect(doc, &QObject::destroyed, this, [this, doc] { forget(doc); });
+        }
+        // A failed copy is tried again at the next tick; it never
+        // interrupts the user with a message.
+        if (it->caption != doc->windowTitle()
+            && tryWriteFileAtomically(filePath(it->serial, ".caption"),
+                                      doc->windowTitle().toUtf8())
+                   == 0)
+            it->caption = doc->windowTitle();
+        if (it->copiedEdits != doc->editCount()
+            && tryWriteFileAtomically(
+                   filePath(it->serial, ".htm"),
+                   encodeText(doc->editor()->rawText(), TextEncoding::Utf8, doc->StandIns))
+                   == 0)
+            it->copiedEdits = doc->editCount();
+    }
+}
+
+void DocumentRecovery::forget(const THTMLDOC *doc)
+{
+    const auto it = m_copies.find(doc);
+    if (it == m_copies.end())
+        return;
+    removeFiles(it->serial);
+    m_copies.erase(it);
+}
+
+void DocumentRecovery::endSession()
+{
+    m_copies.clear();
+    if (m_session.isEmpty())
+        return;
+    m_lock->unlock();
+    m_lock.reset();
+    QDir(m_session).removeRecursively();
+    m_session.clear();
+}
+
+QString DocumentRecovery::question(const QStringList &captions)
+{
+    return QStringLiteral("Tagloom HTML did not close properly last time. The unsaved text of "
+                          "these documents was kept:\n\n%1\n\n"
+                          "Reopen it as new documents? No discards it.")
+        .arg(captions.join(QLatin1Char('\n')));
+}
+
+void DocumentRecovery::offerRecovery()
+{
+    if (m_offered || !m_main)
+        return;
+    m_offered = true;
+    struct Ended {
+        QString folder;
+        std::unique_ptr<QLockFile> lock;
+        QList<int> serials;
+    };
+    std::vector<Ended> ended;
+    QStringList captions;
+    const QString root = rootFolder();
+    const QStringList folders =
+        QDir(root).entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
+    for (const QString &name : folders) {
+        const QString folder = root + QLatin1Char('/') + name;
+        if (folder == m_session)
+            continue;
+        auto lock = std::make_unique<QLockFile>(folder + QLatin1Char('/') + kLockName);
+        lock->setStaleLockTime(0);
+        if (!lock->tryLock(0))
+            continue; // a running editor's session
+        Ended e{folder, std::move(lock), serialsIn(folder)};
+        if (e.serials.isEmpty()) {
+            e.lock->unlock();
+            QDir(folder).removeRecursively();
+            continue;
+        }
+        for (int serial : std::as_const(e.serials)) {
+            const QString caption = readCaption(
+                folder + QLatin1Char('/') + QString::number(serial) + QStringLiteral(".caption"));
+            captions << (caption.isEmpty() ? QStringLiteral("(untitled)") : caption);
+        }
+        ended.push_back(std::move(e));
+    }
+    if (ended.empty())
+        return;
+
+    const bool reopen = ui().confirm(question(captions));
+    // Reopened texts get copies of this session before the old ones go.
+    QList<QString> done;
+    runGuarded([&] {
+        for (const Ended &e : ended) {
+            for (int serial : e.serials) {
+                const QString path =
+                    e.folder + QLatin1Char('/') + QString::number(serial) + QStringLiteral(".htm");
+                if (reopen) {
+                    DecodedText d = readTextFile(path);
+                    m_main->New1Click(); // throws when no slot is free
+                    THTMLDOC *doc = m_main->currentDocument();
+                    doc->StandIns = hideEditorMarks(d.text);
+                    doc->editor()->loadText(d.text);
+                    doc->editor()->setModified(true);
+                }
+                done << path;
+            }
+        }
+    });
+    snapshot();
+    for (const QString &path : std::as_const(done)) {
+        QFile::remove(path);
+        QFile::remove(path.chopped(4) + QStringLiteral(".caption"));
+    }
+    for (Ended &e : ended) {
+        if (!serialsIn(e.folder).isEmpty())
+            continue; // not all reopened (no free slot): offered again next time
+        e.lock->unlock();
+        QDir(e.folder).removeRecursively();
+    }
+}

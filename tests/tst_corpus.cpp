@@ -1,0 +1,165 @@
+// A corpus of small files, each opened and saved unchanged through the
+// editor's own Open and Save: the bytes come back exactly, except that lone
+// CR and lone LF breaks become CR LF.
+#include "editorbox.h"
+#include "htmldoc.h"
+#include "mainwindow.h"
+#include "testsupport.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+QByteArray readBytes(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+
+// Every byte the file kept, with each lone CR or LF made CR LF.
+QByteArray crlf(const QByteArray &in)
+{
+    QByteArray out;
+    for (qsizetype i = 0; i < in.size(); ++i) {
+        const char c = in.at(i);
+        if (c == '\r' && i + 1 < in.size() && in.at(i + 1) == '\n') {
+            out += "\r\n";
+            ++i;
+        } else if (c == '\r' || c == '\n') {
+            out += "\r\n";
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+QByteArray highBytes()
+{
+    QByteArray b;
+    for (int c = 0x80; c <= 0xFF; ++c)
+        b += char(c);
+    return b;
+}
+} // namespace
+
+class TestCorpus : public QObject {
+    Q_OBJECT
+    ScriptedUi *m_ui = nullptr;
+    QTemporaryDir m_dir;
+
+private slots:
+    void initTestCase()
+    {
+        m_ui = new ScriptedUi;
+        startApplication();
+    }
+    void cleanupTestCase()
+    {
+        stopApplication();
+        delete m_ui;
+    }
+    void cleanup()
+    {
+        QVERIFY(!QApplication::activeModalWidget());
+        // One document at a time, so the 100 slots never run out.
+        for (QMdiSubWindow *w : ZediDove->mdiArea()->subWindowList()) {
+            static_cast<THTMLDOC *>(w)->editor()->setModified(false);
+            delete w;
+        }
+    }
+
+    void openAndSaveUnchanged_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<QByteArray>("saved");
+        auto same = [](const char *name, const QByteArray &b) { QTest::newRow(name) << b << b; };
+        auto breaks = [](const char *name, const QByteArray &b) {
+            QTest::newRow(name) << b << crlf(b);
+        };
+        const QByteArray bom("\xEF\xBB\xBF");
+        same("empty file", QByteArray());
+        same("UTF-8 BOM only", bom);
+        breaks("UTF-8 BOM and a lone LF", bom + "\n");
+        same("ASCII with CR LF", "<HTML>\r\n<BODY>\r\n</BODY>\r\n</HTML>\r\n");
+        same("no final line break", "<HTML>\r\n</HTML>");
+        same("only CR LF breaks", "\r\n\r\n\r\n");
+        breaks("only LF breaks", "\n\n\n");
+        breaks("LF breaks", "<HTML>\n<BODY>\n</BODY>\n</HTML>\n");
+        breaks("lone CR breaks", "<HTML>\r<BODY>\r</BODY>\r</HTML>\r");
+        breaks("mixed breaks", "a\r\nb\nc\rd\r\n");
+        breaks("CR CR LF is two breaks", "a\r\r\nb");
+        breaks("LF CR is two breaks", "a\n\rb");
+        breaks("lone CR at the very end", "a\r");
+        same("UTF-8 without BOM", "caf\xC3\xA9 \xE2\x82\xAC \xC3\xB1\r\n");
+        same("UTF-8 with BOM", bom + "caf\xC3\xA9\r\n\xE2\x82\xAC");
+        breaks("UTF-8 with BOM and LF breaks", bom + "caf\xC3\xA9\n\xE2\x82\xAC\n");
+        same("UTF-8 four-byte characters", "\xF0\x9F\x98\x80 \xF0\x90\x8D\x88\r\n");
+        same("UTF-8 byte order mark inside the text", "a\xEF\xBB\xBF" "b");
+        same("UTF-8 no-break space", "a\xC2\xA0" "b&nbsp;\xC2\xA0\r\n");
+        same("UTF-8 line separator U+2028", "one\xE2\x80\xA8two\r\n");
+        same("UTF-8 next line U+0085", "one\xC2\x85two");
+        same("UTF-8 paragraph separator U+2029", "one\xE2\x80\xA9two\r\n");
+        same("UTF-8 noncharacters U+FDD0 U+FDD1 U+FFFE U+FFFF",
+             "a\xEF\xB7\x90" "b\xEF\xB7\x91" "c\xEF\xBF\xBE" "d\xEF\xBF\xBF" "e");
+        same("UTF-8 noncharacter U+FDD2 alone", "a\xEF\xB7\x92" "b");
+        same("Windows-1252 every byte 0x80 to 0xFF", highBytes());
+        breaks("Windows-1252 with LF breaks", "caf\xE9\n\x80\x85\x99\n");
+        same("Windows-1252 no-break space", "a\xA0" "b");
+        same("Windows-1252 unassigned bytes", "\x81\x8D\x8F\x90\x9D");
+        same("NUL bytes among text", QByteArray("a\0b\0\r\n\0c", 9));
+        same("nothing but NUL bytes", QByteArray(1000, '\0'));
+        same("tab, vertical tab and form feed", "a\tb\x0B" "c\x0C" "d\r\n");
+        same("other control characters", QByteArray("\x01\x02\x1B[0m\x1F\x7F", 9));
+        same("invalid UTF-8: overlong form", "a\xC0\xAF" "b");
+        same("invalid UTF-8: cut off at the end", "abc\xE2\x82");
+        same("invalid UTF-8: encoded surrogate", "\xED\xA0\x80" "x");
+        same("invalid UTF-8: stray continuation byte", "x\x80y\r\n");
+        breaks("UTF-16 with BOM is kept byte for byte but its breaks",
+               QByteArray("\xFF\xFE<\0H\0>\0\r\0\n\0", 12));
+        same("100,000 short lines", QByteArray("<P>x</P>\r\n").repeated(100'000));
+        same("10 MB on one line", QByteArray("<P>\xC3\xA9").repeated(2'000'000).left(10'000'000));
+    }
+    void openAndSaveUnchanged()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(QByteArray, saved);
+        const QString path = m_dir.filePath(QStringLiteral("page.htm"));
+        {
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            QCOMPARE(f.write(file), file.size());
+        }
+        m_ui->errors.clear();
+        m_ui->confirms.clear();
+        m_ui->fileAnswers << path;
+        ZediDove->action(QStringLiteral("Open"))->trigger();
+        QVERIFY(m_ui->errors.isEmpty());
+        QVERIFY(!editor()->isModified());
+        ZediDove->action(QStringLiteral("Save"))->trigger();
+        QVERIFY(m_ui->errors.isEmpty());
+        QVERIFY(m_ui->confirms.isEmpty());
+        const QByteArray written = readBytes(path);
+        if (written != saved) {
+            // Show where they part rather than two megabytes of bytes.
+            qsizetype i = 0;
+            while (i < written.size() && i < saved.size() && written.at(i) == saved.at(i))
+                ++i;
+            QFAIL(qPrintable(QStringLiteral("differs at byte %1 of %2 (expected %3 bytes): %4 "
+                                            "instead of %5")
+                                 .arg(i)
+                                 .arg(written.size())
+                                 .arg(saved.size())
+                                 .arg(QString::fromLatin1(written.mid(i, 8).toHex(' ')),
+                                      QString::fromLatin1(saved.mid(i, 8).toHex(' ')))));
+        }
+    }
+};
+
+QTEST_MAIN(TestCorpus)
+#include "tst_corpus.moc"

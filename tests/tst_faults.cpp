@@ -1,0 +1,424 @@
+// Failing disks, saves killed part way, impossible targets and the close
+// questions: in every case the old file stays whole and no typed text is
+// lost unless the user answered No.
+#include "editorbox.h"
+#include "errors.h"
+#include "htmldoc.h"
+#include "mainwindow.h"
+#include "tablebuilder.h"
+#include "tablefile.h"
+#include "testsupport.h"
+#include "textfile.h"
+#include "toolbar.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QMdiArea>
+#include <QLineEdit>
+#include <QMdiSubWindow>
+#include <QPointer>
+#include <QProcess>
+#include <QPushButton>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <csignal>
+#include <cstdio>
+#include <sys/resource.h>
+
+namespace {
+QByteArray readBytes(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+
+void writeBytes(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    if (f.open(QIODevice::WriteOnly))
+        f.write(bytes);
+}
+
+// A file size limit makes every write past it fail with EFBIG, as a full
+// disk does with ENOSPC; SIGXFSZ is ignored so the write reports instead of
+// ending the process.
+class DiskFull {
+public:
+    explicit DiskFull(rlim_t bytes)
+    {
+        getrlimit(RLIMIT_FSIZE, &m_saved);
+        m_previous = std::signal(SIGXFSZ, SIG_IGN);
+        struct rlimit small = m_saved;
+        small.rlim_cur = bytes;
+        m_ok = setrlimit(RLIMIT_FSIZE, &small) == 0;
+    }
+    ~DiskFull()
+    {
+        setrlimit(RLIMIT_FSIZE, &m_saved);
+        std::signal(SIGXFSZ, m_previous);
+    }
+    bool ok() const { return m_ok; }
+
+private:
+    struct rlimit m_saved;
+    void (*m_previous)(int);
+    bool m_ok = false;
+};
+
+int openDocuments() { return int(ZediDove->mdiArea()->subWindowList().size()); }
+
+// A page of about 5 MB whose first and last lines name its version, so a
+// file made of parts of two saves is told apart from either.
+QString bigPage(QChar version)
+{
+    QString line = QStringLiteral("<P>");
+    while (line.size() < 1000)
+        line += QStringLiteral("words to make a long page ");
+    line += QStringLiteral("</P>\r\n");
+    QString text = QStringLiteral("<!-- version %1 -->\r\n").arg(version);
+    text += line.repeated(5200);
+    text += QStringLiteral("<!-- end of version %1 -->").arg(version);
+    return text;
+}
+QByteArray bigPageBytes(QChar version) { return bigPage(version).toUtf8(); }
+
+// Child: opens the page at `source` and saves it to `target` over and over
+// through the editor's own Open and Save, alternating between versions A
+// and B, until it is killed.
+int saveLoop(const QString &source, const QString &target)
+{
+    isolateRecoveryFolder();
+    ScriptedUi ui; // no settings file here: its message must not block
+    ZediDove = new TZediDove(3'600'000);
+    THTMLDOC *doc = ZediDove->openDocument(source);
+    const int last = doc->editor()->lineCount() - 1;
+    std::printf("ready\n");
+    std::fflush(stdout);
+    for (int i = 0;; ++i) {
+        const QChar v = (i % 2) ? QLatin1Char('B') : QLatin1Char('A');
+        doc->editor()->replaceLine(0, QStringLiteral("<!-- version %1 -->").arg(v));
+        doc->editor()->replaceLine(last, QStringLiteral("<!-- end of version %1 -->").arg(v));
+        ZediDove->saveDocumentTo(doc, target);
+        std::printf("saved\n");
+        std::fflush(stdout);
+    }
+}
+} // namespace
+
+class TestFaults : public QObject {
+    Q_OBJECT
+    ScriptedUi *m_ui = nullptr;
+    QTemporaryDir *m_dir = nullptr;
+    QString m_oldCwd;
+    QString path(const QString &name) const { return m_dir->filePath(name); }
+
+    THTMLDOC *openFile(const QString &file, const QByteArray &bytes)
+    {
+        writeBytes(file, bytes);
+        m_ui->fileAnswers << file;
+        ZediDove->OpenClick();
+        return ZediDove->currentDocument();
+    }
+    QStringList filesInDir() const { return QDir(m_dir->path()).entryList(QDir::Files); }
+
+private slots:
+    void init()
+    {
+        m_dir = new QTemporaryDir;
+        m_oldCwd = QDir::currentPath();
+        QDir::setCurrent(m_dir->path()); // the settings file lives here
+        writeBytes(path(QStringLiteral("vezezu.ini")),
+                   "background color=white\r\ntext color=black\r\ntoolbar={10,20}\r\n");
+        m_ui = new ScriptedUi;
+        startApplication();
+    }
+    void cleanup()
+    {
+        QVERIFY(!QApplication::activeModalWidget());
+        if (ZediDove) {
+            for (QMdiSubWindow *w : ZediDove->mdiArea()->subWindowList())
+                static_cast<THTMLDOC *>(w)->editor()->setModified(false);
+            stopApplication();
+        }
+        delete m_ui;
+        QDir::setCurrent(m_oldCwd);
+        delete m_dir;
+    }
+
+    // ---- disk full ----
+
+    void diskFullSavingADocument_data()
+    {
+        // Qt buffers small writes and large ones go straight to the file:
+        // both must fail whole.
+        QTest::addColumn<int>("typed");
+        QTest::addColumn<int>("room");
+        QTest::newRow("small page, buffered") << 100 << 40;
+        QTest::newRow("large page, written through") << 100'000 << 4096;
+    }
+    void diskFullSavingADocument()
+    {
+        QFETCH(int, typed);
+        QFETCH(int, room);
+        const QString file = path(QStringLiteral("page.htm"));
+        const QByteArray old = "<HTML>\r\n<BODY>old</BODY>\r\n</HTML>";
+        THTMLDOC *doc = openFile(file, old);
+        editor()->setSelText(QString(typed, QLatin1Char('x')));
+        {
+            DiskFull full{rlim_t(room)};
+            QVERIFY(full.ok());
+            ZediDove->action(QStringLiteral("Save"))->trigger();
+        }
+        QCOMPARE(m_ui->errors,
+                 QStringList{QStringLiteral("Tagloom HTML|Cannot create file %1.").arg(file)});
+        QCOMPARE(readBytes(file), old);
+        QVERIFY(editor()->isModified());
+        QCOMPARE(doc->windowTitle(), file);
+        QCOMPARE(filesInDir(), QStringList({"page.htm", "vezezu.ini"}));
+        // With space again the same Save goes through, asking nothing.
+        ZediDove->action(QStringLiteral("Save"))->trigger();
+        QCOMPARE(m_ui->errors.size(), 1);
+        QVERIFY(m_ui->confirms.isEmpty());
+        QVERIFY(!editor()->isModified());
+        QCOMPARE(readBytes(file).size(), old.size() + typed);
+    }
+
+    void diskFullSavingTheSettings()
+    {
+        const QString file = path(QStringLiteral("vezezu.ini"));
+        const QByteArray old = readBytes(file);
+        ZediDove->setTextColour(0x0000FF); // red: the file must change
+        {
+            DiskFull full(16);
+            QVERIFY(full.ok());
+            ZediDove->action(QStringLiteral("SaveSet"))->trigger();
+        }
+        QCOMPARE(m_ui->errors, QStringList{"Tagloom HTML|Cannot create file vezezu.ini."});
+        QCOMPARE(readBytes(file), old);
+        QCOMPARE(filesInDir(), QStringList{"vezezu.ini"});
+        // The new lines are kept, so the next Save Settings writes them.
+        QVERIFY(ZediDove->settingsText().contains(QStringLiteral("text color=red")));
+        ZediDove->action(QStringLiteral("SaveSet"))->trigger();
+        QVERIFY(readBytes(file).contains("text color=red\r\n"));
+    }
+
+    void diskFullSavingATableFile()
+    {
+        const QString file = path(QStringLiteral("layout.tbl"));
+        const QByteArray old = "old table\r\n";
+        writeBytes(file, old);
+        m_ui->fileAnswers << file;
+        Table->show();
+        Table->findChild<QLineEdit *>(QStringLiteral("Cap"))->setText(QString(8000, 'c'));
+        {
+            DiskFull full(4096);
+            QVERIFY(full.ok());
+            Table->findChild<QPushButton *>(QStringLiteral("SaveTable"))->click();
+        }
+        const bool stillOpen = Table->isVisible();
+        Table->hide();
+        QCOMPARE(m_ui->errors, QStringList{"Tagloom HTML|Disk full."});
+        QVERIFY(stillOpen);
+        QCOMPARE(readBytes(file), old);
+        QCOMPARE(filesInDir(), QStringList({"layout.tbl", "vezezu.ini"}));
+    }
+
+    // ---- a save killed at a random moment ----
+
+    void killedSaveLeavesOldOrNewFile()
+    {
+        const QString file = path(QStringLiteral("big.htm"));
+        const QByteArray a = bigPageBytes(QLatin1Char('A'));
+        const QByteArray b = bigPageBytes(QLatin1Char('B'));
+        writeBytes(file, bigPageBytes(QLatin1Char('O')));
+        QTemporaryDir sourceDir;
+        const QString source = sourceDir.filePath(QStringLiteral("source.htm"));
+        writeBytes(source, a);
+        QVERIFY(a.size() > 5'000'000);
+        int keptOld = 0, changed = 0, midLoop = 0, leftovers = 0;
+        QElapsedTimer clock;
+        clock.start();
+        // How long one save takes here: the kills are spread over about two.
+        qint64 saveMs = 0;
+        {
+            QProcess probe;
+            probe.start(QCoreApplication::applicationFilePath(),
+                        {QStringLiteral("--child"), QStringLiteral("save-loop"), source, file});
+            QByteArray said;
+            QElapsedTimer t;
+            QTRY_VERIFY_WITH_TIMEOUT((said += probe.readAllStandardOutput()).contains("ready"),
+                                     20000);
+            t.start();
+            QTRY_VERIFY_WITH_TIMEOUT((said += probe.readAllStandardOutput()).contains("saved"),
+                                     20000);
+            saveMs = qMax<qint64>(t.elapsed(), 10);
+            probe.kill();
+            probe.waitForFinished();
+        }
+        for (int run = 0; run < 100; ++run) {
+            const QByteArray before = readBytes(file);
+            QProcess child;
+            child.setProcessChannelMode(QProcess::SeparateChannels);
+            child.start(QCoreApplication::applicationFilePath(),
+                        {QStringLiteral("--child"), QStringLiteral("save-loop"), source, file});
+            QVERIFY(child.waitForStarted());
+            QVERIFY2(child.waitForReadyRead(20000), "the saving process did not start");
+            // Anywhere from before the first save to the end of the second.
+            const int delay = int(QRandomGenerator::global()->bounded(2 * saveMs));
+            QTimer::singleShot(delay, &child, [&child] { child.kill(); });
+            QTRY_COMPARE_WITH_TIMEOUT(child.state(), QProcess::NotRunning, 20000);
+            QCOMPARE(child.exitStatus(), QProcess::CrashExit);
+            const int saves = int(child.readAllStandardOutput().count("saved"));
+            const QByteArray after = readBytes(file);
+            QVERIFY2(after == before || after == a || after == b,
+                     qPrintable(QStringLiteral("run %1: %2 bytes, neither the old nor a new page")
+                                    .arg(run)
+                                    .arg(after.size())));
+            (after == before ? keptOld : changed)++;
+            midLoop += saves > 0;
+            // The write goes to a nameless file linked in at the end where
+            // the file system allows it; elsewhere a temporary name is left.
+            const QStringList files = filesInDir();
+            leftovers += int(files.size()) - 2;
+            for (const QString &f : files)
+                if (f != QStringLiteral("big.htm") && f != QStringLiteral("vezezu.ini"))
+                    QFile::remove(path(f));
+        }
+        qInfo("100 kills in %lld ms (one save took %lld ms): old file kept %d times, "
+              "replaced %d times, killed after at least one whole save %d times, "
+              "%d temporary files left",
+              clock.elapsed(), saveMs, keptOld, changed, midLoop, leftovers);
+    }
+
+    // ---- targets that cannot be written ----
+
+    void impossibleDocumentTarget_data()
+    {
+        QTest::addColumn<QString>("target");
+        QTest::newRow("folder does not exist") << QStringLiteral("no/such/folder/x.htm");
+        QTest::newRow("target is a folder") << QStringLiteral("afolder");
+        QTest::newRow("a file stands where a folder should") << QStringLiteral("vezezu.ini/x.htm");
+    }
+    void impossibleDocumentTarget()
+    {
+        QFETCH(QString, target);
+        QDir(m_dir->path()).mkdir(QStringLiteral("afolder"));
+        const QStringList before = QDir(m_dir->path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
+        editor()->setSelText(QStringLiteral("typed"));
+        m_ui->fileAnswers << path(target);
+        ZediDove->action(QStringLiteral("Save1"))->trigger();
+        QCOMPARE(m_ui->errors,
+                 QStringList{QStringLiteral("Tagloom HTML|Cannot create file %1.").arg(path(target))});
+        THTMLDOC *doc = ZediDove->currentDocument();
+        QCOMPARE(doc->windowTitle(), QStringLiteral("HTML 1"));
+        QVERIFY(!doc->HasFileName);
+        QVERIFY(editor()->isModified());
+        QVERIFY(editor()->text().contains(QStringLiteral("typed")));
+        QCOMPARE(QDir(m_dir->path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), before);
+        QVERIFY(QDir(path(QStringLiteral("afolder"))).isEmpty());
+    }
+
+    void settingsFileThatIsAFolder()
+    {
+        stopApplication();
+        QFile::remove(path(QStringLiteral("vezezu.ini")));
+        QVERIFY(QDir(m_dir->path()).mkdir(QStringLiteral("vezezu.ini")));
+        m_ui->errors.clear();
+        startApplication();
+        QCOMPARE(m_ui->errors, QStringList{"Tagloom HTML|Cannot open file vezezu.ini."});
+        ZediDove->action(QStringLiteral("SaveSet"))->trigger();
+        QCOMPARE(m_ui->errors.last(), QStringLiteral("Tagloom HTML|Cannot create file vezezu.ini."));
+        QVERIFY(QFileInfo(path(QStringLiteral("vezezu.ini"))).isDir());
+    }
+
+    // ---- closing everything with unsaved documents ----
+
+    void closingEverythingLosesNothingUnasked_data()
+    {
+        // Three changed documents, HTML 1 to 3, asked about in that order.
+        // outcome per document: saved, discarded (the user said No), open.
+        QTest::addColumn<bool>("viaExit");
+        QTest::addColumn<QList<bool>>("answers");
+        QTest::addColumn<QStringList>("saveAs"); // "" cancels, "!" a folder that is missing
+        QTest::addColumn<QStringList>("outcome");
+        QTest::addColumn<bool>("ended");
+        QTest::newRow("No to each") << false << QList<bool>{false, false, false} << QStringList{}
+                                    << QStringList{"discarded", "discarded", "discarded"} << true;
+        QTest::newRow("Yes and save each")
+            << false << QList<bool>{true, true, true} << QStringList{"1.htm", "2.htm", "3.htm"}
+            << QStringList{"saved", "saved", "saved"} << true;
+        QTest::newRow("Yes then cancel the dialog")
+            << false << QList<bool>{true} << QStringList{""}
+            << QStringList{"open", "open", "open"} << false;
+        QTest::newRow("Yes then the save fails")
+            << false << QList<bool>{true} << QStringList{"!"}
+            << QStringList{"open", "open", "open"} << false;
+        QTest::newRow("No, save, then cancel")
+            << false << QList<bool>{false, true, true} << QStringList{"2.htm", ""}
+            << QStringList{"discarded", "saved", "open"} << false;
+        QTest::newRow("Exit, then No, No, save")
+            << true << QList<bool>{true, false, false, true} << QStringList{"3.htm"}
+            << QStringList{"discarded", "discarded", "saved"} << true;
+    }
+    void closingEverythingLosesNothingUnasked()
+    {
+        QFETCH(bool, viaExit);
+        QFETCH(QList<bool>, answers);
+        QFETCH(QStringList, saveAs);
+        QFETCH(QStringList, outcome);
+        QFETCH(bool, ended);
+        QPointer<THTMLDOC> docs[3];
+        for (int i = 0; i < 3; ++i) {
+            if (i)
+                ZediDove->New1Click();
+            docs[i] = ZediDove->currentDocument();
+            editor()->setSelText(QStringLiteral("text of document %1").arg(i + 1));
+        }
+        for (bool a : answers)
+            m_ui->confirmAnswers << a;
+        for (const QString &s : saveAs)
+            m_ui->fileAnswers << (s == QStringLiteral("!") ? path(QStringLiteral("none/x.htm"))
+                                  : s.isEmpty()            ? QString()
+                                                           : path(s));
+        if (viaExit)
+            ZediDove->action(QStringLiteral("Exit1"))->trigger();
+        else
+            ZediDove->close();
+        QVERIFY(m_ui->confirmAnswers.isEmpty());
+        QCOMPARE(openDocuments() == 0, ended);
+        int asked = viaExit ? 1 : 0;
+        for (int i = 0; i < 3; ++i) {
+            const QString mine = QStringLiteral("text of document %1").arg(i + 1);
+            const QString question = QStringLiteral("Save Changes to HTML %1?").arg(i + 1);
+            if (outcome.at(i) == QStringLiteral("open")) {
+                QVERIFY2(docs[i], "an unsaved document was closed");
+                QVERIFY(docs[i]->editor()->isModified());
+                QVERIFY(docs[i]->editor()->text().contains(mine));
+                continue;
+            }
+            QCOMPARE(m_ui->confirms.value(asked++), question);
+            if (outcome.at(i) == QStringLiteral("saved")) {
+                const QString file = path(QStringLiteral("%1.htm").arg(i + 1));
+                QVERIFY(readBytes(file).contains(mine.toUtf8()));
+            }
+        }
+        QCOMPARE(m_ui->confirms.size(), asked + (ended ? 0 : 1));
+    }
+};
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    if (argc >= 5 && qstrcmp(argv[1], "--child") == 0 && qstrcmp(argv[2], "save-loop") == 0)
+        return saveLoop(QString::fromLocal8Bit(argv[3]), QString::fromLocal8Bit(argv[4]));
+    TestFaults test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_faults.moc"
