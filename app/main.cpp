@@ -8,7 +8,12 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tagloom HTML"));
     TZediDove::helpFilePath(); // resolved once, at start
-    createApplicationWindows();
+    StartupOptions options;
+    const QStringList args = QApplication::arguments();
+    for (qsizetype i = 1; i < args.size(); ++i)
+        if (!args[i].isEmpty())
+            options.files << commandLinePath(args[i]);
+    createApplicationWindows(options);
     ZediDove->show();
     return app.exec();
 }

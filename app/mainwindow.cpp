@@ -9,7 +9,10 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDir>
+#include <QDropEvent>
 #include <QFileInfo>
+#include <QMimeData>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenuBar>
@@ -362,6 +365,44 @@ THTMLDOC *TZediDove::openDocument(const QString &path)
     return doc;
 }
 
+void TZediDove::openFiles(const QStringList &paths)
+{
+    for (const QString &path : paths)
+        runGuarded([&] { openDocument(path); });
+}
+
+void TZediDove::dragEnterEvent(QDragEnterEvent *e)
+{
+    if (EditorBox::carriesFiles(e->mimeData()))
+        e->acceptProposedAction();
+    else
+        e->ignore();
+}
+
+void TZediDove::dragMoveEvent(QDragMoveEvent *e)
+{
+    if (EditorBox::carriesFiles(e->mimeData()))
+        e->acceptProposedAction();
+    else
+        e->ignore();
+}
+
+void TZediDove::dropEvent(QDropEvent *e)
+{
+    if (!EditorBox::carriesFiles(e->mimeData())) {
+        e->ignore();
+        return;
+    }
+    QStringList paths;
+    for (const QUrl &u : e->mimeData()->urls())
+        if (u.isLocalFile())
+            paths << QDir::cleanPath(u.toLocalFile());
+    e->acceptProposedAction();
+    // Opened from the event loop, once the drag has finished: an error box
+    // must not hold up the program the files came from.
+    QTimer::singleShot(0, this, [this, paths] { openFiles(paths); });
+}
+
 void TZediDove::OpenClick()
 {
     FileDialogRequest req{QStringLiteral("Open HTML Document"),
@@ -559,5 +600,10 @@ void TZediDove::Timer1Timer()
         FirstTimer = false;
     }
     LastSlot = 0;
-    New1Click();
+    if (m_startupFiles.isEmpty())
+        New1Click();
+    else
+        openFiles(std::exchange(m_startupFiles, {}));
+    // From now on files dropped on the window open as documents.
+    setAcceptDrops(true);
 }

@@ -67,6 +67,11 @@ public:
     void saveDocumentTo(THTMLDOC *doc, const QString &path);
     // Loads a file into a new document, as Open does after its dialog.
     THTMLDOC *openDocument(const QString &path);
+    // Opens each file as Open does; a file that fails shows its message and
+    // the next one is still opened.
+    void openFiles(const QStringList &paths);
+    // Files the start-up sequence opens instead of creating "HTML 1".
+    void setStartupFiles(const QStringList &paths) { m_startupFiles = paths; }
 
     // Makes the window visible, raises and activates it.
     void bringToFront();
@@ -82,6 +87,10 @@ public:
 
 protected:
     void closeEvent(QCloseEvent *e) override;
+    // Files dropped on the window (editors included) open as documents.
+    void dragEnterEvent(QDragEnterEvent *e) override;
+    void dragMoveEvent(QDragMoveEvent *e) override;
+    void dropEvent(QDropEvent *e) override;
 
 private:
     void FormCreate();
@@ -104,6 +113,7 @@ private:
     QList<QAction *> m_windowActions;
     QString m_lastOpen = QStringLiteral("*.htm");
     QString m_lastSave;
+    QStringList m_startupFiles;
 };
 
 extern TZediDove *ZediDove;
