@@ -58,6 +58,22 @@ void TZediDove::FormCreate()
     runGuarded([this] { readSettings(); });
 }
 
+QString TZediDove::installedSettingsPath()
+{
+    return QDir::cleanPath(QCoreApplication::applicationDirPath()
+                           + QStringLiteral("/../share/tagloom-html/") + kSettingsFileName);
+}
+
+QString TZediDove::settingsFileToRead()
+{
+    // An installed copy started where there is no settings file (from the
+    // desktop menu, in the home folder) reads the default installed with it;
+    // Save Settings still writes the file in the working directory.
+    if (!QFileInfo::exists(kSettingsFileName) && QFileInfo::exists(installedSettingsPath()))
+        return installedSettingsPath();
+    return kSettingsFileName;
+}
+
 void TZediDove::readSettings()
 {
     Preferences prefs;
@@ -75,7 +91,7 @@ void TZediDove::readSettings()
             w->EditorBackColor = p.backColorSet ? p.backColor : 0xFFFFFF;
         }
     } apply{this, prefs};
-    m_settings = settingsLines(readTextFile(kSettingsFileName).text);
+    m_settings = settingsLines(readTextFile(settingsFileToRead()).text);
     parseSettings(m_settings, prefs);
 }
 

@@ -84,6 +84,10 @@ public:
 
     // Absolute path of the help file, resolved once at start.
     static QString helpFilePath();
+    // The default settings file installed with the program, and the file
+    // read at start: the working directory's, else that default.
+    static QString installedSettingsPath();
+    static QString settingsFileToRead();
 
 protected:
     void closeEvent(QCloseEvent *e) override;

@@ -10,6 +10,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMimeData>
@@ -157,6 +158,31 @@ private slots:
         QCOMPARE(document(m_other)->editor()->text(), QStringLiteral("<B>other</B>\r\n"));
         QVERIFY(document(m_other)->HasFileName);
         QCOMPARE(first->text(), before);
+    }
+
+    void installedDefaultSettingsServeWhereThereAreNone()
+    {
+        QFile::remove(QStringLiteral("vezezu.ini"));
+        const QString installed = TZediDove::installedSettingsPath();
+        QVERIFY(!QFileInfo::exists(installed)); // nothing left by an earlier run
+        QVERIFY(QDir().mkpath(QFileInfo(installed).path()));
+        {
+            QFile f(installed);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write("text color=white\r\nbackground color=blue\r\ntoolbar={5,6}\r\n");
+        }
+        startApplication();
+        QFile::remove(installed);
+        QDir(QFileInfo(installed).path()).removeRecursively();
+        QVERIFY(m_ui->errors.isEmpty());
+        QCOMPARE(ZediDove->EditorBackColor, ColourValue(0xFF0000));
+        QCOMPARE(ZediDove->EditorTextColor, ColourValue(0xFFFFFF));
+        // Saving writes the working directory's file, the default stays.
+        ZediDove->action(QStringLiteral("SaveSet"))->trigger();
+        QVERIFY(m_ui->errors.isEmpty());
+        QFile saved(QStringLiteral("vezezu.ini"));
+        QVERIFY(saved.open(QIODevice::ReadOnly));
+        QVERIFY(saved.readAll().startsWith("text color=white\r\nbackground color=blue\r\n"));
     }
 
     void dragsWithoutFilesAreNotTaken()
