@@ -4,6 +4,7 @@
 #include <QEvent>
 #include <QPlainTextEdit>
 #include <QTextBlock>
+#include <QTextCursor>
 #include <QTextDocument>
 #include <QTextLayout>
 #include <cmath>
@@ -481,6 +482,9 @@ void MarkupHighlighter::colourVisibleLines()
         m_editor->cursorForPosition(QPoint(0, m_editor->viewport()->height() - 1)).block();
     advanceStates(last.blockNumber() + 1);
     m_changeLast = last.blockNumber();
+    // One edit block around them all: the editor hears of the new formats once.
+    QTextCursor batch(document());
+    batch.beginEditBlock();
     for (QTextBlock b = first; b.isValid(); b = b.next()) {
         if (generationOf(b.userState()) != m_generation) {
             m_forced = true;
@@ -491,6 +495,7 @@ void MarkupHighlighter::colourVisibleLines()
         if (b == last)
             break;
     }
+    batch.endEditBlock();
     m_inColouring = false;
 }
 
