@@ -58,11 +58,19 @@ void TZediDove::FormCreate()
     runGuarded([this] { readSettings(); });
 }
 
+namespace {
+QString g_installedSettings; // set by tests; empty: next to the program
+}
+
 QString TZediDove::installedSettingsPath()
 {
+    if (!g_installedSettings.isEmpty())
+        return g_installedSettings;
     return QDir::cleanPath(QCoreApplication::applicationDirPath()
                            + QStringLiteral("/../share/tagloom-html/") + kSettingsFileName);
 }
+
+void TZediDove::setInstalledSettingsPath(const QString &path) { g_installedSettings = path; }
 
 QString TZediDove::settingsFileToRead()
 {

@@ -88,6 +88,7 @@ public:
     // read at start: the working directory's, else that default.
     static QString installedSettingsPath();
     static QString settingsFileToRead();
+    static void setInstalledSettingsPath(const QString &path); // tests; empty: default
 
 protected:
     void closeEvent(QCloseEvent *e) override;

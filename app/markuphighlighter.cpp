@@ -12,26 +12,22 @@
 // ---------------------------------------------------------------- scanning
 
 namespace {
-bool isAsciiLetter(QChar c)
-{
+bool isAsciiLetter(QChar c) {
     const char16_t u = c.unicode();
     return (u >= u'a' && u <= u'z') || (u >= u'A' && u <= u'Z');
 }
 bool isDigit(QChar c) { return c.unicode() >= u'0' && c.unicode() <= u'9'; }
-bool isHexDigit(QChar c)
-{
+bool isHexDigit(QChar c) {
     const char16_t u = c.unicode();
     return isDigit(c) || (u >= u'a' && u <= u'f') || (u >= u'A' && u <= u'F');
 }
-bool isNameChar(QChar c)
-{
+bool isNameChar(QChar c) {
     return isAsciiLetter(c) || isDigit(c) || c == u'-' || c == u'_' || c == u':' || c == u'.';
 }
 bool isBlank(QChar c) { return c == u' ' || c == u'\t' || c.isSpace(); }
 
 // "<B", "</B", "<!DOCTYPE", "<?xml": a tag starts here. "a < b" is text.
-bool tagStartsAt(QStringView s, qsizetype i)
-{
+bool tagStartsAt(QStringView s, qsizetype i) {
     if (i + 1 >= s.size())
         return false;
     const QChar c = s[i + 1];
@@ -41,8 +37,7 @@ bool tagStartsAt(QStringView s, qsizetype i)
 }
 
 // Length of "&name;", "&#160;" or "&#xA0;" at i, or 0.
-qsizetype referenceLength(QStringView s, qsizetype i)
-{
+qsizetype referenceLength(QStringView s, qsizetype i) {
     const qsizetype n = s.size();
     qsizetype k = i + 1;
     if (k < n && s[k] == u'#') {
@@ -68,8 +63,7 @@ class Scanner {
 public:
     Scanner(QStringView s, QList<MarkupSpan> *spans) : s(s), n(s.size()), spans(spans) {}
 
-    int run(int state)
-    {
+    int run(int state) {
         qsizetype i = 0;
         while (i < n) {
             switch (state) {
@@ -95,22 +89,19 @@ public:
     }
 
 private:
-    void add(qsizetype start, qsizetype length, MarkupRole role)
-    {
+    void add(qsizetype start, qsizetype length, MarkupRole role) {
         if (spans && length > 0)
             spans->append({int(start), int(length), role});
     }
 
-    void references(qsizetype from, qsizetype to)
-    {
+    void references(qsizetype from, qsizetype to) {
         for (qsizetype k = s.indexOf(u'&', from); k >= 0 && k < to; k = s.indexOf(u'&', k + 1)) {
             const qsizetype len = referenceLength(s.first(to), k);
             add(k, len, MarkupRole::Reference);
         }
     }
 
-    qsizetype text(qsizetype i, int &state)
-    {
+    qsizetype text(qsizetype i, int &state) {
         for (; i < n; ++i) {
             const QChar c = s[i];
             if (c == u'&') {
@@ -141,8 +132,7 @@ private:
         return n;
     }
 
-    qsizetype tag(qsizetype i, int &state)
-    {
+    qsizetype tag(qsizetype i, int &state) {
         while (i < n) {
             const QChar c = s[i];
             if (isBlank(c)) {
@@ -179,9 +169,9 @@ private:
                     references(i, k);
                     afterEquals = false;
                 } else {
-                    while (k < n && !isBlank(s[k]) && s[k] != u'=' && s[k] != u'>'
-                           && s[k] != u'"' && s[k] != u'\'' && s[k] != u'<'
-                           && !(s[k] == u'/' && k + 1 < n && s[k + 1] == u'>'))
+                    while (k < n && !isBlank(s[k]) && s[k] != u'=' && s[k] != u'>' &&
+                           s[k] != u'"' && s[k] != u'\'' && s[k] != u'<' &&
+                           !(s[k] == u'/' && k + 1 < n && s[k + 1] == u'>'))
                         ++k;
                     if (k == i)
                         k = i + 1; // a stray character: left plain
@@ -202,39 +192,33 @@ private:
 };
 } // namespace
 
-LineMarkup scanMarkupLine(QStringView line, int startState)
-{
+LineMarkup scanMarkupLine(QStringView line, int startState) {
     LineMarkup out;
     out.endState = Scanner(line, &out.spans).run(startState);
     return out;
 }
 
-int markupEndState(QStringView line, int startState)
-{
+int markupEndState(QStringView line, int startState) {
     return Scanner(line, nullptr).run(startState);
 }
 
 // ------------------------------------------------------------------ colours
 
 namespace {
-double linear(double channel)
-{
+double linear(double channel) {
     return channel <= 0.04045 ? channel / 12.92 : std::pow((channel + 0.055) / 1.055, 2.4);
 }
-double luminance(const QColor &c)
-{
+double luminance(const QColor &c) {
     return 0.2126 * linear(c.redF()) + 0.7152 * linear(c.greenF()) + 0.0722 * linear(c.blueF());
 }
 } // namespace
 
-double contrastRatio(const QColor &a, const QColor &b)
-{
+double contrastRatio(const QColor &a, const QColor &b) {
     const double la = luminance(a), lb = luminance(b);
     return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
 }
 
-MarkupColours markupColours(const QColor &background)
-{
+MarkupColours markupColours(const QColor &background) {
     const QColor bg = background.toRgb();
     // Lighter colours on a dark background, darker on a light one; the far
     // end (white or black) always reaches 4.5:1 against any background.
@@ -247,18 +231,19 @@ MarkupColours markupColours(const QColor &background)
         const double hue = lighten ? lightHue : darkHue;
         for (int step = 0; step <= 255; ++step) {
             const double l = lighten ? 0.5 + 0.5 * step / 255.0 : 0.5 - 0.5 * step / 255.0;
-            const QColor c = QColor::fromHslF(float(hue / 360.0), float(saturation), float(l)).toRgb();
+            const QColor c =
+                QColor::fromHslF(float(hue / 360.0), float(saturation), float(l)).toRgb();
             if (contrastRatio(c, bg) >= kMinimumContrast)
                 return c;
         }
         return lighten ? QColor(Qt::white) : QColor(Qt::black);
     };
     MarkupColours out;
-    out.tag = derive(190, 220, 1.0);           // cyan / blue
-    out.attributeName = derive(50, 25, 1.0);   // gold / brown
+    out.tag = derive(190, 220, 1.0);            // cyan / blue
+    out.attributeName = derive(50, 25, 1.0);    // gold / brown
     out.attributeValue = derive(100, 140, 1.0); // green
-    out.comment = derive(0, 0, 0.0);           // grey
-    out.reference = derive(320, 300, 1.0);     // pink / purple
+    out.comment = derive(0, 0, 0.0);            // grey
+    out.reference = derive(320, 300, 1.0);      // pink / purple
     return out;
 }
 
@@ -289,8 +274,7 @@ qsizetype MarkupHighlighter::sizeLimit() { return g_sizeLimit; }
 void MarkupHighlighter::setSizeLimit(qsizetype characters) { g_sizeLimit = characters; }
 
 MarkupHighlighter::MarkupHighlighter(QPlainTextEdit *editor)
-    : QSyntaxHighlighter(static_cast<QObject *>(editor)), m_editor(editor)
-{
+    : QSyntaxHighlighter(static_cast<QObject *>(editor)), m_editor(editor) {
     QTextDocument *doc = editor->document();
     // Connected before the base class attaches, so this runs first on
     // every change and can keep the base out of large ones.
@@ -309,18 +293,13 @@ MarkupHighlighter::MarkupHighlighter(QPlainTextEdit *editor)
         m_slice.start();
 }
 
-bool MarkupHighlighter::isComplete() const
-{
+bool MarkupHighlighter::isComplete() const {
     return !m_active || (document() && m_statesValid >= document()->blockCount());
 }
 
-QTextCharFormat MarkupHighlighter::formatFor(MarkupRole role) const
-{
-    return m_formats[int(role)];
-}
+QTextCharFormat MarkupHighlighter::formatFor(MarkupRole role) const { return m_formats[int(role)]; }
 
-void MarkupHighlighter::setBackground(const QColor &background)
-{
+void MarkupHighlighter::setBackground(const QColor &background) {
     if (background == m_background)
         return;
     m_background = background;
@@ -339,8 +318,7 @@ void MarkupHighlighter::setBackground(const QColor &background)
     m_editor->viewport()->update();
 }
 
-bool MarkupHighlighter::eventFilter(QObject *watched, QEvent *event)
-{
+bool MarkupHighlighter::eventFilter(QObject *watched, QEvent *event) {
     if (watched == m_editor->viewport() && event->type() == QEvent::Paint)
         colourVisibleLines(); // before the lines are drawn
     else if (watched == m_editor && event->type() == QEvent::PaletteChange)
@@ -348,8 +326,7 @@ bool MarkupHighlighter::eventFilter(QObject *watched, QEvent *event)
     return QSyntaxHighlighter::eventFilter(watched, event);
 }
 
-void MarkupHighlighter::documentChanging(int position, int removed, int added)
-{
+void MarkupHighlighter::documentChanging(int position, int removed, int added) {
     Q_UNUSED(removed);
     QTextDocument *doc = document();
     if (!doc)
@@ -364,10 +341,10 @@ void MarkupHighlighter::documentChanging(int position, int removed, int added)
     if (large) {
         // Out of this emission only (a connection made during an emission
         // is not called by it); the base class follows every later change.
-        if (disconnect(doc, SIGNAL(contentsChange(int,int,int)), this,
-                       SLOT(_q_reformatBlocks(int,int,int))))
-            connect(doc, SIGNAL(contentsChange(int,int,int)), this,
-                    SLOT(_q_reformatBlocks(int,int,int)));
+        if (disconnect(doc, SIGNAL(contentsChange(int, int, int)), this,
+                       SLOT(_q_reformatBlocks(int, int, int))))
+            connect(doc, SIGNAL(contentsChange(int, int, int)), this,
+                    SLOT(_q_reformatBlocks(int, int, int)));
     }
     const bool fits = g_sizeLimit > 0 && doc->characterCount() <= g_sizeLimit;
     if (!fits) {
@@ -398,8 +375,7 @@ void MarkupHighlighter::documentChanging(int position, int removed, int added)
     m_statesValid = std::min(m_statesValid, count);
 }
 
-void MarkupHighlighter::clearAllFormats(int skipFirst, int skipLast)
-{
+void MarkupHighlighter::clearAllFormats(int skipFirst, int skipLast) {
     QTextDocument *doc = document();
     int n = 0;
     for (QTextBlock b = doc->begin(); b.isValid(); b = b.next(), ++n) {
@@ -414,8 +390,7 @@ void MarkupHighlighter::clearAllFormats(int skipFirst, int skipLast)
     }
 }
 
-void MarkupHighlighter::highlightBlock(const QString &text)
-{
+void MarkupHighlighter::highlightBlock(const QString &text) {
     if (!m_active)
         return;
     const QTextBlock block = currentBlock();
@@ -444,8 +419,7 @@ void MarkupHighlighter::highlightBlock(const QString &text)
     }
 }
 
-void MarkupHighlighter::advanceStates(int upToBlock)
-{
+void MarkupHighlighter::advanceStates(int upToBlock) {
     QTextDocument *doc = document();
     upToBlock = std::min(upToBlock, doc->blockCount());
     if (m_statesValid >= upToBlock)
@@ -459,8 +433,7 @@ void MarkupHighlighter::advanceStates(int upToBlock)
     }
 }
 
-void MarkupHighlighter::backgroundSlice()
-{
+void MarkupHighlighter::backgroundSlice() {
     if (!m_active || !document())
         return;
     QElapsedTimer t;
@@ -472,8 +445,7 @@ void MarkupHighlighter::backgroundSlice()
         m_slice.start();
 }
 
-void MarkupHighlighter::colourVisibleLines()
-{
+void MarkupHighlighter::colourVisibleLines() {
     if (!m_active || !document() || m_inColouring)
         return;
     m_inColouring = true;
@@ -499,8 +471,7 @@ void MarkupHighlighter::colourVisibleLines()
     m_inColouring = false;
 }
 
-void MarkupHighlighter::bumpGeneration()
-{
+void MarkupHighlighter::bumpGeneration() {
     // Stays within the bits above the state; wrapping after 2^28 bumps.
     m_generation = m_generation >= (1 << 28) ? 1 : m_generation + 1;
 }

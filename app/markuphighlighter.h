@@ -92,11 +92,11 @@ private:
     QColor m_background;
     QTimer m_slice;
     bool m_active = true;
-    bool m_forced = false;    // colouring asked for by colourVisibleLines ...
-    int m_forcedBlock = -1;   // ... for this block only
+    bool m_forced = false;  // colouring asked for by colourVisibleLines ...
+    int m_forcedBlock = -1; // ... for this block only
     bool m_inColouring = false;
-    int m_generation = 1;     // bumped when every colouring becomes stale
-    int m_statesValid = 0;    // leading blocks whose end state is known
-    int m_blockCount = 1;     // the document's block count after the last change
-    int m_changeLast = 0;     // last block of the last change (bounds cascades)
+    int m_generation = 1;  // bumped when every colouring becomes stale
+    int m_statesValid = 0; // leading blocks whose end state is known
+    int m_blockCount = 1;  // the document's block count after the last change
+    int m_changeLast = 0;  // last block of the last change (bounds cascades)
 };

@@ -19,24 +19,21 @@
 #include <QUrl>
 
 namespace {
-QStringList captions()
-{
+QStringList captions() {
     QStringList out;
     for (QMdiSubWindow *w : ZediDove->mdiArea()->subWindowList())
         out << w->windowTitle();
     return out;
 }
 
-THTMLDOC *document(const QString &caption)
-{
+THTMLDOC *document(const QString &caption) {
     for (QMdiSubWindow *w : ZediDove->mdiArea()->subWindowList())
         if (w->windowTitle() == caption)
             return static_cast<THTMLDOC *>(w);
     return nullptr;
 }
 
-QMimeData *filesMime(const QList<QUrl> &urls)
-{
+QMimeData *filesMime(const QList<QUrl> &urls) {
     auto *mime = new QMimeData;
     mime->setUrls(urls);
     return mime;
@@ -50,8 +47,7 @@ class TestDesktop : public QObject {
     QString m_page, m_other, m_missing, m_oldDir;
 
 private slots:
-    void init()
-    {
+    void init() {
         m_dir = new QTemporaryDir;
         m_ui = new ScriptedUi;
         m_page = m_dir->filePath(QStringLiteral("page.htm"));
@@ -65,16 +61,14 @@ private slots:
         QVERIFY(ini.open(QIODevice::WriteOnly));
         ini.write("text color=black\r\nbackground color=white\r\ntoolbar={0,0}\r\n");
         ini.close();
-        for (const auto &[path, bytes] :
-             {std::pair{m_page, QByteArray("<P>one\nline two")},
-              std::pair{m_other, QByteArray("<B>other</B>\r\n")}}) {
+        for (const auto &[path, bytes] : {std::pair{m_page, QByteArray("<P>one\nline two")},
+                                          std::pair{m_other, QByteArray("<B>other</B>\r\n")}}) {
             QFile f(path);
             QVERIFY(f.open(QIODevice::WriteOnly));
             f.write(bytes);
         }
     }
-    void cleanup()
-    {
+    void cleanup() {
         QVERIFY(!QApplication::activeModalWidget());
         if (ZediDove)
             for (QMdiSubWindow *w : ZediDove->mdiArea()->subWindowList())
@@ -85,18 +79,19 @@ private slots:
         delete m_dir;
     }
 
-    void commandLinePath_data()
-    {
+    void commandLinePath_data() {
         QTest::addColumn<QString>("argument");
         QTest::addColumn<QString>("path");
-        QTest::newRow("relative, from the working directory") << "pages/a.htm" << "pages/a.htm";
-        QTest::newRow("absolute") << "/srv/www/index.htm" << "/srv/www/index.htm";
-        QTest::newRow("dots cleaned") << "/srv/www/../x/./b.htm" << "/srv/x/b.htm";
-        QTest::newRow("file URL with an escaped space")
-            << "file:///tmp/my%20page.htm" << "/tmp/my page.htm";
+        QTest::newRow("relative, from the working directory") << "pages/a.htm"
+                                                              << "pages/a.htm";
+        QTest::newRow("absolute") << "/srv/www/index.htm"
+                                  << "/srv/www/index.htm";
+        QTest::newRow("dots cleaned") << "/srv/www/../x/./b.htm"
+                                      << "/srv/x/b.htm";
+        QTest::newRow("file URL with an escaped space") << "file:///tmp/my%20page.htm"
+                                                        << "/tmp/my page.htm";
     }
-    void commandLinePath()
-    {
+    void commandLinePath() {
         QFETCH(QString, argument);
         QFETCH(QString, path);
         if (!path.startsWith(QLatin1Char('/')))
@@ -104,8 +99,7 @@ private slots:
         QCOMPARE(::commandLinePath(argument), path);
     }
 
-    void commandLineFilesOpenInPlaceOfTheFirstNewDocument()
-    {
+    void commandLineFilesOpenInPlaceOfTheFirstNewDocument() {
         startApplication({m_page, m_missing, m_other});
         // Each file takes a slot of its own, from slot 1; no "HTML 1".
         QCOMPARE(captions(), (QStringList{m_page, m_missing, m_other}));
@@ -126,15 +120,13 @@ private slots:
         QCOMPARE(ZediDove->currentDocument(), document(m_other));
     }
 
-    void withoutFilesTheStartIsUnchanged()
-    {
+    void withoutFilesTheStartIsUnchanged() {
         startApplication({});
         QCOMPARE(captions(), QStringList{QStringLiteral("HTML 1")});
         QVERIFY(m_ui->errors.isEmpty());
     }
 
-    void droppedFilesOpenAsDocuments()
-    {
+    void droppedFilesOpenAsDocuments() {
         startApplication();
         EditorBox *first = editor();
         const QString before = first->text();
@@ -160,20 +152,20 @@ private slots:
         QCOMPARE(first->text(), before);
     }
 
-    void installedDefaultSettingsServeWhereThereAreNone()
-    {
+    void installedDefaultSettingsServeWhereThereAreNone() {
         QFile::remove(QStringLiteral("vezezu.ini"));
-        const QString installed = TZediDove::installedSettingsPath();
-        QVERIFY(!QFileInfo::exists(installed)); // nothing left by an earlier run
+        // A prefix of its own, so tests running side by side see none of it.
+        const QString installed =
+            m_dir->filePath(QStringLiteral("usr/share/tagloom-html/vezezu.ini"));
         QVERIFY(QDir().mkpath(QFileInfo(installed).path()));
         {
             QFile f(installed);
             QVERIFY(f.open(QIODevice::WriteOnly));
             f.write("text color=white\r\nbackground color=blue\r\ntoolbar={5,6}\r\n");
         }
+        TZediDove::setInstalledSettingsPath(installed);
         startApplication();
-        QFile::remove(installed);
-        QDir(QFileInfo(installed).path()).removeRecursively();
+        TZediDove::setInstalledSettingsPath(QString());
         QVERIFY(m_ui->errors.isEmpty());
         QCOMPARE(ZediDove->EditorBackColor, ColourValue(0xFF0000));
         QCOMPARE(ZediDove->EditorTextColor, ColourValue(0xFFFFFF));
@@ -183,14 +175,17 @@ private slots:
         QFile saved(QStringLiteral("vezezu.ini"));
         QVERIFY(saved.open(QIODevice::ReadOnly));
         QVERIFY(saved.readAll().startsWith("text color=white\r\nbackground color=blue\r\n"));
+        QFile original(installed);
+        QVERIFY(original.open(QIODevice::ReadOnly));
+        QVERIFY(original.readAll().startsWith("text color=white\r\n"));
     }
 
-    void dragsWithoutFilesAreNotTaken()
-    {
+    void dragsWithoutFilesAreNotTaken() {
         startApplication();
         QMimeData text;
         text.setText(QStringLiteral("<B>"));
-        QDragEnterEvent enter(QPoint(10, 60), Qt::CopyAction, &text, Qt::LeftButton, Qt::NoModifier);
+        QDragEnterEvent enter(QPoint(10, 60), Qt::CopyAction, &text, Qt::LeftButton,
+                              Qt::NoModifier);
         QApplication::sendEvent(ZediDove, &enter);
         QVERIFY(!enter.isAccepted());
         std::unique_ptr<QMimeData> remote(

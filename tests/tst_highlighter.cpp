@@ -18,21 +18,24 @@
 #include <QTextLayout>
 
 namespace {
-const char *roleName(MarkupRole r)
-{
+const char *roleName(MarkupRole r) {
     switch (r) {
-    case MarkupRole::Tag: return "tag";
-    case MarkupRole::AttributeName: return "name";
-    case MarkupRole::AttributeValue: return "value";
-    case MarkupRole::Comment: return "comment";
-    case MarkupRole::Reference: return "ref";
+    case MarkupRole::Tag:
+        return "tag";
+    case MarkupRole::AttributeName:
+        return "name";
+    case MarkupRole::AttributeValue:
+        return "value";
+    case MarkupRole::Comment:
+        return "comment";
+    case MarkupRole::Reference:
+        return "ref";
     }
     return "?";
 }
 
 // "role:text" for every span, in order.
-QStringList describe(const QString &line, const LineMarkup &m)
-{
+QStringList describe(const QString &line, const LineMarkup &m) {
     QStringList out;
     for (const MarkupSpan &s : m.spans)
         out << QLatin1String(roleName(s.role)) + QLatin1Char(':') + line.mid(s.start, s.length);
@@ -41,8 +44,7 @@ QStringList describe(const QString &line, const LineMarkup &m)
 
 // The pieces of a line as drawn, "role:text", named after the colour each is
 // drawn in (neighbours in one colour are one piece); plain text is left out.
-QStringList shownRoles(EditorBox *ed, int line)
-{
+QStringList shownRoles(EditorBox *ed, int line) {
     const MarkupColours c = ed->highlighter()->colours();
     const QTextBlock b = ed->document()->findBlockByNumber(line);
     QStringList out;
@@ -60,10 +62,7 @@ QStringList shownRoles(EditorBox *ed, int line)
 }
 
 // Draws the editor now, which colours the lines on screen.
-void paint(EditorBox *ed)
-{
-    ed->viewport()->repaint();
-}
+void paint(EditorBox *ed) { ed->viewport()->repaint(); }
 } // namespace
 
 class TestHighlighter : public QObject {
@@ -75,13 +74,11 @@ private slots:
     void contrastAgainstEveryBackground_data();
     void contrastAgainstEveryBackground();
 
-    void init()
-    {
+    void init() {
         m_ui = new ScriptedUi;
         startApplication();
     }
-    void cleanup()
-    {
+    void cleanup() {
         QVERIFY(!QApplication::activeModalWidget());
         MarkupHighlighter::setSizeLimit(MarkupHighlighter::kDefaultSizeLimit);
         if (ZediDove)
@@ -99,8 +96,7 @@ private slots:
     void farLinesTakeTheirStateFromTheWholePage();
 };
 
-void TestHighlighter::scanRules_data()
-{
+void TestHighlighter::scanRules_data() {
     QTest::addColumn<int>("start");
     QTest::addColumn<QString>("line");
     QTest::addColumn<QStringList>("spans");
@@ -108,8 +104,8 @@ void TestHighlighter::scanRules_data()
 
     QTest::newRow("tag with attributes")
         << int(InText) << "<IMG SRC=\"a.gif\" ALT='Logo' BORDER=0>"
-        << QStringList{"tag:<IMG", "name:SRC", "value:\"a.gif\"", "name:ALT", "value:'Logo'",
-                       "name:BORDER", "value:0", "tag:>"}
+        << QStringList{"tag:<IMG",     "name:SRC",    "value:\"a.gif\"", "name:ALT",
+                       "value:'Logo'", "name:BORDER", "value:0",         "tag:>"}
         << int(InText);
     QTest::newRow("closing tag between text")
         << int(InText) << "Home</A> page" << QStringList{"tag:</A", "tag:>"} << int(InText);
@@ -117,25 +113,26 @@ void TestHighlighter::scanRules_data()
         << int(InText) << "<IMG SRC=\"a.gif\""
         << QStringList{"tag:<IMG", "name:SRC", "value:\"a.gif\""} << int(InTag);
     QTest::newRow("tag going on from the line before")
-        << int(InTag) << "   ALT=\"x\">text"
-        << QStringList{"name:ALT", "value:\"x\"", "tag:>"} << int(InText);
+        << int(InTag) << "   ALT=\"x\">text" << QStringList{"name:ALT", "value:\"x\"", "tag:>"}
+        << int(InText);
     QTest::newRow("quote left open ends with the line")
         << int(InText) << "<A HREF=\"x" << QStringList{"tag:<A", "name:HREF", "value:\"x"}
         << int(InTag);
     QTest::newRow("comment opened, first of two lines")
         << int(InText) << "text <!-- note" << QStringList{"comment:<!-- note"} << int(InComment);
     QTest::newRow("comment closed, second of two lines")
-        << int(InComment) << "still --> <B>"
-        << QStringList{"comment:still -->", "tag:<B", "tag:>"} << int(InText);
+        << int(InComment) << "still --> <B>" << QStringList{"comment:still -->", "tag:<B", "tag:>"}
+        << int(InText);
     QTest::newRow("comment line inside a comment")
         << int(InComment) << "<B> is not a tag here" << QStringList{"comment:<B> is not a tag here"}
         << int(InComment);
-    QTest::newRow("comment on one line") << int(InText) << "<!-- a --><P>"
-                                         << QStringList{"comment:<!-- a -->", "tag:<P", "tag:>"}
-                                         << int(InText);
+    QTest::newRow("comment on one line")
+        << int(InText) << "<!-- a --><P>" << QStringList{"comment:<!-- a -->", "tag:<P", "tag:>"}
+        << int(InText);
     QTest::newRow("&amp;") << int(InText) << "Fish &amp; chips" << QStringList{"ref:&amp;"}
                            << int(InText);
-    QTest::newRow("&#160;") << int(InText) << "a&#160;b" << QStringList{"ref:&#160;"} << int(InText);
+    QTest::newRow("&#160;") << int(InText) << "a&#160;b" << QStringList{"ref:&#160;"}
+                            << int(InText);
     QTest::newRow("&#xA0;") << int(InText) << "&#xA0;" << QStringList{"ref:&#xA0;"} << int(InText);
     QTest::newRow("ampersands that are no references")
         << int(InText) << "AT&T & &# &#; &amp" << QStringList{} << int(InText);
@@ -143,20 +140,20 @@ void TestHighlighter::scanRules_data()
         << int(InText) << "<A HREF=\"?a=1&amp;b\">"
         << QStringList{"tag:<A", "name:HREF", "value:\"?a=1&amp;b\"", "ref:&amp;", "tag:>"}
         << int(InText);
-    QTest::newRow("less-than in text is text") << int(InText) << "a < b, 1 <2" << QStringList{}
-                                               << int(InText);
+    QTest::newRow("less-than in text is text")
+        << int(InText) << "a < b, 1 <2" << QStringList{} << int(InText);
     QTest::newRow("declaration") << int(InText) << "<!DOCTYPE HTML>"
-                                 << QStringList{"tag:<!DOCTYPE", "name:HTML", "tag:>"} << int(InText);
-    QTest::newRow("empty-element end") << int(InText) << "<BR/>" << QStringList{"tag:<BR", "tag:/>"}
-                                       << int(InText);
+                                 << QStringList{"tag:<!DOCTYPE", "name:HTML", "tag:>"}
+                                 << int(InText);
+    QTest::newRow("empty-element end")
+        << int(InText) << "<BR/>" << QStringList{"tag:<BR", "tag:/>"} << int(InText);
     QTest::newRow("a tag left open gives way to the next")
         << int(InText) << "<B <I>" << QStringList{"tag:<B", "tag:<I", "tag:>"} << int(InText);
     QTest::newRow("empty line keeps the comment")
         << int(InComment) << "" << QStringList{} << int(InComment);
 }
 
-void TestHighlighter::scanRules()
-{
+void TestHighlighter::scanRules() {
     QFETCH(int, start);
     QFETCH(QString, line);
     QFETCH(QStringList, spans);
@@ -167,8 +164,7 @@ void TestHighlighter::scanRules()
     QCOMPARE(markupEndState(line, start), end);
 }
 
-void TestHighlighter::contrastAgainstEveryBackground_data()
-{
+void TestHighlighter::contrastAgainstEveryBackground_data() {
     QTest::addColumn<quint32>("background");
     // The six colours of the Background Color menu.
     QTest::newRow("Red") << quint32(0x0000FF);
@@ -179,16 +175,16 @@ void TestHighlighter::contrastAgainstEveryBackground_data()
     QTest::newRow("White") << quint32(0xFFFFFF);
 }
 
-void TestHighlighter::contrastAgainstEveryBackground()
-{
+void TestHighlighter::contrastAgainstEveryBackground() {
     QFETCH(quint32, background);
     const QColor bg = colourToQColor(background);
     const MarkupColours c = markupColours(bg);
     const QList<QColor> all = {c.tag, c.attributeName, c.attributeValue, c.comment, c.reference};
     for (const QColor &colour : all) {
         const double ratio = contrastRatio(colour, bg);
-        QVERIFY2(ratio >= kMinimumContrast,
-                 qPrintable(QStringLiteral("%1 on %2: %3").arg(colour.name(), bg.name()).arg(ratio)));
+        QVERIFY2(
+            ratio >= kMinimumContrast,
+            qPrintable(QStringLiteral("%1 on %2: %3").arg(colour.name(), bg.name()).arg(ratio)));
     }
     // The roles stay apart from each other.
     for (int i = 0; i < all.size(); ++i)
@@ -199,14 +195,12 @@ void TestHighlighter::contrastAgainstEveryBackground()
     QCOMPARE(ZediDove->currentDocument()->editor()->highlighter()->colours().tag, c.tag);
 }
 
-void TestHighlighter::linesOnScreenAreColouredPlainTextIsNot()
-{
+void TestHighlighter::linesOnScreenAreColouredPlainTextIsNot() {
     setEditorText(QStringLiteral("<P ALIGN=\"CENTER\">Caf&eacute; au lait</P>\r\nplain"));
     EditorBox *ed = editor();
     paint(ed);
-    QCOMPARE(shownRoles(ed, 0),
-             (QStringList{"tag:<P", "name:ALIGN", "value:\"CENTER\"", "tag:>", "ref:&eacute;",
-                          "tag:</P>"}));
+    QCOMPARE(shownRoles(ed, 0), (QStringList{"tag:<P", "name:ALIGN", "value:\"CENTER\"", "tag:>",
+                                             "ref:&eacute;", "tag:</P>"}));
     QCOMPARE(shownRoles(ed, 1), QStringList{});
     // Plain text keeps the chosen text colour: the colouring sets none on it.
     ZediDove->setTextColour(0x0000FF);
@@ -214,8 +208,7 @@ void TestHighlighter::linesOnScreenAreColouredPlainTextIsNot()
     QVERIFY(!ed->isModified());
 }
 
-void TestHighlighter::backgroundChangeRecolours()
-{
+void TestHighlighter::backgroundChangeRecolours() {
     setEditorText(QStringLiteral("<HR>"));
     EditorBox *ed = editor();
     paint(ed);
@@ -244,8 +237,7 @@ void TestHighlighter::backgroundChangeRecolours()
              onWhite);
 }
 
-void TestHighlighter::commentTypedOverSeveralLines()
-{
+void TestHighlighter::commentTypedOverSeveralLines() {
     setEditorText(QStringLiteral("<B>one</B>\r\n<I>two</I>\r\nthree"));
     EditorBox *ed = editor();
     paint(ed);
@@ -267,8 +259,7 @@ void TestHighlighter::commentTypedOverSeveralLines()
     QCOMPARE(shownRoles(ed, 2), QStringList{"comment:three"});
 }
 
-void TestHighlighter::savedTextIsUntouched()
-{
+void TestHighlighter::savedTextIsUntouched() {
     QTemporaryDir dir;
     const QByteArray bytes = "<HTML>\r\n<!-- c\r\n -->\r\n<P>&amp; &#160;\r\n</HTML>";
     const QString in = dir.filePath(QStringLiteral("in.htm"));
@@ -288,8 +279,7 @@ void TestHighlighter::savedTextIsUntouched()
     QCOMPARE(f.readAll(), bytes);
 }
 
-void TestHighlighter::pagesOverTheLimitAreNotColoured()
-{
+void TestHighlighter::pagesOverTheLimitAreNotColoured() {
     MarkupHighlighter::setSizeLimit(200);
     const QString line = QStringLiteral("<P>para</P>\r\n");
     setEditorText(line.repeated(30)); // 360 characters
@@ -316,8 +306,7 @@ void TestHighlighter::pagesOverTheLimitAreNotColoured()
         QCOMPARE(shownRoles(ed, i), QStringList{});
 }
 
-void TestHighlighter::farLinesTakeTheirStateFromTheWholePage()
-{
+void TestHighlighter::farLinesTakeTheirStateFromTheWholePage() {
     // A comment opened near the top and closed far below: lines shown after
     // a jump are coloured from the state the scan carried down to them.
     QStringList lines;
