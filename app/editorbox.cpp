@@ -1,7 +1,10 @@
 #include "editorbox.h"
+#include "markuphighlighter.h"
 
+#include <QDropEvent>
 #include <QFont>
 #include <QKeyEvent>
+#include <QMimeData>
 #include <QTextBlock>
 #include <QTextDocument>
 
@@ -68,6 +71,43 @@ EditorBox::EditorBox(QWidget *parent) : QPlainTextEdit(parent)
     QFont f(QStringLiteral("Times New Roman"));
     f.setPixelSize(13);
     setFont(f);
+    // Last: it attaches to the still empty document.
+    m_highlighter = new MarkupHighlighter(this);
+}
+
+bool EditorBox::carriesFiles(const QMimeData *data)
+{
+    if (!data || !data->hasUrls())
+        return false;
+    for (const QUrl &u : data->urls())
+        if (u.isLocalFile())
+            return true;
+    return false;
+}
+
+// Ignored here, a drag of files goes on to the main window, which opens them.
+void EditorBox::dragEnterEvent(QDragEnterEvent *e)
+{
+    if (carriesFiles(e->mimeData()))
+        e->ignore();
+    else
+        QPlainTextEdit::dragEnterEvent(e);
+}
+
+void EditorBox::dragMoveEvent(QDragMoveEvent *e)
+{
+    if (carriesFiles(e->mimeData()))
+        e->ignore();
+    else
+        QPlainTextEdit::dragMoveEvent(e);
+}
+
+void EditorBox::dropEvent(QDropEvent *e)
+{
+    if (carriesFiles(e->mimeData()))
+        e->ignore();
+    else
+        QPlainTextEdit::dropEvent(e);
 }
 
 int EditorBox::toCrlf(int qtPos) const

@@ -9,6 +9,9 @@
 #include <QKeySequence>
 #include <QTextCursor>
 
+class MarkupHighlighter;
+class QMimeData;
+
 class EditorBox : public QPlainTextEdit {
     Q_OBJECT
 public:
@@ -58,13 +61,23 @@ public:
     // Keys the main window's menu owns; the editor leaves them to the menu.
     static void setReservedShortcuts(const QList<QKeySequence> &keys);
 
+    // The markup colouring of this editor's document.
+    MarkupHighlighter *highlighter() const { return m_highlighter; }
+    // Files dragged from outside are the main window's to open, not text
+    // to insert.
+    static bool carriesFiles(const QMimeData *data);
+
 protected:
     bool event(QEvent *e) override;
+    void dragEnterEvent(QDragEnterEvent *e) override;
+    void dragMoveEvent(QDragMoveEvent *e) override;
+    void dropEvent(QDropEvent *e) override;
 
 private:
     void forgetAnchorMarks(int position, int removed, int added);
     static void markAnchorLines(QTextDocument *doc, const QString &loadedText);
     bool m_loading = false;
+    MarkupHighlighter *m_highlighter = nullptr;
 
     int toCrlf(int qtPos) const;
     int fromCrlf(int crlf) const;

@@ -10,7 +10,10 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDir>
+#include <QDropEvent>
 #include <QFileInfo>
+#include <QMimeData>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenuBar>
@@ -57,6 +60,30 @@ void TZediDove::FormCreate()
     runGuarded([this] { readSettings(); });
 }
 
+namespace {
+QString g_installedSettings; // set by tests; empty: next to the program
+}
+
+QString TZediDove::installedSettingsPath()
+{
+    if (!g_installedSettings.isEmpty())
+        return g_installedSettings;
+    return QDir::cleanPath(QCoreApplication::applicationDirPath()
+                           + QStringLiteral("/../share/tagloom-html/") + kSettingsFileName);
+}
+
+void TZediDove::setInstalledSettingsPath(const QString &path) { g_installedSettings = path; }
+
+QString TZediDove::settingsFileToRead()
+{
+    // An installed copy started where there is no settings file (from the
+    // desktop menu, in the home folder) reads the default installed with it;
+    // Save Settings still writes the file in the working directory.
+    if (!QFileInfo::exists(kSettingsFileName) && QFileInfo::exists(installedSettingsPath()))
+        return installedSettingsPath();
+    return kSettingsFileName;
+}
+
 void TZediDove::readSettings()
 {
     Preferences prefs;
@@ -75,7 +102,7 @@ void TZediDove::readSettings()
         }
     } apply{this, prefs};
     const DecodedText file =
-        readTextFile(kSettingsFileName, kMaxSettingsBytes, settingsTooLarge());
+        readTextFile(settingsFileToRead(), kMaxSettingsBytes, settingsTooLarge());
     m_settingsEncoding = file.encoding;
     m_settings = settingsLines(file.text);
     parseSettings(m_settings, prefs);
@@ -375,6 +402,44 @@ THTMLDOC *TZediDove::openDocument(const QString &path)
     return doc;
 }
 
+void TZediDove::openFiles(const QStringList &paths)
+{
+    for (const QString &path : paths)
+        runGuarded([&] { openDocument(path); });
+}
+
+void TZediDove::dragEnterEvent(QDragEnterEvent *e)
+{
+    if (EditorBox::carriesFiles(e->mimeData()))
+        e->acceptProposedAction();
+    else
+        e->ignore();
+}
+
+void TZediDove::dragMoveEvent(QDragMoveEvent *e)
+{
+    if (EditorBox::carriesFiles(e->mimeData()))
+        e->acceptProposedAction();
+    else
+        e->ignore();
+}
+
+void TZediDove::dropEvent(QDropEvent *e)
+{
+    if (!EditorBox::carriesFiles(e->mimeData())) {
+        e->ignore();
+        return;
+    }
+    QStringList paths;
+    for (const QUrl &u : e->mimeData()->urls())
+        if (u.isLocalFile())
+            paths << QDir::cleanPath(u.toLocalFile());
+    e->acceptProposedAction();
+    // Opened from the event loop, once the drag has finished: an error box
+    // must not hold up the program the files came from.
+    QTimer::singleShot(0, this, [this, paths] { openFiles(paths); });
+}
+
 void TZediDove::OpenClick()
 {
     FileDialogRequest req{QStringLiteral("Open HTML Document"),
@@ -594,7 +659,12 @@ void TZediDove::Timer1Timer()
         FirstTimer = false;
     }
     LastSlot = 0;
-    New1Click();
+    if (m_startupFiles.isEmpty())
+        New1Click();
+    else
+        openFiles(std::exchange(m_startupFiles, {}));
+    // From now on files dropped on the window open as documents.
+    setAcceptDrops(true);
     // Copies left by a session that did not close are offered once the
     // first document exists.
     m_recovery->offerRecovery();

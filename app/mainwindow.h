@@ -70,6 +70,11 @@ public:
     bool saveDocumentTo(THTMLDOC *doc, const QString &path);
     // Loads a file into a new document, as Open does after its dialog.
     THTMLDOC *openDocument(const QString &path);
+    // Opens each file as Open does; a file that fails shows its message and
+    // the next one is still opened.
+    void openFiles(const QStringList &paths);
+    // Files the start-up sequence opens instead of creating "HTML 1".
+    void setStartupFiles(const QStringList &paths) { m_startupFiles = paths; }
 
     // Copies of changed documents kept against a crash.
     DocumentRecovery *recovery() const { return m_recovery; }
@@ -85,9 +90,18 @@ public:
 
     // Absolute path of the help file, resolved once at start.
     static QString helpFilePath();
+    // The default settings file installed with the program, and the file
+    // read at start: the working directory's, else that default.
+    static QString installedSettingsPath();
+    static QString settingsFileToRead();
+    static void setInstalledSettingsPath(const QString &path); // tests; empty: default
 
 protected:
     void closeEvent(QCloseEvent *e) override;
+    // Files dropped on the window (editors included) open as documents.
+    void dragEnterEvent(QDragEnterEvent *e) override;
+    void dragMoveEvent(QDragMoveEvent *e) override;
+    void dropEvent(QDropEvent *e) override;
 
 private:
     void FormCreate();
@@ -112,6 +126,7 @@ private:
     QList<QAction *> m_windowActions;
     QString m_lastOpen = QStringLiteral("*.htm");
     QString m_lastSave;
+    QStringList m_startupFiles;
 };
 
 extern TZediDove *ZediDove;

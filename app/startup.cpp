@@ -11,12 +11,28 @@
 #include "toolbar.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QUrl>
+
+QString commandLinePath(const QString &argument)
+{
+    QString path = argument;
+    if (argument.startsWith(QLatin1String("file:"), Qt::CaseInsensitive)) {
+        const QUrl url(argument);
+        if (url.isLocalFile())
+            path = url.toLocalFile();
+    }
+    // The caption is the file's full path, as the Open dialog gives it.
+    return path.isEmpty() ? path : QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+}
 
 void createApplicationWindows(const StartupOptions &options)
 {
     QApplication::setApplicationName(QStringLiteral("Tagloom HTML"));
     ZediDove = new TZediDove(options.startupMs);
     ZediDove->recovery()->setInterval(options.recoveryMs);
+    ZediDove->setStartupFiles(options.files);
     IntroScreen = new TIntroScreen(options.splashMs, ZediDove);
     ImageInfo = new TImageInfo(ZediDove);
     DocInfo = new TDocInfo(ZediDove);

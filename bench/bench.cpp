@@ -10,6 +10,7 @@
 #include "listmarkup.h"
 #include "tablemarkup.h"
 #include "localpathtourl.h"
+#include "markuphighlighter.h"
 #include "htmldoc.h"
 #include "mainwindow.h"
 #include "startup.h"
@@ -195,6 +196,14 @@ QList<QByteArray> probeProcess(const QStringList &args)
     return p.readAllStandardOutput().trimmed().split(' ');
 }
 
+StartupOptions quickStart()
+{
+    StartupOptions o;
+    o.startupMs = 1;
+    o.splashMs = 1;
+    return o;
+}
+
 struct Row {
     QString name;
     QString unit;
@@ -234,7 +243,7 @@ int main(int argc, char *argv[])
     QStandardPaths::setTestModeEnabled(true);
     if (args.contains(QStringLiteral("--probe-new100"))) {
         // A fresh process: memory with 100 new documents open.
-        createApplicationWindows(StartupOptions{1, 1});
+        createApplicationWindows(quickStart());
         ZediDove->show();
         while (!ZediDove->currentDocument())
             QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
@@ -250,7 +259,7 @@ int main(int argc, char *argv[])
     const int probe = int(args.indexOf(QStringLiteral("--probe-open")));
     if (probe > 0 && probe + 1 < args.size()) {
         // A fresh process: memory after opening one page, nothing else.
-        createApplicationWindows(StartupOptions{1, 1});
+        createApplicationWindows(quickStart());
         ZediDove->show();
         while (!ZediDove->currentDocument())
             QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
@@ -399,6 +408,69 @@ int main(int argc, char *argv[])
         settle();
     }
 
+    // Markup colouring on a page under its size limit: opening and typing
+    // with the colouring off and on, and how long the background scan of
+    // line states takes to cover the whole page after opening.
+    {
+        const int lines = runs == 1 ? 2000 : 25000;
+        const QString path = dir.filePath(QStringLiteral("colour.htm"));
+        const QByteArray bytes = generatePage(lines);
+        {
+            QFile f(path);
+            f.open(QIODevice::WriteOnly);
+            f.write(bytes);
+        }
+        const QString label = QStringLiteral("colouring, %1 lines %2 MiB: ")
+                                  .arg(lines)
+                                  .arg(double(bytes.size()) / (1024.0 * 1024.0), 0, 'f', 2);
+        for (const bool on : {false, true}) {
+            MarkupHighlighter::setSizeLimit(on ? MarkupHighlighter::kDefaultSizeLimit : 0);
+            const QString state = on ? QStringLiteral(", on") : QStringLiteral(", off");
+            std::vector<double> open, scan, typed;
+            THTMLDOC *doc = nullptr;
+            for (int r = 0; r < runs; ++r) {
+                open.push_back(timeMs([&] {
+                    doc = ZediDove->openDocument(path);
+                    settle();
+                }));
+                scan.push_back(timeMs([&] {
+                    while (!doc->editor()->highlighter()->isComplete())
+                        QCoreApplication::processEvents();
+                }));
+                if (r + 1 < runs) {
+                    doc->close();
+                    settle();
+                }
+            }
+            EditorBox *ed = doc->editor();
+            for (int r = -1; r < std::max(15, runs * 3); ++r) {
+                caretToMiddle(ed, false);
+                settle();
+                const double ms = timeMs([&] {
+                    QKeyEvent press(QEvent::KeyPress, Qt::Key_X, Qt::NoModifier,
+                                    QStringLiteral("x"));
+                    QCoreApplication::sendEvent(ed, &press);
+                    settle();
+                });
+                if (r >= 0)
+                    typed.push_back(ms);
+                ed->undo();
+                settle();
+            }
+            row(label + QStringLiteral("open") + state, QStringLiteral("ms")).bySize[sizes.front()] =
+                median(open);
+            if (on)
+                row(label + QStringLiteral("state scan after open"), QStringLiteral("ms"))
+                    .bySize[sizes.front()] = median(scan);
+            row(label + QStringLiteral("typed character") + state, QStringLiteral("ms"))
+                .bySize[sizes.front()] = median(typed);
+            ed->setModified(false);
+            doc->close();
+            settle();
+        }
+        MarkupHighlighter::setSizeLimit(MarkupHighlighter::kDefaultSizeLimit);
+    }
+
     // 100 new documents, in a fresh process.
     {
         const QList<QByteArray> v = probeProcess({QStringLiteral("--probe-new100")});
@@ -410,16 +482,17 @@ int main(int argc, char *argv[])
 
     // Table and JSON.
     bool complete = true;
-    std::printf("%-36s %6s", "measurement", "unit");
+    std::printf("%-58s %6s", "measurement", "unit");
     for (int s : sizes)
         std::printf(" %14s", qPrintable(QStringLiteral("%1 lines").arg(s)));
     std::printf("\n");
     QJsonArray jrows;
     for (const Row &r : rows) {
-        std::printf("%-36s %6s", qPrintable(r.name), qPrintable(r.unit));
+        std::printf("%-58s %6s", qPrintable(r.name), qPrintable(r.unit));
         QJsonObject jr{{QStringLiteral("name"), r.name}, {QStringLiteral("unit"), r.unit}};
         QJsonObject values;
-        const bool perSize = !r.name.startsWith(QLatin1String("100 new"));
+        const bool perSize = !r.name.startsWith(QLatin1String("100 new"))
+                             && !r.name.startsWith(QLatin1String("colouring"));
         for (int s : sizes) {
             auto it = r.bySize.find(s);
             if (it == r.bySize.end()) {

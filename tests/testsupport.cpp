@@ -87,6 +87,18 @@ void startApplication()
     QTRY_VERIFY_WITH_TIMEOUT(ZediDove->currentDocument() != nullptr, 5000);
 }
 
+void startApplication(const QStringList &files)
+{
+    StartupOptions o;
+    o.startupMs = 10;
+    o.splashMs = 60;
+    o.files = files;
+    createApplicationWindows(o);
+    ZediDove->show();
+    // Drops are taken once the start-up sequence has run to its end.
+    QTRY_VERIFY_WITH_TIMEOUT(ZediDove->acceptDrops(), 5000);
+}
+
 void stopApplication() { destroyApplicationWindows(); }
 
 EditorBox *editor()

@@ -56,6 +56,9 @@ void isolateRecoveryFolder();
 // Creates every window with short timers and runs the start-up sequence
 // until document "HTML 1" exists. Leaves the current directory alone.
 void startApplication();
+// The same with files named on the command line; returns once the start-up
+// sequence has opened them.
+void startApplication(const QStringList &files);
 void stopApplication();
 
 // The current document's editor (fails the test when there is none).

@@ -1,0 +1,102 @@
+#pragma once
+// Markup colouring in the document editors: tags, attribute names and
+// values, comments and character references, in colours derived from the
+// editor's background. Plain text keeps the editor's own text colour, and
+// the document's text is never touched: only the display formats change.
+//
+// Cost: only the lines on screen are coloured (just before they are
+// painted). The one thing that needs the whole page is the state a line
+// starts in (inside a comment or a tag, or not); that is carried from line
+// to line by a cheap scan that runs in short slices in the background after
+// a page is loaded, so opening and typing cost what they cost without
+// colouring. Pages over sizeLimit() characters are not coloured at all.
+#include <QColor>
+#include <QList>
+#include <QStringView>
+#include <QSyntaxHighlighter>
+#include <QTextCharFormat>
+#include <QTimer>
+
+class QPlainTextEdit;
+
+enum class MarkupRole { Tag, AttributeName, AttributeValue, Comment, Reference };
+
+struct MarkupSpan {
+    int start = 0;
+    int length = 0;
+    MarkupRole role = MarkupRole::Tag;
+};
+
+// Where a line ends (and the next one starts): in text, inside a comment,
+// or inside a tag that goes on to the next line.
+enum MarkupState { InText = 0, InComment = 1, InTag = 2 };
+
+struct LineMarkup {
+    QList<MarkupSpan> spans; // in order; a later span may lie inside an earlier one
+    int endState = InText;
+};
+
+// Pure: the coloured pieces of one line, given the state it starts in.
+LineMarkup scanMarkupLine(QStringView line, int startState);
+// The same, only the end state (the background scan).
+int markupEndState(QStringView line, int startState);
+
+struct MarkupColours {
+    QColor tag, attributeName, attributeValue, comment, reference;
+};
+
+// WCAG contrast ratio of two opaque colours, 1 to 21.
+double contrastRatio(const QColor &a, const QColor &b);
+// Colours for the given background, each with a contrast ratio of at least
+// kMinimumContrast against it; each role keeps its own hue where the
+// background leaves room for one.
+MarkupColours markupColours(const QColor &background);
+constexpr double kMinimumContrast = 4.5;
+
+class MarkupHighlighter : public QSyntaxHighlighter {
+    Q_OBJECT
+public:
+    // Attaches to the editor's document, which must still be empty.
+    explicit MarkupHighlighter(QPlainTextEdit *editor);
+
+    // Pages with more characters than this are not coloured. 0: never colour.
+    static qsizetype sizeLimit();
+    static void setSizeLimit(qsizetype characters);
+    static constexpr qsizetype kDefaultSizeLimit = 4 * 1024 * 1024;
+
+    bool isActive() const { return m_active; }
+    // True once every line's start state is known (the background scan is done).
+    bool isComplete() const;
+    MarkupColours colours() const { return m_colours; }
+    QTextCharFormat formatFor(MarkupRole role) const;
+
+    // Colours the lines on screen now (normally done just before painting).
+    void colourVisibleLines();
+
+protected:
+    void highlightBlock(const QString &text) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void documentChanging(int position, int removed, int added);
+    void setBackground(const QColor &background);
+    void setActive(bool active);
+    void clearAllFormats(int skipFirst, int skipLast);
+    void advanceStates(int upToBlock); // exclusive
+    void backgroundSlice();
+    void bumpGeneration();
+
+    QPlainTextEdit *m_editor;
+    QTextCharFormat m_formats[5];
+    MarkupColours m_colours;
+    QColor m_background;
+    QTimer m_slice;
+    bool m_active = true;
+    bool m_forced = false;  // colouring asked for by colourVisibleLines ...
+    int m_forcedBlock = -1; // ... for this block only
+    bool m_inColouring = false;
+    int m_generation = 1;  // bumped when every colouring becomes stale
+    int m_statesValid = 0; // leading blocks whose end state is known
+    int m_blockCount = 1;  // the document's block count after the last change
+    int m_changeLast = 0;  // last block of the last change (bounds cascades)
+};

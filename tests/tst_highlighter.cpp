@@ -1,0 +1,342 @@
+// Markup colouring: the line rules, the contrast of the colours against every
+// background of the Preferences menu, and the colouring in a real editor
+// (on screen, after a background change, over line ends, size limit).
+#include "editorbox.h"
+#include "htmldoc.h"
+#include "mainwindow.h"
+#include "markuphighlighter.h"
+#include "settingsfile.h"
+#include "testsupport.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QMdiArea>
+#include <QScrollBar>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTextBlock>
+#include <QTextLayout>
+
+namespace {
+const char *roleName(MarkupRole r) {
+    switch (r) {
+    case MarkupRole::Tag:
+        return "tag";
+    case MarkupRole::AttributeName:
+        return "name";
+    case MarkupRole::AttributeValue:
+        return "value";
+    case MarkupRole::Comment:
+        return "comment";
+    case MarkupRole::Reference:
+        return "ref";
+    }
+    return "?";
+}
+
+// "role:text" for every span, in order.
+QStringList describe(const QString &line, const LineMarkup &m) {
+    QStringList out;
+    for (const MarkupSpan &s : m.spans)
+        out << QLatin1String(roleName(s.role)) + QLatin1Char(':') + line.mid(s.start, s.length);
+    return out;
+}
+
+// The pieces of a line as drawn, "role:text", named after the colour each is
+// drawn in (neighbours in one colour are one piece); plain text is left out.
+QStringList shownRoles(EditorBox *ed, int line) {
+    const MarkupColours c = ed->highlighter()->colours();
+    const QTextBlock b = ed->document()->findBlockByNumber(line);
+    QStringList out;
+    for (const QTextLayout::FormatRange &r : b.layout()->formats()) {
+        const QColor fg = r.format.foreground().color();
+        const char *name = fg == c.tag              ? "tag"
+                           : fg == c.attributeName  ? "name"
+                           : fg == c.attributeValue ? "value"
+                           : fg == c.comment        ? "comment"
+                           : fg == c.reference      ? "ref"
+                                                    : "other";
+        out << QLatin1String(name) + QLatin1Char(':') + b.text().mid(r.start, r.length);
+    }
+    return out;
+}
+
+// Draws the editor now, which colours the lines on screen.
+void paint(EditorBox *ed) { ed->viewport()->repaint(); }
+} // namespace
+
+class TestHighlighter : public QObject {
+    Q_OBJECT
+    ScriptedUi *m_ui = nullptr;
+private slots:
+    void scanRules_data();
+    void scanRules();
+    void contrastAgainstEveryBackground_data();
+    void contrastAgainstEveryBackground();
+
+    void init() {
+        m_ui = new ScriptedUi;
+        startApplication();
+    }
+    void cleanup() {
+        QVERIFY(!QApplication::activeModalWidget());
+        MarkupHighlighter::setSizeLimit(MarkupHighlighter::kDefaultSizeLimit);
+        if (ZediDove)
+            for (auto *w : ZediDove->findChildren<THTMLDOC *>())
+                w->editor()->setModified(false);
+        stopApplication();
+        delete m_ui;
+    }
+
+    void linesOnScreenAreColouredPlainTextIsNot();
+    void backgroundChangeRecolours();
+    void commentTypedOverSeveralLines();
+    void savedTextIsUntouched();
+    void pagesOverTheLimitAreNotColoured();
+    void farLinesTakeTheirStateFromTheWholePage();
+};
+
+void TestHighlighter::scanRules_data() {
+    QTest::addColumn<int>("start");
+    QTest::addColumn<QString>("line");
+    QTest::addColumn<QStringList>("spans");
+    QTest::addColumn<int>("end");
+
+    QTest::newRow("tag with attributes")
+        << int(InText) << "<IMG SRC=\"a.gif\" ALT='Logo' BORDER=0>"
+        << QStringList{"tag:<IMG",     "name:SRC",    "value:\"a.gif\"", "name:ALT",
+                       "value:'Logo'", "name:BORDER", "value:0",         "tag:>"}
+        << int(InText);
+    QTest::newRow("closing tag between text")
+        << int(InText) << "Home</A> page" << QStringList{"tag:</A", "tag:>"} << int(InText);
+    QTest::newRow("unclosed tag at the end of a line")
+        << int(InText) << "<IMG SRC=\"a.gif\""
+        << QStringList{"tag:<IMG", "name:SRC", "value:\"a.gif\""} << int(InTag);
+    QTest::newRow("tag going on from the line before")
+        << int(InTag) << "   ALT=\"x\">text" << QStringList{"name:ALT", "value:\"x\"", "tag:>"}
+        << int(InText);
+    QTest::newRow("quote left open ends with the line")
+        << int(InText) << "<A HREF=\"x" << QStringList{"tag:<A", "name:HREF", "value:\"x"}
+        << int(InTag);
+    QTest::newRow("comment opened, first of two lines")
+        << int(InText) << "text <!-- note" << QStringList{"comment:<!-- note"} << int(InComment);
+    QTest::newRow("comment closed, second of two lines")
+        << int(InComment) << "still --> <B>" << QStringList{"comment:still -->", "tag:<B", "tag:>"}
+        << int(InText);
+    QTest::newRow("comment line inside a comment")
+        << int(InComment) << "<B> is not a tag here" << QStringList{"comment:<B> is not a tag here"}
+        << int(InComment);
+    QTest::newRow("comment on one line")
+        << int(InText) << "<!-- a --><P>" << QStringList{"comment:<!-- a -->", "tag:<P", "tag:>"}
+        << int(InText);
+    QTest::newRow("&amp;") << int(InText) << "Fish &amp; chips" << QStringList{"ref:&amp;"}
+                           << int(InText);
+    QTest::newRow("&#160;") << int(InText) << "a&#160;b" << QStringList{"ref:&#160;"}
+                            << int(InText);
+    QTest::newRow("&#xA0;") << int(InText) << "&#xA0;" << QStringList{"ref:&#xA0;"} << int(InText);
+    QTest::newRow("ampersands that are no references")
+        << int(InText) << "AT&T & &# &#; &amp" << QStringList{} << int(InText);
+    QTest::newRow("reference inside a value")
+        << int(InText) << "<A HREF=\"?a=1&amp;b\">"
+        << QStringList{"tag:<A", "name:HREF", "value:\"?a=1&amp;b\"", "ref:&amp;", "tag:>"}
+        << int(InText);
+    QTest::newRow("less-than in text is text")
+        << int(InText) << "a < b, 1 <2" << QStringList{} << int(InText);
+    QTest::newRow("declaration") << int(InText) << "<!DOCTYPE HTML>"
+                                 << QStringList{"tag:<!DOCTYPE", "name:HTML", "tag:>"}
+                                 << int(InText);
+    QTest::newRow("empty-element end")
+        << int(InText) << "<BR/>" << QStringList{"tag:<BR", "tag:/>"} << int(InText);
+    QTest::newRow("a tag left open gives way to the next")
+        << int(InText) << "<B <I>" << QStringList{"tag:<B", "tag:<I", "tag:>"} << int(InText);
+    QTest::newRow("empty line keeps the comment")
+        << int(InComment) << "" << QStringList{} << int(InComment);
+}
+
+void TestHighlighter::scanRules() {
+    QFETCH(int, start);
+    QFETCH(QString, line);
+    QFETCH(QStringList, spans);
+    QFETCH(int, end);
+    const LineMarkup m = scanMarkupLine(line, start);
+    QCOMPARE(describe(line, m), spans);
+    QCOMPARE(m.endState, end);
+    QCOMPARE(markupEndState(line, start), end);
+}
+
+void TestHighlighter::contrastAgainstEveryBackground_data() {
+    QTest::addColumn<quint32>("background");
+    // The six colours of the Background Color menu.
+    QTest::newRow("Red") << quint32(0x0000FF);
+    QTest::newRow("Blue") << quint32(0xFF0000);
+    QTest::newRow("Yellow") << quint32(0x00FFFF);
+    QTest::newRow("Green") << quint32(0x008000);
+    QTest::newRow("Black") << quint32(0x000000);
+    QTest::newRow("White") << quint32(0xFFFFFF);
+}
+
+void TestHighlighter::contrastAgainstEveryBackground() {
+    QFETCH(quint32, background);
+    const QColor bg = colourToQColor(background);
+    const MarkupColours c = markupColours(bg);
+    const QList<QColor> all = {c.tag, c.attributeName, c.attributeValue, c.comment, c.reference};
+    for (const QColor &colour : all) {
+        const double ratio = contrastRatio(colour, bg);
+        QVERIFY2(
+            ratio >= kMinimumContrast,
+            qPrintable(QStringLiteral("%1 on %2: %3").arg(colour.name(), bg.name()).arg(ratio)));
+    }
+    // The roles stay apart from each other.
+    for (int i = 0; i < all.size(); ++i)
+        for (int j = i + 1; j < all.size(); ++j)
+            QVERIFY(all[i] != all[j]);
+    // The editor uses exactly these once its background is set.
+    ZediDove->setBackColour(background);
+    QCOMPARE(ZediDove->currentDocument()->editor()->highlighter()->colours().tag, c.tag);
+}
+
+void TestHighlighter::linesOnScreenAreColouredPlainTextIsNot() {
+    setEditorText(QStringLiteral("<P ALIGN=\"CENTER\">Caf&eacute; au lait</P>\r\nplain"));
+    EditorBox *ed = editor();
+    paint(ed);
+    QCOMPARE(shownRoles(ed, 0), (QStringList{"tag:<P", "name:ALIGN", "value:\"CENTER\"", "tag:>",
+                                             "ref:&eacute;", "tag:</P>"}));
+    QCOMPARE(shownRoles(ed, 1), QStringList{});
+    // Plain text keeps the chosen text colour: the colouring sets none on it.
+    ZediDove->setTextColour(0x0000FF);
+    QCOMPARE(ed->palette().color(QPalette::Text), QColor(Qt::red));
+    QVERIFY(!ed->isModified());
+}
+
+void TestHighlighter::backgroundChangeRecolours() {
+    setEditorText(QStringLiteral("<HR>"));
+    EditorBox *ed = editor();
+    paint(ed);
+    QCOMPARE(shownRoles(ed, 0), QStringList{"tag:<HR>"});
+    const QColor onWhite = ed->highlighter()->colours().tag;
+
+    ZediDove->action(QStringLiteral("Black2"))->trigger();
+    paint(ed);
+    const QColor onBlack = markupColours(Qt::black).tag;
+    QVERIFY(onBlack != onWhite);
+    QCOMPARE(ed->document()->firstBlock().layout()->formats().first().format.foreground().color(),
+             onBlack);
+
+    // Another document takes the new background when it is activated, and
+    // its colouring follows.
+    THTMLDOC *first = ZediDove->currentDocument();
+    ZediDove->New1Click();
+    EditorBox *second = editor();
+    paint(second);
+    QCOMPARE(second->highlighter()->colours().tag, onBlack);
+    ZediDove->action(QStringLiteral("White2"))->trigger();
+    ZediDove->mdiArea()->setActiveSubWindow(first);
+    QTRY_COMPARE(ZediDove->currentDocument(), first);
+    paint(ed);
+    QCOMPARE(ed->document()->firstBlock().layout()->formats().first().format.foreground().color(),
+             onWhite);
+}
+
+void TestHighlighter::commentTypedOverSeveralLines() {
+    setEditorText(QStringLiteral("<B>one</B>\r\n<I>two</I>\r\nthree"));
+    EditorBox *ed = editor();
+    paint(ed);
+    ed->setSelStart(0);
+    ed->setSelText(QStringLiteral("<!-- "));
+    paint(ed);
+    QCOMPARE(shownRoles(ed, 0), QStringList{"comment:<!-- <B>one</B>"});
+    QCOMPARE(shownRoles(ed, 1), QStringList{"comment:<I>two</I>"});
+    QCOMPARE(shownRoles(ed, 2), QStringList{"comment:three"});
+
+    ed->setCaret(1, 3);
+    ed->setSelText(QStringLiteral("-->"));
+    paint(ed);
+    QCOMPARE(shownRoles(ed, 1), (QStringList{"comment:<I>-->", "tag:</I>"}));
+    QCOMPARE(shownRoles(ed, 2), QStringList{});
+    // Undo brings the comment back over the last line.
+    ed->undo();
+    paint(ed);
+    QCOMPARE(shownRoles(ed, 2), QStringList{"comment:three"});
+}
+
+void TestHighlighter::savedTextIsUntouched() {
+    QTemporaryDir dir;
+    const QByteArray bytes = "<HTML>\r\n<!-- c\r\n -->\r\n<P>&amp; &#160;\r\n</HTML>";
+    const QString in = dir.filePath(QStringLiteral("in.htm"));
+    const QString out = dir.filePath(QStringLiteral("out.htm"));
+    {
+        QFile f(in);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+    }
+    THTMLDOC *doc = ZediDove->openDocument(in);
+    paint(doc->editor());
+    QVERIFY(!shownRoles(doc->editor(), 0).isEmpty());
+    QVERIFY(!doc->editor()->isModified());
+    ZediDove->saveDocumentTo(doc, out);
+    QFile f(out);
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    QCOMPARE(f.readAll(), bytes);
+}
+
+void TestHighlighter::pagesOverTheLimitAreNotColoured() {
+    MarkupHighlighter::setSizeLimit(200);
+    const QString line = QStringLiteral("<P>para</P>\r\n");
+    setEditorText(line.repeated(30)); // 360 characters
+    EditorBox *ed = editor();
+    paint(ed);
+    QVERIFY(!ed->highlighter()->isActive());
+    QCOMPARE(shownRoles(ed, 0), QStringList{});
+
+    // Cut below the limit, the page is coloured again...
+    QTextCursor c(ed->document());
+    c.setPosition(ed->document()->findBlockByNumber(10).position());
+    c.movePosition(QTextCursor::End, QTextCursor::KeepAnchor);
+    c.removeSelectedText();
+    paint(ed);
+    QVERIFY(ed->highlighter()->isActive());
+    QCOMPARE(shownRoles(ed, 0), (QStringList{"tag:<P>", "tag:</P>"}));
+
+    // ...and a paste that takes it over the limit clears every colour.
+    ed->setSelStart(0);
+    ed->setSelText(line.repeated(20));
+    paint(ed);
+    QVERIFY(!ed->highlighter()->isActive());
+    for (int i = 0; i < ed->lineCount(); ++i)
+        QCOMPARE(shownRoles(ed, i), QStringList{});
+}
+
+void TestHighlighter::farLinesTakeTheirStateFromTheWholePage() {
+    // A comment opened near the top and closed far below: lines shown after
+    // a jump are coloured from the state the scan carried down to them.
+    QStringList lines;
+    for (int i = 0; i < 3000; ++i)
+        lines << QStringLiteral("<B>line %1</B>").arg(i);
+    lines[10] = QStringLiteral("<!-- from here");
+    lines[2500] = QStringLiteral("to here -->");
+    setEditorText(lines.join(QStringLiteral("\r\n")));
+    EditorBox *ed = editor();
+    ed->setCaret(2000, 0);
+    ed->ensureCursorVisible();
+    paint(ed);
+    QCOMPARE(shownRoles(ed, 2000), QStringList{"comment:<B>line 2000</B>"});
+    ed->setCaret(2999, 0);
+    ed->ensureCursorVisible();
+    paint(ed);
+    QCOMPARE(shownRoles(ed, 2999), (QStringList{"tag:<B>", "tag:</B>"}));
+    QTRY_VERIFY(ed->highlighter()->isComplete());
+
+    // Closing the comment early re-colours what is on screen.
+    ed->setCaret(11, 0);
+    ed->ensureCursorVisible();
+    ed->setSelText(QStringLiteral("-->"));
+    paint(ed);
+    QCOMPARE(shownRoles(ed, 12), (QStringList{"tag:<B>", "tag:</B>"}));
+    ed->setCaret(2000, 0);
+    ed->ensureCursorVisible();
+    paint(ed);
+    QCOMPARE(shownRoles(ed, 2000), (QStringList{"tag:<B>", "tag:</B>"}));
+}
+
+QTEST_MAIN(TestHighlighter)
+#include "tst_highlighter.moc"
