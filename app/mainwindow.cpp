@@ -48,6 +48,13 @@ TZediDove::TZediDove(int startupMs, QWidget *parent) : QMainWindow(parent)
     FormCreate();
 }
 
+TZediDove::~TZediDove()
+{
+    // Closing the child windows below activates the remaining documents one
+    // by one; by then this object is only a QWidget, so nothing may call back.
+    disconnect(m_mdi, nullptr, this, nullptr);
+}
+
 void TZediDove::FormCreate()
 {
     // Set before reading, so a settings failure cannot stop the start-up.
@@ -72,7 +79,9 @@ void TZediDove::readSettings()
             w->EditorBackColor = p.backColorSet ? p.backColor : 0xFFFFFF;
         }
     } apply{this, prefs};
-    m_settings = settingsLines(readTextFile(kSettingsFileName).text);
+    const DecodedText file = readTextFile(kSettingsFileName);
+    m_settingsEncoding = file.encoding;
+    m_settings = settingsLines(file.text);
     parseSettings(m_settings, prefs);
 }
 
@@ -469,7 +478,7 @@ void TZediDove::SaveSetClick()
     // activation keep equal to the current editor's.
     const QPoint pos = ToolBar ? ToolBar->pos() : QPoint(ToolbarLeft, ToolbarTop);
     rewriteSettings(m_settings, EditorTextColor, EditorBackColor, pos.y(), pos.x());
-    writeFileAtomically(kSettingsFileName, joinSettingsLines(m_settings).toUtf8());
+    writeFileAtomically(kSettingsFileName, settingsFileBytes(m_settings, m_settingsEncoding));
 }
 
 void TZediDove::CutClick()

@@ -28,6 +28,7 @@ class TZediDove : public QMainWindow {
 public:
     // startupMs: the start-up timer's interval (tests pass a short one).
     explicit TZediDove(int startupMs = 800, QWidget *parent = nullptr);
+    ~TZediDove() override;
 
     // Document table (slots 1..100; index 0 unused).
     bool SlotInUse[kMaxDocs + 1] = {};
@@ -99,6 +100,7 @@ private:
     QWidget *m_bar = nullptr;
     QMenu *m_windowMenu = nullptr;
     QStringList m_settings; // the lines of the settings file, kept for Save Settings
+    TextEncoding m_settingsEncoding = TextEncoding::Utf8; // and written back in
     QTimer m_timer;
     QHash<QString, QAction *> m_actions;
     QList<QAction *> m_windowActions;
