@@ -323,7 +323,7 @@ QString localPath(const QByteArray &input)
         return QStringLiteral("a character was cut in half: ") + shown(in) + QStringLiteral(" -> ")
                + shown(out);
     // A drive letter (any single character) before the backslash.
-    if (p >= 2 && in.at(p - 2).unicode() < 0xD800
+    if (p >= 2 && !in.at(p - 2).isSurrogate() && !in.at(p - 1).isSurrogate()
         && out != QStringLiteral("file:///") + in.at(p - 2) + QLatin1Char('|') + tail)
         return QStringLiteral("drive path converted to ") + shown(out);
     return {};

@@ -2,6 +2,8 @@
 // broke something) through the fuzz targets' own checks, so the faults they
 // found stay fixed in the ordinary build.
 #include "fuzzchecks.h"
+#include "localpathtourl.h"
+#include "tablefile.h"
 #include "settingsfile.h"
 #include "textfile.h"
 
@@ -21,6 +23,9 @@ private slots:
     void documentSavedUnchanged();
     void saveSettingsKeepsBytes_data();
     void saveSettingsKeepsBytes();
+    void localPathKeepsWholeCharacters_data();
+    void localPathKeepsWholeCharacters();
+    void tableCaptionStartingWithBom();
 };
 
 namespace {
@@ -114,6 +119,41 @@ void TestFuzzReplay::saveSettingsKeepsBytes()
     QStringList lines = settingsLines(normalizeLineBreaks(d.text));
     rewriteSettings(lines, 0x0000FF, 0xFFFFFF, 10, 20);
     QCOMPARE(settingsFileBytes(lines, d.encoding), saved);
+}
+
+void TestFuzzReplay::localPathKeepsWholeCharacters_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QString>("url");
+    const QString face = QString::fromUtf8("\xF0\x9F\x98\x80"); // outside the BMP
+    QTest::newRow("drive letter outside the BMP")
+        << face + QStringLiteral(":\\a.gif") << QStringLiteral("file:///") + face + "|/a.gif";
+    QTest::newRow("such a character right before the backslash")
+        << QStringLiteral("x") + face + QStringLiteral("\\a.gif") << QStringLiteral("file:///x|/a.gif");
+    QTest::newRow("only such a character before the backslash")
+        << face + QStringLiteral("\\a.gif") << face + QStringLiteral("/a.gif");
+    QTest::newRow("plain drive path unchanged")
+        << QStringLiteral("C:\\pics\\logo.gif") << QStringLiteral("file:///C|/pics/logo.gif");
+}
+
+void TestFuzzReplay::localPathKeepsWholeCharacters()
+{
+    QFETCH(QString, path);
+    QFETCH(QString, url);
+    QCOMPARE(LocalPathToUrl(path), url);
+}
+
+void TestFuzzReplay::tableCaptionStartingWithBom()
+{
+    TableLayout t;
+    t.caption = QChar(0xFEFF) + QStringLiteral("cap");
+    TableLayout back;
+    readTableText(decodeTableFile(tableFileBytes(t)), back);
+    QCOMPARE(back.caption, t.caption);
+    // A file with one BOM still reads without it.
+    TableLayout plain;
+    readTableText(decodeTableFile(QByteArray("\xEF\xBB\xBF" "cap\r\n1\r\nTOP\r\n1\r\n1\r\n")), plain);
+    QCOMPARE(plain.caption, QStringLiteral("cap"));
 }
 
 QTEST_MAIN(TestFuzzReplay)
