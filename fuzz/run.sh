@@ -22,15 +22,14 @@ cmake --build $B --parallel "$PARALLEL" --target "${TARGETS[@]/#/fuzz_}"
 
 export ASAN_OPTIONS=halt_on_error=1:abort_on_error=1:detect_leaks=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
-export LSAN_OPTIONS="suppressions=$PWD/tests/sanitizer/lsan.supp:print_suppressions=0"
 export QT_QPA_PLATFORM=offscreen
 
 run_one() {
   local t=$1
   mkdir -p $B/corpus/$t $B/findings/$t $B/logs
-  # The editor keeps caches between inputs, which would make every input
-  # look like a leak and run a full leak check each time (twenty times
-  # slower); its leaks are checked at exit by the sanitizer test run.
+  # The editor and the font library keep caches between inputs, which makes
+  # inputs look like leaks and runs a full leak check each time (twenty times
+  # slower); the editor's leaks are checked at exit by the sanitizer test run.
   local leaks=1
   [ "$t" = targetscan ] && leaks=0
   "$B/fuzz/fuzz_$t" -detect_leaks=$leaks -max_total_time="$SECONDS_EACH" -timeout=10 -rss_limit_mb=2048 \
