@@ -17,7 +17,8 @@ ctest --test-dir build --output-on-failure --timeout 600 "$@"
 # checked at every exit, with no suppressions.
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAGLOOM_SANITIZE=ON
 cmake --build build-asan --parallel "$(nproc)"
-export ASAN_OPTIONS="halt_on_error=1:abort_on_error=1:detect_leaks=1:detect_stack_use_after_return=1"
+export ASAN_OPTIONS="halt_on_error=1:abort_on_error=1:detect_leaks=1"
+ASAN_OPTIONS+=":detect_stack_use_after_return=1"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 junit=build-asan/ctest-results.xml
 status=0

@@ -261,8 +261,10 @@ QString decoder(const QByteArray &input)
         return QStringLiteral("normalising twice changes the text");
     for (qsizetype i = 0; i < text.size(); ++i) {
         const QChar c = text.at(i);
-        if ((c == QLatin1Char('\r') && (i + 1 >= text.size() || text.at(i + 1) != QLatin1Char('\n')))
-            || (c == QLatin1Char('\n') && (i == 0 || text.at(i - 1) != QLatin1Char('\r'))))
+        const bool loneCr = c == QLatin1Char('\r')
+                            && (i + 1 >= text.size() || text.at(i + 1) != QLatin1Char('\n'));
+        const bool loneLf = c == QLatin1Char('\n') && (i == 0 || text.at(i - 1) != QLatin1Char('\r'));
+        if (loneCr || loneLf)
             return QStringLiteral("a lone break is left at %1").arg(i);
     }
 

@@ -129,7 +129,8 @@ void TestFuzzReplay::localPathKeepsWholeCharacters_data()
     QTest::newRow("drive letter outside the BMP")
         << face + QStringLiteral(":\\a.gif") << QStringLiteral("file:///") + face + "|/a.gif";
     QTest::newRow("such a character right before the backslash")
-        << QStringLiteral("x") + face + QStringLiteral("\\a.gif") << QStringLiteral("file:///x|/a.gif");
+        << QStringLiteral("x") + face + QStringLiteral("\\a.gif")
+        << QStringLiteral("file:///x|/a.gif");
     QTest::newRow("only such a character before the backslash")
         << face + QStringLiteral("\\a.gif") << face + QStringLiteral("/a.gif");
     QTest::newRow("plain drive path unchanged")
@@ -152,7 +153,9 @@ void TestFuzzReplay::tableCaptionStartingWithBom()
     QCOMPARE(back.caption, t.caption);
     // A file with one BOM still reads without it.
     TableLayout plain;
-    readTableText(decodeTableFile(QByteArray("\xEF\xBB\xBF" "cap\r\n1\r\nTOP\r\n1\r\n1\r\n")), plain);
+    const QByteArray withBom("\xEF\xBB\xBF"
+                             "cap\r\n1\r\nTOP\r\n1\r\n1\r\n");
+    readTableText(decodeTableFile(withBom), plain);
     QCOMPARE(plain.caption, QStringLiteral("cap"));
 }
 
