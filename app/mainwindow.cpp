@@ -53,6 +53,13 @@ TZediDove::TZediDove(int startupMs, QWidget *parent) : QMainWindow(parent)
     FormCreate();
 }
 
+TZediDove::~TZediDove()
+{
+    // Closing the child windows below activates the remaining documents one
+    // by one; by then this object is only a QWidget, so nothing may call back.
+    disconnect(m_mdi, nullptr, this, nullptr);
+}
+
 void TZediDove::FormCreate()
 {
     // Set before reading, so a settings failure cannot stop the start-up.
@@ -556,8 +563,7 @@ void TZediDove::SaveSetClick()
     // activation keep equal to the current editor's.
     const QPoint pos = ToolBar ? ToolBar->pos() : QPoint(ToolbarLeft, ToolbarTop);
     rewriteSettings(m_settings, EditorTextColor, EditorBackColor, pos.y(), pos.x());
-    writeFileAtomically(kSettingsFileName,
-                        encodeText(joinSettingsLines(m_settings), m_settingsEncoding));
+    writeFileAtomically(kSettingsFileName, settingsFileBytes(m_settings, m_settingsEncoding));
 }
 
 void TZediDove::CutClick()

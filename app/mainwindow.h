@@ -30,6 +30,7 @@ class TZediDove : public QMainWindow {
 public:
     // startupMs: the start-up timer's interval (tests pass a short one).
     explicit TZediDove(int startupMs = 800, QWidget *parent = nullptr);
+    ~TZediDove() override;
 
     // Document table (slots 1..100; index 0 unused).
     bool SlotInUse[kMaxDocs + 1] = {};

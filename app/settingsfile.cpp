@@ -130,6 +130,11 @@ void rewriteSettings(QStringList &lines, ColourValue textColor, ColourValue back
         lines << toolbarLine(paletteTop, paletteLeft);
 }
 
+QByteArray settingsFileBytes(const QStringList &lines, TextEncoding encoding)
+{
+    return encodeText(joinSettingsLines(lines), encoding);
+}
+
 QString joinSettingsLines(const QStringList &lines)
 {
     QString out;

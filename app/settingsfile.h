@@ -1,6 +1,8 @@
 #pragma once
 // The preferences file "vezezu.ini": reading its three kinds of line and
 // rewriting them, every other line kept in place.
+#include "textfile.h"
+
 #include <QColor>
 #include <QString>
 #include <QStringList>
@@ -48,3 +50,6 @@ void rewriteSettings(QStringList &lines, ColourValue textColor, ColourValue back
                      int paletteTop, int paletteLeft);
 
 QString joinSettingsLines(const QStringList &lines);
+// The bytes Save Settings writes: the lines in the encoding the file was
+// read in, so lines it does not recognise keep their bytes.
+QByteArray settingsFileBytes(const QStringList &lines, TextEncoding encoding);

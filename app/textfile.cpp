@@ -122,7 +122,10 @@ QString normalizeLineBreaks(const QString &text)
 DecodedText decodeText(const QByteArray &bytes)
 {
     DecodedText result;
-    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    // Only the first BOM marks the encoding; a second one is text and is
+    // kept (the decoder would otherwise drop it as well).
+    QStringDecoder utf8(QStringDecoder::Utf8,
+                        QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
     const bool bom = bytes.startsWith("\xEF\xBB\xBF");
     QString text = utf8.decode(bom ? bytes.mid(3) : bytes);
     if (!utf8.hasError()) {

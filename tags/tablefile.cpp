@@ -84,6 +84,10 @@ QStringList tableFileLines(const TableLayout &t)
 QByteArray tableFileBytes(const TableLayout &t)
 {
     QByteArray bytes;
+    // The reader drops one BOM at the start of a file; a caption that starts
+    // with that character would lose it without a BOM of the file's own.
+    if (t.caption.startsWith(QChar(0xFEFF)))
+        bytes += "\xEF\xBB\xBF";
     for (const QString &line : tableFileLines(t)) {
         bytes += line.toUtf8();
         bytes += "\r\n";
