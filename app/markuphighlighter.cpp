@@ -288,7 +288,8 @@ MarkupHighlighter::MarkupHighlighter(QPlainTextEdit *editor)
     connect(&m_slice, &QTimer::timeout, this, [this] { backgroundSlice(); });
     setBackground(editor->palette().color(QPalette::Base));
     editor->installEventFilter(this);
-    editor->viewport()->installEventFilter(this);
+    m_viewport = editor->viewport();
+    m_viewport->installEventFilter(this);
     if (!doc->isEmpty())
         m_slice.start();
 }
@@ -319,9 +320,11 @@ void MarkupHighlighter::setBackground(const QColor &background) {
 }
 
 bool MarkupHighlighter::eventFilter(QObject *watched, QEvent *event) {
-    if (watched == m_editor->viewport() && event->type() == QEvent::Paint)
+    // The event type first: while the editor is being destroyed other
+    // events still pass here, and the editor must not be called then.
+    if (event->type() == QEvent::Paint && watched == m_viewport)
         colourVisibleLines(); // before the lines are drawn
-    else if (watched == m_editor && event->type() == QEvent::PaletteChange)
+    else if (event->type() == QEvent::PaletteChange && watched == m_editor)
         setBackground(m_editor->palette().color(QPalette::Base));
     return QSyntaxHighlighter::eventFilter(watched, event);
 }

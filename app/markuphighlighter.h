@@ -87,6 +87,8 @@ private:
     void bumpGeneration();
 
     QPlainTextEdit *m_editor;
+
+    QObject *m_viewport = nullptr; // compared only, never called
     QTextCharFormat m_formats[5];
     MarkupColours m_colours;
     QColor m_background;
