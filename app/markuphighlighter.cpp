@@ -283,6 +283,8 @@ MarkupHighlighter::MarkupHighlighter(QPlainTextEdit *editor)
     setDocument(doc);
     m_blockCount = doc->blockCount();
     m_active = g_sizeLimit > 0 && doc->characterCount() <= g_sizeLimit;
+    if (!m_active)
+        followChanges(false);
     m_slice.setSingleShot(true);
     m_slice.setInterval(0);
     connect(&m_slice, &QTimer::timeout, this, [this] { backgroundSlice(); });
@@ -329,6 +331,17 @@ bool MarkupHighlighter::eventFilter(QObject *watched, QEvent *event) {
     return QSyntaxHighlighter::eventFilter(watched, event);
 }
 
+void MarkupHighlighter::followChanges(bool follow) {
+    // The base class re-reads every changed line; with the colouring off
+    // that is wasted work on every edit, so it only listens while active.
+    QTextDocument *doc = document();
+    disconnect(doc, SIGNAL(contentsChange(int, int, int)), this,
+               SLOT(_q_reformatBlocks(int, int, int)));
+    if (follow)
+        connect(doc, SIGNAL(contentsChange(int, int, int)), this,
+                SLOT(_q_reformatBlocks(int, int, int)));
+}
+
 void MarkupHighlighter::documentChanging(int position, int removed, int added) {
     Q_UNUSED(removed);
     QTextDocument *doc = document();
@@ -337,34 +350,34 @@ void MarkupHighlighter::documentChanging(int position, int removed, int added) {
     const int count = doc->blockCount();
     const int delta = count - m_blockCount;
     m_blockCount = count;
+    const bool fits = g_sizeLimit > 0 && doc->characterCount() <= g_sizeLimit;
+    if (!fits && !m_active)
+        return; // colouring stays off: nothing to find out, whatever the page's size
     const int first = doc->findBlock(position).blockNumber();
     const QTextBlock lastBlock = doc->findBlock(position + added);
     const int last = lastBlock.isValid() ? lastBlock.blockNumber() : count - 1;
-    const bool large = last - first + 1 > kLargeChangeBlocks;
-    if (large) {
-        // Out of this emission only (a connection made during an emission
-        // is not called by it); the base class follows every later change.
-        if (disconnect(doc, SIGNAL(contentsChange(int, int, int)), this,
-                       SLOT(_q_reformatBlocks(int, int, int))))
-            connect(doc, SIGNAL(contentsChange(int, int, int)), this,
-                    SLOT(_q_reformatBlocks(int, int, int)));
-    }
-    const bool fits = g_sizeLimit > 0 && doc->characterCount() <= g_sizeLimit;
     if (!fits) {
-        if (m_active) {
-            m_active = false;
-            m_slice.stop();
-            clearAllFormats(first + 1, last - 1);
-        }
+        m_active = false;
+        m_slice.stop();
+        followChanges(false);
+        clearAllFormats(first + 1, last - 1);
         return;
     }
+    const bool large = last - first + 1 > kLargeChangeBlocks;
     if (!m_active) {
         m_active = true;
+        // From the next change on; this one is covered by the scan below.
+        followChanges(true);
         m_statesValid = 0;
         bumpGeneration();
         m_slice.start();
         m_editor->viewport()->update();
         return;
+    }
+    if (large) {
+        // Out of this emission only (a connection made during an emission
+        // is not called by it); the base class follows every later change.
+        followChanges(true);
     }
     m_changeLast = last;
     if (large) {

@@ -79,6 +79,7 @@ protected:
 
 private:
     void documentChanging(int position, int removed, int added);
+    void followChanges(bool follow);
     void setBackground(const QColor &background);
     void setActive(bool active);
     void clearAllFormats(int skipFirst, int skipLast);

@@ -296,6 +296,13 @@ void TestHighlighter::pagesOverTheLimitAreNotColoured() {
     paint(ed);
     QVERIFY(ed->highlighter()->isActive());
     QCOMPARE(shownRoles(ed, 0), (QStringList{"tag:<P>", "tag:</P>"}));
+    // Edits are followed again once the colouring is back on.
+    ed->setSelStart(0);
+    ed->setSelText(QStringLiteral("<!-- "));
+    paint(ed);
+    QCOMPARE(shownRoles(ed, 0), QStringList{"comment:<!-- <P>para</P>"});
+    QCOMPARE(shownRoles(ed, 1), QStringList{"comment:<P>para</P>"});
+    ed->undo();
 
     // ...and a paste that takes it over the limit clears every colour.
     ed->setSelStart(0);
