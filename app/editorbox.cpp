@@ -56,6 +56,58 @@ public:
 };
 
 void markUnknown(QTextBlock b) { b.setUserData(new AnchorMark(false)); }
+
+// The numbers of the lines that hold an anchor, in text handed over in
+// order, whole or in pieces (a piece may end inside a line, but never
+// between the CR and LF of one break).
+class AnchorLineFinder {
+public:
+    void add(QStringView text)
+    {
+        const QString &needle = EditorBox::kAnchorNameOpen;
+        // An anchor cut in two by the end of the last piece: its line is
+        // where this piece starts (the anchor holds no break).
+        if (!m_tail.isEmpty()) {
+            QString seam = m_tail;
+            seam += text.first(std::min(text.size(), needle.size() - 1));
+            const qsizetype p = seam.indexOf(needle);
+            if (p >= 0 && p < m_tail.size())
+                found();
+        }
+        qsizetype counted = 0;
+        for (qsizetype p = text.indexOf(needle); p >= 0; p = text.indexOf(needle, p + 1)) {
+            m_line += breaks(text, counted, p);
+            counted = p;
+            found();
+        }
+        m_line += breaks(text, counted, text.size());
+        m_tail = text.last(std::min(text.size(), needle.size() - 1)).toString();
+    }
+    const std::vector<int> &lines() const { return m_lines; }
+
+private:
+    void found()
+    {
+        if (m_lines.empty() || m_lines.back() != m_line)
+            m_lines.push_back(m_line);
+    }
+    // Breaks as Qt counts them: CR LF, lone CR, lone LF and its own separators.
+    static int breaks(QStringView text, qsizetype from, qsizetype to)
+    {
+        int n = 0;
+        for (qsizetype i = from; i < to; ++i) {
+            const char16_t c = text[i].unicode();
+            if (c == u'\n' || c == 0x2029 || c == 0xFDD0 || c == 0xFDD1
+                || (c == u'\r' && (i + 1 >= text.size() || text[i + 1] != u'\n')))
+                ++n;
+        }
+        return n;
+    }
+
+    std::vector<int> m_lines;
+    int m_line = 0;
+    QString m_tail;
+};
 } // namespace
 
 EditorBox::EditorBox(QWidget *parent) : QPlainTextEdit(parent)
@@ -252,11 +304,77 @@ void EditorBox::loadText(const QString &crlfText)
     m_loading = true; // the marks are set from the loaded text below
     doc->setPlainText(crlfText); // Qt takes CR LF as one break
     m_loading = false;
-    markAnchorLines(doc, crlfText);
+    AnchorLineFinder anchors;
+    anchors.add(crlfText);
+    markAnchorLines(doc, anchors.lines());
     doc->setUndoRedoEnabled(true);
     doc->setModified(false);
-    QTextCursor c(doc);
-    setTextCursor(c);
+    setTextCursor(QTextCursor(doc));
+}
+
+StreamedText EditorBox::loadFile(const QString &path, qsizetype chunkBytes)
+{
+    // A file that cannot be read leaves the text as it was (a new
+    // document keeps its skeleton).
+    QTextDocument *doc = document();
+    QString before;
+    bool cleared = false;
+    auto restore = [&] {
+        if (cleared)
+            loadText(before);
+    };
+    m_loading = true;
+    AnchorLineFinder anchors;
+    std::optional<StreamedText> got;
+    {
+        QTextCursor end(doc);
+        auto startLoading = [&] {
+            before = text();
+            cleared = true;
+            doc->setUndoRedoEnabled(false);
+            doc->clear();
+            // One change for the whole page, as a single setPlainText makes.
+            end = QTextCursor(doc);
+            end.beginEditBlock();
+        };
+        try {
+            got = streamTextFile(path, [&](const QString &piece) {
+                if (!cleared)
+                    startLoading();
+                anchors.add(piece);
+                end.insertText(piece);
+            }, kMaxTextFileBytes, QString(), chunkBytes);
+        } catch (...) {
+            if (cleared)
+                end.endEditBlock();
+            m_loading = false;
+            restore();
+            throw;
+        }
+        if (!cleared && got)
+            startLoading(); // an empty file
+        if (cleared)
+            end.endEditBlock();
+    }
+    m_loading = false;
+    if (!got) {
+        // The file changed while it was read: read it again, whole.
+        DecodedText d;
+        try {
+            d = readTextFile(path);
+        } catch (...) {
+            restore();
+            throw;
+        }
+        StreamedText whole{d.encoding, hideEditorMarks(d.text)};
+        loadText(d.text);
+        return whole;
+    }
+    markAnchorLines(doc, anchors.lines());
+    doc->setUndoRedoEnabled(true);
+    doc->setModified(false);
+    setTextCursor(QTextCursor(doc));
+    return *got;
 }
 
 void EditorBox::forgetAnchorMarks(int position, int removed, int added)
@@ -275,27 +393,14 @@ void EditorBox::forgetAnchorMarks(int position, int removed, int added)
     }
 }
 
-void EditorBox::markAnchorLines(QTextDocument *doc, const QString &text)
+void EditorBox::markAnchorLines(QTextDocument *doc, const std::vector<int> &lines)
 {
-    // The loaded text is at hand: one search through it marks the lines
+    // The loaded text was at hand: one search through it found the lines
     // that hold an anchor, so even the first scan after opening a huge page
     // is quick. A fresh document's blocks carry no mark: no anchor.
-    const QStringView all(text);
-    const QChar *d = text.constData();
-    qsizetype counted = 0;
-    int line = 0;
-    for (qsizetype p = all.indexOf(kAnchorNameOpen); p >= 0;
-         p = all.indexOf(kAnchorNameOpen, p + 1)) {
-        // Breaks as Qt counts them: CR LF, lone CR, lone LF and its own
-        // separators.
-        for (; counted < p; ++counted) {
-            const char16_t c = d[counted].unicode();
-            if (c == u'\n' || c == 0x2029 || c == 0xFDD0 || c == 0xFDD1
-                || (c == u'\r' && (counted + 1 >= text.size() || d[counted + 1] != u'\n')))
-                ++line;
-        }
+    for (const int line : lines) {
         QTextBlock b = doc->findBlockByNumber(line);
-        if (!b.text().contains(kAnchorNameOpen)) {
+        if (!b.isValid() || !b.text().contains(kAnchorNameOpen)) {
             // Counted differently from Qt: leave every line to be read.
             for (QTextBlock u = doc->begin(); u.isValid(); u = u.next())
                 markUnknown(u);

@@ -8,6 +8,9 @@
 #include <QSet>
 #include <QKeySequence>
 #include <QTextCursor>
+#include <vector>
+
+#include "textfile.h"
 
 class MarkupHighlighter;
 class QMimeData;
@@ -47,6 +50,11 @@ public:
     QString rawText() const { return document()->toRawText(); }
     // Replaces the whole text (loading); not undoable, counts as unchanged.
     void loadText(const QString &crlfText);
+    // The same with a file's text (as readTextFile() and hideEditorMarks()
+    // give it), read straight into the document piece by piece, so a huge
+    // page is never held twice. Throws as readTextFile() does, leaving the
+    // text as it was. chunkBytes: how much is read at a time.
+    StreamedText loadFile(const QString &path, qsizetype chunkBytes = 1 << 20);
 
     bool isModified() const;
     void setModified(bool changed);
@@ -75,7 +83,7 @@ protected:
 
 private:
     void forgetAnchorMarks(int position, int removed, int added);
-    static void markAnchorLines(QTextDocument *doc, const QString &loadedText);
+    static void markAnchorLines(QTextDocument *doc, const std::vector<int> &lines);
     bool m_loading = false;
     MarkupHighlighter *m_highlighter = nullptr;
 

@@ -399,9 +399,8 @@ THTMLDOC *TZediDove::openDocument(const QString &path)
     // Taken before reading: a change made while reading makes a later save
     // ask rather than overwrite unasked.
     const FileStamp stamp = fileStamp(path);
-    DecodedText d = readTextFile(path);
-    doc->StandIns = hideEditorMarks(d.text);
-    doc->editor()->loadText(d.text);
+    const StreamedText d = doc->editor()->loadFile(path);
+    doc->StandIns = d.standIns;
     doc->editor()->setSelStart(0);
     doc->Encoding = d.encoding;
     doc->HasFileName = true;

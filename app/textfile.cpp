@@ -206,6 +206,227 @@ DecodedText readTextFile(const QString &path, qint64 limit, const QString &tooLa
     return d;
 }
 
+namespace {
+// Where raw bytes may be cut so that decoding the two parts apart gives what
+// decoding them together gives: after the last ASCII byte or before the
+// last lead byte, never before a continuation byte. 0: no such place yet.
+qsizetype utf8Cut(QByteArrayView b)
+{
+    for (qsizetype i = b.size(); i > 0; --i) {
+        const uchar c = uchar(b[i - 1]);
+        if (c < 0x80)
+            return i;
+        if (c >= 0xC0)
+            return i - 1;
+    }
+    return 0;
+}
+
+struct MarksSeen {
+    bool marks = false;
+    bool standIns = false;
+};
+
+void lookForMarks(QStringView text, MarksSeen &seen)
+{
+    for (const QChar ch : text) {
+        const char16_t c = ch.unicode();
+        if (c < 0x2029)
+            continue;
+        seen.marks = seen.marks || c == kMarks[0] || c == kMarks[1] || c == kMarks[2];
+        seen.standIns = seen.standIns || (c >= kStandIns[0] && c <= kStandIns[2]);
+    }
+}
+
+// Reads the file from its start in pieces that can be decoded apart; the
+// BOM, if any, is taken off first. Over the limit or a failed read: throws.
+class PieceReader {
+public:
+    PieceReader(QFile &f, qint64 limit, const QString &tooLarge, qsizetype chunkBytes)
+        : m_file(f), m_limit(limit), m_tooLarge(tooLarge), m_chunk(std::max<qsizetype>(1, chunkBytes))
+    {
+    }
+
+    // Calls take(bytes) for each piece; returns the number of bytes read.
+    // bom: whether the file starts with one; taken off when stripBom.
+    template <class Take> qint64 run(bool stripBom, bool &bom, Take &&take)
+    {
+        if (!m_file.seek(0))
+            throw TagloomError(Errors::cannotOpen(m_file.fileName()));
+        m_pending.clear();
+        qint64 total = 0;
+        bool headDone = false;
+        for (;;) {
+            const qsizetype had = m_pending.size();
+            m_pending.resize(had + m_chunk);
+            const qint64 got = m_file.read(m_pending.data() + had, m_chunk);
+            if (got < 0)
+                throw TagloomError(Errors::cannotOpen(m_file.fileName()));
+            m_pending.resize(had + got);
+            total += got;
+            if (total > m_limit)
+                throw TagloomError(m_tooLarge);
+            const bool end = got == 0;
+            if (!headDone) {
+                if (m_pending.size() < 3 && !end)
+                    continue;
+                bom = m_pending.startsWith("\xEF\xBB\xBF");
+                if (bom && stripBom)
+                    m_pending.remove(0, 3);
+                headDone = true;
+            }
+            const qsizetype cut = end ? m_pending.size() : utf8Cut(m_pending);
+            if (cut > 0) {
+                take(QByteArrayView(m_pending.constData(), cut));
+                m_pending.remove(0, cut);
+            }
+            if (end)
+                return total;
+        }
+    }
+
+private:
+    QFile &m_file;
+    qint64 m_limit;
+    QString m_tooLarge;
+    qsizetype m_chunk;
+    QByteArray m_pending;
+};
+
+// Decodes pieces into one reused buffer (a fresh buffer per piece would
+// touch fresh memory again).
+class PieceDecoder {
+public:
+    explicit PieceDecoder(bool utf8)
+        : m_utf8(utf8),
+          // Stateless, as decodeText() decodes: a sequence cut off by the
+          // end of the file is an error, not left pending. Every piece ends
+          // where nothing is pending.
+          m_decoder(QStringDecoder::Utf8,
+                    QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom)
+    {
+    }
+    const QString &decode(QByteArrayView bytes)
+    {
+        if (m_utf8) {
+            m_text.resize(m_decoder.requiredSpace(bytes.size()));
+            QChar *end = m_decoder.appendToBuffer(m_text.data(), bytes);
+            m_text.resize(end - m_text.constData());
+        } else {
+            m_text.resize(bytes.size());
+            QChar *w = m_text.data();
+            for (qsizetype i = 0; i < bytes.size(); ++i) {
+                const uchar b = uchar(bytes[i]);
+                w[i] = (b >= 0x80 && b < 0xA0) ? QChar(kCp1252High[b - 0x80]) : QChar(b);
+            }
+        }
+        return m_text;
+    }
+    bool hasError() const { return m_utf8 && m_decoder.hasError(); }
+
+private:
+    bool m_utf8;
+    QStringDecoder m_decoder;
+    QString m_text;
+};
+
+// Appends text to out with every lone CR and lone LF as CR LF. The text
+// never ends in a CR whose LF is still to come.
+void appendNormalized(QStringView text, QString &out)
+{
+    const qsizetype n = text.size();
+    const qsizetype at = out.size();
+    out.resize(at + 2 * n);
+    QChar *o = out.data() + at;
+    for (qsizetype i = 0; i < n; ++i) {
+        const QChar c = text[i];
+        if (c == QLatin1Char('\r') || c == QLatin1Char('\n')) {
+            *o++ = QLatin1Char('\r');
+            *o++ = QLatin1Char('\n');
+            if (c == QLatin1Char('\r') && i + 1 < n && text[i + 1] == QLatin1Char('\n'))
+                ++i;
+        } else {
+            *o++ = c;
+        }
+    }
+    out.resize(o - out.constData());
+}
+} // namespace
+
+std::optional<StreamedText> streamTextFile(const QString &path,
+                                           const std::function<void(const QString &)> &piece,
+                                           qint64 limit, const QString &tooLargeText,
+                                           qsizetype chunkBytes)
+{
+    const QString tooLarge = tooLargeText.isEmpty() ? Errors::memoCapacity() : tooLargeText;
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        throw TagloomError(Errors::cannotOpen(path));
+    if (f.size() > limit)
+        throw TagloomError(tooLarge);
+    PieceReader reader(f, limit, tooLarge, chunkBytes);
+
+    // First pass: UTF-8 or not, and which of the editor's marks it holds.
+    bool bom = false;
+    MarksSeen first;
+    PieceDecoder check(true);
+    const qint64 size = reader.run(true, bom, [&](QByteArrayView bytes) {
+        if (!check.hasError())
+            lookForMarks(check.decode(bytes), first);
+    });
+    const bool utf8 = !check.hasError();
+    StreamedText result;
+    result.encoding = !utf8 ? TextEncoding::Windows1252
+                      : bom ? TextEncoding::Utf8Bom
+                            : TextEncoding::Utf8;
+    if (!utf8)
+        first = MarksSeen(); // Windows-1252 decodes to none of them
+    const bool hide = first.marks && !first.standIns;
+    result.standIns = hide;
+
+    // Second pass: the text, in pieces that end after a line break. A line
+    // longer than the pieces is cut too, short of its end, so a mark
+    // looked for in each piece is never cut in two.
+    constexpr qsizetype kKeep = 16;
+    const qsizetype longLine = std::max<qsizetype>(4 * chunkBytes, 64);
+    PieceDecoder decoder(utf8);
+    MarksSeen second;
+    QString pending, out;
+    auto emitUpTo = [&](qsizetype cut) {
+        out.resize(0);
+        appendNormalized(QStringView(pending).first(cut), out);
+        pending.remove(0, cut);
+        if (hide) {
+            for (QChar &c : out)
+                for (int k = 0; k < 3; ++k)
+                    if (c.unicode() == kMarks[k])
+                        c = QChar(kStandIns[k]);
+        }
+        if (!out.isEmpty())
+            piece(out);
+    };
+    bool secondBom = false;
+    // Windows-1252 keeps the three bytes of a BOM as text.
+    const qint64 secondSize = reader.run(utf8, secondBom, [&](QByteArrayView bytes) {
+        const QString &text = decoder.decode(bytes);
+        lookForMarks(text, second);
+        pending += text;
+        qsizetype cut = pending.lastIndexOf(QLatin1Char('\n')) + 1;
+        if (cut == 0 && pending.size() > longLine) {
+            cut = pending.size() - kKeep;
+            if (pending[cut - 1].isHighSurrogate())
+                --cut;
+        }
+        if (cut > 0)
+            emitUpTo(cut);
+    });
+    if (decoder.hasError() || secondSize != size || secondBom != bom
+        || second.marks != first.marks || second.standIns != first.standIns)
+        return std::nullopt; // changed between the passes
+    emitUpTo(pending.size());
+    return result;
+}
+
 void writeFileAtomically(const QString &path, const QByteArray &bytes)
 {
     if (tryWriteFileAtomically(path, bytes) != 0)

@@ -5,6 +5,8 @@
 // the control characters of the same number, so every byte survives.
 #include <QByteArray>
 #include <QString>
+#include <functional>
+#include <optional>
 
 enum class TextEncoding { Utf8, Utf8Bom, Windows1252 };
 
@@ -36,6 +38,26 @@ QString normalizeLineBreaks(const QString &text);
 // "Text exceeds memo capacity" (or tooLargeText when given).
 DecodedText readTextFile(const QString &path, qint64 limit = kMaxTextFileBytes,
                          const QString &tooLargeText = QString());
+// What streamTextFile() found out about a file while passing its text on.
+struct StreamedText {
+    TextEncoding encoding = TextEncoding::Utf8;
+    bool standIns = false; // as hideEditorMarks() would have returned
+};
+
+// The text readTextFile() and then hideEditorMarks() would give, passed on in
+// pieces as it is read instead of held whole: a huge page is never in memory
+// twice (touching that much fresh memory costs more than decoding it). A
+// piece ends after a line break, or inside a line much longer than a chunk,
+// never between CR and LF. The file is read twice (the
+// first pass settles the encoding and the marks); returns nothing when the
+// second pass found it different, and the caller then reads it whole.
+// Throws as readTextFile() does, before passing anything on.
+std::optional<StreamedText> streamTextFile(const QString &path,
+                                           const std::function<void(const QString &)> &piece,
+                                           qint64 limit = kMaxTextFileBytes,
+                                           const QString &tooLargeText = QString(),
+                                           qsizetype chunkBytes = 1 << 20);
+
 // Atomic: the old file stays whole when the write fails. Throws
 // TagloomError "Cannot create file %s".
 void writeFileAtomically(const QString &path, const QByteArray &bytes);

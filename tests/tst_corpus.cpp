@@ -5,6 +5,7 @@
 #include "htmldoc.h"
 #include "mainwindow.h"
 #include "testsupport.h"
+#include "textfile.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -12,6 +13,7 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QTemporaryDir>
+#include <QTextBlock>
 #include <QTest>
 
 namespace {
@@ -157,6 +159,105 @@ private slots:
                                  .arg(saved.size())
                                  .arg(QString::fromLatin1(written.mid(i, 8).toHex(' ')),
                                       QString::fromLatin1(saved.mid(i, 8).toHex(' ')))));
+        }
+    }
+
+    // Reading a page piece by piece gives what reading it whole gives, for
+    // every file of the corpus and wherever the pieces are cut.
+    void streamedReadMatchesWholeRead_data() { openAndSaveUnchanged_data(); }
+    void streamedReadMatchesWholeRead()
+    {
+        QFETCH(QByteArray, file);
+        const QString path = m_dir.filePath(QStringLiteral("stream.htm"));
+        {
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            QCOMPARE(f.write(file), file.size());
+        }
+        DecodedText whole = readTextFile(path);
+        const bool standIns = hideEditorMarks(whole.text);
+        const QList<qsizetype> chunks = file.size() > 65536 ? QList<qsizetype>{4093, 1 << 20}
+                                                            : QList<qsizetype>{1, 2, 3, 5, 64, 1 << 20};
+        for (const qsizetype chunk : chunks) {
+            QString joined;
+            const std::optional<StreamedText> got = streamTextFile(
+                path, [&](const QString &piece) { joined += piece; }, kMaxTextFileBytes,
+                QString(), chunk);
+            QVERIFY2(got.has_value(), qPrintable(QString::number(chunk)));
+            QVERIFY2(joined == whole.text, qPrintable(QString::number(chunk)));
+            QCOMPARE(int(got->encoding), int(whole.encoding));
+            QCOMPARE(got->standIns, standIns);
+        }
+    }
+
+    void fileChangedWhileStreamedIsReadAgain_data()
+    {
+        QTest::addColumn<QByteArray>("before");
+        QTest::addColumn<QByteArray>("after");
+        QTest::newRow("grew") << QByteArray("a\r\nb\r\n").repeated(20000)
+                              << QByteArray("a\r\nb\r\n").repeated(20001);
+        QTest::newRow("no longer UTF-8") << QByteArray("caf\xC3\xA9\r\n").repeated(20000)
+                                         << QByteArray("cafe\xE9\r\n").repeated(20000);
+        QTest::newRow("a paragraph separator appeared")
+            << QByteArray("abcdefg\r\n").repeated(20000)
+            << QByteArray("abcd\xE2\x80\xA9\r\n").repeated(20000);
+    }
+    void fileChangedWhileStreamedIsReadAgain()
+    {
+        QFETCH(QByteArray, before);
+        QFETCH(QByteArray, after);
+        QCOMPARE(before.size() == after.size(), QByteArray(QTest::currentDataTag()) != "grew");
+        const QString path = m_dir.filePath(QStringLiteral("changing.htm"));
+        auto write = [&](const QByteArray &b) {
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(b);
+        };
+        write(before);
+        bool rewritten = false;
+        const std::optional<StreamedText> got = streamTextFile(
+            path,
+            [&](const QString &) {
+                if (!rewritten)
+                    write(after); // another program, between the two reads
+                rewritten = true;
+            },
+            kMaxTextFileBytes, QString(), 16);
+        QVERIFY(rewritten);
+        QVERIFY(!got.has_value());
+    }
+
+    // The lines holding a named anchor are found in the pieces too, also
+    // where a piece cuts an anchor in two; only those lines carry a mark.
+    void anchorLinesFoundAcrossPieces()
+    {
+        QString page;
+        QStringList expected;
+        for (int i = 0; i < 200; ++i) {
+            // Anchors at many places in lines long enough to be cut.
+            QString line = QString(i * 37 % 211, QLatin1Char('x'));
+            if (i % 4 != 1)
+                line += QStringLiteral("<A NAME=\"t%1\"></A>").arg(i);
+            if (i % 7 == 0)
+                line += QString(150, QLatin1Char('y')) + QStringLiteral("<A NAME=\"u\">");
+            if (line.contains(EditorBox::kAnchorNameOpen))
+                expected << line;
+            page += line + (i % 5 == 0 ? QStringLiteral("\n") : QStringLiteral("\r\n"));
+        }
+        const QString path = m_dir.filePath(QStringLiteral("anchors.htm"));
+        {
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(page.toUtf8());
+        }
+        for (const qsizetype chunk : {1, 3, 5, 9, 16, 1 << 20}) {
+            EditorBox ed;
+            ed.loadFile(path, chunk);
+            QCOMPARE(ed.linesHoldingAnchorName(), expected);
+            int marked = 0;
+            for (QTextBlock b = ed.document()->begin(); b.isValid(); b = b.next())
+                marked += b.userData() ? 1 : 0;
+            QCOMPARE(marked, expected.size());
         }
     }
 };
