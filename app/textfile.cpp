@@ -364,6 +364,8 @@ std::optional<StreamedText> streamTextFile(const QString &path,
         throw TagloomError(Errors::cannotOpen(path));
     if (f.size() > limit)
         throw TagloomError(tooLarge);
+    if (f.isSequential())
+        return std::nullopt; // a pipe or a device cannot be read twice
     PieceReader reader(f, limit, tooLarge, chunkBytes);
 
     // First pass: UTF-8 or not, and which of the editor's marks it holds.
