@@ -7,6 +7,7 @@
 
 #include <QCloseEvent>
 #include <QFileInfo>
+#include <QTextBlock>
 #include <QTextDocument>
 
 QString THTMLDOC::skeleton()
@@ -33,7 +34,31 @@ THTMLDOC::THTMLDOC(QWidget *parent) : QMdiSubWindow(parent), m_editor(new Editor
 
 QByteArray THTMLDOC::fileBytes() const
 {
-    return encodeText(m_editor->rawText(), Encoding, StandIns);
+    QByteArray all;
+    writeFileBytes([&](QByteArrayView piece) { all += piece; });
+    return all;
+}
+
+void THTMLDOC::writeFileBytes(const ByteSink &sink) const
+{
+    // Line by line rather than the whole text at once: a huge page is never
+    // copied whole, and the file is written while it is encoded.
+    constexpr qsizetype kPiece = 1 << 20;
+    QByteArray out;
+    out.reserve(kPiece + 4096);
+    if (Encoding == TextEncoding::Utf8Bom)
+        out += "\xEF\xBB\xBF";
+    const QTextDocument *doc = m_editor->document();
+    for (QTextBlock b = doc->begin(); b.isValid(); b = b.next()) {
+        if (b != doc->begin())
+            out += "\r\n";
+        appendEncoded(b.text(), Encoding, StandIns, out);
+        if (out.size() >= kPiece) {
+            sink(out);
+            out.resize(0);
+        }
+    }
+    sink(out);
 }
 
 void THTMLDOC::rememberFile(const QString &path, const FileStamp &stamp)

@@ -28,8 +28,10 @@ public:
     // (hideEditorMarks); saving writes the original characters.
     bool StandIns = false;
 
-    // The bytes a save writes.
+    // The bytes a save writes, whole or handed to the sink in pieces (a
+    // line at a time, gathered up to about a megabyte).
     QByteArray fileBytes() const;
+    void writeFileBytes(const ByteSink &sink) const;
 
     static QString skeleton();
 

@@ -465,7 +465,7 @@ bool TZediDove::saveDocumentTo(THTMLDOC *doc, const QString &path)
                                         "Overwrite it?")
                              .arg(path)))
         return false;
-    writeFileAtomically(path, doc->fileBytes());
+    writeFileAtomically(path, [&](const ByteSink &sink) { doc->writeFileBytes(sink); });
     doc->editor()->setModified(false);
     doc->rememberFile(path, fileStamp(path));
     return true;

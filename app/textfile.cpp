@@ -32,17 +32,19 @@ int cp1252Byte(char16_t c)
 constexpr char16_t kMarks[3] = {0x2029, 0xFDD0, 0xFDD1};
 constexpr char16_t kStandIns[3] = {0xFDD2, 0xFDD3, 0xFDD4};
 
-QByteArray encodeUtf8(const QString &text, bool bom, bool standIns)
+void appendReference(QByteArray &out, char32_t code)
+{
+    out += "&#";
+    out += QByteArray::number(uint(code));
+    out += ';';
+}
+void appendUtf8(QStringView text, bool standIns, QByteArray &out)
 {
     const qsizetype n = text.size();
-    const char16_t *d = reinterpret_cast<const char16_t *>(text.constData());
-    QByteArray out(n * 3 + 3, Qt::Uninitialized);
-    char *o = out.data();
-    if (bom) {
-        *o++ = char(0xEF);
-        *o++ = char(0xBB);
-        *o++ = char(0xBF);
-    }
+    const char16_t *d = text.utf16();
+    const qsizetype at = out.size();
+    out.resize(at + n * 3);
+    char *o = out.data() + at;
     for (qsizetype i = 0; i < n; ++i) {
         char32_t c = d[i];
         if (standIns && c >= kStandIns[0] && c <= kStandIns[2]) {
@@ -72,17 +74,37 @@ QByteArray encodeUtf8(const QString &text, bool bom, bool standIns)
             *o++ = char(0x80 | (c & 0x3F));
         }
     }
-    out.truncate(o - out.constData());
-    return out;
+    out.resize(o - out.constData());
 }
 
-void appendReference(QByteArray &out, char32_t code)
+void appendWindows1252(QStringView text, QByteArray &out)
 {
-    out += "&#";
-    out += QByteArray::number(uint(code));
-    out += ';';
+    const qsizetype n = text.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        const char16_t c = text[i].unicode();
+        const int b = cp1252Byte(c);
+        if (c == QChar::ParagraphSeparator) {
+            out += "\r\n";
+        } else if (b >= 0) {
+            out += char(b);
+        } else if (QChar::isHighSurrogate(c) && i + 1 < n
+                   && QChar::isLowSurrogate(text[i + 1].unicode())) {
+            appendReference(out, QChar::surrogateToUcs4(c, text[i + 1].unicode()));
+            ++i;
+        } else {
+            appendReference(out, c);
+        }
+    }
 }
 } // namespace
+
+void appendEncoded(QStringView text, TextEncoding encoding, bool standIns, QByteArray &out)
+{
+    if (encoding == TextEncoding::Windows1252)
+        appendWindows1252(text, out);
+    else
+        appendUtf8(text, standIns, out);
+}
 
 QString normalizeLineBreaks(const QString &text)
 {
@@ -163,28 +185,28 @@ bool hideEditorMarks(QString &text)
 
 QByteArray encodeText(const QString &text, TextEncoding encoding, bool standIns)
 {
-    if (encoding != TextEncoding::Windows1252)
-        return encodeUtf8(text, encoding == TextEncoding::Utf8Bom, standIns);
     QByteArray out;
-    out.reserve(text.size());
-    const qsizetype n = text.size();
-    for (qsizetype i = 0; i < n; ++i) {
-        const char16_t c = text.at(i).unicode();
-        const int b = cp1252Byte(c);
-        if (c == QChar::ParagraphSeparator) {
-            out += "\r\n";
-        } else if (b >= 0) {
-            out += char(b);
-        } else if (QChar::isHighSurrogate(c) && i + 1 < n
-                   && QChar::isLowSurrogate(text.at(i + 1).unicode())) {
-            appendReference(out, QChar::surrogateToUcs4(c, text.at(i + 1).unicode()));
-            ++i;
-        } else {
-            appendReference(out, c);
-        }
-    }
+    if (encoding == TextEncoding::Utf8Bom)
+        out += "\xEF\xBB\xBF";
+    appendEncoded(text, encoding, standIns, out);
     return out;
 }
+
+namespace {
+DecodedText readWhole(QFile &f, qint64 limit, const QString &tooLarge)
+{
+    // Read no more than the limit allows, even from a file whose size says
+    // nothing (a device, a pipe, a file still growing).
+    const QByteArray bytes = f.read(limit + 1);
+    if (f.error() != QFileDevice::NoError)
+        throw TagloomError(Errors::cannotOpen(f.fileName()));
+    if (bytes.size() > limit)
+        throw TagloomError(tooLarge);
+    DecodedText d = decodeText(bytes);
+    d.text = normalizeLineBreaks(d.text);
+    return d;
+}
+} // namespace
 
 DecodedText readTextFile(const QString &path, qint64 limit, const QString &tooLargeText)
 {
@@ -194,16 +216,7 @@ DecodedText readTextFile(const QString &path, qint64 limit, const QString &tooLa
         throw TagloomError(Errors::cannotOpen(path));
     if (f.size() > limit)
         throw TagloomError(tooLarge);
-    // Read no more than the limit allows, even from a file whose size says
-    // nothing (a device, a pipe, a file still growing).
-    const QByteArray bytes = f.read(limit + 1);
-    if (f.error() != QFileDevice::NoError)
-        throw TagloomError(Errors::cannotOpen(path));
-    if (bytes.size() > limit)
-        throw TagloomError(tooLarge);
-    DecodedText d = decodeText(bytes);
-    d.text = normalizeLineBreaks(d.text);
-    return d;
+    return readWhole(f, limit, tooLarge);
 }
 
 namespace {
@@ -364,8 +377,14 @@ std::optional<StreamedText> streamTextFile(const QString &path,
         throw TagloomError(Errors::cannotOpen(path));
     if (f.size() > limit)
         throw TagloomError(tooLarge);
-    if (f.isSequential())
-        return std::nullopt; // a pipe or a device cannot be read twice
+    if (f.isSequential()) {
+        // A pipe or a device cannot be read twice: once, whole.
+        DecodedText d = readWhole(f, limit, tooLarge);
+        const bool standIns = hideEditorMarks(d.text);
+        if (!d.text.isEmpty())
+            piece(d.text);
+        return StreamedText{d.encoding, standIns};
+    }
     PieceReader reader(f, limit, tooLarge, chunkBytes);
 
     // First pass: UTF-8 or not, and which of the editor's marks it holds.
@@ -437,15 +456,25 @@ void writeFileAtomically(const QString &path, const QByteArray &bytes)
 
 int tryWriteFileAtomically(const QString &path, const QByteArray &bytes)
 {
+    return tryWriteFileAtomically(path, [&](const ByteSink &write) { write(bytes); });
+}
+
+int tryWriteFileAtomically(const QString &path, const std::function<void(const ByteSink &)> &produce)
+{
     QSaveFile f(path);
     errno = 0;
     if (!f.open(QIODevice::WriteOnly))
         return errno ? errno : (QFileInfo(path).isDir() ? EISDIR : EIO);
+    int failed = 0;
+    produce([&](QByteArrayView bytes) {
+        if (!failed && f.write(bytes.data(), bytes.size()) != bytes.size())
+            failed = errno ? errno : EIO;
+    });
     // The explicit flush matters: QSaveFile::commit() does not notice a
     // failure to write what is still buffered (anything under its buffer
     // size), and would put a cut-off file in place of the old one.
-    if (f.write(bytes) != bytes.size() || !f.flush()) {
-        const int e = errno ? errno : EIO;
+    if (failed || !f.flush()) {
+        const int e = failed ? failed : (errno ? errno : EIO);
         f.cancelWriting();
         return e;
     }
@@ -453,6 +482,12 @@ int tryWriteFileAtomically(const QString &path, const QByteArray &bytes)
     if (!f.commit())
         return errno ? errno : EIO;
     return 0;
+}
+
+void writeFileAtomically(const QString &path, const std::function<void(const ByteSink &)> &produce)
+{
+    if (tryWriteFileAtomically(path, produce) != 0)
+        throw TagloomError(Errors::cannotCreate(path));
 }
 
 FileStamp fileStamp(const QString &path)

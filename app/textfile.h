@@ -51,12 +51,16 @@ struct StreamedText {
 // never between CR and LF. The file is read twice (the
 // first pass settles the encoding and the marks); returns nothing when the
 // second pass found it different, and the caller then reads it whole.
-// Throws as readTextFile() does, before passing anything on.
+// A pipe or a device is read once, whole, and passed on as one piece.
+// Throws as readTextFile() does.
 std::optional<StreamedText> streamTextFile(const QString &path,
                                            const std::function<void(const QString &)> &piece,
                                            qint64 limit = kMaxTextFileBytes,
                                            const QString &tooLargeText = QString(),
                                            qsizetype chunkBytes = 1 << 20);
+
+// Appends text in the encoding to out, as encodeText() encodes it (no BOM).
+void appendEncoded(QStringView text, TextEncoding encoding, bool standIns, QByteArray &out);
 
 // Atomic: the old file stays whole when the write fails. Throws
 // TagloomError "Cannot create file %s".
@@ -66,6 +70,12 @@ void writeFileAtomically(const QString &path, const QByteArray &bytes);
 // was replaced, otherwise the system's error number (errno) of the step that
 // failed, for callers that show their own input/output texts.
 int tryWriteFileAtomically(const QString &path, const QByteArray &bytes);
+
+// The same for a file written in pieces: produce() hands each to the sink,
+// so a huge page is never encoded whole in memory first.
+using ByteSink = std::function<void(QByteArrayView)>;
+int tryWriteFileAtomically(const QString &path, const std::function<void(const ByteSink &)> &produce);
+void writeFileAtomically(const QString &path, const std::function<void(const ByteSink &)> &produce);
 
 // One version of a file on disk. Another program rewriting the file changes
 // its size, its modification time or (when it replaces the file) its inode.
