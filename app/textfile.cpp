@@ -406,8 +406,8 @@ std::optional<StreamedText> streamTextFile(const QString &path,
     result.standIns = hide;
 
     // Second pass: the text, in pieces that end after a line break. A line
-    // longer than the pieces is cut too, short of its end, so a mark
-    // looked for in each piece is never cut in two.
+    // much longer than a chunk is cut too, a little short of what has been
+    // read (a CR there may still have its LF to come).
     constexpr qsizetype kKeep = 16;
     const qsizetype longLine = std::max<qsizetype>(4 * chunkBytes, 64);
     PieceDecoder decoder(utf8);
