@@ -193,6 +193,14 @@ QByteArray encodeText(const QString &text, TextEncoding encoding, bool standIns)
 }
 
 namespace {
+void openToRead(QFile &f, qint64 limit, const QString &tooLarge)
+{
+    if (!f.open(QIODevice::ReadOnly))
+        throw TagloomError(Errors::cannotOpen(f.fileName()));
+    if (f.size() > limit)
+        throw TagloomError(tooLarge);
+}
+
 DecodedText readWhole(QFile &f, qint64 limit, const QString &tooLarge)
 {
     // Read no more than the limit allows, even from a file whose size says
@@ -212,10 +220,7 @@ DecodedText readTextFile(const QString &path, qint64 limit, const QString &tooLa
 {
     const QString tooLarge = tooLargeText.isEmpty() ? Errors::memoCapacity() : tooLargeText;
     QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        throw TagloomError(Errors::cannotOpen(path));
-    if (f.size() > limit)
-        throw TagloomError(tooLarge);
+    openToRead(f, limit, tooLarge);
     return readWhole(f, limit, tooLarge);
 }
 
@@ -373,10 +378,7 @@ std::optional<StreamedText> streamTextFile(const QString &path,
 {
     const QString tooLarge = tooLargeText.isEmpty() ? Errors::memoCapacity() : tooLargeText;
     QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        throw TagloomError(Errors::cannotOpen(path));
-    if (f.size() > limit)
-        throw TagloomError(tooLarge);
+    openToRead(f, limit, tooLarge);
     if (f.isSequential()) {
         // A pipe or a device cannot be read twice: once, whole.
         DecodedText d = readWhole(f, limit, tooLarge);

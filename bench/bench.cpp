@@ -210,6 +210,22 @@ double commandOnce(EditorBox *ed, const Command &c)
     return ms;
 }
 
+// One typed character with the caret in the middle of the page, until the
+// editor has shown it; taken back afterwards.
+double typedCharacterOnce(EditorBox *ed)
+{
+    caretToMiddle(ed, false);
+    settle();
+    const double ms = timeMs([&] {
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_X, Qt::NoModifier, QStringLiteral("x"));
+        QCoreApplication::sendEvent(ed, &press);
+        settle();
+    });
+    ed->undo();
+    settle();
+    return ms;
+}
+
 // Medians of one measurement on every open page, taken in turn, run after
 // run, so a slow spell of the machine falls on every size alike. One round
 // first is not counted.
@@ -448,19 +464,7 @@ int main(int argc, char *argv[])
                settle();
                return ms;
            }));
-    bySize(QStringLiteral("typed character"), timeOnEachPage(pages, runs, [](EditorBox *ed) {
-               caretToMiddle(ed, false);
-               settle();
-               const double ms = timeMs([&] {
-                   QKeyEvent press(QEvent::KeyPress, Qt::Key_X, Qt::NoModifier,
-                                   QStringLiteral("x"));
-                   QCoreApplication::sendEvent(ed, &press);
-                   settle();
-               });
-               ed->undo();
-               settle();
-               return ms;
-           }));
+    bySize(QStringLiteral("typed character"), timeOnEachPage(pages, runs, typedCharacterOnce));
     bySize(QStringLiteral("caret to last line"), timeOnEachPage(pages, runs, [](EditorBox *ed) {
                ed->setSelStart(0);
                settle();
@@ -493,7 +497,7 @@ int main(int argc, char *argv[])
         for (const bool on : {false, true}) {
             MarkupHighlighter::setSizeLimit(on ? MarkupHighlighter::kDefaultSizeLimit : 0);
             const QString state = on ? QStringLiteral(", on") : QStringLiteral(", off");
-            std::vector<double> open, scan, typed;
+            std::vector<double> open, scan;
             THTMLDOC *doc = nullptr;
             for (int r = 0; r < runs; ++r) {
                 open.push_back(timeMs([&] {
@@ -510,27 +514,15 @@ int main(int argc, char *argv[])
                 }
             }
             EditorBox *ed = doc->editor();
-            for (int r = -1; r < std::max(15, runs * 3); ++r) {
-                caretToMiddle(ed, false);
-                settle();
-                const double ms = timeMs([&] {
-                    QKeyEvent press(QEvent::KeyPress, Qt::Key_X, Qt::NoModifier,
-                                    QStringLiteral("x"));
-                    QCoreApplication::sendEvent(ed, &press);
-                    settle();
-                });
-                if (r >= 0)
-                    typed.push_back(ms);
-                ed->undo();
-                settle();
-            }
+            const double typed =
+                timeOnEachPage({doc}, std::max(15, runs * 3), typedCharacterOnce).front();
             row(label + QStringLiteral("open") + state, QStringLiteral("ms")).bySize[sizes.front()] =
                 median(open);
             if (on)
                 row(label + QStringLiteral("state scan after open"), QStringLiteral("ms"))
                     .bySize[sizes.front()] = median(scan);
             row(label + QStringLiteral("typed character") + state, QStringLiteral("ms"))
-                .bySize[sizes.front()] = median(typed);
+                .bySize[sizes.front()] = typed;
             // A few commands, to show what colouring adds to them.
             for (const Command &c : commands()) {
                 const QLatin1String name(c.name);

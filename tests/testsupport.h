@@ -71,3 +71,8 @@ void setEditorText(const QString &crlfText, int selStart = 0, int selLength = 0)
 // Runs `fill` on the next modal dialog that opens, from the event loop.
 // `fill` must close the dialog (it is given the dialog widget).
 void onNextModal(std::function<void(QWidget *)> fill);
+
+// A file's bytes, or "<missing>" when it cannot be read.
+QByteArray readBytes(const QString &path);
+// Writes the file whole; false when it could not be written.
+bool writeBytes(const QString &path, const QByteArray &bytes);

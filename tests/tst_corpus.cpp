@@ -14,18 +14,12 @@
 #include <QMdiSubWindow>
 #include <QTemporaryDir>
 #include <QTextBlock>
+#include <QTest>
 
 #include <sys/stat.h>
 #include <thread>
-#include <QTest>
 
 namespace {
-QByteArray readBytes(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
-
 // Every byte the file kept, with each lone CR or LF made CR LF.
 QByteArray crlf(const QByteArray &in)
 {

@@ -19,19 +19,6 @@
 #include <QTest>
 
 namespace {
-QByteArray readBytes(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
-
-void writeBytes(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
-}
-
 int openDocuments() { return int(ZediDove->mdiArea()->subWindowList().size()); }
 } // namespace
 
@@ -99,7 +86,7 @@ private slots:
 
     void openAndSaveBackWithoutDialog()
     {
-        writeBytes(path("a.htm"), "one\ntwo\rthree\r\nfour");
+        QVERIFY(writeBytes(path("a.htm"), "one\ntwo\rthree\r\nfour"));
         m_ui->fileAnswers << path("a.htm");
         ZediDove->action(QStringLiteral("Open"))->trigger();
         QCOMPARE(m_ui->fileRequests.size(), 1);
@@ -214,7 +201,7 @@ private slots:
 
     void yesAlwaysShowsSaveAsEvenWithAFileName()
     {
-        writeBytes(path("f.htm"), "x");
+        QVERIFY(writeBytes(path("f.htm"), "x"));
         m_ui->fileAnswers << path("f.htm");
         ZediDove->OpenClick();
         editor()->setSelText(QStringLiteral("y"));
@@ -328,7 +315,7 @@ private slots:
     {
         QFETCH(QByteArray, bytes);
         QFETCH(QByteArray, saved);
-        writeBytes(path("r.htm"), bytes);
+        QVERIFY(writeBytes(path("r.htm"), bytes));
         m_ui->fileAnswers << path("r.htm");
         ZediDove->OpenClick();
         QVERIFY(m_ui->errors.isEmpty());
@@ -338,7 +325,7 @@ private slots:
 
     void unencodableCharacterBecomesReference()
     {
-        writeBytes(path("w.htm"), "caf\xE9");
+        QVERIFY(writeBytes(path("w.htm"), "caf\xE9"));
         m_ui->fileAnswers << path("w.htm");
         ZediDove->OpenClick();
         editor()->setSelText(QStringLiteral("\u4E2D\U0001F600"));
@@ -348,7 +335,7 @@ private slots:
 
     void oversizeFileRefusedBeforeReading()
     {
-        writeBytes(path("big.htm"), QByteArray(2048, 'x'));
+        QVERIFY(writeBytes(path("big.htm"), QByteArray(2048, 'x')));
         bool threw = false;
         try {
             readTextFile(path("big.htm"), 1024);

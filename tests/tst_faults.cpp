@@ -31,19 +31,6 @@
 #include <sys/resource.h>
 
 namespace {
-QByteArray readBytes(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
-
-void writeBytes(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    if (f.open(QIODevice::WriteOnly))
-        f.write(bytes);
-}
-
 // A file size limit makes every write past it fail with EFBIG, as a full
 // disk does with ENOSPC; SIGXFSZ is ignored so the write reports instead of
 // ending the process.

@@ -20,14 +20,15 @@
 #include <cstdio>
 
 namespace {
-void writeBytes(const QString &path, const QByteArray &bytes, qint64 size = -1)
+// The bytes, then NUL bytes up to size (the file's end as one long line).
+void writeSized(const QString &path, const QByteArray &bytes, qint64 size)
 {
     QFile f(path);
     if (!f.open(QIODevice::WriteOnly))
         return;
     f.write(bytes);
     if (size > bytes.size())
-        f.resize(size); // the rest reads as NUL bytes: one long line
+        f.resize(size);
 }
 
 // Bytes of a literal, NUL bytes included.
@@ -186,7 +187,7 @@ private slots:
         QFETCH(int, top);
         QFETCH(int, left);
         QFETCH(quint32, back);
-        writeBytes(path(QStringLiteral("vezezu.ini")), bytes, size);
+        writeSized(path(QStringLiteral("vezezu.ini")), bytes, size);
         startApplication();
         QCOMPARE(m_ui->errors,
                  error.isEmpty() ? QStringList{} : QStringList{QStringLiteral("Tagloom HTML|") + error});
@@ -249,7 +250,7 @@ private slots:
         QFETCH(int, columns);
         QFETCH(int, border);
         const QString file = path(QStringLiteral("hostile.tbl"));
-        writeBytes(file, bytes, size);
+        writeSized(file, bytes, size);
         startApplication();
         m_ui->errors.clear();
         Table->show();
@@ -272,7 +273,7 @@ private slots:
         // Start-up with an ordinary settings file, then with 100 MB on one line.
         writeBytes(path(QStringLiteral("vezezu.ini")), "background color=white\r\n");
         const qint64 plain = childPeak("peak-start", m_dir.path());
-        writeBytes(path(QStringLiteral("vezezu.ini")), "background color=white",
+        writeSized(path(QStringLiteral("vezezu.ini")), "background color=white",
                    qint64(100) * 1024 * 1024);
         const qint64 huge = childPeak("peak-start", m_dir.path());
         QFile::remove(path(QStringLiteral("vezezu.ini")));
@@ -286,9 +287,9 @@ private slots:
         int rows = 0;
         const qint64 table = childPeak("peak-table", path(QStringLiteral("small.tbl")), &rows);
         QCOMPARE(rows, 1001); // the file was read
-        writeBytes(path(QStringLiteral("long.tbl")), "cap", qint64(15) * 1024 * 1024);
+        writeSized(path(QStringLiteral("long.tbl")), "cap", qint64(15) * 1024 * 1024);
         const qint64 longLine = childPeak("peak-table", path(QStringLiteral("long.tbl")));
-        writeBytes(path(QStringLiteral("huge.tbl")), "cap", qint64(100) * 1024 * 1024);
+        writeSized(path(QStringLiteral("huge.tbl")), "cap", qint64(100) * 1024 * 1024);
         const qint64 hugeTable = childPeak("peak-table", path(QStringLiteral("huge.tbl")));
         qInfo("peak memory growth: start-up %lld KiB, with a 100 MB settings file %lld KiB; "
               "opening a %lld-byte table file at the count limits %lld KiB, a 15 MB line "

@@ -21,19 +21,6 @@
 #include <utime.h>
 
 namespace {
-QByteArray readBytes(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
-
-void writeBytes(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    if (f.open(QIODevice::WriteOnly))
-        f.write(bytes);
-}
-
 QString changedQuestion(const QString &path)
 {
     return QStringLiteral("The file %1 has changed on disk since it was opened. Overwrite it?")

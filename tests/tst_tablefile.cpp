@@ -58,13 +58,6 @@ QByteArray fileBytes(const QString &path)
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
-void writeBytes(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    if (f.open(QIODevice::WriteOnly))
-        f.write(bytes);
-}
-
 template <class T> T *child(QWidget *dlg, const char *name)
 {
     return dlg->findChild<T *>(QLatin1String(name));
