@@ -374,13 +374,11 @@ void MarkupHighlighter::documentChanging(int position, int removed, int added) {
         m_editor->viewport()->update();
         return;
     }
+    m_changeLast = last;
     if (large) {
         // Out of this emission only (a connection made during an emission
         // is not called by it); the base class follows every later change.
         followChanges(true);
-    }
-    m_changeLast = last;
-    if (large) {
         if (first < m_statesValid)
             m_statesValid = first;
         bumpGeneration(); // the lines of the change hold no valid colouring

@@ -96,6 +96,55 @@ void appendWindows1252(QStringView text, QByteArray &out)
         }
     }
 }
+// Windows-1252 bytes to out, which has room for one character a byte.
+void decodeWindows1252(QByteArrayView bytes, QChar *out)
+{
+    for (qsizetype i = 0; i < bytes.size(); ++i) {
+        const uchar b = uchar(bytes[i]);
+        out[i] = (b >= 0x80 && b < 0xA0) ? QChar(kCp1252High[b - 0x80]) : QChar(b);
+    }
+}
+
+// Writes text to o with every lone CR and lone LF as CR LF; returns the
+// end. o needs room for twice the text at most.
+QChar *writeNormalized(QStringView text, QChar *o)
+{
+    const qsizetype n = text.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        const QChar c = text[i];
+        if (c == QLatin1Char('\r') || c == QLatin1Char('\n')) {
+            *o++ = QLatin1Char('\r');
+            *o++ = QLatin1Char('\n');
+            if (c == QLatin1Char('\r') && i + 1 < n && text[i + 1] == QLatin1Char('\n'))
+                ++i;
+        } else {
+            *o++ = c;
+        }
+    }
+    return o;
+}
+
+struct MarksSeen {
+    bool marks = false;
+    bool standIns = false;
+};
+
+void lookForMarks(QStringView text, MarksSeen &seen)
+{
+    for (const QChar ch : text) {
+        const char16_t c = ch.unicode();
+        if (c < 0x2029)
+            continue;
+        seen.marks = seen.marks || c == kMarks[0] || c == kMarks[1] || c == kMarks[2];
+        seen.standIns = seen.standIns || (c >= kStandIns[0] && c <= kStandIns[2]);
+    }
+}
+
+void replaceMarks(QString &text)
+{
+    for (int k = 0; k < 3; ++k)
+        text.replace(QChar(kMarks[k]), QChar(kStandIns[k]));
+}
 } // namespace
 
 void appendEncoded(QStringView text, TextEncoding encoding, bool standIns, QByteArray &out)
@@ -126,18 +175,7 @@ QString normalizeLineBreaks(const QString &text)
     if (grow == 0)
         return text;
     QString out(n + grow, Qt::Uninitialized);
-    QChar *o = out.data();
-    for (qsizetype i = 0; i < n; ++i) {
-        const QChar c = d[i];
-        if (c == QLatin1Char('\r') || c == QLatin1Char('\n')) {
-            *o++ = QLatin1Char('\r');
-            *o++ = QLatin1Char('\n');
-            if (c == QLatin1Char('\r') && i + 1 < n && d[i + 1] == QLatin1Char('\n'))
-                ++i;
-        } else {
-            *o++ = c;
-        }
-    }
+    writeNormalized(text, out.data());
     return out;
 }
 
@@ -156,11 +194,7 @@ DecodedText decodeText(const QByteArray &bytes)
         return result;
     }
     QString wide(bytes.size(), Qt::Uninitialized);
-    QChar *w = wide.data();
-    for (qsizetype i = 0; i < bytes.size(); ++i) {
-        const uchar b = uchar(bytes.at(i));
-        w[i] = (b >= 0x80 && b < 0xA0) ? QChar(kCp1252High[b - 0x80]) : QChar(b);
-    }
+    decodeWindows1252(bytes, wide.data());
     result.text = std::move(wide);
     result.encoding = TextEncoding::Windows1252;
     return result;
@@ -168,18 +202,12 @@ DecodedText decodeText(const QByteArray &bytes)
 
 bool hideEditorMarks(QString &text)
 {
-    bool marks = false;
-    for (const QChar c : std::as_const(text)) {
-        for (int k = 0; k < 3; ++k) {
-            if (c.unicode() == kStandIns[k])
-                return false; // cannot tell a stand-in from the character itself
-            marks = marks || c.unicode() == kMarks[k];
-        }
-    }
-    if (!marks)
+    MarksSeen seen;
+    lookForMarks(text, seen);
+    // A text holding a stand-in already cannot tell it from the character.
+    if (!seen.marks || seen.standIns)
         return false;
-    for (int k = 0; k < 3; ++k)
-        text.replace(QChar(kMarks[k]), QChar(kStandIns[k]));
+    replaceMarks(text);
     return true;
 }
 
@@ -238,22 +266,6 @@ qsizetype utf8Cut(QByteArrayView b)
             return i - 1;
     }
     return 0;
-}
-
-struct MarksSeen {
-    bool marks = false;
-    bool standIns = false;
-};
-
-void lookForMarks(QStringView text, MarksSeen &seen)
-{
-    for (const QChar ch : text) {
-        const char16_t c = ch.unicode();
-        if (c < 0x2029)
-            continue;
-        seen.marks = seen.marks || c == kMarks[0] || c == kMarks[1] || c == kMarks[2];
-        seen.standIns = seen.standIns || (c >= kStandIns[0] && c <= kStandIns[2]);
-    }
 }
 
 // Reads the file from its start in pieces that can be decoded apart; the
@@ -332,11 +344,7 @@ public:
             m_text.resize(end - m_text.constData());
         } else {
             m_text.resize(bytes.size());
-            QChar *w = m_text.data();
-            for (qsizetype i = 0; i < bytes.size(); ++i) {
-                const uchar b = uchar(bytes[i]);
-                w[i] = (b >= 0x80 && b < 0xA0) ? QChar(kCp1252High[b - 0x80]) : QChar(b);
-            }
+            decodeWindows1252(bytes, m_text.data());
         }
         return m_text;
     }
@@ -352,22 +360,10 @@ private:
 // never ends in a CR whose LF is still to come.
 void appendNormalized(QStringView text, QString &out)
 {
-    const qsizetype n = text.size();
     const qsizetype at = out.size();
-    out.resize(at + 2 * n);
-    QChar *o = out.data() + at;
-    for (qsizetype i = 0; i < n; ++i) {
-        const QChar c = text[i];
-        if (c == QLatin1Char('\r') || c == QLatin1Char('\n')) {
-            *o++ = QLatin1Char('\r');
-            *o++ = QLatin1Char('\n');
-            if (c == QLatin1Char('\r') && i + 1 < n && text[i + 1] == QLatin1Char('\n'))
-                ++i;
-        } else {
-            *o++ = c;
-        }
-    }
-    out.resize(o - out.constData());
+    out.resize(at + 2 * text.size());
+    const QChar *end = writeNormalized(text, out.data() + at);
+    out.resize(end - out.constData());
 }
 } // namespace
 
@@ -419,12 +415,8 @@ std::optional<StreamedText> streamTextFile(const QString &path,
         out.resize(0);
         appendNormalized(QStringView(pending).first(cut), out);
         pending.remove(0, cut);
-        if (hide) {
-            for (QChar &c : out)
-                for (int k = 0; k < 3; ++k)
-                    if (c.unicode() == kMarks[k])
-                        c = QChar(kStandIns[k]);
-        }
+        if (hide)
+            replaceMarks(out);
         if (!out.isEmpty())
             piece(out);
     };
