@@ -23,12 +23,8 @@ namespace {
 // The bytes, then NUL bytes up to size (the file's end as one long line).
 void writeSized(const QString &path, const QByteArray &bytes, qint64 size)
 {
-    QFile f(path);
-    if (!f.open(QIODevice::WriteOnly))
-        return;
-    f.write(bytes);
-    if (size > bytes.size())
-        f.resize(size);
+    if (writeBytes(path, bytes) && size > bytes.size())
+        QFile::resize(path, size);
 }
 
 // Bytes of a literal, NUL bytes included.
