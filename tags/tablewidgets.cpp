@@ -254,19 +254,35 @@ void StringGrid::focusInEvent(QFocusEvent *e)
     emit gridEntered();
 }
 
+bool StringGrid::atGridEnd(bool next) const
+{
+    const QModelIndex cur = currentIndex();
+    if (!cur.isValid() || cur.row() >= m_model->rowCount()
+        || cur.column() >= m_model->columnCount())
+        return true;
+    return next ? cur.row() == m_model->rowCount() - 1 && cur.column() == m_model->columnCount() - 1
+                : cur.row() == 0 && cur.column() == 0;
+}
+
+// Tab walks the cells; past the last (or before the first) it leaves the
+// grid, so the keyboard can always reach the other controls. The item
+// view's own version would hand Tab back to keyPressEvent, so leaving goes
+// straight to QWidget's.
+bool StringGrid::focusNextPrevChild(bool next)
+{
+    if (atGridEnd(next))
+        return QWidget::focusNextPrevChild(next);
+    return QTableView::focusNextPrevChild(next);
+}
+
 void StringGrid::keyPressEvent(QKeyEvent *e)
 {
-    // Tab walks the cells; past the last (or before the first) it leaves
-    // the grid, so the keyboard can always reach the other controls.
-    const QModelIndex cur = currentIndex();
-    const int lastRow = m_model->rowCount() - 1, lastCol = m_model->columnCount() - 1;
-    if (e->key() == Qt::Key_Tab && e->modifiers() == Qt::NoModifier
-        && (!cur.isValid() || (cur.row() == lastRow && cur.column() == lastCol))) {
-        focusNextPrevChild(true);
-        return;
-    }
-    if (e->key() == Qt::Key_Backtab && (!cur.isValid() || (cur.row() == 0 && cur.column() == 0))) {
-        focusNextPrevChild(false);
+    const bool tab = e->key() == Qt::Key_Tab && !(e->modifiers() & Qt::ShiftModifier);
+    const bool backTab = e->key() == Qt::Key_Backtab
+                         || (e->key() == Qt::Key_Tab && (e->modifiers() & Qt::ShiftModifier));
+    if ((tab || backTab) && !(e->modifiers() & (Qt::ControlModifier | Qt::AltModifier))
+        && atGridEnd(tab)) {
+        QWidget::focusNextPrevChild(tab);
         return;
     }
     QTableView::keyPressEvent(e);

@@ -78,9 +78,12 @@ protected:
     void mousePressEvent(QMouseEvent *e) override;
     void focusInEvent(QFocusEvent *e) override;
     void keyPressEvent(QKeyEvent *e) override;
+    bool focusNextPrevChild(bool next) override;
 
 private:
     void columnDragged(int logical, int oldVisual, int newVisual);
+    // No cell further in that direction: Tab or Shift+Tab leaves the grid.
+    bool atGridEnd(bool next) const;
     StringGridModel *m_model;
     bool m_fixedTop = false;
 };

@@ -455,6 +455,61 @@ private slots:
         QCOMPARE(order, expected);
     }
 
+    // Tab and Shift+Tab walk a grid's cells and leave it at its ends, from
+    // any current cell; eight Tabs from the caption once never came back.
+    void tabLeavesEachGridAtItsEnds_data()
+    {
+        QTest::addColumn<QString>("grid");
+        QTest::addColumn<QString>("start"); // none, first, last, shrunk
+        QTest::addColumn<bool>("forward");
+        QTest::addColumn<QString>("reached");
+        const struct { const char *grid, *before, *after; } grids[] = {
+            {"ColTitle", "BorderW", "RowTitle"},
+            {"RowTitle", "ColTitle", "tablegrid"},
+            {"tablegrid", "RowTitle", "Button1"}};
+        for (const auto &g : grids)
+            for (const char *start : {"none", "first", "last", "shrunk"})
+                for (bool forward : {true, false})
+                    QTest::addRow("%s, %s cell, %s", g.grid, start, forward ? "Tab" : "Shift+Tab")
+                        << g.grid << start << forward
+                        << QString::fromLatin1(forward ? g.after : g.before);
+    }
+    void tabLeavesEachGridAtItsEnds()
+    {
+        QFETCH(QString, grid);
+        QFETCH(QString, start);
+        QFETCH(bool, forward);
+        QFETCH(QString, reached);
+        setEditorText(QStringLiteral("x"), 1);
+        QString landed;
+        onNextModal([&](QWidget *dlg) {
+            auto *g = dlg->findChild<StringGrid *>(grid);
+            auto *model = g->model();
+            const int rows = model->rowCount(), cols = model->columnCount();
+            if (start == QLatin1String("none"))
+                g->setCurrentIndex({});
+            else if (start == QLatin1String("first"))
+                g->setCurrentIndex(model->index(0, 0));
+            else
+                g->setCurrentIndex(model->index(rows - 1, cols - 1));
+            if (start == QLatin1String("shrunk")) {
+                Table->ColDecClick();
+                Table->RowDecClick();
+            }
+            g->setFocus();
+            QTRY_VERIFY(g->hasFocus());
+            // Enough presses to cross every cell, then one more.
+            for (int i = 0; i <= rows * cols + 1 && QApplication::focusWidget() == g; ++i)
+                QTest::keyClick(g, Qt::Key_Tab, forward ? Qt::NoModifier : Qt::ShiftModifier);
+            for (QWidget *w = QApplication::focusWidget(); w && landed.isEmpty(); w = w->parentWidget())
+                landed = w->objectName();
+            click(dlg, "Button2");
+        });
+        ToolBar->TableButClick();
+        QCOMPARE(landed, reached);
+        QCOMPARE(editor()->text(), QStringLiteral("x"));
+    }
+
     void closingTheWindowInsertsNothing()
     {
         setEditorText(QStringLiteral("x"), 1);
