@@ -83,7 +83,8 @@ bool SearchQuery::matchIn(const QString &line, qsizetype from, bool backward, qs
     return found;
 }
 
-QString SearchQuery::replacement(const QString &typed, const QRegularExpressionMatch &captures) const
+QString SearchQuery::replacement(const QString &typed,
+                                 const QRegularExpressionMatch &captures) const
 {
     if (!m_regex)
         return typed;
