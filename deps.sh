@@ -3,9 +3,10 @@
 # only when one is missing. Sourced by run.sh, test.sh and bench.sh.
 set -euo pipefail
 # desktop-file-utils and appstream check the menu entry and metadata, dpkg-dev
-# gives the .deb its library dependencies (tests install_tree, deb_package).
+# gives the .deb its library dependencies (tests install_tree, deb_package);
+# libtidy-dev checks pages.
 TAGLOOM_PACKAGES=(cmake ninja-build g++ qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins
-  libgl-dev fonts-liberation2 fontconfig desktop-file-utils appstream dpkg-dev)
+  libgl-dev libtidy-dev fonts-liberation2 fontconfig desktop-file-utils appstream dpkg-dev)
 tagloom_install_missing() {
   local missing=()
   for p in "${TAGLOOM_PACKAGES[@]}" "$@"; do

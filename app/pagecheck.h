@@ -1,0 +1,31 @@
+#pragma once
+// Checks a page's markup with HTML Tidy's library and reports its warnings
+// and errors by line and column. The text is only read, never changed.
+// Safe to run on a worker thread: each check has its own parser.
+#include <QList>
+#include <QString>
+#include <atomic>
+
+struct PageMessage {
+    int line = 0;   // 1-based, as the editor shows lines to the user
+    int column = 0; // 1-based
+    QString kind;   // "Error" or "Warning"
+    QString text;
+    bool operator==(const PageMessage &o) const
+    {
+        return line == o.line && column == o.column && kind == o.kind && text == o.text;
+    }
+};
+
+struct PageCheckResult {
+    QList<PageMessage> messages;
+    int errors = 0;
+    int warnings = 0;
+    bool cancelled = false;
+    // "2 errors, 5 warnings", or "No problems found".
+    QString summary() const;
+};
+
+// `cancel`, when set from another thread, ends the check early (the parser
+// sees the end of the page); the result is then marked cancelled.
+PageCheckResult checkPage(const QString &text, const std::atomic<bool> *cancel = nullptr);

@@ -1,0 +1,63 @@
+// The page check: what it reports for pages users write, and that it can
+// be stopped.
+#include "pagecheck.h"
+
+#include <QTest>
+
+class TestPageCheck : public QObject {
+    Q_OBJECT
+private slots:
+    void reportsByLineAndColumn_data()
+    {
+        QTest::addColumn<QString>("page");
+        QTest::addColumn<QString>("summary");
+        QTest::addColumn<int>("line"); // of the first message; 0: none
+        QTest::addColumn<int>("column");
+        QTest::addColumn<QString>("kind");
+        const QString head = QStringLiteral("<!DOCTYPE html>\r\n<html><head><title>t</title>"
+                                            "</head>\r\n<body>\r\n");
+        QTest::newRow("a clean HTML5 page") << head + "<p>x</p>\r\n</body></html>\r\n"
+                                            << "No problems found" << 0 << 0 << "";
+        QTest::newRow("unclosed element, CR LF lines counted once")
+            << head + "<p><b>x</p>\r\n</body></html>\r\n" << "0 errors, 1 warning" << 4 << 4
+            << "Warning";
+        QTest::newRow("unknown element is an error")
+            << head + "<blink2>x</blink2>\r\n</body></html>\r\n" << "1 error, 2 warnings" << 4 << 1
+            << "Error";
+        QTest::newRow("the editor's own skeleton")
+            << "<HTML>\r\n<HEAD>\r\n<TITLE>Document Title Goes Here </TITLE>\r\n</HEAD>\r\n"
+               "<BODY>\r\n\r\n</BODY>\r\n</HTML>"
+            << "0 errors, 1 warning" << 1 << 1 << "Warning";
+        QTest::newRow("non-ASCII text keeps its columns")
+            << head + QString::fromUtf8("\u00e9\u20ac<b>x\r\n</body></html>\r\n")
+            << "0 errors, 1 warning" << 4 << 3 << "Warning";
+    }
+    void reportsByLineAndColumn()
+    {
+        QFETCH(QString, page);
+        QFETCH(QString, summary);
+        QFETCH(int, line);
+        QFETCH(int, column);
+        QFETCH(QString, kind);
+        const PageCheckResult r = checkPage(page);
+        QCOMPARE(r.summary(), summary);
+        QCOMPARE(r.messages.size(), r.errors + r.warnings);
+        if (line == 0)
+            return;
+        QCOMPARE(r.messages.first().line, line);
+        QCOMPARE(r.messages.first().column, column);
+        QCOMPARE(r.messages.first().kind, kind);
+        QVERIFY(!r.messages.first().text.isEmpty());
+    }
+
+    void aCancelledCheckStopsEarly()
+    {
+        std::atomic<bool> cancel{true};
+        const PageCheckResult r = checkPage(QStringLiteral("<p><b>x"), &cancel);
+        QVERIFY(r.cancelled);
+        QVERIFY(!checkPage(QStringLiteral("<p><b>x")).cancelled);
+    }
+};
+
+QTEST_MAIN(TestPageCheck)
+#include "tst_pagecheck.moc"
