@@ -1,0 +1,72 @@
+#include "documentstatus.h"
+#include "editorbox.h"
+
+#include <QLabel>
+#include <QStatusBar>
+#include <QTextBlock>
+
+DocumentStatus::DocumentStatus(QStatusBar *bar) : QObject(bar)
+{
+    auto label = [bar](const char *name, const QString &accessible) {
+        auto *l = new QLabel(bar);
+        l->setObjectName(QLatin1String(name));
+        l->setAccessibleName(accessible);
+        l->setFocusPolicy(Qt::TabFocus); // read with the keyboard
+        l->setTextInteractionFlags(Qt::TextSelectableByKeyboard);
+        bar->addPermanentWidget(l);
+        return l;
+    };
+    m_caret = label("CaretPosition", QStringLiteral("Caret position"));
+    m_selection = label("SelectionLength", QStringLiteral("Selection length"));
+    m_encoding = label("Encoding", QStringLiteral("Encoding"));
+    m_breaks = label("LineBreaks", QStringLiteral("Line breaks"));
+    m_changed = label("ChangedState", QStringLiteral("Changed"));
+}
+
+void DocumentStatus::setEditor(EditorBox *editor, const QString &encoding)
+{
+    for (const auto &c : std::as_const(m_connections))
+        disconnect(c);
+    m_connections.clear();
+    m_editor = editor;
+    m_encoding->setText(editor ? encoding : QString());
+    m_breaks->setText(editor ? QStringLiteral("CR LF") : QString()); // every page is saved so
+    if (editor) {
+        m_connections << connect(editor, &QPlainTextEdit::cursorPositionChanged, this,
+                                 &DocumentStatus::updateCaret)
+                      << connect(editor, &QPlainTextEdit::selectionChanged, this,
+                                 &DocumentStatus::updateCaret)
+                      << connect(editor, &QPlainTextEdit::modificationChanged, this,
+                                 &DocumentStatus::updateChanged);
+    }
+    updateCaret();
+    updateChanged();
+}
+
+void DocumentStatus::updateCaret()
+{
+    if (!m_editor) {
+        m_caret->clear();
+        m_selection->clear();
+        return;
+    }
+    const QTextCursor c = m_editor->textCursor();
+    const QTextBlock b = c.block();
+    m_caret->setText(QStringLiteral("Ln %1, Col %2")
+                         .arg(b.blockNumber() + 1)
+                         .arg(c.position() - b.position() + 1));
+    const int selected = c.selectionEnd() - c.selectionStart();
+    m_selection->setText(selected ? QStringLiteral("Sel %1").arg(selected) : QString());
+}
+
+void DocumentStatus::updateChanged()
+{
+    m_changed->setText(m_editor && m_editor->isModified() ? QStringLiteral("Modified")
+                                                          : QString());
+}
+
+QString DocumentStatus::caretText() const { return m_caret->text(); }
+QString DocumentStatus::selectionText() const { return m_selection->text(); }
+QString DocumentStatus::encodingText() const { return m_encoding->text(); }
+QString DocumentStatus::breaksText() const { return m_breaks->text(); }
+QString DocumentStatus::changedText() const { return m_changed->text(); }

@@ -1,0 +1,39 @@
+#pragma once
+// The status bar's view of the current document: caret line and column,
+// selection length, encoding, line breaks and whether it has changed.
+// Each caret move costs a block lookup, whatever the page's size.
+#include <QMetaObject>
+#include <QObject>
+#include <QPointer>
+
+class EditorBox;
+class QLabel;
+class QStatusBar;
+
+class DocumentStatus : public QObject {
+    Q_OBJECT
+public:
+    explicit DocumentStatus(QStatusBar *bar);
+
+    // Follows this editor (nothing: the fields are empty); the encoding's
+    // name as the document keeps it.
+    void setEditor(EditorBox *editor, const QString &encoding);
+
+    QString caretText() const;     // "Ln 12, Col 5"
+    QString selectionText() const; // "Sel 5", empty without a selection
+    QString encodingText() const;
+    QString breaksText() const;
+    QString changedText() const;   // "Modified" or empty
+
+private:
+    void updateCaret();
+    void updateChanged();
+
+    QPointer<EditorBox> m_editor;
+    QLabel *m_caret;
+    QLabel *m_selection;
+    QLabel *m_encoding;
+    QLabel *m_breaks;
+    QLabel *m_changed;
+    QList<QMetaObject::Connection> m_connections;
+};

@@ -1,0 +1,61 @@
+#pragma once
+// The find and replace bar below the documents. It searches the editor it
+// is given (the current document's), as you type, and never opens a box:
+// every note ("No matches", "3 of 17", a pattern's error) shows in the bar.
+#include <QPointer>
+#include <QWidget>
+
+class EditorBox;
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class SearchQuery;
+
+class FindBar : public QWidget {
+    Q_OBJECT
+public:
+    explicit FindBar(QWidget *parent = nullptr);
+
+    // The editor to search; nothing: the bar's commands do nothing.
+    void setEditor(EditorBox *editor);
+    EditorBox *editor() const { return m_editor; }
+
+    // Shows the bar with the editor's selection (one line at most) as the
+    // search text, all selected, the keyboard in the field.
+    void openFind();
+    // The same with the replace field showing.
+    void openReplace();
+    // Hides the bar, the keyboard back in the editor, the match selected.
+    void closeBar();
+
+    void findNext();
+    void findPrevious();
+    void replaceOne();
+    void replaceAll();
+
+    QString note() const;
+    QLineEdit *findField() const { return m_find; }
+    QLineEdit *replaceField() const { return m_replace; }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *e) override;
+
+private:
+    SearchQuery query() const;
+    void open(bool withReplace);
+    void search(bool backward, bool fromSelectionStart);
+    void showCount();
+    void setNote(const QString &text);
+
+    QPointer<EditorBox> m_editor;
+    QLineEdit *m_find;
+    QLineEdit *m_replace;
+    QLabel *m_replaceLabel;
+    QPushButton *m_replaceBut;
+    QPushButton *m_replaceAllBut;
+    QCheckBox *m_case;
+    QCheckBox *m_words;
+    QCheckBox *m_regex;
+    QLabel *m_note;
+};

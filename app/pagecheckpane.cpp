@@ -1,0 +1,132 @@
+#include "pagecheckpane.h"
+#include "editorbox.h"
+
+#include <QHeaderView>
+#include <QLabel>
+#include <QPushButton>
+#include <QThread>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+PageCheckPane::PageCheckPane(QWidget *parent) : QDockWidget(QStringLiteral("Page Check"), parent)
+{
+    setObjectName(QStringLiteral("PageCheck"));
+    auto *body = new QWidget(this);
+    auto *layout = new QVBoxLayout(body);
+    layout->setContentsMargins(4, 4, 4, 4);
+    auto *top = new QHBoxLayout;
+    m_summary = new QLabel(body);
+    m_summary->setObjectName(QStringLiteral("CheckSummary"));
+    m_summary->setAccessibleName(QStringLiteral("Check summary"));
+    m_summary->setFocusPolicy(Qt::TabFocus);
+    m_cancel = new QPushButton(QStringLiteral("Cancel"), body);
+    m_cancel->setObjectName(QStringLiteral("CancelCheck"));
+    m_cancel->setAutoDefault(false);
+    m_cancel->setEnabled(false);
+    connect(m_cancel, &QPushButton::clicked, this, &PageCheckPane::cancel);
+    top->addWidget(m_summary, 1);
+    top->addWidget(m_cancel);
+    layout->addLayout(top);
+    m_rows = new QTreeWidget(body);
+    m_rows->setObjectName(QStringLiteral("CheckRows"));
+    m_rows->setAccessibleName(QStringLiteral("Check results"));
+    m_rows->setRootIsDecorated(false);
+    m_rows->setUniformRowHeights(true); // thousands of rows stay quick
+    m_rows->setHeaderLabels({QStringLiteral("Line"), QStringLiteral("Column"),
+                             QStringLiteral("Kind"), QStringLiteral("Message")});
+    m_rows->header()->setStretchLastSection(true);
+    layout->addWidget(m_rows);
+    setWidget(body);
+    // itemActivated: double-click, or Enter on the current row.
+    connect(m_rows, &QTreeWidget::itemActivated, this, [this](QTreeWidgetItem *item) {
+        if (m_editor)
+            emit placeChosen(m_editor, item->data(0, Qt::DisplayRole).toInt(),
+                             item->data(1, Qt::DisplayRole).toInt());
+    });
+}
+
+PageCheckPane::~PageCheckPane()
+{
+    cancel();
+    if (m_thread)
+        m_thread->wait();
+}
+
+void PageCheckPane::check(EditorBox *editor)
+{
+    cancel();
+    if (m_thread) // the cancelled parser stops at its next byte
+        m_thread->wait();
+    disconnect(m_changes);
+    m_editor = editor;
+    m_rows->clear();
+    if (!editor) {
+        m_summary->clear();
+        return;
+    }
+    m_changes = connect(editor->document(), &QTextDocument::contentsChanged, this,
+                        &PageCheckPane::markOutOfDate);
+    m_stale = false;
+    m_summary->setText(QStringLiteral("Checking..."));
+    m_cancel->setEnabled(true);
+    auto stop = std::make_shared<std::atomic<bool>>(false);
+    m_stop = stop;
+    const QString text = editor->text();
+    m_thread = QThread::create([this, stop, text] {
+        PageCheckResult result = checkPage(text, stop.get());
+        // Handed to the GUI thread; the pane waits for this thread before it goes.
+        QMetaObject::invokeMethod(this, [this, result] { show(result); }, Qt::QueuedConnection);
+    });
+    connect(m_thread, &QThread::finished, m_thread, &QObject::deleteLater);
+    m_thread->start(QThread::LowPriority);
+}
+
+void PageCheckPane::cancel()
+{
+    if (m_stop)
+        m_stop->store(true);
+}
+
+void PageCheckPane::show(const PageCheckResult &result)
+{
+    if (m_thread) {
+        m_thread->wait();
+        m_thread = nullptr;
+    }
+    m_cancel->setEnabled(false);
+    if (result.cancelled) {
+        m_summary->setText(QStringLiteral("Check cancelled"));
+        emit finished();
+        return;
+    }
+    QList<QTreeWidgetItem *> items;
+    items.reserve(result.messages.size());
+    for (const PageMessage &m : result.messages) {
+        auto *item = new QTreeWidgetItem;
+        item->setData(0, Qt::DisplayRole, m.line);
+        item->setData(1, Qt::DisplayRole, m.column);
+        item->setText(2, m.kind);
+        item->setText(3, m.text);
+        items << item;
+    }
+    m_rows->addTopLevelItems(items);
+    m_lastSummary = result.summary();
+    showSummary();
+    emit finished();
+}
+
+void PageCheckPane::markOutOfDate()
+{
+    disconnect(m_changes);
+    m_stale = true;
+    if (!isChecking())
+        showSummary();
+}
+
+void PageCheckPane::showSummary()
+{
+    const QString stale = QStringLiteral(" (out of date: the text has changed)");
+    m_summary->setText(m_stale ? m_lastSummary + stale : m_lastSummary);
+}
+
+QString PageCheckPane::summary() const { return m_summary->text(); }
