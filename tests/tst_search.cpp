@@ -1,10 +1,16 @@
 // Find and replace on the editor's text, checked through the editor's CR LF
 // offsets: one table of searches and one of replacements.
 #include "editorbox.h"
+#include "findbar.h"
 #include "textsearch.h"
 
+#include <QApplication>
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QTest>
 #include <QTextDocument>
+#include <QVBoxLayout>
 
 namespace {
 // "c" match case, "w" whole words, "r" regular expression, "b" backward.
@@ -144,6 +150,79 @@ private slots:
         QCOMPARE(n.total, 4);
         QCOMPARE(n.index, 3);
         QCOMPARE(SearchQuery(QStringLiteral("(a"), false, false, true).error().isEmpty(), false);
+    }
+
+    // The bar as a user meets it: Ctrl+F takes the selection, typing
+    // searches, Enter and Shift+Enter step, Escape hands back the keyboard
+    // with the match selected, so typing replaces it.
+    void findBarKeyboard()
+    {
+        QWidget window;
+        auto *layout = new QVBoxLayout(&window);
+        auto *box = new EditorBox(&window);
+        auto *bar = new FindBar(&window);
+        layout->addWidget(box);
+        layout->addWidget(bar);
+        box->loadText(QStringLiteral("alpha beta\r\nbeta Beta\r\ngamma"));
+        bar->setEditor(box);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        box->setSelStart(6);
+        QTextCursor c = box->textCursor();
+        c.setPosition(10, QTextCursor::KeepAnchor);
+        box->setTextCursor(c); // "beta" on the first line
+        bar->openFind();
+        QVERIFY(bar->isVisible());
+        QCOMPARE(bar->findField()->text(), QStringLiteral("beta"));
+        QCOMPARE(bar->findField()->selectedText(), QStringLiteral("beta"));
+        QTRY_VERIFY(bar->findField()->hasFocus());
+        QTest::keyClick(bar->findField(), Qt::Key_Return);
+        QCOMPARE(box->selStart(), 12);
+        QCOMPARE(bar->note(), QStringLiteral("2 of 3"));
+        QTest::keyClick(bar->findField(), Qt::Key_Return, Qt::ShiftModifier);
+        QCOMPARE(box->selStart(), 6);
+        QTest::keyClick(bar->findField(), Qt::Key_Return, Qt::ShiftModifier);
+        QCOMPARE(box->selStart(), 17);
+        QCOMPARE(bar->note(), QStringLiteral("3 of 3 \u2014 Wrapped to the bottom"));
+        // Typing searches from the caret; a miss says so in the bar.
+        bar->findField()->clear();
+        QTest::keyClicks(bar->findField(), QStringLiteral("gam"));
+        QCOMPARE(box->selText(), QStringLiteral("gam"));
+        QTest::keyClicks(bar->findField(), QStringLiteral("x"));
+        QCOMPARE(bar->note(), QStringLiteral("No matches"));
+        QCOMPARE(box->selText(), QStringLiteral("gam"));
+        bar->findChild<QCheckBox *>(QStringLiteral("RegularExpression"))->setChecked(true);
+        bar->findField()->setText(QStringLiteral("(g"));
+        QTest::keyClick(bar->findField(), Qt::Key_Return);
+        QVERIFY(bar->note().contains(QStringLiteral("missing")));
+        bar->findField()->setText(QStringLiteral("g\\w+"));
+        QTest::keyClick(bar->findField(), Qt::Key_Return);
+        QCOMPARE(box->selText(), QStringLiteral("gamma"));
+        QTest::keyClick(bar->findField(), Qt::Key_Escape);
+        QVERIFY(!bar->isVisible());
+        QTRY_VERIFY(box->hasFocus());
+        QTest::keyClicks(box, QStringLiteral("delta"));
+        QCOMPARE(box->text(), QStringLiteral("alpha beta\r\nbeta Beta\r\ndelta"));
+
+        // Replace steps through the matches; Replace All is one undo step.
+        bar->openReplace();
+        bar->findChild<QCheckBox *>(QStringLiteral("RegularExpression"))->setChecked(false);
+        bar->findChild<QCheckBox *>(QStringLiteral("MatchCase"))->setChecked(true);
+        bar->findField()->setText(QStringLiteral("beta"));
+        bar->replaceField()->setText(QStringLiteral("BETA"));
+        box->setSelStart(0);
+        QTest::keyClick(bar->replaceField(), Qt::Key_Return); // finds the first
+        QCOMPARE(box->selStart(), 6);
+        QTest::keyClick(bar->replaceField(), Qt::Key_Return); // replaces it, finds the next
+        QCOMPARE(box->text(), QStringLiteral("alpha BETA\r\nbeta Beta\r\ndelta"));
+        QCOMPARE(box->selStart(), 12);
+        box->undo();
+        QTest::mouseClick(bar->findChild<QPushButton *>(QStringLiteral("ReplaceAll")),
+                          Qt::LeftButton);
+        QCOMPARE(box->text(), QStringLiteral("alpha BETA\r\nBETA Beta\r\ndelta"));
+        QCOMPARE(bar->note(), QStringLiteral("Replaced 2 matches"));
+        box->undo();
+        QCOMPARE(box->text(), QStringLiteral("alpha beta\r\nbeta Beta\r\ndelta"));
     }
 };
 
