@@ -148,7 +148,8 @@ private:
         QWidget *target = popup ? popup : (focus && focus->window() == base ? focus : base);
         const int kind = pick(100);
         if (kind < 30) {
-            static const QString kChars = QStringLiteral("abcxyzABC 019<>&\"'=/;#.-\t\u00e9\u20ac");
+            static const QString kChars =
+                QStringLiteral("abcxyzABC 019<>&\"'=/;#.-\t\u00e9\u20ac");
             const QChar c = kChars.at(pick(kChars.size()));
             const Qt::Key key = c.isLetterOrNumber() ? Qt::Key(c.toUpper().unicode())
                                                      : Qt::Key_unknown;
@@ -291,18 +292,9 @@ private slots:
         QDir::setCurrent(m_dir.path());
         m_ui = new ScriptedUi;
         startApplication();
-        for (const QString &name : {QStringLiteral("Open"), QStringLiteral("Save"),
-                                    QStringLiteral("Cut"), QStringLiteral("CopyMenu"),
-                                    QStringLiteral("Paste"), QStringLiteral("HTMLToolsBut"),
-                                    QStringLiteral("DockedBar1"), QStringLiteral("Bold1"),
-                                    QStringLiteral("Italic1"), QStringLiteral("Underline1"),
-                                    QStringLiteral("CenterCENTER1"), QStringLiteral("lnkadd"),
-                                    QStringLiteral("ImageInsertion1"), QStringLiteral("Lists1"),
-                                    QStringLiteral("Table1"), QStringLiteral("Target1"),
-                                    QStringLiteral("Paragraph1"),
-                                    QStringLiteral("HorizontalLineHR1"),
-                                    QStringLiteral("LineBreak1")})
-            m_shortcuts << ZediDove->action(name)->shortcut();
+        for (const QAction *a : ZediDove->findChildren<QAction *>())
+            if (!a->shortcut().isEmpty())
+                m_shortcuts << a->shortcut();
         connect(ZediDove->mdiArea(), &QMdiArea::subWindowActivated, this,
                 [this](QMdiSubWindow *w) { m_guardTouched |= w && w == m_guard; });
         m_guardTimer.setInterval(5);
@@ -314,7 +306,14 @@ private slots:
     }
     void cleanupTestCase()
     {
+        qInfo("boxes the storm reached: %lld questions, %lld errors, %lld file, %lld colour, "
+              "%lld input, %lld help",
+              qint64(m_ui->confirms.size()), qint64(m_ui->errors.size()),
+              qint64(m_ui->fileRequests.size()), qint64(m_ui->colourRequests.size()),
+              qint64(m_ui->inputs.size()), qint64(m_ui->helpShown.size()));
         m_guardTimer.stop();
+        for (const QString &e : QSet<QString>(m_ui->errors.begin(), m_ui->errors.end()))
+            qInfo("error box: %s", qPrintable(e));
         stopApplication();
         delete m_ui;
         QDir::setCurrent(m_startDir);
