@@ -7,6 +7,7 @@
 #include <QMimeData>
 #include <QTextBlock>
 #include <QTextDocument>
+#include <QTextLayout>
 
 namespace {
 QSet<QKeySequence> &reserved()
@@ -201,6 +202,21 @@ void EditorBox::setSelText(const QString &t)
     QTextCursor c = textCursor();
     c.insertText(toQtText(t));
     setTextCursor(c);
+}
+
+void EditorBox::setTextCursor(const QTextCursor &cursor)
+{
+    // Within an undo step Qt lays changed lines out again only when the
+    // step ends. Placing the caret makes the editor scroll to it by its
+    // line's old layout, which crashes when the caret lies past that
+    // layout's end (a tag inserted at the end of a line scrolled out of
+    // view). The caret's lines are laid out afresh from their text instead.
+    if (m_undoSteps > 0) {
+        for (const int pos : {cursor.anchor(), cursor.position()})
+            if (QTextLayout *layout = document()->findBlock(pos).layout())
+                layout->clearLayout();
+    }
+    QPlainTextEdit::setTextCursor(cursor);
 }
 
 void EditorBox::setSelStart(int offset)
@@ -447,12 +463,30 @@ bool EditorBox::event(QEvent *e)
             return true;
         }
     }
+    if (e->type() == QEvent::KeyPress) {
+        auto *ke = static_cast<QKeyEvent *>(e);
+        if (ke->matches(QKeySequence::InsertLineSeparator)) {
+            // Qt would put a U+2028 inside the line: it looks like a line
+            // break but is saved as one character of the same line. Shift+Enter
+            // breaks the line as Enter does.
+            QKeyEvent plain(QEvent::KeyPress, ke->key(), Qt::NoModifier, ke->text(),
+                            ke->isAutoRepeat(), ke->count());
+            keyPressEvent(&plain);
+            e->setAccepted(plain.isAccepted());
+            return true;
+        }
+    }
     return QPlainTextEdit::event(e);
 }
 
-UndoStep::UndoStep(EditorBox *editor) : m_cursor(editor->document())
+UndoStep::UndoStep(EditorBox *editor) : m_editor(editor), m_cursor(editor->document())
 {
+    ++m_editor->m_undoSteps;
     m_cursor.beginEditBlock();
 }
 
-UndoStep::~UndoStep() { m_cursor.endEditBlock(); }
+UndoStep::~UndoStep()
+{
+    m_cursor.endEditBlock();
+    --m_editor->m_undoSteps;
+}

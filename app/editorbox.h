@@ -26,6 +26,8 @@ public:
     QString selText() const;           // line breaks as CR LF
     void setSelText(const QString &t); // replaces the selection; caret after it
     void setSelStart(int offset);      // collapses to a caret at offset
+    // QPlainTextEdit's, made safe inside an UndoStep (see the definition).
+    void setTextCursor(const QTextCursor &cursor);
     // Collapses the selection and moves the caret back over n characters of
     // its line (no line break in between).
     void moveCaretLeft(int n);
@@ -85,6 +87,8 @@ private:
     void forgetAnchorMarks(int position, int removed, int added);
     static void markAnchorLines(QTextDocument *doc, const std::vector<int> &lines);
     bool m_loading = false;
+    int m_undoSteps = 0; // UndoSteps open on this editor
+    friend class UndoStep;
     MarkupHighlighter *m_highlighter = nullptr;
 
     int toCrlf(int qtPos) const;
@@ -100,5 +104,6 @@ public:
     UndoStep &operator=(const UndoStep &) = delete;
 
 private:
+    EditorBox *m_editor;
     QTextCursor m_cursor;
 };
