@@ -274,45 +274,85 @@ void appendUtf16(QStringView text, bool bigEndian, QByteArray &out)
     }
 }
 
-// Through iconv; what the charset cannot hold goes out as a reference.
+// The text through iconv, whole, or false with out as it was.
+bool iconvEncode(TextEncoding e, QStringView text, QByteArray &out)
+{
+    const iconv_t cd = converter(e, false);
+    if (cd == Converters::kNone)
+        return false;
+    // Every charset here takes at most four bytes a code unit.
+    const qsizetype at = out.size();
+    out.resize(at + 4 * text.size() + 16);
+    char *in = const_cast<char *>(reinterpret_cast<const char *>(text.utf16()));
+    size_t inLeft = size_t(text.size()) * 2;
+    char *o = out.data() + at;
+    size_t outLeft = size_t(out.size() - at);
+    size_t r = iconv(cd, &in, &inLeft, &o, &outLeft);
+    if (r != size_t(-1))
+        r = iconv(cd, nullptr, nullptr, &o, &outLeft); // a shift state back to its start
+    out.resize(r == size_t(-1) ? at : o - out.constData());
+    return r != size_t(-1);
+}
+
+// The bytes through iconv, whole, or nothing when one is invalid or cut off.
+std::optional<QString> iconvDecode(TextEncoding e, QByteArrayView bytes)
+{
+    const iconv_t cd = converter(e, true);
+    if (cd == Converters::kNone)
+        return std::nullopt;
+    QString text(bytes.size() + 16, Qt::Uninitialized);
+    char *in = const_cast<char *>(bytes.data());
+    size_t inLeft = size_t(bytes.size());
+    qsizetype used = 0;
+    for (;;) {
+        char *o = reinterpret_cast<char *>(text.data() + used);
+        size_t outLeft = size_t(text.size() - used) * 2;
+        size_t r = iconv(cd, &in, &inLeft, &o, &outLeft);
+        if (r != size_t(-1))
+            r = iconv(cd, nullptr, nullptr, &o, &outLeft); // what a stateful one still holds
+        const int err = errno;
+        used = reinterpret_cast<QChar *>(o) - text.constData();
+        if (r != size_t(-1))
+            break;
+        if (err != E2BIG)
+            return std::nullopt; // EILSEQ or EINVAL
+        text.resize(text.size() * 2 + 16);
+    }
+    text.resize(used);
+    return text;
+}
+
+bool readsBackAs(TextEncoding e, QByteArrayView bytes, QStringView text)
+{
+    const std::optional<QString> back = iconvDecode(e, bytes);
+    return back && QStringView(*back) == text;
+}
+
+// Through iconv, checked by reading it back: a converter may write a
+// look-alike for a character the charset lacks (a yen sign as a backslash).
+// What the charset cannot hold goes out as a reference.
 void appendIconv(QStringView text, TextEncoding e, QByteArray &out)
 {
+    const qsizetype at = out.size();
+    if (iconvEncode(e, text, out) && readsBackAs(e, QByteArrayView(out).sliced(at), text))
+        return;
+    out.resize(at);
+    // One character at a time.
     const qsizetype n = text.size();
     const char16_t *d = text.utf16();
-    const iconv_t cd = converter(e, false);
-    qsizetype i = 0;
-    while (i < n) {
-        if (cd == Converters::kNone) {
-            // No converter on this system: ASCII and references keep the text.
-            int units;
-            const char32_t c = codePointAt(d, n, i, units);
+    for (qsizetype i = 0; i < n;) {
+        int units;
+        const char32_t c = codePointAt(d, n, i, units);
+        const QStringView one = text.sliced(i, units);
+        const qsizetype before = out.size();
+        if (!iconvEncode(e, one, out) || !readsBackAs(e, QByteArrayView(out).sliced(before), one)) {
+            out.resize(before);
             if (c < 0x80)
-                out += char(c);
+                out += char(c); // no converter on this system: ASCII is the same in all
             else
                 appendReference(out, c);
-            i += units;
-            continue;
         }
-        // Every charset here takes at most four bytes a code unit.
-        const qsizetype at = out.size();
-        out.resize(at + 4 * (n - i) + 16);
-        char *in = const_cast<char *>(reinterpret_cast<const char *>(d + i));
-        size_t inLeft = size_t(n - i) * 2;
-        char *o = out.data() + at;
-        size_t outLeft = size_t(out.size() - at);
-        const size_t r = iconv(cd, &in, &inLeft, &o, &outLeft);
-        const int err = errno;
-        if (r != size_t(-1))
-            iconv(cd, nullptr, nullptr, &o, &outLeft); // a shift state back to its start
-        out.resize(o - out.constData());
-        i = (reinterpret_cast<const char16_t *>(in)) - d;
-        if (r == size_t(-1) && err != E2BIG) {
-            // EILSEQ: not in the charset; EINVAL: a lone surrogate at the end.
-            int units;
-            appendReference(out, codePointAt(d, n, i, units));
-            i += units;
-            iconv(cd, nullptr, nullptr, nullptr, nullptr);
-        }
+        i += units;
     }
 }
 
@@ -373,32 +413,12 @@ std::optional<QString> decodeUtf16(QByteArrayView bytes, bool bigEndian)
 // nothing.
 std::optional<QString> decodeCharset(QByteArrayView bytes, TextEncoding e)
 {
-    const iconv_t cd = converter(e, true);
-    if (cd == Converters::kNone)
+    std::optional<QString> text = iconvDecode(e, bytes);
+    if (!text)
         return std::nullopt;
-    QString text(bytes.size() + 16, Qt::Uninitialized);
-    char *in = const_cast<char *>(bytes.data());
-    size_t inLeft = size_t(bytes.size());
-    qsizetype used = 0;
-    for (bool flushed = false; !flushed;) {
-        char *o = reinterpret_cast<char *>(text.data() + used);
-        size_t outLeft = size_t(text.size() - used) * 2;
-        size_t r = iconv(cd, &in, &inLeft, &o, &outLeft);
-        if (r != size_t(-1))
-            r = iconv(cd, nullptr, nullptr, &o, &outLeft); // what a stateful one still holds
-        const int err = errno;
-        used = reinterpret_cast<QChar *>(o) - text.constData();
-        if (r != size_t(-1))
-            flushed = true;
-        else if (err == E2BIG)
-            text.resize(text.size() * 2 + 16);
-        else
-            return std::nullopt; // EILSEQ or EINVAL: invalid or cut off
-    }
-    text.resize(used);
     QByteArray back;
     back.reserve(bytes.size());
-    appendIconv(text, e, back);
+    appendIconv(*text, e, back);
     if (back != bytes)
         return std::nullopt;
     return text;

@@ -265,6 +265,44 @@ private slots:
         }
     }
 
+    // What is typed into a page is saved in the page's encoding; what that
+    // cannot hold goes out as a character reference, never as a look-alike.
+    void typedTextSavedInThePageEncoding_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<QString>("typed"); // at the start of the page
+        QTest::addColumn<QByteArray>("saved");
+        const QString face = QString::fromUtf8("\xF0\x9F\x98\x80");
+        QTest::newRow("KOI8-R") << QByteArray("<meta charset=koi8-r>\xF0\r\nx")
+                                << QString::fromUtf8("\xD0\x96\xE2\x82\xAC") + face + "\n"
+                                << QByteArray("\xF6&#8364;&#128512;\r\n<meta charset=koi8-r>"
+                                              "\xF0\r\nx");
+        QTest::newRow("Shift_JIS yen and overline")
+            << QByteArray("<meta charset=shift_jis>\x93\xFA")
+            << QString::fromUtf8("\xE6\x97\xA5\xC2\xA5\xE2\x80\xBE\\")
+            << QByteArray("\x93\xFA&#165;&#8254;\\<meta charset=shift_jis>\x93\xFA");
+        QTest::newRow("UTF-16BE") << QByteArray("\xFE\xFF\0x", 4) << QStringLiteral("\u00E9\n") + face
+                                  << QByteArray("\xFE\xFF\0\xE9\0\r\0\n\xD8\x3D\xDE\x00\0x", 14);
+        QTest::newRow("ASCII page declaring ISO-8859-1")
+            << QByteArray("<meta charset=iso-8859-1>") << QString::fromUtf8("\xE2\x82\xAC\xC3\xA9\xC4\x80")
+            << QByteArray("\x80\xE9&#256;<meta charset=iso-8859-1>");
+    }
+    void typedTextSavedInThePageEncoding()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(QString, typed);
+        QFETCH(QByteArray, saved);
+        const QString path = m_dir.filePath(QStringLiteral("typed.htm"));
+        QVERIFY(writeBytes(path, file));
+        m_ui->errors.clear();
+        THTMLDOC *doc = ZediDove->openDocument(path);
+        QTextCursor c(doc->editor()->document());
+        c.insertText(typed);
+        QVERIFY(ZediDove->saveDocumentTo(doc, path));
+        QVERIFY(m_ui->errors.isEmpty());
+        QCOMPARE(readBytes(path), saved);
+    }
+
     // Reading a page piece by piece gives what reading it whole gives, for
     // every file of the corpus and wherever the pieces are cut.
     void streamedReadMatchesWholeRead_data() { openAndSaveUnchanged_data(); }
