@@ -310,13 +310,14 @@ QString decoder(const QByteArray &input)
     }
 
     // Reopening the saved file finds the same encoding and text, unless the
-    // longer breaks moved the declaration out of reach, or made a Windows-1252
-    // file that starts like UTF-16 into whole UTF-16.
+    // longer breaks moved the declaration out of reach, or made an 8-bit file
+    // that starts with the bytes of a UTF-16 BOM into whole UTF-16.
     const DecodedText reopened = decodeText(saved);
-    const bool utf16Now = reopened.encoding == TextEncoding::Utf16LeBom
-                          || reopened.encoding == TextEncoding::Utf16BeBom;
+    auto utf16 = [](TextEncoding e) {
+        return e == TextEncoding::Utf16LeBom || e == TextEncoding::Utf16BeBom;
+    };
     if (declaredEncoding(saved) == declared
-        && !(utf16Now && d.encoding == TextEncoding::Windows1252)) {
+        && !(utf16(reopened.encoding) && !utf16(d.encoding))) {
         if (reopened.encoding != d.encoding)
             return QStringLiteral("reopened as encoding %1 instead of %2")
                 .arg(int(reopened.encoding))
