@@ -250,16 +250,22 @@ void appendWindows1252(QStringView text, QByteArray &out)
 {
     const qsizetype n = text.size();
     const char16_t *d = text.utf16();
+    qsizetype at = out.size();
+    out.resize(at + n); // a byte a character, but for references
     for (qsizetype i = 0; i < n; ++i) {
         const int b = cp1252Byte(d[i]);
         if (b >= 0) {
-            out += char(b);
+            out.data()[at++] = char(b);
             continue;
         }
+        out.resize(at);
         int units;
         appendReference(out, codePointAt(d, n, i, units));
         i += units - 1;
+        at = out.size();
+        out.resize(at + n - i - 1);
     }
+    out.resize(at);
 }
 
 void appendUtf16(QStringView text, bool bigEndian, QByteArray &out)
