@@ -9,7 +9,6 @@
 #include <QSysInfo>
 
 #include <array>
-#include <cctype>
 #include <cerrno>
 #include <iconv.h>
 #include <sys/stat.h>
@@ -643,7 +642,9 @@ Label lookUpLabel(QByteArray label, TextEncoding &found)
         const QByteArrayView labels(c.labels);
         for (qsizetype at = labels.indexOf(label); at >= 0; at = labels.indexOf(label, at + 1)) {
             const qsizetype end = at + label.size();
-            if ((at == 0 || labels[at - 1] == ' ') && (end == labels.size() || labels[end] == ' ')) {
+            const bool whole = (at == 0 || labels[at - 1] == ' ')
+                               && (end == labels.size() || labels[end] == ' ');
+            if (whole) {
                 found = c.encoding;
                 return Label::Known;
             }
@@ -703,7 +704,8 @@ std::optional<TextEncoding> declaredEncoding(QByteArrayView bytes)
             i += 2 + end + 3;
             continue;
         }
-        if (startsNoCase(b, i, "<meta") && i + 5 < n && (isSpaceByte(b[i + 5]) || b[i + 5] == '/')) {
+        if (startsNoCase(b, i, "<meta") && i + 5 < n
+            && (isSpaceByte(b[i + 5]) || b[i + 5] == '/')) {
             i += 5;
             bool pragma = false, needPragma = false;
             std::optional<QByteArray> charset;
@@ -737,8 +739,11 @@ std::optional<TextEncoding> declaredEncoding(QByteArrayView bytes)
             }
             continue;
         }
-        const bool letter = i + 1 < n && std::isalpha(uchar(b[i + 1]));
-        const bool endTag = i + 2 < n && b[i + 1] == '/' && std::isalpha(uchar(b[i + 2]));
+        auto isLetter = [&](qsizetype k) {
+            return k < n && lowerByte(b[k]) >= 'a' && lowerByte(b[k]) <= 'z';
+        };
+        const bool letter = isLetter(i + 1);
+        const bool endTag = i + 1 < n && b[i + 1] == '/' && isLetter(i + 2);
         if (letter || endTag) {
             while (i < n && !isSpaceByte(b[i]) && b[i] != '>')
                 ++i;

@@ -47,7 +47,8 @@ void keepOnScreen(QWidget *window)
     QMargins frame;
     if (window->isVisible())
         frame = marginsOf(window);
-    else if (const QWidget *parent = window->parentWidget(); parent && parent->window()->isVisible())
+    else if (const QWidget *parent = window->parentWidget();
+             parent && parent->window()->isVisible())
         frame = marginsOf(parent->window());
     // pos() is where the frame starts, shown or not.
     const QRect outer(window->pos(), window->size().grownBy(frame));

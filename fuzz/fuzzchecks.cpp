@@ -239,7 +239,8 @@ QString decoder(const QByteArray &input)
     const DecodedText d = decodeText(input);
     const bool bom = input.startsWith("\xEF\xBB\xBF");
     const bool utf8 = isValidUtf8(input);
-    const bool ascii = std::all_of(input.begin(), input.end(), [](char c) { return uchar(c) < 0x80; });
+    const bool ascii =
+        std::all_of(input.begin(), input.end(), [](char c) { return uchar(c) < 0x80; });
     const std::optional<TextEncoding> declared = declaredEncoding(input);
     if (declaredEncoding(input.left(1024)) != declared)
         return QStringLiteral("a declaration beyond the first 1,024 bytes counted");

@@ -182,7 +182,8 @@ private slots:
              "GB18030");
         same("Big5", "<meta charset=big5><P>\xA4\xA4\xA4\xE5</P>", "Big5");
         same("EUC-JP", "<meta charset=\"EUC-JP\">\xC6\xFC\xCB\xDC", "EUC-JP");
-        breaks("ISO-8859-2 with LF breaks", "<meta charset=\"latin2\">\n\xB1\n\xE6\r", "ISO-8859-2");
+        breaks("ISO-8859-2 with LF breaks", "<meta charset=\"latin2\">\n\xB1\n\xE6\r",
+               "ISO-8859-2");
         same("ASCII page declaring KOI8-R", "<meta charset=\"koi8-r\"><P>x</P>\r\n", "KOI8-R");
         same("ASCII page declaring ISO-8859-1", "<meta charset=\"ISO-8859-1\">", "Windows-1252");
         same("first meta wins",
@@ -281,10 +282,12 @@ private slots:
             << QByteArray("<meta charset=shift_jis>\x93\xFA")
             << QString::fromUtf8("\xE6\x97\xA5\xC2\xA5\xE2\x80\xBE\\")
             << QByteArray("\x93\xFA&#165;&#8254;\\<meta charset=shift_jis>\x93\xFA");
-        QTest::newRow("UTF-16BE") << QByteArray("\xFE\xFF\0x", 4) << QStringLiteral("\u00E9\n") + face
-                                  << QByteArray("\xFE\xFF\0\xE9\0\r\0\n\xD8\x3D\xDE\x00\0x", 14);
+        QTest::newRow("UTF-16BE")
+            << QByteArray("\xFE\xFF\0x", 4) << QStringLiteral("\u00E9\n") + face
+            << QByteArray("\xFE\xFF\0\xE9\0\r\0\n\xD8\x3D\xDE\x00\0x", 14);
         QTest::newRow("ASCII page declaring ISO-8859-1")
-            << QByteArray("<meta charset=iso-8859-1>") << QString::fromUtf8("\xE2\x82\xAC\xC3\xA9\xC4\x80")
+            << QByteArray("<meta charset=iso-8859-1>")
+            << QString::fromUtf8("\xE2\x82\xAC\xC3\xA9\xC4\x80")
             << QByteArray("\x80\xE9&#256;<meta charset=iso-8859-1>");
     }
     void typedTextSavedInThePageEncoding()
