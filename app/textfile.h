@@ -63,7 +63,7 @@ QString encodingName(TextEncoding encoding);
 QByteArray byteOrderMark(TextEncoding encoding);
 
 // The charset the page declares in its first 1,024 bytes, when it names one
-// of ours: the first meta element with a charset (a content type for
+// of ours: the first meta element naming one (in a content type for
 // http-equiv), or else an XML declaration's encoding. A declaration cut off
 // by the 1,024th byte, an unknown name, UTF-8 and UTF-16 give nothing.
 std::optional<TextEncoding> declaredEncoding(QByteArrayView bytes);
