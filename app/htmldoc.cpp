@@ -46,12 +46,11 @@ void THTMLDOC::writeFileBytes(const ByteSink &sink) const
     constexpr qsizetype kPiece = 1 << 20;
     QByteArray out;
     out.reserve(kPiece + 4096);
-    if (Encoding == TextEncoding::Utf8Bom)
-        out += "\xEF\xBB\xBF";
+    out += byteOrderMark(Encoding);
     const QTextDocument *doc = m_editor->document();
     for (QTextBlock b = doc->begin(); b.isValid(); b = b.next()) {
         if (b != doc->begin())
-            out += "\r\n";
+            appendEncoded(u"\r\n", Encoding, StandIns, out);
         appendEncoded(b.text(), Encoding, StandIns, out);
         if (out.size() >= kPiece) {
             sink(out);

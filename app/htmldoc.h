@@ -26,7 +26,7 @@ public:
     TextEncoding Encoding = TextEncoding::Utf8;
     // The text holds stand-ins for editor marks read from the file
     // (hideEditorMarks); saving writes the original characters.
-    bool StandIns = false;
+    MarkStandIns StandIns;
 
     // The bytes a save writes, whole or handed to the sink in pieces (a
     // line at a time, gathered up to about a megabyte).

@@ -1,4 +1,5 @@
 #include "introscreen.h"
+#include "uiseam.h"
 #include "mainwindow.h"
 #include "toolbar.h"
 
@@ -97,6 +98,7 @@ TIntroScreen::TIntroScreen(int intervalMs, QWidget *parent)
           timesFont(11, true, true));
     if (QScreen *s = QGuiApplication::primaryScreen())
         move(s->availableGeometry().center() - rect().center());
+    keepOnScreen(this);
 
     m_timer.setInterval(intervalMs);
     m_timer.setSingleShot(true);
@@ -185,6 +187,7 @@ void TAboutHTML::showEvent(QShowEvent *e)
 {
     if (QScreen *s = QGuiApplication::primaryScreen())
         move(s->availableGeometry().center() - rect().center());
+    keepOnScreen(this);
     QDialog::showEvent(e);
     if (auto *ok = findChild<QPushButton *>(QStringLiteral("OKButton")))
         ok->setFocus();

@@ -403,6 +403,7 @@ THTMLDOC *TZediDove::openDocument(const QString &path)
     doc->StandIns = d.standIns;
     doc->editor()->setSelStart(0);
     doc->Encoding = d.encoding;
+    doc->setToolTip(QStringLiteral("Encoding: ") + encodingName(d.encoding));
     doc->HasFileName = true;
     doc->rememberFile(path, stamp);
     return doc;

@@ -1,14 +1,87 @@
 #pragma once
 // Reading and writing whole text files (documents, settings, table files).
-// Bytes that are valid UTF-8 are read as UTF-8 (a BOM is remembered); any
-// other file is read as Windows-1252 with its five unassigned bytes kept as
-// the control characters of the same number, so every byte survives.
+// A file starting with a UTF-16 byte order mark is read as UTF-16 when its
+// bytes are whole UTF-16. Otherwise bytes that are valid UTF-8 are read as
+// UTF-8 (a BOM is remembered). A page that is not, or that is plain ASCII,
+// and that declares its charset in its first 1,024 bytes (a meta element or
+// an XML declaration) is read in that charset when every byte is valid in
+// it and comes back the same. Any other file is read as Windows-1252 with
+// its five unassigned bytes kept as the control characters of the same
+// number, so every byte survives. A file is saved in the encoding it was
+// read in.
 #include <QByteArray>
 #include <QString>
 #include <functional>
 #include <optional>
 
-enum class TextEncoding { Utf8, Utf8Bom, Windows1252 };
+enum class TextEncoding {
+    Utf8,
+    Utf8Bom,
+    Windows1252,
+    Utf16LeBom,
+    Utf16BeBom,
+    // Declared charsets, converted by the system's iconv.
+    Iso8859_2,
+    Iso8859_3,
+    Iso8859_4,
+    Iso8859_5,
+    Iso8859_6,
+    Iso8859_7,
+    Iso8859_8,
+    Iso8859_9,
+    Iso8859_10,
+    Iso8859_11,
+    Iso8859_13,
+    Iso8859_14,
+    Iso8859_15,
+    Iso8859_16,
+    Windows874,
+    Windows1250,
+    Windows1251,
+    Windows1253,
+    Windows1254,
+    Windows1255,
+    Windows1256,
+    Windows1257,
+    Windows1258,
+    Koi8R,
+    Koi8U,
+    Ibm866,
+    Macintosh,
+    MacCyrillic,
+    ShiftJis,
+    EucJp,
+    EucKr,
+    Gbk,
+    Gb18030,
+    Big5,
+};
+
+// The encoding as the user knows it: "UTF-8", "UTF-16LE with BOM", "KOI8-R".
+QString encodingName(TextEncoding encoding);
+// The bytes a file in the encoding starts with: its byte order mark, if any.
+QByteArray byteOrderMark(TextEncoding encoding);
+
+// The charset the page declares in its first 1,024 bytes, when it names one
+// of ours: the first meta element naming one (in a content type for
+// http-equiv), or else an XML declaration's encoding. A declaration cut off
+// by the 1,024th byte, an unknown name, UTF-8 and UTF-16 give nothing.
+std::optional<TextEncoding> declaredEncoding(QByteArrayView bytes);
+
+// The editor takes U+2029, U+FDD0 and U+FDD1 as its own block and frame
+// marks, so a file holding them would come back with line breaks in their
+// place. They are held in the editor as three characters the file does not
+// hold (first the noncharacters U+FDD2, U+FDD3 and U+FDD4, reserved for
+// internal use) and written back as the marks they stand for.
+struct MarkStandIns {
+    char32_t chars[3] = {0, 0, 0}; // for U+2029, U+FDD0, U+FDD1; 0: none in use
+    bool inUse() const { return chars[0] != 0; }
+    bool operator==(const MarkStandIns &o) const
+    {
+        return chars[0] == o.chars[0] && chars[1] == o.chars[1] && chars[2] == o.chars[2];
+    }
+    bool operator!=(const MarkStandIns &o) const { return !(*this == o); }
+};
 
 struct DecodedText {
     QString text;
@@ -20,17 +93,16 @@ constexpr qint64 kMaxTextFileBytes = qint64(256) * 1024 * 1024;
 
 DecodedText decodeText(const QByteArray &bytes);
 // Characters the encoding cannot hold are written as "&#NNNN;". A U+2029
-// (the editor's line separator) is written as CR LF. With standIns, the
-// stand-ins of hideEditorMarks() are written as the characters they stand for.
-QByteArray encodeText(const QString &text, TextEncoding encoding, bool standIns = false);
+// (the editor's line separator) is written as CR LF. The stand-ins of
+// hideEditorMarks() are written as the characters they stand for. A BOM
+// is written first where the encoding has one.
+QByteArray encodeText(const QString &text, TextEncoding encoding,
+                      const MarkStandIns &standIns = MarkStandIns());
 
-// The editor takes U+2029, U+FDD0 and U+FDD1 as its own block and frame
-// marks, so a file holding them would come back with line breaks in their
-// place. They are held in the editor as the noncharacters U+FDD2, U+FDD3 and
-// U+FDD4 instead (reserved for internal use), and written back by
-// encodeText(..., true). Returns whether stand-ins are in use; a text that
-// already holds one of them is left as it is (false).
-bool hideEditorMarks(QString &text);
+// Puts stand-ins in place of the editor's marks in the text and returns
+// them; none when the text holds no mark. Should a text hold every
+// character that could stand in (over a million), its marks stay.
+MarkStandIns hideEditorMarks(QString &text);
 // Every lone CR and every lone LF becomes CR LF.
 QString normalizeLineBreaks(const QString &text);
 
@@ -41,7 +113,7 @@ DecodedText readTextFile(const QString &path, qint64 limit = kMaxTextFileBytes,
 // What streamTextFile() found out about a file while passing its text on.
 struct StreamedText {
     TextEncoding encoding = TextEncoding::Utf8;
-    bool standIns = false; // as hideEditorMarks() would have returned
+    MarkStandIns standIns; // as hideEditorMarks() would have returned
 };
 
 // The text readTextFile() and then hideEditorMarks() would give, passed on in
@@ -51,7 +123,8 @@ struct StreamedText {
 // never between CR and LF. The file is read twice (the
 // first pass settles the encoding and the marks); returns nothing when the
 // second pass found it different, and the caller then reads it whole.
-// A pipe or a device is read once, whole, and passed on as one piece.
+// A pipe or a device, and a page in UTF-16 or in a declared charset other
+// than Windows-1252, is read once, whole, and passed on as one piece.
 // Throws as readTextFile() does.
 std::optional<StreamedText> streamTextFile(const QString &path,
                                            const std::function<void(const QString &)> &piece,
@@ -60,7 +133,8 @@ std::optional<StreamedText> streamTextFile(const QString &path,
                                            qsizetype chunkBytes = 1 << 20);
 
 // Appends text in the encoding to out, as encodeText() encodes it (no BOM).
-void appendEncoded(QStringView text, TextEncoding encoding, bool standIns, QByteArray &out);
+void appendEncoded(QStringView text, TextEncoding encoding, const MarkStandIns &standIns,
+                   QByteArray &out);
 
 // Atomic: the old file stays whole when the write fails. Throws
 // TagloomError "Cannot create file %s".

@@ -11,6 +11,7 @@
 #include <QInputDialog>
 #include <QMessageBox>
 #include <QPointer>
+#include <QScreen>
 #include <QStringList>
 #include <QTextBrowser>
 #include <QUrl>
@@ -25,6 +26,42 @@ QString qtFilterFromStored(const QString &stored)
         out << QStringLiteral("%1 (%2)").arg(parts.at(i), patterns);
     }
     return out.join(QStringLiteral(";;"));
+}
+
+QRect fitInside(const QRect &rect, const QRect &area)
+{
+    QRect out(rect.topLeft(),
+              QSize(qMin(rect.width(), area.width()), qMin(rect.height(), area.height())));
+    out.moveLeft(qBound(area.left(), out.left(), area.left() + area.width() - out.width()));
+    out.moveTop(qBound(area.top(), out.top(), area.top() + area.height() - out.height()));
+    return out;
+}
+
+void keepOnScreen(QWidget *window)
+{
+    auto marginsOf = [](const QWidget *w) {
+        const QRect f = w->frameGeometry(), g = w->geometry();
+        return QMargins(g.left() - f.left(), g.top() - f.top(), f.right() - g.right(),
+                        f.bottom() - g.bottom());
+    };
+    QMargins frame;
+    if (window->isVisible())
+        frame = marginsOf(window);
+    else if (const QWidget *parent = window->parentWidget();
+             parent && parent->window()->isVisible())
+        frame = marginsOf(parent->window());
+    // pos() is where the frame starts, shown or not.
+    const QRect outer(window->pos(), window->size().grownBy(frame));
+    QScreen *screen = QGuiApplication::screenAt(outer.center());
+    if (!screen)
+        screen = window->screen();
+    if (!screen)
+        return;
+    const QRect fitted = fitInside(outer, screen->availableGeometry());
+    if (fitted == outer)
+        return;
+    window->resize(fitted.size().shrunkBy(frame));
+    window->move(fitted.topLeft());
 }
 
 namespace {
@@ -110,7 +147,13 @@ public:
             m_help->setAttribute(Qt::WA_QuitOnClose, false);
             m_help->setOpenExternalLinks(true);
             m_help->resize(640, 560);
+            // Over the main window, as a dialog would open.
+            if (ZediDove) {
+                const QRect main = ZediDove->frameGeometry();
+                m_help->move(main.center() - QPoint(m_help->width() / 2, m_help->height() / 2));
+            }
         }
+        keepOnScreen(m_help);
         m_help->setWindowTitle(QApplication::applicationName() + QStringLiteral(" Help"));
         m_help->setSource(QUrl::fromLocalFile(helpFile));
         m_help->show();

@@ -33,6 +33,14 @@ public:
     virtual void showHelp(const QString &helpFile) = 0;
 };
 
+// The rectangle moved, and shrunk where it is larger, to lie wholly inside area.
+QRect fitInside(const QRect &rect, const QRect &area);
+// Moves, and if need be shrinks, a top-level window so that it opens wholly
+// inside the available area of the screen that holds its centre (else its
+// own screen). Before the window is first shown its frame is not known: the
+// frame of its parent's window stands in for it.
+void keepOnScreen(QWidget *window);
+
 UiSeam &ui();
 // The real boxes and dialogs, whatever is installed (tests drive them).
 UiSeam &platformUi();

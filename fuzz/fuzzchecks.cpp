@@ -15,7 +15,9 @@
 #include <QTextCursor>
 #include <QTextDocument>
 
+#include <algorithm>
 #include <memory>
+#include <optional>
 
 namespace FuzzChecks {
 namespace {
@@ -237,9 +239,14 @@ QString decoder(const QByteArray &input)
     const DecodedText d = decodeText(input);
     const bool bom = input.startsWith("\xEF\xBB\xBF");
     const bool utf8 = isValidUtf8(input);
+    const bool ascii =
+        std::all_of(input.begin(), input.end(), [](char c) { return uchar(c) < 0x80; });
+    const std::optional<TextEncoding> declared = declaredEncoding(input);
+    if (declaredEncoding(input.left(1024)) != declared)
+        return QStringLiteral("a declaration beyond the first 1,024 bytes counted");
     switch (d.encoding) {
     case TextEncoding::Windows1252:
-        if (utf8)
+        if (utf8 && !(ascii && declared == TextEncoding::Windows1252))
             return QStringLiteral("valid UTF-8 read as Windows-1252");
         if (d.text.size() != input.size())
             return QStringLiteral("Windows-1252 text has %1 characters for %2 bytes")
@@ -251,8 +258,18 @@ QString decoder(const QByteArray &input)
             return QStringLiteral("read as UTF-8 with BOM");
         break;
     case TextEncoding::Utf8:
-        if (bom || !utf8)
+        if (bom || !utf8 || (ascii && declared))
             return QStringLiteral("read as UTF-8 without BOM");
+        break;
+    case TextEncoding::Utf16LeBom:
+    case TextEncoding::Utf16BeBom:
+        if (!input.startsWith(d.encoding == TextEncoding::Utf16LeBom ? "\xFF\xFE" : "\xFE\xFF")
+            || input.size() % 2)
+            return QStringLiteral("read as UTF-16");
+        break;
+    default:
+        if (d.encoding != declared || (utf8 && !ascii))
+            return QStringLiteral("read as an undeclared charset %1").arg(int(d.encoding));
         break;
     }
 
@@ -268,36 +285,47 @@ QString decoder(const QByteArray &input)
             return QStringLiteral("a lone break is left at %1").arg(i);
     }
 
-    // Saved in its own encoding, the file is the input with only its line
-    // breaks changed; the editor's own line separator U+2029 is a break too.
-    QByteArray expected = crlfBytes(input);
-    if (d.encoding != TextEncoding::Windows1252)
-        expected.replace("\xE2\x80\xA9", "\r\n");
-    const QByteArray saved = encodeText(text, d.encoding);
-    if (saved != expected) {
+    // Held as the editor holds it, with stand-ins for its marks, and saved
+    // in its own encoding: the file comes back byte for byte when its breaks
+    // were CR LF already.
+    QString held = text;
+    const MarkStandIns standIns = hideEditorMarks(held);
+    for (const char16_t mark : {u'\u2029', u'\uFDD0', u'\uFDD1'})
+        if (held.contains(QChar(mark)))
+            return QStringLiteral("mark U+%1 left in the editor's text").arg(int(mark), 0, 16);
+    const QByteArray saved = encodeText(held, d.encoding, standIns);
+    if (text == d.text && saved != input) {
         qsizetype i = 0;
-        while (i < saved.size() && i < expected.size() && saved.at(i) == expected.at(i))
+        while (i < saved.size() && i < input.size() && saved.at(i) == input.at(i))
             ++i;
         return QStringLiteral("saved bytes differ at %1 (encoding %2): got %3, expected %4")
             .arg(i)
             .arg(int(d.encoding))
             .arg(shownBytes(saved.mid(qMax<qsizetype>(0, i - 8), 32)),
-                 shownBytes(expected.mid(qMax<qsizetype>(0, i - 8), 32)));
+                 shownBytes(input.mid(qMax<qsizetype>(0, i - 8), 32)));
     }
-    if (!input.contains("\xE2\x80\xA9") && input.contains('\r') == false
-        && input.contains('\n') == false && saved != input)
-        return QStringLiteral("a file without breaks changed");
+    if (d.encoding == TextEncoding::Utf8 || d.encoding == TextEncoding::Utf8Bom
+        || d.encoding == TextEncoding::Windows1252) {
+        if (saved != crlfBytes(input))
+            return QStringLiteral("saved bytes are not the input with CR LF breaks");
+    }
 
-    // Reopening the saved file finds the same encoding and text.
+    // Reopening the saved file finds the same encoding and text, unless the
+    // longer breaks moved the declaration out of reach, or made an 8-bit file
+    // that starts with the bytes of a UTF-16 BOM into whole UTF-16.
     const DecodedText reopened = decodeText(saved);
-    if (reopened.encoding != d.encoding)
-        return QStringLiteral("reopened as encoding %1 instead of %2")
-            .arg(int(reopened.encoding))
-            .arg(int(d.encoding));
-    QString expectedText = text;
-    expectedText.replace(QChar::ParagraphSeparator, QStringLiteral("\r\n"));
-    if (normalizeLineBreaks(reopened.text) != expectedText)
-        return QStringLiteral("reopened text differs");
+    auto utf16 = [](TextEncoding e) {
+        return e == TextEncoding::Utf16LeBom || e == TextEncoding::Utf16BeBom;
+    };
+    if (declaredEncoding(saved) == declared
+        && !(utf16(reopened.encoding) && !utf16(d.encoding))) {
+        if (reopened.encoding != d.encoding)
+            return QStringLiteral("reopened as encoding %1 instead of %2")
+                .arg(int(reopened.encoding))
+                .arg(int(d.encoding));
+        if (reopened.text != text)
+            return QStringLiteral("reopened text differs");
+    }
     return {};
 }
 

@@ -38,6 +38,24 @@ QByteArray crlf(const QByteArray &in)
     return out;
 }
 
+// The text in UTF-16 of either byte order, with its BOM.
+QByteArray utf16(const QString &text, bool bigEndian)
+{
+    QByteArray b(bigEndian ? "\xFE\xFF" : "\xFF\xFE");
+    for (const QChar c : text) {
+        const char hi = char(c.unicode() >> 8), lo = char(c.unicode() & 0xFF);
+        b += bigEndian ? hi : lo;
+        b += bigEndian ? lo : hi;
+    }
+    return b;
+}
+
+// Pads a page so that `declaration` starts at byte `at`.
+QByteArray declaredAt(qsizetype at, const QByteArray &declaration, const QByteArray &rest)
+{
+    return "<P>" + QByteArray(at - 3, 'x') + declaration + rest;
+}
+
 QByteArray highBytes()
 {
     QByteArray b;
@@ -77,9 +95,12 @@ private slots:
     {
         QTest::addColumn<QByteArray>("file");
         QTest::addColumn<QByteArray>("saved");
-        auto same = [](const char *name, const QByteArray &b) { QTest::newRow(name) << b << b; };
-        auto breaks = [](const char *name, const QByteArray &b) {
-            QTest::newRow(name) << b << crlf(b);
+        QTest::addColumn<QString>("encoding"); // as the document's tool tip names it
+        auto same = [](const char *name, const QByteArray &b, const char *enc = "") {
+            QTest::newRow(name) << b << b << QString::fromLatin1(enc);
+        };
+        auto breaks = [](const char *name, const QByteArray &b, const char *enc = "") {
+            QTest::newRow(name) << b << crlf(b) << QString::fromLatin1(enc);
         };
         const QByteArray bom("\xEF\xBB\xBF");
         same("empty file", QByteArray());
@@ -119,8 +140,91 @@ private slots:
         same("invalid UTF-8: cut off at the end", "abc\xE2\x82");
         same("invalid UTF-8: encoded surrogate", "\xED\xA0\x80" "x");
         same("invalid UTF-8: stray continuation byte", "x\x80y\r\n");
-        breaks("UTF-16 with BOM is kept byte for byte but its breaks",
-               QByteArray("\xFF\xFE<\0H\0>\0\r\0\n\0", 12));
+
+        // UTF-16: the breaks of the text are made CR LF, never bytes.
+        const QString page = QStringLiteral("<HTML>\r\n<P>caf\u00E9 \u20AC \u0A0D\u0D0A")
+                             + QString::fromUtf8("\xF0\x9F\x98\x80</P>\r\n</HTML>");
+        same("UTF-16LE with BOM", utf16(page, false), "UTF-16LE with BOM");
+        same("UTF-16BE with BOM", utf16(page, true), "UTF-16BE with BOM");
+        QTest::newRow("UTF-16LE with LF breaks")
+            << utf16(QStringLiteral("a\nb\rc\r\n"), false)
+            << utf16(QStringLiteral("a\r\nb\r\nc\r\n"), false) << "UTF-16LE with BOM";
+        same("UTF-16BE BOM only", "\xFE\xFF", "UTF-16BE with BOM");
+        same("UTF-16LE holding the editor's marks and their stand-ins",
+             utf16(QStringLiteral("a\u2029b\uFDD0c\uFDD1d\uFDD2e\uFDD3f\uFDD4g"), false),
+             "UTF-16LE with BOM");
+        same("UTF-16LE odd number of bytes", QByteArray("\xFF\xFE<\0H\0>", 7), "Windows-1252");
+        same("UTF-16LE unpaired high surrogate", QByteArray("\xFF\xFEx\0\x3D\xD8y\0", 8),
+             "Windows-1252");
+        same("UTF-16BE unpaired low surrogate", QByteArray("\xFE\xFF\xDC\x00\0x", 6),
+             "Windows-1252");
+        same("UTF-16LE high surrogate last", QByteArray("\xFF\xFEx\0\x3D\xD8", 6),
+             "Windows-1252");
+
+        // Declared charsets.
+        same("ISO-8859-2 meta charset",
+             "<HTML><HEAD><meta charset=\"iso-8859-2\"></HEAD>\r\n\xB1\xE6\xEA\xA9\r\n",
+             "ISO-8859-2");
+        same("windows-1251 http-equiv",
+             "<META HTTP-EQUIV=\"Content-Type\" CONTENT=\"text/html; charset=windows-1251\">"
+             "\r\n\xCF\xF0\xE8\xE2\xE5\xF2",
+             "Windows-1251");
+        same("Shift_JIS unquoted", "<meta charset=Shift_JIS>\x93\xFA\x96\x7B\x8C\xEA\\~",
+             "Shift_JIS");
+        same("KOI8-R content type, no space",
+             "<meta http-equiv='content-type' content='text/html;charset=koi8-r'>"
+             "\xF0\xD2\xC9\xD7\xC5\xD4",
+             "KOI8-R");
+        same("XML declaration ISO-8859-7",
+             "<?xml version=\"1.0\" encoding=\"ISO-8859-7\"?>\r\n<html>\xE1\xE2\xE3</html>",
+             "ISO-8859-7");
+        same("GB18030 four-byte sequence", "<meta charset=\"gb18030\">\x81\x30\x81\x30\xD6\xD0",
+             "GB18030");
+        same("Big5", "<meta charset=big5><P>\xA4\xA4\xA4\xE5</P>", "Big5");
+        same("EUC-JP", "<meta charset=\"EUC-JP\">\xC6\xFC\xCB\xDC", "EUC-JP");
+        breaks("ISO-8859-2 with LF breaks", "<meta charset=\"latin2\">\n\xB1\n\xE6\r",
+               "ISO-8859-2");
+        same("ASCII page declaring KOI8-R", "<meta charset=\"koi8-r\"><P>x</P>\r\n", "KOI8-R");
+        same("ASCII page declaring ISO-8859-1", "<meta charset=\"ISO-8859-1\">", "Windows-1252");
+        same("first meta wins",
+             "<meta charset=\"koi8-r\"><meta charset=\"iso-8859-5\">\xF0\xD2", "KOI8-R");
+        same("declaration at byte 1,000", declaredAt(1000, "<meta charset=koi8-r>", "\xF0\xD2"),
+             "KOI8-R");
+        same("declaration ending at byte 1,024",
+             declaredAt(1024 - 23, "<meta charset=\"koi8-r\">", "\xF0\xD2"), "KOI8-R");
+        same("declaration at byte 1,023 cut in half",
+             declaredAt(1005, "<meta charset=\"koi8-r\">", "\xF0\xD2"), "Windows-1252");
+        same("declaration beyond byte 1,024",
+             declaredAt(1030, "<meta charset=\"koi8-r\">", "\xF0\xD2"), "Windows-1252");
+        same("declaration in a comment", "<!-- <meta charset=\"koi8-r\"> -->\xF0\xD2",
+             "Windows-1252");
+        same("declaration in another tag's attribute",
+             "<P title='<meta charset=koi8-r>'>\xF0\xD2", "Windows-1252");
+        same("charset=utf-16 in an 8-bit file", "<meta charset=\"utf-16\">caf\xE9",
+             "Windows-1252");
+        same("charset=utf-16 in an ASCII file", "<meta charset=\"utf-16\">cafe", "UTF-8");
+        same("UTF-8 declared, bytes invalid", "<meta charset=\"utf-8\">caf\xE9", "Windows-1252");
+        same("unknown charset", "<meta charset=\"x-no-such-thing\">caf\xE9", "Windows-1252");
+        same("Shift_JIS cut off at the end", "<meta charset=\"shift_jis\">\x93\xFA\x93",
+             "Windows-1252");
+        same("Shift_JIS with a byte it does not define", "<meta charset=\"shift_jis\">\x85\x40",
+             "Windows-1252");
+        same("Shift_JIS with a character written two ways", "<meta charset=\"sjis\">\x87\x90",
+             "Windows-1252");
+        same("windows-1251 with its unassigned byte", "<meta charset=\"cp1251\">\xCF\xF0\x98",
+             "Windows-1252");
+        same("valid UTF-8 declaring KOI8-R", "<meta charset=\"koi8-r\">caf\xC3\xA9", "UTF-8");
+
+        // Stand-ins for the editor's marks already in the file.
+        same("UTF-8 marks with their usual stand-ins",
+             "a\xE2\x80\xA9" "b\xEF\xB7\x92" "c\xEF\xB7\x93" "d\xEF\xB7\x94" "e\xEF\xB7\x90"
+             "f\xEF\xB7\x91" "g\r\n",
+             "UTF-8");
+        QByteArray allNonchars("\xE2\x80\xA9");
+        for (char32_t c = 0xFDD0; c <= 0xFDEF; ++c)
+            allNonchars += QString::fromUcs4(&c, 1).toUtf8();
+        same("UTF-8 marks with every noncharacter of the BMP",
+             allNonchars + "\xEF\xBF\xBE\xEF\xBF\xBF\xEE\x80\x80", "UTF-8");
         same("100,000 short lines", QByteArray("<P>x</P>\r\n").repeated(100'000));
         same("10 MB on one line", QByteArray("<P>\xC3\xA9").repeated(2'000'000).left(10'000'000));
     }
@@ -128,6 +232,7 @@ private slots:
     {
         QFETCH(QByteArray, file);
         QFETCH(QByteArray, saved);
+        QFETCH(QString, encoding);
         const QString path = m_dir.filePath(QStringLiteral("page.htm"));
         {
             QFile f(path);
@@ -140,6 +245,8 @@ private slots:
         ZediDove->action(QStringLiteral("Open"))->trigger();
         QVERIFY(m_ui->errors.isEmpty());
         QVERIFY(!editor()->isModified());
+        if (!encoding.isEmpty())
+            QCOMPARE(ZediDove->currentDocument()->toolTip(), "Encoding: " + encoding);
         ZediDove->action(QStringLiteral("Save"))->trigger();
         QVERIFY(m_ui->errors.isEmpty());
         QVERIFY(m_ui->confirms.isEmpty());
@@ -159,6 +266,46 @@ private slots:
         }
     }
 
+    // What is typed into a page is saved in the page's encoding; what that
+    // cannot hold goes out as a character reference, never as a look-alike.
+    void typedTextSavedInThePageEncoding_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<QString>("typed"); // at the start of the page
+        QTest::addColumn<QByteArray>("saved");
+        const QString face = QString::fromUtf8("\xF0\x9F\x98\x80");
+        QTest::newRow("KOI8-R") << QByteArray("<meta charset=koi8-r>\xF0\r\nx")
+                                << QString::fromUtf8("\xD0\x96\xE2\x82\xAC") + face + "\n"
+                                << QByteArray("\xF6&#8364;&#128512;\r\n<meta charset=koi8-r>"
+                                              "\xF0\r\nx");
+        QTest::newRow("Shift_JIS yen and overline")
+            << QByteArray("<meta charset=shift_jis>\x93\xFA")
+            << QString::fromUtf8("\xE6\x97\xA5\xC2\xA5\xE2\x80\xBE\\")
+            << QByteArray("\x93\xFA&#165;&#8254;\\<meta charset=shift_jis>\x93\xFA");
+        QTest::newRow("UTF-16BE")
+            << QByteArray("\xFE\xFF\0x", 4) << QStringLiteral("\u00E9\n") + face
+            << QByteArray("\xFE\xFF\0\xE9\0\r\0\n\xD8\x3D\xDE\x00\0x", 14);
+        QTest::newRow("ASCII page declaring ISO-8859-1")
+            << QByteArray("<meta charset=iso-8859-1>")
+            << QString::fromUtf8("\xE2\x82\xAC\xC3\xA9\xC4\x80")
+            << QByteArray("\x80\xE9&#256;<meta charset=iso-8859-1>");
+    }
+    void typedTextSavedInThePageEncoding()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(QString, typed);
+        QFETCH(QByteArray, saved);
+        const QString path = m_dir.filePath(QStringLiteral("typed.htm"));
+        QVERIFY(writeBytes(path, file));
+        m_ui->errors.clear();
+        THTMLDOC *doc = ZediDove->openDocument(path);
+        QTextCursor c(doc->editor()->document());
+        c.insertText(typed);
+        QVERIFY(ZediDove->saveDocumentTo(doc, path));
+        QVERIFY(m_ui->errors.isEmpty());
+        QCOMPARE(readBytes(path), saved);
+    }
+
     // Reading a page piece by piece gives what reading it whole gives, for
     // every file of the corpus and wherever the pieces are cut.
     void streamedReadMatchesWholeRead_data() { openAndSaveUnchanged_data(); }
@@ -172,7 +319,7 @@ private slots:
             QCOMPARE(f.write(file), file.size());
         }
         DecodedText whole = readTextFile(path);
-        const bool standIns = hideEditorMarks(whole.text);
+        const MarkStandIns standIns = hideEditorMarks(whole.text);
         const QList<qsizetype> chunks = file.size() > 65536 ? QList<qsizetype>{4093, 1 << 20}
                                                             : QList<qsizetype>{1, 2, 3, 5, 64, 1 << 20};
         for (const qsizetype chunk : chunks) {

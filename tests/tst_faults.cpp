@@ -145,15 +145,25 @@ private slots:
         // both must fail whole.
         QTest::addColumn<int>("typed");
         QTest::addColumn<int>("room");
-        QTest::newRow("small page, buffered") << 100 << 40;
-        QTest::newRow("large page, written through") << 100'000 << 4096;
+        QTest::addColumn<QByteArray>("old");
+        QTest::addColumn<int>("unit"); // bytes a typed x takes
+        const QByteArray page = "<HTML>\r\n<BODY>old</BODY>\r\n</HTML>";
+        QByteArray wide("\xFF\xFE");
+        for (const char c : page)
+            wide += QByteArray(1, c) + '\0';
+        QTest::newRow("small page, buffered") << 100 << 40 << page << 1;
+        QTest::newRow("large page, written through") << 100'000 << 4096 << page << 1;
+        QTest::newRow("UTF-16 page, written through") << 100'000 << 4096 << wide << 2;
+        QTest::newRow("KOI8-R page, written through")
+            << 100'000 << 4096 << QByteArray("<meta charset=koi8-r>\xF0\xD2") << 1;
     }
     void diskFullSavingADocument()
     {
         QFETCH(int, typed);
         QFETCH(int, room);
+        QFETCH(QByteArray, old);
+        QFETCH(int, unit);
         const QString file = path(QStringLiteral("page.htm"));
-        const QByteArray old = "<HTML>\r\n<BODY>old</BODY>\r\n</HTML>";
         THTMLDOC *doc = openFile(file, old);
         editor()->setSelText(QString(typed, QLatin1Char('x')));
         {
@@ -172,7 +182,7 @@ private slots:
         QCOMPARE(m_ui->errors.size(), 1);
         QVERIFY(m_ui->confirms.isEmpty());
         QVERIFY(!editor()->isModified());
-        QCOMPARE(readBytes(file).size(), old.size() + typed);
+        QCOMPARE(readBytes(file).size(), old.size() + typed * unit);
     }
 
     void diskFullSavingTheSettings()

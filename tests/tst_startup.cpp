@@ -216,6 +216,39 @@ private slots:
         QVERIFY(QFileInfo(m_ui->helpShown.first()).isAbsolute());
     }
 
+    // The help viewer opens wholly on the screen wherever the main window is.
+    void helpViewerOpensOnScreen_data()
+    {
+        QTest::addColumn<QPoint>("mainAt"); // relative to the available area
+        QTest::newRow("main window in the bottom right corner") << QPoint(-200, -150);
+        QTest::newRow("main window past the top left") << QPoint(-5000, -5000);
+        QTest::newRow("main window in the middle") << QPoint(0, 0);
+    }
+    void helpViewerOpensOnScreen()
+    {
+        QFETCH(QPoint, mainAt);
+        const QRect area = ZediDove->screen()->availableGeometry();
+        ZediDove->move(mainAt.x() < -1000 ? area.topLeft() + mainAt
+                       : mainAt.isNull() ? area.center() - ZediDove->rect().center()
+                                         : area.bottomRight() + mainAt);
+        platformUi().showHelp(ZediDove->helpFilePath());
+        QWidget *help = nullptr;
+        for (QWidget *w : QApplication::topLevelWidgets())
+            if (w->inherits("QTextBrowser") && w->isVisible())
+                help = w;
+        QVERIFY(help);
+        QVERIFY2(area.contains(help->frameGeometry()),
+                 qPrintable(QStringLiteral("%1,%2 %3x%4")
+                                .arg(help->x())
+                                .arg(help->y())
+                                .arg(help->width())
+                                .arg(help->height())));
+        help->close();
+        // A window larger than the area is made to fit as well.
+        QCOMPARE(fitInside(QRect(-10, 50, 3000, 200), QRect(0, 0, 800, 600)),
+                 QRect(0, 50, 800, 200));
+    }
+
     void windowMenuListsDocuments()
     {
         ZediDove->New1Click();
