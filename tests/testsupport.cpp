@@ -77,9 +77,13 @@ void isolateRecoveryFolder()
             QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName());
 }
 
+// Every test program links this file's object, so the standard paths are in
+// test mode from the moment its application object exists, whichever test
+// helper it calls first (or none).
+Q_COREAPP_STARTUP_FUNCTION(isolateRecoveryFolder)
+
 void startApplication()
 {
-    isolateRecoveryFolder();
     StartupOptions o;
     o.startupMs = 10;
     o.splashMs = 60;

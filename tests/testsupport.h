@@ -49,8 +49,8 @@ private:
 };
 
 // Points the recovery folder at a test location of this test executable.
-// startApplication() does it; call it first where a test looks at the
-// folder before starting.
+// Runs by itself when the application object of a test program is made;
+// calling it again is harmless.
 void isolateRecoveryFolder();
 
 // Creates every window with short timers and runs the start-up sequence
