@@ -21,7 +21,6 @@
 #include <QVBoxLayout>
 
 TZediDove *ZediDove = nullptr;
-int LastSlot = 0;
 
 TZediDove::TZediDove(int startupMs, QWidget *parent) : QMainWindow(parent)
 {
@@ -41,9 +40,13 @@ TZediDove::TZediDove(int startupMs, QWidget *parent) : QMainWindow(parent)
     setCentralWidget(central);
     connect(m_mdi, &QMdiArea::subWindowActivated, this,
             [this](QMdiSubWindow *w) { documentActivated(w); });
+    m_docs = new DocumentTable(m_mdi, this);
+    connect(m_docs, &DocumentTable::currentChanged, this,
+            [this](THTMLDOC *doc) { applyColours(doc); });
+    setCurrentDocumentSource(this);
 
     buildMenus();
-    m_recovery = new DocumentRecovery(this);
+    m_recovery = new DocumentRecovery(m_docs, this);
 
     m_timer.setInterval(startupMs);
     m_timer.setSingleShot(true);
@@ -58,6 +61,9 @@ TZediDove::~TZediDove()
     // Closing the child windows below activates the remaining documents one
     // by one; by then this object is only a QWidget, so nothing may call back.
     disconnect(m_mdi, nullptr, this, nullptr);
+    disconnect(m_docs, nullptr, this, nullptr);
+    if (currentDocumentSource() == this)
+        setCurrentDocumentSource(nullptr);
 }
 
 void TZediDove::FormCreate()
@@ -350,11 +356,28 @@ void TZediDove::rebuildWindowMenu()
     }
 }
 
-THTMLDOC *TZediDove::currentDocument() const
+THTMLDOC *TZediDove::currentDocument() const { return m_docs->current(); }
+
+EditorBox *TZediDove::activeEditor() const
 {
-    if (CurrentDoc < 1 || CurrentDoc > kMaxDocs || !SlotInUse[CurrentDoc])
-        return nullptr;
-    return Docs[CurrentDoc];
+    THTMLDOC *doc = currentDocument();
+    return doc ? doc->editor() : nullptr;
+}
+
+QMetaObject::Connection TZediDove::onCurrentChanged(QObject *context,
+                                                    std::function<void(THTMLDOC *)> changed) const
+{
+    return connect(m_docs, &DocumentTable::currentChanged, context, std::move(changed));
+}
+
+void TZediDove::applyColours(THTMLDOC *doc)
+{
+    if (!doc)
+        return;
+    QPalette pal = doc->editor()->palette();
+    pal.setColor(QPalette::Base, colourToQColor(EditorBackColor));
+    pal.setColor(QPalette::Text, colourToQColor(EditorTextColor));
+    doc->editor()->setPalette(pal);
 }
 
 void TZediDove::documentActivated(QMdiSubWindow *w)
@@ -363,48 +386,12 @@ void TZediDove::documentActivated(QMdiSubWindow *w)
         doc->FormActivate();
 }
 
-void TZediDove::New1Click()
-{
-    // Counting 1, 2, 3 ... for the first 100; after that the lowest free
-    // slot. A slot in use is never taken: the search goes on past it.
-    int start = LastSlot + 1 <= kMaxDocs ? LastSlot + 1 : 1;
-    int slot = 0;
-    for (int i = 0; i < kMaxDocs && !slot; ++i) {
-        const int s = (start - 1 + i) % kMaxDocs + 1;
-        if (!SlotInUse[s])
-            slot = s;
-    }
-    if (!slot)
-        throw TagloomError(QStringLiteral(
-            "All 100 document windows are in use; close one to create another"));
-    LastSlot = slot;
-    SlotInUse[slot] = true;
-    auto *doc = new THTMLDOC;
-    Docs[slot] = doc;
-    doc->setWindowTitle(QStringLiteral("HTML %1").arg(slot));
-    doc->DocIndex = slot;
-    doc->HasFileName = false;
-    m_mdi->addSubWindow(doc);
-    doc->showMaximized();
-    m_mdi->setActiveSubWindow(doc);
-    CurrentDoc = slot;
-    doc->FormActivate();
-}
+void TZediDove::New1Click() { m_docs->create(); }
 
 THTMLDOC *TZediDove::openDocument(const QString &path)
 {
-    New1Click();
-    THTMLDOC *doc = currentDocument();
-    doc->setWindowTitle(path);
-    // Taken before reading: a change made while reading makes a later save
-    // ask rather than overwrite unasked.
-    const FileStamp stamp = fileStamp(path);
-    const StreamedText d = doc->editor()->loadFile(path);
-    doc->StandIns = d.standIns;
-    doc->editor()->setSelStart(0);
-    doc->Encoding = d.encoding;
-    doc->HasFileName = true;
-    doc->rememberFile(path, stamp);
+    THTMLDOC *doc = m_docs->create();
+    doc->load(path);
     return doc;
 }
 
@@ -458,49 +445,16 @@ void TZediDove::OpenClick()
     openDocument(path);
 }
 
-bool TZediDove::saveDocumentTo(THTMLDOC *doc, const QString &path)
-{
-    if (doc->changedOnDisk(path)
-        && !ui().confirm(QStringLiteral("The file %1 has changed on disk since it was opened. "
-                                        "Overwrite it?")
-                             .arg(path)))
-        return false;
-    writeFileAtomically(path, [&](const ByteSink &sink) { doc->writeFileBytes(sink); });
-    doc->editor()->setModified(false);
-    doc->rememberFile(path, fileStamp(path));
-    return true;
-}
-
-bool TZediDove::saveDocumentAs(THTMLDOC *doc)
-{
-    FileDialogRequest req{QStringLiteral("Save HTML Document"), QStringLiteral("HTML Document|*.htm"),
-                          QString(), m_lastSave, true};
-    const QString path = ui().saveFileName(req);
-    if (path.isEmpty())
-        return false;
-    m_lastSave = path;
-    if (!saveDocumentTo(doc, path))
-        return false;
-    doc->setWindowTitle(path);
-    doc->HasFileName = true;
-    return true;
-}
-
 void TZediDove::SaveClick()
 {
-    THTMLDOC *doc = currentDocument();
-    if (!doc)
-        return;
-    if (doc->HasFileName)
-        saveDocumentTo(doc, doc->windowTitle());
-    else
-        saveDocumentAs(doc);
+    if (THTMLDOC *doc = currentDocument())
+        doc->save();
 }
 
 void TZediDove::Save1Click()
 {
     if (THTMLDOC *doc = currentDocument())
-        saveDocumentAs(doc);
+        doc->saveAs();
 }
 
 void TZediDove::Close1Click()

@@ -40,7 +40,8 @@ void createApplicationWindows(const StartupOptions &options)
     HRInfo = new THRInfo(ZediDove);
     AboutHTML = new TAboutHTML(ZediDove);
     LinkInf = new TLinkInf(ZediDove);
-    ToolBar = new TToolBar(ZediDove);
+    ToolBar = new TToolBar(QPoint(ZediDove->ToolbarLeft, ZediDove->ToolbarTop), ZediDove);
+    ToolBar->setVisibilityToggle(ZediDove->action(QStringLiteral("HTMLToolsBut")));
     Table = new TTable(ZediDove);
 }
 

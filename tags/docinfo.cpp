@@ -5,7 +5,6 @@
 #include "errors.h"
 #include "htmldoc.h"
 #include "localpathtourl.h"
-#include "mainwindow.h"
 #include "toolbar.h"
 #include "uiseam.h"
 #include "ui_docinfo.h"
@@ -17,7 +16,11 @@
 TDocInfo *DocInfo = nullptr;
 
 namespace {
-THTMLDOC *currentDoc() { return ZediDove ? ZediDove->currentDocument() : nullptr; }
+THTMLDOC *currentDoc()
+{
+    CurrentDocument *source = currentDocumentSource();
+    return source ? source->currentDocument() : nullptr;
+}
 } // namespace
 
 TDocInfo::TDocInfo(QWidget *parent)

@@ -1,9 +1,7 @@
 #include "toolbar.h"
 #include "editorbox.h"
 #include "errors.h"
-#include "htmldoc.h"
 #include "icons.h"
-#include "mainwindow.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -14,20 +12,6 @@
 #include <QToolButton>
 
 TToolBar *ToolBar = nullptr;
-
-EditorBox *ActiveEditor()
-{
-    if (!ZediDove)
-        return nullptr;
-    THTMLDOC *doc = ZediDove->currentDocument();
-    return doc ? doc->editor() : nullptr;
-}
-
-void BringMainToFront()
-{
-    if (ZediDove)
-        ZediDove->bringToFront();
-}
 
 void WrapSelection(const QString &open, const QString &close)
 {
@@ -104,7 +88,7 @@ const PaletteButton kButtons[] = {
 };
 } // namespace
 
-TToolBar::TToolBar(QWidget *parent)
+TToolBar::TToolBar(const QPoint &saved, QWidget *parent)
     : QWidget(parent, Qt::Tool | Qt::WindowStaysOnTopHint | Qt::CustomizeWindowHint
                           | Qt::WindowTitleHint)
 {
@@ -130,7 +114,7 @@ TToolBar::TToolBar(QWidget *parent)
         const auto handler = b.handler;
         connect(btn, &QToolButton::clicked, this, guarded([this, handler] { (this->*handler)(); }));
     }
-    FormCreate();
+    FormCreate(saved);
 }
 
 QToolButton *TToolBar::button(const QString &name) const
@@ -138,10 +122,9 @@ QToolButton *TToolBar::button(const QString &name) const
     return findChild<QToolButton *>(name);
 }
 
-void TToolBar::FormCreate()
+void TToolBar::FormCreate(QPoint pos)
 {
     hide();
-    QPoint pos(ZediDove ? ZediDove->ToolbarLeft : 0, ZediDove ? ZediDove->ToolbarTop : 0);
     // A position saved on a screen that is gone, or so far out that little
     // of the palette shows, would lose it: bring it back inside the primary
     // screen's available area.
@@ -161,7 +144,6 @@ void TToolBar::FormCreate()
 void TToolBar::closeEvent(QCloseEvent *e)
 {
     e->ignore();
-    QAction *toggle = ZediDove ? ZediDove->action(QStringLiteral("HTMLToolsBut")) : nullptr;
-    if (toggle && toggle->isChecked() && isVisible())
-        ZediDove->HTMLToolsButClick();
+    if (m_toggle && m_toggle->isChecked() && isVisible())
+        m_toggle->trigger();
 }

@@ -2,25 +2,27 @@
 // The floating tool palette. It owns the handler of every tag command; the
 // main window's menu and button bar call these same handlers, so a command
 // writes the same text wherever it is started.
+#include "currentdocument.h"
+
+#include <QPointer>
 #include <QWidget>
 
 class EditorBox;
+class QAction;
 class QToolButton;
-
-// The current document's editor, or nothing when no document window is open.
-EditorBox *ActiveEditor();
 
 // Replaces the selection by open + selected text + close and leaves the
 // caret directly before close. Does nothing without a document.
 void WrapSelection(const QString &open, const QString &close);
 
-// Makes the main window visible, raises and activates it.
-void BringMainToFront();
-
 class TToolBar : public QWidget {
     Q_OBJECT
 public:
-    explicit TToolBar(QWidget *parent = nullptr);
+    // `saved`: the position kept in the settings file.
+    explicit TToolBar(const QPoint &saved, QWidget *parent = nullptr);
+
+    // The View menu's item that shows and hides the palette.
+    void setVisibilityToggle(QAction *toggle) { m_toggle = toggle; }
 
     // Simple commands.
     void BoldClick();
@@ -55,7 +57,9 @@ protected:
     void closeEvent(QCloseEvent *e) override;
 
 private:
-    void FormCreate();
+    void FormCreate(QPoint pos);
+
+    QPointer<QAction> m_toggle;
 };
 
 extern TToolBar *ToolBar;

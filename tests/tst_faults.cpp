@@ -90,7 +90,7 @@ int saveLoop(const QString &source, const QString &target)
         const QChar v = (i % 2) ? QLatin1Char('B') : QLatin1Char('A');
         doc->editor()->replaceLine(0, QStringLiteral("<!-- version %1 -->").arg(v));
         doc->editor()->replaceLine(last, QStringLiteral("<!-- end of version %1 -->").arg(v));
-        ZediDove->saveDocumentTo(doc, target);
+        doc->saveTo(target);
         std::printf("saved\n");
         std::fflush(stdout);
     }
@@ -303,7 +303,7 @@ private slots:
                  QStringList{QStringLiteral("Tagloom HTML|Cannot create file %1.").arg(path(target))});
         THTMLDOC *doc = ZediDove->currentDocument();
         QCOMPARE(doc->windowTitle(), QStringLiteral("HTML 1"));
-        QVERIFY(!doc->HasFileName);
+        QVERIFY(!doc->HasFileName());
         QVERIFY(editor()->isModified());
         QVERIFY(editor()->text().contains(QStringLiteral("typed")));
         QCOMPARE(QDir(m_dir->path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), before);

@@ -273,7 +273,7 @@ void TestHighlighter::savedTextIsUntouched() {
     paint(doc->editor());
     QVERIFY(!shownRoles(doc->editor(), 0).isEmpty());
     QVERIFY(!doc->editor()->isModified());
-    ZediDove->saveDocumentTo(doc, out);
+    doc->saveTo(out);
     QFile f(out);
     QVERIFY(f.open(QIODevice::ReadOnly));
     QCOMPARE(f.readAll(), bytes);

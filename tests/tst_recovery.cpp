@@ -313,10 +313,10 @@ private slots:
                                  "Reopen it as new documents? No discards it.")
                                  .arg(file)});
         QCOMPARE(openDocuments(), reopen ? 3 : 1);
-        QCOMPARE(ZediDove->Docs[1]->editor()->text(), THTMLDOC::skeleton());
+        QCOMPARE(ZediDove->documents()->Docs[1]->editor()->text(), THTMLDOC::skeleton());
         if (reopen) {
-            THTMLDOC *first = ZediDove->Docs[2];
-            THTMLDOC *second = ZediDove->Docs[3];
+            THTMLDOC *first = ZediDove->documents()->Docs[2];
+            THTMLDOC *second = ZediDove->documents()->Docs[3];
             QCOMPARE(first->windowTitle(), QStringLiteral("HTML 2"));
             QCOMPARE(second->windowTitle(), QStringLiteral("HTML 3"));
             QCOMPARE(first->editor()->text(),
@@ -324,7 +324,7 @@ private slots:
             QCOMPARE(second->editor()->text(), QStringLiteral("edited <P>file</P>"));
             QVERIFY(first->editor()->isModified());
             QVERIFY(second->editor()->isModified());
-            QVERIFY(!first->HasFileName);
+            QVERIFY(!first->HasFileName());
             // Only this session's copies of the reopened texts remain.
             QCOMPARE(sessions().size(), 1);
             QCOMPARE(allCopies().size(), 2);
