@@ -1,6 +1,5 @@
 #include "introscreen.h"
 #include "mainwindow.h"
-#include "toolbar.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -111,8 +110,8 @@ void TIntroScreen::Timer1Timer()
     done(QDialog::Accepted);
     if (ZediDove)
         ZediDove->show();
-    if (ToolBar)
-        ToolBar->show();
+    if (ZediDove && ZediDove->toolPalette())
+        ZediDove->toolPalette()->show();
 }
 
 // The splash takes no input: neither Escape nor the window manager closes it.

@@ -18,7 +18,6 @@ class QMenu;
 class QPlainTextEdit;
 class QToolButton;
 class QMdiSubWindow;
-class TToolBar;
 class EditorBox;
 class THTMLDOC;
 class DocumentRecovery;
@@ -80,6 +79,9 @@ public:
     QAction *action(const QString &name) const { return m_actions.value(name); }
     QMdiArea *mdiArea() const { return m_mdi; }
     QWidget *dockedBar() const { return m_bar; }
+    // The floating tool palette, shown and hidden by the View menu.
+    QWidget *toolPalette() const { return m_palette; }
+    void setToolPalette(QWidget *palette) { m_palette = palette; }
     QStringList settingsText() const { return m_settings; }
     QTimer *startupTimer() const { return &const_cast<TZediDove *>(this)->m_timer; }
 
@@ -107,14 +109,15 @@ private:
     void documentActivated(QMdiSubWindow *w);
     QAction *addItem(QMenu *menu, const char *name, const QString &caption,
                      const QKeySequence &key, void (TZediDove::*handler)());
-    QAction *addCommand(QMenu *menu, const char *name, const QString &caption,
-                        const QKeySequence &key, void (TToolBar::*command)());
+    // The menu item of a command of the command table.
+    QAction *addCommand(QMenu *menu, const char *name);
 
     void applyColours(THTMLDOC *doc);
 
     QMdiArea *m_mdi = nullptr;
     DocumentTable *m_docs = nullptr;
     QWidget *m_bar = nullptr;
+    QPointer<QWidget> m_palette;
     QMenu *m_windowMenu = nullptr;
     QStringList m_settings; // the lines of the settings file, kept for Save Settings
     TextEncoding m_settingsEncoding = TextEncoding::Utf8; // written back as read

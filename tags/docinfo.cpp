@@ -1,11 +1,11 @@
 #include "docinfo.h"
 #include "bodymarkup.h"
+#include "currentdocument.h"
 #include "dialoghabits.h"
 #include "editorbox.h"
 #include "errors.h"
 #include "htmldoc.h"
 #include "localpathtourl.h"
-#include "toolbar.h"
 #include "uiseam.h"
 #include "ui_docinfo.h"
 
@@ -204,21 +204,4 @@ void WriteBodyAttributes(EditorBox *ed, const BodyAttributes &a)
     }
     // Without a BODY line there is nothing to rewrite; the values stay
     // remembered for the document all the same.
-}
-
-void TToolBar::DocClick()
-{
-    if (!ActiveEditor())
-        return;
-    DocInfo->exec();
-    if (DocInfo->Cancelled)
-        return;
-    EditorBox *ed = ActiveEditor();
-    if (!ed)
-        return;
-    QLineEdit *picture = DocInfo->Bckgrdpct();
-    picture->setText(LocalPathToUrl(picture->text()));
-    WriteBodyAttributes(ed, {picture->text(), DocInfo->bgcolor()->text(),
-                             DocInfo->TextColor()->text(), DocInfo->LnkColor()->text()});
-    BringMainToFront();
 }

@@ -4,7 +4,6 @@
 #include "editorbox.h"
 #include "errors.h"
 #include "hrmarkup.h"
-#include "toolbar.h"
 #include "ui_hrinfo.h"
 
 #include <QCloseEvent>
@@ -86,18 +85,4 @@ void THRInfo::closeEvent(QCloseEvent *e)
     e->ignore();
     if (isVisible())
         OkClick();
-}
-
-void TToolBar::HorizRuleClick()
-{
-    if (!ActiveEditor())
-        return;
-    HRInfo->exec();
-    if (!HRInfo->Cancelled) {
-        if (EditorBox *ed = ActiveEditor()) {
-            UndoStep step(ed);
-            ed->setSelText(HRInfo->tag());
-        }
-    }
-    BringMainToFront();
 }

@@ -4,7 +4,6 @@
 #include "errors.h"
 #include "imagemarkup.h"
 #include "localpathtourl.h"
-#include "toolbar.h"
 #include "uiseam.h"
 #include "ui_imageinfo.h"
 
@@ -108,33 +107,4 @@ void TImageInfo::closeEvent(QCloseEvent *e)
     e->ignore();
     if (isVisible())
         CancelButClick();
-}
-
-void TToolBar::ImageClick()
-{
-    if (!ActiveEditor())
-        return;
-    for (;;) {
-        ImageInfo->exec();
-        if (ImageInfo->Cancelled)
-            break;
-        ImageInfo->Image()->setText(LocalPathToUrl(ImageInfo->Image()->text()));
-        const QString markup = ImageMarkup({ImageInfo->Image()->text(),
-                                            ImageInfo->Document()->text(),
-                                            ImageInfo->Textonly()->text(),
-                                            ImageInfo->Lable()->text(),
-                                            ImageInfo->Align()->currentText()});
-        if (markup.isEmpty()) {
-            ui().errorBox(QStringLiteral("Please Enter Image Location"), QStringLiteral("Error"));
-            ImageInfo->ClearOnActivate = false;
-            continue;
-        }
-        if (EditorBox *ed = ActiveEditor()) {
-            UndoStep step(ed);
-            ed->setSelText(markup);
-        }
-        break;
-    }
-    BringMainToFront();
-    ImageInfo->ClearOnActivate = true;
 }

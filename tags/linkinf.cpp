@@ -1,9 +1,9 @@
 #include "linkinf.h"
 #include "dialoghabits.h"
 #include "editorbox.h"
+#include "currentdocument.h"
 #include "errors.h"
 #include "linkmarkup.h"
-#include "toolbar.h"
 #include "uiseam.h"
 #include "ui_linkinf.h"
 
@@ -111,38 +111,4 @@ void TLinkInf::keyPressEvent(QKeyEvent *e)
 {
     if (!takeDialogKey(e))
         QDialog::keyPressEvent(e);
-}
-
-void TToolBar::LinkClick()
-{
-    LinkInf->exec();
-    // Cancel (or an address left empty) means no link.
-    if (LinkInf->address().isEmpty())
-        return;
-    EditorBox *ed = ActiveEditor();
-    if (!ed)
-        return;
-    {
-        UndoStep step(ed);
-        const QString selected = ed->selText();
-        ed->setSelText(LinkMarkup::link(LinkInf->protocol(), LinkInf->address(),
-                                        LinkInf->description(), LinkInf->targetName(),
-                                        selected));
-    }
-    BringMainToFront();
-}
-
-void TToolBar::TargetClick()
-{
-    const QString name = ui().inputBox(QStringLiteral("Target Name"),
-                                       QStringLiteral("Enter a name for your target:"),
-                                       QString());
-    EditorBox *ed = ActiveEditor();
-    if (!ed)
-        return;
-    if (!name.isEmpty()) {
-        UndoStep step(ed);
-        ed->setSelText(LinkMarkup::target(name));
-    }
-    BringMainToFront();
 }

@@ -4,7 +4,6 @@
 #include "errors.h"
 #include "icons.h"
 #include "listmarkup.h"
-#include "toolbar.h"
 #include "ui_listboxes.h"
 
 #include <QKeyEvent>
@@ -248,18 +247,4 @@ void TListBoxes::keyPressEvent(QKeyEvent *e)
 {
     if (!takeDialogKey(e))
         QDialog::keyPressEvent(e);
-}
-
-void TToolBar::ListsClick()
-{
-    ListBoxes->exec();
-    const QStringList items = ListBoxes->items();
-    if (items.isEmpty())
-        return;
-    EditorBox *ed = ActiveEditor();
-    if (!ed)
-        return;
-    const ListMarkup::Tags tags = ListMarkup::tags(ListBoxes->ordered(), ListBoxes->numStyle());
-    ListMarkup::writeBelowCaret(ed, ListMarkup::lines(tags, items));
-    BringMainToFront();
 }

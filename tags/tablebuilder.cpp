@@ -3,7 +3,6 @@
 #include "editorbox.h"
 #include "errors.h"
 #include "tablefile.h"
-#include "toolbar.h"
 #include "uiseam.h"
 
 #include "ui_tablebuilder.h"
@@ -231,16 +230,4 @@ void TTable::opentClick()
         throw;
     }
     setTableLayout(t);
-}
-
-void TToolBar::TableButClick()
-{
-    if (!ActiveEditor() || !Table)
-        return;
-    Table->exec();
-    if (!Table->Cancelled) {
-        if (EditorBox *ed = ActiveEditor())
-            insertLinesBelowCaret(ed, tableLines(Table->tableLayout()));
-    }
-    BringMainToFront();
 }
