@@ -24,11 +24,9 @@ THTMLDOC *currentDoc()
 } // namespace
 
 TDocInfo::TDocInfo(QWidget *parent)
-    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
-      m_ui(std::make_unique<Ui::DocInfo>())
+    : TagDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
+      m_ui(makeForm<Ui::DocInfo>())
 {
-    m_ui->setupUi(this);
-    pressButtonsOnEnterOnly(this);
     setObjectName(QStringLiteral("DocInfo"));
     setFixedSize(422, 166);
     for (QLabel *l : {m_ui->Label2, m_ui->Label3, m_ui->Label4})
@@ -167,19 +165,6 @@ void TDocInfo::bgcolorChange()
 
 void TDocInfo::TextColorChange() { setLabelColours(m_ui->Label3, &m_chartColor, nullptr); }
 void TDocInfo::LnkColorChange() { setLabelColours(m_ui->Label4, &m_chartColor, nullptr); }
-
-void TDocInfo::showEvent(QShowEvent *e)
-{
-    QDialog::showEvent(e);
-    if (!e->spontaneous())
-        runGuarded([this] { FormActivate(); });
-}
-
-void TDocInfo::keyPressEvent(QKeyEvent *e)
-{
-    if (!takeDialogKey(e))
-        QDialog::keyPressEvent(e);
-}
 
 void TDocInfo::closeEvent(QCloseEvent *e)
 {

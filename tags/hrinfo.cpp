@@ -11,10 +11,8 @@
 
 THRInfo *HRInfo = nullptr;
 
-THRInfo::THRInfo(QWidget *parent) : QDialog(parent), m_ui(std::make_unique<Ui::HRInfo>())
+THRInfo::THRInfo(QWidget *parent) : TagDialog(parent), m_ui(makeForm<Ui::HRInfo>())
 {
-    m_ui->setupUi(this);
-    pressButtonsOnEnterOnly(this);
     setObjectName(QStringLiteral("HRInfo"));
     useDialogFont(this);
     fitCaptions(this);
@@ -63,19 +61,6 @@ void THRInfo::CancelClick()
 {
     Cancelled = true;
     reject();
-}
-
-void THRInfo::showEvent(QShowEvent *e)
-{
-    QDialog::showEvent(e);
-    if (!e->spontaneous())
-        runGuarded([this] { FormActivate(); });
-}
-
-void THRInfo::keyPressEvent(QKeyEvent *e)
-{
-    if (!takeDialogKey(e))
-        QDialog::keyPressEvent(e);
 }
 
 void THRInfo::closeEvent(QCloseEvent *e)

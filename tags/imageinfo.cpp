@@ -13,11 +13,9 @@
 TImageInfo *ImageInfo = nullptr;
 
 TImageInfo::TImageInfo(QWidget *parent)
-    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
-      m_ui(std::make_unique<Ui::ImageInfo>())
+    : TagDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
+      m_ui(makeForm<Ui::ImageInfo>())
 {
-    m_ui->setupUi(this);
-    pressButtonsOnEnterOnly(this);
     setObjectName(QStringLiteral("ImageInfo"));
     setFixedSize(448, 225);
     // The alignment is used exactly as typed: no completion from the items.
@@ -82,21 +80,6 @@ void TImageInfo::BrowseClick()
     const QString path = ui().openFileName(req);
     if (!path.isEmpty())
         m_ui->Image->setText(path);
-}
-
-void TImageInfo::showEvent(QShowEvent *e)
-{
-    QDialog::showEvent(e);
-    // Each opening is one activation: it resets the dialog once, not again
-    // when the focus comes back from a file dialog or message box.
-    if (!e->spontaneous())
-        runGuarded([this] { FormActivate(); });
-}
-
-void TImageInfo::keyPressEvent(QKeyEvent *e)
-{
-    if (!takeDialogKey(e))
-        QDialog::keyPressEvent(e);
 }
 
 void TImageInfo::closeEvent(QCloseEvent *e)

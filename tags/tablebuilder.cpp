@@ -22,11 +22,9 @@ constexpr int kResetGridRows = 6;
 } // namespace
 
 TTable::TTable(QWidget *parent)
-    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
-      ui(new Ui::TTable)
+    : TagDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
+      ui(makeForm<Ui::TTable>())
 {
-    ui->setupUi(this);
-    pressButtonsOnEnterOnly(this);
     setObjectName(QStringLiteral("Table"));
     useDialogFont(this);
     fitCaptions(this);
@@ -56,7 +54,7 @@ TTable::TTable(QWidget *parent)
     connect(ui->ColTitle, &StringGrid::gridClicked, this, guarded([this] { ColTitleClick(); }));
 }
 
-TTable::~TTable() { delete ui; }
+TTable::~TTable() = default;
 
 TableLayout TTable::tableLayout() const
 {
@@ -116,13 +114,6 @@ void TTable::FormShow()
     ui->Cap->setFocus();
 }
 
-void TTable::showEvent(QShowEvent *e)
-{
-    QDialog::showEvent(e);
-    if (!e->spontaneous())
-        FormShow();
-}
-
 void TTable::ColIncClick()
 {
     if (ui->tablegrid->colCount() >= TableLimits::kMaxColumns)
@@ -178,12 +169,6 @@ void TTable::reject()
 {
     if (m_closing)
         QDialog::reject();
-}
-
-void TTable::keyPressEvent(QKeyEvent *e)
-{
-    if (!takeDialogKey(e))
-        QDialog::keyPressEvent(e);
 }
 
 // The window has no close box; should the window manager close it anyway
