@@ -96,6 +96,9 @@ void TestHr::clampSpinText_data()
     QTest::newRow("empty counts as 1") << "" << 1;
     QTest::newRow("not a number counts as 1") << "1-2" << 1;
     QTest::newRow("lone sign counts as 1") << "-" << 1;
+    // The field lets any white space be typed; it is blank, not "not a number".
+    QTest::newRow("no-break space before") << QStringLiteral("\u00A042") << 42;
+    QTest::newRow("em space before") << QStringLiteral("\u200342") << 42;
 }
 
 void TestHr::clampSpinText()
