@@ -5,6 +5,7 @@
 
 #include <QColor>
 #include <QList>
+#include <QWidget>
 #include <QQueue>
 #include <QString>
 #include <QStringList>
@@ -71,6 +72,22 @@ void setEditorText(const QString &crlfText, int selStart = 0, int selLength = 0)
 // Runs `fill` on the next modal dialog that opens, from the event loop.
 // `fill` must close the dialog (it is given the dialog widget).
 void onNextModal(std::function<void(QWidget *)> fill);
+
+// A dialog's widget by object name, or nothing.
+template <class T> T *child(QWidget *dialog, const char *name)
+{
+    return dialog->findChild<T *>(QLatin1String(name));
+}
+// Clicks a dialog's push button with the mouse.
+void click(QWidget *dialog, const char *button);
+
+// The number of open document windows.
+int openDocuments();
+// Marks every open document unchanged, so that closing asks nothing.
+void markAllUnchanged();
+// For cleanup(): closes any dialog a failed test left open, so the tests
+// after it start clean; false when there was one.
+bool closeDialogsLeftOpen();
 
 // A file's bytes, or "<missing>" when it cannot be read.
 QByteArray readBytes(const QString &path);

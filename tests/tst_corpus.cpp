@@ -65,12 +65,13 @@ private slots:
     }
     void cleanup()
     {
-        QVERIFY(!QApplication::activeModalWidget());
+        const bool noDialogLeft = closeDialogsLeftOpen();
         // One document at a time, so the 100 slots never run out.
         for (QMdiSubWindow *w : ZediDove->mdiArea()->subWindowList()) {
             static_cast<THTMLDOC *>(w)->editor()->setModified(false);
             delete w;
         }
+        QVERIFY(noDialogLeft);
     }
 
     void openAndSaveUnchanged_data()

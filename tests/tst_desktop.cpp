@@ -69,14 +69,13 @@ private slots:
         }
     }
     void cleanup() {
-        QVERIFY(!QApplication::activeModalWidget());
-        if (ZediDove)
-            for (QMdiSubWindow *w : ZediDove->mdiArea()->subWindowList())
-                static_cast<THTMLDOC *>(w)->editor()->setModified(false);
+        const bool noDialogLeft = closeDialogsLeftOpen();
+        markAllUnchanged();
         stopApplication();
         QDir::setCurrent(m_oldDir);
         delete m_ui;
         delete m_dir;
+        QVERIFY(noDialogLeft);
     }
 
     void commandLinePath_data() {

@@ -19,7 +19,6 @@
 #include <QTest>
 
 namespace {
-int openDocuments() { return int(ZediDove->mdiArea()->subWindowList().size()); }
 } // namespace
 
 class TestDocuments : public QObject {
@@ -38,13 +37,13 @@ private slots:
     }
     void cleanup()
     {
-        QVERIFY(!QApplication::activeModalWidget());
+        const bool noDialogLeft = closeDialogsLeftOpen();
         // Nothing more to ask: leave every document unchanged before closing.
-        for (QMdiSubWindow *w : ZediDove->mdiArea()->subWindowList())
-            static_cast<THTMLDOC *>(w)->editor()->setModified(false);
+        markAllUnchanged();
         stopApplication();
         delete m_ui;
         delete m_dir;
+        QVERIFY(noDialogLeft);
     }
 
     void skeletonWithCaretInBody()

@@ -57,7 +57,6 @@ private:
     bool m_ok = false;
 };
 
-int openDocuments() { return int(ZediDove->mdiArea()->subWindowList().size()); }
 
 // A page of about 5 MB whose first and last lines name its version, so a
 // file made of parts of two saves is told apart from either.
@@ -126,15 +125,14 @@ private slots:
     }
     void cleanup()
     {
-        QVERIFY(!QApplication::activeModalWidget());
-        if (ZediDove) {
-            for (QMdiSubWindow *w : ZediDove->mdiArea()->subWindowList())
-                static_cast<THTMLDOC *>(w)->editor()->setModified(false);
+        const bool noDialogLeft = closeDialogsLeftOpen();
+        markAllUnchanged();
+        if (ZediDove)
             stopApplication();
-        }
         delete m_ui;
         QDir::setCurrent(m_oldCwd);
         delete m_dir;
+        QVERIFY(noDialogLeft);
     }
 
     // ---- disk full ----

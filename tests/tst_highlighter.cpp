@@ -79,13 +79,12 @@ private slots:
         startApplication();
     }
     void cleanup() {
-        QVERIFY(!QApplication::activeModalWidget());
+        const bool noDialogLeft = closeDialogsLeftOpen();
         MarkupHighlighter::setSizeLimit(MarkupHighlighter::kDefaultSizeLimit);
-        if (ZediDove)
-            for (auto *w : ZediDove->findChildren<THTMLDOC *>())
-                w->editor()->setModified(false);
+        markAllUnchanged();
         stopApplication();
         delete m_ui;
+        QVERIFY(noDialogLeft);
     }
 
     void linesOnScreenAreColouredPlainTextIsNot();

@@ -16,14 +16,6 @@
 #include <QToolButton>
 
 namespace {
-QPushButton *button(QWidget *dlg, const char *name)
-{
-    return dlg->findChild<QPushButton *>(name);
-}
-ClampedSpinBox *spin(QWidget *dlg, const char *name)
-{
-    return dlg->findChild<ClampedSpinBox *>(name);
-}
 // Types into a spin edit as a user would: select all, type, leave by Tab.
 void typeInto(ClampedSpinBox *s, const QString &text)
 {
@@ -116,9 +108,7 @@ void TestHr::init()
 
 void TestHr::cleanup()
 {
-    const bool modalLeft = QApplication::activeModalWidget() != nullptr;
-    if (QWidget *w = QApplication::activeModalWidget())
-        w->hide();
+    const bool modalLeft = !closeDialogsLeftOpen();
     stopApplication();
     delete m_ui;
     m_ui = nullptr;
@@ -128,7 +118,7 @@ void TestHr::cleanup()
 void TestHr::openingValuesInsertDefaultTagOverSelection()
 {
     setEditorText(QStringLiteral("a\r\nold\r\nb"), 3, 3);
-    onNextModal([](QWidget *dlg) { button(dlg, "Ok")->click(); });
+    onNextModal([](QWidget *dlg) { child<QPushButton>(dlg, "Ok")->click(); });
     ToolBar->button(QStringLiteral("HorizRule"))->click();
     QCOMPARE(editor()->text(), QStringLiteral("a\r\n<HR WIDTH=100% SIZE=1>\r\nb"));
     QCOMPARE(editor()->selStart(), 3 + 22);
@@ -141,18 +131,18 @@ void TestHr::enteredValuesAndResetOnNextOpening()
 {
     setEditorText(QString());
     onNextModal([](QWidget *dlg) {
-        typeInto(spin(dlg, "Width"), QStringLiteral("50"));
+        typeInto(child<ClampedSpinBox>(dlg, "Width"), QStringLiteral("50"));
         dlg->findChild<QRadioButton *>("Pixels")->click();
-        typeInto(spin(dlg, "size"), QStringLiteral("3"));
+        typeInto(child<ClampedSpinBox>(dlg, "size"), QStringLiteral("3"));
         dlg->findChild<QComboBox *>("Alignment")->setCurrentIndex(2);
         dlg->findChild<QCheckBox *>("shade")->click();
-        button(dlg, "Ok")->click();
+        child<QPushButton>(dlg, "Ok")->click();
     });
     ZediDove->action(QStringLiteral("HorizontalLineHR1"))->trigger();
     QCOMPARE(editor()->text(), QStringLiteral("<HR WIDTH=50 SIZE=3 ALIGN=CENTER NOSHADE>"));
     // Nothing survives to the next opening.
     setEditorText(QString());
-    onNextModal([](QWidget *dlg) { button(dlg, "Ok")->click(); });
+    onNextModal([](QWidget *dlg) { child<QPushButton>(dlg, "Ok")->click(); });
     ToolBar->HorizRuleClick();
     QCOMPARE(editor()->text(), QStringLiteral("<HR WIDTH=100% SIZE=1>"));
 }
@@ -163,14 +153,14 @@ void TestHr::widthIsClampedOnFocusLoss()
     QString shownWhileTyping, shownAfterTab, sizeAfterTab;
     onNextModal([&](QWidget *dlg) {
         dlg->findChild<QRadioButton *>("Pixels")->click();
-        typeInto(spin(dlg, "Width"), QStringLiteral("250"));
-        shownWhileTyping = spin(dlg, "Width")->text();
-        spin(dlg, "size")->setFocus(); // the width field loses the focus
-        shownAfterTab = spin(dlg, "Width")->text();
-        typeInto(spin(dlg, "size"), QStringLiteral("-"));
-        spin(dlg, "Width")->setFocus();
-        sizeAfterTab = spin(dlg, "size")->text();
-        button(dlg, "Ok")->click();
+        typeInto(child<ClampedSpinBox>(dlg, "Width"), QStringLiteral("250"));
+        shownWhileTyping = child<ClampedSpinBox>(dlg, "Width")->text();
+        child<ClampedSpinBox>(dlg, "size")->setFocus(); // the width field loses the focus
+        shownAfterTab = child<ClampedSpinBox>(dlg, "Width")->text();
+        typeInto(child<ClampedSpinBox>(dlg, "size"), QStringLiteral("-"));
+        child<ClampedSpinBox>(dlg, "Width")->setFocus();
+        sizeAfterTab = child<ClampedSpinBox>(dlg, "size")->text();
+        child<QPushButton>(dlg, "Ok")->click();
     });
     ToolBar->HorizRuleClick();
     QCOMPARE(shownWhileTyping, QStringLiteral("250"));
@@ -182,13 +172,13 @@ void TestHr::widthIsClampedOnFocusLoss()
 void TestHr::cancelInsertsNothingTitleBarCloseInserts()
 {
     setEditorText(QStringLiteral("x"), 1);
-    onNextModal([](QWidget *dlg) { button(dlg, "Cancel")->click(); });
+    onNextModal([](QWidget *dlg) { child<QPushButton>(dlg, "Cancel")->click(); });
     ToolBar->HorizRuleClick();
     QCOMPARE(editor()->text(), QStringLiteral("x"));
     QTRY_COMPARE(QApplication::activeWindow(), ZediDove);
 
     onNextModal([](QWidget *dlg) {
-        typeInto(spin(dlg, "size"), QStringLiteral("4"));
+        typeInto(child<ClampedSpinBox>(dlg, "size"), QStringLiteral("4"));
         dlg->close(); // the title bar's close button
         if (dlg->isVisible())
             dlg->hide();
@@ -206,10 +196,10 @@ void TestHr::escapeClosesNothingEnterPressesFocusedButton()
         openAfterEscape = dlg->isVisible();
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
         openAfterEnterInSpin = dlg->isVisible();
-        button(dlg, "Cancel")->setFocus();
-        QTest::keyClick(button(dlg, "Cancel"), Qt::Key_Return);
+        child<QPushButton>(dlg, "Cancel")->setFocus();
+        QTest::keyClick(child<QPushButton>(dlg, "Cancel"), Qt::Key_Return);
         if (dlg->isVisible())
-            button(dlg, "Ok")->click();
+            child<QPushButton>(dlg, "Ok")->click();
     });
     ToolBar->HorizRuleClick();
     QVERIFY(openAfterEscape);

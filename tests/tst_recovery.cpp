@@ -89,7 +89,6 @@ class TestRecovery : public QObject {
     ScriptedUi *m_ui = nullptr;
     QTemporaryDir *m_dir = nullptr;
     QString path(const QString &name) const { return m_dir->filePath(name); }
-    int openDocuments() const { return int(ZediDove->mdiArea()->subWindowList().size()); }
 
     THTMLDOC *openFile(const QString &file)
     {
@@ -110,15 +109,14 @@ private slots:
     }
     void cleanup()
     {
-        QVERIFY(!QApplication::activeModalWidget());
-        if (ZediDove) {
-            for (QMdiSubWindow *w : ZediDove->mdiArea()->subWindowList())
-                static_cast<THTMLDOC *>(w)->editor()->setModified(false);
+        const bool noDialogLeft = closeDialogsLeftOpen();
+        markAllUnchanged();
+        if (ZediDove)
             stopApplication();
-        }
         delete m_ui;
         delete m_dir;
         QDir(DocumentRecovery::rootFolder()).removeRecursively();
+        QVERIFY(noDialogLeft);
     }
 
     // ---- changed on disk ----

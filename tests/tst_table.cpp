@@ -31,16 +31,6 @@ QStringList defaultTable()
             QStringLiteral("</TABLE>")};
 }
 
-template <class T> T *child(QWidget *dlg, const char *name)
-{
-    return dlg->findChild<T *>(QLatin1String(name));
-}
-
-void click(QWidget *dlg, const char *button)
-{
-    QTest::mouseClick(child<QPushButton>(dlg, button), Qt::LeftButton);
-}
-
 // Types into a cell the way a user does: start editing, type, press Enter.
 void typeIntoCell(StringGrid *grid, int col, int row, const QString &text)
 {
@@ -78,9 +68,10 @@ private slots:
     }
     void cleanup()
     {
-        QVERIFY(!QApplication::activeModalWidget());
+        const bool noDialogLeft = closeDialogsLeftOpen();
         if (Table)
             QVERIFY(!Table->isVisible());
+        QVERIFY(noDialogLeft);
     }
 
     void tableLines_data()
