@@ -103,8 +103,9 @@ bool THTMLDOC::saveTo(const QString &path)
 
 bool THTMLDOC::saveAs()
 {
-    FileDialogRequest req{QStringLiteral("Save HTML Document"), QStringLiteral("HTML Document|*.htm"),
-                          QString(), m_table->lastSavePath, true};
+    FileDialogRequest req{QStringLiteral("Save HTML Document"),
+                          QStringLiteral("HTML Document|*.htm"), QString(), m_table->lastSavePath,
+                          true};
     const QString path = ui().saveFileName(req);
     if (path.isEmpty())
         return false;

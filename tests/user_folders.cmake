@@ -10,6 +10,7 @@ file(GLOB_RECURSE written LIST_DIRECTORIES false RELATIVE "${HOME}" "${HOME}/*")
 list(FILTER written EXCLUDE REGEX "^\\.qttest/")
 if(written)
   list(JOIN written "\n  " shown)
-  message(FATAL_ERROR "Tests wrote outside test mode's folders, where a user's files are:\n  ${shown}")
+  message(FATAL_ERROR
+          "Tests wrote outside test mode's folders, where a user's files are:\n  ${shown}")
 endif()
 message(STATUS "Nothing written outside ${HOME}/.qttest")
