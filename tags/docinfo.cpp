@@ -166,13 +166,8 @@ void TDocInfo::bgcolorChange()
 void TDocInfo::TextColorChange() { setLabelColours(m_ui->Label3, &m_chartColor, nullptr); }
 void TDocInfo::LnkColorChange() { setLabelColours(m_ui->Label4, &m_chartColor, nullptr); }
 
-void TDocInfo::closeEvent(QCloseEvent *e)
-{
-    // No close box; a close asked by the window manager counts as "Cancel".
-    e->ignore();
-    if (isVisible())
-        CancelButClick();
-}
+// No close box; a close asked by the window manager counts as "Cancel".
+void TDocInfo::closedByFrame() { CancelButClick(); }
 
 void WriteBodyAttributes(EditorBox *ed, const BodyAttributes &a)
 {

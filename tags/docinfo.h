@@ -43,7 +43,7 @@ public:
 
 protected:
     void opened() override { FormActivate(); }
-    void closeEvent(QCloseEvent *e) override;
+    void closedByFrame() override;
 
 private:
     void pickColourInto(QLineEdit *field);

@@ -63,11 +63,6 @@ void THRInfo::CancelClick()
     reject();
 }
 
-void THRInfo::closeEvent(QCloseEvent *e)
-{
-    // Closing by the title bar leaves Cancelled false: the tag is inserted
-    // as with "Ok".
-    e->ignore();
-    if (isVisible())
-        OkClick();
-}
+// Closing by the title bar leaves Cancelled false: the tag is inserted as
+// with "Ok".
+void THRInfo::closedByFrame() { OkClick(); }

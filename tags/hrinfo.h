@@ -37,7 +37,7 @@ public:
 
 protected:
     void opened() override { FormActivate(); }
-    void closeEvent(QCloseEvent *e) override;
+    void closedByFrame() override;
 
 private:
     Ui::HRInfo *const m_ui; // owned by TagDialog

@@ -82,12 +82,6 @@ void TImageInfo::BrowseClick()
         m_ui->Image->setText(path);
 }
 
-void TImageInfo::closeEvent(QCloseEvent *e)
-{
-    // The frame has no close box; a close asked by the window manager
-    // (Alt+F4) counts as "Cancel" so that nothing is inserted behind the
-    // user's back.
-    e->ignore();
-    if (isVisible())
-        CancelButClick();
-}
+// The frame has no close box; a close asked by the window manager (Alt+F4)
+// counts as "Cancel" so that nothing is inserted behind the user's back.
+void TImageInfo::closedByFrame() { CancelButClick(); }

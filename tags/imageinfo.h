@@ -35,7 +35,7 @@ public:
 
 protected:
     void opened() override { FormActivate(); }
-    void closeEvent(QCloseEvent *e) override;
+    void closedByFrame() override;
 
 private:
     Ui::ImageInfo *const m_ui; // owned by TagDialog

@@ -173,14 +173,12 @@ void TTable::reject()
 
 // The window has no close box; should the window manager close it anyway
 // (Alt+F4), nothing is inserted, as with Cancel.
-void TTable::closeEvent(QCloseEvent *e)
+void TTable::closedByFrame()
 {
-    if (!m_closing && isVisible()) {
+    if (m_closing)
+        reject();
+    else
         Button2Click();
-        e->accept();
-        return;
-    }
-    QDialog::closeEvent(e);
 }
 
 void TTable::SaveTableClick()

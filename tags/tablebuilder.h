@@ -37,7 +37,7 @@ public slots:
     void reject() override;
 
 protected:
-    void closeEvent(QCloseEvent *e) override;
+    void closedByFrame() override;
     void opened() override { FormShow(); }
 
 private:

@@ -1,6 +1,7 @@
 #include "tagdialog.h"
 #include "errors.h"
 
+#include <QCloseEvent>
 #include <QKeyEvent>
 #include <QShowEvent>
 
@@ -20,4 +21,12 @@ void TagDialog::keyPressEvent(QKeyEvent *e)
 {
     if (!takeDialogKey(e))
         QDialog::keyPressEvent(e);
+}
+
+void TagDialog::closeEvent(QCloseEvent *e)
+{
+    // The dialog closes itself through its own answer, never by the event.
+    e->ignore();
+    if (isVisible())
+        runGuarded([this] { closedByFrame(); });
 }
