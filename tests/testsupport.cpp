@@ -197,3 +197,11 @@ bool closeDialogsLeftOpen()
     }
     return none;
 }
+
+bool runsWithoutWindows(std::initializer_list<const char *> names)
+{
+    for (const char *name : names)
+        if (qstrcmp(QTest::currentTestFunction(), name) == 0)
+            return true;
+    return false;
+}

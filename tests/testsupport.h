@@ -10,6 +10,7 @@
 #include <QString>
 #include <QStringList>
 #include <functional>
+#include <initializer_list>
 
 class EditorBox;
 
@@ -72,6 +73,10 @@ void setEditorText(const QString &crlfText, int selStart = 0, int selLength = 0)
 // Runs `fill` on the next modal dialog that opens, from the event loop.
 // `fill` must close the dialog (it is given the dialog widget).
 void onNextModal(std::function<void(QWidget *)> fill);
+
+// For init(): whether the test function now starting is one of `names`,
+// which need no window (pure rules, data rows): init() then starts nothing.
+bool runsWithoutWindows(std::initializer_list<const char *> names);
 
 // A dialog's widget by object name, or nothing.
 template <class T> T *child(QWidget *dialog, const char *name)

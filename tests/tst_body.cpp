@@ -139,6 +139,8 @@ void TestBody::rewriteBodyLine()
 
 void TestBody::init()
 {
+    if (runsWithoutWindows({"hexByte", "colorToHtml", "rewriteBodyLine"}))
+        return;
     m_ui = new ScriptedUi;
     startApplication();
 }

@@ -102,6 +102,8 @@ void TestHr::clampSpinText()
 
 void TestHr::init()
 {
+    if (runsWithoutWindows({"horizRuleTag", "clampSpinText"}))
+        return;
     m_ui = new ScriptedUi;
     startApplication();
 }

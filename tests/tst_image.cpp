@@ -131,6 +131,8 @@ void TestImage::localPathToUrl()
 
 void TestImage::init()
 {
+    if (runsWithoutWindows({"imageMarkup", "localPathToUrl"}))
+        return;
     m_ui = new ScriptedUi;
     startApplication();
     // Only what the commands report counts (start-up may complain about a

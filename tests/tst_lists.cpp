@@ -43,6 +43,8 @@ class TestLists : public QObject {
 private slots:
     void init()
     {
+        if (runsWithoutWindows({"tags", "linkItem"}))
+            return;
         m_ui = new ScriptedUi;
         startApplication();
     }
@@ -50,7 +52,7 @@ private slots:
     {
         const bool noDialogLeft = closeDialogsLeftOpen();
         stopApplication();
-        delete m_ui;
+        delete std::exchange(m_ui, nullptr);
         QVERIFY(noDialogLeft);
     }
 
