@@ -1,8 +1,7 @@
 #include "htmldoc.h"
+#include "documenttable.h"
 #include "editorbox.h"
 #include "errors.h"
-#include "mainwindow.h"
-#include "recovery.h"
 #include "uiseam.h"
 
 #include <QCloseEvent>
@@ -16,7 +15,8 @@ QString THTMLDOC::skeleton()
                           "</HEAD>\r\n<BODY>\r\n\r\n</BODY>\r\n</HTML>");
 }
 
-THTMLDOC::THTMLDOC(QWidget *parent) : QMdiSubWindow(parent), m_editor(new EditorBox)
+THTMLDOC::THTMLDOC(DocumentTable *table, int slot, QWidget *parent)
+    : QMdiSubWindow(parent), m_table(table), m_slot(slot), m_editor(new EditorBox)
 {
     setAttribute(Qt::WA_DeleteOnClose);
     setWidget(m_editor);
@@ -46,18 +46,80 @@ void THTMLDOC::writeFileBytes(const ByteSink &sink) const
     constexpr qsizetype kPiece = 1 << 20;
     QByteArray out;
     out.reserve(kPiece + 4096);
-    out += byteOrderMark(Encoding);
+    out += byteOrderMark(m_encoding);
     const QTextDocument *doc = m_editor->document();
     for (QTextBlock b = doc->begin(); b.isValid(); b = b.next()) {
         if (b != doc->begin())
-            appendEncoded(u"\r\n", Encoding, StandIns, out);
-        appendEncoded(b.text(), Encoding, StandIns, out);
+            appendEncoded(u"\r\n", m_encoding, m_standIns, out);
+        appendEncoded(b.text(), m_encoding, m_standIns, out);
         if (out.size() >= kPiece) {
             sink(out);
             out.resize(0);
         }
     }
     sink(out);
+}
+
+void THTMLDOC::load(const QString &path)
+{
+    setWindowTitle(path);
+    // Taken before reading: a change made while reading makes a later save
+    // ask rather than overwrite unasked.
+    const FileStamp stamp = fileStamp(path);
+    const StreamedText d = m_editor->loadFile(path);
+    m_standIns = d.standIns;
+    m_editor->setSelStart(0);
+    m_encoding = d.encoding;
+    setToolTip(QStringLiteral("Encoding: ") + encodingName(m_encoding));
+    m_hasFileName = true;
+    rememberFile(path, stamp);
+}
+
+void THTMLDOC::restoreCopy(const QString &text)
+{
+    QString t = text;
+    m_standIns = hideEditorMarks(t);
+    m_editor->loadText(t);
+    m_editor->setModified(true);
+}
+
+QByteArray THTMLDOC::copyBytes() const
+{
+    return encodeText(m_editor->rawText(), TextEncoding::Utf8, m_standIns);
+}
+
+bool THTMLDOC::saveTo(const QString &path)
+{
+    if (changedOnDisk(path)
+        && !ui().confirm(QStringLiteral("The file %1 has changed on disk since it was opened. "
+                                        "Overwrite it?")
+                             .arg(path)))
+        return false;
+    writeFileAtomically(path, [&](const ByteSink &sink) { writeFileBytes(sink); });
+    m_editor->setModified(false);
+    rememberFile(path, fileStamp(path));
+    return true;
+}
+
+bool THTMLDOC::saveAs()
+{
+    FileDialogRequest req{QStringLiteral("Save HTML Document"),
+                          QStringLiteral("HTML Document|*.htm"), QString(), m_table->lastSavePath,
+                          true};
+    const QString path = ui().saveFileName(req);
+    if (path.isEmpty())
+        return false;
+    m_table->lastSavePath = path;
+    if (!saveTo(path))
+        return false;
+    setWindowTitle(path);
+    m_hasFileName = true;
+    return true;
+}
+
+bool THTMLDOC::save()
+{
+    return m_hasFileName ? saveTo(windowTitle()) : saveAs();
 }
 
 void THTMLDOC::rememberFile(const QString &path, const FileStamp &stamp)
@@ -77,13 +139,9 @@ bool THTMLDOC::changedOnDisk(const QString &path) const
 
 void THTMLDOC::FormActivate()
 {
-    if (!ZediDove)
-        return;
-    ZediDove->CurrentDoc = DocIndex;
-    QPalette pal = m_editor->palette();
-    pal.setColor(QPalette::Base, colourToQColor(ZediDove->EditorBackColor));
-    pal.setColor(QPalette::Text, colourToQColor(ZediDove->EditorTextColor));
-    m_editor->setPalette(pal);
+    // The table tells whoever follows the current document (the main
+    // window gives the editor its colours).
+    m_table->activate(this);
 }
 
 void THTMLDOC::closeEvent(QCloseEvent *e)
@@ -93,15 +151,13 @@ void THTMLDOC::closeEvent(QCloseEvent *e)
         // A cancelled or failed Save As keeps the document open: nothing the
         // user typed is thrown away.
         bool saved = false;
-        runGuarded([&] { saved = ZediDove && ZediDove->saveDocumentAs(this); });
+        runGuarded([&] { saved = saveAs(); });
         if (!saved) {
             e->ignore();
             return;
         }
     }
-    if (ZediDove && DocIndex >= 1 && DocIndex <= kMaxDocs)
-        ZediDove->SlotInUse[DocIndex] = false;
-    if (ZediDove)
-        ZediDove->recovery()->forget(this);
+    // The slot is free and the recovery copy goes.
+    m_table->release(this);
     QMdiSubWindow::closeEvent(e);
 }

@@ -1,32 +1,52 @@
 #pragma once
 // A document window: one page's HTML source in its editor, inside the main
-// window's document area.
+// window's document area. It reads and writes its own file, asks its own
+// question before closing, and keeps what it knows of the file (path,
+// encoding, stand-ins) to itself.
 #include "textfile.h"
 
 #include <QMdiSubWindow>
 
+class DocumentTable;
 class EditorBox;
 
 class THTMLDOC : public QMdiSubWindow {
     Q_OBJECT
 public:
-    explicit THTMLDOC(QWidget *parent = nullptr);
+    // Made by the document table, which handed out `slot`.
+    THTMLDOC(DocumentTable *table, int slot, QWidget *parent = nullptr);
 
     EditorBox *editor() const { return m_editor; }
 
-    int DocIndex = 0;
-    bool HasFileName = false;
+    int DocIndex() const { return m_slot; }
+    // The caption is the path of the file the text was read from or saved to.
+    bool HasFileName() const { return m_hasFileName; }
+    // The encoding the file was read in; saved back in the same one.
+    TextEncoding encoding() const { return m_encoding; }
+
     // Body attributes last confirmed for this page (document information dialog).
     bool BodyAttributesSet = false;
     QString BackgroundPicture;
     QString BodyBgColor;
     QString BodyLinkColor;
     QString BodyTextColor;
-    // The encoding the file was read in; saved back in the same one.
-    TextEncoding Encoding = TextEncoding::Utf8;
-    // The text holds stand-ins for editor marks read from the file
-    // (hideEditorMarks); saving writes the original characters.
-    MarkStandIns StandIns;
+
+    // Reads `path` into the editor, unchanged, caret at the start; the
+    // caption becomes the path. Throws when it cannot be read.
+    void load(const QString &path);
+    // Takes a text kept by crash recovery (UTF-8, as copyBytes wrote it)
+    // as a changed, untitled text.
+    void restoreCopy(const QString &text);
+    // The text as crash recovery keeps it: UTF-8, editor marks as read.
+    QByteArray copyBytes() const;
+
+    // Save: to its file, or as Save As when it has none. False when
+    // cancelled or declined; throws on a failed write.
+    bool save();
+    // Save As; false when cancelled. Throws on a failed write.
+    bool saveAs();
+    // False when the user declined to overwrite a file changed on disk.
+    bool saveTo(const QString &path);
 
     // The bytes a save writes, whole or handed to the sink in pieces (a
     // line at a time, gathered up to about a megabyte).
@@ -35,23 +55,32 @@ public:
 
     static QString skeleton();
 
-    // Called by the main window when this window becomes the active document.
+    // Called when this window becomes the active document.
     void FormActivate();
 
     // Edits made to the text so far (a load counts as one): tells the
     // recovery copy whether the text changed since it was last copied.
     quint64 editCount() const { return m_edits; }
 
-    // The file the text was last read from or written to, as it stood then.
-    void rememberFile(const QString &path, const FileStamp &stamp);
-    // Whether `path` is that file and another program has changed it since.
+    // Whether `path` is the file last read or written and another program
+    // has changed it since.
     bool changedOnDisk(const QString &path) const;
 
 protected:
     void closeEvent(QCloseEvent *e) override;
 
 private:
+    // The file the text was last read from or written to, as it stood then.
+    void rememberFile(const QString &path, const FileStamp &stamp);
+
+    DocumentTable *m_table;
+    int m_slot;
     EditorBox *m_editor;
+    bool m_hasFileName = false;
+    TextEncoding m_encoding = TextEncoding::Utf8;
+    // The text holds stand-ins for editor marks read from the file
+    // (hideEditorMarks); saving writes the original characters.
+    MarkStandIns m_standIns;
     quint64 m_edits = 0;
     QString m_diskPath;
     FileStamp m_diskStamp;

@@ -1,7 +1,6 @@
 #include "introscreen.h"
 #include "uiseam.h"
 #include "mainwindow.h"
-#include "toolbar.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -113,8 +112,8 @@ void TIntroScreen::Timer1Timer()
     done(QDialog::Accepted);
     if (ZediDove)
         ZediDove->show();
-    if (ToolBar)
-        ToolBar->show();
+    if (ZediDove && ZediDove->toolPalette())
+        ZediDove->toolPalette()->show();
 }
 
 // The splash takes no input: neither Escape nor the window manager closes it.

@@ -1,11 +1,11 @@
 #include "mainwindow.h"
+#include "commands.h"
 #include "editorbox.h"
 #include "errors.h"
 #include "htmldoc.h"
 #include "icons.h"
 #include "introscreen.h"
 #include "recovery.h"
-#include "toolbar.h"
 #include "uiseam.h"
 
 #include <QApplication>
@@ -21,7 +21,6 @@
 #include <QVBoxLayout>
 
 TZediDove *ZediDove = nullptr;
-int LastSlot = 0;
 
 TZediDove::TZediDove(int startupMs, QWidget *parent) : QMainWindow(parent)
 {
@@ -41,9 +40,13 @@ TZediDove::TZediDove(int startupMs, QWidget *parent) : QMainWindow(parent)
     setCentralWidget(central);
     connect(m_mdi, &QMdiArea::subWindowActivated, this,
             [this](QMdiSubWindow *w) { documentActivated(w); });
+    m_docs = new DocumentTable(m_mdi, this);
+    connect(m_docs, &DocumentTable::currentChanged, this,
+            [this](THTMLDOC *doc) { applyColours(doc); });
+    setCurrentDocumentSource(this);
 
     buildMenus();
-    m_recovery = new DocumentRecovery(this);
+    m_recovery = new DocumentRecovery(m_docs, this);
 
     m_timer.setInterval(startupMs);
     m_timer.setSingleShot(true);
@@ -58,6 +61,9 @@ TZediDove::~TZediDove()
     // Closing the child windows below activates the remaining documents one
     // by one; by then this object is only a QWidget, so nothing may call back.
     disconnect(m_mdi, nullptr, this, nullptr);
+    disconnect(m_docs, nullptr, this, nullptr);
+    if (currentDocumentSource() == this)
+        setCurrentDocumentSource(nullptr);
 }
 
 void TZediDove::FormCreate()
@@ -127,16 +133,16 @@ QAction *TZediDove::addItem(QMenu *menu, const char *name, const QString &captio
     return a;
 }
 
-QAction *TZediDove::addCommand(QMenu *menu, const char *name, const QString &caption,
-                               const QKeySequence &key, void (TToolBar::*command)())
+QAction *TZediDove::addCommand(QMenu *menu, const char *name)
 {
-    auto *a = menu->addAction(caption);
+    const Command *c = findCommand(QLatin1String(name));
+    if (!c)
+        return nullptr; // a window made without the tag commands (never by the program)
+    auto *a = menu->addAction(QString::fromUtf8(c->caption));
     a->setObjectName(QLatin1String(name));
-    a->setShortcut(key);
-    connect(a, &QAction::triggered, this, guarded([command] {
-                if (ToolBar)
-                    (ToolBar->*command)();
-            }));
+    a->setShortcut(c->key);
+    const QString command = QLatin1String(name);
+    connect(a, &QAction::triggered, this, guarded([command] { runCommand(command); }));
     m_actions.insert(QLatin1String(name), a);
     return a;
 }
@@ -209,31 +215,31 @@ void TZediDove::buildMenus()
     }
 
     QMenu *fonts = menu("Fonts1", QStringLiteral("&Appearance"));
-    addCommand(fonts, "Bold1", QStringLiteral("&Bold          <STRONG>"), QKeySequence(Qt::CTRL | Qt::Key_B), &TToolBar::BoldClick);
-    addCommand(fonts, "Italic1", QStringLiteral("&Italic          <EM>"), QKeySequence(Qt::CTRL | Qt::Key_I), &TToolBar::ItalicClick);
-    addCommand(fonts, "Underline1", QStringLiteral("&Underline  <U>"), QKeySequence(Qt::CTRL | Qt::Key_U), &TToolBar::UnderlineClick);
-    addCommand(fonts, "BlinkingBLINK1", QStringLiteral("B&linking     <BLINK>"), none, &TToolBar::BlnkClick);
-    addCommand(fonts, "CenterCENTER1", QStringLiteral("&Center       <CENTER>"), QKeySequence(Qt::CTRL | Qt::Key_E), &TToolBar::CenterTxtClick);
-    addCommand(fonts, "PreformattedTextPRE1", QStringLiteral("&Preformatted Text <PRE>"), none, &TToolBar::PreButClick);
+    addCommand(fonts, "Bold1");
+    addCommand(fonts, "Italic1");
+    addCommand(fonts, "Underline1");
+    addCommand(fonts, "BlinkingBLINK1");
+    addCommand(fonts, "CenterCENTER1");
+    addCommand(fonts, "PreformattedTextPRE1");
     sep(fonts, "N3");
-    addCommand(fonts, "Heading1", QStringLiteral("Heading &1 <H1>"), none, &TToolBar::H1Click);
-    addCommand(fonts, "Heading21", QStringLiteral("Heading &2 <H2>"), none, &TToolBar::H2Click);
-    addCommand(fonts, "Heading41", QStringLiteral("Heading &4 <H4>"), none, &TToolBar::H4Click);
-    addCommand(fonts, "Heading31", QStringLiteral("Heading &3 <H3>"), none, &TToolBar::H3Click);
-    addCommand(fonts, "Heading51", QStringLiteral("Heading &5 <H5>"), none, &TToolBar::H5Click);
-    addCommand(fonts, "Heading61", QStringLiteral("Heading &6 <H6>"), none, &TToolBar::H6Click);
+    addCommand(fonts, "Heading1");
+    addCommand(fonts, "Heading21");
+    addCommand(fonts, "Heading41");
+    addCommand(fonts, "Heading31");
+    addCommand(fonts, "Heading51");
+    addCommand(fonts, "Heading61");
 
     QMenu *tools = menu("Tools1", QStringLiteral("&Tools"));
-    addCommand(tools, "Document1", QStringLiteral("&Document Info"), none, &TToolBar::DocClick);
-    addCommand(tools, "lnkadd", QStringLiteral("&Add a Link"), QKeySequence(Qt::CTRL | Qt::Key_L), &TToolBar::LinkClick);
-    addCommand(tools, "ImageInsertion1", QStringLiteral("&Image Insertion"), QKeySequence(Qt::CTRL | Qt::Key_M), &TToolBar::ImageClick);
-    addCommand(tools, "Lists1", QStringLiteral("&Lists"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_L), &TToolBar::ListsClick);
-    addCommand(tools, "Table1", QStringLiteral("&Table"), QKeySequence(Qt::CTRL | Qt::Key_A), &TToolBar::TableButClick);
-    addCommand(tools, "Target1", QStringLiteral("Tar&get"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_T), &TToolBar::TargetClick);
+    addCommand(tools, "Document1");
+    addCommand(tools, "lnkadd");
+    addCommand(tools, "ImageInsertion1");
+    addCommand(tools, "Lists1");
+    addCommand(tools, "Table1");
+    addCommand(tools, "Target1");
     sep(tools, "N4");
-    addCommand(tools, "Paragraph1", QStringLiteral("&Paragraph          <P>"), QKeySequence(Qt::CTRL | Qt::Key_P), &TToolBar::ParaClick);
-    addCommand(tools, "HorizontalLineHR1", QStringLiteral("&Horizontal Rule <HR>"), QKeySequence(Qt::CTRL | Qt::Key_H), &TToolBar::HorizRuleClick);
-    addCommand(tools, "LineBreak1", QStringLiteral("Line &Break         <BR>"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_B), &TToolBar::BreakButClick);
+    addCommand(tools, "Paragraph1");
+    addCommand(tools, "HorizontalLineHR1");
+    addCommand(tools, "LineBreak1");
 
     m_windowMenu = menu("Window1", QStringLiteral("&Window"));
     addItem(m_windowMenu, "Tile1", QStringLiteral("&Tile"), none, &TZediDove::Tile1Click);
@@ -265,26 +271,26 @@ void TZediDove::buildDockedBar()
         int px;
         bool bold, italic, underline;
         const char *hint;
-        void (TZediDove::*own)();
-        void (TToolBar::*command)();
+        const char *action; // the menu item the button stands for
     };
     const Btn kBtns[] = {
-        {"SpeedButton5", 4, 25, nullptr, "new", 0, 0, 0, 0, "Create a new document", &TZediDove::New1Click, nullptr},
-        {"OpenDock", 28, 25, nullptr, "open", 0, 0, 0, 0, "Open a document", &TZediDove::OpenClick, nullptr},
-        {"SpeedButton3", 52, 25, nullptr, "save", 0, 0, 0, 0, "Save current document", &TZediDove::SaveClick, nullptr},
-        {"BoldDock", 96, 25, "B", nullptr, 16, 1, 0, 0, "Bold", nullptr, &TToolBar::BoldClick},
-        {"SpeedButton1", 120, 25, "I", nullptr, 16, 1, 1, 0, "Italics", nullptr, &TToolBar::ItalicClick},
-        {"SpeedButton2", 144, 25, "U", nullptr, 13, 1, 0, 1, "Underline", nullptr, &TToolBar::UnderlineClick},
-        {"SpeedButton4", 168, 41, "Blink", nullptr, 0, 0, 0, 0, "Blinking text", nullptr, &TToolBar::BlnkClick},
-        {"CenterDock", 216, 25, nullptr, "center", 0, 0, 0, 0, "Center text", nullptr, &TToolBar::CenterTxtClick},
-        {"ParaDock", 240, 25, nullptr, "para", 0, 0, 0, 0, "Paragraph", nullptr, &TToolBar::ParaClick},
-        {"BreakDock", 264, 25, nullptr, "break", 0, 0, 0, 0, "Break", nullptr, &TToolBar::BreakButClick},
-        {"PreDock", 288, 25, "Pre", nullptr, 0, 0, 0, 0, "Preformatted text", nullptr, &TToolBar::PreButClick},
-        {"LnkDock", 320, 29, nullptr, "link", 0, 0, 0, 0, "Add a link", nullptr, &TToolBar::LinkClick},
-        {"ImageDock", 348, 29, nullptr, "image", 0, 0, 0, 0, "Insert image", nullptr, &TToolBar::ImageClick},
-        {"TableDock", 376, 29, nullptr, "table", 0, 0, 0, 0, "Create a table", nullptr, &TToolBar::TableButClick},
+        {"SpeedButton5", 4, 25, nullptr, "new", 0, 0, 0, 0, "Create a new document", "New1"},
+        {"OpenDock", 28, 25, nullptr, "open", 0, 0, 0, 0, "Open a document", "Open"},
+        {"SpeedButton3", 52, 25, nullptr, "save", 0, 0, 0, 0, "Save current document", "Save"},
+        {"BoldDock", 96, 25, "B", nullptr, 16, 1, 0, 0, "Bold", "Bold1"},
+        {"SpeedButton1", 120, 25, "I", nullptr, 16, 1, 1, 0, "Italics", "Italic1"},
+        {"SpeedButton2", 144, 25, "U", nullptr, 13, 1, 0, 1, "Underline", "Underline1"},
+        {"SpeedButton4", 168, 41, "Blink", nullptr, 0, 0, 0, 0, "Blinking text", "BlinkingBLINK1"},
+        {"CenterDock", 216, 25, nullptr, "center", 0, 0, 0, 0, "Center text", "CenterCENTER1"},
+        {"ParaDock", 240, 25, nullptr, "para", 0, 0, 0, 0, "Paragraph", "Paragraph1"},
+        {"BreakDock", 264, 25, nullptr, "break", 0, 0, 0, 0, "Break", "LineBreak1"},
+        {"PreDock", 288, 25, "Pre", nullptr, 0, 0, 0, 0, "Preformatted text",
+         "PreformattedTextPRE1"},
+        {"LnkDock", 320, 29, nullptr, "link", 0, 0, 0, 0, "Add a link", "lnkadd"},
+        {"ImageDock", 348, 29, nullptr, "image", 0, 0, 0, 0, "Insert image", "ImageInsertion1"},
+        {"TableDock", 376, 29, nullptr, "table", 0, 0, 0, 0, "Create a table", "Table1"},
         {"DocDock", 412, 101, "Document Info.", nullptr, 0, 0, 0, 0,
-         "Document information (text color, background, etc.)", nullptr, &TToolBar::DocClick},
+         "Document information (text color, background, etc.)", "Document1"},
     };
     for (const Btn &b : kBtns) {
         auto *btn = new QToolButton(m_bar);
@@ -307,16 +313,11 @@ void TZediDove::buildDockedBar()
             btn->setIcon(buttonIcon(QLatin1String(b.icon)));
             btn->setIconSize(QSize(18, 18));
         }
-        if (b.own) {
-            const auto h = b.own;
-            connect(btn, &QToolButton::clicked, this, guarded([this, h] { (this->*h)(); }));
-        } else {
-            const auto c = b.command;
-            connect(btn, &QToolButton::clicked, this, guarded([c] {
-                        if (ToolBar)
-                            (ToolBar->*c)();
-                    }));
-        }
+        const QString action = QLatin1String(b.action);
+        connect(btn, &QToolButton::clicked, this, [this, action] {
+            if (QAction *a = m_actions.value(action))
+                a->trigger();
+        });
     }
 }
 
@@ -350,11 +351,28 @@ void TZediDove::rebuildWindowMenu()
     }
 }
 
-THTMLDOC *TZediDove::currentDocument() const
+THTMLDOC *TZediDove::currentDocument() const { return m_docs->current(); }
+
+EditorBox *TZediDove::activeEditor() const
 {
-    if (CurrentDoc < 1 || CurrentDoc > kMaxDocs || !SlotInUse[CurrentDoc])
-        return nullptr;
-    return Docs[CurrentDoc];
+    THTMLDOC *doc = currentDocument();
+    return doc ? doc->editor() : nullptr;
+}
+
+QMetaObject::Connection TZediDove::onCurrentChanged(QObject *context,
+                                                    std::function<void(THTMLDOC *)> changed) const
+{
+    return connect(m_docs, &DocumentTable::currentChanged, context, std::move(changed));
+}
+
+void TZediDove::applyColours(THTMLDOC *doc)
+{
+    if (!doc)
+        return;
+    QPalette pal = doc->editor()->palette();
+    pal.setColor(QPalette::Base, colourToQColor(EditorBackColor));
+    pal.setColor(QPalette::Text, colourToQColor(EditorTextColor));
+    doc->editor()->setPalette(pal);
 }
 
 void TZediDove::documentActivated(QMdiSubWindow *w)
@@ -363,49 +381,12 @@ void TZediDove::documentActivated(QMdiSubWindow *w)
         doc->FormActivate();
 }
 
-void TZediDove::New1Click()
-{
-    // Counting 1, 2, 3 ... for the first 100; after that the lowest free
-    // slot. A slot in use is never taken: the search goes on past it.
-    int start = LastSlot + 1 <= kMaxDocs ? LastSlot + 1 : 1;
-    int slot = 0;
-    for (int i = 0; i < kMaxDocs && !slot; ++i) {
-        const int s = (start - 1 + i) % kMaxDocs + 1;
-        if (!SlotInUse[s])
-            slot = s;
-    }
-    if (!slot)
-        throw TagloomError(QStringLiteral(
-            "All 100 document windows are in use; close one to create another"));
-    LastSlot = slot;
-    SlotInUse[slot] = true;
-    auto *doc = new THTMLDOC;
-    Docs[slot] = doc;
-    doc->setWindowTitle(QStringLiteral("HTML %1").arg(slot));
-    doc->DocIndex = slot;
-    doc->HasFileName = false;
-    m_mdi->addSubWindow(doc);
-    doc->showMaximized();
-    m_mdi->setActiveSubWindow(doc);
-    CurrentDoc = slot;
-    doc->FormActivate();
-}
+void TZediDove::New1Click() { m_docs->create(); }
 
 THTMLDOC *TZediDove::openDocument(const QString &path)
 {
-    New1Click();
-    THTMLDOC *doc = currentDocument();
-    doc->setWindowTitle(path);
-    // Taken before reading: a change made while reading makes a later save
-    // ask rather than overwrite unasked.
-    const FileStamp stamp = fileStamp(path);
-    const StreamedText d = doc->editor()->loadFile(path);
-    doc->StandIns = d.standIns;
-    doc->editor()->setSelStart(0);
-    doc->Encoding = d.encoding;
-    doc->setToolTip(QStringLiteral("Encoding: ") + encodingName(d.encoding));
-    doc->HasFileName = true;
-    doc->rememberFile(path, stamp);
+    THTMLDOC *doc = m_docs->create();
+    doc->load(path);
     return doc;
 }
 
@@ -459,49 +440,16 @@ void TZediDove::OpenClick()
     openDocument(path);
 }
 
-bool TZediDove::saveDocumentTo(THTMLDOC *doc, const QString &path)
-{
-    if (doc->changedOnDisk(path)
-        && !ui().confirm(QStringLiteral("The file %1 has changed on disk since it was opened. "
-                                        "Overwrite it?")
-                             .arg(path)))
-        return false;
-    writeFileAtomically(path, [&](const ByteSink &sink) { doc->writeFileBytes(sink); });
-    doc->editor()->setModified(false);
-    doc->rememberFile(path, fileStamp(path));
-    return true;
-}
-
-bool TZediDove::saveDocumentAs(THTMLDOC *doc)
-{
-    FileDialogRequest req{QStringLiteral("Save HTML Document"), QStringLiteral("HTML Document|*.htm"),
-                          QString(), m_lastSave, true};
-    const QString path = ui().saveFileName(req);
-    if (path.isEmpty())
-        return false;
-    m_lastSave = path;
-    if (!saveDocumentTo(doc, path))
-        return false;
-    doc->setWindowTitle(path);
-    doc->HasFileName = true;
-    return true;
-}
-
 void TZediDove::SaveClick()
 {
-    THTMLDOC *doc = currentDocument();
-    if (!doc)
-        return;
-    if (doc->HasFileName)
-        saveDocumentTo(doc, doc->windowTitle());
-    else
-        saveDocumentAs(doc);
+    if (THTMLDOC *doc = currentDocument())
+        doc->save();
 }
 
 void TZediDove::Save1Click()
 {
     if (THTMLDOC *doc = currentDocument())
-        saveDocumentAs(doc);
+        doc->saveAs();
 }
 
 void TZediDove::Close1Click()
@@ -531,8 +479,8 @@ void TZediDove::closeEvent(QCloseEvent *e)
         }
         delete w;
     }
-    if (ToolBar)
-        ToolBar->hide();
+    if (m_palette)
+        m_palette->hide();
     m_recovery->endSession();
     e->accept();
 }
@@ -561,7 +509,7 @@ void TZediDove::SaveSetClick()
 {
     // The colours saved are the preferences, which the colour items and each
     // activation keep equal to the current editor's.
-    const QPoint pos = ToolBar ? ToolBar->pos() : QPoint(ToolbarLeft, ToolbarTop);
+    const QPoint pos = m_palette ? m_palette->pos() : QPoint(ToolbarLeft, ToolbarTop);
     rewriteSettings(m_settings, EditorTextColor, EditorBackColor, pos.y(), pos.x());
     writeFileAtomically(kSettingsFileName, settingsFileBytes(m_settings, m_settingsEncoding));
 }
@@ -589,12 +537,12 @@ void TZediDove::HTMLToolsButClick()
     QAction *a = action(QStringLiteral("HTMLToolsBut"));
     if (a->isChecked()) {
         a->setChecked(false);
-        if (ToolBar)
-            ToolBar->hide();
+        if (m_palette)
+            m_palette->hide();
     } else {
         a->setChecked(true);
-        if (ToolBar)
-            ToolBar->show();
+        if (m_palette)
+            m_palette->show();
         show();
         bringToFront();
     }
@@ -649,7 +597,7 @@ void TZediDove::Timer1Timer()
     // A box still open from creation (a settings file that cannot be read)
     // runs its own event loop: start up once it is answered and every
     // window exists, not from inside it.
-    if (QApplication::activeModalWidget() || !IntroScreen || !ToolBar) {
+    if (QApplication::activeModalWidget() || !IntroScreen || !m_palette) {
         m_timer.start(100);
         return;
     }
@@ -660,7 +608,7 @@ void TZediDove::Timer1Timer()
         } else {
             // The splash's time is already over: show what it would have.
             show();
-            ToolBar->show();
+            m_palette->show();
         }
         FirstTimer = false;
     }

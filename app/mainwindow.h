@@ -1,6 +1,9 @@
 #pragma once
-// The main frame window: menu, button bar, document area, the document
-// table and the preferences.
+// The main frame window: menu, button bar, document area and the
+// preferences. It owns the document table and offers the current document
+// to commands and panes.
+#include "currentdocument.h"
+#include "documenttable.h"
 #include "settingsfile.h"
 #include "textfile.h"
 
@@ -15,35 +18,32 @@ class QMenu;
 class QPlainTextEdit;
 class QToolButton;
 class QMdiSubWindow;
-class TToolBar;
 class EditorBox;
 class THTMLDOC;
 class DocumentRecovery;
 
-constexpr int kMaxDocs = 100;
-
-// The slot handed out by the last New; reset once by the start-up sequence.
-extern int LastSlot;
-
-class TZediDove : public QMainWindow {
+class TZediDove : public QMainWindow, public CurrentDocument {
     Q_OBJECT
 public:
     // startupMs: the start-up timer's interval (tests pass a short one).
     explicit TZediDove(int startupMs = 800, QWidget *parent = nullptr);
     ~TZediDove() override;
 
-    // Document table (slots 1..100; index 0 unused).
-    bool SlotInUse[kMaxDocs + 1] = {};
-    int CurrentDoc = 0;
+    // The open documents and which one is current.
+    DocumentTable *documents() const { return m_docs; }
+
     bool FirstTimer = false;
-    QPointer<THTMLDOC> Docs[kMaxDocs + 1];
     int ToolbarTop = 0;
     int ToolbarLeft = 0;
     ColourValue EditorBackColor = 0;
     ColourValue EditorTextColor = 0;
 
-    // The current document, or nothing when no document window is open.
-    THTMLDOC *currentDocument() const;
+    // CurrentDocument
+    THTMLDOC *currentDocument() const override;
+    EditorBox *activeEditor() const override;
+    QMetaObject::Connection
+    onCurrentChanged(QObject *context, std::function<void(THTMLDOC *)> changed) const override;
+    void bringToFront() override;
 
     void New1Click();
     void OpenClick();
@@ -65,10 +65,6 @@ public:
     void setTextColour(ColourValue v);
     void setBackColour(ColourValue v);
 
-    // Save As for one document; false when cancelled. Throws on a failed write.
-    bool saveDocumentAs(THTMLDOC *doc);
-    // False when the user declined to overwrite a file changed on disk.
-    bool saveDocumentTo(THTMLDOC *doc, const QString &path);
     // Loads a file into a new document, as Open does after its dialog.
     THTMLDOC *openDocument(const QString &path);
     // Opens each file as Open does; a file that fails shows its message and
@@ -80,12 +76,12 @@ public:
     // Copies of changed documents kept against a crash.
     DocumentRecovery *recovery() const { return m_recovery; }
 
-    // Makes the window visible, raises and activates it.
-    void bringToFront();
-
     QAction *action(const QString &name) const { return m_actions.value(name); }
     QMdiArea *mdiArea() const { return m_mdi; }
     QWidget *dockedBar() const { return m_bar; }
+    // The floating tool palette, shown and hidden by the View menu.
+    QWidget *toolPalette() const { return m_palette; }
+    void setToolPalette(QWidget *palette) { m_palette = palette; }
     QStringList settingsText() const { return m_settings; }
     QTimer *startupTimer() const { return &const_cast<TZediDove *>(this)->m_timer; }
 
@@ -113,11 +109,15 @@ private:
     void documentActivated(QMdiSubWindow *w);
     QAction *addItem(QMenu *menu, const char *name, const QString &caption,
                      const QKeySequence &key, void (TZediDove::*handler)());
-    QAction *addCommand(QMenu *menu, const char *name, const QString &caption,
-                        const QKeySequence &key, void (TToolBar::*command)());
+    // The menu item of a command of the command table.
+    QAction *addCommand(QMenu *menu, const char *name);
+
+    void applyColours(THTMLDOC *doc);
 
     QMdiArea *m_mdi = nullptr;
+    DocumentTable *m_docs = nullptr;
     QWidget *m_bar = nullptr;
+    QPointer<QWidget> m_palette;
     QMenu *m_windowMenu = nullptr;
     QStringList m_settings; // the lines of the settings file, kept for Save Settings
     TextEncoding m_settingsEncoding = TextEncoding::Utf8; // written back as read
@@ -126,7 +126,6 @@ private:
     QHash<QString, QAction *> m_actions;
     QList<QAction *> m_windowActions;
     QString m_lastOpen = QStringLiteral("*.htm");
-    QString m_lastSave;
     QStringList m_startupFiles;
 };
 

@@ -1,8 +1,8 @@
 #include "recovery.h"
+#include "documenttable.h"
 #include "editorbox.h"
 #include "errors.h"
 #include "htmldoc.h"
-#include "mainwindow.h"
 #include "textfile.h"
 #include "uiseam.h"
 
@@ -44,8 +44,10 @@ QList<int> serialsIn(const QString &folder)
 }
 } // namespace
 
-DocumentRecovery::DocumentRecovery(TZediDove *main) : QObject(main), m_main(main)
+DocumentRecovery::DocumentRecovery(DocumentTable *docs, QObject *parent)
+    : QObject(parent), m_docs(docs)
 {
+    connect(docs, &DocumentTable::closed, this, [this](THTMLDOC *doc) { forget(doc); });
     m_timer.setInterval(kDefaultIntervalMs);
     connect(&m_timer, &QTimer::timeout, this, [this] { snapshot(); });
     m_timer.start();
@@ -103,12 +105,9 @@ void DocumentRecovery::removeFiles(int serial)
 
 void DocumentRecovery::snapshot()
 {
-    if (!m_main)
+    if (!m_docs)
         return;
-    for (int slot = 1; slot <= kMaxDocs; ++slot) {
-        THTMLDOC *doc = m_main->SlotInUse[slot] ? m_main->Docs[slot].data() : nullptr;
-        if (!doc)
-            continue;
+    for (THTMLDOC *doc : m_docs->documents()) {
         auto it = m_copies.find(doc);
         if (!doc->editor()->isModified()) {
             // Saved, or undone back to what the file holds: nothing to keep.
@@ -135,10 +134,7 @@ void DocumentRecovery::snapshot()
                    == 0)
             it->caption = doc->windowTitle();
         if (it->copiedEdits != doc->editCount()
-            && tryWriteFileAtomically(
-                   filePath(it->serial, ".htm"),
-                   encodeText(doc->editor()->rawText(), TextEncoding::Utf8, doc->StandIns))
-                   == 0)
+            && tryWriteFileAtomically(filePath(it->serial, ".htm"), doc->copyBytes()) == 0)
             it->copiedEdits = doc->editCount();
     }
 }
@@ -173,7 +169,7 @@ QString DocumentRecovery::question(const QStringList &captions)
 
 void DocumentRecovery::offerRecovery()
 {
-    if (m_offered || !m_main)
+    if (m_offered || !m_docs)
         return;
     m_offered = true;
     struct Ended {
@@ -219,12 +215,9 @@ void DocumentRecovery::offerRecovery()
                 const QString path =
                     e.folder + QLatin1Char('/') + QString::number(serial) + QStringLiteral(".htm");
                 if (reopen) {
-                    DecodedText d = readTextFile(path);
-                    m_main->New1Click(); // throws when no slot is free
-                    THTMLDOC *doc = m_main->currentDocument();
-                    doc->StandIns = hideEditorMarks(d.text);
-                    doc->editor()->loadText(d.text);
-                    doc->editor()->setModified(true);
+                    const DecodedText d = readTextFile(path);
+                    // Throws when no slot is free.
+                    m_docs->create()->restoreCopy(d.text);
                 }
                 done << path;
             }

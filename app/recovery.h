@@ -11,20 +11,22 @@
 // left alone, so two editors running at once never take each other's copies.
 #include <QHash>
 #include <QObject>
+#include <QPointer>
 #include <QString>
 #include <QTimer>
 #include <memory>
 
+class DocumentTable;
 class QLockFile;
 class THTMLDOC;
-class TZediDove;
 
 class DocumentRecovery : public QObject {
     Q_OBJECT
 public:
     static constexpr int kDefaultIntervalMs = 30000;
 
-    explicit DocumentRecovery(TZediDove *main);
+    // Keeps copies of the documents of `docs`.
+    DocumentRecovery(DocumentTable *docs, QObject *parent = nullptr);
     ~DocumentRecovery() override; // removes this session's copies
 
     void setInterval(int ms) { m_timer.setInterval(ms); }
@@ -60,7 +62,7 @@ private:
     QString filePath(int serial, const char *suffix) const;
     void removeFiles(int serial);
 
-    TZediDove *m_main;
+    QPointer<DocumentTable> m_docs;
     QTimer m_timer;
     QString m_session;
     std::unique_ptr<QLockFile> m_lock;

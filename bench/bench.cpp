@@ -428,8 +428,8 @@ int main(int argc, char *argv[])
         std::vector<double> save, floorWrite;
         const QString savePath = dir.filePath(QStringLiteral("saved.htm"));
         for (int r = 0; r < runs; ++r) {
-            save.push_back(timeMs([&] { ZediDove->saveDocumentTo(doc, savePath); }));
-            const QByteArray out = encodeText(ed->text(), doc->Encoding);
+            save.push_back(timeMs([&] { doc->saveTo(savePath); }));
+            const QByteArray out = encodeText(ed->text(), doc->encoding());
             floorWrite.push_back(timeMs([&] {
                 QFile f(dir.filePath(QStringLiteral("plain.htm")));
                 f.open(QIODevice::WriteOnly);

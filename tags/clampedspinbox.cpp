@@ -7,8 +7,10 @@
 
 int clampSpinText(const QString &text, int min, int max)
 {
-    static const QRegularExpression whole(QStringLiteral("^\\s*([+-]?)([0-9]+)\\s*$"));
-    const QRegularExpressionMatch m = whole.match(text);
+    // Any white space around the number goes, as the field lets it be
+    // typed (a no-break space too); the digits are ASCII.
+    static const QRegularExpression whole(QStringLiteral("^([+-]?)([0-9]+)$"));
+    const QRegularExpressionMatch m = whole.match(text.trimmed());
     qint64 v = 1;
     if (m.hasMatch()) {
         bool ok = false;

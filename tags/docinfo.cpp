@@ -1,12 +1,11 @@
 #include "docinfo.h"
 #include "bodymarkup.h"
+#include "currentdocument.h"
 #include "dialoghabits.h"
 #include "editorbox.h"
 #include "errors.h"
 #include "htmldoc.h"
 #include "localpathtourl.h"
-#include "mainwindow.h"
-#include "toolbar.h"
 #include "uiseam.h"
 #include "ui_docinfo.h"
 
@@ -17,15 +16,17 @@
 TDocInfo *DocInfo = nullptr;
 
 namespace {
-THTMLDOC *currentDoc() { return ZediDove ? ZediDove->currentDocument() : nullptr; }
+THTMLDOC *currentDoc()
+{
+    CurrentDocument *source = currentDocumentSource();
+    return source ? source->currentDocument() : nullptr;
+}
 } // namespace
 
 TDocInfo::TDocInfo(QWidget *parent)
-    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
-      m_ui(std::make_unique<Ui::DocInfo>())
+    : TagDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
+      m_ui(makeForm<Ui::DocInfo>())
 {
-    m_ui->setupUi(this);
-    pressButtonsOnEnterOnly(this);
     setObjectName(QStringLiteral("DocInfo"));
     setFixedSize(422, 166);
     for (QLabel *l : {m_ui->Label2, m_ui->Label3, m_ui->Label4})
@@ -165,26 +166,8 @@ void TDocInfo::bgcolorChange()
 void TDocInfo::TextColorChange() { setLabelColours(m_ui->Label3, &m_chartColor, nullptr); }
 void TDocInfo::LnkColorChange() { setLabelColours(m_ui->Label4, &m_chartColor, nullptr); }
 
-void TDocInfo::showEvent(QShowEvent *e)
-{
-    QDialog::showEvent(e);
-    if (!e->spontaneous())
-        runGuarded([this] { FormActivate(); });
-}
-
-void TDocInfo::keyPressEvent(QKeyEvent *e)
-{
-    if (!takeDialogKey(e))
-        QDialog::keyPressEvent(e);
-}
-
-void TDocInfo::closeEvent(QCloseEvent *e)
-{
-    // No close box; a close asked by the window manager counts as "Cancel".
-    e->ignore();
-    if (isVisible())
-        CancelButClick();
-}
+// No close box; a close asked by the window manager counts as "Cancel".
+void TDocInfo::closedByFrame() { CancelButClick(); }
 
 void WriteBodyAttributes(EditorBox *ed, const BodyAttributes &a)
 {
@@ -201,21 +184,4 @@ void WriteBodyAttributes(EditorBox *ed, const BodyAttributes &a)
     }
     // Without a BODY line there is nothing to rewrite; the values stay
     // remembered for the document all the same.
-}
-
-void TToolBar::DocClick()
-{
-    if (!ActiveEditor())
-        return;
-    DocInfo->exec();
-    if (DocInfo->Cancelled)
-        return;
-    EditorBox *ed = ActiveEditor();
-    if (!ed)
-        return;
-    QLineEdit *picture = DocInfo->Bckgrdpct();
-    picture->setText(LocalPathToUrl(picture->text()));
-    WriteBodyAttributes(ed, {picture->text(), DocInfo->bgcolor()->text(),
-                             DocInfo->TextColor()->text(), DocInfo->LnkColor()->text()});
-    BringMainToFront();
 }

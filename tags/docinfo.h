@@ -1,9 +1,9 @@
 #pragma once
 // The document information dialog: background picture and the background,
 // text and link colours written into the page's BODY tag.
+#include "tagdialog.h"
+
 #include <QColor>
-#include <QDialog>
-#include <memory>
 
 namespace Ui {
 class DocInfo;
@@ -11,7 +11,7 @@ class DocInfo;
 class QLabel;
 class QLineEdit;
 
-class TDocInfo : public QDialog {
+class TDocInfo : public TagDialog {
     Q_OBJECT
 public:
     explicit TDocInfo(QWidget *parent = nullptr);
@@ -42,15 +42,14 @@ public:
     void LnkColorChange();
 
 protected:
-    void showEvent(QShowEvent *e) override;
-    void keyPressEvent(QKeyEvent *e) override;
-    void closeEvent(QCloseEvent *e) override;
+    void opened() override { FormActivate(); }
+    void closedByFrame() override;
 
 private:
     void pickColourInto(QLineEdit *field);
     void setLabelColours(QLabel *label, const QColor *text, const QColor *background);
 
-    std::unique_ptr<Ui::DocInfo> m_ui;
+    Ui::DocInfo *const m_ui; // owned by TagDialog
     QColor m_chartColor = Qt::black;
 };
 

@@ -4,7 +4,6 @@
 #include "editorbox.h"
 #include "errors.h"
 #include "hrmarkup.h"
-#include "toolbar.h"
 #include "ui_hrinfo.h"
 
 #include <QCloseEvent>
@@ -12,10 +11,8 @@
 
 THRInfo *HRInfo = nullptr;
 
-THRInfo::THRInfo(QWidget *parent) : QDialog(parent), m_ui(std::make_unique<Ui::HRInfo>())
+THRInfo::THRInfo(QWidget *parent) : TagDialog(parent), m_ui(makeForm<Ui::HRInfo>())
 {
-    m_ui->setupUi(this);
-    pressButtonsOnEnterOnly(this);
     setObjectName(QStringLiteral("HRInfo"));
     useDialogFont(this);
     fitCaptions(this);
@@ -66,38 +63,6 @@ void THRInfo::CancelClick()
     reject();
 }
 
-void THRInfo::showEvent(QShowEvent *e)
-{
-    QDialog::showEvent(e);
-    if (!e->spontaneous())
-        runGuarded([this] { FormActivate(); });
-}
-
-void THRInfo::keyPressEvent(QKeyEvent *e)
-{
-    if (!takeDialogKey(e))
-        QDialog::keyPressEvent(e);
-}
-
-void THRInfo::closeEvent(QCloseEvent *e)
-{
-    // Closing by the title bar leaves Cancelled false: the tag is inserted
-    // as with "Ok".
-    e->ignore();
-    if (isVisible())
-        OkClick();
-}
-
-void TToolBar::HorizRuleClick()
-{
-    if (!ActiveEditor())
-        return;
-    HRInfo->exec();
-    if (!HRInfo->Cancelled) {
-        if (EditorBox *ed = ActiveEditor()) {
-            UndoStep step(ed);
-            ed->setSelText(HRInfo->tag());
-        }
-    }
-    BringMainToFront();
-}
+// Closing by the title bar leaves Cancelled false: the tag is inserted as
+// with "Ok".
+void THRInfo::closedByFrame() { OkClick(); }

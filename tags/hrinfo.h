@@ -1,7 +1,8 @@
 #pragma once
 // The horizontal rule dialog: width (pixels or percent), size, alignment
 // and shading of the HR tag.
-#include <QDialog>
+#include "tagdialog.h"
+
 #include <memory>
 
 namespace Ui {
@@ -12,7 +13,7 @@ class QCheckBox;
 class QComboBox;
 class QRadioButton;
 
-class THRInfo : public QDialog {
+class THRInfo : public TagDialog {
     Q_OBJECT
 public:
     explicit THRInfo(QWidget *parent = nullptr);
@@ -35,12 +36,11 @@ public:
     void CancelClick();
 
 protected:
-    void showEvent(QShowEvent *e) override;
-    void keyPressEvent(QKeyEvent *e) override;
-    void closeEvent(QCloseEvent *e) override;
+    void opened() override { FormActivate(); }
+    void closedByFrame() override;
 
 private:
-    std::unique_ptr<Ui::HRInfo> m_ui;
+    Ui::HRInfo *const m_ui; // owned by TagDialog
 };
 
 extern THRInfo *HRInfo;

@@ -4,7 +4,6 @@
 #include "errors.h"
 #include "imagemarkup.h"
 #include "localpathtourl.h"
-#include "toolbar.h"
 #include "uiseam.h"
 #include "ui_imageinfo.h"
 
@@ -14,11 +13,9 @@
 TImageInfo *ImageInfo = nullptr;
 
 TImageInfo::TImageInfo(QWidget *parent)
-    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
-      m_ui(std::make_unique<Ui::ImageInfo>())
+    : TagDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
+      m_ui(makeForm<Ui::ImageInfo>())
 {
-    m_ui->setupUi(this);
-    pressButtonsOnEnterOnly(this);
     setObjectName(QStringLiteral("ImageInfo"));
     setFixedSize(448, 225);
     // The alignment is used exactly as typed: no completion from the items.
@@ -85,56 +82,6 @@ void TImageInfo::BrowseClick()
         m_ui->Image->setText(path);
 }
 
-void TImageInfo::showEvent(QShowEvent *e)
-{
-    QDialog::showEvent(e);
-    // Each opening is one activation: it resets the dialog once, not again
-    // when the focus comes back from a file dialog or message box.
-    if (!e->spontaneous())
-        runGuarded([this] { FormActivate(); });
-}
-
-void TImageInfo::keyPressEvent(QKeyEvent *e)
-{
-    if (!takeDialogKey(e))
-        QDialog::keyPressEvent(e);
-}
-
-void TImageInfo::closeEvent(QCloseEvent *e)
-{
-    // The frame has no close box; a close asked by the window manager
-    // (Alt+F4) counts as "Cancel" so that nothing is inserted behind the
-    // user's back.
-    e->ignore();
-    if (isVisible())
-        CancelButClick();
-}
-
-void TToolBar::ImageClick()
-{
-    if (!ActiveEditor())
-        return;
-    for (;;) {
-        ImageInfo->exec();
-        if (ImageInfo->Cancelled)
-            break;
-        ImageInfo->Image()->setText(LocalPathToUrl(ImageInfo->Image()->text()));
-        const QString markup = ImageMarkup({ImageInfo->Image()->text(),
-                                            ImageInfo->Document()->text(),
-                                            ImageInfo->Textonly()->text(),
-                                            ImageInfo->Lable()->text(),
-                                            ImageInfo->Align()->currentText()});
-        if (markup.isEmpty()) {
-            ui().errorBox(QStringLiteral("Please Enter Image Location"), QStringLiteral("Error"));
-            ImageInfo->ClearOnActivate = false;
-            continue;
-        }
-        if (EditorBox *ed = ActiveEditor()) {
-            UndoStep step(ed);
-            ed->setSelText(markup);
-        }
-        break;
-    }
-    BringMainToFront();
-    ImageInfo->ClearOnActivate = true;
-}
+// The frame has no close box; a close asked by the window manager (Alt+F4)
+// counts as "Cancel" so that nothing is inserted behind the user's back.
+void TImageInfo::closedByFrame() { CancelButClick(); }

@@ -1,7 +1,8 @@
 #pragma once
 // The image dialog: location, link, ALT text, description and alignment of
 // an image the image command inserts.
-#include <QDialog>
+#include "tagdialog.h"
+
 #include <memory>
 
 namespace Ui {
@@ -11,7 +12,7 @@ class QLineEdit;
 class QComboBox;
 class QPushButton;
 
-class TImageInfo : public QDialog {
+class TImageInfo : public TagDialog {
     Q_OBJECT
 public:
     explicit TImageInfo(QWidget *parent = nullptr);
@@ -33,12 +34,11 @@ public:
     void BrowseClick();
 
 protected:
-    void showEvent(QShowEvent *e) override;
-    void keyPressEvent(QKeyEvent *e) override;
-    void closeEvent(QCloseEvent *e) override;
+    void opened() override { FormActivate(); }
+    void closedByFrame() override;
 
 private:
-    std::unique_ptr<Ui::ImageInfo> m_ui;
+    Ui::ImageInfo *const m_ui; // owned by TagDialog
 };
 
 extern TImageInfo *ImageInfo;

@@ -1,9 +1,9 @@
 #include "linkinf.h"
 #include "dialoghabits.h"
 #include "editorbox.h"
+#include "currentdocument.h"
 #include "errors.h"
 #include "linkmarkup.h"
-#include "toolbar.h"
 #include "uiseam.h"
 #include "ui_linkinf.h"
 
@@ -12,10 +12,8 @@
 
 TLinkInf *LinkInf = nullptr;
 
-TLinkInf::TLinkInf(QWidget *parent) : QDialog(parent), m_ui(new Ui::TLinkInf)
+TLinkInf::TLinkInf(QWidget *parent) : TagDialog(parent), m_ui(makeForm<Ui::TLinkInf>())
 {
-    m_ui->setupUi(this);
-    pressButtonsOnEnterOnly(this);
     setObjectName(QStringLiteral("LinkInf"));
     useDialogFont(this);
     // Typed text is used exactly as typed, never completed to an entry.
@@ -31,20 +29,12 @@ TLinkInf::TLinkInf(QWidget *parent) : QDialog(parent), m_ui(new Ui::TLinkInf)
     connect(m_ui->Cancel, &QPushButton::clicked, this, guarded([this] { CancelClick(); }));
 }
 
-TLinkInf::~TLinkInf() { delete m_ui; }
+TLinkInf::~TLinkInf() = default;
 
 QString TLinkInf::address() const { return m_ui->lnk->text(); }
 QString TLinkInf::protocol() const { return m_ui->Proto->currentText(); }
 QString TLinkInf::description() const { return m_ui->Desc->text(); }
 QString TLinkInf::targetName() const { return m_ui->TgtCh->currentText(); }
-
-void TLinkInf::showEvent(QShowEvent *e)
-{
-    // A window restored from minimised is shown again, not opened anew.
-    if (!e->spontaneous())
-        FormActivate();
-    QDialog::showEvent(e);
-}
 
 // Every opening starts fresh: nothing carries over from the last link.
 void TLinkInf::FormActivate()
@@ -105,44 +95,4 @@ bool TLinkInf::eventFilter(QObject *watched, QEvent *e)
         }
     }
     return QDialog::eventFilter(watched, e);
-}
-
-void TLinkInf::keyPressEvent(QKeyEvent *e)
-{
-    if (!takeDialogKey(e))
-        QDialog::keyPressEvent(e);
-}
-
-void TToolBar::LinkClick()
-{
-    LinkInf->exec();
-    // Cancel (or an address left empty) means no link.
-    if (LinkInf->address().isEmpty())
-        return;
-    EditorBox *ed = ActiveEditor();
-    if (!ed)
-        return;
-    {
-        UndoStep step(ed);
-        const QString selected = ed->selText();
-        ed->setSelText(LinkMarkup::link(LinkInf->protocol(), LinkInf->address(),
-                                        LinkInf->description(), LinkInf->targetName(),
-                                        selected));
-    }
-    BringMainToFront();
-}
-
-void TToolBar::TargetClick()
-{
-    const QString name = ui().inputBox(QStringLiteral("Target Name"),
-                                       QStringLiteral("Enter a name for your target:"),
-                                       QString());
-    EditorBox *ed = ActiveEditor();
-    if (!ed)
-        return;
-    if (!name.isEmpty()) {
-        UndoStep step(ed);
-        ed->setSelText(LinkMarkup::target(name));
-    }
-    BringMainToFront();
 }

@@ -1,12 +1,13 @@
 #pragma once
 // The "Link Info" dialog: protocol, address or target, description.
-#include <QDialog>
+#include "tagdialog.h"
+
 
 namespace Ui {
 class TLinkInf;
 }
 
-class TLinkInf : public QDialog {
+class TLinkInf : public TagDialog {
     Q_OBJECT
 public:
     explicit TLinkInf(QWidget *parent = nullptr);
@@ -22,14 +23,13 @@ public:
     void ProtoChange();
 
 protected:
-    void showEvent(QShowEvent *e) override;
-    void keyPressEvent(QKeyEvent *e) override;
+    void opened() override { FormActivate(); }
     bool eventFilter(QObject *watched, QEvent *e) override;
 
 private:
     void CancelClick();
 
-    Ui::TLinkInf *m_ui;
+    Ui::TLinkInf *const m_ui; // owned by TagDialog
 };
 
 extern TLinkInf *LinkInf;

@@ -4,7 +4,6 @@
 #include "errors.h"
 #include "icons.h"
 #include "listmarkup.h"
-#include "toolbar.h"
 #include "ui_listboxes.h"
 
 #include <QKeyEvent>
@@ -17,10 +16,8 @@ namespace {
 constexpr int kItemHeight = 16;
 } // namespace
 
-TListBoxes::TListBoxes(QWidget *parent) : QDialog(parent), m_ui(new Ui::TListBoxes)
+TListBoxes::TListBoxes(QWidget *parent) : TagDialog(parent), m_ui(makeForm<Ui::TListBoxes>())
 {
-    m_ui->setupUi(this);
-    pressButtonsOnEnterOnly(this);
     setObjectName(QStringLiteral("ListBoxes"));
     useDialogFont(this);
     fitCaptions(this);
@@ -64,7 +61,7 @@ TListBoxes::TListBoxes(QWidget *parent) : QDialog(parent), m_ui(new Ui::TListBox
     }));
 }
 
-TListBoxes::~TListBoxes() { delete m_ui; }
+TListBoxes::~TListBoxes() = default;
 
 bool TListBoxes::ordered() const { return m_ui->OrderedCK->isChecked(); }
 QString TListBoxes::numStyle() const { return m_ui->NumStyle->currentText(); }
@@ -75,14 +72,6 @@ QStringList TListBoxes::items() const
     for (int i = 0; i < m_ui->ListBox->count(); ++i)
         out << m_ui->ListBox->item(i)->text();
     return out;
-}
-
-void TListBoxes::showEvent(QShowEvent *e)
-{
-    // A window restored from minimised is shown again, not opened anew.
-    if (!e->spontaneous())
-        FormActivate();
-    QDialog::showEvent(e);
 }
 
 // The Ordered/Unordered choice and the Location text outlive an opening;
@@ -242,24 +231,4 @@ bool TListBoxes::eventFilter(QObject *watched, QEvent *e)
         }
     }
     return QDialog::eventFilter(watched, e);
-}
-
-void TListBoxes::keyPressEvent(QKeyEvent *e)
-{
-    if (!takeDialogKey(e))
-        QDialog::keyPressEvent(e);
-}
-
-void TToolBar::ListsClick()
-{
-    ListBoxes->exec();
-    const QStringList items = ListBoxes->items();
-    if (items.isEmpty())
-        return;
-    EditorBox *ed = ActiveEditor();
-    if (!ed)
-        return;
-    const ListMarkup::Tags tags = ListMarkup::tags(ListBoxes->ordered(), ListBoxes->numStyle());
-    ListMarkup::writeBelowCaret(ed, ListMarkup::lines(tags, items));
-    BringMainToFront();
 }

@@ -1,13 +1,14 @@
 #pragma once
 // The "List Boxes!" dialog: composes a list item by item.
-#include <QDialog>
+#include "tagdialog.h"
+
 #include <QStringList>
 
 namespace Ui {
 class TListBoxes;
 }
 
-class TListBoxes : public QDialog {
+class TListBoxes : public TagDialog {
     Q_OBJECT
 public:
     explicit TListBoxes(QWidget *parent = nullptr);
@@ -26,8 +27,7 @@ public:
     void SortButClick();
 
 protected:
-    void showEvent(QShowEvent *e) override;
-    void keyPressEvent(QKeyEvent *e) override;
+    void opened() override { FormActivate(); }
     bool eventFilter(QObject *watched, QEvent *e) override;
 
 private:
@@ -41,7 +41,7 @@ private:
     void select(int row);
     int selectedRow() const;
 
-    Ui::TListBoxes *m_ui;
+    Ui::TListBoxes *const m_ui; // owned by TagDialog
 };
 
 extern TListBoxes *ListBoxes;

@@ -1,5 +1,6 @@
 #include "listmarkup.h"
 #include "editorbox.h"
+#include "linesbelow.h"
 #include "linkmarkup.h"
 
 #include <QTextDocument>
@@ -52,25 +53,7 @@ void writeBelowCaret(EditorBox *editor, const QStringList &listLines)
 {
     if (listLines.isEmpty())
         return;
-    UndoStep step(editor);
-    QTextDocument *doc = editor->document();
-    editor->setSelText(QString());
-    // The caret's own line, found by position: text that merely looks like
-    // list markup elsewhere in the page can never draw the list away.
-    int line = editor->caretLine();
-    const int before = doc->blockCount();
-    editor->insertLine(line + 1, listLines.join(QStringLiteral("\r\n")));
-    // Counted from the document, so an item holding a line break still
-    // leaves the caret after the closing line.
-    int last = line + (doc->blockCount() - before);
-    if (editor->line(line).isEmpty()) {
-        editor->deleteLine(line);
-        --last;
-    }
-    if (last + 1 < doc->blockCount())
-        editor->setCaret(last + 1, 0);
-    else
-        editor->setCaret(last, int(editor->line(last).size()));
+    writeLinesBelowCaret(editor, listLines, EmptyLastLine::Replaced);
 }
 
 } // namespace ListMarkup

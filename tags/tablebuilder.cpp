@@ -3,7 +3,6 @@
 #include "editorbox.h"
 #include "errors.h"
 #include "tablefile.h"
-#include "toolbar.h"
 #include "uiseam.h"
 
 #include "ui_tablebuilder.h"
@@ -23,11 +22,9 @@ constexpr int kResetGridRows = 6;
 } // namespace
 
 TTable::TTable(QWidget *parent)
-    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
-      ui(new Ui::TTable)
+    : TagDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
+      ui(makeForm<Ui::TTable>())
 {
-    ui->setupUi(this);
-    pressButtonsOnEnterOnly(this);
     setObjectName(QStringLiteral("Table"));
     useDialogFont(this);
     fitCaptions(this);
@@ -57,7 +54,7 @@ TTable::TTable(QWidget *parent)
     connect(ui->ColTitle, &StringGrid::gridClicked, this, guarded([this] { ColTitleClick(); }));
 }
 
-TTable::~TTable() { delete ui; }
+TTable::~TTable() = default;
 
 TableLayout TTable::tableLayout() const
 {
@@ -117,13 +114,6 @@ void TTable::FormShow()
     ui->Cap->setFocus();
 }
 
-void TTable::showEvent(QShowEvent *e)
-{
-    QDialog::showEvent(e);
-    if (!e->spontaneous())
-        FormShow();
-}
-
 void TTable::ColIncClick()
 {
     if (ui->tablegrid->colCount() >= TableLimits::kMaxColumns)
@@ -181,22 +171,14 @@ void TTable::reject()
         QDialog::reject();
 }
 
-void TTable::keyPressEvent(QKeyEvent *e)
-{
-    if (!takeDialogKey(e))
-        QDialog::keyPressEvent(e);
-}
-
 // The window has no close box; should the window manager close it anyway
 // (Alt+F4), nothing is inserted, as with Cancel.
-void TTable::closeEvent(QCloseEvent *e)
+void TTable::closedByFrame()
 {
-    if (!m_closing && isVisible()) {
+    if (m_closing)
+        reject();
+    else
         Button2Click();
-        e->accept();
-        return;
-    }
-    QDialog::closeEvent(e);
 }
 
 void TTable::SaveTableClick()
@@ -231,16 +213,4 @@ void TTable::opentClick()
         throw;
     }
     setTableLayout(t);
-}
-
-void TToolBar::TableButClick()
-{
-    if (!ActiveEditor() || !Table)
-        return;
-    Table->exec();
-    if (!Table->Cancelled) {
-        if (EditorBox *ed = ActiveEditor())
-            insertLinesBelowCaret(ed, tableLines(Table->tableLayout()));
-    }
-    BringMainToFront();
 }

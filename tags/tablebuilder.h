@@ -2,14 +2,13 @@
 // The table dialog: lays out an HTML table (caption, alignment, border,
 // titles, cells, column widths) and saves or loads it as a table file.
 #include "tablemarkup.h"
-
-#include <QDialog>
+#include "tagdialog.h"
 
 namespace Ui {
 class TTable;
 }
 
-class TTable : public QDialog {
+class TTable : public TagDialog {
     Q_OBJECT
 public:
     explicit TTable(QWidget *parent = nullptr);
@@ -38,15 +37,14 @@ public slots:
     void reject() override;
 
 protected:
-    void showEvent(QShowEvent *e) override;
-    void closeEvent(QCloseEvent *e) override;
-    void keyPressEvent(QKeyEvent *e) override;
+    void closedByFrame() override;
+    void opened() override { FormShow(); }
 
 private:
     void FormShow();
     void copyColumnWidths();
 
-    Ui::TTable *ui;
+    Ui::TTable *const ui; // owned by TagDialog
     bool m_closing = false;
     QString m_saveName; // the file dialogs offer the name used last
     QString m_openName;

@@ -1,5 +1,7 @@
 #include "tablemarkup.h"
+#include "clampedspinbox.h"
 #include "editorbox.h"
+#include "linesbelow.h"
 
 #include <QRegularExpression>
 #include <QTextCursor>
@@ -11,15 +13,7 @@ int clampBorder(int value)
 
 int borderFromText(const QString &text)
 {
-    const QString t = text.trimmed();
-    static const QRegularExpression number(QStringLiteral("^[+-]?[0-9]+$"));
-    if (!number.match(t).hasMatch())
-        return 1;
-    bool ok = false;
-    const qlonglong v = t.toLongLong(&ok);
-    if (!ok) // too long for any integer: still a number, beyond a bound
-        return t.startsWith(QLatin1Char('-')) ? TableLimits::kMinBorder : TableLimits::kMaxBorder;
-    return int(qBound(qlonglong(TableLimits::kMinBorder), v, qlonglong(TableLimits::kMaxBorder)));
+    return clampSpinText(text, TableLimits::kMinBorder, TableLimits::kMaxBorder);
 }
 
 QStringList tableLines(const TableLayout &t)
@@ -54,24 +48,5 @@ QStringList tableLines(const TableLayout &t)
 
 void insertLinesBelowCaret(EditorBox *ed, const QStringList &lines)
 {
-    UndoStep step(ed);
-    if (ed->selLength() > 0)
-        ed->setSelText(QString());
-    // The caret's own line, found by position: asterisks or other text
-    // elsewhere in the page cannot move the table.
-    const int m = ed->caretLine();
-    int n = m + 1;
-    if (ed->line(m).isEmpty()) {
-        ed->deleteLine(m);
-        n = m;
-    }
-    ed->insertLine(n, lines.join(QStringLiteral("\r\n")));
-    const int after = n + int(lines.size());
-    if (after < ed->document()->blockCount()) {
-        ed->setCaret(after, 0);
-    } else {
-        QTextCursor c = ed->textCursor();
-        c.movePosition(QTextCursor::End);
-        ed->setTextCursor(c);
-    }
+    writeLinesBelowCaret(ed, lines, EmptyLastLine::KeptAfter);
 }

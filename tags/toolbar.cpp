@@ -1,9 +1,7 @@
 #include "toolbar.h"
-#include "editorbox.h"
+#include "commands.h"
 #include "errors.h"
-#include "htmldoc.h"
 #include "icons.h"
-#include "mainwindow.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -15,66 +13,27 @@
 
 TToolBar *ToolBar = nullptr;
 
-EditorBox *ActiveEditor()
-{
-    if (!ZediDove)
-        return nullptr;
-    THTMLDOC *doc = ZediDove->currentDocument();
-    return doc ? doc->editor() : nullptr;
-}
-
-void BringMainToFront()
-{
-    if (ZediDove)
-        ZediDove->bringToFront();
-}
-
-void WrapSelection(const QString &open, const QString &close)
-{
-    EditorBox *ed = ActiveEditor();
-    if (!ed)
-        return;
-    {
-        // One insertion, then the caret steps back over the closing tag:
-        // the same text and caret as inserting the three pieces in turn,
-        // at a third of the cost on a huge page.
-        UndoStep step(ed);
-        ed->setSelText(open + ed->selText() + close);
-        ed->moveCaretLeft(int(close.size()));
-    }
-    BringMainToFront();
-}
-
-void TToolBar::BoldClick() { WrapSelection(QStringLiteral("<STRONG>"), QStringLiteral("</STRONG>")); }
-void TToolBar::ItalicClick() { WrapSelection(QStringLiteral("<EM>"), QStringLiteral("</EM>")); }
-void TToolBar::UnderlineClick() { WrapSelection(QStringLiteral("<U>"), QStringLiteral("</U>")); }
-void TToolBar::H1Click() { WrapSelection(QStringLiteral("<H1>"), QStringLiteral("</H1>")); }
-void TToolBar::H2Click() { WrapSelection(QStringLiteral("<H2>"), QStringLiteral("</H2>")); }
-void TToolBar::H3Click() { WrapSelection(QStringLiteral("<H3>"), QStringLiteral("</H3>")); }
-void TToolBar::H4Click() { WrapSelection(QStringLiteral("<H4>"), QStringLiteral("</H4>")); }
-void TToolBar::H5Click() { WrapSelection(QStringLiteral("<H5>"), QStringLiteral("</H5>")); }
-void TToolBar::H6Click() { WrapSelection(QStringLiteral("<H6>"), QStringLiteral("</H6>")); }
-void TToolBar::ParaClick() { WrapSelection(QStringLiteral("<P>"), QStringLiteral("</P>")); }
-void TToolBar::PreButClick() { WrapSelection(QStringLiteral("<PRE>"), QStringLiteral("</PRE>")); }
-void TToolBar::BlnkClick() { WrapSelection(QStringLiteral("<BLINK>"), QStringLiteral("</BLINK>")); }
-void TToolBar::CenterTxtClick()
-{
-    WrapSelection(QStringLiteral("<CENTER>"), QStringLiteral("</CENTER>"));
-}
-
-void TToolBar::BreakButClick()
-{
-    EditorBox *ed = ActiveEditor();
-    if (!ed)
-        return;
-    {
-        UndoStep step(ed);
-        // The selection stays as it was, "<BR>" follows it, the caret ends
-        // after "<BR>".
-        ed->setSelText(ed->selText() + QStringLiteral("<BR>"));
-    }
-    BringMainToFront();
-}
+void TToolBar::BoldClick() { runCommand(QStringLiteral("Bold1")); }
+void TToolBar::ItalicClick() { runCommand(QStringLiteral("Italic1")); }
+void TToolBar::UnderlineClick() { runCommand(QStringLiteral("Underline1")); }
+void TToolBar::H1Click() { runCommand(QStringLiteral("Heading1")); }
+void TToolBar::H2Click() { runCommand(QStringLiteral("Heading21")); }
+void TToolBar::H3Click() { runCommand(QStringLiteral("Heading31")); }
+void TToolBar::H4Click() { runCommand(QStringLiteral("Heading41")); }
+void TToolBar::H5Click() { runCommand(QStringLiteral("Heading51")); }
+void TToolBar::H6Click() { runCommand(QStringLiteral("Heading61")); }
+void TToolBar::ParaClick() { runCommand(QStringLiteral("Paragraph1")); }
+void TToolBar::PreButClick() { runCommand(QStringLiteral("PreformattedTextPRE1")); }
+void TToolBar::BlnkClick() { runCommand(QStringLiteral("BlinkingBLINK1")); }
+void TToolBar::CenterTxtClick() { runCommand(QStringLiteral("CenterCENTER1")); }
+void TToolBar::BreakButClick() { runCommand(QStringLiteral("LineBreak1")); }
+void TToolBar::ImageClick() { runCommand(QStringLiteral("ImageInsertion1")); }
+void TToolBar::DocClick() { runCommand(QStringLiteral("Document1")); }
+void TToolBar::HorizRuleClick() { runCommand(QStringLiteral("HorizontalLineHR1")); }
+void TToolBar::LinkClick() { runCommand(QStringLiteral("lnkadd")); }
+void TToolBar::TargetClick() { runCommand(QStringLiteral("Target1")); }
+void TToolBar::ListsClick() { runCommand(QStringLiteral("Lists1")); }
+void TToolBar::TableButClick() { runCommand(QStringLiteral("Table1")); }
 
 namespace {
 struct PaletteButton {
@@ -83,28 +42,28 @@ struct PaletteButton {
     const char *caption; // empty: a picture
     const char *icon;
     const char *hint;
-    void (TToolBar::*handler)();
+    const char *command; // its row in the command table
 };
 
 const PaletteButton kButtons[] = {
-    {"HorizRule", 0, 0, "HR", nullptr, "Horizontal rule", &TToolBar::HorizRuleClick},
-    {"H1", 0, 1, "H1", nullptr, "Heading 1", &TToolBar::H1Click},
-    {"H2", 0, 2, "H2", nullptr, "Heading 2", &TToolBar::H2Click},
-    {"H3", 0, 3, "H3", nullptr, "Heading 3", &TToolBar::H3Click},
-    {"H4", 0, 4, "H4", nullptr, "Heading 4", &TToolBar::H4Click},
-    {"H5", 0, 5, "H5", nullptr, "Heading 5", &TToolBar::H5Click},
-    {"H6", 0, 6, "H6", nullptr, "Heading 6", &TToolBar::H6Click},
-    {"Image", 1, 0, "", "image", "Insert image", &TToolBar::ImageClick},
-    {"Link", 1, 1, "", "link", "Insert a link", &TToolBar::LinkClick},
-    {"Lists", 1, 2, "List", nullptr, "Ordered/Unordered lists", &TToolBar::ListsClick},
-    {"TableBut", 1, 3, "", "table", "Create Tables", &TToolBar::TableButClick},
-    {"Target", 1, 4, "", "target", "Target", &TToolBar::TargetClick},
-    {"BreakBut", 1, 5, "", "break", "Break", &TToolBar::BreakButClick},
-    {"Para", 1, 6, "", "para", "Paragraph", &TToolBar::ParaClick},
+    {"HorizRule", 0, 0, "HR", nullptr, "Horizontal rule", "HorizontalLineHR1"},
+    {"H1", 0, 1, "H1", nullptr, "Heading 1", "Heading1"},
+    {"H2", 0, 2, "H2", nullptr, "Heading 2", "Heading21"},
+    {"H3", 0, 3, "H3", nullptr, "Heading 3", "Heading31"},
+    {"H4", 0, 4, "H4", nullptr, "Heading 4", "Heading41"},
+    {"H5", 0, 5, "H5", nullptr, "Heading 5", "Heading51"},
+    {"H6", 0, 6, "H6", nullptr, "Heading 6", "Heading61"},
+    {"Image", 1, 0, "", "image", "Insert image", "ImageInsertion1"},
+    {"Link", 1, 1, "", "link", "Insert a link", "lnkadd"},
+    {"Lists", 1, 2, "List", nullptr, "Ordered/Unordered lists", "Lists1"},
+    {"TableBut", 1, 3, "", "table", "Create Tables", "Table1"},
+    {"Target", 1, 4, "", "target", "Target", "Target1"},
+    {"BreakBut", 1, 5, "", "break", "Break", "LineBreak1"},
+    {"Para", 1, 6, "", "para", "Paragraph", "Paragraph1"},
 };
 } // namespace
 
-TToolBar::TToolBar(QWidget *parent)
+TToolBar::TToolBar(const QPoint &saved, QWidget *parent)
     : QWidget(parent, Qt::Tool | Qt::WindowStaysOnTopHint | Qt::CustomizeWindowHint
                           | Qt::WindowTitleHint)
 {
@@ -127,10 +86,10 @@ TToolBar::TToolBar(QWidget *parent)
         } else {
             btn->setText(QLatin1String(b.caption));
         }
-        const auto handler = b.handler;
-        connect(btn, &QToolButton::clicked, this, guarded([this, handler] { (this->*handler)(); }));
+        const QString command = QLatin1String(b.command);
+        connect(btn, &QToolButton::clicked, this, guarded([command] { runCommand(command); }));
     }
-    FormCreate();
+    FormCreate(saved);
 }
 
 QToolButton *TToolBar::button(const QString &name) const
@@ -138,10 +97,9 @@ QToolButton *TToolBar::button(const QString &name) const
     return findChild<QToolButton *>(name);
 }
 
-void TToolBar::FormCreate()
+void TToolBar::FormCreate(QPoint pos)
 {
     hide();
-    QPoint pos(ZediDove ? ZediDove->ToolbarLeft : 0, ZediDove ? ZediDove->ToolbarTop : 0);
     // A position saved on a screen that is gone, or so far out that little
     // of the palette shows, would lose it: bring it back inside the primary
     // screen's available area.
@@ -161,7 +119,6 @@ void TToolBar::FormCreate()
 void TToolBar::closeEvent(QCloseEvent *e)
 {
     e->ignore();
-    QAction *toggle = ZediDove ? ZediDove->action(QStringLiteral("HTMLToolsBut")) : nullptr;
-    if (toggle && toggle->isChecked() && isVisible())
-        ZediDove->HTMLToolsButClick();
+    if (m_toggle && m_toggle->isChecked() && isVisible())
+        m_toggle->trigger();
 }

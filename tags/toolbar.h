@@ -1,28 +1,26 @@
 #pragma once
-// The floating tool palette. It owns the handler of every tag command; the
-// main window's menu and button bar call these same handlers, so a command
-// writes the same text wherever it is started.
+// The floating tool palette. Its buttons, like the main window's menu and
+// button bar, run the commands of the command table (tagcommands.cpp), so
+// a command writes the same text wherever it is started.
+#include "currentdocument.h"
+
+#include <QPointer>
 #include <QWidget>
 
 class EditorBox;
+class QAction;
 class QToolButton;
-
-// The current document's editor, or nothing when no document window is open.
-EditorBox *ActiveEditor();
-
-// Replaces the selection by open + selected text + close and leaves the
-// caret directly before close. Does nothing without a document.
-void WrapSelection(const QString &open, const QString &close);
-
-// Makes the main window visible, raises and activates it.
-void BringMainToFront();
 
 class TToolBar : public QWidget {
     Q_OBJECT
 public:
-    explicit TToolBar(QWidget *parent = nullptr);
+    // `saved`: the position kept in the settings file.
+    explicit TToolBar(const QPoint &saved, QWidget *parent = nullptr);
 
-    // Simple commands.
+    // The View menu's item that shows and hides the palette.
+    void setVisibilityToggle(QAction *toggle) { m_toggle = toggle; }
+
+    // The tag commands, each run as its menu item runs it.
     void BoldClick();
     void ItalicClick();
     void UnderlineClick();
@@ -37,15 +35,13 @@ public:
     void BlnkClick();
     void CenterTxtClick();
     void BreakButClick();
-
-    // Dialog commands, each defined in its dialog's unit.
-    void ImageClick();      // imageinfo.cpp
-    void DocClick();        // docinfo.cpp
-    void HorizRuleClick();  // hrinfo.cpp
-    void LinkClick();       // linkinf.cpp
-    void TargetClick();     // linkinf.cpp
-    void ListsClick();      // listboxes.cpp
-    void TableButClick();   // tablebuilder.cpp
+    void ImageClick();
+    void DocClick();
+    void HorizRuleClick();
+    void LinkClick();
+    void TargetClick();
+    void ListsClick();
+    void TableButClick();
 
     QToolButton *button(const QString &name) const;
 
@@ -55,7 +51,9 @@ protected:
     void closeEvent(QCloseEvent *e) override;
 
 private:
-    void FormCreate();
+    void FormCreate(QPoint pos);
+
+    QPointer<QAction> m_toggle;
 };
 
 extern TToolBar *ToolBar;

@@ -1,5 +1,6 @@
 #include "testsupport.h"
 #include "editorbox.h"
+#include "htmldoc.h"
 #include "mainwindow.h"
 #include "startup.h"
 #include "toolbar.h"
@@ -8,6 +9,9 @@
 #include <QDialog>
 #include <QFile>
 #include <QFileInfo>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QPushButton>
 #include <QStandardPaths>
 #include <QTest>
 #include <QTextCursor>
@@ -77,9 +81,13 @@ void isolateRecoveryFolder()
             QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName());
 }
 
+// Every test program links this file's object, so the standard paths are in
+// test mode from the moment its application object exists, whichever test
+// helper it calls first (or none).
+Q_COREAPP_STARTUP_FUNCTION(isolateRecoveryFolder)
+
 void startApplication()
 {
-    isolateRecoveryFolder();
     StartupOptions o;
     o.startupMs = 10;
     o.splashMs = 60;
@@ -160,4 +168,40 @@ bool writeBytes(const QString &path, const QByteArray &bytes)
 {
     QFile f(path);
     return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+}
+
+void click(QWidget *dialog, const char *button)
+{
+    QTest::mouseClick(child<QPushButton>(dialog, button), Qt::LeftButton);
+}
+
+int openDocuments() { return int(ZediDove->mdiArea()->subWindowList().size()); }
+
+void markAllUnchanged()
+{
+    if (!ZediDove)
+        return;
+    for (QMdiSubWindow *w : ZediDove->mdiArea()->subWindowList())
+        static_cast<THTMLDOC *>(w)->editor()->setModified(false);
+}
+
+bool closeDialogsLeftOpen()
+{
+    bool none = true;
+    for (int i = 0; i < 10; ++i) { // a dialog may have opened another
+        auto *d = qobject_cast<QDialog *>(QApplication::activeModalWidget());
+        if (!d)
+            break;
+        none = false;
+        d->done(QDialog::Rejected);
+    }
+    return none;
+}
+
+bool runsWithoutWindows(std::initializer_list<const char *> names)
+{
+    for (const char *name : names)
+        if (qstrcmp(QTest::currentTestFunction(), name) == 0)
+            return true;
+    return false;
 }

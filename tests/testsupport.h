@@ -5,10 +5,12 @@
 
 #include <QColor>
 #include <QList>
+#include <QWidget>
 #include <QQueue>
 #include <QString>
 #include <QStringList>
 #include <functional>
+#include <initializer_list>
 
 class EditorBox;
 
@@ -49,8 +51,8 @@ private:
 };
 
 // Points the recovery folder at a test location of this test executable.
-// startApplication() does it; call it first where a test looks at the
-// folder before starting.
+// Runs by itself when the application object of a test program is made;
+// calling it again is harmless.
 void isolateRecoveryFolder();
 
 // Creates every window with short timers and runs the start-up sequence
@@ -71,6 +73,26 @@ void setEditorText(const QString &crlfText, int selStart = 0, int selLength = 0)
 // Runs `fill` on the next modal dialog that opens, from the event loop.
 // `fill` must close the dialog (it is given the dialog widget).
 void onNextModal(std::function<void(QWidget *)> fill);
+
+// For init(): whether the test function now starting is one of `names`,
+// which need no window (pure rules, data rows): init() then starts nothing.
+bool runsWithoutWindows(std::initializer_list<const char *> names);
+
+// A dialog's widget by object name, or nothing.
+template <class T> T *child(QWidget *dialog, const char *name)
+{
+    return dialog->findChild<T *>(QLatin1String(name));
+}
+// Clicks a dialog's push button with the mouse.
+void click(QWidget *dialog, const char *button);
+
+// The number of open document windows.
+int openDocuments();
+// Marks every open document unchanged, so that closing asks nothing.
+void markAllUnchanged();
+// For cleanup(): closes any dialog a failed test left open, so the tests
+// after it start clean; false when there was one.
+bool closeDialogsLeftOpen();
 
 // A file's bytes, or "<missing>" when it cannot be read.
 QByteArray readBytes(const QString &path);

@@ -14,22 +14,17 @@
 #include <QTest>
 
 namespace {
-QLineEdit *field(QWidget *dlg, const char *name) { return dlg->findChild<QLineEdit *>(name); }
-QPushButton *button(QWidget *dlg, const char *name)
-{
-    return dlg->findChild<QPushButton *>(name);
-}
 QStringList fields(QWidget *dlg)
 {
-    return {field(dlg, "Bckgrdpct")->text(), field(dlg, "bgcolor")->text(),
-            field(dlg, "TextColor")->text(), field(dlg, "LnkColor")->text()};
+    return {child<QLineEdit>(dlg, "Bckgrdpct")->text(), child<QLineEdit>(dlg, "bgcolor")->text(),
+            child<QLineEdit>(dlg, "TextColor")->text(), child<QLineEdit>(dlg, "LnkColor")->text()};
 }
 void fill(QWidget *dlg, const QStringList &v)
 {
-    field(dlg, "Bckgrdpct")->setText(v.value(0));
-    field(dlg, "bgcolor")->setText(v.value(1));
-    field(dlg, "TextColor")->setText(v.value(2));
-    field(dlg, "LnkColor")->setText(v.value(3));
+    child<QLineEdit>(dlg, "Bckgrdpct")->setText(v.value(0));
+    child<QLineEdit>(dlg, "bgcolor")->setText(v.value(1));
+    child<QLineEdit>(dlg, "TextColor")->setText(v.value(2));
+    child<QLineEdit>(dlg, "LnkColor")->setText(v.value(3));
 }
 QString skeletonWithBody(const QString &body)
 {
@@ -144,15 +139,15 @@ void TestBody::rewriteBodyLine()
 
 void TestBody::init()
 {
+    if (runsWithoutWindows({"hexByte", "colorToHtml", "rewriteBodyLine"}))
+        return;
     m_ui = new ScriptedUi;
     startApplication();
 }
 
 void TestBody::cleanup()
 {
-    const bool modalLeft = QApplication::activeModalWidget() != nullptr;
-    if (QWidget *w = QApplication::activeModalWidget())
-        w->hide();
+    const bool modalLeft = !closeDialogsLeftOpen();
     stopApplication();
     delete m_ui;
     m_ui = nullptr;
@@ -161,7 +156,7 @@ void TestBody::cleanup()
 
 void TestBody::skeletonBodyLineGetsFourAttributes()
 {
-    onNextModal([](QWidget *dlg) { button(dlg, "OkBut")->click(); });
+    onNextModal([](QWidget *dlg) { child<QPushButton>(dlg, "OkBut")->click(); });
     ZediDove->action(QStringLiteral("Document1"))->trigger();
     const QString line = QStringLiteral("<BODY") + kEmptyAttrs;
     QCOMPARE(editor()->text(), skeletonWithBody(line));
@@ -178,14 +173,14 @@ void TestBody::chartColoursAreWrittenAndPreviewed()
                         << QColor(); // the fourth dialog is cancelled
     QColor bgPreview, textFont, linkFont;
     onNextModal([&](QWidget *dlg) {
-        button(dlg, "BGColorChart")->click();
-        button(dlg, "TxtChart")->click();
-        button(dlg, "LnkChart")->click();
-        button(dlg, "LnkChart")->click();
+        child<QPushButton>(dlg, "BGColorChart")->click();
+        child<QPushButton>(dlg, "TxtChart")->click();
+        child<QPushButton>(dlg, "LnkChart")->click();
+        child<QPushButton>(dlg, "LnkChart")->click();
         bgPreview = DocInfo->colourLabel(2)->palette().color(QPalette::Window);
         textFont = DocInfo->colourLabel(3)->palette().color(QPalette::WindowText);
         linkFont = DocInfo->colourLabel(4)->palette().color(QPalette::WindowText);
-        button(dlg, "OkBut")->click();
+        child<QPushButton>(dlg, "OkBut")->click();
     });
     ToolBar->DocClick();
     // Each colour dialog opens on the colour picked last, black at first.
@@ -203,7 +198,7 @@ void TestBody::backgroundPathConvertedButRememberedAsTyped()
 {
     onNextModal([](QWidget *dlg) {
         fill(dlg, {QStringLiteral("C:\\web\\tile.gif")});
-        button(dlg, "OkBut")->click();
+        child<QPushButton>(dlg, "OkBut")->click();
     });
     ToolBar->DocClick();
     QVERIFY(editor()->line(4).startsWith(
@@ -212,7 +207,7 @@ void TestBody::backgroundPathConvertedButRememberedAsTyped()
     QStringList shown;
     onNextModal([&](QWidget *dlg) {
         shown = fields(dlg);
-        button(dlg, "CancelBut")->click();
+        child<QPushButton>(dlg, "CancelBut")->click();
     });
     ToolBar->DocClick();
     QCOMPARE(shown.value(0), QStringLiteral("C:\\web\\tile.gif"));
@@ -224,7 +219,7 @@ void TestBody::runningTwiceReplacesAttributes()
     for (const QString &bg : {QStringLiteral("red"), QStringLiteral("blue")}) {
         onNextModal([bg](QWidget *dlg) {
             fill(dlg, {QString(), bg});
-            button(dlg, "OkBut")->click();
+            child<QPushButton>(dlg, "OkBut")->click();
         });
         ToolBar->DocClick();
     }
@@ -235,7 +230,7 @@ void TestBody::runningTwiceReplacesAttributes()
 void TestBody::firstBodyLineInAnyCaseIsRewritten()
 {
     setEditorText(QStringLiteral("<html>\r\n<body bgcolor=red><h1>x</h1>\r\n</body>\r\n"), 0);
-    onNextModal([](QWidget *dlg) { button(dlg, "OkBut")->click(); });
+    onNextModal([](QWidget *dlg) { child<QPushButton>(dlg, "OkBut")->click(); });
     ToolBar->DocClick();
     const QString line = QStringLiteral("<body") + kEmptyAttrs + QStringLiteral("<h1>x</h1>");
     QCOMPARE(editor()->text(),
@@ -248,7 +243,7 @@ void TestBody::noBodyLineLeavesTextButRemembers()
     setEditorText(QStringLiteral("<P>no tag here</P>\r\n"), 3);
     onNextModal([](QWidget *dlg) {
         fill(dlg, {QStringLiteral("C:\\a.gif"), QStringLiteral("#FFFFFF")});
-        button(dlg, "OkBut")->click();
+        child<QPushButton>(dlg, "OkBut")->click();
     });
     ToolBar->DocClick();
     QCOMPARE(editor()->text(), QStringLiteral("<P>no tag here</P>\r\n"));
@@ -265,7 +260,7 @@ void TestBody::valuesAreRememberedPerDocument()
                             QStringLiteral("#000000"), QStringLiteral("#0000FF")};
     onNextModal([&](QWidget *dlg) {
         fill(dlg, first);
-        button(dlg, "OkBut")->click();
+        child<QPushButton>(dlg, "OkBut")->click();
     });
     ToolBar->DocClick();
     THTMLDOC *doc1 = ZediDove->currentDocument();
@@ -275,7 +270,7 @@ void TestBody::valuesAreRememberedPerDocument()
     QStringList inSecond;
     onNextModal([&](QWidget *dlg) {
         inSecond = fields(dlg);
-        button(dlg, "CancelBut")->click();
+        child<QPushButton>(dlg, "CancelBut")->click();
     });
     ToolBar->DocClick();
     QCOMPARE(inSecond, (QStringList{QString(), QString(), QString(), QString()}));
@@ -287,7 +282,7 @@ void TestBody::valuesAreRememberedPerDocument()
     QStringList backInFirst;
     onNextModal([&](QWidget *dlg) {
         backInFirst = fields(dlg);
-        button(dlg, "CancelBut")->click();
+        child<QPushButton>(dlg, "CancelBut")->click();
     });
     ToolBar->DocClick();
     QCOMPARE(backInFirst, first);
@@ -302,7 +297,7 @@ void TestBody::cancelLeavesTextAndValues()
         // any pick, with the labels' font turned white.
         typedBg = DocInfo->colourLabel(2)->palette().color(QPalette::Window);
         typedFont = DocInfo->colourLabel(4)->palette().color(QPalette::WindowText);
-        button(dlg, "OkBut")->click();
+        child<QPushButton>(dlg, "OkBut")->click();
     });
     ToolBar->DocClick();
     QCOMPARE(typedBg, QColor(Qt::black));
@@ -311,7 +306,7 @@ void TestBody::cancelLeavesTextAndValues()
     editor()->setSelStart(0);
     onNextModal([](QWidget *dlg) {
         fill(dlg, {QStringLiteral("b.gif"), QStringLiteral("blue")});
-        button(dlg, "CancelBut")->click();
+        child<QPushButton>(dlg, "CancelBut")->click();
     });
     ToolBar->DocClick();
     QCOMPARE(editor()->text(), afterOk);
@@ -320,7 +315,7 @@ void TestBody::cancelLeavesTextAndValues()
     QStringList shown;
     onNextModal([&](QWidget *dlg) {
         shown = fields(dlg);
-        button(dlg, "CancelBut")->click();
+        child<QPushButton>(dlg, "CancelBut")->click();
     });
     ToolBar->DocClick();
     QCOMPARE(shown, (QStringList{QStringLiteral("a.gif"), QStringLiteral("red"), QString(),
@@ -333,8 +328,8 @@ void TestBody::browseAndEnterChain()
     QStringList focusPath;
     bool openAfterEscape = false;
     onNextModal([&](QWidget *dlg) {
-        button(dlg, "Browse")->click();
-        field(dlg, "Bckgrdpct")->setFocus();
+        child<QPushButton>(dlg, "Browse")->click();
+        child<QLineEdit>(dlg, "Bckgrdpct")->setFocus();
         for (int i = 0; i < 4; ++i) {
             focusPath << QApplication::focusWidget()->objectName();
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
@@ -344,7 +339,7 @@ void TestBody::browseAndEnterChain()
         openAfterEscape = dlg->isVisible();
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
         if (dlg->isVisible())
-            button(dlg, "CancelBut")->click();
+            child<QPushButton>(dlg, "CancelBut")->click();
     });
     ToolBar->DocClick();
     QCOMPARE(m_ui->fileRequests.size(), 1);

@@ -69,14 +69,13 @@ private slots:
         }
     }
     void cleanup() {
-        QVERIFY(!QApplication::activeModalWidget());
-        if (ZediDove)
-            for (QMdiSubWindow *w : ZediDove->mdiArea()->subWindowList())
-                static_cast<THTMLDOC *>(w)->editor()->setModified(false);
+        const bool noDialogLeft = closeDialogsLeftOpen();
+        markAllUnchanged();
         stopApplication();
         QDir::setCurrent(m_oldDir);
         delete m_ui;
         delete m_dir;
+        QVERIFY(noDialogLeft);
     }
 
     void commandLinePath_data() {
@@ -109,13 +108,13 @@ private slots:
 
         THTMLDOC *page = document(m_page);
         QCOMPARE(page->editor()->text(), QStringLiteral("<P>one\r\nline two"));
-        QVERIFY(page->HasFileName);
+        QVERIFY(page->HasFileName());
         QVERIFY(!page->editor()->isModified());
         QCOMPARE(page->editor()->selStart(), 0);
         // As after a failed Open: the skeleton, captioned with the path.
         THTMLDOC *missing = document(m_missing);
         QCOMPARE(missing->editor()->text(), THTMLDOC::skeleton());
-        QVERIFY(!missing->HasFileName);
+        QVERIFY(!missing->HasFileName());
         // The last file opened is the current document.
         QCOMPARE(ZediDove->currentDocument(), document(m_other));
     }
@@ -148,7 +147,7 @@ private slots:
         QCOMPARE(m_ui->errors,
                  QStringList{QStringLiteral("Tagloom HTML|Cannot open file %1.").arg(m_missing)});
         QCOMPARE(document(m_other)->editor()->text(), QStringLiteral("<B>other</B>\r\n"));
-        QVERIFY(document(m_other)->HasFileName);
+        QVERIFY(document(m_other)->HasFileName());
         QCOMPARE(first->text(), before);
     }
 

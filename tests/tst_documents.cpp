@@ -19,7 +19,6 @@
 #include <QTest>
 
 namespace {
-int openDocuments() { return int(ZediDove->mdiArea()->subWindowList().size()); }
 } // namespace
 
 class TestDocuments : public QObject {
@@ -38,13 +37,13 @@ private slots:
     }
     void cleanup()
     {
-        QVERIFY(!QApplication::activeModalWidget());
+        const bool noDialogLeft = closeDialogsLeftOpen();
         // Nothing more to ask: leave every document unchanged before closing.
-        for (QMdiSubWindow *w : ZediDove->mdiArea()->subWindowList())
-            static_cast<THTMLDOC *>(w)->editor()->setModified(false);
+        markAllUnchanged();
         stopApplication();
         delete m_ui;
         delete m_dir;
+        QVERIFY(noDialogLeft);
     }
 
     void skeletonWithCaretInBody()
@@ -60,28 +59,28 @@ private slots:
     {
         ZediDove->New1Click();
         ZediDove->New1Click();
-        QCOMPARE(ZediDove->CurrentDoc, 3);
-        ZediDove->Docs[1]->close();
+        QCOMPARE(ZediDove->documents()->CurrentDoc, 3);
+        ZediDove->documents()->Docs[1]->close();
         ZediDove->New1Click();
-        QCOMPARE(ZediDove->CurrentDoc, 4);
+        QCOMPARE(ZediDove->documents()->CurrentDoc, 4);
         QCOMPARE(ZediDove->currentDocument()->windowTitle(), QStringLiteral("HTML 4"));
         while (LastSlot < 100)
             ZediDove->New1Click();
         QCOMPARE(openDocuments(), 99); // slot 1 is free
         ZediDove->New1Click();
-        QCOMPARE(ZediDove->CurrentDoc, 1);
+        QCOMPARE(ZediDove->documents()->CurrentDoc, 1);
         QCOMPARE(ZediDove->currentDocument()->windowTitle(), QStringLiteral("HTML 1"));
         // Every slot is in use now: New refuses with a message, nothing changes.
         ZediDove->action(QStringLiteral("New1"))->trigger();
         QCOMPARE(openDocuments(), 100);
         QCOMPARE(m_ui->errors.size(), 1);
         // After the counter passed 100, a slot in use is skipped, never taken.
-        ZediDove->Docs[7]->close();
-        ZediDove->Docs[3]->close();
+        ZediDove->documents()->Docs[7]->close();
+        ZediDove->documents()->Docs[3]->close();
         ZediDove->New1Click(); // LastSlot was 1: slot 2 is in use, the search goes on to 3
-        QCOMPARE(ZediDove->CurrentDoc, 3);
+        QCOMPARE(ZediDove->documents()->CurrentDoc, 3);
         ZediDove->New1Click();
-        QCOMPARE(ZediDove->CurrentDoc, 7);
+        QCOMPARE(ZediDove->documents()->CurrentDoc, 7);
     }
 
     void openAndSaveBackWithoutDialog()
@@ -97,7 +96,7 @@ private slots:
         QCOMPARE(r.initialName, QStringLiteral("*.htm"));
         THTMLDOC *doc = ZediDove->currentDocument();
         QCOMPARE(doc->windowTitle(), path("a.htm"));
-        QVERIFY(doc->HasFileName);
+        QVERIFY(doc->HasFileName());
         QCOMPARE(editor()->selStart(), 0);
         QVERIFY(!editor()->isModified());
         QCOMPARE(editor()->text(), QStringLiteral("one\r\ntwo\r\nthree\r\nfour"));
@@ -120,7 +119,7 @@ private slots:
         QVERIFY(r.overwritePrompt);
         QCOMPARE(readBytes(path("plain")), THTMLDOC::skeleton().toUtf8());
         QCOMPARE(ZediDove->currentDocument()->windowTitle(), path("plain"));
-        QVERIFY(ZediDove->currentDocument()->HasFileName);
+        QVERIFY(ZediDove->currentDocument()->HasFileName());
         // The dialog offers the name chosen last.
         ZediDove->action(QStringLiteral("Save1"))->trigger();
         QCOMPARE(m_ui->fileRequests.at(1).initialName, path("plain"));
@@ -134,7 +133,7 @@ private slots:
         ZediDove->action(QStringLiteral("Save1"))->trigger();
         QVERIFY(editor()->isModified());
         QCOMPARE(ZediDove->currentDocument()->windowTitle(), QStringLiteral("HTML 1"));
-        QVERIFY(!ZediDove->currentDocument()->HasFileName);
+        QVERIFY(!ZediDove->currentDocument()->HasFileName());
     }
 
     void openMissingFileKeepsSkeleton()
@@ -145,7 +144,7 @@ private slots:
                  QStringList{QStringLiteral("Tagloom HTML|Cannot open file %1.").arg(path("gone.htm"))});
         THTMLDOC *doc = ZediDove->currentDocument();
         QCOMPARE(doc->windowTitle(), path("gone.htm"));
-        QVERIFY(!doc->HasFileName);
+        QVERIFY(!doc->HasFileName());
         QCOMPARE(editor()->text(), THTMLDOC::skeleton());
     }
 
@@ -190,7 +189,7 @@ private slots:
         if (questions)
             QCOMPARE(m_ui->confirms.first(), QStringLiteral("Save Changes to HTML 1?"));
         QTRY_COMPARE(openDocuments(), closed ? 0 : 1);
-        QCOMPARE(ZediDove->SlotInUse[1], !closed);
+        QCOMPARE(ZediDove->documents()->SlotInUse[1], !closed);
         if (!closed) {
             QVERIFY(editor()->isModified());
             QVERIFY(editor()->text().contains(QStringLiteral("typed")));
@@ -275,12 +274,12 @@ private slots:
     {
         THTMLDOC *first = ZediDove->currentDocument();
         ZediDove->New1Click();
-        QCOMPARE(ZediDove->CurrentDoc, 2);
+        QCOMPARE(ZediDove->documents()->CurrentDoc, 2);
         ZediDove->mdiArea()->setActiveSubWindow(first);
-        QCOMPARE(ZediDove->CurrentDoc, 1);
+        QCOMPARE(ZediDove->documents()->CurrentDoc, 1);
         ZediDove->action(QStringLiteral("Bold1"))->trigger();
         QVERIFY(first->editor()->text().contains(QStringLiteral("<STRONG>")));
-        QVERIFY(!ZediDove->Docs[2]->editor()->isModified());
+        QVERIFY(!ZediDove->documents()->Docs[2]->editor()->isModified());
     }
 
     void clipboardActsOnCurrentEditor()

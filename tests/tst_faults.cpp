@@ -57,7 +57,6 @@ private:
     bool m_ok = false;
 };
 
-int openDocuments() { return int(ZediDove->mdiArea()->subWindowList().size()); }
 
 // A page of about 5 MB whose first and last lines name its version, so a
 // file made of parts of two saves is told apart from either.
@@ -90,7 +89,7 @@ int saveLoop(const QString &source, const QString &target)
         const QChar v = (i % 2) ? QLatin1Char('B') : QLatin1Char('A');
         doc->editor()->replaceLine(0, QStringLiteral("<!-- version %1 -->").arg(v));
         doc->editor()->replaceLine(last, QStringLiteral("<!-- end of version %1 -->").arg(v));
-        ZediDove->saveDocumentTo(doc, target);
+        doc->saveTo(target);
         std::printf("saved\n");
         std::fflush(stdout);
     }
@@ -126,15 +125,14 @@ private slots:
     }
     void cleanup()
     {
-        QVERIFY(!QApplication::activeModalWidget());
-        if (ZediDove) {
-            for (QMdiSubWindow *w : ZediDove->mdiArea()->subWindowList())
-                static_cast<THTMLDOC *>(w)->editor()->setModified(false);
+        const bool noDialogLeft = closeDialogsLeftOpen();
+        markAllUnchanged();
+        if (ZediDove)
             stopApplication();
-        }
         delete m_ui;
         QDir::setCurrent(m_oldCwd);
         delete m_dir;
+        QVERIFY(noDialogLeft);
     }
 
     // ---- disk full ----
@@ -313,7 +311,7 @@ private slots:
                  QStringList{QStringLiteral("Tagloom HTML|Cannot create file %1.").arg(path(target))});
         THTMLDOC *doc = ZediDove->currentDocument();
         QCOMPARE(doc->windowTitle(), QStringLiteral("HTML 1"));
-        QVERIFY(!doc->HasFileName);
+        QVERIFY(!doc->HasFileName());
         QVERIFY(editor()->isModified());
         QVERIFY(editor()->text().contains(QStringLiteral("typed")));
         QCOMPARE(QDir(m_dir->path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), before);

@@ -79,13 +79,12 @@ private slots:
         startApplication();
     }
     void cleanup() {
-        QVERIFY(!QApplication::activeModalWidget());
+        const bool noDialogLeft = closeDialogsLeftOpen();
         MarkupHighlighter::setSizeLimit(MarkupHighlighter::kDefaultSizeLimit);
-        if (ZediDove)
-            for (auto *w : ZediDove->findChildren<THTMLDOC *>())
-                w->editor()->setModified(false);
+        markAllUnchanged();
         stopApplication();
         delete m_ui;
+        QVERIFY(noDialogLeft);
     }
 
     void linesOnScreenAreColouredPlainTextIsNot();
@@ -273,7 +272,7 @@ void TestHighlighter::savedTextIsUntouched() {
     paint(doc->editor());
     QVERIFY(!shownRoles(doc->editor(), 0).isEmpty());
     QVERIFY(!doc->editor()->isModified());
-    ZediDove->saveDocumentTo(doc, out);
+    doc->saveTo(out);
     QFile f(out);
     QVERIFY(f.open(QIODevice::ReadOnly));
     QCOMPARE(f.readAll(), bytes);

@@ -127,11 +127,12 @@ private slots:
     void init() { m_ui = new ScriptedUi; }
     void cleanup()
     {
-        QVERIFY(!QApplication::activeModalWidget());
+        const bool noDialogLeft = closeDialogsLeftOpen();
         if (ZediDove)
             stopApplication();
         delete m_ui;
         QFile::remove(path(QStringLiteral("vezezu.ini")));
+        QVERIFY(noDialogLeft);
     }
 
     void settingsFile_data()

@@ -14,10 +14,6 @@
 #include <QTest>
 
 namespace {
-template <class T> T *field(QWidget *dialog, const char *name)
-{
-    return dialog->findChild<T *>(QLatin1String(name));
-}
 
 const QString kTwoTargets = QStringLiteral(
     "<P>intro</P>\r\n<A NAME=\"top\"></A>\r\nmiddle\r\ntext <A NAME=\"end\"></A>\r\n");
@@ -33,9 +29,10 @@ private slots:
     }
     void cleanup()
     {
-        QVERIFY(!QApplication::activeModalWidget());
+        const bool noDialogLeft = closeDialogsLeftOpen();
         stopApplication();
         delete m_ui;
+        QVERIFY(noDialogLeft);
     }
 
     void linkForms_data();
@@ -175,9 +172,9 @@ void TestLinks::cancelLeavesDocumentAlone()
 {
     setEditorText(QStringLiteral("abcd"), 1, 2);
     onNextModal([](QWidget *d) {
-        field<QLineEdit>(d, "lnk")->setText(QStringLiteral("example.com"));
-        field<QLineEdit>(d, "Desc")->setText(QStringLiteral("Example"));
-        field<QPushButton>(d, "Cancel")->click();
+        child<QLineEdit>(d, "lnk")->setText(QStringLiteral("example.com"));
+        child<QLineEdit>(d, "Desc")->setText(QStringLiteral("Example"));
+        child<QPushButton>(d, "Cancel")->click();
     });
     ToolBar->LinkClick();
     QCOMPARE(editor()->text(), QStringLiteral("abcd"));
@@ -190,8 +187,8 @@ void TestLinks::okWithEmptyAddressInsertsNothing()
 {
     setEditorText(QStringLiteral("abcd"), 2);
     onNextModal([](QWidget *d) {
-        field<QLineEdit>(d, "Desc")->setText(QStringLiteral("Example"));
-        field<QPushButton>(d, "OK")->click();
+        child<QLineEdit>(d, "Desc")->setText(QStringLiteral("Example"));
+        child<QPushButton>(d, "OK")->click();
     });
     ToolBar->LinkClick();
     QCOMPARE(editor()->text(), QStringLiteral("abcd"));
@@ -203,17 +200,17 @@ void TestLinks::enterChainTypesAWholeLink()
     setEditorText(QStringLiteral("see here"), 4, 4);
     QWidget *afterLnk = nullptr, *afterDesc = nullptr;
     onNextModal([&](QWidget *d) {
-        auto *lnk = field<QLineEdit>(d, "lnk");
+        auto *lnk = child<QLineEdit>(d, "lnk");
         QTest::keyClicks(lnk, QStringLiteral("example.com"));
         QTest::keyClick(lnk, Qt::Key_Return);
         afterLnk = d->focusWidget();
-        QTest::keyClicks(field<QLineEdit>(d, "Desc"), QStringLiteral("Example"));
-        QTest::keyClick(field<QLineEdit>(d, "Desc"), Qt::Key_Enter);
+        QTest::keyClicks(child<QLineEdit>(d, "Desc"), QStringLiteral("Example"));
+        QTest::keyClick(child<QLineEdit>(d, "Desc"), Qt::Key_Enter);
         afterDesc = d->focusWidget();
         // Enter on the focused button presses it.
-        QTest::keyClick(field<QPushButton>(d, "OK"), Qt::Key_Return);
+        QTest::keyClick(child<QPushButton>(d, "OK"), Qt::Key_Return);
         if (d->isVisible())
-            field<QPushButton>(d, "Cancel")->click();
+            child<QPushButton>(d, "Cancel")->click();
     });
     ToolBar->LinkClick();
     QCOMPARE(afterLnk, LinkInf->findChild<QWidget *>(QStringLiteral("Desc")));
@@ -229,11 +226,11 @@ void TestLinks::escapeClosesNothing()
     setEditorText(QStringLiteral("x"));
     bool openAfterEscape = false;
     onNextModal([&](QWidget *d) {
-        field<QLineEdit>(d, "lnk")->setText(QStringLiteral("a"));
-        QTest::keyClick(field<QLineEdit>(d, "lnk"), Qt::Key_Escape);
+        child<QLineEdit>(d, "lnk")->setText(QStringLiteral("a"));
+        QTest::keyClick(child<QLineEdit>(d, "lnk"), Qt::Key_Escape);
         QTest::keyClick(d, Qt::Key_Escape);
         openAfterEscape = d->isVisible();
-        field<QPushButton>(d, "Cancel")->click();
+        child<QPushButton>(d, "Cancel")->click();
     });
     ToolBar->LinkClick();
     QVERIFY(openAfterEscape);
@@ -245,14 +242,14 @@ void TestLinks::mailtoSwitchesTheCaption()
     bool wholeCaption = false;
     QString mail, back;
     onNextModal([&](QWidget *d) {
-        auto *proto = field<QComboBox>(d, "Proto");
+        auto *proto = child<QComboBox>(d, "Proto");
         proto->setCurrentIndex(proto->findText(QStringLiteral("mailto:")));
-        auto *label = field<QLabel>(d, "Label1");
+        auto *label = child<QLabel>(d, "Label1");
         wholeCaption = label->width() >= label->sizeHint().width();
-        mail = field<QLabel>(d, "Label1")->text();
+        mail = child<QLabel>(d, "Label1")->text();
         proto->setCurrentIndex(proto->findText(QStringLiteral("ftp://")));
-        back = field<QLabel>(d, "Label1")->text();
-        field<QPushButton>(d, "Cancel")->click();
+        back = child<QLabel>(d, "Label1")->text();
+        child<QPushButton>(d, "Cancel")->click();
     });
     ToolBar->LinkClick();
     QCOMPARE(mail, QStringLiteral("Email address:"));
@@ -267,18 +264,18 @@ void TestLinks::targetModeListsAndLinksTargets()
     QString preselected, address;
     bool lnkHidden = false, tgtShown = false;
     onNextModal([&](QWidget *d) {
-        auto *proto = field<QComboBox>(d, "Proto");
+        auto *proto = child<QComboBox>(d, "Proto");
         proto->setCurrentIndex(proto->findText(QStringLiteral("<TARGET>")));
-        auto *tgt = field<QComboBox>(d, "TgtCh");
+        auto *tgt = child<QComboBox>(d, "TgtCh");
         for (int i = 0; i < tgt->count(); ++i)
             listed << tgt->itemText(i);
         preselected = tgt->currentText();
-        address = field<QLineEdit>(d, "lnk")->text();
-        lnkHidden = field<QLineEdit>(d, "lnk")->isHidden();
+        address = child<QLineEdit>(d, "lnk")->text();
+        lnkHidden = child<QLineEdit>(d, "lnk")->isHidden();
         tgtShown = tgt->isVisible();
         tgt->setCurrentIndex(1);
-        field<QLineEdit>(d, "Desc")->setText(QStringLiteral("Bottom"));
-        field<QPushButton>(d, "OK")->click();
+        child<QLineEdit>(d, "Desc")->setText(QStringLiteral("Bottom"));
+        child<QPushButton>(d, "OK")->click();
     });
     ToolBar->LinkClick();
     QCOMPARE(listed, (QStringList{"top", "end"}));
@@ -293,10 +290,10 @@ void TestLinks::targetModeWithoutTargetsInsertsNothing()
 {
     setEditorText(QStringLiteral("<BODY>\r\n</BODY>"), 6);
     onNextModal([](QWidget *d) {
-        auto *proto = field<QComboBox>(d, "Proto");
+        auto *proto = child<QComboBox>(d, "Proto");
         proto->setCurrentIndex(proto->findText(QStringLiteral("<TARGET>")));
-        field<QComboBox>(d, "TgtCh")->setEditText(QStringLiteral("typed"));
-        field<QPushButton>(d, "OK")->click();
+        child<QComboBox>(d, "TgtCh")->setEditText(QStringLiteral("typed"));
+        child<QPushButton>(d, "OK")->click();
     });
     ToolBar->LinkClick();
     QCOMPARE(editor()->text(), QStringLiteral("<BODY>\r\n</BODY>"));
@@ -306,25 +303,25 @@ void TestLinks::reopeningStartsFresh()
 {
     setEditorText(kTwoTargets);
     onNextModal([](QWidget *d) {
-        auto *proto = field<QComboBox>(d, "Proto");
+        auto *proto = child<QComboBox>(d, "Proto");
         proto->setCurrentIndex(proto->findText(QStringLiteral("<TARGET>")));
-        field<QLineEdit>(d, "Desc")->setText(QStringLiteral("Bottom"));
-        field<QPushButton>(d, "Cancel")->click();
+        child<QLineEdit>(d, "Desc")->setText(QStringLiteral("Bottom"));
+        child<QPushButton>(d, "Cancel")->click();
     });
     ToolBar->LinkClick();
     QString proto, label, address, desc;
     int targets = -1;
     bool lnkShown = false, tgtHidden = false, lnkFocused = false;
     onNextModal([&](QWidget *d) {
-        proto = field<QComboBox>(d, "Proto")->currentText();
-        label = field<QLabel>(d, "Label1")->text();
-        address = field<QLineEdit>(d, "lnk")->text();
-        desc = field<QLineEdit>(d, "Desc")->text();
-        targets = field<QComboBox>(d, "TgtCh")->count();
-        lnkShown = field<QLineEdit>(d, "lnk")->isVisible();
-        tgtHidden = field<QComboBox>(d, "TgtCh")->isHidden();
-        lnkFocused = d->focusWidget() == field<QLineEdit>(d, "lnk");
-        field<QPushButton>(d, "Cancel")->click();
+        proto = child<QComboBox>(d, "Proto")->currentText();
+        label = child<QLabel>(d, "Label1")->text();
+        address = child<QLineEdit>(d, "lnk")->text();
+        desc = child<QLineEdit>(d, "Desc")->text();
+        targets = child<QComboBox>(d, "TgtCh")->count();
+        lnkShown = child<QLineEdit>(d, "lnk")->isVisible();
+        tgtHidden = child<QComboBox>(d, "TgtCh")->isHidden();
+        lnkFocused = d->focusWidget() == child<QLineEdit>(d, "lnk");
+        child<QPushButton>(d, "Cancel")->click();
     });
     ToolBar->LinkClick();
     QCOMPARE(proto, QStringLiteral("http://"));
@@ -370,13 +367,13 @@ void TestLinks::commandsWithoutDocumentDoNothing()
     ZediDove->mdiArea()->closeAllSubWindows();
     QTRY_VERIFY(!ActiveEditor());
     onNextModal([](QWidget *d) {
-        auto *proto = field<QComboBox>(d, "Proto");
+        auto *proto = child<QComboBox>(d, "Proto");
         proto->setCurrentIndex(proto->findText(QStringLiteral("<TARGET>")));
-        field<QLineEdit>(d, "lnk")->setText(QStringLiteral("x"));
-        auto *p2 = field<QComboBox>(d, "Proto");
+        child<QLineEdit>(d, "lnk")->setText(QStringLiteral("x"));
+        auto *p2 = child<QComboBox>(d, "Proto");
         p2->setCurrentIndex(p2->findText(QStringLiteral("http://")));
-        field<QLineEdit>(d, "lnk")->setText(QStringLiteral("example.com"));
-        field<QPushButton>(d, "OK")->click();
+        child<QLineEdit>(d, "lnk")->setText(QStringLiteral("example.com"));
+        child<QPushButton>(d, "OK")->click();
     });
     ToolBar->LinkClick();
     ui.inputAnswers << QStringLiteral("top");

@@ -89,7 +89,6 @@ class TestRecovery : public QObject {
     ScriptedUi *m_ui = nullptr;
     QTemporaryDir *m_dir = nullptr;
     QString path(const QString &name) const { return m_dir->filePath(name); }
-    int openDocuments() const { return int(ZediDove->mdiArea()->subWindowList().size()); }
 
     THTMLDOC *openFile(const QString &file)
     {
@@ -110,15 +109,14 @@ private slots:
     }
     void cleanup()
     {
-        QVERIFY(!QApplication::activeModalWidget());
-        if (ZediDove) {
-            for (QMdiSubWindow *w : ZediDove->mdiArea()->subWindowList())
-                static_cast<THTMLDOC *>(w)->editor()->setModified(false);
+        const bool noDialogLeft = closeDialogsLeftOpen();
+        markAllUnchanged();
+        if (ZediDove)
             stopApplication();
-        }
         delete m_ui;
         delete m_dir;
         QDir(DocumentRecovery::rootFolder()).removeRecursively();
+        QVERIFY(noDialogLeft);
     }
 
     // ---- changed on disk ----
@@ -313,10 +311,10 @@ private slots:
                                  "Reopen it as new documents? No discards it.")
                                  .arg(file)});
         QCOMPARE(openDocuments(), reopen ? 3 : 1);
-        QCOMPARE(ZediDove->Docs[1]->editor()->text(), THTMLDOC::skeleton());
+        QCOMPARE(ZediDove->documents()->Docs[1]->editor()->text(), THTMLDOC::skeleton());
         if (reopen) {
-            THTMLDOC *first = ZediDove->Docs[2];
-            THTMLDOC *second = ZediDove->Docs[3];
+            THTMLDOC *first = ZediDove->documents()->Docs[2];
+            THTMLDOC *second = ZediDove->documents()->Docs[3];
             QCOMPARE(first->windowTitle(), QStringLiteral("HTML 2"));
             QCOMPARE(second->windowTitle(), QStringLiteral("HTML 3"));
             QCOMPARE(first->editor()->text(),
@@ -324,7 +322,7 @@ private slots:
             QCOMPARE(second->editor()->text(), QStringLiteral("edited <P>file</P>"));
             QVERIFY(first->editor()->isModified());
             QVERIFY(second->editor()->isModified());
-            QVERIFY(!first->HasFileName);
+            QVERIFY(!first->HasFileName());
             // Only this session's copies of the reopened texts remain.
             QCOMPARE(sessions().size(), 1);
             QCOMPARE(allCopies().size(), 2);

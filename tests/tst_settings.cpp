@@ -54,10 +54,11 @@ private slots:
     }
     void cleanup()
     {
-        QVERIFY(!QApplication::activeModalWidget());
+        const bool noDialogLeft = closeDialogsLeftOpen();
         if (ZediDove)
             stopApplication();
         delete m_ui;
+        QVERIFY(noDialogLeft);
     }
 
     void parse_data()

@@ -42,9 +42,10 @@ private slots:
     }
     void cleanup()
     {
-        QVERIFY(!QApplication::activeModalWidget());
+        const bool noDialogLeft = closeDialogsLeftOpen();
         stopApplication();
         delete m_ui;
+        QVERIFY(noDialogLeft);
     }
 
     void endsWithOneDocumentAfterSplash()
@@ -258,7 +259,7 @@ private slots:
         QStringList items = describe(w);
         QCOMPARE(items, (QStringList{"&Tile|", "&Cascade|", "-", "&1 HTML 1|", "&2 HTML 2|"}));
         w->actions().at(3)->trigger();
-        QCOMPARE(ZediDove->CurrentDoc, 1);
+        QCOMPARE(ZediDove->documents()->CurrentDoc, 1);
         ZediDove->action(QStringLiteral("Tile1"))->trigger();
         ZediDove->action(QStringLiteral("Cascade1"))->trigger();
         QCOMPARE(ZediDove->mdiArea()->subWindowList().size(), 2);

@@ -446,7 +446,7 @@ private slots:
         doc->editor()->moveCursor(QTextCursor::End);
         QTest::keyClicks(doc->editor(), QStringLiteral("after"));
         const QString path = m_dir.filePath(QStringLiteral("after.htm"));
-        QVERIFY(ZediDove->saveDocumentTo(doc, path));
+        QVERIFY(doc->saveTo(path));
         QCOMPARE(readBytes(path), doc->editor()->text().toUtf8());
         QVERIFY(readBytes(path).endsWith("after"));
     }

@@ -1,6 +1,7 @@
 // The table command: the lines it writes, where it writes them, the grids
 // that keep their texts, and the dialog driven as a user would.
 #include "editorbox.h"
+#include "linesbelow.h"
 #include "mainwindow.h"
 #include "tablebuilder.h"
 #include "tablemarkup.h"
@@ -28,16 +29,6 @@ QStringList defaultTable()
             QStringLiteral("<TR><TH></TH><TH></TH><TH></TH><TH></TH><TH></TH><TH></TH></TR>"),
             kDefaultRow, kDefaultRow, kDefaultRow, kDefaultRow, kDefaultRow,
             QStringLiteral("</TABLE>")};
-}
-
-template <class T> T *child(QWidget *dlg, const char *name)
-{
-    return dlg->findChild<T *>(QLatin1String(name));
-}
-
-void click(QWidget *dlg, const char *button)
-{
-    QTest::mouseClick(child<QPushButton>(dlg, button), Qt::LeftButton);
 }
 
 // Types into a cell the way a user does: start editing, type, press Enter.
@@ -77,9 +68,10 @@ private slots:
     }
     void cleanup()
     {
-        QVERIFY(!QApplication::activeModalWidget());
+        const bool noDialogLeft = closeDialogsLeftOpen();
         if (Table)
             QVERIFY(!Table->isVisible());
+        QVERIFY(noDialogLeft);
     }
 
     void tableLines_data()
@@ -207,6 +199,50 @@ private slots:
         QCOMPARE(editor()->text(), text); // one undo step
     }
 
+    // The one writer of lines below the caret, in the cases where the table
+    // (an empty last line keeps its break) and the list differ or once did.
+    void linesBelowCaret_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("selStart");
+        QTest::addColumn<int>("selLength");
+        QTest::addColumn<QStringList>("lines");
+        QTest::addColumn<bool>("keptAfter");
+        QTest::addColumn<QString>("expected");
+        QTest::addColumn<int>("caret");
+        const QStringList l12 = {QStringLiteral("L1"), QStringLiteral("L2")};
+        const QStringList broken = {QStringLiteral("A\r\nB"), QStringLiteral("C")};
+        for (const bool kept : {true, false}) {
+            const char *how = kept ? "table: " : "list: ";
+            const QString end = kept ? QStringLiteral("\r\n") : QString();
+            const int endCaret = kept ? 8 : 6;
+            QTest::addRow("%sempty page", how) << "" << 0 << 0 << l12 << kept
+                                               << "L1\r\nL2" + end << endCaret;
+            QTest::addRow("%swhole text selected", how) << "abc" << 0 << 3 << l12 << kept
+                                                        << "L1\r\nL2" + end << endCaret;
+            QTest::addRow("%sa line holding a break", how)
+                << "x\r\ny" << 0 << 0 << broken << kept << "x\r\nA\r\nB\r\nC\r\ny" << 12;
+            QTest::addRow("%scaret on the empty last line", how)
+                << "abc\r\n" << 5 << 0 << l12 << kept << "abc\r\nL1\r\nL2" + end
+                << endCaret + 5;
+        }
+    }
+    void linesBelowCaret()
+    {
+        QFETCH(QString, text);
+        QFETCH(int, selStart);
+        QFETCH(int, selLength);
+        QFETCH(QStringList, lines);
+        QFETCH(bool, keptAfter);
+        QFETCH(QString, expected);
+        QFETCH(int, caret);
+        setEditorText(text, selStart, selLength);
+        writeLinesBelowCaret(editor(), lines,
+                             keptAfter ? EmptyLastLine::KeptAfter : EmptyLastLine::Replaced);
+        QCOMPARE(editor()->text(), expected);
+        QCOMPARE(editor()->selStart(), caret);
+    }
+
     void borderFromText_data()
     {
         QTest::addColumn<QString>("text");
@@ -218,6 +254,9 @@ private slots:
         QTest::newRow("not a number") << "abc" << 1;
         QTest::newRow("empty") << "" << 1;
         QTest::newRow("beyond any integer") << "99999999999999999999" << 30;
+        // The same rule as every other number field (clampSpinText).
+        QTest::newRow("no-break space before") << QStringLiteral("\u00A07") << 7;
+        QTest::newRow("em space before") << QStringLiteral("\u20037") << 7;
     }
     void borderFromText()
     {

@@ -58,16 +58,6 @@ QByteArray fileBytes(const QString &path)
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
-template <class T> T *child(QWidget *dlg, const char *name)
-{
-    return dlg->findChild<T *>(QLatin1String(name));
-}
-
-void click(QWidget *dlg, const char *button)
-{
-    QTest::mouseClick(child<QPushButton>(dlg, button), Qt::LeftButton);
-}
-
 TableLayout filledLayout()
 {
     TableLayout t;
@@ -92,7 +82,7 @@ TableLayout filledLayout()
 class TestTableFile : public QObject {
     Q_OBJECT
 private slots:
-    void cleanup() { QVERIFY(!QApplication::activeModalWidget()); }
+    void cleanup() { QVERIFY(closeDialogsLeftOpen()); }
 
     void defaultFileHas53Lines()
     {

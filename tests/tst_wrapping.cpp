@@ -23,9 +23,10 @@ private slots:
     }
     void cleanup()
     {
-        QVERIFY(!QApplication::activeModalWidget());
+        const bool noDialogLeft = closeDialogsLeftOpen();
         stopApplication();
         delete m_ui;
+        QVERIFY(noDialogLeft);
     }
 
     void simpleCommand_data()

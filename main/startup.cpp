@@ -8,6 +8,7 @@
 #include "mainwindow.h"
 #include "recovery.h"
 #include "tablebuilder.h"
+#include "tagcommands.h"
 #include "toolbar.h"
 
 #include <QApplication>
@@ -30,6 +31,8 @@ QString commandLinePath(const QString &argument)
 void createApplicationWindows(const StartupOptions &options)
 {
     QApplication::setApplicationName(QStringLiteral("Tagloom HTML"));
+    // The main window makes its menu from the command table.
+    addTagCommands();
     ZediDove = new TZediDove(options.startupMs);
     ZediDove->recovery()->setInterval(options.recoveryMs);
     ZediDove->setStartupFiles(options.files);
@@ -40,7 +43,9 @@ void createApplicationWindows(const StartupOptions &options)
     HRInfo = new THRInfo(ZediDove);
     AboutHTML = new TAboutHTML(ZediDove);
     LinkInf = new TLinkInf(ZediDove);
-    ToolBar = new TToolBar(ZediDove);
+    ToolBar = new TToolBar(QPoint(ZediDove->ToolbarLeft, ZediDove->ToolbarTop), ZediDove);
+    ToolBar->setVisibilityToggle(ZediDove->action(QStringLiteral("HTMLToolsBut")));
+    ZediDove->setToolPalette(ToolBar);
     Table = new TTable(ZediDove);
 }
 
