@@ -73,6 +73,12 @@ void THTMLDOC::load(const QString &path)
     setToolTip(QStringLiteral("Encoding: ") + encodingName(m_encoding));
     m_hasFileName = true;
     rememberFile(path, stamp);
+    emit fileNamed(m_diskPath);
+}
+
+QByteArray THTMLDOC::encode(const QString &crlfText) const
+{
+    return encodeText(crlfText, m_encoding, m_standIns);
 }
 
 void THTMLDOC::restoreCopy(const QString &text)
@@ -98,6 +104,7 @@ bool THTMLDOC::saveTo(const QString &path)
     writeFileAtomically(path, [&](const ByteSink &sink) { writeFileBytes(sink); });
     m_editor->setModified(false);
     rememberFile(path, fileStamp(path));
+    emit fileNamed(m_diskPath);
     return true;
 }
 
