@@ -264,6 +264,10 @@ void Workbench::noteFileUsed(const QString &path)
 {
     const QString full = QFileInfo(path).absoluteFilePath();
     QStringList files = recentFiles();
+    // Saving the same page again changes nothing: no write (and no lock on
+    // the user's settings) for every save.
+    if (files.value(0) == full)
+        return;
     files.removeAll(full);
     files.prepend(full);
     setRecentFiles(files);
