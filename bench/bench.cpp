@@ -350,7 +350,8 @@ std::vector<Family> families(double scale)
     std::vector<Family> list;
     for (const double m : {1.0, 5.0, 20.0})
         list.push_back({QStringLiteral("minified %1 MB").arg(m),
-                        QStringLiteral("one line of lower-case markup, a script+style per 500 items"),
+                        QStringLiteral("one line of lower-case markup, a script+style "
+                                       "per 500 items"),
                         [=](QFile &f) {
                             int c = 0;
                             f.write("<!doctype html><html><head><title>m</title></head><body><ul>"
@@ -361,7 +362,8 @@ std::vector<Family> families(double scale)
         list.push_back({QStringLiteral("generated docs %1 MB").arg(m),
                         QStringLiteral("LF lines of 10,000-50,000 chars of nested div/span/a"),
                         [=](QFile &f) {
-                            f.write("<!doctype html>\n<html><head><title>d</title></head>\n<body>\n");
+                            f.write("<!doctype html>\n<html><head><title>d</title></head>\n"
+                                    "<body>\n");
                             int c = 0;
                             for (qsizetype done = 0, i = 0; done < mb(m); ++i) {
                                 const QByteArray line =
@@ -375,11 +377,13 @@ std::vector<Family> families(double scale)
                     QStringLiteral("60,000 LF lines, a span per token"),
                     [=](QFile &f) { writeLines(f, int(60000 * scale), 130, tokenSpan); }});
     list.push_back({QStringLiteral("script, style, comments 2 MB"),
-                    QStringLiteral("a 300 KB script line, a style block, comments long and many-line"),
+                    QStringLiteral("a 300 KB script line, a style block, comments long "
+                                   "and many-line"),
                     [=](QFile &f) {
                         f.write("<!doctype html>\n<html><head>\n<style>\n");
                         for (int i = 0; i < int(5000 * scale); ++i)
-                            f.write(".s" + QByteArray::number(i) + " > a[href^=\"x\"] { color: red; }\n");
+                            f.write(".s" + QByteArray::number(i)
+                                    + " > a[href^=\"x\"] { color: red; }\n");
                         f.write("</style>\n<script>");
                         for (int i = 0; i < int(12000 * scale); ++i)
                             f.write("if(a<" + QByteArray::number(i) + "&&b>c){s+='<p>';}");
@@ -501,10 +505,13 @@ std::map<QString, Cost> timeKeys(EditorBox *ed, int line, int runs)
     for (int r = 0; r < runs; ++r) {
         caretMidLongest(ed, line);
         take(QStringLiteral("typed char"),
-             untilPainted(ed, [&] { sendKey(ed, Qt::Key_X, Qt::NoModifier, QStringLiteral("x")); }));
+             untilPainted(ed, [&] {
+                 sendKey(ed, Qt::Key_X, Qt::NoModifier, QStringLiteral("x"));
+             }));
         ed->undo();
         caretMidLongest(ed, line);
-        take(QStringLiteral("BackSpace"), untilPainted(ed, [&] { sendKey(ed, Qt::Key_Backspace); }));
+        take(QStringLiteral("BackSpace"),
+             untilPainted(ed, [&] { sendKey(ed, Qt::Key_Backspace); }));
         ed->undo();
         caretMidLongest(ed, line);
         take(QStringLiteral("Ctrl+End"),
@@ -634,13 +641,17 @@ QJsonArray runFamilies(const QDir &dir, double scale, int runs, bool quick, cons
         }
         // Pages the colouring covers are measured with it off as well.
         const bool coloured = QFileInfo(path).size() <= MarkupHighlighter::kDefaultSizeLimit;
-        for (const bool colour : coloured ? std::vector<bool>{true, false} : std::vector<bool>{true}) {
+        const std::vector<bool> colourings =
+            coloured ? std::vector<bool>{true, false} : std::vector<bool>{true};
+        for (const bool colour : colourings) {
             const FamilyResult r = measureFamily(fam, path, fam.big ? 1 : runs, colour);
             std::printf("%-44s %7.1f %8.0f %6.0f/%6.0f %7.1f", qPrintable(r.name), r.mib,
                         r.longest, r.open, r.openCpu, r.idle);
             QJsonObject jr{{QStringLiteral("name"), r.name},   {QStringLiteral("shape"), r.shape},
-                           {QStringLiteral("MiB"), r.mib},     {QStringLiteral("longest line"), r.longest},
-                           {QStringLiteral("open ms"), r.open}, {QStringLiteral("open cpu ms"), r.openCpu},
+                           {QStringLiteral("MiB"), r.mib},
+                           {QStringLiteral("longest line"), r.longest},
+                           {QStringLiteral("open ms"), r.open},
+                           {QStringLiteral("open cpu ms"), r.openCpu},
                            {QStringLiteral("idle cpu ms in 3 s"), r.idle},
                            {QStringLiteral("note"), r.note}};
             for (const QString &k : keyNames) {

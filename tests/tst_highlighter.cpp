@@ -372,8 +372,8 @@ void TestHighlighter::longLines_data() {
     const QString minified = item.repeated(4000); // 216,000 characters
     const int mid = int(minified.size() / 2 / item.size() * item.size());
     QTest::newRow("short lines stay unwrapped")
-        << QStringLiteral("<P>a</P>\r\n<B>b</B>") << 0 << 1 << "tag" << QStringList{"tag:<B>", "tag:</B>"}
-        << false;
+        << QStringLiteral("<P>a</P>\r\n<B>b</B>") << 0 << 1 << "tag"
+        << QStringList{"tag:<B>", "tag:</B>"} << false;
     QTest::newRow("minified page: a tag mid-line")
         << QStringLiteral("<ul>") + minified + QStringLiteral("</ul>\r\n<B>b</B>") << 0 << mid + 5
         << "tag" << QStringList{"tag:<B>", "tag:</B>"} << true;

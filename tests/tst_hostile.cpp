@@ -280,7 +280,8 @@ private slots:
         writeBytes(file, QByteArray(40 * 1024 * 1024, fill));
         ZediDove->openFiles({file});
         QFile::remove(file);
-        QCOMPARE(m_ui->errors, QStringList{QStringLiteral("Tagloom HTML|Text exceeds memo capacity.")});
+        QCOMPARE(m_ui->errors,
+                 QStringList{QStringLiteral("Tagloom HTML|Text exceeds memo capacity.")});
         // Nothing of the refused page is held.
         QVERIFY(ZediDove->currentDocument()->editor()->document()->characterCount() < 1000);
     }

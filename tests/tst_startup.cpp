@@ -68,7 +68,8 @@ private slots:
             "&Preferences|", "-", "E&xit|"};
         QTest::newRow("Edit") << "&Edit" << QStringList{"C&ut |Ctrl+X", "&Copy|Ctrl+C", "&Paste|Ctrl+V"};
         QTest::newRow("View") << "&View"
-                              << QStringList{"HTML &Tools|Ctrl+T", "&Docked Bar|Ctrl+D", "-", "&Word Wrap|"};
+                              << QStringList{"HTML &Tools|Ctrl+T", "&Docked Bar|Ctrl+D", "-",
+                                             "&Word Wrap|"};
         QTest::newRow("Appearance") << "&Appearance" << QStringList{
             "&Bold          <STRONG>|Ctrl+B", "&Italic          <EM>|Ctrl+I",
             "&Underline  <U>|Ctrl+U", "B&linking     <BLINK>|", "&Center       <CENTER>|Ctrl+E",
