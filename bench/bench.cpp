@@ -611,6 +611,8 @@ FamilyResult measureFamily(const Family &fam, const QString &path, int runs, boo
     QFile::remove(saved);
     ed->setModified(false);
     doc->close();
+    // Freed now, not in the next family's idle time.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     settle();
     MarkupHighlighter::setSizeLimit(MarkupHighlighter::kDefaultSizeLimit);
     return res;
