@@ -1,5 +1,6 @@
 #include "editorbox.h"
 #include "markuphighlighter.h"
+#include "errors.h"
 
 #include <QDropEvent>
 #include <QFont>
@@ -77,14 +78,23 @@ public:
         }
         qsizetype counted = 0;
         for (qsizetype p = text.indexOf(needle); p >= 0; p = text.indexOf(needle, p + 1)) {
-            m_line += breaks(text, counted, p);
+            advance(text, counted, p);
             counted = p;
             found();
         }
-        m_line += breaks(text, counted, text.size());
+        advance(text, counted, text.size());
         m_tail = text.last(std::min(text.size(), needle.size() - 1)).toString();
     }
     const std::vector<int> &lines() const { return m_lines; }
+    qsizetype column() const { return m_column; }
+    // Lines longer than EditorBox::kLongLine, the last one included.
+    std::vector<int> longLines() const
+    {
+        std::vector<int> out = m_long;
+        if (m_column > EditorBox::kLongLine)
+            out.push_back(m_line);
+        return out;
+    }
 
 private:
     void found()
@@ -92,21 +102,27 @@ private:
         if (m_lines.empty() || m_lines.back() != m_line)
             m_lines.push_back(m_line);
     }
-    // Breaks as Qt counts them: CR LF, lone CR, lone LF and its own separators.
-    static int breaks(QStringView text, qsizetype from, qsizetype to)
+    // Counts breaks as Qt does: CR LF, lone CR, lone LF and its own separators.
+    void advance(QStringView text, qsizetype from, qsizetype to)
     {
-        int n = 0;
         for (qsizetype i = from; i < to; ++i) {
             const char16_t c = text[i].unicode();
             if (c == u'\n' || c == 0x2029 || c == 0xFDD0 || c == 0xFDD1
-                || (c == u'\r' && (i + 1 >= text.size() || text[i + 1] != u'\n')))
-                ++n;
+                || (c == u'\r' && (i + 1 >= text.size() || text[i + 1] != u'\n'))) {
+                if (m_column > EditorBox::kLongLine)
+                    m_long.push_back(m_line);
+                ++m_line;
+                m_column = 0;
+            } else if (c != u'\r') {
+                ++m_column;
+            }
         }
-        return n;
     }
 
     std::vector<int> m_lines;
+    std::vector<int> m_long;
     int m_line = 0;
+    qsizetype m_column = 0;
     QString m_tail;
 };
 } // namespace
@@ -317,12 +333,16 @@ void EditorBox::loadText(const QString &crlfText)
     // setPlainText does extra work per load that a huge page feels.
     QTextDocument *doc = document();
     doc->setUndoRedoEnabled(false);
+    AnchorLineFinder anchors;
+    anchors.add(crlfText);
+    // Wrapping settled first: the page is laid out once, in the right mode.
+    if (!m_wrapChosen)
+        applyWordWrap(!anchors.longLines().empty());
     m_loading = true; // the marks are set from the loaded text below
     doc->setPlainText(crlfText); // Qt takes CR LF as one break
     m_loading = false;
-    AnchorLineFinder anchors;
-    anchors.add(crlfText);
     markAnchorLines(doc, anchors.lines());
+    keepLongLineLayouts(anchors.longLines());
     doc->setUndoRedoEnabled(true);
     doc->setModified(false);
     setTextCursor(QTextCursor(doc));
@@ -358,17 +378,27 @@ StreamedText EditorBox::loadFile(const QString &path, qsizetype chunkBytes)
                 if (!cleared)
                     startLoading();
                 anchors.add(piece);
+                if (anchors.column() > kMaxLine)
+                    throw TagloomError(Errors::memoCapacity());
                 end.insertText(piece);
             }, kMaxTextFileBytes, QString(), chunkBytes);
         } catch (...) {
-            if (cleared)
+            if (cleared) {
+                // Emptied before the change is announced: a refused huge
+                // line is never laid out.
+                end.movePosition(QTextCursor::Start, QTextCursor::KeepAnchor);
+                end.removeSelectedText();
                 end.endEditBlock();
+            }
             m_loading = false;
             restore();
             throw;
         }
         if (!cleared && got)
             startLoading(); // an empty file
+        // Before the change is announced, which lays out a one-line page.
+        if (got)
+            keepLongLineLayouts(anchors.longLines());
         if (cleared)
             end.endEditBlock();
     }
@@ -402,11 +432,55 @@ void EditorBox::forgetAnchorMarks(int position, int removed, int added)
     const QTextDocument *doc = document();
     QTextBlock b = doc->findBlock(position);
     const QTextBlock last = doc->findBlock(position + added);
+    bool longLine = false;
     for (; b.isValid(); b = b.next()) {
         markUnknown(b);
+        if (b.length() > kLongLine) {
+            b.layout()->setCacheEnabled(true);
+            longLine = true;
+        }
         if (b == last)
             break;
     }
+    // Wrapping changes the layout: not from within the document's signal.
+    if (longLine && !m_wrapChosen && !wordWrap())
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                if (!m_wrapChosen)
+                    applyWordWrap(true);
+            },
+            Qt::QueuedConnection);
+}
+
+void EditorBox::keepLongLineLayouts(const std::vector<int> &lines)
+{
+    // A long line's shaped text is kept between repaints (Qt drops it after
+    // each layout by default): reshaping it costs its whole length each time.
+    QTextDocument *doc = document();
+    for (const int line : lines) {
+        const QTextBlock b = doc->findBlockByNumber(line);
+        if (b.isValid() && b.length() > kLongLine)
+            b.layout()->setCacheEnabled(true);
+    }
+    if (!m_wrapChosen)
+        applyWordWrap(!lines.empty());
+}
+
+void EditorBox::setWordWrap(bool on)
+{
+    m_wrapChosen = true;
+    applyWordWrap(on);
+}
+
+void EditorBox::applyWordWrap(bool on)
+{
+    if (on == wordWrap())
+        return;
+    // Anywhere, not at word boundaries: a line without a space would be
+    // searched to its end for a break on every row it fills.
+    setWordWrapMode(QTextOption::WrapAnywhere);
+    setLineWrapMode(on ? WidgetWidth : NoWrap);
 }
 
 void EditorBox::markAnchorLines(QTextDocument *doc, const std::vector<int> &lines)

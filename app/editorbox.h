@@ -55,7 +55,8 @@ public:
     // The same with a file's text (as readTextFile() and hideEditorMarks()
     // give it), read straight into the document piece by piece, so a huge
     // page is never held twice. Throws as readTextFile() does, leaving the
-    // text as it was. chunkBytes: how much is read at a time.
+    // text as it was; a line over kMaxLine characters is refused with the
+    // size message. chunkBytes: how much is read at a time.
     StreamedText loadFile(const QString &path, qsizetype chunkBytes = 1 << 20);
 
     bool isModified() const;
@@ -70,6 +71,19 @@ public:
 
     // Keys the main window's menu owns; the editor leaves them to the menu.
     static void setReservedShortcuts(const QList<QKeySequence> &keys);
+
+    // Pages holding a line longer than kLongLine characters are shown
+    // wrapped at the window's width: a line drawn unwrapped costs its whole
+    // length on every repaint (the caret's blink included). The wrapping is
+    // only in the view: lines, offsets and the saved text are unchanged.
+    static constexpr int kLongLine = 1000;
+    // A file with a longer line is refused as too large: Qt lays a line out
+    // whole, in memory and time that grow with it (a 100 MB line would take
+    // gigabytes and minutes for every key).
+    static constexpr qsizetype kMaxLine = 32 * 1024 * 1024;
+    bool wordWrap() const { return lineWrapMode() != NoWrap; }
+    // The user's choice, kept for this document from then on.
+    void setWordWrap(bool on);
 
     // The markup colouring of this editor's document.
     MarkupHighlighter *highlighter() const { return m_highlighter; }
@@ -86,9 +100,12 @@ protected:
 private:
     void forgetAnchorMarks(int position, int removed, int added);
     static void markAnchorLines(QTextDocument *doc, const std::vector<int> &lines);
+    void applyWordWrap(bool on);
+    void keepLongLineLayouts(const std::vector<int> &lines);
     bool m_loading = false;
     int m_undoSteps = 0; // UndoSteps open on this editor
     friend class UndoStep;
+    bool m_wrapChosen = false; // by the user: no longer follows the page
     MarkupHighlighter *m_highlighter = nullptr;
 
     int toCrlf(int qtPos) const;

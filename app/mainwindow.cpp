@@ -215,6 +215,19 @@ void TZediDove::buildMenus(QWidget *areaHolder)
                 }));
     }
 
+    // Shows the active page's long lines wrapped at the window's width, or not.
+    sep(view, "N6");
+    QAction *wrap = addItem(view, "WordWrap", QStringLiteral("&Word Wrap"), none, nullptr);
+    wrap->setCheckable(true);
+    connect(view, &QMenu::aboutToShow, this, [wrap] {
+        wrap->setEnabled(ActiveEditor());
+        wrap->setChecked(ActiveEditor() && ActiveEditor()->wordWrap());
+    });
+    connect(wrap, &QAction::triggered, this, [](bool on) {
+        if (ActiveEditor())
+            ActiveEditor()->setWordWrap(on);
+    });
+
     QMenu *fonts = menu("Fonts1", QStringLiteral("&Appearance"));
     addCommand(fonts, "Bold1");
     addCommand(fonts, "Italic1");

@@ -61,7 +61,8 @@ qsizetype referenceLength(QStringView s, qsizetype i) {
 
 class Scanner {
 public:
-    Scanner(QStringView s, QList<MarkupSpan> *spans) : s(s), n(s.size()), spans(spans) {}
+    Scanner(QStringView s, QList<MarkupSpan> *spans, qsizetype from = 0, qsizetype to = -1)
+        : s(s), n(s.size()), spans(spans), from(from), to(to < 0 ? n : to) {}
 
     int run(int state) {
         qsizetype i = 0;
@@ -90,8 +91,11 @@ public:
 
 private:
     void add(qsizetype start, qsizetype length, MarkupRole role) {
-        if (spans && length > 0)
-            spans->append({int(start), int(length), role});
+        if (!spans)
+            return;
+        const qsizetype b = std::max(start, from), e = std::min(start + length, to);
+        if (e > b)
+            spans->append({int(b), int(e - b), role});
     }
 
     void references(qsizetype from, qsizetype to) {
@@ -187,14 +191,15 @@ private:
     QStringView s;
     qsizetype n;
     QList<MarkupSpan> *spans;
+    qsizetype from, to; // spans are cut to these bounds
     qsizetype commentStart = 0;
     bool afterEquals = false;
 };
 } // namespace
 
-LineMarkup scanMarkupLine(QStringView line, int startState) {
+LineMarkup scanMarkupLine(QStringView line, int startState, qsizetype from, qsizetype to) {
     LineMarkup out;
-    out.endState = Scanner(line, &out.spans).run(startState);
+    out.endState = Scanner(line, &out.spans, from, to).run(startState);
     return out;
 }
 
@@ -350,6 +355,8 @@ void MarkupHighlighter::documentChanging(int position, int removed, int added) {
     const int count = doc->blockCount();
     const int delta = count - m_blockCount;
     m_blockCount = count;
+    if (delta != 0)
+        m_windows.clear(); // they name lines by number
     const bool fits = g_sizeLimit > 0 && doc->characterCount() <= g_sizeLimit;
     if (!fits && !m_active)
         return; // colouring stays off: nothing to find out, whatever the page's size
@@ -387,6 +394,10 @@ void MarkupHighlighter::documentChanging(int position, int removed, int added) {
         m_statesValid = std::max(m_statesValid + delta, last + 1);
     }
     m_statesValid = std::min(m_statesValid, count);
+    // Lines below the screen learn their state in the background too, so a
+    // comment or script opened on a long line colours every line after it.
+    if (m_statesValid < count)
+        m_slice.start();
 }
 
 void MarkupHighlighter::clearAllFormats(int skipFirst, int skipLast) {
@@ -422,7 +433,21 @@ void MarkupHighlighter::highlightBlock(const QString &text) {
     }
     const int start = n == 0 ? InText : endOf(block.previous().userState());
     if (forced || generationOf(old) == m_generation) {
-        const LineMarkup m = scanMarkupLine(text, start);
+        qsizetype from = 0, to = -1;
+        if (text.size() > kLongBlock) {
+            // The window colourVisibleLines chose, or, for a change the
+            // base class follows, the one this line had (or the caret's).
+            Window *w = windowOf(n);
+            if (!w) {
+                const int caret = m_editor->textCursor().position() - block.position();
+                const int at = caret >= 0 && caret <= text.size() ? caret : 0;
+                w = &newWindow(n, 0, at - kWindowMargin, at + kWindowMargin);
+            }
+            w->length = block.length();
+            from = w->from;
+            to = w->to;
+        }
+        const LineMarkup m = scanMarkupLine(text, start, from, to);
         for (const MarkupSpan &s : m.spans)
             setFormat(s.start, s.length, m_formats[int(s.role)]);
         setCurrentBlockState(packState(m.endState, m_generation));
@@ -463,16 +488,33 @@ void MarkupHighlighter::colourVisibleLines() {
     if (!m_active || !document() || m_inColouring)
         return;
     m_inColouring = true;
-    const QTextBlock first = m_editor->cursorForPosition(QPoint(0, 0)).block();
-    const QTextBlock last =
-        m_editor->cursorForPosition(QPoint(0, m_editor->viewport()->height() - 1)).block();
+    const QWidget *view = m_editor->viewport();
+    const QTextCursor top = m_editor->cursorForPosition(QPoint(0, 0));
+    const QTextCursor bottom =
+        m_editor->cursorForPosition(QPoint(view->width() - 1, view->height() - 1));
+    const QTextBlock first = top.block();
+    const QTextBlock last = bottom.block();
     advanceStates(last.blockNumber() + 1);
     m_changeLast = last.blockNumber();
     // One edit block around them all: the editor hears of the new formats once.
     QTextCursor batch(document());
-    batch.beginEditBlock();
+    bool batching = false;
     for (QTextBlock b = first; b.isValid(); b = b.next()) {
-        if (generationOf(b.userState()) != m_generation) {
+        bool stale = generationOf(b.userState()) != m_generation;
+        if (b.length() > kLongBlock + 1) {
+            // Only the part on screen matters; recoloured once it leaves the window.
+            const int from = std::max(top.position() - b.position(), 0);
+            const int to = std::min(bottom.position() - b.position(), b.length());
+            const Window *w = windowOf(b.blockNumber());
+            if (stale || !w || w->length != b.length() || from < w->from || to > w->to) {
+                newWindow(b.blockNumber(), b.length(), from - kWindowMargin, to + kWindowMargin);
+                stale = true;
+            }
+        }
+        if (stale) {
+            if (!batching)
+                batch.beginEditBlock();
+            batching = true;
             m_forced = true;
             m_forcedBlock = b.blockNumber();
             rehighlightBlock(b);
@@ -481,8 +523,27 @@ void MarkupHighlighter::colourVisibleLines() {
         if (b == last)
             break;
     }
-    batch.endEditBlock();
+    if (batching)
+        batch.endEditBlock();
     m_inColouring = false;
+}
+
+MarkupHighlighter::Window *MarkupHighlighter::windowOf(int block) {
+    for (Window &w : m_windows)
+        if (w.block == block)
+            return &w;
+    return nullptr;
+}
+
+MarkupHighlighter::Window &MarkupHighlighter::newWindow(int block, int length, int from, int to) {
+    // A few lines' windows are enough: only the lines on screen need one.
+    for (qsizetype i = 0; i < m_windows.size(); ++i)
+        if (m_windows[i].block == block)
+            m_windows.removeAt(i--);
+    if (m_windows.size() >= 8)
+        m_windows.removeFirst();
+    m_windows.append({block, length, std::max(from, 0), to});
+    return m_windows.back();
 }
 
 void MarkupHighlighter::bumpGeneration() {

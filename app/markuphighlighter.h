@@ -10,6 +10,10 @@
 // to line by a cheap scan that runs in short slices in the background after
 // a page is loaded, so opening and typing cost what they cost without
 // colouring. Pages over sizeLimit() characters are not coloured at all.
+// A line longer than kLongBlock is coloured only around the part of it on
+// screen: Qt lays a line out again, whole, with every change of its text or
+// formats, and a minified page's one line coloured whole would hold tens of
+// thousands of pieces, each its own run to shape on every key.
 #include <QColor>
 #include <QList>
 #include <QStringView>
@@ -36,8 +40,11 @@ struct LineMarkup {
     int endState = InText;
 };
 
-// Pure: the coloured pieces of one line, given the state it starts in.
-LineMarkup scanMarkupLine(QStringView line, int startState);
+// Pure: the coloured pieces of one line, given the state it starts in;
+// only their parts within [from, to) when given (the whole line is still
+// read, so the end state and pieces cut by the bounds stay right).
+LineMarkup scanMarkupLine(QStringView line, int startState, qsizetype from = 0,
+                          qsizetype to = -1);
 // The same, only the end state (the background scan).
 int markupEndState(QStringView line, int startState);
 
@@ -63,6 +70,9 @@ public:
     static qsizetype sizeLimit();
     static void setSizeLimit(qsizetype characters);
     static constexpr qsizetype kDefaultSizeLimit = 4 * 1024 * 1024;
+    static constexpr int kLongBlock = 16384;
+    // How far beyond the part on screen a long line is coloured.
+    static constexpr int kWindowMargin = 16384;
 
     bool isActive() const { return m_active; }
     // True once every line's start state is known (the background scan is done).
@@ -87,7 +97,18 @@ private:
     void backgroundSlice();
     void bumpGeneration();
 
+    // The part of a long line that is coloured, in the line's positions.
+    struct Window {
+        int block = -1;
+        int length = 0; // the block's length when coloured
+        int from = 0;
+        int to = 0;
+    };
+    Window *windowOf(int block);
+    Window &newWindow(int block, int length, int from, int to);
+
     QPlainTextEdit *m_editor;
+    QList<Window> m_windows; // the long lines coloured lately, newest last
 
     QObject *m_viewport = nullptr; // compared only, never called
     QTextCharFormat m_formats[5];

@@ -83,7 +83,7 @@ Workbench::Workbench(QMainWindow *window, QWidget *areaHolder, QMdiArea *area,
                    << item(menus.edit, "EditGoToLine", QStringLiteral("&Go to Line..."),
                            {QKeySequence(Qt::CTRL | Qt::Key_G)}, &Workbench::GoToLineClick);
 
-    menus.view->addSeparator();
+    // After Word Wrap, behind the same separator.
     QAction *statusItem = item(menus.view, "ViewStatusBar", QStringLiteral("&Status Bar"), {},
                                nullptr);
     statusItem->setCheckable(true);

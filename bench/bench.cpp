@@ -32,12 +32,17 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTextBlock>
+#include <QTimer>
+#include <QEventLoop>
+#include <QKeyEvent>
+#include <QFileInfo>
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <functional>
 #include <map>
 #include <vector>
+#include <sys/resource.h>
 
 namespace {
 
@@ -269,6 +274,408 @@ StartupOptions quickStart()
     return o;
 }
 
+// ------------------------------------------------------------ page families
+// Pages shaped like today's web rather than like the editor's own output:
+// lower-case markup, long and one-line pages, inline scripts. Each is
+// generated here; sizes in bytes.
+
+// CPU time of this process (all threads), in ms.
+double cpuMs()
+{
+    rusage u{};
+    getrusage(RUSAGE_SELF, &u);
+    return (u.ru_utime.tv_sec + u.ru_stime.tv_sec) * 1e3
+         + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e3;
+}
+
+// A piece of generated-documentation markup, numbered.
+QByteArray docItem(int i)
+{
+    const QByteArray n = QByteArray::number(i);
+    return "<div class=\"item-row\" id=\"i" + n + "\"><span class=\"name\"><a href=\"struct."
+         + n + ".html#method.get\" title=\"method get_" + n + "\">get_" + n
+         + "</a></span><span class=\"sig\">fn(&amp;self) -&gt; Option&lt;&amp;T&gt;</span>"
+           "<div class=\"docblock\">Returns a reference to item " + n + ".</div></div>";
+}
+
+// One line of about the given length, pieces appended until it is reached.
+QByteArray lineOf(qsizetype length, int &counter, QByteArray (*piece)(int))
+{
+    QByteArray out;
+    out.reserve(length + 512);
+    while (out.size() < length)
+        out += piece(counter++);
+    return out;
+}
+
+QByteArray minifiedItem(int i)
+{
+    const QByteArray n = QByteArray::number(i);
+    QByteArray out = "<li class=\"c" + n + "\"><a href=\"/p/" + n + ".html\" title=\"item " + n
+                   + "\">Item " + n + "</a><span>text &amp; more</span></li>";
+    if (i % 500 == 0)
+        out += "<script>var x" + n + "={a:1,b:\"<b>\"};if(x" + n + ".a<2){x" + n
+             + ".b='y';}</script><style>.c" + n + "{color:#333;margin:0 auto}</style>";
+    return out;
+}
+
+QByteArray tokenSpan(int i)
+{
+    static const char *const kinds[] = {"kw", "id", "op", "lit", "cm"};
+    return QByteArray("<span class=\"") + kinds[i % 5] + "\">tok" + QByteArray::number(i % 997)
+         + "</span> ";
+}
+
+struct Family {
+    QString name;
+    QString shape;                    // for the table
+    std::function<void(QFile &)> write; // writes the page
+    bool hostile = false;
+    bool big = false; // over 8 MB: skipped by --quick
+};
+
+void writeLines(QFile &f, int lines, qsizetype lineLength, QByteArray (*piece)(int),
+                const QByteArray &head = "<!doctype html>\n<html><head><title>page</title>"
+                                         "</head>\n<body>\n")
+{
+    f.write(head);
+    int counter = 0;
+    for (int i = 0; i < lines; ++i)
+        f.write(lineOf(lineLength, counter, piece) + "\n");
+    f.write("</body></html>\n");
+}
+
+std::vector<Family> families(double scale)
+{
+    auto mb = [scale](double m) { return qsizetype(m * scale * 1e6); };
+    std::vector<Family> list;
+    for (const double m : {1.0, 5.0, 20.0})
+        list.push_back({QStringLiteral("minified %1 MB").arg(m),
+                        QStringLiteral("one line of lower-case markup, a script+style "
+                                       "per 500 items"),
+                        [=](QFile &f) {
+                            int c = 0;
+                            f.write("<!doctype html><html><head><title>m</title></head><body><ul>"
+                                    + lineOf(mb(m), c, minifiedItem) + "</ul></body></html>");
+                        },
+                        false, m > 8});
+    for (const double m : {0.2, 4.0})
+        list.push_back({QStringLiteral("generated docs %1 MB").arg(m),
+                        QStringLiteral("LF lines of 10,000-50,000 chars of nested div/span/a"),
+                        [=](QFile &f) {
+                            f.write("<!doctype html>\n<html><head><title>d</title></head>\n"
+                                    "<body>\n");
+                            int c = 0;
+                            for (qsizetype done = 0, i = 0; done < mb(m); ++i) {
+                                const QByteArray line =
+                                    lineOf(10000 + (i * 7919) % 40000, c, docItem) + "\n";
+                                done += line.size();
+                                f.write(line);
+                            }
+                            f.write("</body></html>\n");
+                        }});
+    list.push_back({QStringLiteral("source listing 8 MB"),
+                    QStringLiteral("60,000 LF lines, a span per token"),
+                    [=](QFile &f) { writeLines(f, int(60000 * scale), 130, tokenSpan); }});
+    list.push_back({QStringLiteral("script, style, comments 2 MB"),
+                    QStringLiteral("a 300 KB script line, a style block, comments long "
+                                   "and many-line"),
+                    [=](QFile &f) {
+                        f.write("<!doctype html>\n<html><head>\n<style>\n");
+                        for (int i = 0; i < int(5000 * scale); ++i)
+                            f.write(".s" + QByteArray::number(i)
+                                    + " > a[href^=\"x\"] { color: red; }\n");
+                        f.write("</style>\n<script>");
+                        for (int i = 0; i < int(12000 * scale); ++i)
+                            f.write("if(a<" + QByteArray::number(i) + "&&b>c){s+='<p>';}");
+                        f.write("</script>\n</head><body>\n<!-- ");
+                        for (int i = 0; i < int(6000 * scale); ++i)
+                            f.write("commented <b>out</b> text " + QByteArray::number(i) + " ");
+                        f.write("-->\n");
+                        int c = 0;
+                        for (int i = 0; i < int(8000 * scale); ++i)
+                            f.write(i % 10 == 3 ? "<!-- a comment\nover lines -->\n"
+                                                : lineOf(80, c, minifiedItem) + "\n");
+                        f.write("</body></html>\n");
+                    }});
+    list.push_back({QStringLiteral("short lines 8 MB"),
+                    QStringLiteral("the editor's own shape: CR LF lines of 72 bytes"),
+                    [=](QFile &f) { f.write(generatePage(int(115000 * scale))); }});
+    // Hostile pages.
+    list.push_back({QStringLiteral("hostile: one 100 MB line"), QStringLiteral("refused"),
+                    [=](QFile &f) {
+                        const QByteArray chunk(1 << 20, 'a');
+                        for (qsizetype i = 0; i < mb(100) / chunk.size(); ++i)
+                            f.write(chunk);
+                    },
+                    true, true});
+    list.push_back({QStringLiteral("hostile: 250 MB of '<'"), QStringLiteral("refused"),
+                    [=](QFile &f) {
+                        const QByteArray chunk(1 << 20, '<');
+                        for (qsizetype i = 0; i < mb(250) / chunk.size(); ++i)
+                            f.write(chunk);
+                    },
+                    true, true});
+    list.push_back({QStringLiteral("hostile: one 50 MB comment"),
+                    QStringLiteral("a comment over LF lines of 100 chars"),
+                    [=](QFile &f) {
+                        f.write("<!--\n");
+                        const QByteArray line = QByteArray(99, 'c') + "\n";
+                        for (qsizetype i = 0; i < mb(50) / line.size(); ++i)
+                            f.write(line);
+                        f.write("-->\n");
+                    },
+                    true, true});
+    list.push_back({QStringLiteral("hostile: 100,000 unclosed div"),
+                    QStringLiteral("one <div class> a line, never closed"),
+                    [=](QFile &f) {
+                        for (int i = 0; i < int(100000 * scale); ++i)
+                            f.write("<div class=\"n" + QByteArray::number(i) + "\">\n");
+                    },
+                    true});
+    list.push_back({QStringLiteral("hostile: NUL bytes in a 1 MB line"),
+                    QStringLiteral("a NUL every 100 bytes"),
+                    [=](QFile &f) {
+                        QByteArray piece(100, 'n');
+                        piece[50] = '\0';
+                        for (qsizetype i = 0; i < mb(1) / 100; ++i)
+                            f.write(piece);
+                    },
+                    true});
+    return list;
+}
+
+// The longest line's number.
+int longestLine(EditorBox *ed)
+{
+    int best = 0, bestLength = -1, n = 0;
+    for (QTextBlock b = ed->document()->begin(); b.isValid(); b = b.next(), ++n)
+        if (b.length() > bestLength) {
+            bestLength = b.length();
+            best = n;
+        }
+    return best;
+}
+
+void caretMidLongest(EditorBox *ed, int line, int select = 0)
+{
+    ed->setCaret(line, int(ed->line(line).size() / 2));
+    if (select) {
+        QTextCursor c = ed->textCursor();
+        c.movePosition(QTextCursor::Right, QTextCursor::KeepAnchor, select);
+        ed->setTextCursor(c);
+    }
+    ed->centerCursor();
+    settle();
+    ed->viewport()->repaint();
+}
+
+// From the key (or command) until the editor has painted what it caused.
+struct Cost {
+    double wall, cpu;
+};
+template <class F> Cost untilPainted(EditorBox *ed, F &&f)
+{
+    QElapsedTimer t;
+    t.start();
+    const double c0 = cpuMs();
+    f();
+    settle();
+    ed->viewport()->repaint();
+    return {double(t.nsecsElapsed()) / 1e6, cpuMs() - c0};
+}
+
+void sendKey(EditorBox *ed, int key, Qt::KeyboardModifiers mods = Qt::NoModifier,
+             const QString &text = QString())
+{
+    QKeyEvent press(QEvent::KeyPress, key, mods, text);
+    QCoreApplication::sendEvent(ed, &press);
+}
+
+struct FamilyResult {
+    QString name, shape, note;
+    double mib = 0, open = NAN, openCpu = NAN, idle = NAN, longest = 0;
+    std::map<QString, Cost> keys; // median of runs
+};
+
+// The keys and commands of a family, each from its event until painted.
+std::map<QString, Cost> timeKeys(EditorBox *ed, int line, int runs)
+{
+    std::map<QString, std::vector<Cost>> all;
+    auto take = [&](const QString &name, const Cost &c) { all[name].push_back(c); };
+    for (int r = 0; r < runs; ++r) {
+        caretMidLongest(ed, line);
+        take(QStringLiteral("typed char"),
+             untilPainted(ed, [&] {
+                 sendKey(ed, Qt::Key_X, Qt::NoModifier, QStringLiteral("x"));
+             }));
+        ed->undo();
+        caretMidLongest(ed, line);
+        take(QStringLiteral("BackSpace"),
+             untilPainted(ed, [&] { sendKey(ed, Qt::Key_Backspace); }));
+        ed->undo();
+        caretMidLongest(ed, line);
+        take(QStringLiteral("Ctrl+End"),
+             untilPainted(ed, [&] { sendKey(ed, Qt::Key_End, Qt::ControlModifier); }));
+        take(QStringLiteral("Ctrl+Home"),
+             untilPainted(ed, [&] { sendKey(ed, Qt::Key_Home, Qt::ControlModifier); }));
+        caretMidLongest(ed, line);
+        take(QStringLiteral("Page Down"), untilPainted(ed, [&] { sendKey(ed, Qt::Key_PageDown); }));
+        caretMidLongest(ed, line, 5);
+        take(QStringLiteral("tag (bold)"), untilPainted(ed, [&] { ToolBar->BoldClick(); }));
+        take(QStringLiteral("undo"), untilPainted(ed, [&] { ed->undo(); }));
+        take(QStringLiteral("redo"), untilPainted(ed, [&] { ed->redo(); }));
+        ed->undo();
+        settle();
+    }
+    std::map<QString, Cost> out;
+    for (auto &[name, v] : all) {
+        std::vector<double> w, c;
+        for (const Cost &x : v) {
+            w.push_back(x.wall);
+            c.push_back(x.cpu);
+        }
+        out[name] = {median(w), median(c)};
+    }
+    return out;
+}
+
+// CPU the process uses in 3 s of idle with the caret blinking in the line.
+double idleCpuMs(EditorBox *ed, int line)
+{
+    caretMidLongest(ed, line);
+    ed->setFocus();
+    settle();
+    QEventLoop loop;
+    QTimer::singleShot(300, &loop, &QEventLoop::quit); // let pending work finish
+    loop.exec();
+    const double c0 = cpuMs();
+    QTimer::singleShot(3000, &loop, &QEventLoop::quit);
+    loop.exec();
+    return cpuMs() - c0;
+}
+
+FamilyResult measureFamily(const Family &fam, const QString &path, int runs, bool colour)
+{
+    FamilyResult res;
+    res.name = fam.name + (colour ? QString() : QStringLiteral(" (colouring off)"));
+    res.shape = fam.shape;
+    res.mib = double(QFileInfo(path).size()) / (1024.0 * 1024.0);
+    MarkupHighlighter::setSizeLimit(colour ? MarkupHighlighter::kDefaultSizeLimit : 0);
+    THTMLDOC *doc = nullptr;
+    QElapsedTimer t;
+    t.start();
+    const double c0 = cpuMs();
+    try {
+        doc = ZediDove->openDocument(path);
+    } catch (const std::exception &e) {
+        res.note = QStringLiteral("refused: ") + QString::fromUtf8(e.what());
+    }
+    if (!doc || !res.note.isEmpty()) {
+        res.open = double(t.nsecsElapsed()) / 1e6;
+        if (ZediDove->currentDocument())
+            ZediDove->currentDocument()->close(); // the new document open made
+        settle();
+        return res;
+    }
+    EditorBox *ed = doc->editor();
+    settle();
+    ed->viewport()->repaint();
+    while (!ed->highlighter()->isComplete() && t.elapsed() < 60000)
+        QCoreApplication::processEvents();
+    if (!ed->highlighter()->isComplete())
+        res.note = QStringLiteral("colouring never complete");
+    settle();
+    ed->viewport()->repaint();
+    res.open = double(t.nsecsElapsed()) / 1e6;
+    res.openCpu = cpuMs() - c0;
+    const int line = longestLine(ed);
+    res.longest = ed->line(line).size();
+    res.idle = idleCpuMs(ed, line);
+    res.keys = timeKeys(ed, line, runs);
+    // Saved unchanged, the page is the same bytes.
+    const QString saved = path + QStringLiteral(".saved");
+    ed->setModified(false);
+    doc->saveTo(saved);
+    {
+        QFile a(path), b(saved);
+        a.open(QIODevice::ReadOnly);
+        b.open(QIODevice::ReadOnly);
+        // Every break is written as CR LF; the rest byte for byte.
+        QByteArray expected = a.readAll();
+        if (!expected.contains('\r'))
+            expected.replace('\n', "\r\n");
+        const bool same = expected == b.readAll();
+        if (!same)
+            res.note = QStringLiteral("SAVED BYTES DIFFER");
+    }
+    QFile::remove(saved);
+    ed->setModified(false);
+    doc->close();
+    // Freed now, not in the next family's idle time.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    settle();
+    MarkupHighlighter::setSizeLimit(MarkupHighlighter::kDefaultSizeLimit);
+    return res;
+}
+
+QJsonArray runFamilies(const QDir &dir, double scale, int runs, bool quick, const QString &only)
+{
+    const QStringList keyNames = {QStringLiteral("typed char"), QStringLiteral("BackSpace"),
+                                  QStringLiteral("Ctrl+End"),   QStringLiteral("Ctrl+Home"),
+                                  QStringLiteral("Page Down"),  QStringLiteral("tag (bold)"),
+                                  QStringLiteral("undo"),       QStringLiteral("redo")};
+    std::printf("\npage families: open until at rest and painted; CPU in 3 s idle with the "
+                "caret in the longest line; each key from its event until painted "
+                "(median ms, wall / CPU)\n");
+    std::printf("%-44s %7s %8s %13s %7s", "family", "MiB", "longest", "open", "idle");
+    for (const QString &k : keyNames)
+        std::printf(" %13s", qPrintable(k));
+    std::printf("\n");
+    QJsonArray out;
+    for (const Family &fam : families(scale)) {
+        if ((quick && fam.big) || !fam.name.contains(only))
+            continue;
+        const QString path = dir.filePath(QStringLiteral("family.htm"));
+        {
+            QFile f(path);
+            f.open(QIODevice::WriteOnly);
+            fam.write(f);
+        }
+        // Pages the colouring covers are measured with it off as well.
+        const bool coloured = QFileInfo(path).size() <= MarkupHighlighter::kDefaultSizeLimit;
+        const std::vector<bool> colourings =
+            coloured ? std::vector<bool>{true, false} : std::vector<bool>{true};
+        for (const bool colour : colourings) {
+            const FamilyResult r = measureFamily(fam, path, fam.big ? 1 : runs, colour);
+            std::printf("%-44s %7.1f %8.0f %6.0f/%6.0f %7.1f", qPrintable(r.name), r.mib,
+                        r.longest, r.open, r.openCpu, r.idle);
+            QJsonObject jr{{QStringLiteral("name"), r.name},   {QStringLiteral("shape"), r.shape},
+                           {QStringLiteral("MiB"), r.mib},
+                           {QStringLiteral("longest line"), r.longest},
+                           {QStringLiteral("open ms"), r.open},
+                           {QStringLiteral("open cpu ms"), r.openCpu},
+                           {QStringLiteral("idle cpu ms in 3 s"), r.idle},
+                           {QStringLiteral("note"), r.note}};
+            for (const QString &k : keyNames) {
+                auto it = r.keys.find(k);
+                if (it == r.keys.end()) {
+                    std::printf(" %13s", "-");
+                    continue;
+                }
+                std::printf(" %6.1f/%6.1f", it->second.wall, it->second.cpu);
+                jr.insert(k + QStringLiteral(" ms"), it->second.wall);
+                jr.insert(k + QStringLiteral(" cpu ms"), it->second.cpu);
+            }
+            std::printf(" %s\n", qPrintable(r.note));
+            std::fflush(stdout);
+            out.append(jr);
+        }
+        QFile::remove(path);
+    }
+    return out;
+}
+
 struct Row {
     QString name;
     QString unit;
@@ -287,10 +694,23 @@ int main(int argc, char *argv[])
     std::vector<int> sizes = {10000, 100000, 1000000};
     int runs = 7;
     QString jsonPath = QStringLiteral("bench-results.json");
+    double familyScale = 1.0;
+    bool quick = false;        // no family over 8 MB
+    bool familiesOnly = false; // only the page families ...
+    QString only;              // ... whose names hold this
     for (int i = 1; i < args.size(); ++i) {
         if (args[i] == QLatin1String("--smoke")) {
             sizes = {10000};
             runs = 1;
+            familyScale = 0.05;
+            quick = true;
+        } else if (args[i] == QLatin1String("--quick")) {
+            runs = 3;
+            quick = true;
+        } else if (args[i] == QLatin1String("--families")) {
+            familiesOnly = true;
+            if (i + 1 < args.size() && !args[i + 1].startsWith(QLatin1String("--")))
+                only = args[++i];
         } else if (args[i] == QLatin1String("--runs") && i + 1 < args.size()) {
             runs = args[++i].toInt();
         } else if (args[i] == QLatin1String("--sizes") && i + 1 < args.size()) {
@@ -352,6 +772,15 @@ int main(int argc, char *argv[])
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     ZediDove->currentDocument()->close();
     settle();
+
+    if (familiesOnly) {
+        const QJsonArray fams = runFamilies(QDir(dir.path()), familyScale, runs, quick, only);
+        QFile out(jsonPath);
+        if (out.open(QIODevice::WriteOnly))
+            out.write(QJsonDocument(QJsonObject{{QStringLiteral("families"), fams}}).toJson());
+        destroyApplicationWindows();
+        return 0;
+    }
 
     std::vector<Row> rows;
     auto row = [&](const QString &name, const QString &unit) -> Row & {
@@ -465,6 +894,29 @@ int main(int argc, char *argv[])
                settle();
                return ms;
            }));
+    // The same, until painted, and its redo.
+    for (const bool redo : {false, true})
+        bySize(redo ? QStringLiteral("redo of BR, until painted")
+                    : QStringLiteral("undo of BR, until painted"),
+               timeOnEachPage(pages, runs, [redo](EditorBox *ed) {
+                   caretToMiddle(ed, false);
+                   ToolBar->BreakButClick();
+                   settle();
+                   if (redo)
+                       ed->undo();
+                   settle();
+                   ed->viewport()->repaint();
+                   const double ms = untilPainted(ed, [&] {
+                                         if (redo)
+                                             ed->redo();
+                                         else
+                                             ed->undo();
+                                     }).wall;
+                   if (redo)
+                       ed->undo();
+                   settle();
+                   return ms;
+               }));
     bySize(QStringLiteral("typed character"), timeOnEachPage(pages, runs, typedCharacterOnce));
     bySize(QStringLiteral("caret to last line"), timeOnEachPage(pages, runs, [](EditorBox *ed) {
                ed->setSelStart(0);
@@ -580,10 +1032,12 @@ int main(int argc, char *argv[])
         jr.insert(QStringLiteral("values"), values);
         jrows.append(jr);
     }
+    const QJsonArray fams = runFamilies(QDir(dir.path()), familyScale, runs, quick, only);
     QFile out(jsonPath);
     if (out.open(QIODevice::WriteOnly))
         out.write(QJsonDocument(QJsonObject{{QStringLiteral("runs"), runs},
-                                            {QStringLiteral("rows"), jrows}})
+                                            {QStringLiteral("rows"), jrows},
+                                            {QStringLiteral("families"), fams}})
                       .toJson());
     std::printf("figures written to %s\n", qPrintable(QFileInfo(out).absoluteFilePath()));
     destroyApplicationWindows();

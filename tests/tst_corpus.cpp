@@ -228,6 +228,20 @@ private slots:
              allNonchars + "\xEF\xBF\xBE\xEF\xBF\xBF\xEE\x80\x80", "UTF-8");
         same("100,000 short lines", QByteArray("<P>x</P>\r\n").repeated(100'000));
         same("10 MB on one line", QByteArray("<P>\xC3\xA9").repeated(2'000'000).left(10'000'000));
+        // Pages from today's web: shown wrapped, saved as they were.
+        same("minified page with a script, one line",
+             "<!doctype html><ul>"
+                 + QByteArray("<li class=\"c\"><a href=\"/p\">Item</a></li>").repeated(30'000)
+                 + "<script>if(a<b&&c>d){s='<p>';}</script></ul>");
+        breaks("generated documentation, lines of 40,000 characters",
+               QByteArray("<div class=\"d\"><span><a href=\"#x\">x</a></span></div>")
+                       .repeated(800)
+                       .append('\n')
+                       .repeated(5));
+        same("NUL bytes in a 1 MB line", QByteArray("nnnnn\0nnnn", 10).repeated(100'000));
+        same("100,000 unclosed div", QByteArray("<div class=\"n\">\r\n").repeated(100'000));
+        same("a comment over 2 MB", "<!--\r\n" + QByteArray(98, 'c').append("\r\n").repeated(20'000)
+                                          + "-->\r\n");
     }
     void openAndSaveUnchanged()
     {

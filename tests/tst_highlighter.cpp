@@ -44,21 +44,33 @@ QStringList describe(const QString &line, const LineMarkup &m) {
 
 // The pieces of a line as drawn, "role:text", named after the colour each is
 // drawn in (neighbours in one colour are one piece); plain text is left out.
-QStringList shownRoles(EditorBox *ed, int line) {
+QLatin1String colourName(EditorBox *ed, const QTextLayout::FormatRange &r) {
     const MarkupColours c = ed->highlighter()->colours();
+    const QColor fg = r.format.foreground().color();
+    return QLatin1String(fg == c.tag              ? "tag"
+                         : fg == c.attributeName  ? "name"
+                         : fg == c.attributeValue ? "value"
+                         : fg == c.comment        ? "comment"
+                         : fg == c.reference      ? "ref"
+                                                  : "other");
+}
+
+QStringList shownRoles(EditorBox *ed, int line) {
     const QTextBlock b = ed->document()->findBlockByNumber(line);
     QStringList out;
-    for (const QTextLayout::FormatRange &r : b.layout()->formats()) {
-        const QColor fg = r.format.foreground().color();
-        const char *name = fg == c.tag              ? "tag"
-                           : fg == c.attributeName  ? "name"
-                           : fg == c.attributeValue ? "value"
-                           : fg == c.comment        ? "comment"
-                           : fg == c.reference      ? "ref"
-                                                    : "other";
-        out << QLatin1String(name) + QLatin1Char(':') + b.text().mid(r.start, r.length);
-    }
+    for (const QTextLayout::FormatRange &r : b.layout()->formats())
+        out << colourName(ed, r) + QLatin1Char(':') + b.text().mid(r.start, r.length);
     return out;
+}
+
+// The colour a character is drawn in, "plain" for none.
+QString roleAt(EditorBox *ed, int line, int column) {
+    const QTextBlock b = ed->document()->findBlockByNumber(line);
+    QString role = QStringLiteral("plain");
+    for (const QTextLayout::FormatRange &r : b.layout()->formats())
+        if (r.start <= column && column < r.start + r.length)
+            role = colourName(ed, r); // the innermost, drawn last
+    return role;
 }
 
 // Draws the editor now, which colours the lines on screen.
@@ -93,6 +105,8 @@ private slots:
     void savedTextIsUntouched();
     void pagesOverTheLimitAreNotColoured();
     void farLinesTakeTheirStateFromTheWholePage();
+    void longLines_data();
+    void longLines();
 };
 
 void TestHighlighter::scanRules_data() {
@@ -342,6 +356,67 @@ void TestHighlighter::farLinesTakeTheirStateFromTheWholePage() {
     ed->ensureCursorVisible();
     paint(ed);
     QCOMPARE(shownRoles(ed, 2000), (QStringList{"tag:<B>", "tag:</B>"}));
+}
+
+void TestHighlighter::longLines_data() {
+    // A page, its long line, a column in it (brought on screen), the colour
+    // drawn there and the pieces of the line after it.
+    QTest::addColumn<QString>("page");
+    QTest::addColumn<int>("line");
+    QTest::addColumn<int>("column");
+    QTest::addColumn<QString>("role");
+    QTest::addColumn<QStringList>("next");
+    QTest::addColumn<bool>("wrapped");
+    const QString item = QStringLiteral("<li class=\"c\"><a href=\"/p.html\">Item &amp;</a></li>");
+    const QString minified = item.repeated(4000); // 216,000 characters
+    const int mid = int(minified.size() / 2 / item.size() * item.size());
+    QTest::newRow("short lines stay unwrapped")
+        << QStringLiteral("<P>a</P>\r\n<B>b</B>") << 0 << 1 << "tag"
+        << QStringList{"tag:<B>", "tag:</B>"} << false;
+    QTest::newRow("minified page: a tag mid-line")
+        << QStringLiteral("<ul>") + minified + QStringLiteral("</ul>\r\n<B>b</B>") << 0 << mid + 5
+        << "tag" << QStringList{"tag:<B>", "tag:</B>"} << true;
+    QTest::newRow("minified page: a reference mid-line")
+        << minified << 0 << mid + int(item.indexOf(u'&')) + 1 << "ref" << QStringList{} << true;
+    QTest::newRow("value far longer than the coloured part")
+        << QStringLiteral("<a title=\"") + QString(100000, u'v') + QStringLiteral("\">x</a>") << 0
+        << 60000 << "value" << QStringList{} << true;
+    QTest::newRow("comment opened on a long line")
+        << minified + QStringLiteral("<!-- open\r\nstill comment -->") << 0
+        << int(minified.size()) + 6 << "comment" << QStringList{"comment:still comment -->"}
+        << true;
+    QTest::newRow("script tag going on to the next line")
+        << minified + QStringLiteral("<script\r\nsrc=\"x.js\"></script>") << 0
+        << int(minified.size()) + 2 << "tag"
+        << QStringList{"name:src", "value:\"x.js\"", "tag:></script>"} << true;
+}
+
+void TestHighlighter::longLines() {
+    QFETCH(QString, page);
+    QFETCH(int, line);
+    QFETCH(int, column);
+    QFETCH(bool, wrapped);
+    setEditorText(page);
+    EditorBox *ed = editor();
+    QCOMPARE(ed->wordWrap(), wrapped);
+    // Caret and selection work on the real line, wrapped or not.
+    ed->setCaret(line, column);
+    QTextCursor c = ed->textCursor();
+    c.movePosition(QTextCursor::Right, QTextCursor::KeepAnchor, 3);
+    ed->setTextCursor(c);
+    ed->ensureCursorVisible();
+    paint(ed);
+    QCOMPARE(ed->selStart(), ed->lineOffset(line) + column);
+    QCOMPARE(ed->selText(), ed->line(line).mid(column, 3));
+    QCOMPARE(ed->caretLine(), line);
+    QTEST(roleAt(ed, line, column), "role");
+    if (line + 1 < ed->lineCount()) {
+        ed->setCaret(line + 1, 0);
+        ed->ensureCursorVisible();
+        paint(ed);
+        QTEST(shownRoles(ed, line + 1), "next");
+    }
+    QCOMPARE(ed->text(), page);
 }
 
 QTEST_MAIN(TestHighlighter)

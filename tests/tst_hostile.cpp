@@ -265,6 +265,28 @@ private slots:
         QFile::remove(file);
     }
 
+    void lineOverTheLimit_data()
+    {
+        // One line longer than an editor line may be: refused as too large.
+        QTest::addColumn<char>("fill");
+        QTest::newRow("40 MB of NUL bytes") << '\0';
+        QTest::newRow("40 MB of '<'") << '<';
+    }
+    void lineOverTheLimit()
+    {
+        QFETCH(char, fill);
+        startWindows();
+        m_ui->errors.clear();
+        const QString file = path(QStringLiteral("page.htm"));
+        writeBytes(file, QByteArray(40 * 1024 * 1024, fill));
+        ZediDove->openFiles({file});
+        QFile::remove(file);
+        QCOMPARE(m_ui->errors,
+                 QStringList{QStringLiteral("Tagloom HTML|Text exceeds memo capacity.")});
+        // Nothing of the refused page is held.
+        QVERIFY(ZediDove->currentDocument()->editor()->document()->characterCount() < 1000);
+    }
+
     void memoryStaysBounded()
     {
         // Start-up with an ordinary settings file, then with 100 MB on one line.

@@ -65,15 +65,15 @@ private slots:
         QTest::addColumn<QString>("menu");
         QTest::addColumn<QStringList>("items");
         QTest::newRow("File") << "&File" << QStringList{
-            "&New|", "-", "&Open|Ctrl+O", "Open &Recent|", "&Save|Ctrl+S", "S&ave As...|", "&Close|", "-",
-            "&Preferences|", "-", "E&xit|"};
+            "&New|", "-", "&Open|Ctrl+O", "Open &Recent|", "&Save|Ctrl+S", "S&ave As...|",
+            "&Close|", "-", "&Preferences|", "-", "E&xit|"};
         // The original items first; the additions follow a separator.
         QTest::newRow("Edit") << "&Edit" << QStringList{
             "C&ut |Ctrl+X", "&Copy|Ctrl+C", "&Paste|Ctrl+V", "-", "Un&do|Ctrl+Z",
             "&Redo|Ctrl+Shift+Z", "-", "&Find...|Ctrl+F", "Find &Next|F3",
             "Find Pre&vious|Shift+F3", "R&eplace...|Ctrl+R", "&Go to Line...|Ctrl+G"};
         QTest::newRow("View") << "&View" << QStringList{
-            "HTML &Tools|Ctrl+T", "&Docked Bar|Ctrl+D", "-", "&Status Bar|", "&Preview|F6",
+            "HTML &Tools|Ctrl+T", "&Docked Bar|Ctrl+D", "-", "&Word Wrap|", "&Status Bar|", "&Preview|F6",
             "Preview in &Browser|F12"};
         QTest::newRow("Appearance") << "&Appearance" << QStringList{
             "&Bold          <STRONG>|Ctrl+B", "&Italic          <EM>|Ctrl+I",
