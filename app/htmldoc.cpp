@@ -60,6 +60,7 @@ void THTMLDOC::writeFileBytes(const ByteSink &sink) const
         }
     }
     sink(out);
+    ProgressScope::report(doc->blockCount(), doc->blockCount());
 }
 
 namespace {

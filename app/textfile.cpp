@@ -1349,6 +1349,9 @@ ProgressScope::~ProgressScope() { innermostScope = m_outer; }
 
 bool ProgressScope::report(qint64 done, qint64 total)
 {
-    return !innermostScope || !innermostScope->m_reporter
-        || innermostScope->m_reporter(done, total);
+    bool goOn = true;
+    for (ProgressScope *s = innermostScope; s; s = s->m_outer)
+        if (s->m_reporter && !s->m_reporter(done, total))
+            goOn = false;
+    return goOn;
 }

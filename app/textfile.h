@@ -199,9 +199,10 @@ enum class DiskChange { None, Changed, Removed };
 // bytes decide (Changed when `was` holds no hash).
 DiskChange diskChange(const FileStamp &was, const QString &path);
 
-// Long reads and writes tell the reporter of their thread how far they are,
-// about once a megabyte. A reporter returning false cancels a read (it then
-// throws WorkCancelled); a write cannot be cancelled halfway and goes on.
+// Long reads and writes tell the reporters of their thread (every scope
+// alive) how far they are, about once a megabyte. A reporter returning false
+// cancels a read (it then throws WorkCancelled); a write cannot be cancelled
+// halfway and goes on.
 using ProgressReporter = std::function<bool(qint64 done, qint64 total)>;
 class ProgressScope {
 public:
@@ -209,7 +210,7 @@ public:
     ~ProgressScope();
     ProgressScope(const ProgressScope &) = delete;
     ProgressScope &operator=(const ProgressScope &) = delete;
-    // Tells the innermost reporter; false when it asks to cancel.
+    // Tells every reporter; false when one asks to cancel.
     static bool report(qint64 done, qint64 total);
 
 private:
