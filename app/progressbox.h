@@ -6,6 +6,7 @@
 // repaint at every report.
 #include "textfile.h"
 
+#include <QElapsedTimer>
 #include <QString>
 #include <memory>
 
@@ -24,6 +25,7 @@ public:
     static bool active();
 
 private:
+    QElapsedTimer m_started;
     std::unique_ptr<FileProgressDialog> m_dialog;
     std::unique_ptr<ProgressScope> m_scope;
 };
