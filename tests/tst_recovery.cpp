@@ -204,6 +204,8 @@ private slots:
         QTest::newRow("deleted since: nothing to lose") << "delete" << "Save" << false << false << true;
         QTest::newRow("a pipe in its place: not written, not waited on")
             << "pipe" << "Save" << false << false << false;
+        QTest::newRow("a folder in its place: not written")
+            << "folder" << "Save" << false << false << false;
         QTest::newRow("unchanged asks nothing") << "none" << "Save" << false << false << true;
     }
     void changedOnDiskAsksFirst()
@@ -229,7 +231,7 @@ private slots:
         }
         QCOMPARE(m_ui->confirms, asked ? QStringList{changedQuestion(file)} : QStringList{});
         QCOMPARE(m_ui->errors,
-                 change == QLatin1String("pipe")
+                 change == QLatin1String("pipe") || change == QLatin1String("folder")
                      ? QStringList{QStringLiteral("Tagloom HTML|Cannot create file %1.").arg(file)}
                      : QStringList{});
         const QByteArray mine = "typed " + original;
