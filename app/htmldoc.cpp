@@ -89,6 +89,12 @@ void THTMLDOC::load(const QString &path)
     setToolTip(QStringLiteral("Encoding: ") + encodingName(m_encoding));
     m_hasFileName = true;
     rememberFile(path, stamp);
+    emit fileNamed(m_diskPath);
+}
+
+QByteArray THTMLDOC::encode(const QString &crlfText) const
+{
+    return encodeText(crlfText, m_encoding, m_standIns);
 }
 
 void THTMLDOC::restoreCopy(const QString &text, const QString &path, TextEncoding encoding,
@@ -134,6 +140,7 @@ bool THTMLDOC::saveTo(const QString &path)
     FileStamp stamp = fileStamp(path);
     stamp.hash = hash.result();
     rememberFile(path, stamp);
+    emit fileNamed(m_diskPath);
     return true;
 }
 

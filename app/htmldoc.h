@@ -23,6 +23,11 @@ public:
     bool HasFileName() const { return m_hasFileName; }
     // The encoding the file was read in; saved back in the same one.
     TextEncoding encoding() const { return m_encoding; }
+    // The file the text was last read from or written to (absolute); empty
+    // for a page never saved.
+    QString filePath() const { return m_diskPath; }
+    // A text in this page's encoding, as a save would write it.
+    QByteArray encode(const QString &crlfText) const;
 
     // Body attributes last confirmed for this page (document information dialog).
     bool BodyAttributesSet = false;
@@ -69,8 +74,7 @@ public:
     // Whether `path` is the file last read or written and another program
     // has changed it since.
     bool changedOnDisk(const QString &path) const;
-    // The file last read or written, as it stood then (for crash recovery).
-    QString diskPath() const { return m_diskPath; }
+    // How the file of filePath() stood when last read or written.
     FileStamp diskStamp() const { return m_diskStamp; }
 
     // Tells the user, once for each change, that another program changed
@@ -83,6 +87,10 @@ public:
     bool reload();
     // Reading or writing its file (events run while the progress box shows).
     bool isBusy() const { return m_busy; }
+
+signals:
+    // The text was read from or written to this file.
+    void fileNamed(const QString &path);
 
 protected:
     void closeEvent(QCloseEvent *e) override;

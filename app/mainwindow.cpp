@@ -8,6 +8,7 @@
 #include "introscreen.h"
 #include "recovery.h"
 #include "uiseam.h"
+#include "workbench.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -47,7 +48,7 @@ TZediDove::TZediDove(int startupMs, QWidget *parent) : QMainWindow(parent)
             [this](THTMLDOC *doc) { applyColours(doc); });
     setCurrentDocumentSource(this);
 
-    buildMenus();
+    buildMenus(central);
     m_recovery = new DocumentRecovery(m_docs, this);
     watchDisk(this, m_docs);
 
@@ -150,7 +151,7 @@ QAction *TZediDove::addCommand(QMenu *menu, const char *name)
     return a;
 }
 
-void TZediDove::buildMenus()
+void TZediDove::buildMenus(QWidget *areaHolder)
 {
     QMenuBar *bar = menuBar();
     bar->setObjectName(QStringLiteral("HTMLMenu"));
@@ -165,7 +166,7 @@ void TZediDove::buildMenus()
     QMenu *file = menu("File1", QStringLiteral("&File"));
     addItem(file, "New1", QStringLiteral("&New"), none, &TZediDove::New1Click);
     sep(file, "N1");
-    addItem(file, "Open", QStringLiteral("&Open"), QKeySequence(Qt::CTRL | Qt::Key_O), &TZediDove::OpenClick);
+    QAction *open = addItem(file, "Open", QStringLiteral("&Open"), QKeySequence(Qt::CTRL | Qt::Key_O), &TZediDove::OpenClick);
     addItem(file, "Save", QStringLiteral("&Save"), QKeySequence(Qt::CTRL | Qt::Key_S), &TZediDove::SaveClick);
     addItem(file, "Save1", QStringLiteral("S&ave As..."), none, &TZediDove::Save1Click);
     addItem(file, "Close1", QStringLiteral("&Close"), none, &TZediDove::Close1Click);
@@ -253,11 +254,15 @@ void TZediDove::buildMenus()
     addItem(help, "Contents1", QStringLiteral("&Contents"), none, &TZediDove::Contents1Click);
     addItem(help, "AboutZEDIDove1", QStringLiteral("About ZEDI Dove"), none, &TZediDove::AboutZEDIDove1Click);
 
+    m_workbench = new Workbench(this, areaHolder, m_mdi, m_docs, this,
+                                {file, open, edit, view, tools});
+    connect(m_workbench, &Workbench::openRequested, this,
+            [this](const QString &path) { runGuarded([&] { openDocument(path); }); });
+
     // The menu's keys win over the editor's own (Ctrl+A is the table command).
     QList<QKeySequence> keys;
-    for (QAction *a : std::as_const(m_actions))
-        if (!a->shortcut().isEmpty())
-            keys << a->shortcut();
+    for (QAction *a : findChildren<QAction *>())
+        keys << a->shortcuts();
     EditorBox::setReservedShortcuts(keys);
 }
 
@@ -302,6 +307,7 @@ void TZediDove::buildDockedBar()
         btn->setAutoRaise(true);
         btn->setFocusPolicy(Qt::NoFocus);
         btn->setToolTip(QLatin1String(b.hint));
+        btn->setAccessibleName(QLatin1String(b.hint));
         if (b.caption) {
             btn->setText(QLatin1String(b.caption));
             if (b.px) {

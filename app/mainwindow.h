@@ -21,6 +21,7 @@ class QMdiSubWindow;
 class EditorBox;
 class THTMLDOC;
 class DocumentRecovery;
+class Workbench;
 
 class TZediDove : public QMainWindow, public CurrentDocument {
     Q_OBJECT
@@ -78,6 +79,8 @@ public:
     DocumentRecovery *recovery() const { return m_recovery; }
 
     QAction *action(const QString &name) const { return m_actions.value(name); }
+    // Find bar, status bar, recent files, preview and page check.
+    Workbench *workbench() const { return m_workbench; }
     QMdiArea *mdiArea() const { return m_mdi; }
     QWidget *dockedBar() const { return m_bar; }
     // The floating tool palette, shown and hidden by the View menu.
@@ -104,7 +107,7 @@ protected:
 private:
     void FormCreate();
     void readSettings();
-    void buildMenus();
+    void buildMenus(QWidget *areaHolder);
     void buildDockedBar();
     void rebuildWindowMenu();
     void documentActivated(QMdiSubWindow *w);
@@ -124,6 +127,7 @@ private:
     TextEncoding m_settingsEncoding = TextEncoding::Utf8; // written back as read
     QTimer m_timer;
     DocumentRecovery *m_recovery = nullptr;
+    Workbench *m_workbench = nullptr;
     QHash<QString, QAction *> m_actions;
     QList<QAction *> m_windowActions;
     QString m_lastOpen = QStringLiteral("*.htm");

@@ -81,6 +81,7 @@ PageCheckResult checkPage(const QString &text, const std::atomic<bool> *cancel)
     tidyOptSetBool(doc, TidyQuiet, yes);
     tidyOptSetInt(doc, TidyShowErrors, 1000000); // every error, not the first six
     tidyOptSetValue(doc, TidyDoctype, "auto");   // as the page declares
+    tidyOptSetInt(doc, TidyTabSize, 1);          // columns count characters, a tab as one
     TidyInputSource input;
     tidyInitSource(&input, &source, getByte, ungetByte, atEnd);
     tidyParseSource(doc, &input);

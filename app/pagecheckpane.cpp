@@ -75,7 +75,7 @@ void PageCheckPane::check(EditorBox *editor)
     m_thread = QThread::create([this, stop, text] {
         PageCheckResult result = checkPage(text, stop.get());
         // Handed to the GUI thread; the pane waits for this thread before it goes.
-        QMetaObject::invokeMethod(this, [this, result] { show(result); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(this, [this, result] { showResult(result); }, Qt::QueuedConnection);
     });
     connect(m_thread, &QThread::finished, m_thread, &QObject::deleteLater);
     m_thread->start(QThread::LowPriority);
@@ -87,7 +87,7 @@ void PageCheckPane::cancel()
         m_stop->store(true);
 }
 
-void PageCheckPane::show(const PageCheckResult &result)
+void PageCheckPane::showResult(const PageCheckResult &result)
 {
     if (m_thread) {
         m_thread->wait();

@@ -35,7 +35,7 @@ signals:
     void finished();
 
 private:
-    void show(const PageCheckResult &result);
+    void showResult(const PageCheckResult &result);
     void markOutOfDate();
     void showSummary();
 

@@ -1,7 +1,7 @@
 #include "previewpane.h"
 #include "editorbox.h"
+#include "uiseam.h"
 
-#include <QDesktopServices>
 #include <QDir>
 #include <QFileInfo>
 #include <QPushButton>
@@ -11,14 +11,6 @@
 #include <QVBoxLayout>
 
 namespace {
-std::function<void(const QUrl &)> &linkOpener()
-{
-    static std::function<void(const QUrl &)> open = [](const QUrl &u) {
-        QDesktopServices::openUrl(u);
-    };
-    return open;
-}
-
 // Resources come from local files only: a page's remote images and style
 // sheets are left out rather than fetched.
 class LocalBrowser : public QTextBrowser {
@@ -33,13 +25,6 @@ public:
     }
 };
 } // namespace
-
-void PreviewPane::setLinkOpener(std::function<void(const QUrl &)> opener)
-{
-    linkOpener() = opener ? std::move(opener) : [](const QUrl &u) {
-        QDesktopServices::openUrl(u);
-    };
-}
 
 PreviewPane::PreviewPane(QWidget *parent) : QDockWidget(QStringLiteral("Preview"), parent)
 {
@@ -61,7 +46,7 @@ PreviewPane::PreviewPane(QWidget *parent) : QDockWidget(QStringLiteral("Preview"
             m_browser->scrollToAnchor(link.fragment()); // a target on the same page
             return;
         }
-        linkOpener()(m_browser->document()->baseUrl().resolved(link));
+        ui().openUrl(m_browser->document()->baseUrl().resolved(link));
     });
     layout->addWidget(m_refresh);
     layout->addWidget(m_browser);
@@ -69,9 +54,10 @@ PreviewPane::PreviewPane(QWidget *parent) : QDockWidget(QStringLiteral("Preview"
     m_pause.setSingleShot(true);
     m_pause.setInterval(300); // after typing pauses
     connect(&m_pause, &QTimer::timeout, this, &PreviewPane::refresh);
-    // Hidden, it does no work; shown again, it catches up.
+    // Hidden, it does no work; shown again (F6 twice on a large page), it
+    // catches up.
     connect(this, &QDockWidget::visibilityChanged, this, [this](bool visible) {
-        if (visible && refreshesAsYouType())
+        if (visible)
             refresh();
     });
 }

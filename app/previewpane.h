@@ -6,7 +6,6 @@
 #include <QPointer>
 #include <QTimer>
 #include <QUrl>
-#include <functional>
 
 class EditorBox;
 class QPushButton;
@@ -26,8 +25,6 @@ public:
     bool refreshesAsYouType() const;
 
     QTextBrowser *browser() const { return m_browser; }
-    // Opens a clicked link (tests replace it); the system browser by default.
-    static void setLinkOpener(std::function<void(const QUrl &)> opener);
 
 private:
     void textChanged();

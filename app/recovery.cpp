@@ -36,7 +36,7 @@ QByteArray fileInfo(const THTMLDOC *doc)
         return {};
     const QString path = doc->windowTitle();
     FileStamp s;
-    if (QFileInfo(path).absoluteFilePath() == doc->diskPath())
+    if (QFileInfo(path).absoluteFilePath() == doc->filePath())
         s = doc->diskStamp();
     const QString stamp = QStringLiteral("%1 %2 %3 %4 %5 %6 %7 %8")
                               .arg(int(s.exists))

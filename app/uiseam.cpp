@@ -3,6 +3,7 @@
 #include "mainwindow.h"
 
 #include <QApplication>
+#include <QDesktopServices>
 #include <QCloseEvent>
 #include <QKeyEvent>
 #include <QColorDialog>
@@ -146,6 +147,7 @@ public:
                                                    QLineEdit::Normal, defaultText, &ok);
         return ok ? text : defaultText;
     }
+    bool openUrl(const QUrl &url) override { return QDesktopServices::openUrl(url); }
     void showHelp(const QString &helpFile) override
     {
         // A small built-in viewer: works on any desktop, with or without a browser.

@@ -4,6 +4,7 @@
 // scripted one that records what was asked and answers from a queue.
 #include <QColor>
 #include <QString>
+#include <QUrl>
 #include <QWidget>
 
 struct FileDialogRequest {
@@ -34,6 +35,9 @@ public:
                              const QString &defaultText) = 0;
     // Shows the help file's contents page.
     virtual void showHelp(const QString &helpFile) = 0;
+    // Opens an address with the desktop's default program (a web page in
+    // the system's browser); false when none could be started.
+    virtual bool openUrl(const QUrl &url) = 0;
 };
 
 // The rectangle moved, and shrunk where it is larger, to lie wholly inside area.

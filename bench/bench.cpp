@@ -54,6 +54,7 @@ public:
     bool chooseColor(QColor &) override { return false; }
     QString inputBox(const QString &, const QString &, const QString &d) override { return d; }
     void showHelp(const QString &) override {}
+    bool openUrl(const QUrl &) override { return false; }
 };
 
 // The offscreen platform cannot raise windows and says so on every

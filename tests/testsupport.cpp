@@ -79,6 +79,12 @@ QString ScriptedUi::inputBox(const QString &caption, const QString &prompt,
 
 void ScriptedUi::showHelp(const QString &helpFile) { helpShown << helpFile; }
 
+bool ScriptedUi::openUrl(const QUrl &url)
+{
+    urlsOpened << url;
+    return openUrlAnswer;
+}
+
 void isolateRecoveryFolder()
 {
     // Recovery copies go to a test location of this test executable, never

@@ -49,6 +49,9 @@ public:
     QString inputBox(const QString &caption, const QString &prompt,
                      const QString &defaultText) override;
     void showHelp(const QString &helpFile) override;
+    bool openUrl(const QUrl &url) override;
+    QList<QUrl> urlsOpened;
+    bool openUrlAnswer = true; // false: as if no browser could be started
 
 private:
     UiSeam *m_previous;

@@ -65,10 +65,16 @@ private slots:
         QTest::addColumn<QString>("menu");
         QTest::addColumn<QStringList>("items");
         QTest::newRow("File") << "&File" << QStringList{
-            "&New|", "-", "&Open|Ctrl+O", "&Save|Ctrl+S", "S&ave As...|", "&Close|", "-",
+            "&New|", "-", "&Open|Ctrl+O", "Open &Recent|", "&Save|Ctrl+S", "S&ave As...|", "&Close|", "-",
             "&Preferences|", "-", "E&xit|"};
-        QTest::newRow("Edit") << "&Edit" << QStringList{"C&ut |Ctrl+X", "&Copy|Ctrl+C", "&Paste|Ctrl+V"};
-        QTest::newRow("View") << "&View" << QStringList{"HTML &Tools|Ctrl+T", "&Docked Bar|Ctrl+D"};
+        // The original items first; the additions follow a separator.
+        QTest::newRow("Edit") << "&Edit" << QStringList{
+            "C&ut |Ctrl+X", "&Copy|Ctrl+C", "&Paste|Ctrl+V", "-", "Un&do|Ctrl+Z",
+            "&Redo|Ctrl+Shift+Z", "-", "&Find...|Ctrl+F", "Find &Next|F3",
+            "Find Pre&vious|Shift+F3", "R&eplace...|Ctrl+R", "&Go to Line...|Ctrl+G"};
+        QTest::newRow("View") << "&View" << QStringList{
+            "HTML &Tools|Ctrl+T", "&Docked Bar|Ctrl+D", "-", "&Status Bar|", "&Preview|F6",
+            "Preview in &Browser|F12"};
         QTest::newRow("Appearance") << "&Appearance" << QStringList{
             "&Bold          <STRONG>|Ctrl+B", "&Italic          <EM>|Ctrl+I",
             "&Underline  <U>|Ctrl+U", "B&linking     <BLINK>|", "&Center       <CENTER>|Ctrl+E",
@@ -78,7 +84,7 @@ private slots:
             "&Document Info|", "&Add a Link|Ctrl+L", "&Image Insertion|Ctrl+M",
             "&Lists|Ctrl+Shift+L", "&Table|Ctrl+A", "Tar&get|Ctrl+Shift+T", "-",
             "&Paragraph          <P>|Ctrl+P", "&Horizontal Rule <HR>|Ctrl+H",
-            "Line &Break         <BR>|Ctrl+Shift+B"};
+            "Line &Break         <BR>|Ctrl+Shift+B", "-", "Chec&k Page|F7"};
         QTest::newRow("Window") << "&Window" << QStringList{"&Tile|", "&Cascade|"};
         QTest::newRow("Help") << "&Help" << QStringList{"&Contents|", "About ZEDI Dove|"};
     }

@@ -1,0 +1,311 @@
+#include "workbench.h"
+#include "browsercopy.h"
+#include "currentdocument.h"
+#include "documentstatus.h"
+#include "documenttable.h"
+#include "editorbox.h"
+#include "errors.h"
+#include "findbar.h"
+#include "htmldoc.h"
+#include "pagecheckpane.h"
+#include "previewpane.h"
+#include "uiseam.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QLayout>
+#include <QMainWindow>
+#include <QMdiArea>
+#include <QMenu>
+#include <QSettings>
+#include <QStandardPaths>
+#include <QStatusBar>
+#include <QTextDocument>
+
+namespace {
+constexpr int kRecentFiles = 10;
+const char *const kRecentKey = "recentFiles";
+const char *const kStatusBarKey = "view/statusBar";
+const char *const kPreviewKey = "view/preview";
+} // namespace
+
+QString Workbench::userStatePath()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation)
+           + QStringLiteral("/state.ini");
+}
+
+Workbench::Workbench(QMainWindow *window, QWidget *areaHolder, QMdiArea *area,
+                     DocumentTable *docs, CurrentDocument *current, const Menus &menus)
+    : QObject(window), m_window(window), m_area(area), m_docs(docs), m_current(current)
+{
+    QSettings state(userStatePath(), QSettings::IniFormat);
+    m_find = new FindBar(areaHolder);
+    areaHolder->layout()->addWidget(m_find);
+    window->statusBar()->setObjectName(QStringLiteral("StatusBar"));
+    m_status = new DocumentStatus(window->statusBar());
+    window->statusBar()->setVisible(state.value(QLatin1String(kStatusBarKey), true).toBool());
+    m_preview = new PreviewPane(window);
+    window->addDockWidget(Qt::RightDockWidgetArea, m_preview);
+    m_preview->setVisible(state.value(QLatin1String(kPreviewKey), false).toBool());
+    m_check = new PageCheckPane(window);
+    window->addDockWidget(Qt::BottomDockWidgetArea, m_check);
+    m_check->hide();
+    connect(m_check, &PageCheckPane::placeChosen, this,
+            [this](EditorBox *editor, int line, int column) { showPlace(editor, line, column); });
+
+    // Open Recent sits right after Open.
+    const QList<QAction *> fileItems = menus.file->actions();
+    const int openAt = int(fileItems.indexOf(menus.openItem));
+    m_recent = new QMenu(QStringLiteral("Open &Recent"), menus.file);
+    m_recent->setObjectName(QStringLiteral("OpenRecent"));
+    m_recent->menuAction()->setObjectName(QStringLiteral("OpenRecent"));
+    menus.file->insertMenu(fileItems.value(openAt + 1), m_recent);
+    connect(m_recent, &QMenu::aboutToShow, this, &Workbench::rebuildRecentMenu);
+    rebuildRecentMenu();
+
+    menus.edit->addSeparator();
+    // Access keys apart from Cut, Copy and Paste's u, c and p.
+    m_undo = item(menus.edit, "EditUndo", QStringLiteral("Un&do"),
+                  {QKeySequence(Qt::CTRL | Qt::Key_Z)}, &Workbench::UndoClick);
+    m_redo = item(menus.edit, "EditRedo", QStringLiteral("&Redo"),
+                  {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)},
+                  &Workbench::RedoClick);
+    menus.edit->addSeparator();
+    m_needDocument << item(menus.edit, "EditFind", QStringLiteral("&Find..."),
+                           {QKeySequence(Qt::CTRL | Qt::Key_F)}, &Workbench::GoFindClick)
+                   << item(menus.edit, "EditFindNext", QStringLiteral("Find &Next"),
+                           {QKeySequence(Qt::Key_F3)}, &Workbench::FindNextClick)
+                   << item(menus.edit, "EditFindPrevious", QStringLiteral("Find Pre&vious"),
+                           {QKeySequence(Qt::SHIFT | Qt::Key_F3)}, &Workbench::FindPreviousClick)
+                   << item(menus.edit, "EditReplace", QStringLiteral("R&eplace..."),
+                           {QKeySequence(Qt::CTRL | Qt::Key_R)}, &Workbench::GoReplaceClick)
+                   << item(menus.edit, "EditGoToLine", QStringLiteral("&Go to Line..."),
+                           {QKeySequence(Qt::CTRL | Qt::Key_G)}, &Workbench::GoToLineClick);
+
+    menus.view->addSeparator();
+    QAction *statusItem = item(menus.view, "ViewStatusBar", QStringLiteral("&Status Bar"), {},
+                               nullptr);
+    statusItem->setCheckable(true);
+    statusItem->setChecked(window->statusBar()->isVisible());
+    connect(statusItem, &QAction::toggled, this, [this](bool on) {
+        m_window->statusBar()->setVisible(on);
+        keepVisibility(kStatusBarKey, on);
+    });
+    QAction *previewItem = m_preview->toggleViewAction();
+    previewItem->setObjectName(QStringLiteral("ViewPreview"));
+    previewItem->setText(QStringLiteral("&Preview"));
+    previewItem->setShortcut(QKeySequence(Qt::Key_F6));
+    menus.view->addAction(previewItem);
+    connect(previewItem, &QAction::triggered, this,
+            [this](bool on) { keepVisibility(kPreviewKey, on); });
+    m_needDocument << item(menus.view, "ViewPreviewInBrowser",
+                           QStringLiteral("Preview in &Browser"), {QKeySequence(Qt::Key_F12)},
+                           &Workbench::PreviewInBrowserClick);
+
+    menus.tools->addSeparator();
+    m_needDocument << item(menus.tools, "ToolsCheckPage", QStringLiteral("Chec&k Page"),
+                           {QKeySequence(Qt::Key_F7)}, &Workbench::CheckPageClick);
+
+    current->onCurrentChanged(this, [this](THTMLDOC *doc) { follow(doc); });
+    connect(docs, &DocumentTable::created, this, [this](THTMLDOC *doc) {
+        connect(doc, &THTMLDOC::fileNamed, this, [this, doc](const QString &path) {
+            noteFileUsed(path);
+            if (doc == m_followed)
+                follow(doc); // its encoding and folder may be new
+        });
+    });
+    follow(current->currentDocument());
+}
+
+QAction *Workbench::item(QMenu *menu, const char *name, const QString &caption,
+                         const QList<QKeySequence> &keys, void (Workbench::*handler)())
+{
+    QAction *a = menu->addAction(caption);
+    a->setObjectName(QLatin1String(name));
+    a->setShortcuts(keys);
+    if (handler)
+        connect(a, &QAction::triggered, this, guarded([this, handler] { (this->*handler)(); }));
+    return a;
+}
+
+void Workbench::follow(THTMLDOC *doc)
+{
+    for (const auto &c : std::as_const(m_followLinks))
+        disconnect(c);
+    m_followLinks.clear();
+    m_followed = doc;
+    EditorBox *editor = doc ? doc->editor() : nullptr;
+    m_find->setEditor(editor);
+    m_status->setEditor(editor, doc ? encodingName(doc->encoding()) : QString());
+    const QString path = doc ? doc->filePath() : QString();
+    m_preview->setEditor(editor, path.isEmpty() ? QString() : QFileInfo(path).absolutePath());
+    if (editor)
+        m_followLinks << connect(editor, &QPlainTextEdit::undoAvailable, this, &Workbench::update)
+                      << connect(editor, &QPlainTextEdit::redoAvailable, this, &Workbench::update);
+    update();
+}
+
+void Workbench::update()
+{
+    EditorBox *editor = m_followed ? m_followed->editor() : nullptr;
+    m_undo->setEnabled(editor && editor->document()->isUndoAvailable());
+    m_redo->setEnabled(editor && editor->document()->isRedoAvailable());
+    for (QAction *a : std::as_const(m_needDocument))
+        a->setEnabled(editor != nullptr);
+}
+
+void Workbench::UndoClick()
+{
+    if (EditorBox *e = m_current->activeEditor())
+        e->undo();
+}
+
+void Workbench::RedoClick()
+{
+    if (EditorBox *e = m_current->activeEditor())
+        e->redo();
+}
+
+void Workbench::GoFindClick()
+{
+    if (m_current->activeEditor())
+        m_find->openFind();
+}
+
+void Workbench::GoReplaceClick()
+{
+    if (m_current->activeEditor())
+        m_find->openReplace();
+}
+
+void Workbench::FindNextClick() { m_find->findNext(); }
+void Workbench::FindPreviousClick() { m_find->findPrevious(); }
+
+void Workbench::GoToLineClick()
+{
+    EditorBox *editor = m_current->activeEditor();
+    if (!editor)
+        return;
+    const int count = editor->document()->blockCount();
+    const QString here = QString::number(editor->textCursor().blockNumber() + 1);
+    const QString ask = QStringLiteral("Line number (1 - %1):").arg(count);
+    QString prompt = ask;
+    // Cancel gives back the caret's own line, so the loop always ends.
+    for (;;) {
+        const QString typed = ui().inputBox(QStringLiteral("Go to Line"), prompt, here).trimmed();
+        bool ok = false;
+        const int line = typed.toInt(&ok);
+        if (ok && line >= 1 && line <= count) {
+            editor->setCaret(line - 1, 0);
+            editor->centerCursor();
+            editor->setFocus();
+            return;
+        }
+        prompt = QStringLiteral("\"%1\" is not a line number from 1 to %2.\n").arg(typed).arg(count)
+                 + ask;
+    }
+}
+
+void Workbench::PreviewInBrowserClick()
+{
+    THTMLDOC *doc = m_current->currentDocument();
+    if (!doc)
+        return;
+    const QString path = doc->filePath();
+    const QString folder = path.isEmpty() ? QDir::currentPath() : QFileInfo(path).absolutePath();
+    const QString base = QUrl::fromLocalFile(folder + QLatin1Char('/')).toString(QUrl::FullyEncoded);
+    QString name = path.isEmpty() ? QStringLiteral("untitled") : QFileInfo(path).fileName();
+    const QString suffix = QFileInfo(name).suffix().toLower();
+    if (suffix != QLatin1String("htm") && suffix != QLatin1String("html"))
+        name += QStringLiteral(".html"); // so the browser reads it as a page
+    const QString copy = writeBrowserCopy(name, doc->encode(withBaseHref(doc->editor()->text(), base)));
+    if (copy.isEmpty())
+        throw TagloomError(Errors::cannotCreate(QDir::tempPath() + QLatin1Char('/') + name));
+    if (!ui().openUrl(QUrl::fromLocalFile(copy)))
+        reportError(QStringLiteral("No web browser could be started to show %1").arg(copy));
+}
+
+void Workbench::CheckPageClick()
+{
+    EditorBox *editor = m_current->activeEditor();
+    if (!editor)
+        return;
+    m_check->show();
+    m_check->raise();
+    m_check->check(editor);
+}
+
+void Workbench::showPlace(EditorBox *editor, int line, int column)
+{
+    for (THTMLDOC *doc : m_docs->documents()) {
+        if (doc->editor() != editor)
+            continue;
+        m_area->setActiveSubWindow(doc);
+        editor->setCaret(qMax(0, line - 1), qMax(0, column - 1));
+        editor->setFocus();
+        return;
+    }
+}
+
+QStringList Workbench::recentFiles() const
+{
+    QSettings state(userStatePath(), QSettings::IniFormat);
+    return state.value(QLatin1String(kRecentKey)).toStringList().mid(0, kRecentFiles);
+}
+
+void Workbench::setRecentFiles(const QStringList &files)
+{
+    QSettings state(userStatePath(), QSettings::IniFormat);
+    state.setValue(QLatin1String(kRecentKey), files.mid(0, kRecentFiles));
+}
+
+void Workbench::noteFileUsed(const QString &path)
+{
+    const QString full = QFileInfo(path).absoluteFilePath();
+    QStringList files = recentFiles();
+    // Saving the same page again changes nothing: no write (and no lock on
+    // the user's settings) for every save.
+    if (files.value(0) == full)
+        return;
+    files.removeAll(full);
+    files.prepend(full);
+    setRecentFiles(files);
+}
+
+void Workbench::rebuildRecentMenu()
+{
+    m_recent->clear();
+    const QStringList files = recentFiles();
+    for (int i = 0; i < files.size(); ++i) {
+        // Access keys 1..9, then 0 for the tenth.
+        const QString key = i < 9 ? QStringLiteral("&%1").arg(i + 1) : QStringLiteral("1&0");
+        QString shown = files.at(i);
+        shown.replace(QLatin1Char('&'), QStringLiteral("&&"));
+        QAction *a = m_recent->addAction(key + QLatin1Char(' ') + shown);
+        const QString path = files.at(i);
+        connect(a, &QAction::triggered, this, guarded([this, path] { openRecent(path); }));
+    }
+    m_recent->addSeparator();
+    QAction *clear = m_recent->addAction(QStringLiteral("&Clear List"));
+    clear->setObjectName(QStringLiteral("ClearRecent"));
+    clear->setEnabled(!files.isEmpty());
+    connect(clear, &QAction::triggered, this, [this] { setRecentFiles({}); });
+}
+
+void Workbench::openRecent(const QString &path)
+{
+    if (!QFileInfo(path).isFile()) {
+        QStringList files = recentFiles();
+        files.removeAll(path);
+        setRecentFiles(files);
+        throw TagloomError(Errors::cannotOpen(path));
+    }
+    emit openRequested(path);
+}
+
+void Workbench::keepVisibility(const char *key, bool shown)
+{
+    QSettings state(userStatePath(), QSettings::IniFormat);
+    state.setValue(QLatin1String(key), shown);
+}

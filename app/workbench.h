@@ -1,0 +1,90 @@
+#pragma once
+// What the main window offers beyond the tag commands, each following the
+// current document: undo and redo, the find bar, Go to Line, the status
+// bar, recent files, the preview, Preview in Browser and the page check.
+// Their state (recent files, which panes show) is the user's, kept in the
+// user's configuration, never in the settings file.
+#include <QObject>
+#include <QPointer>
+#include <QStringList>
+
+class CurrentDocument;
+class DocumentStatus;
+class DocumentTable;
+class EditorBox;
+class FindBar;
+class PageCheckPane;
+class PreviewPane;
+class QAction;
+class QMainWindow;
+class QMdiArea;
+class QMenu;
+class THTMLDOC;
+
+class Workbench : public QObject {
+    Q_OBJECT
+public:
+    struct Menus {
+        QMenu *file;
+        QAction *openItem; // Open Recent goes right after it
+        QMenu *edit;
+        QMenu *view;
+        QMenu *tools;
+    };
+    // Adds its items to the menus, the find bar below `area`'s documents
+    // (in `areaLayout`'s widget), the status bar and the panes to `window`.
+    Workbench(QMainWindow *window, QWidget *areaHolder, QMdiArea *area, DocumentTable *docs,
+              CurrentDocument *current, const Menus &menus);
+
+    FindBar *findBar() const { return m_find; }
+    DocumentStatus *status() const { return m_status; }
+    PreviewPane *preview() const { return m_preview; }
+    PageCheckPane *pageCheck() const { return m_check; }
+    QMenu *recentMenu() const { return m_recent; }
+
+    // Recent files, most recent first (at most 10).
+    QStringList recentFiles() const;
+    void noteFileUsed(const QString &path);
+
+    void GoToLineClick();
+    void PreviewInBrowserClick();
+    void CheckPageClick();
+    // Where the user's own state is kept.
+    static QString userStatePath();
+
+signals:
+    // An existing file chosen from Open Recent, to be opened as Open does.
+    void openRequested(const QString &path);
+
+private:
+    QAction *item(QMenu *menu, const char *name, const QString &caption,
+                  const QList<QKeySequence> &keys, void (Workbench::*handler)());
+    void follow(THTMLDOC *doc);
+    void showPlace(EditorBox *editor, int line, int column);
+    void rebuildRecentMenu();
+    void openRecent(const QString &path);
+    void setRecentFiles(const QStringList &files);
+    void keepVisibility(const char *key, bool shown);
+
+    QMainWindow *m_window;
+    QMdiArea *m_area;
+    DocumentTable *m_docs;
+    CurrentDocument *m_current;
+    FindBar *m_find;
+    DocumentStatus *m_status;
+    PreviewPane *m_preview;
+    PageCheckPane *m_check;
+    QMenu *m_recent;
+    QAction *m_undo = nullptr;
+    QAction *m_redo = nullptr;
+    QList<QAction *> m_needDocument; // enabled only while a document is open
+    QPointer<THTMLDOC> m_followed;
+    QList<QMetaObject::Connection> m_followLinks;
+    void update();
+    void GoFindClick();
+    void GoReplaceClick();
+    void FindNextClick();
+    void FindPreviousClick();
+    void UndoClick();
+    void RedoClick();
+};
