@@ -2,6 +2,7 @@
 #include "documenttable.h"
 #include "editorbox.h"
 #include "errors.h"
+#include "progressbox.h"
 #include "uiseam.h"
 
 #include <QCloseEvent>
@@ -55,18 +56,33 @@ void THTMLDOC::writeFileBytes(const ByteSink &sink) const
         if (out.size() >= kPiece) {
             sink(out);
             out.resize(0);
+            ProgressScope::report(b.blockNumber(), doc->blockCount());
         }
     }
     sink(out);
+    ProgressScope::report(doc->blockCount(), doc->blockCount());
 }
+
+namespace {
+// Marks a document busy for as long as it lives.
+struct BusyFlag {
+    explicit BusyFlag(bool &flag) : m_flag(flag), m_was(flag) { m_flag = true; }
+    ~BusyFlag() { m_flag = m_was; }
+    bool &m_flag;
+    bool m_was;
+};
+} // namespace
 
 void THTMLDOC::load(const QString &path)
 {
     setWindowTitle(path);
     // Taken before reading: a change made while reading makes a later save
     // ask rather than overwrite unasked.
-    const FileStamp stamp = fileStamp(path);
+    FileStamp stamp = fileStamp(path);
+    BusyFlag busy(m_busy);
+    ProgressBox progress(ProgressBox::Reading, path, this);
     const StreamedText d = m_editor->loadFile(path);
+    stamp.hash = d.hash;
     m_standIns = d.standIns;
     m_editor->setSelStart(0);
     m_encoding = d.encoding;
@@ -81,12 +97,20 @@ QByteArray THTMLDOC::encode(const QString &crlfText) const
     return encodeText(crlfText, m_encoding, m_standIns);
 }
 
-void THTMLDOC::restoreCopy(const QString &text)
+void THTMLDOC::restoreCopy(const QString &text, const QString &path, TextEncoding encoding,
+                           const FileStamp &stamp)
 {
     QString t = text;
     m_standIns = hideEditorMarks(t);
     m_editor->loadText(t);
     m_editor->setModified(true);
+    if (path.isEmpty())
+        return;
+    setWindowTitle(path);
+    m_encoding = encoding;
+    setToolTip(QStringLiteral("Encoding: ") + encodingName(m_encoding));
+    m_hasFileName = true;
+    rememberFile(path, stamp);
 }
 
 QByteArray THTMLDOC::copyBytes() const
@@ -101,9 +125,21 @@ bool THTMLDOC::saveTo(const QString &path)
                                         "Overwrite it?")
                              .arg(path)))
         return false;
-    writeFileAtomically(path, [&](const ByteSink &sink) { writeFileBytes(sink); });
+    ByteHasher hash;
+    {
+        BusyFlag busy(m_busy);
+        ProgressBox progress(ProgressBox::Writing, path, this);
+        writeFileAtomically(path, [&](const ByteSink &sink) {
+            writeFileBytes([&](QByteArrayView piece) {
+                hash.add(piece);
+                sink(piece);
+            });
+        });
+    }
     m_editor->setModified(false);
-    rememberFile(path, fileStamp(path));
+    FileStamp stamp = fileStamp(path);
+    stamp.hash = hash.result();
+    rememberFile(path, stamp);
     emit fileNamed(m_diskPath);
     return true;
 }
@@ -133,6 +169,7 @@ void THTMLDOC::rememberFile(const QString &path, const FileStamp &stamp)
 {
     m_diskPath = QFileInfo(path).absoluteFilePath();
     m_diskStamp = stamp;
+    m_told = false;
 }
 
 bool THTMLDOC::changedOnDisk(const QString &path) const
@@ -140,8 +177,67 @@ bool THTMLDOC::changedOnDisk(const QString &path) const
     if (m_diskPath.isEmpty() || QFileInfo(path).absoluteFilePath() != m_diskPath)
         return false;
     // A file deleted since holds nothing to lose.
-    const FileStamp now = fileStamp(path);
-    return now.exists && now != m_diskStamp;
+    return diskChange(m_diskStamp, path) == DiskChange::Changed;
+}
+
+void THTMLDOC::checkDisk()
+{
+    if (m_diskPath.isEmpty() || !m_hasFileName || m_busy
+        || QFileInfo(windowTitle()).absoluteFilePath() != m_diskPath)
+        return;
+    const FileStamp now = fileStamp(m_diskPath);
+    const DiskChange change = diskChange(m_diskStamp, m_diskPath);
+    if (change == DiskChange::None) {
+        // The same bytes in a new inode: no need to read them again.
+        if (now != m_diskStamp && now.exists) {
+            const quint64 hash = m_diskStamp.hash;
+            m_diskStamp = now;
+            m_diskStamp.hash = hash;
+        }
+        return;
+    }
+    if (m_told && now == m_toldStamp)
+        return; // told already about this version
+    m_told = true;
+    m_toldStamp = now;
+    if (change == DiskChange::Removed) {
+        m_editor->setModified(true);
+        return;
+    }
+    const QString fact =
+        QStringLiteral("The file %1 was changed by another program.").arg(windowTitle());
+    if (m_editor->isModified())
+        ui().warningBox(fact);
+    else if (ui().confirm(fact + QStringLiteral(" Reload it?")))
+        reload();
+}
+
+bool THTMLDOC::reload()
+{
+    const QString path = windowTitle();
+    // A pipe put in the file's place would hold the editor up until
+    // something wrote to it.
+    if (!fileStamp(path).regular) {
+        runGuarded([&] { throw TagloomError(Errors::cannotOpen(path)); });
+        return false;
+    }
+    const int line = m_editor->textCursor().blockNumber();
+    bool done = false;
+    runGuarded([&] {
+        try {
+            load(path);
+            done = true;
+        } catch (const WorkCancelled &) {
+        }
+    });
+    if (!done)
+        return false;
+    const QTextBlock block = m_editor->document()->findBlockByNumber(
+        qMin(line, m_editor->document()->blockCount() - 1));
+    QTextCursor c(block);
+    m_editor->setTextCursor(c);
+    m_editor->ensureCursorVisible();
+    return true;
 }
 
 void THTMLDOC::FormActivate()
@@ -167,4 +263,19 @@ void THTMLDOC::closeEvent(QCloseEvent *e)
     // The slot is free and the recovery copy goes.
     m_table->release(this);
     QMdiSubWindow::closeEvent(e);
+}
+
+THTMLDOC *openInNewDocument(DocumentTable *table, const QString &path)
+{
+    const int lastSlot = LastSlot;
+    THTMLDOC *doc = table->create();
+    try {
+        doc->load(path);
+    } catch (const WorkCancelled &) {
+        doc->editor()->setModified(false);
+        doc->close();
+        LastSlot = lastSlot;
+        return nullptr;
+    }
+    return doc;
 }

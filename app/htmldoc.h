@@ -37,11 +37,15 @@ public:
     QString BodyTextColor;
 
     // Reads `path` into the editor, unchanged, caret at the start; the
-    // caption becomes the path. Throws when it cannot be read.
+    // caption becomes the path. Throws when it cannot be read, and
+    // WorkCancelled when the user cancelled the progress box (text kept).
     void load(const QString &path);
     // Takes a text kept by crash recovery (UTF-8, as copyBytes wrote it)
-    // as a changed, untitled text.
-    void restoreCopy(const QString &text);
+    // as a changed text: untitled, or with a path, the text of that file
+    // in `encoding`, which stood as `stamp` when last read or written.
+    void restoreCopy(const QString &text, const QString &path = QString(),
+                     TextEncoding encoding = TextEncoding::Utf8,
+                     const FileStamp &stamp = FileStamp());
     // The text as crash recovery keeps it: UTF-8, editor marks as read.
     QByteArray copyBytes() const;
 
@@ -70,6 +74,19 @@ public:
     // Whether `path` is the file last read or written and another program
     // has changed it since.
     bool changedOnDisk(const QString &path) const;
+    // How the file of filePath() stood when last read or written.
+    FileStamp diskStamp() const { return m_diskStamp; }
+
+    // Tells the user, once for each change, that another program changed
+    // or removed the file since it was last read or written: an unchanged
+    // text is offered a reload, over a changed one a warning is shown, and
+    // a text whose file went is marked changed so that closing asks.
+    void checkDisk();
+    // Reads the file again with the caret on the same line. False when it
+    // could not be read or was cancelled: the text stays.
+    bool reload();
+    // Reading or writing its file (events run while the progress box shows).
+    bool isBusy() const { return m_busy; }
 
 signals:
     // The text was read from or written to this file.
@@ -93,4 +110,12 @@ private:
     quint64 m_edits = 0;
     QString m_diskPath;
     FileStamp m_diskStamp;
+    // The version of the file the user was last told about.
+    bool m_told = false;
+    FileStamp m_toldStamp;
+    bool m_busy = false;
 };
+
+// Reads `path` into a new document, as Open does after its dialog. Nothing
+// when the user cancelled the reading: no document stays, no slot is used.
+THTMLDOC *openInNewDocument(DocumentTable *table, const QString &path);

@@ -1,5 +1,6 @@
 #include "mainwindow.h"
 #include "commands.h"
+#include "diskwatch.h"
 #include "editorbox.h"
 #include "errors.h"
 #include "htmldoc.h"
@@ -28,6 +29,7 @@ TZediDove::TZediDove(int startupMs, QWidget *parent) : QMainWindow(parent)
     setObjectName(QStringLiteral("ZediDove"));
     setWindowTitle(QStringLiteral("Tagloom Html"));
     setGeometry(188, 103, 524, 429);
+    keepOnScreen(this);
 
     auto *central = new QWidget(this);
     auto *layout = new QVBoxLayout(central);
@@ -48,6 +50,7 @@ TZediDove::TZediDove(int startupMs, QWidget *parent) : QMainWindow(parent)
 
     buildMenus(central);
     m_recovery = new DocumentRecovery(m_docs, this);
+    watchDisk(this, m_docs);
 
     m_timer.setInterval(startupMs);
     m_timer.setSingleShot(true);
@@ -404,9 +407,7 @@ void TZediDove::New1Click() { m_docs->create(); }
 
 THTMLDOC *TZediDove::openDocument(const QString &path)
 {
-    THTMLDOC *doc = m_docs->create();
-    doc->load(path);
-    return doc;
+    return openInNewDocument(m_docs, path);
 }
 
 void TZediDove::openFiles(const QStringList &paths)

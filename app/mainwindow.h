@@ -66,7 +66,8 @@ public:
     void setTextColour(ColourValue v);
     void setBackColour(ColourValue v);
 
-    // Loads a file into a new document, as Open does after its dialog.
+    // Loads a file into a new document, as Open does after its dialog;
+    // nothing when the user cancelled the reading.
     THTMLDOC *openDocument(const QString &path);
     // Opens each file as Open does; a file that fails shows its message and
     // the next one is still opened.

@@ -10,6 +10,7 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLockFile>
 #include <QStandardPaths>
 
@@ -25,6 +26,79 @@ QString readCaption(const QString &path)
     if (!f.open(QIODevice::ReadOnly))
         return {};
     return QString::fromUtf8(f.read(4096)).trimmed();
+}
+
+// What a copy of a document read from or saved to a file keeps of it: the
+// path, the encoding and how the file stood, one "key=value" a line.
+QByteArray fileInfo(const THTMLDOC *doc)
+{
+    if (!doc->HasFileName())
+        return {};
+    const QString path = doc->windowTitle();
+    FileStamp s;
+    if (QFileInfo(path).absoluteFilePath() == doc->filePath())
+        s = doc->diskStamp();
+    const QString stamp = QStringLiteral("%1 %2 %3 %4 %5 %6 %7 %8")
+                              .arg(int(s.exists))
+                              .arg(int(s.regular))
+                              .arg(s.size)
+                              .arg(s.modifiedNs)
+                              .arg(s.statusNs)
+                              .arg(s.inode)
+                              .arg(s.device)
+                              .arg(s.hash);
+    return (QStringLiteral("path=") + path + QStringLiteral("\nencoding=")
+            + encodingName(doc->encoding()) + QStringLiteral("\nstamp=") + stamp
+            + QLatin1Char('\n'))
+        .toUtf8();
+}
+
+struct KeptFile {
+    QString path; // empty: untitled
+    TextEncoding encoding = TextEncoding::Utf8;
+    FileStamp stamp;
+};
+
+// A copy without an info file (kept by an older version), or with one that
+// cannot be read, reopens untitled.
+KeptFile readFileInfo(const QString &infoPath)
+{
+    QFile f(infoPath);
+    KeptFile kept;
+    if (!f.open(QIODevice::ReadOnly))
+        return kept;
+    QString path, encoding;
+    QStringList stamp;
+    for (const QByteArray &line : f.read(16384).split('\n')) {
+        const QString l = QString::fromUtf8(line);
+        if (l.startsWith(QLatin1String("path=")))
+            path = l.mid(5);
+        else if (l.startsWith(QLatin1String("encoding=")))
+            encoding = l.mid(9);
+        else if (l.startsWith(QLatin1String("stamp=")))
+            stamp = l.mid(6).split(QLatin1Char(' '));
+    }
+    bool known = false;
+    for (int e = 0; e <= int(TextEncoding::Big5) && !known; ++e) {
+        if (encodingName(TextEncoding(e)) == encoding) {
+            kept.encoding = TextEncoding(e);
+            known = true;
+        }
+    }
+    if (path.isEmpty() || !known)
+        return kept;
+    kept.path = path;
+    if (stamp.size() == 8) {
+        kept.stamp.exists = stamp[0] == QLatin1String("1");
+        kept.stamp.regular = stamp[1] == QLatin1String("1");
+        kept.stamp.size = stamp[2].toLongLong();
+        kept.stamp.modifiedNs = stamp[3].toLongLong();
+        kept.stamp.statusNs = stamp[4].toLongLong();
+        kept.stamp.inode = stamp[5].toULongLong();
+        kept.stamp.device = stamp[6].toULongLong();
+        kept.stamp.hash = stamp[7].toULongLong();
+    }
+    return kept;
 }
 
 // The copies of one folder, by serial number.
@@ -101,6 +175,7 @@ void DocumentRecovery::removeFiles(int serial)
         return;
     QFile::remove(filePath(serial, ".htm"));
     QFile::remove(filePath(serial, ".caption"));
+    QFile::remove(filePath(serial, ".info"));
 }
 
 void DocumentRecovery::snapshot()
@@ -117,13 +192,16 @@ void DocumentRecovery::snapshot()
             }
             continue;
         }
+        if (doc->isBusy())
+            continue; // half read: the next tick copies it whole
+        const QByteArray info = fileInfo(doc);
         if (it != m_copies.end() && it->copiedEdits == doc->editCount()
-            && it->caption == doc->windowTitle())
+            && it->caption == doc->windowTitle() && it->info == info)
             continue;
         if (!ensureSession())
             return; // no place to write to; the next tick tries again
         if (it == m_copies.end()) {
-            it = m_copies.insert(doc, Copy{m_nextSerial++, 0, QString()});
+            it = m_copies.insert(doc, Copy{m_nextSerial++, 0, QString(), QByteArray()});
             connect(doc, &QObject::destroyed, this, [this, doc] { forget(doc); });
         }
         // A failed copy is tried again at the next tick; it never
@@ -133,6 +211,12 @@ void DocumentRecovery::snapshot()
                                       doc->windowTitle().toUtf8())
                    == 0)
             it->caption = doc->windowTitle();
+        if (it->info != info) {
+            const QString infoPath = filePath(it->serial, ".info");
+            if (info.isEmpty() ? (QFile::remove(infoPath) || !QFile::exists(infoPath))
+                               : tryWriteFileAtomically(infoPath, info) == 0)
+                it->info = info;
+        }
         if (it->copiedEdits != doc->editCount()
             && tryWriteFileAtomically(filePath(it->serial, ".htm"), doc->copyBytes()) == 0)
             it->copiedEdits = doc->editCount();
@@ -216,8 +300,9 @@ void DocumentRecovery::offerRecovery()
                     e.folder + QLatin1Char('/') + QString::number(serial) + QStringLiteral(".htm");
                 if (reopen) {
                     const DecodedText d = readTextFile(path);
+                    const KeptFile kept = readFileInfo(path.chopped(4) + QStringLiteral(".info"));
                     // Throws when no slot is free.
-                    m_docs->create()->restoreCopy(d.text);
+                    m_docs->create()->restoreCopy(d.text, kept.path, kept.encoding, kept.stamp);
                 }
                 done << path;
             }
@@ -227,6 +312,7 @@ void DocumentRecovery::offerRecovery()
     for (const QString &path : std::as_const(done)) {
         QFile::remove(path);
         QFile::remove(path.chopped(4) + QStringLiteral(".caption"));
+        QFile::remove(path.chopped(4) + QStringLiteral(".info"));
     }
     for (Ended &e : ended) {
         if (!serialsIn(e.folder).isEmpty())

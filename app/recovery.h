@@ -6,8 +6,10 @@
 // are offered at the next start.
 //
 // Layout: <data dir>/recovery/<session>/lock (held while the session runs),
-// N.htm (the text, UTF-8 with CR LF breaks) and N.caption (the window
-// caption it had). A session whose lock is held by a running program is
+// N.htm (the text, UTF-8 with CR LF breaks), N.caption (the window
+// caption it had) and, for a document read from or saved to a file, N.info
+// (its path, encoding and how the file stood), so that it reopens as that
+// file's changed text. A session whose lock is held by a running program is
 // left alone, so two editors running at once never take each other's copies.
 #include <QHash>
 #include <QObject>
@@ -47,7 +49,8 @@ public:
     // A clean exit: every copy and the session folder go.
     void endSession();
     // Asks once whether to reopen the copies that ended sessions left, as
-    // new changed documents, and removes those copies either way.
+    // changed documents (of their files, or untitled), and removes those
+    // copies either way.
     void offerRecovery();
 
     static QString question(const QStringList &captions);
@@ -57,6 +60,7 @@ private:
         int serial = 0;
         quint64 copiedEdits = 0;
         QString caption;
+        QByteArray info;
     };
     bool ensureSession();
     QString filePath(int serial, const char *suffix) const;

@@ -8,8 +8,12 @@
 
 #include <QSysInfo>
 
+#include <QtEndian>
 #include <array>
 #include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
 #include <iconv.h>
 #include <sys/stat.h>
 #include <vector>
@@ -899,15 +903,48 @@ void openToRead(QFile &f, qint64 limit, const QString &tooLarge)
         throw TagloomError(tooLarge);
 }
 
-DecodedText readWhole(QFile &f, qint64 limit, const QString &tooLarge)
+// Tells the thread's progress reporter; throws when it asks to cancel.
+void reportProgress(qint64 done, qint64 total)
+{
+    if (!ProgressScope::report(done, total))
+        throw WorkCancelled();
+}
+
+QByteArray readBytesWhole(QFile &f, qint64 limit, const QString &tooLarge)
 {
     // Read no more than the limit allows, even from a file whose size says
-    // nothing (a device, a pipe, a file still growing).
-    const QByteArray bytes = f.read(limit + 1);
-    if (f.error() != QFileDevice::NoError)
-        throw TagloomError(Errors::cannotOpen(f.fileName()));
-    if (bytes.size() > limit)
-        throw TagloomError(tooLarge);
+    // nothing (a device, a pipe, a file still growing). A megabyte at a time,
+    // so that progress can be told.
+    constexpr qint64 kChunk = 1 << 20;
+    const qint64 total = f.isSequential() ? 0 : std::min(f.size(), limit);
+    QByteArray bytes;
+    if (total > 0)
+        bytes.reserve(total + 1);
+    for (;;) {
+        const qint64 want = std::min(kChunk, limit + 1 - bytes.size());
+        const qsizetype had = bytes.size();
+        bytes.resize(had + want);
+        const qint64 got = f.read(bytes.data() + had, want);
+        if (got < 0 || f.error() != QFileDevice::NoError)
+            throw TagloomError(Errors::cannotOpen(f.fileName()));
+        bytes.resize(had + got);
+        if (bytes.size() > limit)
+            throw TagloomError(tooLarge);
+        if (got == 0)
+            break;
+        reportProgress(bytes.size(), total);
+    }
+    return bytes;
+}
+
+DecodedText readWhole(QFile &f, qint64 limit, const QString &tooLarge, quint64 *hash = nullptr)
+{
+    const QByteArray bytes = readBytesWhole(f, limit, tooLarge);
+    if (hash) {
+        ByteHasher h;
+        h.add(bytes);
+        *hash = h.result();
+    }
     DecodedText d = decodeText(bytes);
     d.text = normalizeLineBreaks(d.text);
     return d;
@@ -947,6 +984,11 @@ public:
     {
     }
 
+    // Progress is told over `passes` reads of the file; the bytes of the
+    // next run() are hashed when `hasher` is given.
+    void tellProgress(qint64 fileSize, int passes) { m_total = fileSize * passes; }
+    ByteHasher *hasher = nullptr;
+
     // Calls take(bytes) for each piece; returns the number of bytes read.
     // bom: whether the file starts with one; taken off when stripBom.
     template <class Take> qint64 run(bool stripBom, bool &bom, Take &&take)
@@ -966,6 +1008,11 @@ public:
             total += got;
             if (total > m_limit)
                 throw TagloomError(m_tooLarge);
+            if (hasher)
+                hasher->add(QByteArrayView(m_pending.constData() + had, got));
+            m_done += got;
+            if (got)
+                reportProgress(m_done, m_total);
             const bool end = got == 0;
             if (!headDone) {
                 if (m_pending.size() < 3 && !end)
@@ -991,6 +1038,8 @@ private:
     QString m_tooLarge;
     qsizetype m_chunk;
     QByteArray m_pending;
+    qint64 m_done = 0;
+    qint64 m_total = 0;
 };
 
 // Decodes pieces into one reused buffer (a fresh buffer per piece would
@@ -1051,11 +1100,12 @@ std::optional<StreamedText> streamTextFile(const QString &path,
     auto readOnce = [&] {
         if (!f.isSequential() && !f.seek(0))
             throw TagloomError(Errors::cannotOpen(f.fileName()));
-        DecodedText d = readWhole(f, limit, tooLarge);
+        quint64 hash = 0;
+        DecodedText d = readWhole(f, limit, tooLarge, f.isSequential() ? nullptr : &hash);
         const MarkStandIns standIns = hideEditorMarks(d.text);
         if (!d.text.isEmpty())
             piece(d.text);
-        return StreamedText{d.encoding, standIns};
+        return StreamedText{d.encoding, standIns, hash};
     };
     if (f.isSequential())
         return readOnce();
@@ -1063,6 +1113,9 @@ std::optional<StreamedText> streamTextFile(const QString &path,
     if (head.startsWith("\xFF\xFE") || head.startsWith("\xFE\xFF"))
         return readOnce();
     PieceReader reader(f, limit, tooLarge, chunkBytes);
+    reader.tellProgress(f.size(), 2);
+    ByteHasher hasher;
+    reader.hasher = &hasher;
 
     // First pass: UTF-8 or not, and which of the editor's marks it holds.
     bool bom = false;
@@ -1076,6 +1129,7 @@ std::optional<StreamedText> streamTextFile(const QString &path,
         firstChars += text.size();
         lookForMarks(text, first);
     });
+    reader.hasher = nullptr;
     const bool utf8 = !check.hasError();
     const std::optional<TextEncoding> declared = declaredEncoding(head);
     StreamedText result;
@@ -1092,6 +1146,7 @@ std::optional<StreamedText> streamTextFile(const QString &path,
     }
     const MarkStandIns hide = chooseStandIns(first);
     result.standIns = hide;
+    result.hash = hasher.result();
 
     // Second pass: the text, in pieces that end after a line break. A line
     // much longer than a chunk is cut too, a little short of what has been
@@ -1150,6 +1205,12 @@ int tryWriteFileAtomically(const QString &path, const QByteArray &bytes)
 
 int tryWriteFileAtomically(const QString &path, const std::function<void(const ByteSink &)> &produce)
 {
+    // A pipe in the file's place would be written to, not replaced, and hold
+    // the editor up until something read it.
+    struct stat st;
+    if (::stat(QFile::encodeName(path).constData(), &st) == 0
+        && (S_ISFIFO(st.st_mode) || S_ISSOCK(st.st_mode)))
+        return ENXIO;
     QSaveFile f(path);
     errno = 0;
     if (!f.open(QIODevice::WriteOnly))
@@ -1186,9 +1247,111 @@ FileStamp fileStamp(const QString &path)
     if (::stat(QFile::encodeName(path).constData(), &st) != 0)
         return s;
     s.exists = true;
+    s.regular = S_ISREG(st.st_mode);
     s.size = qint64(st.st_size);
     s.modifiedNs = qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+    s.statusNs = qint64(st.st_ctim.tv_sec) * 1000000000 + st.st_ctim.tv_nsec;
     s.inode = quint64(st.st_ino);
     s.device = quint64(st.st_dev);
     return s;
+}
+
+void ByteHasher::add(QByteArrayView bytes)
+{
+    // Eight bytes at a time, whatever the pieces: every step is one to one
+    // in the state, so two inputs that differ give different results up to
+    // the rare collision of 64 bits.
+    constexpr quint64 kMul = 0x9E3779B97F4A7C15ull;
+    const char *p = bytes.data();
+    qsizetype n = bytes.size();
+    auto mix = [this](quint64 w) {
+        m_hash = (m_hash ^ w) * kMul;
+        m_hash ^= m_hash >> 29;
+    };
+    while (n > 0 && m_tailSize > 0 && m_tailSize < 8) {
+        m_tail |= quint64(uchar(*p++)) << (8 * m_tailSize++);
+        --n;
+    }
+    if (m_tailSize == 8) {
+        mix(m_tail);
+        m_tail = 0;
+        m_tailSize = 0;
+    }
+    for (; n >= 8; p += 8, n -= 8) {
+        quint64 w;
+        std::memcpy(&w, p, 8);
+        mix(qFromLittleEndian(w));
+    }
+    for (; n > 0; --n)
+        m_tail |= quint64(uchar(*p++)) << (8 * m_tailSize++);
+    m_length += bytes.size();
+}
+
+quint64 ByteHasher::result() const
+{
+    quint64 h = m_hash;
+    h = (h ^ m_tail ^ (quint64(m_length) << 3)) * 0x9E3779B97F4A7C15ull;
+    h ^= h >> 31;
+    return h ? h : 1;
+}
+
+quint64 fileHash(const QString &path)
+{
+    // Not blocking: a pipe put in the file's place must not hang the editor.
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return 0;
+    struct stat st;
+    quint64 result = 0;
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
+        ByteHasher h;
+        std::vector<char> buf(1 << 20);
+        for (;;) {
+            const ssize_t got = ::read(fd, buf.data(), buf.size());
+            if (got < 0 && errno == EINTR)
+                continue;
+            if (got < 0)
+                break;
+            if (got == 0) {
+                result = h.result();
+                break;
+            }
+            h.add(QByteArrayView(buf.data(), got));
+        }
+    }
+    ::close(fd);
+    return result;
+}
+
+DiskChange diskChange(const FileStamp &was, const QString &path)
+{
+    const FileStamp now = fileStamp(path);
+    if (!now.exists || !now.regular)
+        return was.exists && was.regular ? DiskChange::Removed : DiskChange::None;
+    if (!was.exists || !was.regular || now.size != was.size || now.modifiedNs != was.modifiedNs)
+        return DiskChange::Changed;
+    if (now == was)
+        return DiskChange::None;
+    return was.hash && fileHash(path) == was.hash ? DiskChange::None : DiskChange::Changed;
+}
+
+namespace {
+thread_local ProgressScope *innermostScope = nullptr;
+}
+
+ProgressScope::ProgressScope(ProgressReporter reporter)
+    : m_reporter(std::move(reporter)), m_outer(innermostScope)
+{
+    innermostScope = this;
+}
+
+ProgressScope::~ProgressScope() { innermostScope = m_outer; }
+
+bool ProgressScope::report(qint64 done, qint64 total)
+{
+    bool goOn = true;
+    for (ProgressScope *s = innermostScope; s; s = s->m_outer)
+        if (s->m_reporter && !s->m_reporter(done, total))
+            goOn = false;
+    return goOn;
 }

@@ -11,6 +11,7 @@
 // read in.
 #include <QByteArray>
 #include <QString>
+#include <exception>
 #include <functional>
 #include <optional>
 
@@ -114,6 +115,7 @@ DecodedText readTextFile(const QString &path, qint64 limit = kMaxTextFileBytes,
 struct StreamedText {
     TextEncoding encoding = TextEncoding::Utf8;
     MarkStandIns standIns; // as hideEditorMarks() would have returned
+    quint64 hash = 0;      // of the bytes read, as fileHash() gives; 0: not known
 };
 
 // The text readTextFile() and then hideEditorMarks() would give, passed on in
@@ -125,7 +127,8 @@ struct StreamedText {
 // second pass found it different, and the caller then reads it whole.
 // A pipe or a device, and a page in UTF-16 or in a declared charset other
 // than Windows-1252, is read once, whole, and passed on as one piece.
-// Throws as readTextFile() does.
+// Throws as readTextFile() does, and WorkCancelled when the progress
+// reporter cancels.
 std::optional<StreamedText> streamTextFile(const QString &path,
                                            const std::function<void(const QString &)> &piece,
                                            qint64 limit = kMaxTextFileBytes,
@@ -152,18 +155,70 @@ int tryWriteFileAtomically(const QString &path, const std::function<void(const B
 void writeFileAtomically(const QString &path, const std::function<void(const ByteSink &)> &produce);
 
 // One version of a file on disk. Another program rewriting the file changes
-// its size, its modification time or (when it replaces the file) its inode.
+// its size, its modification time or (when it replaces the file) its inode;
+// a rewrite in place that puts the old time back still changes its status
+// time. The hash of the bytes, when known, tells such a change from one that
+// kept the bytes (a copy put back, a change of owner).
 struct FileStamp {
     bool exists = false;
+    bool regular = false; // a plain file, not a directory, pipe or device
     qint64 size = 0;
     qint64 modifiedNs = 0;
+    qint64 statusNs = 0;
     quint64 inode = 0;
     quint64 device = 0;
+    quint64 hash = 0; // of the bytes; 0: not known
+    // The hash is left out: it is not always known.
     bool operator==(const FileStamp &o) const
     {
-        return exists == o.exists && size == o.size && modifiedNs == o.modifiedNs
-            && inode == o.inode && device == o.device;
+        return exists == o.exists && regular == o.regular && size == o.size
+            && modifiedNs == o.modifiedNs && statusNs == o.statusNs && inode == o.inode
+            && device == o.device;
     }
     bool operator!=(const FileStamp &o) const { return !(*this == o); }
 };
 FileStamp fileStamp(const QString &path);
+// A hash of a plain file's bytes (never 0); 0 when it cannot be read whole.
+quint64 fileHash(const QString &path);
+// Hashes bytes in pieces as fileHash() hashes a file.
+class ByteHasher {
+public:
+    void add(QByteArrayView bytes);
+    quint64 result() const; // never 0
+
+private:
+    quint64 m_hash = 0x243F6A8885A308D3ull;
+    quint64 m_tail = 0; // bytes not yet mixed, first in the lowest
+    int m_tailSize = 0;
+    qint64 m_length = 0;
+};
+
+enum class DiskChange { None, Changed, Removed };
+// What became of the file `was` was taken of. Removed also when it is no
+// longer a plain file. When only the inode or the status time moved, the
+// bytes decide (Changed when `was` holds no hash).
+DiskChange diskChange(const FileStamp &was, const QString &path);
+
+// Long reads and writes tell the reporters of their thread (every scope
+// alive) how far they are, about once a megabyte. A reporter returning false
+// cancels a read (it then throws WorkCancelled); a write cannot be cancelled
+// halfway and goes on.
+using ProgressReporter = std::function<bool(qint64 done, qint64 total)>;
+class ProgressScope {
+public:
+    explicit ProgressScope(ProgressReporter reporter);
+    ~ProgressScope();
+    ProgressScope(const ProgressScope &) = delete;
+    ProgressScope &operator=(const ProgressScope &) = delete;
+    // Tells every reporter; false when one asks to cancel.
+    static bool report(qint64 done, qint64 total);
+
+private:
+    ProgressReporter m_reporter;
+    ProgressScope *m_outer;
+};
+
+class WorkCancelled : public std::exception {
+public:
+    const char *what() const noexcept override { return "cancelled"; }
+};

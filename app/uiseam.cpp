@@ -29,6 +29,11 @@ QString qtFilterFromStored(const QString &stored)
     return out.join(QStringLiteral(";;"));
 }
 
+void UiSeam::warningBox(const QString &text)
+{
+    errorBox(text, QApplication::applicationName());
+}
+
 QRect fitInside(const QRect &rect, const QRect &area)
 {
     QRect out(rect.topLeft(),
@@ -110,6 +115,12 @@ public:
     void errorBox(const QString &text, const QString &caption) override
     {
         QMessageBox box(QMessageBox::Critical, caption, text, QMessageBox::Ok, dialogParent());
+        box.exec();
+    }
+    void warningBox(const QString &text) override
+    {
+        QMessageBox box(QMessageBox::Warning, QApplication::applicationName(), text,
+                        QMessageBox::Ok, dialogParent());
         box.exec();
     }
     QString openFileName(const FileDialogRequest &req) override

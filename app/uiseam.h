@@ -22,6 +22,9 @@ public:
     virtual bool confirm(const QString &text) = 0;
     // Error-icon (stop) box with the given caption and one OK button.
     virtual void errorBox(const QString &text, const QString &caption) = 0;
+    // Warning box with the application title and one OK button (seams
+    // without one show it as an error box).
+    virtual void warningBox(const QString &text);
     // Empty result: cancelled.
     virtual QString openFileName(const FileDialogRequest &req) = 0;
     virtual QString saveFileName(const FileDialogRequest &req) = 0;

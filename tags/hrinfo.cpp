@@ -4,6 +4,7 @@
 #include "editorbox.h"
 #include "errors.h"
 #include "hrmarkup.h"
+#include "uiseam.h"
 #include "ui_hrinfo.h"
 
 #include <QCloseEvent>
@@ -20,6 +21,7 @@ THRInfo::THRInfo(QWidget *parent) : TagDialog(parent), m_ui(makeForm<Ui::HRInfo>
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
                    | Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);
     move(200, 105);
+    keepOnScreen(this);
     m_ui->Alignment->setCompleter(nullptr); // the text is used exactly as typed
     connect(m_ui->Ok, &QPushButton::clicked, this, guarded([this] { OkClick(); }));
     connect(m_ui->Cancel, &QPushButton::clicked, this, guarded([this] { CancelClick(); }));

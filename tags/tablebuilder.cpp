@@ -30,6 +30,7 @@ TTable::TTable(QWidget *parent)
     fitCaptions(this);
     setFixedSize(455, 413);
     move(152, 72);
+    keepOnScreen(this);
 
     ui->Align->setCurrentText(QStringLiteral("TOP"));
 

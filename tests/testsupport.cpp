@@ -24,6 +24,8 @@ ScriptedUi::~ScriptedUi() { setUi(m_previous); }
 bool ScriptedUi::confirm(const QString &text)
 {
     confirms << text;
+    if (whileAsking)
+        whileAsking();
     return confirmAnswers.isEmpty() ? false : confirmAnswers.dequeue();
 }
 
@@ -36,6 +38,13 @@ void ScriptedUi::errorBox(const QString &text, const QString &caption)
         QTimer::singleShot(errorBoxOpenMs, &box, [&box] { box.accept(); });
         box.exec();
     }
+}
+
+void ScriptedUi::warningBox(const QString &text)
+{
+    warnings << text;
+    if (whileAsking)
+        whileAsking();
 }
 
 QString ScriptedUi::openFileName(const FileDialogRequest &req)

@@ -28,10 +28,13 @@ public:
     // Error boxes stay open this long, as a real box the user reads would,
     // with its own event loop (0: answered at once).
     int errorBoxOpenMs = 0;
+    // Runs while a question or warning is shown, before it is answered.
+    std::function<void()> whileAsking;
 
     // What was asked.
     QStringList confirms;
     QStringList errors;            // "caption|text"
+    QStringList warnings;
     QList<FileDialogRequest> fileRequests;
     QList<QColor> colourRequests;  // the colour each colour dialog opened on
     QStringList inputs;            // "caption|prompt|default"
@@ -39,6 +42,7 @@ public:
 
     bool confirm(const QString &text) override;
     void errorBox(const QString &text, const QString &caption) override;
+    void warningBox(const QString &text) override;
     QString openFileName(const FileDialogRequest &req) override;
     QString saveFileName(const FileDialogRequest &req) override;
     bool chooseColor(QColor &colour) override;

@@ -346,6 +346,8 @@ private slots:
             QVERIFY2(joined == whole.text, qPrintable(QString::number(chunk)));
             QCOMPARE(int(got->encoding), int(whole.encoding));
             QCOMPARE(got->standIns, standIns);
+            // Hashed as a later look at the file hashes it, however it was read.
+            QCOMPARE(got->hash, fileHash(path));
         }
     }
 

@@ -318,8 +318,42 @@ private slots:
         m_ui->fileAnswers << path("r.htm");
         ZediDove->OpenClick();
         QVERIFY(m_ui->errors.isEmpty());
-        ZediDove->SaveClick();
+        {
+            // A save is never cut short: asked to cancel, it goes on.
+            ProgressScope cancel([](qint64, qint64) { return false; });
+            ZediDove->SaveClick();
+        }
+        QVERIFY(!editor()->isModified());
         QCOMPARE(readBytes(path("r.htm")), saved);
+    }
+
+    // Reading cancelled in its progress box: no document stays, its slot is
+    // the next one again, the current document is as it was.
+    void cancelledOpenOpensNothing_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::newRow("UTF-8, read in pieces") << QByteArray("<P>caf\xC3\xA9</P>\r\n").repeated(9);
+        QTest::newRow("Windows-1252, read in pieces") << QByteArray("<P>caf\xE9</P>");
+        QTest::newRow("UTF-16, read whole") << QByteArray("\xFF\xFE<\0P\0>\0", 8);
+    }
+    void cancelledOpenOpensNothing()
+    {
+        QFETCH(QByteArray, bytes);
+        QVERIFY(writeBytes(path("c.htm"), bytes));
+        editor()->setSelText(QStringLiteral("typed"));
+        const QString before = editor()->text();
+        int reports = 0;
+        {
+            ProgressScope cancel([&](qint64, qint64) { return ++reports > 1; });
+            QVERIFY(!ZediDove->openDocument(path("c.htm")));
+        }
+        QCOMPARE(reports, 1); // cancelled at the first report
+        QTRY_COMPARE(openDocuments(), 1);
+        QVERIFY(m_ui->errors.isEmpty() && m_ui->confirms.isEmpty());
+        QCOMPARE(ZediDove->currentDocument()->windowTitle(), QStringLiteral("HTML 1"));
+        QCOMPARE(editor()->text(), before);
+        ZediDove->New1Click();
+        QCOMPARE(ZediDove->currentDocument()->windowTitle(), QStringLiteral("HTML 2"));
     }
 
     void unencodableCharacterBecomesReference()

@@ -18,7 +18,8 @@
 #include <QTest>
 
 #include <cstdio>
-#include <utime.h>
+#include <fcntl.h>
+#include <sys/stat.h>
 
 namespace {
 QString changedQuestion(const QString &path)
@@ -39,6 +40,64 @@ QStringList allCopies()
         out << QDir(DocumentRecovery::rootFolder() + QLatin1Char('/') + s)
                    .entryList({QStringLiteral("*.htm")}, QDir::Files);
     return out;
+}
+
+QString reloadQuestion(const QString &path)
+{
+    return QStringLiteral("The file %1 was changed by another program. Reload it?").arg(path);
+}
+
+// Reading a pipe would wait for a writer.
+QByteArray bytesIfFile(const QString &file)
+{
+    return fileStamp(file).regular ? readBytes(file) : QByteArray("<not a file>");
+}
+
+// Does to `file` what another program might; returns what it holds then.
+QByteArray changeFile(const QString &file, const QString &change, const QByteArray &original)
+{
+    const QByteArray path = QFile::encodeName(file);
+    const QByteArray sameSize = QByteArray(original).replace('i', 'o');
+    struct stat was;
+    if (::stat(path.constData(), &was) != 0)
+        return "<no file>";
+    const struct timespec times[2] = {was.st_atim, was.st_mtim};
+    if (change == QLatin1String("rewrite")) {
+        writeBytes(file, original + "theirs");
+    } else if (change == QLatin1String("touch")) {
+        writeBytes(file, sameSize);
+        const struct timespec t[2] = {{0, 0}, {1'000'000'000, 0}};
+        utimensat(AT_FDCWD, path.constData(), t, 0);
+    } else if (change == QLatin1String("in place, time put back")) {
+        // Until the status time moves on: the clock behind it is coarse.
+        const FileStamp before = fileStamp(file);
+        while (fileStamp(file).statusNs == before.statusNs) {
+            writeBytes(file, sameSize);
+            utimensat(AT_FDCWD, path.constData(), times, 0);
+        }
+    } else if (change == QLatin1String("replace") || change == QLatin1String("same bytes")) {
+        const QByteArray tmp = path + ".tmp";
+        writeBytes(QFile::decodeName(tmp), change == QLatin1String("replace") ? sameSize : original);
+        utimensat(AT_FDCWD, tmp.constData(), times, 0);
+        ::rename(tmp.constData(), path.constData());
+    } else if (change == QLatin1String("delete")) {
+        QFile::remove(file);
+    } else if (change == QLatin1String("folder")) {
+        QFile::remove(file);
+        QDir().mkdir(file);
+    } else if (change == QLatin1String("pipe")) {
+        QFile::remove(file);
+        mkfifo(path.constData(), 0600);
+    }
+    return bytesIfFile(file);
+}
+
+// The main window is activated again, as when coming back from another program.
+void activateMainWindow()
+{
+    QEvent e(QEvent::WindowActivate);
+    QApplication::sendEvent(ZediDove, &e);
+    QCoreApplication::processEvents();
 }
 
 QString textAfterTyping(const QString &text, int at, const QString &typed)
@@ -134,11 +193,19 @@ private slots:
             << "touch" << "Save" << false << true << false;
         QTest::newRow("replaced by another editor's atomic save")
             << "replace" << "Save" << false << true << false;
+        QTest::newRow("same size rewritten in place, its time put back")
+            << "in place, time put back" << "Save" << false << true << false;
+        QTest::newRow("the same bytes put back in a new file: nothing to lose")
+            << "same bytes" << "Save" << false << false << true;
         QTest::newRow("Save As onto the same file asks too")
             << "rewrite" << "page.htm" << false << true << false;
         QTest::newRow("Save As onto another file asks nothing")
             << "rewrite" << "other.htm" << false << false << true;
         QTest::newRow("deleted since: nothing to lose") << "delete" << "Save" << false << false << true;
+        QTest::newRow("a pipe in its place: not written, not waited on")
+            << "pipe" << "Save" << false << false << false;
+        QTest::newRow("a folder in its place: not written")
+            << "folder" << "Save" << false << false << false;
         QTest::newRow("unchanged asks nothing") << "none" << "Save" << false << false << true;
     }
     void changedOnDiskAsksFirst()
@@ -153,24 +220,7 @@ private slots:
         writeBytes(file, original);
         THTMLDOC *doc = openFile(file);
         editor()->setSelText(QStringLiteral("typed "));
-        const QByteArray theirs = change == QStringLiteral("touch") ? QByteArray("<P>your</P>")
-                                                                    : QByteArray("theirs");
-        if (change == QStringLiteral("rewrite")) {
-            writeBytes(file, theirs);
-        } else if (change == QStringLiteral("touch")) {
-            const FileStamp before = fileStamp(file);
-            writeBytes(file, theirs); // same size
-            struct utimbuf t = {0, 1'000'000'000};
-            QCOMPARE(utime(QFile::encodeName(file).constData(), &t), 0);
-            QVERIFY(fileStamp(file) != before);
-        } else if (change == QStringLiteral("replace")) {
-            writeBytes(path(QStringLiteral("tmp")), theirs);
-            QVERIFY(::rename(QFile::encodeName(path(QStringLiteral("tmp"))).constData(),
-                             QFile::encodeName(file).constData())
-                    == 0);
-        } else if (change == QStringLiteral("delete")) {
-            QVERIFY(QFile::remove(file));
-        }
+        const QByteArray theirs = changeFile(file, change, original);
         m_ui->confirmAnswers << answer;
         const QString target = command == QStringLiteral("Save") ? file : path(command);
         if (command == QStringLiteral("Save")) {
@@ -180,7 +230,10 @@ private slots:
             ZediDove->action(QStringLiteral("Save1"))->trigger();
         }
         QCOMPARE(m_ui->confirms, asked ? QStringList{changedQuestion(file)} : QStringList{});
-        QVERIFY(m_ui->errors.isEmpty());
+        QCOMPARE(m_ui->errors,
+                 change == QLatin1String("pipe") || change == QLatin1String("folder")
+                     ? QStringList{QStringLiteral("Tagloom HTML|Cannot create file %1.").arg(file)}
+                     : QStringList{});
         const QByteArray mine = "typed " + original;
         if (written) {
             QCOMPARE(readBytes(target), mine);
@@ -193,11 +246,90 @@ private slots:
             QVERIFY(m_ui->confirms.isEmpty());
             QCOMPARE(readBytes(target), QByteArray("typed more <P>mine</P>"));
         } else {
-            QCOMPARE(readBytes(file), theirs);
+            QCOMPARE(bytesIfFile(file), theirs);
             QVERIFY(editor()->isModified());
             QCOMPARE(editor()->text(), QString::fromUtf8(mine));
             QCOMPARE(doc->windowTitle(), file);
         }
+    }
+
+    // Coming back to the editor: each change another program made is told
+    // once, as a question, a warning or a changed mark.
+    void activationTellsOfChangesOnDisk_data()
+    {
+        QTest::addColumn<QString>("change");
+        QTest::addColumn<bool>("typed");     // the text was changed here too
+        QTest::addColumn<bool>("answer");
+        QTest::addColumn<bool>("again");     // changed again while the question shows
+        QTest::addColumn<int>("asked");
+        QTest::addColumn<bool>("warned");
+        QTest::addColumn<bool>("reloaded");
+        QTest::addColumn<bool>("modified");
+        QTest::newRow("rewritten, Yes reloads") << "rewrite" << false << true << false << 1
+                                                << false << true << false;
+        QTest::newRow("rewritten, No keeps the text")
+            << "rewrite" << false << false << false << 1 << false << false << false;
+        QTest::newRow("same size in place, its time put back")
+            << "in place, time put back" << false << true << false << 1 << false << true << false;
+        QTest::newRow("the same bytes put back: nothing to tell")
+            << "same bytes" << false << true << false << 0 << false << false << false;
+        QTest::newRow("changed here too: a warning")
+            << "rewrite" << true << true << false << 0 << true << false << true;
+        QTest::newRow("deleted: marked changed") << "delete" << false << true << false << 0
+                                                 << false << false << true;
+        QTest::newRow("a folder in its place") << "folder" << false << true << false << 0 << false
+                                               << false << true;
+        QTest::newRow("a pipe in its place") << "pipe" << false << true << false << 0 << false
+                                             << false << true;
+        QTest::newRow("changed again while asked: asked again after")
+            << "rewrite" << false << false << true << 2 << false << false << false;
+    }
+    void activationTellsOfChangesOnDisk()
+    {
+        QFETCH(QString, change);
+        QFETCH(bool, typed);
+        QFETCH(bool, answer);
+        QFETCH(bool, again);
+        QFETCH(int, asked);
+        QFETCH(bool, warned);
+        QFETCH(bool, reloaded);
+        QFETCH(bool, modified);
+        const QString file = path(QStringLiteral("page.htm"));
+        const QByteArray original = "<P>mine</P>\r\n<P>line</P>\r\n<P>third</P>";
+        writeBytes(file, original);
+        THTMLDOC *doc = openFile(file);
+        editor()->setSelStart(30); // on the third line
+        if (typed)
+            editor()->setSelText(QStringLiteral("typed "));
+        const QString before = editor()->text();
+        activateMainWindow();
+        QVERIFY(m_ui->confirms.isEmpty() && m_ui->warnings.isEmpty());
+
+        const QByteArray theirs = changeFile(file, change, original);
+        m_ui->confirmAnswers << answer << answer;
+        if (again) {
+            m_ui->whileAsking = [&] {
+                m_ui->whileAsking = nullptr;
+                writeBytes(file, "<P>newer</P>");
+                activateMainWindow(); // the box activates windows: no second box
+                QCOMPARE(m_ui->confirms.size(), 1);
+            };
+        }
+        activateMainWindow();
+        activateMainWindow(); // each change is told once
+        QCOMPARE(m_ui->confirms.size(), asked);
+        for (const QString &q : std::as_const(m_ui->confirms))
+            QCOMPARE(q, reloadQuestion(file));
+        QCOMPARE(m_ui->warnings,
+                 warned ? QStringList{QStringLiteral("The file %1 was changed by another program.")
+                                          .arg(file)}
+                        : QStringList{});
+        QVERIFY(m_ui->errors.isEmpty());
+        QCOMPARE(editor()->text(), reloaded ? QString::fromUtf8(theirs) : before);
+        QCOMPARE(editor()->isModified(), modified);
+        if (reloaded)
+            QCOMPARE(editor()->textCursor().blockNumber(), 2);
+        QCOMPARE(doc->windowTitle(), file);
     }
 
     void declinedOverwriteInTheCloseQuestionKeepsTheDocument()
@@ -274,15 +406,23 @@ private slots:
     void killedEditorIsRecoveredAtTheNextStart_data()
     {
         QTest::addColumn<bool>("reopen");
-        QTest::newRow("Yes reopens the texts") << true;
-        QTest::newRow("No discards them") << false;
+        QTest::addColumn<QString>("since"); // what became of the file since the crash
+        QTest::addColumn<bool>("asked");    // whether Save asks before overwriting
+        QTest::newRow("Yes reopens the texts") << true << "nothing" << false;
+        QTest::newRow("No discards them") << false << "nothing" << false;
+        QTest::newRow("file changed since: Save asks") << true << "rewrite" << true;
+        QTest::newRow("file gone since: Save writes it again") << true << "delete" << false;
+        QTest::newRow("copy kept without its path: untitled") << true << "old copy" << false;
     }
     void killedEditorIsRecoveredAtTheNextStart()
     {
         QFETCH(bool, reopen);
+        QFETCH(QString, since);
+        QFETCH(bool, asked);
         stopApplication();
         const QString file = path(QStringLiteral("page.htm"));
-        writeBytes(file, "<P>file</P>");
+        const QByteArray original = "<P>caf\xE9</P>"; // Windows-1252
+        writeBytes(file, original);
         QProcess child;
         child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         child.start(QCoreApplication::applicationFilePath(),
@@ -302,6 +442,14 @@ private slots:
 
         child.kill();
         QVERIFY(child.waitForFinished());
+        const QByteArray theirs = changeFile(file, since, original);
+        if (since == QLatin1String("old copy")) {
+            for (const QString &session : sessions()) {
+                QDir dir(DocumentRecovery::rootFolder() + QLatin1Char('/') + session);
+                for (const QString &info : dir.entryList({QStringLiteral("*.info")}))
+                    QVERIFY(dir.remove(info));
+            }
+        }
         m_ui->confirmAnswers << reopen;
         startApplication();
         QCOMPARE(m_ui->confirms,
@@ -310,27 +458,43 @@ private slots:
                                  "of these documents was kept:\n\nHTML 1\n%1\n\n"
                                  "Reopen it as new documents? No discards it.")
                                  .arg(file)});
+        m_ui->confirms.clear();
         QCOMPARE(openDocuments(), reopen ? 3 : 1);
         QCOMPARE(ZediDove->documents()->Docs[1]->editor()->text(), THTMLDOC::skeleton());
-        if (reopen) {
-            THTMLDOC *first = ZediDove->documents()->Docs[2];
-            THTMLDOC *second = ZediDove->documents()->Docs[3];
-            QCOMPARE(first->windowTitle(), QStringLiteral("HTML 2"));
-            QCOMPARE(second->windowTitle(), QStringLiteral("HTML 3"));
-            QCOMPARE(first->editor()->text(),
-                     textAfterTyping(THTMLDOC::skeleton(), 75, "typed before the crash"));
-            QCOMPARE(second->editor()->text(), QStringLiteral("edited <P>file</P>"));
-            QVERIFY(first->editor()->isModified());
-            QVERIFY(second->editor()->isModified());
-            QVERIFY(!first->HasFileName());
-            // Only this session's copies of the reopened texts remain.
-            QCOMPARE(sessions().size(), 1);
-            QCOMPARE(allCopies().size(), 2);
-        } else {
+        if (!reopen) {
             QVERIFY(sessions().isEmpty());
+            QCOMPARE(readBytes(file), original);
+            return;
         }
-        QCOMPARE(readBytes(file), QByteArray("<P>file</P>"));
+        THTMLDOC *first = ZediDove->documents()->Docs[2];
+        THTMLDOC *second = ZediDove->documents()->Docs[3];
+        QCOMPARE(first->windowTitle(), QStringLiteral("HTML 2"));
+        QCOMPARE(first->editor()->text(),
+                 textAfterTyping(THTMLDOC::skeleton(), 75, "typed before the crash"));
+        QCOMPARE(second->editor()->text(), QStringLiteral("edited <P>caf\u00E9</P>"));
+        QVERIFY(first->editor()->isModified());
+        QVERIFY(second->editor()->isModified());
+        QVERIFY(!first->HasFileName());
+        // Only this session's copies of the reopened texts remain.
+        QCOMPARE(sessions().size(), 1);
+        QCOMPARE(allCopies().size(), 2);
+        QCOMPARE(bytesIfFile(file), theirs);
+
+        // The titled one is its file's text again: Save writes there, in
+        // the file's encoding, asking first if the file moved on.
+        const bool titled = since != QLatin1String("old copy");
+        QCOMPARE(second->windowTitle(), titled ? file : QStringLiteral("HTML 3"));
+        QCOMPARE(second->HasFileName(), titled);
+        m_ui->confirmAnswers << true;
+        ZediDove->mdiArea()->setActiveSubWindow(second);
+        ZediDove->action(QStringLiteral("Save"))->trigger();
+        QCOMPARE(m_ui->confirms, asked ? QStringList{changedQuestion(file)} : QStringList{});
+        QCOMPARE(m_ui->fileRequests.size(), titled ? 0 : 1);
+        QCOMPARE(bytesIfFile(file), titled ? QByteArray("edited " + original) : theirs);
+        QCOMPARE(second->editor()->isModified(), !titled);
+
         // Asked once per start: a later start finds nothing more.
+        markAllUnchanged();
         stopApplication();
         m_ui->confirms.clear();
         startApplication();
