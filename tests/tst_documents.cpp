@@ -7,6 +7,9 @@
 #include "testsupport.h"
 #include "textfile.h"
 #include "toolbar.h"
+#include "documentstatus.h"
+#include "pagecheckpane.h"
+#include "workbench.h"
 
 #include <QApplication>
 #include <QDir>
@@ -16,7 +19,9 @@
 #include <QMessageBox>
 #include <QAbstractButton>
 #include <QTemporaryDir>
+#include <QMenu>
 #include <QTest>
+#include <QTreeWidget>
 
 namespace {
 } // namespace
@@ -377,6 +382,71 @@ private slots:
             QCOMPARE(e.text(), QStringLiteral("Text exceeds memo capacity"));
         }
         QVERIFY(threw);
+    }
+
+    // What the editor offers beyond the tag commands follows the current
+    // document: status, Go to Line, recent files, the browser copy, the check.
+    void workbenchFollowsTheCurrentDocument()
+    {
+        Workbench *bench = ZediDove->workbench();
+        auto item = [](const char *name) {
+            return ZediDove->findChild<QAction *>(QLatin1String(name));
+        };
+        item("ClearRecent")->trigger();
+        const QString page = path("page.htm");
+        QVERIFY(writeBytes(page, "<HTML>\r\n<BODY>\r\n<P>one\r\n</BODY>\r\n</HTML>\r\n"));
+        THTMLDOC *doc = ZediDove->openDocument(page);
+        QCOMPARE(bench->recentFiles().value(0), QFileInfo(page).absoluteFilePath());
+        QCOMPARE(bench->status()->encodingText(), QStringLiteral("UTF-8"));
+        QCOMPARE(bench->status()->caretText(), QStringLiteral("Ln 1, Col 1"));
+        QVERIFY(!item("EditUndo")->isEnabled());
+
+        // An answer that is not a line asks again, saying why.
+        m_ui->inputAnswers << QStringLiteral("abc") << QStringLiteral("3");
+        item("EditGoToLine")->trigger();
+        QCOMPARE(editor()->caretLine(), 2);
+        QCOMPARE(bench->status()->caretText(), QStringLiteral("Ln 3, Col 1"));
+        QCOMPARE(m_ui->inputs.size(), 2);
+        QVERIFY(m_ui->inputs.at(1).contains(QStringLiteral("\"abc\" is not a line number")));
+        QTest::keyClicks(editor(), QStringLiteral("x"));
+        QVERIFY(item("EditUndo")->isEnabled());
+        QCOMPARE(bench->status()->changedText(), QStringLiteral("Modified"));
+        item("EditUndo")->trigger();
+        QVERIFY(!editor()->isModified());
+
+        // The browser gets a copy naming the page's folder; the page is untouched.
+        item("ViewPreviewInBrowser")->trigger();
+        QCOMPARE(m_ui->urlsOpened.size(), 1);
+        const QByteArray copy = readBytes(m_ui->urlsOpened.first().toLocalFile());
+        const QByteArray folder = QUrl::fromLocalFile(m_dir->path() + '/').toEncoded();
+        QCOMPARE(copy, "<HTML><BASE HREF=\"" + folder
+                           + "\">\r\n<BODY>\r\n<P>one\r\n</BODY>\r\n</HTML>\r\n");
+        QVERIFY(!editor()->isModified());
+        m_ui->openUrlAnswer = false;
+        item("ViewPreviewInBrowser")->trigger();
+        QCOMPARE(m_ui->errors.size(), 1);
+        QVERIFY(m_ui->errors.first().contains(QStringLiteral("No web browser")));
+        m_ui->errors.clear();
+
+        // A row of the check puts the caret at its place in that page.
+        ZediDove->New1Click();
+        item("ToolsCheckPage")->trigger();
+        PageCheckPane *check = bench->pageCheck();
+        QTRY_VERIFY(!check->isChecking());
+        QVERIFY(check->rows()->topLevelItemCount() > 0);
+        QTreeWidgetItem *row = check->rows()->topLevelItem(0);
+        ZediDove->mdiArea()->setActiveSubWindow(doc);
+        emit check->rows()->itemActivated(row, 0);
+        QVERIFY(ZediDove->currentDocument() != doc);
+        QCOMPARE(editor()->caretLine(), row->text(0).toInt() - 1);
+
+        // A recent file that has gone says so and leaves the list.
+        QVERIFY(QFile::remove(page));
+        emit bench->recentMenu()->aboutToShow();
+        bench->recentMenu()->actions().first()->trigger();
+        QCOMPARE(m_ui->errors, QStringList{QStringLiteral("Tagloom HTML|Cannot open file %1.")
+                                               .arg(QFileInfo(page).absoluteFilePath())});
+        QVERIFY(bench->recentFiles().isEmpty());
     }
 };
 
