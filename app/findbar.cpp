@@ -4,6 +4,7 @@
 
 #include <QCheckBox>
 #include <QGridLayout>
+#include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -61,22 +62,26 @@ FindBar::FindBar(QWidget *parent) : QWidget(parent)
     close->setAccessibleName(QStringLiteral("Close the find bar"));
     connect(close, &QToolButton::clicked, this, &FindBar::closeBar);
 
+    // Three short rows rather than one long one: the bar fits the main
+    // window at its opening size.
+    auto *options = new QHBoxLayout;
+    options->addWidget(m_case);
+    options->addWidget(m_words);
+    options->addWidget(m_regex);
+    options->addWidget(m_note, 1);
     grid->addWidget(findLabel, 0, 0);
     grid->addWidget(m_find, 0, 1);
     grid->addWidget(button(QStringLiteral("&Next"), "FindNextBut", &FindBar::findNext), 0, 2);
     grid->addWidget(button(QStringLiteral("&Previous"), "FindPreviousBut", &FindBar::findPrevious),
                     0, 3);
-    grid->addWidget(m_case, 0, 4);
-    grid->addWidget(m_words, 0, 5);
-    grid->addWidget(m_regex, 0, 6);
-    grid->addWidget(m_note, 0, 7);
-    grid->addWidget(close, 0, 8);
-    grid->addWidget(m_replaceLabel, 1, 0);
-    grid->addWidget(m_replace, 1, 1);
-    grid->addWidget(m_replaceBut, 1, 2);
-    grid->addWidget(m_replaceAllBut, 1, 3);
-    grid->setColumnStretch(1, 2);
-    grid->setColumnStretch(7, 1);
+    grid->addWidget(close, 0, 4);
+    grid->addLayout(options, 1, 1, 1, 4);
+    grid->addWidget(m_replaceLabel, 2, 0);
+    grid->addWidget(m_replace, 2, 1);
+    grid->addWidget(m_replaceBut, 2, 2);
+    grid->addWidget(m_replaceAllBut, 2, 3);
+    grid->setColumnStretch(1, 1);
+    m_find->setMinimumWidth(120);
 
     connect(m_find, &QLineEdit::textEdited, this, [this] { search(false, true); });
     m_find->installEventFilter(this);

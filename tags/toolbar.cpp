@@ -80,6 +80,7 @@ TToolBar::TToolBar(const QPoint &saved, QWidget *parent)
         btn->setFocusPolicy(Qt::NoFocus);
         btn->setFont(f);
         btn->setToolTip(QLatin1String(b.hint));
+        btn->setAccessibleName(QLatin1String(b.hint)); // what a screen reader says
         if (b.icon) {
             btn->setIcon(buttonIcon(QLatin1String(b.icon)));
             btn->setIconSize(QSize(20, 18));
