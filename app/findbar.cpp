@@ -131,19 +131,24 @@ void FindBar::closeBar()
 void FindBar::findNext() { search(false, false); }
 void FindBar::findPrevious() { search(true, false); }
 
-void FindBar::search(bool backward, bool fromSelectionStart)
+std::optional<SearchQuery> FindBar::usableQuery()
 {
     if (!m_editor)
-        return;
-    const SearchQuery q = query();
-    if (!q.error().isEmpty()) {
-        setNote(q.error());
-        return;
+        return {};
+    SearchQuery q = query();
+    if (!q.isUsable()) {
+        setNote(q.error()); // empty for an empty field
+        return {};
     }
-    if (q.text().isEmpty()) {
-        setNote(QString());
+    return q;
+}
+
+void FindBar::search(bool backward, bool fromSelectionStart)
+{
+    const std::optional<SearchQuery> usable = usableQuery();
+    if (!usable)
         return;
-    }
+    const SearchQuery &q = *usable;
     QTextCursor from = m_editor->textCursor();
     if (fromSelectionStart) // as you type, the match under the caret grows
         from.setPosition(from.selectionStart());
@@ -186,14 +191,10 @@ void FindBar::replaceOne()
 
 void FindBar::replaceAll()
 {
-    if (!m_editor)
+    const std::optional<SearchQuery> q = usableQuery();
+    if (!q)
         return;
-    const SearchQuery q = query();
-    if (!q.error().isEmpty()) {
-        setNote(q.error());
-        return;
-    }
-    const int n = ::replaceAll(m_editor->document(), q, m_replace->text());
+    const int n = ::replaceAll(m_editor->document(), *q, m_replace->text());
     setNote(n == 0 ? QStringLiteral("No matches")
                    : n == 1 ? QStringLiteral("Replaced 1 match")
                             : QStringLiteral("Replaced %1 matches").arg(n));

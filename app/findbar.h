@@ -4,13 +4,15 @@
 // every note ("No matches", "3 of 17", a pattern's error) shows in the bar.
 #include <QPointer>
 #include <QWidget>
+#include <optional>
+
+#include "textsearch.h"
 
 class EditorBox;
 class QCheckBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
-class SearchQuery;
 
 class FindBar : public QWidget {
     Q_OBJECT
@@ -43,6 +45,8 @@ protected:
 
 private:
     SearchQuery query() const;
+    // The bar's query when it can be searched for; otherwise the bar says why.
+    std::optional<SearchQuery> usableQuery();
     void open(bool withReplace);
     void search(bool backward, bool fromSelectionStart);
     void showCount();
