@@ -3,6 +3,7 @@
 // table and writes the same figures as JSON.
 #include "bodymarkup.h"
 #include "docinfo.h"
+#include "documentstatus.h"
 #include "editorbox.h"
 #include "hrmarkup.h"
 #include "imagemarkup.h"
@@ -13,8 +14,10 @@
 #include "markuphighlighter.h"
 #include "htmldoc.h"
 #include "mainwindow.h"
+#include "pagecheck.h"
 #include "startup.h"
 #include "textfile.h"
+#include "textsearch.h"
 #include "toolbar.h"
 #include "uiseam.h"
 
@@ -29,6 +32,7 @@
 #include <QMdiSubWindow>
 #include <QPlainTextEdit>
 #include <QProcess>
+#include <QStatusBar>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTextBlock>
@@ -917,6 +921,46 @@ int main(int argc, char *argv[])
                    settle();
                    return ms;
                }));
+    // Find and replace: the next match a line away, a search that finds
+    // nothing (one pass over every line), and Replace All of every 100th
+    // line's number (10,000 matches on the 1,000,000-line page) as one step.
+    const SearchQuery near(QStringLiteral("<B>markup</B>"), true, false, false);
+    const SearchQuery none(QStringLiteral("not on this page"), true, false, false);
+    const SearchQuery hundredth(QStringLiteral("Line (\\d{6})00 "), true, false, true);
+    for (const auto &[name, query] : {std::pair{"find next, match near", &near},
+                                      std::pair{"find next, no match", &none}})
+        bySize(QLatin1String(name), timeOnEachPage(pages, runs, [q = query](EditorBox *ed) {
+                   caretToMiddle(ed, false);
+                   return timeMs([&] {
+                       const SearchHit hit = findMatch(ed->document(), *q, ed->textCursor(), false);
+                       if (!hit.match.isNull())
+                           ed->setTextCursor(hit.match);
+                   });
+               }));
+    bySize(QStringLiteral("replace all, every 100th line"),
+           timeOnEachPage(pages, runs, [&hundredth](EditorBox *ed) {
+               const double ms = timeMs([&] {
+                   replaceAll(ed->document(), hundredth, QStringLiteral("LINE \\100 "));
+               });
+               ed->undo();
+               settle();
+               return ms;
+           }));
+    {
+        QStatusBar bar;
+        DocumentStatus status(&bar);
+        bySize(QStringLiteral("status bar, caret down a line"),
+               timeOnEachPage(pages, runs, [&status](EditorBox *ed) {
+                   status.setEditor(ed, QStringLiteral("UTF-8"));
+                   caretToMiddle(ed, false);
+                   return timeMs([&] { ed->moveCursor(QTextCursor::Down); });
+               }));
+    }
+    // The page check on a worker thread: what it costs, whatever the GUI does.
+    bySize(QStringLiteral("page check"), timeOnEachPage(pages, 1, [](EditorBox *ed) {
+               const QString text = ed->text();
+               return timeMs([&] { checkPage(text); });
+           }));
     bySize(QStringLiteral("typed character"), timeOnEachPage(pages, runs, typedCharacterOnce));
     bySize(QStringLiteral("caret to last line"), timeOnEachPage(pages, runs, [](EditorBox *ed) {
                ed->setSelStart(0);
