@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QThread>
+#include <QTimer>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
@@ -38,6 +39,12 @@ PageCheckPane::PageCheckPane(QWidget *parent) : QDockWidget(QStringLiteral("Page
     layout->addWidget(m_rows);
     setWidget(body);
     // itemActivated: double-click, or Enter on the current row.
+    m_pause.setSingleShot(true);
+    m_pause.setInterval(300);
+    connect(&m_pause, &QTimer::timeout, this, [this] {
+        if (m_editor && qHash(m_editor->text()) != m_checkedHash)
+            markOutOfDate();
+    });
     connect(m_rows, &QTreeWidget::itemActivated, this, [this](QTreeWidgetItem *item) {
         if (m_editor)
             emit placeChosen(m_editor, item->data(0, Qt::DisplayRole).toInt(),
@@ -48,15 +55,19 @@ PageCheckPane::PageCheckPane(QWidget *parent) : QDockWidget(QStringLiteral("Page
 PageCheckPane::~PageCheckPane()
 {
     cancel();
-    if (m_thread)
+    if (m_thread) {
         m_thread->wait();
+        delete m_thread; // no event loop may be left to run its deleteLater
+    }
 }
 
 void PageCheckPane::check(EditorBox *editor)
 {
     cancel();
-    if (m_thread) // the cancelled parser stops at its next byte
+    if (m_thread) { // the cancelled parser stops at its next byte
         m_thread->wait();
+        m_thread = nullptr; // it deletes itself; its result is passed over
+    }
     disconnect(m_changes);
     m_editor = editor;
     m_rows->clear();
@@ -64,18 +75,28 @@ void PageCheckPane::check(EditorBox *editor)
         m_summary->clear();
         return;
     }
-    m_changes = connect(editor->document(), &QTextDocument::contentsChanged, this,
-                        &PageCheckPane::markOutOfDate);
+    const QString text = editor->text();
+    // The colouring reports its format changes as changes too: the text
+    // itself is compared once typing pauses.
+    m_checkedHash = qHash(text);
+    m_changes = connect(editor->document(), &QTextDocument::contentsChanged, &m_pause,
+                        qOverload<>(&QTimer::start));
     m_stale = false;
     m_summary->setText(QStringLiteral("Checking..."));
     m_cancel->setEnabled(true);
     auto stop = std::make_shared<std::atomic<bool>>(false);
     m_stop = stop;
-    const QString text = editor->text();
-    m_thread = QThread::create([this, stop, text] {
+    const int check = ++m_checks;
+    m_thread = QThread::create([this, stop, text, check] {
         PageCheckResult result = checkPage(text, stop.get());
         // Handed to the GUI thread; the pane waits for this thread before it goes.
-        QMetaObject::invokeMethod(this, [this, result] { showResult(result); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this,
+            [this, result, check] {
+                if (check == m_checks) // not a check replaced by a later one
+                    showResult(result);
+            },
+            Qt::QueuedConnection);
     });
     connect(m_thread, &QThread::finished, m_thread, &QObject::deleteLater);
     m_thread->start(QThread::LowPriority);
@@ -118,6 +139,7 @@ void PageCheckPane::showResult(const PageCheckResult &result)
 void PageCheckPane::markOutOfDate()
 {
     disconnect(m_changes);
+    m_pause.stop();
     m_stale = true;
     if (!isChecking())
         showSummary();

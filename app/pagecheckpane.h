@@ -6,6 +6,7 @@
 
 #include <QDockWidget>
 #include <QPointer>
+#include <QTimer>
 #include <memory>
 
 class EditorBox;
@@ -47,5 +48,8 @@ private:
     QThread *m_thread = nullptr;
     std::shared_ptr<std::atomic<bool>> m_stop;
     QString m_lastSummary;
+    QTimer m_pause;        // typing paused: time to compare the text
+    size_t m_checkedHash = 0; // of the text handed to the check
+    int m_checks = 0; // checks started; only the last one's result shows
     bool m_stale = false; // the text changed since it was handed to the check
 };

@@ -431,14 +431,18 @@ private slots:
         // A row of the check puts the caret at its place in that page.
         ZediDove->New1Click();
         item("ToolsCheckPage")->trigger();
+        item("ToolsCheckPage")->trigger(); // the first check gives way to the second
         PageCheckPane *check = bench->pageCheck();
         QTRY_VERIFY(!check->isChecking());
+        QCOMPARE(check->summary(), QStringLiteral("0 errors, 1 warning"));
         QVERIFY(check->rows()->topLevelItemCount() > 0);
         QTreeWidgetItem *row = check->rows()->topLevelItem(0);
         ZediDove->mdiArea()->setActiveSubWindow(doc);
         emit check->rows()->itemActivated(row, 0);
         QVERIFY(ZediDove->currentDocument() != doc);
         QCOMPARE(editor()->caretLine(), row->text(0).toInt() - 1);
+        QTest::keyClicks(editor(), QStringLiteral("x"));
+        QTRY_VERIFY(check->summary().contains(QStringLiteral("out of date")));
 
         // A recent file that has gone says so and leaves the list.
         QVERIFY(QFile::remove(page));
