@@ -31,8 +31,8 @@ public:
         QMenu *view;
         QMenu *tools;
     };
-    // Adds its items to the menus, the find bar below `area`'s documents
-    // (in `areaLayout`'s widget), the status bar and the panes to `window`.
+    // Adds its items to the menus, the find bar to `areaHolder`'s layout
+    // below the documents of `area`, the status bar and the panes to `window`.
     Workbench(QMainWindow *window, QWidget *areaHolder, QMdiArea *area, DocumentTable *docs,
               CurrentDocument *current, const Menus &menus);
 
