@@ -338,6 +338,14 @@ struct Family {
     bool big = false; // over 8 MB: skipped by --quick
 };
 
+// `bytes` of one character, a megabyte at a time.
+void fillWith(QFile &f, qsizetype bytes, char c)
+{
+    const QByteArray chunk(1 << 20, c);
+    for (qsizetype i = 0; i < bytes / chunk.size(); ++i)
+        f.write(chunk);
+}
+
 void writeLines(QFile &f, int lines, qsizetype lineLength, QByteArray (*piece)(int),
                 const QByteArray &head = "<!doctype html>\n<html><head><title>page</title>"
                                          "</head>\n<body>\n")
@@ -407,18 +415,10 @@ std::vector<Family> families(double scale)
                     [=](QFile &f) { f.write(generatePage(int(115000 * scale))); }});
     // Hostile pages.
     list.push_back({QStringLiteral("hostile: one 100 MB line"), QStringLiteral("refused"),
-                    [=](QFile &f) {
-                        const QByteArray chunk(1 << 20, 'a');
-                        for (qsizetype i = 0; i < mb(100) / chunk.size(); ++i)
-                            f.write(chunk);
-                    },
+                    [=](QFile &f) { fillWith(f, mb(100), 'a'); },
                     true, true});
     list.push_back({QStringLiteral("hostile: 250 MB of '<'"), QStringLiteral("refused"),
-                    [=](QFile &f) {
-                        const QByteArray chunk(1 << 20, '<');
-                        for (qsizetype i = 0; i < mb(250) / chunk.size(); ++i)
-                            f.write(chunk);
-                    },
+                    [=](QFile &f) { fillWith(f, mb(250), '<'); },
                     true, true});
     list.push_back({QStringLiteral("hostile: one 50 MB comment"),
                     QStringLiteral("a comment over LF lines of 100 chars"),
