@@ -223,16 +223,21 @@ void EditorBox::setSelText(const QString &t)
 void EditorBox::setTextCursor(const QTextCursor &cursor)
 {
     // Within an undo step Qt lays changed lines out again only when the
-    // step ends. Placing the caret makes the editor scroll to it by its
-    // line's old layout, which crashes when the caret lies past that
-    // layout's end (a tag inserted at the end of a line scrolled out of
-    // view). The caret's lines are laid out afresh from their text instead.
+    // step ends. Placing the caret now would scroll to it by its line's old
+    // layout (which crashes when the caret lies past that layout's end), or
+    // lay a long line out whole for every caret move of the command. The
+    // caret is kept and placed once the step has ended and the lines are
+    // laid out afresh; a kept cursor follows the edits made meanwhile.
     if (m_undoSteps > 0) {
-        for (const int pos : {cursor.anchor(), cursor.position()})
-            if (QTextLayout *layout = document()->findBlock(pos).layout())
-                layout->clearLayout();
+        m_stepCursor = cursor;
+        return;
     }
     QPlainTextEdit::setTextCursor(cursor);
+}
+
+QTextCursor EditorBox::textCursor() const
+{
+    return m_stepCursor ? *m_stepCursor : QPlainTextEdit::textCursor();
 }
 
 void EditorBox::setSelStart(int offset)
@@ -553,7 +558,7 @@ bool EditorBox::event(QEvent *e)
     return QPlainTextEdit::event(e);
 }
 
-UndoStep::UndoStep(EditorBox *editor) : m_editor(editor), m_cursor(editor->document())
+UndoStep::UndoStep(EditorBox *editor) : m_editor(editor), m_cursor(editor->textCursor())
 {
     ++m_editor->m_undoSteps;
     m_cursor.beginEditBlock();
@@ -562,5 +567,9 @@ UndoStep::UndoStep(EditorBox *editor) : m_editor(editor), m_cursor(editor->docum
 UndoStep::~UndoStep()
 {
     m_cursor.endEditBlock();
-    --m_editor->m_undoSteps;
+    if (--m_editor->m_undoSteps == 0 && m_editor->m_stepCursor) {
+        const QTextCursor caret = *m_editor->m_stepCursor;
+        m_editor->m_stepCursor.reset();
+        m_editor->setTextCursor(caret);
+    }
 }

@@ -8,6 +8,7 @@
 #include <QSet>
 #include <QKeySequence>
 #include <QTextCursor>
+#include <optional>
 #include <vector>
 
 #include "textfile.h"
@@ -26,8 +27,11 @@ public:
     QString selText() const;           // line breaks as CR LF
     void setSelText(const QString &t); // replaces the selection; caret after it
     void setSelStart(int offset);      // collapses to a caret at offset
-    // QPlainTextEdit's, made safe inside an UndoStep (see the definition).
+    // QPlainTextEdit's, made safe and cheap inside an UndoStep: the caret
+    // placed within a step is taken over when the step ends (see the
+    // definition); textCursor() gives it back meanwhile.
     void setTextCursor(const QTextCursor &cursor);
+    QTextCursor textCursor() const;
     // Collapses the selection and moves the caret back over n characters of
     // its line (no line break in between).
     void moveCaretLeft(int n);
@@ -104,6 +108,7 @@ private:
     void keepLongLineLayouts(const std::vector<int> &lines);
     bool m_loading = false;
     int m_undoSteps = 0; // UndoSteps open on this editor
+    std::optional<QTextCursor> m_stepCursor; // the caret placed within them
     friend class UndoStep;
     bool m_wrapChosen = false; // by the user: no longer follows the page
     MarkupHighlighter *m_highlighter = nullptr;

@@ -293,6 +293,12 @@ MarkupHighlighter::MarkupHighlighter(QPlainTextEdit *editor)
     m_slice.setSingleShot(true);
     m_slice.setInterval(0);
     connect(&m_slice, &QTimer::timeout, this, [this] { backgroundSlice(); });
+    m_windowMove.setSingleShot(true);
+    m_windowMove.setInterval(kWindowMoveDelayMs);
+    connect(&m_windowMove, &QTimer::timeout, this, [this] {
+        m_windowMoveDue = true;
+        m_editor->viewport()->update();
+    });
     setBackground(editor->palette().color(QPalette::Base));
     editor->installEventFilter(this);
     m_viewport = editor->viewport();
@@ -506,7 +512,13 @@ void MarkupHighlighter::colourVisibleLines() {
             const int from = std::max(top.position() - b.position(), 0);
             const int to = std::min(bottom.position() - b.position(), b.length());
             const Window *w = windowOf(b.blockNumber());
-            if (stale || !w || w->length != b.length() || from < w->from || to > w->to) {
+            const bool moved = w && w->length == b.length() && (from < w->from || to > w->to);
+            if (moved && !stale && !m_windowMoveDue) {
+                // New formats lay the whole line out again: a key that only
+                // scrolls is answered at once, and the colours follow once
+                // the view has come to rest.
+                m_windowMove.start();
+            } else if (stale || !w || w->length != b.length() || moved) {
                 newWindow(b.blockNumber(), b.length(), from - kWindowMargin, to + kWindowMargin);
                 stale = true;
             }
@@ -525,6 +537,7 @@ void MarkupHighlighter::colourVisibleLines() {
     }
     if (batching)
         batch.endEditBlock();
+    m_windowMoveDue = false;
     m_inColouring = false;
 }
 

@@ -73,10 +73,16 @@ public:
     static constexpr int kLongBlock = 16384;
     // How far beyond the part on screen a long line is coloured.
     static constexpr int kWindowMargin = 16384;
+    // How long the view of a long line rests before the part scrolled into
+    // it is coloured.
+    static constexpr int kWindowMoveDelayMs = 250;
 
     bool isActive() const { return m_active; }
     // True once every line's start state is known (the background scan is done).
     bool isComplete() const;
+    // True while part of a long line newly scrolled into view waits for
+    // its colours (see kWindowMoveDelayMs).
+    bool isColourPending() const { return m_windowMove.isActive(); }
     MarkupColours colours() const { return m_colours; }
     QTextCharFormat formatFor(MarkupRole role) const;
 
@@ -115,6 +121,8 @@ private:
     MarkupColours m_colours;
     QColor m_background;
     QTimer m_slice;
+    QTimer m_windowMove;         // the view of a long line is resting ...
+    bool m_windowMoveDue = false; // ... and its window may move now
     bool m_active = true;
     bool m_forced = false;  // colouring asked for by colourVisibleLines ...
     int m_forcedBlock = -1; // ... for this block only

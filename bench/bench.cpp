@@ -472,6 +472,10 @@ void caretMidLongest(EditorBox *ed, int line, int select = 0)
     ed->centerCursor();
     settle();
     ed->viewport()->repaint();
+    // At rest, as a user who has just moved there: colours have followed.
+    while (ed->highlighter()->isColourPending())
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    settle();
 }
 
 // From the key (or command) until the editor has painted what it caused.

@@ -409,7 +409,9 @@ void TestHighlighter::longLines() {
     QCOMPARE(ed->selStart(), ed->lineOffset(line) + column);
     QCOMPARE(ed->selText(), ed->line(line).mid(column, 3));
     QCOMPARE(ed->caretLine(), line);
-    QTEST(roleAt(ed, line, column), "role");
+    // Colours follow a long line's view once it rests.
+    QFETCH(QString, role);
+    QTRY_COMPARE(roleAt(ed, line, column), role);
     if (line + 1 < ed->lineCount()) {
         ed->setCaret(line + 1, 0);
         ed->ensureCursorVisible();

@@ -83,6 +83,10 @@ private slots:
         QCOMPARE(editor()->selStart(), caret);
         QCOMPARE(editor()->selLength(), 0);
         QVERIFY(editor()->isModified());
+        // Undone, the text and the caret are back where the command found them.
+        editor()->undo();
+        QCOMPARE(editor()->text(), text);
+        QCOMPARE(editor()->selStart(), selStart + selLength);
     }
 
     void sameTextFromPaletteBarAndMenu_data()
