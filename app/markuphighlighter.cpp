@@ -293,10 +293,10 @@ MarkupHighlighter::MarkupHighlighter(QPlainTextEdit *editor)
     m_slice.setSingleShot(true);
     m_slice.setInterval(0);
     connect(&m_slice, &QTimer::timeout, this, [this] { backgroundSlice(); });
-    m_windowMove.setSingleShot(true);
-    m_windowMove.setInterval(kWindowMoveDelayMs);
-    connect(&m_windowMove, &QTimer::timeout, this, [this] {
-        m_windowMoveDue = true;
+    m_longLinesWait.setSingleShot(true);
+    m_longLinesWait.setInterval(kLongLineRestMs);
+    connect(&m_longLinesWait, &QTimer::timeout, this, [this] {
+        m_longLinesDue = true;
         m_editor->viewport()->update();
     });
     setBackground(editor->palette().color(QPalette::Base));
@@ -363,6 +363,8 @@ void MarkupHighlighter::documentChanging(int position, int removed, int added) {
     m_blockCount = count;
     if (delta != 0)
         m_windows.clear(); // they name lines by number
+    if (added > kLongBlock || removed > kLongBlock)
+        m_longLinesDue = true; // a page loaded or pasted: shown in colour at once
     const bool fits = g_sizeLimit > 0 && doc->characterCount() <= g_sizeLimit;
     if (!fits && !m_active)
         return; // colouring stays off: nothing to find out, whatever the page's size
@@ -513,15 +515,19 @@ void MarkupHighlighter::colourVisibleLines() {
             const int to = std::min(bottom.position() - b.position(), b.length());
             const Window *w = windowOf(b.blockNumber());
             const bool moved = w && w->length == b.length() && (from < w->from || to > w->to);
-            if (moved && !stale && !m_windowMoveDue) {
-                // New formats lay the whole line out again: a key that only
-                // scrolls is answered at once, and the colours follow once
-                // the view has come to rest.
-                m_windowMove.start();
-            } else if (stale || !w || w->length != b.length() || moved) {
-                newWindow(b.blockNumber(), b.length(), from - kWindowMargin, to + kWindowMargin);
+            if (stale || !w || w->length != b.length() || moved) {
                 stale = true;
+                if (m_longLinesDue)
+                    newWindow(b.blockNumber(), b.length(), from - kWindowMargin,
+                              to + kWindowMargin);
             }
+        }
+        if (stale && b.length() > kRestingBlock && !m_longLinesDue) {
+            // New formats lay the whole line out again: a key that only
+            // brings a long line (or more of it) on screen is answered at
+            // once, and its colours follow once the view has come to rest.
+            m_longLinesWait.start();
+            stale = false;
         }
         if (stale) {
             if (!batching)
@@ -537,7 +543,7 @@ void MarkupHighlighter::colourVisibleLines() {
     }
     if (batching)
         batch.endEditBlock();
-    m_windowMoveDue = false;
+    m_longLinesDue = false;
     m_inColouring = false;
 }
 
@@ -560,6 +566,9 @@ MarkupHighlighter::Window &MarkupHighlighter::newWindow(int block, int length, i
 }
 
 void MarkupHighlighter::bumpGeneration() {
+    // Everything on screen is recoloured at the next paint, long lines too:
+    // a page just opened is shown in colour at once.
+    m_longLinesDue = true;
     // Stays within the bits above the state; wrapping after 2^28 bumps.
     m_generation = m_generation >= (1 << 28) ? 1 : m_generation + 1;
 }

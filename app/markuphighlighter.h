@@ -13,7 +13,9 @@
 // A line longer than kLongBlock is coloured only around the part of it on
 // screen: Qt lays a line out again, whole, with every change of its text or
 // formats, and a minified page's one line coloured whole would hold tens of
-// thousands of pieces, each its own run to shape on every key.
+// thousands of pieces, each its own run to shape on every key. For the same
+// reason a long line newly brought on screen is coloured only once the view
+// has rested for a moment, so scrolling keys stay quick.
 #include <QColor>
 #include <QList>
 #include <QStringView>
@@ -72,17 +74,18 @@ public:
     static constexpr qsizetype kDefaultSizeLimit = 4 * 1024 * 1024;
     static constexpr int kLongBlock = 16384;
     // How far beyond the part on screen a long line is coloured.
-    static constexpr int kWindowMargin = 16384;
-    // How long the view of a long line rests before the part scrolled into
-    // it is coloured.
-    static constexpr int kWindowMoveDelayMs = 250;
+    static constexpr int kWindowMargin = 2048;
+    // How long the view rests before a line longer than kRestingBlock
+    // brought on screen (or the part of it newly shown) is coloured.
+    static constexpr int kLongLineRestMs = 250;
+    static constexpr int kRestingBlock = 2000;
 
     bool isActive() const { return m_active; }
     // True once every line's start state is known (the background scan is done).
     bool isComplete() const;
-    // True while part of a long line newly scrolled into view waits for
-    // its colours (see kWindowMoveDelayMs).
-    bool isColourPending() const { return m_windowMove.isActive(); }
+    // True while a long line (or part of one) newly on screen waits for its
+    // colours (see kLongLineRestMs).
+    bool isColourPending() const { return m_longLinesWait.isActive(); }
     MarkupColours colours() const { return m_colours; }
     QTextCharFormat formatFor(MarkupRole role) const;
 
@@ -121,8 +124,8 @@ private:
     MarkupColours m_colours;
     QColor m_background;
     QTimer m_slice;
-    QTimer m_windowMove;         // the view of a long line is resting ...
-    bool m_windowMoveDue = false; // ... and its window may move now
+    QTimer m_longLinesWait;      // the view is resting ...
+    bool m_longLinesDue = false; // ... and long lines on screen are coloured now
     bool m_active = true;
     bool m_forced = false;  // colouring asked for by colourVisibleLines ...
     int m_forcedBlock = -1; // ... for this block only
