@@ -3,12 +3,15 @@
 #include "errors.h"
 
 #include <QDropEvent>
+#include <QFontMetrics>
 #include <QFont>
 #include <QKeyEvent>
 #include <QMimeData>
 #include <QTextBlock>
 #include <QTextDocument>
 #include <QTextLayout>
+#include <QtMath>
+#include <climits>
 
 namespace {
 QSet<QKeySequence> &reserved()
@@ -127,8 +130,99 @@ private:
 };
 } // namespace
 
+namespace {
+// Qt's plain-text layout, except for a change within one line: Qt then
+// lays the line out, and when that line was the page's widest and got
+// narrower, it looks through every line of the page for the new widest, so
+// undoing a command that widened a line cost in proportion to the page.
+// Here the line is laid out the same way and the page keeps its width (the
+// horizontal scroll range shrinks at the next relayout, as on a resize);
+// a line that grows wider than the page still goes through Qt, which takes
+// note of the new widest.
+class EditorLayout : public QPlainTextDocumentLayout {
+public:
+    // The view's width is the width Qt wraps at (its own copy is private).
+    EditorLayout(QTextDocument *doc, const QWidget *view)
+        : QPlainTextDocumentLayout(doc), m_view(view)
+    {
+    }
+
+protected:
+    void documentChanged(int from, int removed, int added) override
+    {
+        QTextDocument *doc = document();
+        const int blocks = doc->blockCount();
+        const QTextBlock block = doc->findBlock(from);
+        // [from, from + added) is what the change left in the text.
+        const bool oneLine = blocks == m_blockCount && block.isValid() && block.length()
+                          && block == doc->findBlock(from + qMax(0, added - 1));
+        m_blockCount = blocks;
+        if (!oneLine || !block.isVisible()) {
+            QPlainTextDocumentLayout::documentChanged(from, removed, added);
+            return;
+        }
+        QTextLayout *tl = block.layout();
+        const bool hadLines = tl->lineCount() > 0;
+        const qreal oldHeight = hadLines ? blockBoundingRect(block).height() : -1;
+        const int oldLines = doc->lineCount();
+        if (layOut(block) > documentSize().width()) {
+            QPlainTextDocumentLayout::documentChanged(from, removed, added);
+            return;
+        }
+        if (blockBoundingRect(block).height() == oldHeight) {
+            emit updateBlock(block);
+            return;
+        }
+        if (doc->lineCount() != oldLines)
+            emit documentSizeChanged(documentSize());
+        emit update(QRectF(0., -doc->documentMargin(), 1000000000., 1000000000.));
+    }
+
+private:
+    // As Qt lays a line out; returns the line's width.
+    qreal layOut(const QTextBlock &block)
+    {
+        QTextDocument *doc = document();
+        const qreal margin = doc->documentMargin();
+        QTextLayout *tl = block.layout();
+        const QTextOption option = doc->defaultTextOption();
+        tl->setTextOption(option);
+        int extraMargin = 0;
+        if (option.flags() & QTextOption::AddSpaceForLineAndParagraphSeparators)
+            extraMargin += QFontMetrics(block.charFormat().font())
+                               .horizontalAdvance(QChar(0x21B5));
+        qreal available = m_view->width();
+        if (available <= 0)
+            available = qreal(INT_MAX);
+        available -= 2 * margin + extraMargin;
+        qreal height = 0, widest = 0;
+        tl->beginLayout();
+        for (QTextLine line = tl->createLine(); line.isValid(); line = tl->createLine()) {
+            line.setLeadingIncluded(true);
+            line.setLineWidth(available);
+            line.setPosition(QPointF(margin, height));
+            height += line.height();
+            if (line.leading() < 0)
+                height += qCeil(line.leading());
+            widest = qMax(widest, line.naturalTextWidth() + 2 * margin);
+        }
+        tl->endLayout();
+        const_cast<QTextBlock &>(block).setLineCount(tl->lineCount());
+        return widest;
+    }
+
+    const QWidget *m_view;
+    int m_blockCount = 1;
+};
+} // namespace
+
 EditorBox::EditorBox(QWidget *parent) : QPlainTextEdit(parent)
 {
+    {
+        auto *doc = new QTextDocument(this);
+        doc->setDocumentLayout(new EditorLayout(doc, viewport()));
+        setDocument(doc);
+    }
     connect(document(), &QTextDocument::contentsChange, this,
             [this](int pos, int removed, int added) { forgetAnchorMarks(pos, removed, added); });
     setObjectName(QStringLiteral("EditorBox"));

@@ -391,6 +391,15 @@ void TestHighlighter::longLines_data() {
         << QStringList{"name:src", "value:\"x.js\"", "tag:></script>"} << true;
 }
 
+namespace {
+QList<int> lineStarts(const QTextBlock &b) {
+    QList<int> starts;
+    for (int i = 0; i < b.layout()->lineCount(); ++i)
+        starts << b.layout()->lineAt(i).textStart();
+    return starts;
+}
+} // namespace
+
 void TestHighlighter::longLines() {
     QFETCH(QString, page);
     QFETCH(int, line);
@@ -417,6 +426,21 @@ void TestHighlighter::longLines() {
         ed->ensureCursorVisible();
         paint(ed);
         QTEST(shownRoles(ed, line + 1), "next");
+    }
+    // A line changed in place is laid out as Qt lays it out afresh, typed
+    // into and undone.
+    for (const bool undo : {false, true}) {
+        ed->setCaret(line, column);
+        if (undo)
+            ed->undo();
+        else
+            ed->setSelText(QStringLiteral("<B>x</B> wider"));
+        paint(ed);
+        const QTextBlock b = ed->document()->findBlockByNumber(line);
+        const QList<int> kept = lineStarts(b);
+        b.layout()->clearLayout();
+        ed->document()->documentLayout()->blockBoundingRect(b);
+        QCOMPARE(kept, lineStarts(b));
     }
     QCOMPARE(ed->text(), page);
 }
