@@ -90,6 +90,7 @@ public:
     }
     const std::vector<int> &lines() const { return m_lines; }
     qsizetype column() const { return m_column; }
+    bool hasLongLine() const { return !m_long.empty() || m_column > EditorBox::kLongLine; }
     // Lines longer than EditorBox::kLongLine, the last one included.
     std::vector<int> longLines() const
     {
@@ -137,8 +138,8 @@ namespace {
 // undoing a command that widened a line cost in proportion to the page.
 // Here the line is laid out the same way and the page keeps its width (the
 // horizontal scroll range shrinks at the next relayout, as on a resize);
-// a line that grows wider than the page still goes through Qt, which takes
-// note of the new widest.
+// a line that grows wider than the page and the view still goes through
+// Qt, which takes note of the new widest.
 class EditorLayout : public QPlainTextDocumentLayout {
 public:
     // The view's width is the width Qt wraps at (its own copy is private).
@@ -165,7 +166,9 @@ protected:
         const bool hadLines = tl->lineCount() > 0;
         const qreal oldHeight = hadLines ? blockBoundingRect(block).height() : -1;
         const int oldLines = doc->lineCount();
-        if (layOut(block) > documentSize().width()) {
+        // Wider than the view and than the page was: Qt has to take note
+        // of the new widest line, for the horizontal scroll range.
+        if (layOut(block) > qMax(documentSize().width(), qreal(m_view->width()))) {
             QPlainTextDocumentLayout::documentChanged(from, removed, added);
             return;
         }
@@ -479,6 +482,10 @@ StreamedText EditorBox::loadFile(const QString &path, qsizetype chunkBytes)
                 anchors.add(piece);
                 if (anchors.column() > kMaxLine)
                     throw TagloomError(Errors::memoCapacity());
+                // Wrapping settled before the long line goes in: switched
+                // afterwards, Qt would lay the page out again at once.
+                if (!m_wrapChosen && !wordWrap() && anchors.hasLongLine())
+                    applyWordWrap(true);
                 end.insertText(piece);
             }, kMaxTextFileBytes, QString(), chunkBytes);
         } catch (...) {
