@@ -555,8 +555,12 @@ double idleCpuMs(EditorBox *ed, int line)
     ed->setFocus();
     settle();
     QEventLoop loop;
-    QTimer::singleShot(300, &loop, &QEventLoop::quit); // let pending work finish
-    loop.exec();
+    // Let pending work finish: a focus change that resized the view had
+    // the long line laid out and coloured again.
+    do {
+        QTimer::singleShot(300, &loop, &QEventLoop::quit);
+        loop.exec();
+    } while (ed->highlighter()->isColourPending());
     const double c0 = cpuMs();
     QTimer::singleShot(3000, &loop, &QEventLoop::quit);
     loop.exec();
