@@ -12,6 +12,7 @@
 #include <QTextLayout>
 #include <QtMath>
 #include <climits>
+#include <utility>
 
 namespace {
 QSet<QKeySequence> &reserved()
@@ -146,11 +147,20 @@ public:
     EditorLayout(QTextDocument *doc, const QWidget *view)
         : QPlainTextDocumentLayout(doc), m_view(view)
     {
+        // Heard before the colouring, which drops a line's layout when it
+        // gives the line new formats: the line's height before the change
+        // is still known here, so an unchanged height repaints that line only.
+        connect(doc, &QTextDocument::contentsChange, this, [this](int from, int, int) {
+            const QTextBlock b = document()->findBlock(from);
+            m_before = {b.blockNumber(),
+                        b.layout()->lineCount() > 0 ? blockBoundingRect(b).height() : -1};
+        });
     }
 
 protected:
     void documentChanged(int from, int removed, int added) override
     {
+        const Before before = std::exchange(m_before, Before()); // this change's only
         QTextDocument *doc = document();
         const int blocks = doc->blockCount();
         const QTextBlock block = doc->findBlock(from);
@@ -162,9 +172,9 @@ protected:
             QPlainTextDocumentLayout::documentChanged(from, removed, added);
             return;
         }
-        QTextLayout *tl = block.layout();
-        const bool hadLines = tl->lineCount() > 0;
-        const qreal oldHeight = hadLines ? blockBoundingRect(block).height() : -1;
+        const qreal oldHeight = block.layout()->lineCount() > 0 ? blockBoundingRect(block).height()
+                              : before.block == block.blockNumber() ? before.height
+                                                                    : -1;
         const int oldLines = doc->lineCount();
         // Wider than the view and than the page was: Qt has to take note
         // of the new widest line, for the horizontal scroll range.
@@ -216,6 +226,10 @@ private:
 
     const QWidget *m_view;
     int m_blockCount = 1;
+    struct Before {
+        int block = -1;
+        qreal height = -1;
+    } m_before; // the changed line, as the change was announced
 };
 } // namespace
 
