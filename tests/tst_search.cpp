@@ -217,12 +217,14 @@ private slots:
         QCOMPARE(box->text(), QStringLiteral("alpha BETA\r\nbeta Beta\r\ndelta"));
         QCOMPARE(box->selStart(), 12);
         box->undo();
+        box->setSelStart(20);
         QTest::mouseClick(bar->findChild<QPushButton *>(QStringLiteral("ReplaceAll")),
                           Qt::LeftButton);
         QCOMPARE(box->text(), QStringLiteral("alpha BETA\r\nBETA Beta\r\ndelta"));
         QCOMPARE(bar->note(), QStringLiteral("Replaced 2 matches"));
         box->undo();
         QCOMPARE(box->text(), QStringLiteral("alpha beta\r\nbeta Beta\r\ndelta"));
+        QCOMPARE(box->selStart(), 20); // the caret is back where it was
     }
 };
 
