@@ -644,6 +644,9 @@ QJsonArray runFamilies(const QDir &dir, double scale, int runs, bool quick, cons
     for (const QString &k : keyNames)
         std::printf(" %13s", qPrintable(k));
     std::printf("\n");
+    // Pages closed before are freed now, not in the first family's idle time.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    settle();
     QJsonArray out;
     for (const Family &fam : families(scale)) {
         if ((quick && fam.big) || !fam.name.contains(only))
