@@ -555,8 +555,7 @@ double idleCpuMs(EditorBox *ed, int line)
     ed->setFocus();
     settle();
     QEventLoop loop;
-    // Let pending work finish: a focus change that resized the view had
-    // the long line laid out and coloured again.
+    // Let pending work finish, colours that follow a resting view included.
     do {
         QTimer::singleShot(300, &loop, &QEventLoop::quit);
         loop.exec();
