@@ -236,6 +236,7 @@ private:
 EditorBox::EditorBox(QWidget *parent) : QPlainTextEdit(parent)
 {
     {
+        // A document of its own, to be laid out by EditorLayout.
         auto *doc = new QTextDocument(this);
         doc->setDocumentLayout(new EditorLayout(doc, viewport()));
         setDocument(doc);
@@ -675,6 +676,7 @@ bool EditorBox::event(QEvent *e)
 
 UndoStep::UndoStep(EditorBox *editor) : m_editor(editor), m_cursor(editor->textCursor())
 {
+    // Begun at the caret: Qt's undo puts the caret back where the step began.
     ++m_editor->m_undoSteps;
     m_cursor.beginEditBlock();
 }
