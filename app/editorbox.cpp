@@ -91,7 +91,6 @@ public:
     }
     const std::vector<int> &lines() const { return m_lines; }
     qsizetype column() const { return m_column; }
-    bool hasLongLine() const { return !m_long.empty() || m_column > EditorBox::kLongLine; }
     // Lines longer than EditorBox::kLongLine, the last one included.
     std::vector<int> longLines() const
     {
@@ -499,7 +498,7 @@ StreamedText EditorBox::loadFile(const QString &path, qsizetype chunkBytes)
                     throw TagloomError(Errors::memoCapacity());
                 // Wrapping settled before the long line goes in: switched
                 // afterwards, Qt would lay the page out again at once.
-                if (!m_wrapChosen && !wordWrap() && anchors.hasLongLine())
+                if (!m_wrapChosen && !wordWrap() && !anchors.longLines().empty())
                     applyWordWrap(true);
                 end.insertText(piece);
             }, kMaxTextFileBytes, QString(), chunkBytes);
