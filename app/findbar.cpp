@@ -194,11 +194,7 @@ void FindBar::replaceAll()
     const std::optional<SearchQuery> q = usableQuery();
     if (!q)
         return;
-    // Begun at the caret, so undoing it puts the caret back there.
-    QTextCursor caret = m_editor->textCursor();
-    caret.beginEditBlock();
-    const int n = ::replaceAll(m_editor->document(), *q, m_replace->text());
-    caret.endEditBlock();
+    const int n = ::replaceAll(m_editor->textCursor(), *q, m_replace->text());
     setNote(n == 0 ? QStringLiteral("No matches")
                    : n == 1 ? QStringLiteral("Replaced 1 match")
                             : QStringLiteral("Replaced %1 matches").arg(n));

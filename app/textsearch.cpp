@@ -170,12 +170,13 @@ MatchCount countMatches(QTextDocument *doc, const SearchQuery &query, const QTex
     return count;
 }
 
-int replaceAll(QTextDocument *doc, const SearchQuery &query, const QString &typed)
+int replaceAll(const QTextCursor &caret, const SearchQuery &query, const QString &typed)
 {
-    if (!query.isUsable())
+    if (!query.isUsable() || caret.isNull())
         return 0;
     int replaced = 0;
-    QTextCursor cursor(doc);
+    QTextDocument *doc = caret.document();
+    QTextCursor cursor(caret); // the undo step begins where it stands
     struct Hit {
         qsizetype start, length;
         QString with;

@@ -58,5 +58,7 @@ struct MatchCount {
 MatchCount countMatches(QTextDocument *doc, const SearchQuery &query, const QTextCursor &current,
                         int budgetMs);
 
-// Replaces every match in one undo step; returns how many were replaced.
-int replaceAll(QTextDocument *doc, const SearchQuery &query, const QString &typed);
+// Replaces every match in caret's document in one undo step, begun at the
+// caret so that undoing it puts the caret back there; returns how many were
+// replaced.
+int replaceAll(const QTextCursor &caret, const SearchQuery &query, const QString &typed);

@@ -950,7 +950,7 @@ int main(int argc, char *argv[])
     bySize(QStringLiteral("replace all, every 100th line"),
            timeOnEachPage(pages, runs, [&hundredth](EditorBox *ed) {
                const double ms = timeMs([&] {
-                   replaceAll(ed->document(), hundredth, QStringLiteral("LINE \\100 "));
+                   replaceAll(ed->textCursor(), hundredth, QStringLiteral("LINE \\100 "));
                });
                ed->undo();
                settle();

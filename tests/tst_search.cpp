@@ -131,7 +131,7 @@ private slots:
         QFETCH(QString, result);
         EditorBox box;
         box.loadText(text);
-        QCOMPARE(replaceAll(box.document(), queryFor(find, flags), with), count);
+        QCOMPARE(replaceAll(box.textCursor(), queryFor(find, flags), with), count);
         QCOMPARE(box.text(), result);
         QCOMPARE(box.isModified(), count > 0);
         box.undo();
