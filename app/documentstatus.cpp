@@ -11,8 +11,10 @@ DocumentStatus::DocumentStatus(QStatusBar *bar) : QObject(bar)
         auto *l = new QLabel(bar);
         l->setObjectName(QLatin1String(name));
         l->setAccessibleName(accessible);
-        l->setFocusPolicy(Qt::TabFocus); // read with the keyboard
         l->setTextInteractionFlags(Qt::TextSelectableByKeyboard);
+        // Read with the keyboard after Tab; a click leaves the keyboard in the
+        // document (the flags above would make it a click-focus widget).
+        l->setFocusPolicy(Qt::TabFocus);
         bar->addPermanentWidget(l);
         return l;
     };

@@ -1,5 +1,6 @@
 #include "findbar.h"
 #include "editorbox.h"
+#include "keyboardreturn.h"
 #include "textsearch.h"
 
 #include <QCheckBox>
@@ -86,6 +87,7 @@ FindBar::FindBar(QWidget *parent) : QWidget(parent)
     connect(m_find, &QLineEdit::textEdited, this, [this] { search(false, true); });
     m_find->installEventFilter(this);
     m_replace->installEventFilter(this);
+    new KeepKeyboardOnHide(this);
     open(false);
     hide();
 }
@@ -123,9 +125,11 @@ void FindBar::openReplace() { open(true); }
 
 void FindBar::closeBar()
 {
+    // The keyboard goes to the editor searched in before the bar hides:
+    // hiding first would let Qt hand it to the next window in the focus
+    // chain, another document's, which would then become current.
+    giveKeyboardTo(m_editor); // the match stays selected: typing replaces it
     hide();
-    if (m_editor)
-        m_editor->setFocus(); // the match stays selected: typing replaces it
 }
 
 void FindBar::findNext() { search(false, false); }
@@ -203,6 +207,16 @@ void FindBar::replaceAll()
 QString FindBar::note() const { return m_note->text(); }
 
 void FindBar::setNote(const QString &text) { m_note->setText(text); }
+
+void FindBar::keyPressEvent(QKeyEvent *e)
+{
+    // Escape from any control of the bar (a check box, a button) closes it.
+    if (e->key() == Qt::Key_Escape && e->modifiers() == Qt::NoModifier) {
+        closeBar();
+        return;
+    }
+    QWidget::keyPressEvent(e);
+}
 
 bool FindBar::eventFilter(QObject *watched, QEvent *e)
 {

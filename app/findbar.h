@@ -42,6 +42,7 @@ public:
 
 protected:
     bool eventFilter(QObject *watched, QEvent *e) override;
+    void keyPressEvent(QKeyEvent *e) override;
 
 private:
     SearchQuery query() const;

@@ -2,6 +2,7 @@
 #include "commands.h"
 #include "diskwatch.h"
 #include "editorbox.h"
+#include "keyboardreturn.h"
 #include "errors.h"
 #include "htmldoc.h"
 #include "icons.h"
@@ -600,6 +601,7 @@ void TZediDove::Contents1Click() { ui().showHelp(helpFilePath()); }
 
 void TZediDove::AboutZEDIDove1Click()
 {
+    KeyboardReturn back;
     if (AboutHTML)
         AboutHTML->exec();
 }

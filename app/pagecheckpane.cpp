@@ -33,6 +33,9 @@ PageCheckPane::PageCheckPane(QWidget *parent) : QDockWidget(QStringLiteral("Page
     m_rows->setAccessibleName(QStringLiteral("Check results"));
     m_rows->setRootIsDecorated(false);
     m_rows->setUniformRowHeights(true); // thousands of rows stay quick
+    // A click picks a row and leaves the keyboard in the document; Tab from
+    // the pane's button reaches the rows.
+    m_rows->setFocusPolicy(Qt::TabFocus);
     m_rows->setHeaderLabels({QStringLiteral("Line"), QStringLiteral("Column"),
                              QStringLiteral("Kind"), QStringLiteral("Message")});
     m_rows->header()->setStretchLastSection(true);

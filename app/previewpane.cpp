@@ -41,6 +41,7 @@ PreviewPane::PreviewPane(QWidget *parent) : QDockWidget(QStringLiteral("Preview"
     m_browser->setObjectName(QStringLiteral("PreviewBrowser"));
     m_browser->setAccessibleName(QStringLiteral("Preview of the page"));
     m_browser->setOpenLinks(false);
+    m_browser->setFocusPolicy(Qt::TabFocus); // a click leaves the keyboard in the document
     connect(m_browser, &QTextBrowser::anchorClicked, this, [this](const QUrl &link) {
         if (link.isRelative() && link.path().isEmpty() && link.hasFragment()) {
             m_browser->scrollToAnchor(link.fragment()); // a target on the same page

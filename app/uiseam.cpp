@@ -1,5 +1,6 @@
 #include "uiseam.h"
 
+#include "keyboardreturn.h"
 #include "mainwindow.h"
 
 #include <QApplication>
@@ -10,6 +11,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QInputDialog>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPointer>
 #include <QScreen>
@@ -108,17 +110,20 @@ class QtUi : public UiSeam {
 public:
     bool confirm(const QString &text) override
     {
+        KeyboardReturn back;
         YesNoBox box(text, dialogParent());
         box.exec();
         return box.clickedButton() == box.button(QMessageBox::Yes);
     }
     void errorBox(const QString &text, const QString &caption) override
     {
+        KeyboardReturn back;
         QMessageBox box(QMessageBox::Critical, caption, text, QMessageBox::Ok, dialogParent());
         box.exec();
     }
     void warningBox(const QString &text) override
     {
+        KeyboardReturn back;
         QMessageBox box(QMessageBox::Warning, QApplication::applicationName(), text,
                         QMessageBox::Ok, dialogParent());
         box.exec();
@@ -133,6 +138,7 @@ public:
     }
     bool chooseColor(QColor &colour) override
     {
+        KeyboardReturn back;
         QColorDialog dlg(colour, dialogParent());
         if (dlg.exec() != QDialog::Accepted)
             return false;
@@ -142,10 +148,18 @@ public:
     QString inputBox(const QString &caption, const QString &prompt,
                      const QString &defaultText) override
     {
-        bool ok = false;
-        const QString text = QInputDialog::getText(dialogParent(), caption, prompt,
-                                                   QLineEdit::Normal, defaultText, &ok);
-        return ok ? text : defaultText;
+        KeyboardReturn back;
+        QInputDialog dlg(dialogParent());
+        dlg.setWindowTitle(caption);
+        dlg.setLabelText(prompt);
+        dlg.setTextValue(defaultText);
+        // The prompt may quote what the user typed: shown as typed, never as
+        // markup, and wrapped rather than widening the box.
+        for (QLabel *label : dlg.findChildren<QLabel *>()) {
+            label->setTextFormat(Qt::PlainText);
+            label->setWordWrap(true);
+        }
+        return dlg.exec() == QDialog::Accepted ? dlg.textValue() : defaultText;
     }
     bool openUrl(const QUrl &url) override { return QDesktopServices::openUrl(url); }
     void showHelp(const QString &helpFile) override
@@ -160,6 +174,7 @@ public:
             m_help->setAttribute(Qt::WA_QuitOnClose, false);
             m_help->setOpenExternalLinks(true);
             m_help->resize(640, 560);
+            new KeepKeyboardOnHide(m_help);
             // Over the main window, as a dialog would open.
             if (ZediDove) {
                 const QRect main = ZediDove->frameGeometry();
@@ -177,6 +192,7 @@ public:
 private:
     QString run(const FileDialogRequest &req, QFileDialog::AcceptMode mode)
     {
+        KeyboardReturn back;
         QFileDialog dlg(dialogParent(), req.title);
         dlg.setAcceptMode(mode);
         dlg.setFileMode(mode == QFileDialog::AcceptOpen ? QFileDialog::ExistingFile

@@ -7,6 +7,7 @@
 #include "errors.h"
 #include "findbar.h"
 #include "htmldoc.h"
+#include "keyboardreturn.h"
 #include "pagecheckpane.h"
 #include "previewpane.h"
 #include "uiseam.h"
@@ -49,6 +50,9 @@ Workbench::Workbench(QMainWindow *window, QWidget *areaHolder, QMdiArea *area,
     window->addDockWidget(Qt::RightDockWidgetArea, m_preview);
     m_preview->setVisible(state.value(QLatin1String(kPreviewKey), false).toBool());
     m_check = new PageCheckPane(window);
+    // A pane closed while it has the keyboard gives it to the document in use.
+    new KeepKeyboardOnHide(m_preview);
+    new KeepKeyboardOnHide(m_check);
     window->addDockWidget(Qt::BottomDockWidgetArea, m_check);
     m_check->hide();
     connect(m_check, &PageCheckPane::placeChosen, this,
@@ -202,7 +206,10 @@ void Workbench::GoToLineClick()
             editor->setFocus();
             return;
         }
-        prompt = QStringLiteral("\"%1\" is not a line number from 1 to %2.\n").arg(typed).arg(count)
+        // A long answer is cut short: quoted whole it would widen the box
+        // beyond the screen.
+        const QString shown = typed.size() > 40 ? typed.left(40) + QChar(0x2026) : typed;
+        prompt = QStringLiteral("\"%1\" is not a line number from 1 to %2.\n").arg(shown).arg(count)
                  + ask;
     }
 }

@@ -13,8 +13,10 @@ void TagDialog::showEvent(QShowEvent *e)
 {
     QDialog::showEvent(e);
     // A window restored from minimised is shown again, not opened anew.
-    if (!e->spontaneous())
+    if (!e->spontaneous()) {
+        m_keyboard.remember();
         runGuarded([this] { opened(); });
+    }
 }
 
 void TagDialog::keyPressEvent(QKeyEvent *e)
@@ -29,4 +31,10 @@ void TagDialog::closeEvent(QCloseEvent *e)
     e->ignore();
     if (isVisible())
         runGuarded([this] { closedByFrame(); });
+}
+
+void TagDialog::done(int result)
+{
+    QDialog::done(result);
+    m_keyboard.giveBack();
 }

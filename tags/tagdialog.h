@@ -7,6 +7,7 @@
 // answers a close by the window manager as closedByFrame() says.
 // Fields that clamp a number as they lose the focus are ClampedSpinBox.
 #include "dialoghabits.h"
+#include "keyboardreturn.h"
 
 #include <QDialog>
 #include <memory>
@@ -39,8 +40,11 @@ protected:
     void showEvent(QShowEvent *e) override;
     void keyPressEvent(QKeyEvent *e) override;
     void closeEvent(QCloseEvent *e) override;
+    void done(int result) override;
 
 private:
+    // Whoever had the keyboard when the dialog opened gets it back.
+    KeyboardReturn m_keyboard{false};
     using FormHolder = std::unique_ptr<void, void (*)(void *)>;
     FormHolder m_form{nullptr, nullptr};
 };
