@@ -36,18 +36,18 @@ FindBar::FindBar(QWidget *parent) : QWidget(parent)
         connect(c, &QCheckBox::toggled, this, [this] { search(false, true); });
         return c;
     };
-    auto *findLabel = new QLabel(QStringLiteral("&Find:"), this);
+    auto *findLabel = new QLabel(QStringLiteral("Fin&d:"), this);
     m_find = new QLineEdit(this);
     m_find->setObjectName(QStringLiteral("FindText"));
     m_find->setAccessibleName(QStringLiteral("Find"));
     findLabel->setBuddy(m_find);
-    m_replaceLabel = new QLabel(QStringLiteral("Replace &with:"), this);
+    m_replaceLabel = new QLabel(QStringLiteral("Replace w&ith:"), this);
     m_replace = new QLineEdit(this);
     m_replace->setObjectName(QStringLiteral("ReplaceText"));
     m_replace->setAccessibleName(QStringLiteral("Replace with"));
     m_replaceLabel->setBuddy(m_replace);
     m_case = check(QStringLiteral("Match &Case"), "MatchCase");
-    m_words = check(QStringLiteral("W&hole Words"), "WholeWords");
+    m_words = check(QStringLiteral("Wh&ole Words"), "WholeWords");
     m_regex = check(QStringLiteral("Regular E&xpression"), "RegularExpression");
     m_note = new QLabel(this);
     m_note->setObjectName(QStringLiteral("FindNote"));
@@ -55,13 +55,16 @@ FindBar::FindBar(QWidget *parent) : QWidget(parent)
     m_note->setTextInteractionFlags(Qt::TextSelectableByKeyboard | Qt::TextSelectableByMouse);
     m_note->setFocusPolicy(Qt::TabFocus); // read with the keyboard
     m_replaceBut = button(QStringLiteral("&Replace"), "ReplaceOne", &FindBar::replaceOne);
-    m_replaceAllBut = button(QStringLiteral("Replace &All"), "ReplaceAll", &FindBar::replaceAll);
+    m_replaceAllBut = button(QStringLiteral("Replace A&ll"), "ReplaceAll", &FindBar::replaceAll);
     auto *close = new QToolButton(this);
     close->setObjectName(QStringLiteral("CloseFindBar"));
     close->setText(QStringLiteral("\u00d7"));
     close->setToolTip(QStringLiteral("Close (Escape)"));
     close->setAccessibleName(QStringLiteral("Close the find bar"));
     connect(close, &QToolButton::clicked, this, &FindBar::closeBar);
+
+    // Access keys apart from the menu bar's (F, E, V, A, T, W, H), so that
+    // Alt with those letters opens the menus while the bar has the keyboard.
 
     // Three short rows rather than one long one: the bar fits the main
     // window at its opening size.
@@ -218,8 +221,36 @@ void FindBar::keyPressEvent(QKeyEvent *e)
     QWidget::keyPressEvent(e);
 }
 
+namespace {
+// The keys a text field answers itself. Typed in the bar's fields they edit
+// the field, not the document: Ctrl+A selects the field's text rather than
+// opening the table builder, Ctrl+Z undoes the field's typing.
+bool isTextFieldKey(const QKeyEvent *ke)
+{
+    static const QKeySequence::StandardKey kKeys[] = {
+        QKeySequence::SelectAll,       QKeySequence::Copy,           QKeySequence::Cut,
+        QKeySequence::Paste,           QKeySequence::Undo,           QKeySequence::Redo,
+        QKeySequence::Delete,          QKeySequence::Backspace,      QKeySequence::DeleteStartOfWord,
+        QKeySequence::DeleteEndOfWord, QKeySequence::DeleteEndOfLine, QKeySequence::MoveToNextWord,
+        QKeySequence::MoveToPreviousWord, QKeySequence::SelectNextWord,
+        QKeySequence::SelectPreviousWord, QKeySequence::MoveToStartOfLine,
+        QKeySequence::MoveToEndOfLine, QKeySequence::SelectStartOfLine,
+        QKeySequence::SelectEndOfLine, QKeySequence::MoveToStartOfDocument,
+        QKeySequence::MoveToEndOfDocument, QKeySequence::SelectStartOfDocument,
+        QKeySequence::SelectEndOfDocument, QKeySequence::Deselect};
+    for (QKeySequence::StandardKey k : kKeys)
+        if (ke->matches(k))
+            return true;
+    return false;
+}
+} // namespace
+
 bool FindBar::eventFilter(QObject *watched, QEvent *e)
 {
+    if (e->type() == QEvent::ShortcutOverride && isTextFieldKey(static_cast<QKeyEvent *>(e))) {
+        e->accept(); // the field takes the key before any menu shortcut
+        return true;
+    }
     if (e->type() == QEvent::KeyPress) {
         auto *ke = static_cast<QKeyEvent *>(e);
         const bool enter = ke->key() == Qt::Key_Return || ke->key() == Qt::Key_Enter;

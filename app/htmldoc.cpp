@@ -120,11 +120,18 @@ QByteArray THTMLDOC::copyBytes() const
 
 bool THTMLDOC::saveTo(const QString &path)
 {
-    if (changedOnDisk(path)
-        && !ui().confirm(QStringLiteral("The file %1 has changed on disk since it was opened. "
-                                        "Overwrite it?")
-                             .arg(path)))
-        return false;
+    if (changedOnDisk(path)) {
+        const FileStamp asked = fileStamp(path);
+        if (!ui().confirm(QStringLiteral("The file %1 has changed on disk since it was opened. "
+                                         "Overwrite it?")
+                              .arg(path))) {
+            // The user has heard of this version: the disk check says
+            // nothing more about it.
+            m_told = true;
+            m_toldStamp = asked;
+            return false;
+        }
+    }
     ByteHasher hash;
     {
         BusyFlag busy(m_busy);
@@ -269,13 +276,21 @@ THTMLDOC *openInNewDocument(DocumentTable *table, const QString &path)
 {
     const int lastSlot = LastSlot;
     THTMLDOC *doc = table->create();
-    try {
-        doc->load(path);
-    } catch (const WorkCancelled &) {
+    // A file that could not be read leaves no window behind: one captioned
+    // with its path over the new-page skeleton would be saved over it.
+    auto discard = [&] {
         doc->editor()->setModified(false);
         doc->close();
         LastSlot = lastSlot;
+    };
+    try {
+        doc->load(path);
+    } catch (const WorkCancelled &) {
+        discard();
         return nullptr;
+    } catch (...) {
+        discard();
+        throw;
     }
     return doc;
 }

@@ -895,10 +895,34 @@ QByteArray encodeText(const QString &text, TextEncoding encoding, const MarkStan
 }
 
 namespace {
-void openToRead(QFile &f, qint64 limit, const QString &tooLarge)
+enum class Accept { RegularOnly, NoPipes };
+
+// A file opened through its descriptor, which Qt leaves nameless: the name
+// is kept for the messages.
+struct ReadFile : QFile {
+    explicit ReadFile(const QString &name) : path(name) {}
+    QString path;
+};
+
+// Opens without waiting: a named pipe would hold open() (and the whole
+// editor) until some program wrote to it. What is opened is then checked,
+// so nothing put in the file's place in between gets through.
+void openToRead(ReadFile &f, qint64 limit, const QString &tooLarge, Accept accept)
 {
-    if (!f.open(QIODevice::ReadOnly))
-        throw TagloomError(Errors::cannotOpen(f.fileName()));
+    const QString &path = f.path;
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        throw TagloomError(Errors::cannotOpen(path));
+    struct stat st;
+    const bool ok = ::fstat(fd, &st) == 0
+                    && (accept == Accept::RegularOnly
+                            ? S_ISREG(st.st_mode)
+                            : !S_ISFIFO(st.st_mode) && !S_ISSOCK(st.st_mode) && !S_ISDIR(st.st_mode))
+                    && ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) == 0;
+    if (!ok || !f.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        throw TagloomError(Errors::cannotOpen(path));
+    }
     if (f.size() > limit)
         throw TagloomError(tooLarge);
 }
@@ -910,7 +934,7 @@ void reportProgress(qint64 done, qint64 total)
         throw WorkCancelled();
 }
 
-QByteArray readBytesWhole(QFile &f, qint64 limit, const QString &tooLarge)
+QByteArray readBytesWhole(ReadFile &f, qint64 limit, const QString &tooLarge)
 {
     // Read no more than the limit allows, even from a file whose size says
     // nothing (a device, a pipe, a file still growing). A megabyte at a time,
@@ -926,7 +950,7 @@ QByteArray readBytesWhole(QFile &f, qint64 limit, const QString &tooLarge)
         bytes.resize(had + want);
         const qint64 got = f.read(bytes.data() + had, want);
         if (got < 0 || f.error() != QFileDevice::NoError)
-            throw TagloomError(Errors::cannotOpen(f.fileName()));
+            throw TagloomError(Errors::cannotOpen(f.path));
         bytes.resize(had + got);
         if (bytes.size() > limit)
             throw TagloomError(tooLarge);
@@ -937,7 +961,7 @@ QByteArray readBytesWhole(QFile &f, qint64 limit, const QString &tooLarge)
     return bytes;
 }
 
-DecodedText readWhole(QFile &f, qint64 limit, const QString &tooLarge, quint64 *hash = nullptr)
+DecodedText readWhole(ReadFile &f, qint64 limit, const QString &tooLarge, quint64 *hash = nullptr)
 {
     const QByteArray bytes = readBytesWhole(f, limit, tooLarge);
     if (hash) {
@@ -954,8 +978,9 @@ DecodedText readWhole(QFile &f, qint64 limit, const QString &tooLarge, quint64 *
 DecodedText readTextFile(const QString &path, qint64 limit, const QString &tooLargeText)
 {
     const QString tooLarge = tooLargeText.isEmpty() ? Errors::memoCapacity() : tooLargeText;
-    QFile f(path);
-    openToRead(f, limit, tooLarge);
+    ReadFile f(path);
+    // Settings and table files: a device is read up to the limit.
+    openToRead(f, limit, tooLarge, Accept::NoPipes);
     return readWhole(f, limit, tooLarge);
 }
 
@@ -979,7 +1004,7 @@ qsizetype utf8Cut(QByteArrayView b)
 // BOM, if any, is taken off first. Over the limit or a failed read: throws.
 class PieceReader {
 public:
-    PieceReader(QFile &f, qint64 limit, const QString &tooLarge, qsizetype chunkBytes)
+    PieceReader(ReadFile &f, qint64 limit, const QString &tooLarge, qsizetype chunkBytes)
         : m_file(f), m_limit(limit), m_tooLarge(tooLarge), m_chunk(std::max<qsizetype>(1, chunkBytes))
     {
     }
@@ -994,7 +1019,7 @@ public:
     template <class Take> qint64 run(bool stripBom, bool &bom, Take &&take)
     {
         if (!m_file.seek(0))
-            throw TagloomError(Errors::cannotOpen(m_file.fileName()));
+            throw TagloomError(Errors::cannotOpen(m_file.path));
         m_pending.clear();
         qint64 total = 0;
         bool headDone = false;
@@ -1003,7 +1028,7 @@ public:
             m_pending.resize(had + m_chunk);
             const qint64 got = m_file.read(m_pending.data() + had, m_chunk);
             if (got < 0)
-                throw TagloomError(Errors::cannotOpen(m_file.fileName()));
+                throw TagloomError(Errors::cannotOpen(m_file.path));
             m_pending.resize(had + got);
             total += got;
             if (total > m_limit)
@@ -1033,7 +1058,7 @@ public:
     }
 
 private:
-    QFile &m_file;
+    ReadFile &m_file;
     qint64 m_limit;
     QString m_tooLarge;
     qsizetype m_chunk;
@@ -1092,14 +1117,15 @@ std::optional<StreamedText> streamTextFile(const QString &path,
                                            qsizetype chunkBytes)
 {
     const QString tooLarge = tooLargeText.isEmpty() ? Errors::memoCapacity() : tooLargeText;
-    QFile f(path);
-    openToRead(f, limit, tooLarge);
+    ReadFile f(path);
+    // A page is a plain file: a pipe, a device or a socket is refused.
+    openToRead(f, limit, tooLarge, Accept::RegularOnly);
     // Once, whole: a pipe or a device cannot be read twice, and UTF-16 or a
     // charset of many bytes a character is not worth cutting into pieces
     // (the size limit keeps it in bounds).
     auto readOnce = [&] {
         if (!f.isSequential() && !f.seek(0))
-            throw TagloomError(Errors::cannotOpen(f.fileName()));
+            throw TagloomError(Errors::cannotOpen(f.path));
         quint64 hash = 0;
         DecodedText d = readWhole(f, limit, tooLarge, f.isSequential() ? nullptr : &hash);
         const MarkStandIns standIns = hideEditorMarks(d.text);

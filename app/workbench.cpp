@@ -45,7 +45,8 @@ Workbench::Workbench(QMainWindow *window, QWidget *areaHolder, QMdiArea *area,
     areaHolder->layout()->addWidget(m_find);
     window->statusBar()->setObjectName(QStringLiteral("StatusBar"));
     m_status = new DocumentStatus(window->statusBar());
-    window->statusBar()->setVisible(state.value(QLatin1String(kStatusBarKey), true).toBool());
+    const bool statusShown = state.value(QLatin1String(kStatusBarKey), true).toBool();
+    window->statusBar()->setVisible(statusShown);
     m_preview = new PreviewPane(window);
     window->addDockWidget(Qt::RightDockWidgetArea, m_preview);
     m_preview->setVisible(state.value(QLatin1String(kPreviewKey), false).toBool());
@@ -91,7 +92,8 @@ Workbench::Workbench(QMainWindow *window, QWidget *areaHolder, QMdiArea *area,
     QAction *statusItem = item(menus.view, "ViewStatusBar", QStringLiteral("&Status Bar"), {},
                                nullptr);
     statusItem->setCheckable(true);
-    statusItem->setChecked(window->statusBar()->isVisible());
+    // From the state kept, not from isVisible(): the window is not shown yet.
+    statusItem->setChecked(statusShown);
     connect(statusItem, &QAction::toggled, this, [this](bool on) {
         m_window->statusBar()->setVisible(on);
         keepVisibility(kStatusBarKey, on);

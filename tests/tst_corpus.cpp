@@ -17,7 +17,6 @@
 #include <QTest>
 
 #include <sys/stat.h>
-#include <thread>
 
 namespace {
 // Every byte the file kept, with each lone CR or LF made CR LF.
@@ -386,25 +385,6 @@ private slots:
             kMaxTextFileBytes, QString(), 16);
         QVERIFY(rewritten);
         QVERIFY(!got.has_value());
-    }
-
-    void pageFromAPipe()
-    {
-        // Read once, whole: a pipe cannot be read a second time.
-        const QString fifo = m_dir.filePath(QStringLiteral("pipe.htm"));
-        QVERIFY(mkfifo(QFile::encodeName(fifo).constData(), 0600) == 0);
-        const QByteArray bytes = "<P>caf\xC3\xA9</P>\r\n<HR>";
-        std::thread writer([&] {
-            QFile w(fifo);
-            if (w.open(QIODevice::WriteOnly))
-                w.write(bytes);
-        });
-        m_ui->errors.clear();
-        THTMLDOC *doc = ZediDove->openDocument(fifo);
-        writer.join();
-        QVERIFY(m_ui->errors.isEmpty());
-        QCOMPARE(doc->editor()->text(), QString::fromUtf8(bytes));
-        QVERIFY(!doc->editor()->isModified());
     }
 
     // The lines holding a named anchor are found in the pieces too, also

@@ -22,6 +22,7 @@
 #include <QMenu>
 #include <QTest>
 #include <QTreeWidget>
+#include <sys/stat.h>
 
 namespace {
 } // namespace
@@ -141,16 +142,14 @@ private slots:
         QVERIFY(!ZediDove->currentDocument()->HasFileName());
     }
 
-    void openMissingFileKeepsSkeleton()
+    void openMissingFileLeavesNoWindow()
     {
         m_ui->fileAnswers << path("gone.htm");
         ZediDove->action(QStringLiteral("Open"))->trigger();
         QCOMPARE(m_ui->errors,
                  QStringList{QStringLiteral("Tagloom HTML|Cannot open file %1.").arg(path("gone.htm"))});
-        THTMLDOC *doc = ZediDove->currentDocument();
-        QCOMPARE(doc->windowTitle(), path("gone.htm"));
-        QVERIFY(!doc->HasFileName());
-        QCOMPARE(editor()->text(), THTMLDOC::skeleton());
+        QCOMPARE(openDocuments(), 1);
+        QCOMPARE(ZediDove->currentDocument()->windowTitle(), QStringLiteral("HTML 1"));
     }
 
     void failedSaveKeepsEverything()
@@ -357,6 +356,38 @@ private slots:
         QVERIFY(m_ui->errors.isEmpty() && m_ui->confirms.isEmpty());
         QCOMPARE(ZediDove->currentDocument()->windowTitle(), QStringLiteral("HTML 1"));
         QCOMPARE(editor()->text(), before);
+        ZediDove->New1Click();
+        QCOMPARE(ZediDove->currentDocument()->windowTitle(), QStringLiteral("HTML 2"));
+    }
+
+    // What is not a plain file is refused before anything is read (a pipe
+    // would hold the editor until some program wrote to it), and no window
+    // is left captioned with its path.
+    void refusedOpenLeavesNoWindow_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::newRow("named pipe, no writer") << "pipe";
+        QTest::newRow("device") << "device";
+        QTest::newRow("folder") << "folder";
+        QTest::newRow("missing") << "missing";
+    }
+    void refusedOpenLeavesNoWindow()
+    {
+        QFETCH(QString, kind);
+        QString file = path("x.htm");
+        if (kind == QLatin1String("pipe"))
+            QVERIFY(mkfifo(QFile::encodeName(file).constData(), 0600) == 0);
+        else if (kind == QLatin1String("device"))
+            file = QStringLiteral("/dev/zero");
+        else if (kind == QLatin1String("folder"))
+            QVERIFY(QDir().mkpath(file));
+        THTMLDOC *before = ZediDove->currentDocument();
+        ZediDove->openFiles({file});
+        QCOMPARE(m_ui->errors, QStringList{QStringLiteral("Tagloom HTML|Cannot open file %1.").arg(file)});
+        QCOMPARE(openDocuments(), 1);
+        QCOMPARE(ZediDove->currentDocument(), before);
+        QCOMPARE(ZediDove->currentDocument()->windowTitle(), QStringLiteral("HTML 1"));
+        // The next New takes the slot the refused file would have had.
         ZediDove->New1Click();
         QCOMPARE(ZediDove->currentDocument()->windowTitle(), QStringLiteral("HTML 2"));
     }

@@ -283,8 +283,9 @@ private slots:
         QFile::remove(file);
         QCOMPARE(m_ui->errors,
                  QStringList{QStringLiteral("Tagloom HTML|Text exceeds memo capacity.")});
-        // Nothing of the refused page is held.
+        // Nothing of the refused page is held, and no window is left for it.
         QVERIFY(ZediDove->currentDocument()->editor()->document()->characterCount() < 1000);
+        QCOMPARE(ZediDove->currentDocument()->windowTitle(), QStringLiteral("HTML 1"));
     }
 
     void memoryStaysBounded()

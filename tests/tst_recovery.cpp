@@ -250,6 +250,10 @@ private slots:
             QVERIFY(editor()->isModified());
             QCOMPARE(editor()->text(), QString::fromUtf8(mine));
             QCOMPARE(doc->windowTitle(), file);
+            // Coming back to the editor says nothing more of the version just declined.
+            doc->checkDisk();
+            QCOMPARE(m_ui->confirms.size(), asked ? 1 : 0);
+            QVERIFY(m_ui->warnings.isEmpty());
         }
     }
 

@@ -13,6 +13,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QStatusBar>
 #include <QTest>
 #include <QToolButton>
 
@@ -118,9 +119,12 @@ private slots:
         int checked = 0;
         for (QAction *a : ZediDove->findChildren<QAction *>())
             checked += a->isChecked();
-        QCOMPARE(checked, 2);
+        QCOMPARE(checked, 3);
         QVERIFY(ZediDove->action(QStringLiteral("HTMLToolsBut"))->isChecked());
         QVERIFY(ZediDove->action(QStringLiteral("DockedBar1"))->isChecked());
+        // The status bar shows at first start, and its item says so.
+        QVERIFY(ZediDove->statusBar()->isVisible());
+        QVERIFY(ZediDove->findChild<QAction *>(QStringLiteral("ViewStatusBar"))->isChecked());
     }
 
     void buttonBar()
