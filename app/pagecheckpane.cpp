@@ -57,27 +57,40 @@ PageCheckPane::PageCheckPane(QWidget *parent) : QDockWidget(QStringLiteral("Page
 
 PageCheckPane::~PageCheckPane()
 {
-    cancel();
-    if (m_thread) {
-        m_thread->wait();
-        delete m_thread; // no event loop may be left to run its deleteLater
+    // Every check still running stops at its next byte; none may outlive
+    // the pane it reports to.
+    for (QThread *t : std::as_const(m_running)) {
+        t->wait();
+        delete t; // no event loop may be left to run its deleteLater
     }
 }
 
 void PageCheckPane::check(EditorBox *editor)
 {
+    // A check still running is told to stop and left to end on its own:
+    // waiting for it here would hold the editor for as long as the page
+    // takes to parse. Its result is passed over.
     cancel();
-    if (m_thread) { // the cancelled parser stops at its next byte
-        m_thread->wait();
-        m_thread = nullptr; // it deletes itself; its result is passed over
-    }
+    ++m_checks;
+    m_checking = false;
     disconnect(m_changes);
+    disconnect(m_editorGone);
     m_editor = editor;
     m_rows->clear();
     if (!editor) {
         m_summary->clear();
+        m_cancel->setEnabled(false);
         return;
     }
+    // A page closed while its check runs, or after, takes its result with it.
+    m_editorGone = connect(editor, &QObject::destroyed, this, [this] {
+        cancel();
+        ++m_checks;
+        m_checking = false;
+        m_rows->clear();
+        m_cancel->setEnabled(false);
+        m_summary->setText(QStringLiteral("The checked document was closed"));
+    });
     const QString text = editor->text();
     // The colouring reports its format changes as changes too: the text
     // itself is compared once typing pauses.
@@ -87,10 +100,11 @@ void PageCheckPane::check(EditorBox *editor)
     m_stale = false;
     m_summary->setText(QStringLiteral("Checking..."));
     m_cancel->setEnabled(true);
+    m_checking = true;
     auto stop = std::make_shared<std::atomic<bool>>(false);
     m_stop = stop;
-    const int check = ++m_checks;
-    m_thread = QThread::create([this, stop, text, check] {
+    const int check = m_checks;
+    QThread *thread = QThread::create([this, stop, text, check] {
         PageCheckResult result = checkPage(text, stop.get());
         // Handed to the GUI thread; the pane waits for this thread before it goes.
         QMetaObject::invokeMethod(
@@ -101,8 +115,12 @@ void PageCheckPane::check(EditorBox *editor)
             },
             Qt::QueuedConnection);
     });
-    connect(m_thread, &QThread::finished, m_thread, &QObject::deleteLater);
-    m_thread->start(QThread::LowPriority);
+    m_running << thread;
+    connect(thread, &QThread::finished, this, [this, thread] {
+        m_running.removeOne(thread);
+        thread->deleteLater();
+    });
+    thread->start(QThread::LowPriority);
 }
 
 void PageCheckPane::cancel()
@@ -113,10 +131,7 @@ void PageCheckPane::cancel()
 
 void PageCheckPane::showResult(const PageCheckResult &result)
 {
-    if (m_thread) {
-        m_thread->wait();
-        m_thread = nullptr;
-    }
+    m_checking = false;
     m_cancel->setEnabled(false);
     if (result.cancelled) {
         m_summary->setText(QStringLiteral("Check cancelled"));

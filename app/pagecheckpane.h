@@ -21,10 +21,13 @@ public:
     explicit PageCheckPane(QWidget *parent = nullptr);
     ~PageCheckPane() override;
 
-    // Checks the editor's text as it stands; a check still running is cancelled.
+    // Checks the editor's text as it stands; a check still running is
+    // cancelled and its result passed over, without waiting for it.
     void check(EditorBox *editor);
     void cancel();
-    bool isChecking() const { return m_thread != nullptr; }
+    bool isChecking() const { return m_checking; }
+    // Checks replaced or cancelled that have not ended yet, the current one included.
+    int threadsRunning() const { return int(m_running.size()); }
 
     QString summary() const;
     QTreeWidget *rows() const { return m_rows; }
@@ -45,7 +48,9 @@ private:
     QLabel *m_summary;
     QPushButton *m_cancel;
     QTreeWidget *m_rows;
-    QThread *m_thread = nullptr;
+    QList<QThread *> m_running;
+    bool m_checking = false;
+    QMetaObject::Connection m_editorGone;
     std::shared_ptr<std::atomic<bool>> m_stop;
     QString m_lastSummary;
     QTimer m_pause;        // typing paused: time to compare the text

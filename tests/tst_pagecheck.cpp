@@ -1,8 +1,11 @@
 // The page check: what it reports for pages users write, and that it can
 // be stopped.
+#include "editorbox.h"
 #include "pagecheck.h"
+#include "pagecheckpane.h"
 
 #include <QTest>
+#include <QTreeWidget>
 
 class TestPageCheck : public QObject {
     Q_OBJECT
@@ -56,6 +59,32 @@ private slots:
         const PageCheckResult r = checkPage(QStringLiteral("<p><b>x"), &cancel);
         QVERIFY(r.cancelled);
         QVERIFY(!checkPage(QStringLiteral("<p><b>x")).cancelled);
+    }
+
+    // Checks pressed again and again on a slow page never wait for the one
+    // before; a page closed while checked takes its result with it.
+    void paneForgetsReplacedChecksAndClosedPages()
+    {
+        PageCheckPane pane;
+        EditorBox other;
+        auto *slow = new EditorBox;
+        slow->loadText(QStringLiteral("<table><tr><td>").repeated(20000));
+        for (int i = 0; i < 5; ++i)
+            pane.check(slow);
+        QVERIFY(pane.isChecking());
+        delete slow;
+        QCOMPARE(pane.summary(), QStringLiteral("The checked document was closed"));
+        QTRY_COMPARE_WITH_TIMEOUT(pane.threadsRunning(), 0, 60000);
+        QCoreApplication::processEvents(); // a result already on its way is passed over
+        QCOMPARE(pane.summary(), QStringLiteral("The checked document was closed"));
+        QCOMPARE(pane.rows()->topLevelItemCount(), 0);
+        QVERIFY(!pane.isChecking());
+
+        other.loadText(QStringLiteral("<p><b>x"));
+        pane.check(&other);
+        QTRY_VERIFY(!pane.isChecking());
+        QVERIFY(pane.rows()->topLevelItemCount() > 0);
+        QCOMPARE(pane.checkedEditor(), &other);
     }
 };
 
