@@ -1,6 +1,7 @@
 #include "findbar.h"
 #include "editorbox.h"
 #include "keyboardreturn.h"
+#include "searchrunner.h"
 #include "textsearch.h"
 
 #include <QCheckBox>
@@ -10,16 +11,26 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QTextBlock>
+#include <QTextDocument>
+#include <QTimer>
 #include <QToolButton>
 
 namespace {
 // How long counting the matches may take before the bar shows no count.
 constexpr int kCountBudgetMs = 50;
+// How soon a search still running says so, and how often Replace All's
+// progress is brought up to date.
+constexpr int kProgressMs = 100;
+
+QString tooCostlyNote() { return QStringLiteral("The pattern is too costly to search this page"); }
+QString replaceAllCaption() { return QStringLiteral("Replace A&ll"); }
 } // namespace
 
-FindBar::FindBar(QWidget *parent) : QWidget(parent)
+FindBar::FindBar(QWidget *parent)
+    : QWidget(parent), m_runner(new SearchRunner(this)), m_progress(new QTimer(this))
 {
+    m_progress->setInterval(kProgressMs);
+    connect(m_progress, &QTimer::timeout, this, &FindBar::showProgress);
     setObjectName(QStringLiteral("FindBar"));
     auto *grid = new QGridLayout(this);
     grid->setContentsMargins(4, 2, 4, 2);
@@ -55,7 +66,7 @@ FindBar::FindBar(QWidget *parent) : QWidget(parent)
     m_note->setTextInteractionFlags(Qt::TextSelectableByKeyboard | Qt::TextSelectableByMouse);
     m_note->setFocusPolicy(Qt::TabFocus); // read with the keyboard
     m_replaceBut = button(QStringLiteral("&Replace"), "ReplaceOne", &FindBar::replaceOne);
-    m_replaceAllBut = button(QStringLiteral("Replace A&ll"), "ReplaceAll", &FindBar::replaceAll);
+    m_replaceAllBut = button(replaceAllCaption(), "ReplaceAll", &FindBar::replaceAll);
     auto *close = new QToolButton(this);
     close->setObjectName(QStringLiteral("CloseFindBar"));
     close->setText(QStringLiteral("\u00d7"));
@@ -97,7 +108,10 @@ FindBar::FindBar(QWidget *parent) : QWidget(parent)
 
 void FindBar::setEditor(EditorBox *editor)
 {
+    m_runner->cancel();
+    stopped();
     m_editor = editor;
+    watchDocument();
     setNote(QString());
 }
 
@@ -153,26 +167,57 @@ std::optional<SearchQuery> FindBar::usableQuery()
 void FindBar::search(bool backward, bool fromSelectionStart)
 {
     const std::optional<SearchQuery> usable = usableQuery();
-    if (!usable)
-        return;
-    const SearchQuery &q = *usable;
-    QTextCursor from = m_editor->textCursor();
-    if (fromSelectionStart) // as you type, the match under the caret grows
-        from.setPosition(from.selectionStart());
-    const SearchHit hit = findMatch(m_editor->document(), q, from, backward);
-    if (hit.match.isNull()) {
-        setNote(QStringLiteral("No matches"));
+    if (!usable) { // an older search must not select its match now
+        m_runner->cancel();
+        stopped();
         return;
     }
-    m_editor->setTextCursor(hit.match);
-    const MatchCount count = countMatches(m_editor->document(), q, hit.match, kCountBudgetMs);
-    QStringList parts;
-    if (count.total > 0 && count.index > 0)
-        parts << QStringLiteral("%1 of %2").arg(count.index).arg(count.total);
-    if (hit.wrapped)
-        parts << (backward ? QStringLiteral("Wrapped to the bottom")
-                           : QStringLiteral("Wrapped to the top"));
-    setNote(parts.join(QStringLiteral(" \u2014 ")));
+    const QTextCursor c = m_editor->textCursor();
+    const int selStart = c.selectionStart();
+    // As you type, the match under the caret grows: search from its start.
+    const int selEnd = fromSelectionStart ? selStart : c.selectionEnd();
+    const quint64 generation = m_generation;
+    struct Result {
+        FoundMatch hit;
+        MatchCount count;
+    };
+    auto result = std::make_shared<Result>();
+    start(
+        Work::Find,
+        [text = snapshot(), q = *usable, selStart, selEnd, backward, result](SearchControl &sc) {
+            result->hit = findMatch(text, q, selStart, selEnd, backward, &sc);
+            if (result->hit.start >= 0)
+                result->count = countMatches(text, q, result->hit.start,
+                                             result->hit.start + result->hit.length,
+                                             kCountBudgetMs, &sc);
+        },
+        [this, result, generation, backward, fromSelectionStart] {
+            if (generation != m_generation) { // found in a text that is no more
+                search(backward, fromSelectionStart);
+                return;
+            }
+            const FoundMatch &hit = result->hit;
+            if (hit.status == SearchStatus::TooCostly) {
+                setNote(tooCostlyNote());
+                return;
+            }
+            if (hit.start < 0) {
+                setNote(QStringLiteral("No matches"));
+                return;
+            }
+            QTextCursor match(m_editor->document());
+            match.setPosition(int(hit.start));
+            match.setPosition(int(hit.start + hit.length), QTextCursor::KeepAnchor);
+            m_editor->setTextCursor(match);
+            const MatchCount &count = result->count;
+            QStringList parts;
+            if (count.total > 0 && count.index > 0)
+                parts << QStringLiteral("%1 of %2").arg(count.index).arg(count.total);
+            if (hit.wrapped)
+                parts << (backward ? QStringLiteral("Wrapped to the bottom")
+                                   : QStringLiteral("Wrapped to the top"));
+            setNote(parts.join(QStringLiteral(" \u2014 ")));
+        });
 }
 
 void FindBar::replaceOne()
@@ -180,31 +225,158 @@ void FindBar::replaceOne()
     if (!m_editor)
         return;
     const SearchQuery q = query();
-    QTextCursor c = m_editor->textCursor();
-    if (c.hasSelection()) {
-        // Only a selection that is itself a match is replaced.
-        const QTextBlock b = m_editor->document()->findBlock(c.selectionStart());
-        const qsizetype at = c.selectionStart() - b.position();
-        qsizetype start = 0, length = 0;
-        QRegularExpressionMatch captures;
-        if (q.matchIn(b.text(), at, false, &start, &length, &captures) && start == at
-            && length == c.selectionEnd() - c.selectionStart()) {
-            c.insertText(q.replacement(m_replace->text(), captures));
-            m_editor->setTextCursor(c);
-        }
+    const QTextCursor c = m_editor->textCursor();
+    if (!c.hasSelection() || !q.isUsable()) {
+        search(false, false);
+        return;
     }
-    search(false, false);
+    // Only a selection that is itself a match is replaced.
+    const int selStart = c.selectionStart(), selEnd = c.selectionEnd();
+    const quint64 generation = m_generation;
+    struct Result {
+        std::optional<QString> with;
+        SearchStatus status = SearchStatus::Done;
+    };
+    auto result = std::make_shared<Result>();
+    start(
+        Work::Replace,
+        [text = snapshot(), q, selStart, selEnd, typed = m_replace->text(),
+         result](SearchControl &sc) {
+            result->with = replacementAt(text, q, selStart, selEnd, typed, &result->status, &sc);
+        },
+        [this, result, generation, selStart, selEnd] {
+            if (generation != m_generation) {
+                replaceOne();
+                return;
+            }
+            if (result->status == SearchStatus::TooCostly) {
+                setNote(tooCostlyNote());
+                return;
+            }
+            QTextCursor c = m_editor->textCursor();
+            if (result->with && c.selectionStart() == selStart && c.selectionEnd() == selEnd) {
+                c.insertText(*result->with);
+                m_editor->setTextCursor(c);
+            }
+            search(false, false);
+        });
 }
 
 void FindBar::replaceAll()
 {
-    const std::optional<SearchQuery> q = usableQuery();
-    if (!q)
+    if (isSearching() && m_work == Work::ReplaceAll) { // the button reads Cancel meanwhile
+        cancel();
         return;
-    const int n = ::replaceAll(m_editor->textCursor(), *q, m_replace->text());
-    setNote(n == 0 ? QStringLiteral("No matches")
-                   : n == 1 ? QStringLiteral("Replaced 1 match")
-                            : QStringLiteral("Replaced %1 matches").arg(n));
+    }
+    const std::optional<SearchQuery> q = usableQuery();
+    if (!q) {
+        m_runner->cancel();
+        stopped();
+        return;
+    }
+    // Worked out on a copy first and applied in one go: stopping it midway
+    // leaves the page as it was, and undoing it is one step.
+    const quint64 generation = m_generation;
+    auto plan = std::make_shared<ReplacePlan>();
+    start(
+        Work::ReplaceAll,
+        [text = snapshot(), q = *q, typed = m_replace->text(), plan](SearchControl &sc) {
+            *plan = planReplaceAll(text, q, typed, &sc);
+        },
+        [this, plan, generation] {
+            if (generation != m_generation) {
+                replaceAll();
+                return;
+            }
+            if (plan->status == SearchStatus::TooCostly) {
+                setNote(tooCostlyNote() + QStringLiteral(": nothing replaced"));
+                return;
+            }
+            applyReplacePlan(m_editor->textCursor(), *plan);
+            const int n = plan->count;
+            setNote(n == 0 ? QStringLiteral("No matches")
+                           : n == 1 ? QStringLiteral("Replaced 1 match")
+                                    : QStringLiteral("Replaced %1 matches").arg(n));
+        });
+}
+
+void FindBar::start(Work kind, std::function<void(SearchControl &)> work,
+                    std::function<void()> done)
+{
+    m_work = kind;
+    m_runner->run(std::move(work), [this, done = std::move(done)] {
+        if (m_editor)
+            done();
+        if (!m_runner->isRunning()) { // done may have started the next step
+            stopped();
+            emit searchFinished();
+        }
+    });
+    m_replaceAllBut->setText(kind == Work::ReplaceAll ? QStringLiteral("Cance&l")
+                                                      : replaceAllCaption());
+    if (kind == Work::ReplaceAll)
+        showProgress();
+    m_progress->start();
+}
+
+void FindBar::cancel()
+{
+    const bool replacing = isSearching() && m_work == Work::ReplaceAll;
+    m_runner->cancel();
+    stopped();
+    if (replacing)
+        setNote(QStringLiteral("Replace All stopped: nothing replaced"));
+}
+
+bool FindBar::isSearching() const { return m_runner->isRunning(); }
+
+void FindBar::stopped()
+{
+    m_progress->stop();
+    m_replaceAllBut->setText(replaceAllCaption());
+}
+
+void FindBar::showProgress()
+{
+    if (!isSearching())
+        return;
+    if (m_work == Work::ReplaceAll)
+        setNote(QStringLiteral("Replacing\u2026 %1 %").arg(m_runner->permille() / 10));
+    else
+        setNote(QStringLiteral("Searching\u2026"));
+}
+
+QString FindBar::snapshot()
+{
+    if (m_editor->document() != m_watched)
+        watchDocument();
+    if (!m_haveSnapshot) {
+        m_snapshot = m_watched->toRawText();
+        m_haveSnapshot = true;
+    }
+    return m_snapshot;
+}
+
+void FindBar::watchDocument()
+{
+    disconnect(m_changes);
+    m_watched = m_editor ? m_editor->document() : nullptr;
+    auto changed = [this] {
+        ++m_generation;
+        m_snapshot = QString();
+        m_haveSnapshot = false;
+    };
+    changed();
+    if (m_watched)
+        m_changes = connect(m_watched, &QTextDocument::contentsChange, this, changed);
+}
+
+void FindBar::hideEvent(QHideEvent *e)
+{
+    cancel();
+    m_snapshot = QString(); // a page's worth of memory, kept only while the bar is used
+    m_haveSnapshot = false;
+    QWidget::hideEvent(e);
 }
 
 QString FindBar::note() const { return m_note->text(); }

@@ -5,6 +5,7 @@
 #include "docinfo.h"
 #include "documentstatus.h"
 #include "editorbox.h"
+#include "findbar.h"
 #include "hrmarkup.h"
 #include "imagemarkup.h"
 #include "linkmarkup.h"
@@ -40,6 +41,8 @@
 #include <QEventLoop>
 #include <QKeyEvent>
 #include <QFileInfo>
+#include <QCheckBox>
+#include <QLineEdit>
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -511,7 +514,30 @@ std::map<QString, Cost> timeKeys(EditorBox *ed, int line, int runs)
 {
     std::map<QString, std::vector<Cost>> all;
     auto take = [&](const QString &name, const Cost &c) { all[name].push_back(c); };
+    // The find bar searches on another thread: each is timed until its
+    // result shows and is painted.
+    FindBar bar;
+    bar.setEditor(ed);
+    bar.findChild<QCheckBox *>(QStringLiteral("RegularExpression"))->setChecked(true);
+    bar.findField()->setText(QStringLiteral("<li\\b[^>]*>"));
+    bar.replaceField()->setText(QStringLiteral("<LI>"));
+    auto untilFound = [&bar] {
+        while (bar.isSearching())
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    };
+    untilFound();
     for (int r = 0; r < runs; ++r) {
+        caretMidLongest(ed, line);
+        take(QStringLiteral("regex find next"), untilPainted(ed, [&] {
+                 bar.findNext();
+                 untilFound();
+             }));
+        take(QStringLiteral("regex Replace All"), untilPainted(ed, [&] {
+                 bar.replaceAll();
+                 untilFound();
+             }));
+        ed->undo();
+        settle();
         caretMidLongest(ed, line);
         take(QStringLiteral("typed char"),
              untilPainted(ed, [&] {
@@ -635,7 +661,9 @@ QJsonArray runFamilies(const QDir &dir, double scale, int runs, bool quick, cons
     const QStringList keyNames = {QStringLiteral("typed char"), QStringLiteral("BackSpace"),
                                   QStringLiteral("Ctrl+End"),   QStringLiteral("Ctrl+Home"),
                                   QStringLiteral("Page Down"),  QStringLiteral("tag (bold)"),
-                                  QStringLiteral("undo"),       QStringLiteral("redo")};
+                                  QStringLiteral("undo"),       QStringLiteral("redo"),
+                                  QStringLiteral("regex find next"),
+                                  QStringLiteral("regex Replace All")};
     std::printf("\npage families: open until at rest and painted; CPU in 3 s idle with the "
                 "caret in the longest line; each key from its event until painted "
                 "(median ms, wall / CPU)\n");
