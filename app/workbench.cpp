@@ -13,6 +13,7 @@
 #include "uiseam.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QLayout>
 #include <QMainWindow>
@@ -25,6 +26,7 @@
 
 namespace {
 constexpr int kRecentFiles = 10;
+constexpr qint64 kMaxStateBytes = 1024 * 1024;
 const char *const kRecentKey = "recentFiles";
 const char *const kStatusBarKey = "view/statusBar";
 const char *const kPreviewKey = "view/preview";
@@ -36,10 +38,27 @@ QString Workbench::userStatePath()
            + QStringLiteral("/state.ini");
 }
 
+bool Workbench::setAsideOversizeState()
+{
+    // The state holds ten recent files and a few switches: a few KB. One
+    // far larger (grown by another program, or not ours) would be read
+    // again at every open and save; it is set aside, not read.
+    const QString path = userStatePath();
+    const QFileInfo info(path);
+    if (!info.exists() || (info.isFile() && info.size() <= kMaxStateBytes))
+        return false;
+    const QString aside = path + QStringLiteral(".too-large");
+    QFile::remove(aside);
+    if (!QFile::rename(path, aside))
+        QFile::remove(path);
+    return true;
+}
+
 Workbench::Workbench(QMainWindow *window, QWidget *areaHolder, QMdiArea *area,
                      DocumentTable *docs, CurrentDocument *current, const Menus &menus)
     : QObject(window), m_window(window), m_area(area), m_docs(docs), m_current(current)
 {
+    setAsideOversizeState();
     QSettings state(userStatePath(), QSettings::IniFormat);
     m_find = new FindBar(areaHolder);
     areaHolder->layout()->addWidget(m_find);

@@ -51,6 +51,9 @@ public:
     void CheckPageClick();
     // Where the user's own state is kept.
     static QString userStatePath();
+    // A state file far larger than it can be is moved aside (to the same
+    // name with ".too-large") before it is read; true when one was.
+    static bool setAsideOversizeState();
 
 signals:
     // An existing file chosen from Open Recent, to be opened as Open does.

@@ -8,6 +8,7 @@
 #include "tablebuilder.h"
 #include "tablefile.h"
 #include "testsupport.h"
+#include "workbench.h"
 
 #include <QApplication>
 #include <QDir>
@@ -18,6 +19,7 @@
 #include <QTest>
 
 #include <cstdio>
+#include <sys/stat.h>
 
 namespace {
 // The bytes, then NUL bytes up to size (the file's end as one long line).
@@ -202,6 +204,40 @@ private slots:
                  QStringList{"Tagloom HTML|vezezu.ini is too large for a settings file "
                              "(more than 1 MB)"});
         QCOMPARE(ZediDove->EditorBackColor, quint32(0xFFFFFF));
+    }
+
+    // The user's state file, grown far beyond what it holds or replaced by
+    // a pipe, is set aside before anything reads it; a usual one is kept.
+    void userStateFile_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<bool>("setAside");
+        QTest::newRow("100 MB") << "huge" << true;
+        QTest::newRow("a named pipe") << "pipe" << true;
+        QTest::newRow("a usual one") << "usual" << false;
+    }
+    void userStateFile()
+    {
+        QFETCH(QString, kind);
+        QFETCH(bool, setAside);
+        QCoreApplication::setApplicationName(QStringLiteral("Tagloom HTML")); // as start-up names it
+        const QString state = Workbench::userStatePath();
+        QDir().mkpath(QFileInfo(state).absolutePath());
+        QFile::remove(state);
+        QFile::remove(state + QStringLiteral(".too-large"));
+        const QByteArray recent = "[General]\nrecentFiles=/tmp/a.htm\n";
+        if (kind == QLatin1String("huge"))
+            writeSized(state, recent + "junk=", qint64(100) * 1024 * 1024);
+        else if (kind == QLatin1String("pipe"))
+            QVERIFY(mkfifo(QFile::encodeName(state).constData(), 0600) == 0);
+        else
+            writeBytes(state, recent);
+        startWindows();
+        QCOMPARE(QFileInfo::exists(state + QStringLiteral(".too-large")), setAside);
+        QCOMPARE(ZediDove->workbench()->recentFiles(),
+                 setAside ? QStringList{} : QStringList{QStringLiteral("/tmp/a.htm")});
+        QVERIFY(QFileInfo(state).size() < 1024 * 1024);
+        QFile::remove(state + QStringLiteral(".too-large"));
     }
 
     void tableFile_data()
