@@ -635,10 +635,11 @@ void TZediDove::Timer1Timer()
         FirstTimer = false;
     }
     LastSlot = 0;
-    if (m_startupFiles.isEmpty())
-        New1Click();
-    else
+    if (!m_startupFiles.isEmpty())
         openFiles(std::exchange(m_startupFiles, {}));
+    // No file named could be opened (each said why): the usual first page.
+    if (!currentDocument())
+        New1Click();
     // From now on files dropped on the window open as documents.
     setAcceptDrops(true);
     // Copies left by a session that did not close are offered once the

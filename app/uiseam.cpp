@@ -1,5 +1,6 @@
 #include "uiseam.h"
 
+#include "errors.h"
 #include "keyboardreturn.h"
 #include "mainwindow.h"
 
@@ -14,7 +15,9 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QPointer>
+#include <QProcess>
 #include <QScreen>
+#include <QStandardPaths>
 #include <QStringList>
 #include <QTextBrowser>
 #include <QUrl>
@@ -161,7 +164,39 @@ public:
         }
         return dlg.exec() == QDialog::Accepted ? dlg.textValue() : defaultText;
     }
-    bool openUrl(const QUrl &url) override { return QDesktopServices::openUrl(url); }
+    bool openUrl(const QUrl &url) override
+    {
+        const QString opener = QStandardPaths::findExecutable(QStringLiteral("xdg-open"));
+        if (opener.isEmpty())
+            return QDesktopServices::openUrl(url);
+        // Run so that its exit status is known: a browser command that fails
+        // would otherwise show nothing at all. Without a parent on purpose:
+        // a browser that runs in the foreground of the command must not be
+        // killed when the editor closes; the object goes when it ends.
+        auto *run = new QProcess;
+        run->setProgram(opener);
+        run->setArguments({url.isLocalFile() ? url.toLocalFile() : url.toString(QUrl::FullyEncoded)});
+        run->setStandardOutputFile(QProcess::nullDevice());
+        run->setStandardErrorFile(QProcess::nullDevice());
+        const QString shown = url.isLocalFile() ? url.toLocalFile() : url.toString();
+        auto failed = [shown] {
+            reportError(QStringLiteral("No web browser could be started to show %1").arg(shown));
+        };
+        QObject::connect(run, &QProcess::finished, run,
+                         [run, failed](int code, QProcess::ExitStatus status) {
+                             run->deleteLater();
+                             if (status != QProcess::NormalExit || code != 0)
+                                 failed();
+                         });
+        QObject::connect(run, &QProcess::errorOccurred, run, [run, failed](QProcess::ProcessError e) {
+            if (e != QProcess::FailedToStart)
+                return;
+            run->deleteLater();
+            failed();
+        });
+        run->start();
+        return true;
+    }
     void showHelp(const QString &helpFile) override
     {
         // A small built-in viewer: works on any desktop, with or without a browser.

@@ -6,6 +6,7 @@
 #include "mainwindow.h"
 #include "startup.h"
 #include "testsupport.h"
+#include "uiseam.h"
 
 #include <QApplication>
 #include <QDir>
@@ -78,6 +79,43 @@ private slots:
         QVERIFY(noDialogLeft);
     }
 
+    // The page goes to the desktop's opener; when that command fails (no
+    // browser set, a browser that cannot start) the user is told, not left
+    // waiting for a window that never comes.
+    void browserCommandThatFailsIsTold_data() {
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<bool>("told");
+        QTest::newRow("the browser opens") << 0 << false;
+        QTest::newRow("the command fails") << 3 << true;
+        QTest::newRow("no handler for the page") << 4 << true;
+    }
+    void browserCommandThatFailsIsTold() {
+        QFETCH(int, exitCode);
+        QFETCH(bool, told);
+        const QString bin = m_dir->filePath(QStringLiteral("bin"));
+        QVERIFY(QDir().mkpath(bin));
+        const QString asked = m_dir->filePath(QStringLiteral("asked"));
+        QVERIFY(writeBytes(bin + QStringLiteral("/xdg-open"),
+                           QStringLiteral("#!/bin/sh\nprintf '%s' \"$1\" > '%1'\nexit %2\n")
+                               .arg(asked).arg(exitCode).toUtf8()));
+        QFile::setPermissions(bin + QStringLiteral("/xdg-open"),
+                              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        const QByteArray oldPath = qgetenv("PATH");
+        qputenv("PATH", QFile::encodeName(bin) + ':' + oldPath);
+        const bool started = platformUi().openUrl(QUrl::fromLocalFile(m_page));
+        qputenv("PATH", oldPath);
+        QVERIFY(started);
+        QTRY_COMPARE(readBytes(asked), QFile::encodeName(m_page));
+        const QStringList error{QCoreApplication::applicationName()
+                                + QStringLiteral("|No web browser could be started to show %1.")
+                                      .arg(m_page)};
+        if (told)
+            QTRY_COMPARE(m_ui->errors, error);
+        else
+            QTest::qWait(300); // the command's end arrives: nothing to tell
+        QCOMPARE(m_ui->errors, told ? error : QStringList{});
+    }
+
     void commandLinePath_data() {
         QTest::addColumn<QString>("argument");
         QTest::addColumn<QString>("path");
@@ -100,9 +138,10 @@ private slots:
 
     void commandLineFilesOpenInPlaceOfTheFirstNewDocument() {
         startApplication({m_page, m_missing, m_other});
-        // Each file takes a slot of its own, from slot 1; no "HTML 1".
-        QCOMPARE(captions(), (QStringList{m_page, m_missing, m_other}));
-        QCOMPARE(LastSlot, 3);
+        // Each file takes a slot of its own, from slot 1; no "HTML 1". The
+        // file that could not be read leaves no window and no slot behind.
+        QCOMPARE(captions(), (QStringList{m_page, m_other}));
+        QCOMPARE(LastSlot, 2);
         QCOMPARE(m_ui->errors,
                  QStringList{QStringLiteral("Tagloom HTML|Cannot open file %1.").arg(m_missing)});
 
@@ -111,12 +150,15 @@ private slots:
         QVERIFY(page->HasFileName());
         QVERIFY(!page->editor()->isModified());
         QCOMPARE(page->editor()->selStart(), 0);
-        // As after a failed Open: the skeleton, captioned with the path.
-        THTMLDOC *missing = document(m_missing);
-        QCOMPARE(missing->editor()->text(), THTMLDOC::skeleton());
-        QVERIFY(!missing->HasFileName());
         // The last file opened is the current document.
         QCOMPARE(ZediDove->currentDocument(), document(m_other));
+    }
+
+    void onlyFilesThatCannotBeOpenedStartWithTheFirstNewDocument() {
+        startApplication({m_missing});
+        QCOMPARE(captions(), QStringList{QStringLiteral("HTML 1")});
+        QCOMPARE(m_ui->errors,
+                 QStringList{QStringLiteral("Tagloom HTML|Cannot open file %1.").arg(m_missing)});
     }
 
     void withoutFilesTheStartIsUnchanged() {
@@ -142,8 +184,8 @@ private slots:
         QDropEvent drop(QPointF(at), Qt::CopyAction, mime.get(), Qt::LeftButton, Qt::NoModifier);
         QApplication::sendEvent(first->viewport(), &drop);
         QVERIFY(drop.isAccepted());
-        QTRY_COMPARE(captions().size(), 4);
-        QCOMPARE(captions(), (QStringList{"HTML 1", m_page, m_missing, m_other}));
+        QTRY_COMPARE(captions().size(), 3);
+        QCOMPARE(captions(), (QStringList{"HTML 1", m_page, m_other}));
         QCOMPARE(m_ui->errors,
                  QStringList{QStringLiteral("Tagloom HTML|Cannot open file %1.").arg(m_missing)});
         QCOMPARE(document(m_other)->editor()->text(), QStringLiteral("<B>other</B>\r\n"));
