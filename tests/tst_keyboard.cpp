@@ -393,6 +393,57 @@ private slots:
                 QCOMPARE(afterKey.at(i), afterPath.at(i));
         }
     }
+
+    // With the keyboard in the find bar, Alt and a menu's letter opens that
+    // menu, and the keys a text field answers edit the field, never the page.
+    void keysInTheFindBar_data()
+    {
+        QTest::addColumn<int>("key");
+        QTest::addColumn<int>("mods");
+        QTest::addColumn<QString>("menu"); // the menu that opens, or none
+        const int alt = int(Qt::AltModifier), ctrl = int(Qt::ControlModifier);
+        QTest::newRow("Alt+F") << int(Qt::Key_F) << alt << "File1";
+        QTest::newRow("Alt+E") << int(Qt::Key_E) << alt << "Edit1";
+        QTest::newRow("Alt+V") << int(Qt::Key_V) << alt << "View1";
+        QTest::newRow("Alt+A") << int(Qt::Key_A) << alt << "Fonts1";
+        QTest::newRow("Alt+T") << int(Qt::Key_T) << alt << "Tools1";
+        QTest::newRow("Alt+W") << int(Qt::Key_W) << alt << "Window1";
+        QTest::newRow("Alt+H") << int(Qt::Key_H) << alt << "Help1";
+        QTest::newRow("Ctrl+A selects the field") << int(Qt::Key_A) << ctrl << "";
+        QTest::newRow("Ctrl+Z undoes the field") << int(Qt::Key_Z) << ctrl << "";
+        QTest::newRow("Ctrl+X cuts from the field") << int(Qt::Key_X) << ctrl << "";
+    }
+    void keysInTheFindBar()
+    {
+        QFETCH(int, key);
+        QFETCH(int, mods);
+        QFETCH(QString, menu);
+        FindBar *bar = ZediDove->workbench()->findBar();
+        const QStringList before = texts();
+        press(Qt::Key_F, Qt::ControlModifier);
+        QTRY_VERIFY(bar->findField()->hasFocus());
+        typeText(QStringLiteral("page"));
+        bar->findField()->setSelection(1, 2);
+        // A command's dialog opened by mistake is closed again, so the row fails rather than hangs.
+        bool dialogOpened = false;
+        QTimer::singleShot(500, qApp, [&dialogOpened] { dialogOpened = !closeDialogsLeftOpen(); });
+        press(key, Qt::KeyboardModifiers(mods));
+        QTest::qWait(600);
+        QVERIFY(!dialogOpened);
+        if (!menu.isEmpty()) {
+            QTRY_VERIFY(QApplication::activePopupWidget());
+            QCOMPARE(QApplication::activePopupWidget()->objectName(), menu);
+            QApplication::activePopupWidget()->close();
+        } else {
+            const QString field = bar->findField()->text();
+            if (key == Qt::Key_A)
+                QCOMPARE(bar->findField()->selectedText(), QStringLiteral("page"));
+            else
+                QVERIFY2(field != QLatin1String("page"), qPrintable(field));
+        }
+        QCOMPARE(texts(), before);
+        QCOMPARE(ZediDove->currentDocument(), inUse());
+    }
 };
 
 QTEST_MAIN(TestKeyboard)
