@@ -132,7 +132,8 @@ private slots:
             "find bar, document closed meanwhile, Escape",
             "go to line, OK",
             "go to line, Cancel",
-            "go to line, invalid then OK",
+            "go to line, markup answer then OK",
+            "go to line, long answer then OK",
             "document info, OK",
             "document info, Cancel",
             "document info, Escape then close box",
@@ -220,26 +221,48 @@ private slots:
             QTRY_VERIFY(now->editor()->hasFocus());
             return; // the texts of the others are checked below in other rows
         } else if (path.startsWith(QLatin1String("go to line"))) {
+            // An answer that is no line number is quoted in the next prompt
+            // as typed (never as markup) and cut short (never wider than the screen).
+            QString wrong;
+            if (path.contains(QLatin1String("markup")))
+                wrong = QStringLiteral("<h1>BIG</h1>");
+            else if (path.contains(QLatin1String("long")))
+                wrong = QString(1500, QLatin1Char('9'));
+            QString quoted;
+            int boxWidth = 0;
+            Qt::TextFormat format = Qt::AutoText;
             withRealBoxes([&] {
-                const bool invalid = path.contains(QLatin1String("invalid"));
                 const bool cancel = path.endsWith(QLatin1String("Cancel"));
-                onNextModal([invalid, cancel](QWidget *box) {
+                onNextModal([wrong, cancel](QWidget *box) {
                     auto *edit = box->findChild<QLineEdit *>();
-                    edit->setText(invalid ? QStringLiteral("<h1>BIG</h1>") : QStringLiteral("2"));
+                    edit->setText(wrong.isEmpty() ? QStringLiteral("2") : wrong);
                     if (cancel)
                         static_cast<QDialog *>(box)->reject();
                     else
                         static_cast<QDialog *>(box)->accept();
                 });
-                if (invalid)
-                    QTimer::singleShot(0, qApp, [] {
-                        onNextModal([](QWidget *box) {
+                if (!wrong.isEmpty())
+                    QTimer::singleShot(0, qApp, [&] {
+                        onNextModal([&](QWidget *box) {
+                            for (QLabel *l : box->findChildren<QLabel *>())
+                                if (l->text().contains(QLatin1String("is not a line number"))) {
+                                    quoted = l->text();
+                                    format = l->textFormat();
+                                }
+                            boxWidth = box->width();
                             box->findChild<QLineEdit *>()->setText(QStringLiteral("2"));
                             static_cast<QDialog *>(box)->accept();
                         });
                     });
                 press(Qt::Key_G, Qt::ControlModifier);
             });
+            if (!wrong.isEmpty()) {
+                QCOMPARE(format, Qt::PlainText);
+                QVERIFY2(boxWidth < 800, qPrintable(QString::number(boxWidth)));
+                QVERIFY(quoted.startsWith(QLatin1Char('"') + wrong.left(40)));
+            }
+            if (!path.endsWith(QLatin1String("Cancel")))
+                QCOMPARE(inUse()->editor()->caretLine(), 1);
         } else if (path.startsWith(QLatin1String("document info"))) {
             withRealBoxes([&] {
                 onNextModal([path](QWidget *dlg) {
