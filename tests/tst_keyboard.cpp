@@ -174,8 +174,10 @@ private slots:
             press(Qt::Key_F, Qt::ControlModifier);
             QTRY_VERIFY(ZediDove->workbench()->findBar()->findField()->hasFocus());
             typeText(QStringLiteral("needle"));
-            press(Qt::Key_Return);
             FindBar *bar = ZediDove->workbench()->findBar();
+            QTRY_VERIFY(!bar->isSearching()); // searching runs on a worker
+            press(Qt::Key_Return);
+            QTRY_VERIFY(!bar->isSearching());
             if (path.endsWith(QLatin1String("Escape")))
                 press(Qt::Key_Escape);
             else if (path.contains(QLatin1String("close button")))
@@ -196,9 +198,12 @@ private slots:
             bar->replaceField()->setFocus();
             QTRY_VERIFY(bar->replaceField()->hasFocus());
             typeText(QStringLiteral("pin"));
+            QTRY_VERIFY(!bar->isSearching());
             if (path.contains(QLatin1String("Enter"))) {
                 press(Qt::Key_Return);
+                QTRY_VERIFY(!bar->isSearching());
                 press(Qt::Key_Return);
+                QTRY_VERIFY(!bar->isSearching());
             } else {
                 mouseOn(bar->findChild<QAbstractButton *>(QStringLiteral("ReplaceAll")));
                 QTRY_VERIFY(bar->note().startsWith(QLatin1String("Replaced")));
