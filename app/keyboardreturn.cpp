@@ -64,8 +64,7 @@ bool KeepKeyboardOnHide::eventFilter(QObject *watched, QEvent *e)
         }
         QWidget *focus = QApplication::focusWidget();
         if (focus && (focus == w || w->isAncestorOf(focus)))
-            if (EditorBox *editor = ActiveEditor(); editor && !w->isAncestorOf(editor))
-                editor->setFocus(Qt::OtherFocusReason);
+            giveKeyboardTo(nullptr);
     }
     return QObject::eventFilter(watched, e);
 }
