@@ -156,6 +156,7 @@ void onNextModal(std::function<void(QWidget *)> fill)
     // keys reach it even on a loaded machine; gives up waiting after a
     // second and runs `fill` anyway.
     auto *timer = new QTimer(qApp);
+    timer->setObjectName(QStringLiteral("onNextModal"));
     timer->setInterval(10);
     auto waited = std::make_shared<int>(0);
     QObject::connect(timer, &QTimer::timeout, qApp, [timer, fill, waited] {
@@ -202,6 +203,11 @@ void markAllUnchanged()
 
 bool closeDialogsLeftOpen()
 {
+    // A handler still waiting belongs to the test that set it: it must not
+    // answer a box of the next one.
+    for (QTimer *t : qApp->findChildren<QTimer *>(QStringLiteral("onNextModal"),
+                                                  Qt::FindDirectChildrenOnly))
+        delete t;
     bool none = true;
     for (int i = 0; i < 10; ++i) { // a dialog may have opened another
         auto *d = qobject_cast<QDialog *>(QApplication::activeModalWidget());

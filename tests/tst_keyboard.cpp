@@ -238,27 +238,29 @@ private slots:
             Qt::TextFormat format = Qt::AutoText;
             withRealBoxes([&] {
                 const bool cancel = path.endsWith(QLatin1String("Cancel"));
-                onNextModal([wrong, cancel](QWidget *box) {
+                // The retry prompt's handler is set once the first box is
+                // answered, so that it can never answer the first box itself.
+                auto retry = [&](QWidget *box) {
+                    for (QLabel *l : box->findChildren<QLabel *>())
+                        if (l->text().contains(QLatin1String("is not a line number"))) {
+                            quoted = l->text();
+                            format = l->textFormat();
+                        }
+                    boxWidth = box->width();
+                    box->findChild<QLineEdit *>()->setText(QStringLiteral("2"));
+                    static_cast<QDialog *>(box)->accept();
+                };
+                onNextModal([wrong, cancel, retry](QWidget *box) {
                     auto *edit = box->findChild<QLineEdit *>();
+                    QVERIFY(edit);
                     edit->setText(wrong.isEmpty() ? QStringLiteral("2") : wrong);
                     if (cancel)
                         static_cast<QDialog *>(box)->reject();
                     else
                         static_cast<QDialog *>(box)->accept();
+                    if (!wrong.isEmpty())
+                        onNextModal(retry);
                 });
-                if (!wrong.isEmpty())
-                    QTimer::singleShot(0, qApp, [&] {
-                        onNextModal([&](QWidget *box) {
-                            for (QLabel *l : box->findChildren<QLabel *>())
-                                if (l->text().contains(QLatin1String("is not a line number"))) {
-                                    quoted = l->text();
-                                    format = l->textFormat();
-                                }
-                            boxWidth = box->width();
-                            box->findChild<QLineEdit *>()->setText(QStringLiteral("2"));
-                            static_cast<QDialog *>(box)->accept();
-                        });
-                    });
                 press(Qt::Key_G, Qt::ControlModifier);
             });
             if (!wrong.isEmpty()) {
