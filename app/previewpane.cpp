@@ -3,6 +3,7 @@
 #include "previewengine.h"
 #include "uiseam.h"
 
+#include <QChildEvent>
 #include <QDir>
 #include <QFileInfo>
 #include <QHBoxLayout>
@@ -28,6 +29,7 @@ public:
     using QWebEnginePage::QWebEnginePage;
     QUrl expected;
     std::function<void(const QUrl &)> openOutside;
+    std::function<bool()> userActed; // a click or key in the page just now
 
 protected:
     bool acceptNavigationRequest(const QUrl &url, NavigationType type, bool isMainFrame) override
@@ -35,7 +37,8 @@ protected:
         if (m_catcher) {
             // A window opened for a link with a target: its address goes to
             // the browser and the window goes.
-            openOutside(url);
+            if (userActed())
+                openOutside(url);
             deleteLater();
             return false;
         }
@@ -47,7 +50,10 @@ protected:
         if (type == NavigationTypeLinkClicked) {
             if (sameDocument(url))
                 return true; // a target on the same page
-            openOutside(url);
+            // The engine calls a script's "location = ..." a link too: only
+            // what follows the user's own click or key leaves for the browser.
+            if (userActed())
+                openOutside(url);
             return false;
         }
         return url == expected;
@@ -57,6 +63,7 @@ protected:
     {
         auto *catcher = new PreviewPage(profile(), this);
         catcher->openOutside = openOutside;
+        catcher->userActed = userActed;
         catcher->m_catcher = true;
         return catcher;
     }
@@ -139,8 +146,10 @@ PreviewPane::PreviewPane(QWidget *parent, const Timing &timing)
 
 PreviewPane::~PreviewPane()
 {
-    // The page before its profile, as the engine requires.
-    delete m_view; // owns the page
+    // The page before its view and both before their profile, as the
+    // engine requires.
+    delete m_page;
+    delete m_view;
     delete m_profile;
 }
 
@@ -203,7 +212,12 @@ void PreviewPane::startEngine()
         QMetaObject::invokeMethod(
             this, [url] { ui().openUrl(PreviewAddress::outside(url)); }, Qt::QueuedConnection);
     };
+    m_page->userActed = [this] {
+        return m_userActed.isValid() && m_userActed.elapsed() < kUserActionMs;
+    };
     m_view->setPage(m_page);
+    // The page's input goes to a child the engine makes: watch it as it comes.
+    m_view->installEventFilter(this);
     // Copy is all the menu offers: no Back, Reload, Save or View Source.
     m_view->setContextMenuPolicy(Qt::ActionsContextMenu);
     m_view->addAction(m_page->action(QWebEnginePage::Copy));
@@ -223,6 +237,23 @@ void PreviewPane::startEngine()
 }
 
 QWebEnginePage *PreviewPane::page() const { return m_page; }
+
+bool PreviewPane::eventFilter(QObject *watched, QEvent *event)
+{
+    switch (event->type()) {
+    case QEvent::ChildAdded:
+        if (watched == m_view)
+            static_cast<QChildEvent *>(event)->child()->installEventFilter(this);
+        break;
+    case QEvent::MouseButtonRelease:
+    case QEvent::KeyPress:
+        m_userActed.start();
+        break;
+    default:
+        break;
+    }
+    return QDockWidget::eventFilter(watched, event);
+}
 
 bool PreviewPane::scriptsEnabled() const { return m_scripts; }
 
@@ -277,7 +308,8 @@ void PreviewPane::setEditor(EditorBox *editor, const QString &folder)
         m_keepScroll = {};
     }
     m_editor = editor;
-    m_caretBlock = -1;
+    // The page follows the caret when it goes to another line, not before.
+    m_caretBlock = editor ? editor->textCursor().blockNumber() : -1;
     m_folder = QDir(folder.isEmpty() ? QDir::currentPath() : folder).absolutePath();
     if (editor) {
         m_connections << connect(editor->document(), &QTextDocument::contentsChanged, this,

@@ -63,7 +63,11 @@ signals:
     void loadFinished(bool ok);
     void stopped(const QString &reason);
 
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
+    static constexpr int kUserActionMs = 1500;
     void startEngine();
     void textChanged();
     void followCaret();
@@ -112,4 +116,5 @@ private:
     int m_ping = 0;
     bool m_pingOpen = false;
     QElapsedTimer m_pingAge;
+    QElapsedTimer m_userActed; // the last click or key in the page
 };
