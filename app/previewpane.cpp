@@ -346,9 +346,12 @@ void PreviewPane::refresh()
     m_pagePath = path;
     if (!m_editor) {
         m_source->setPage(QString(), QByteArray());
+        m_pageBytes = 0;
         m_expected = QUrl(QStringLiteral("about:blank"));
     } else {
-        m_source->setPage(path, m_editor->text().toUtf8());
+        const QByteArray html = m_editor->text().toUtf8();
+        m_pageBytes = html.size();
+        m_source->setPage(path, html);
         m_expected = PreviewAddress::fromLocalPath(path);
         // A new address each time, so a late answer for the last load is
         // never taken for this one.
@@ -382,9 +385,13 @@ void PreviewPane::heartbeat()
     if (!m_page || !m_stopped.isEmpty())
         return;
     if (m_pingOpen) {
-        if (m_pingAge.elapsed() >= m_timing.stallMs)
+        // A big page keeps its process busy while it is parsed and laid
+        // out (an 8 MB page, a minute on a loaded machine): it is given
+        // longer in proportion, so that only a page that never ends stops.
+        const qint64 limit = m_timing.stallMs + kStallMsPerMiB * m_pageBytes / (1024 * 1024);
+        if (m_pingAge.elapsed() >= limit)
             stop(QStringLiteral("the page was still busy after %1 seconds.")
-                     .arg(m_timing.stallMs / 1000.0));
+                     .arg(double(limit) / 1000.0));
         return;
     }
     m_pingOpen = true;

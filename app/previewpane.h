@@ -68,6 +68,7 @@ protected:
 
 private:
     static constexpr int kUserActionMs = 1500;
+    static constexpr qint64 kStallMsPerMiB = 8000;
     void startEngine();
     void textChanged();
     void followCaret();
@@ -82,6 +83,7 @@ private:
     QList<QMetaObject::Connection> m_connections;
     QString m_folder;
     QString m_pagePath;
+    qint64 m_pageBytes = 0;
     bool m_scripts = true;
     bool m_scriptsSet = false;
 
