@@ -1,39 +1,122 @@
 #pragma once
-// The "Preview" pane: the current document's text shown as a page by Qt's
-// rich-text browser. It only reads the text; links open in the system's
-// browser and nothing is ever loaded from the network.
+// The "Preview" pane: the current document's text shown as a page by Qt
+// WebEngine, in the engine's own processes, so that no page can freeze or
+// take down the editor. The engine starts when the pane is first shown.
+// Pages see only local files (remote content only when the user asks, for
+// this document); links open in the system's browser.
 #include <QDockWidget>
+#include <QElapsedTimer>
+#include <QPointF>
 #include <QPointer>
 #include <QTimer>
 #include <QUrl>
 
 class EditorBox;
+class PreviewGuard;
+class PreviewPage;
+class PreviewSource;
+class QLabel;
 class QPushButton;
-class QTextBrowser;
+class QStackedWidget;
+class QWebEngineLoadingInfo;
+class QWebEnginePage;
+class QWebEngineProfile;
+class QWebEngineView;
 
 class PreviewPane : public QDockWidget {
     Q_OBJECT
 public:
+    struct Timing {
+        int pauseMs = 300;       // refresh after typing pauses this long
+        int stallMs = 10000;     // a page busier than this is stopped
+        int heartbeatMs = 1000;  // how often the page is asked whether it answers
+    };
     explicit PreviewPane(QWidget *parent = nullptr);
+    PreviewPane(QWidget *parent, const Timing &timing);
+    ~PreviewPane() override;
 
-    // Follows this editor; relative paths resolve against `folder`.
+    // Follows this editor; relative paths resolve against `folder`
+    // (empty: the working directory).
     void setEditor(EditorBox *editor, const QString &folder);
-    // Shows the text as it stands now.
+    // Shows the text as it stands now (once the engine has started).
     void refresh();
-    // Pages over this many characters refresh only on demand.
-    static constexpr int kAutoRefreshLimit = 2 * 1024 * 1024;
-    bool refreshesAsYouType() const;
 
-    QTextBrowser *browser() const { return m_browser; }
+    // Scripts run when the engine's sandbox does; tests may say otherwise
+    // before the engine starts.
+    bool scriptsEnabled() const;
+    void setScriptsEnabled(bool on);
+    // Remote images, style sheets and scripts for the current document.
+    bool remoteContentAllowed() const;
+    void setRemoteContentAllowed(bool on);
+
+    // What tests and the benchmark look at.
+    QWebEngineView *view() const { return m_view; } // null until first shown
+    QWebEnginePage *page() const;
+    bool engineStarted() const { return m_view != nullptr; }
+    bool isLoading() const { return m_loading; }
+    int loadsFinished() const { return m_loadsFinished; }
+    int blockedRequests() const;
+    int refusedFiles() const;
+    QString stoppedReason() const { return m_stopped; } // "" while showing
+
+signals:
+    void loadFinished(bool ok);
+    void stopped(const QString &reason);
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    static constexpr int kUserActionMs = 1500;
+    static constexpr qint64 kStallMsPerMiB = 8000;
+    void startEngine();
     void textChanged();
     void followCaret();
+    void loadingChanged(const QWebEngineLoadingInfo &info);
+    void rendererEnded(int status, int exitCode);
+    void heartbeat();
+    void stop(const QString &reason);
+    void showBlocked();
 
+    Timing m_timing;
     QPointer<EditorBox> m_editor;
     QList<QMetaObject::Connection> m_connections;
-    QTextBrowser *m_browser;
+    QString m_folder;
+    QString m_pagePath;
+    qint64 m_pageBytes = 0;
+    bool m_scripts = true;
+    bool m_scriptsSet = false;
+
     QPushButton *m_refresh;
+    QPushButton *m_remote;
+    QLabel *m_note;
+    QLabel *m_blocked;
+    QStackedWidget *m_stack;
+    QLabel *m_stoppedText;
+    QWidget *m_stoppedPanel;
+    QWidget *m_waiting;
+
+    QWebEngineProfile *m_profile = nullptr;
+    PreviewSource *m_source = nullptr;
+    PreviewGuard *m_guard = nullptr;
+    QWebEngineView *m_view = nullptr;
+    PreviewPage *m_page = nullptr;
+
     QTimer m_pause;
+    QTimer m_beat;
+    QUrl m_expected;    // the load this pane made last
+    int m_serial = 0;
+    bool m_loading = false;
+    int m_loadsFinished = 0;
+    QPointF m_keepScroll; // where the last page was, restored on the next
+    bool m_restore = false;
     int m_caretBlock = -1;
+    QString m_stopped;
+    // The page is asked to answer a tiny script; one unanswered for
+    // stallMs means its process is stuck (an endless script, a layout
+    // that does not end).
+    int m_ping = 0;
+    bool m_pingOpen = false;
+    QElapsedTimer m_pingAge;
+    QElapsedTimer m_userActed; // the last click or key in the page
 };

@@ -16,11 +16,13 @@
 #include "htmldoc.h"
 #include "mainwindow.h"
 #include "pagecheck.h"
+#include "previewpane.h"
 #include "startup.h"
 #include "textfile.h"
 #include "textsearch.h"
 #include "toolbar.h"
 #include "uiseam.h"
+#include "workbench.h"
 
 #include <QApplication>
 #include <QDir>
@@ -37,6 +39,7 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTextBlock>
+#include <QWebEnginePage>
 #include <QTimer>
 #include <QEventLoop>
 #include <QKeyEvent>
@@ -718,6 +721,172 @@ QJsonArray runFamilies(const QDir &dir, double scale, int runs, bool quick, cons
     return out;
 }
 
+// ------------------------------------------------------------ preview
+// Resident memory of this process and of every process it started (the
+// engine's helper processes hang below it), in MiB.
+double treeRssMiB(qint64 root)
+{
+    std::map<qint64, qint64> parent;
+    for (const QString &entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
+        bool ok = false;
+        const qint64 pid = entry.toLongLong(&ok);
+        if (!ok)
+            continue;
+        QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+        if (!stat.open(QIODevice::ReadOnly))
+            continue;
+        const QByteArray line = stat.readAll();
+        const QList<QByteArray> rest = line.mid(line.lastIndexOf(')') + 2).split(' ');
+        if (rest.size() > 1)
+            parent[pid] = rest[1].toLongLong();
+    }
+    double total = 0;
+    for (const auto &[pid, ppid] : parent) {
+        bool below = false;
+        for (qint64 p = pid; p > 1 && !below; p = parent.count(p) ? parent[p] : 0)
+            below = p == root;
+        if (!below)
+            continue;
+        QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+        if (!status.open(QIODevice::ReadOnly))
+            continue;
+        for (const QByteArray &l : status.readAll().split('\n'))
+            if (l.startsWith("VmRSS:"))
+                total += l.mid(6).trimmed().split(' ').first().toDouble() / 1024.0;
+    }
+    return total;
+}
+
+// Waits until the pane has finished one more load than `before`; ms.
+double untilLoaded(PreviewPane *pane, int before)
+{
+    QElapsedTimer t;
+    t.start();
+    while (pane->loadsFinished() <= before && t.elapsed() < 120000)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 20);
+    return pane->loadsFinished() > before ? double(t.nsecsElapsed()) / 1e6 : NAN;
+}
+
+// The preview: a refresh of pages of the editor's own shape until the
+// engine reports the load finished (and the part of it the GUI thread
+// spends), a typed character on the 8 MB families with the pane hidden and
+// shown, and the memory of the editor with its engine processes. Run in a
+// fresh process, so that "hidden" is before the engine ever started.
+QJsonArray runPreview(const QDir &dir, double scale, int runs)
+{
+    QJsonArray out;
+    auto report = [&](const QString &name, const QString &unit, double v) {
+        std::printf("%-62s %6s %10.1f\n", qPrintable(name), qPrintable(unit), v);
+        std::fflush(stdout);
+        out.append(QJsonObject{{QStringLiteral("name"), name},
+                               {QStringLiteral("unit"), unit},
+                               {QStringLiteral("value"), v}});
+    };
+    std::printf("\npreview (median of %d)\n", runs);
+    PreviewPane *pane = ZediDove->workbench()->preview();
+    const qint64 self = QCoreApplication::applicationPid();
+    settle();
+    report(QStringLiteral("memory, preview never shown (editor)"), QStringLiteral("MiB"),
+           treeRssMiB(self));
+
+    // Typed characters on the 8 MB families, hidden then shown.
+    for (const Family &fam : families(scale)) {
+        if (!fam.name.contains(QLatin1String("8 MB")))
+            continue;
+        const QString path = dir.filePath(QStringLiteral("preview-family.htm"));
+        {
+            QFile f(path);
+            f.open(QIODevice::WriteOnly);
+            fam.write(f);
+        }
+        THTMLDOC *doc = ZediDove->openDocument(path);
+        EditorBox *ed = doc->editor();
+        const int line = longestLine(ed);
+        for (const bool shown : {false, true}) {
+            if (shown && !pane->isVisible()) {
+                const int before = pane->loadsFinished();
+                pane->show();
+                untilLoaded(pane, before);
+            }
+            std::vector<double> wall, cpu, refresh, loaded;
+            for (int r = 0; r < runs; ++r) {
+                caretMidLongest(ed, line);
+                const int before = pane->loadsFinished();
+                const Cost c = untilPainted(ed, [&] {
+                    sendKey(ed, Qt::Key_X, Qt::NoModifier, QStringLiteral("x"));
+                });
+                wall.push_back(c.wall);
+                cpu.push_back(c.cpu);
+                if (shown) {
+                    // The refresh the pause starts, timed on its own.
+                    refresh.push_back(timeMs([&] { pane->refresh(); }));
+                    loaded.push_back(untilLoaded(pane, before) + refresh.back());
+                }
+                ed->undo();
+                settle();
+            }
+            const QString state = shown ? QStringLiteral("shown") : QStringLiteral("hidden");
+            report(fam.name + QStringLiteral(": typed char, preview ") + state,
+                   QStringLiteral("ms"), median(wall));
+            report(fam.name + QStringLiteral(": typed char CPU, preview ") + state,
+                   QStringLiteral("ms"), median(cpu));
+            if (shown) {
+                report(fam.name + QStringLiteral(": refresh, GUI thread"), QStringLiteral("ms"),
+                       median(refresh));
+                report(fam.name + QStringLiteral(": refresh until loaded"), QStringLiteral("ms"),
+                       median(loaded));
+            }
+        }
+        pane->hide();
+        settle();
+        ed->setModified(false);
+        doc->close();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        settle();
+        QFile::remove(path);
+    }
+
+    // Refresh until loaded, pages of the editor's own shape.
+    for (const int kib : {110, 1024, 8192}) {
+        const int lines = int(kib * 1024.0 * scale / 74);
+        const QString path = dir.filePath(QStringLiteral("preview-%1.htm").arg(kib));
+        {
+            QFile f(path);
+            f.open(QIODevice::WriteOnly);
+            f.write(generatePage(qMax(20, lines)));
+        }
+        THTMLDOC *doc = ZediDove->openDocument(path);
+        if (!pane->isVisible())
+            pane->show();
+        settle();
+        untilLoaded(pane, pane->loadsFinished() - 1);
+        std::vector<double> loaded;
+        for (int r = -1; r < runs; ++r) {
+            const int before = pane->loadsFinished();
+            QElapsedTimer t;
+            t.start();
+            pane->refresh();
+            untilLoaded(pane, before);
+            if (r >= 0)
+                loaded.push_back(double(t.nsecsElapsed()) / 1e6);
+        }
+        report(QStringLiteral("refresh until loaded, %1 KiB page").arg(kib), QStringLiteral("ms"),
+               median(loaded));
+        if (kib == 1024)
+            report(QStringLiteral("memory, preview shown, 1 MiB page (editor + engine)"),
+                   QStringLiteral("MiB"), treeRssMiB(self));
+        doc->editor()->setModified(false);
+        doc->close();
+        settle();
+        QFile::remove(path);
+    }
+    pane->hide();
+    settle();
+    report(QStringLiteral("memory, preview hidden again (editor + engine)"), QStringLiteral("MiB"),
+           treeRssMiB(self));
+    return out;
+}
+
 struct Row {
     QString name;
     QString unit;
@@ -731,6 +900,7 @@ int main(int argc, char *argv[])
     qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen"
                                                                       : qgetenv("QT_QPA_PLATFORM"));
     g_defaultHandler = qInstallMessageHandler(quietHandler);
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts); // the preview's engine
     QApplication app(argc, argv);
     QStringList args = app.arguments();
     std::vector<int> sizes = {10000, 100000, 1000000};
@@ -738,6 +908,7 @@ int main(int argc, char *argv[])
     QString jsonPath = QStringLiteral("bench-results.json");
     double familyScale = 1.0;
     bool quick = false;        // no family over 8 MB
+    bool previewOnly = false;  // only the preview's rows
     bool familiesOnly = false; // only the page families ...
     QString only;              // ... whose names hold this
     for (int i = 1; i < args.size(); ++i) {
@@ -749,6 +920,8 @@ int main(int argc, char *argv[])
         } else if (args[i] == QLatin1String("--quick")) {
             runs = 3;
             quick = true;
+        } else if (args[i] == QLatin1String("--preview")) {
+            previewOnly = true;
         } else if (args[i] == QLatin1String("--families")) {
             familiesOnly = true;
             if (i + 1 < args.size() && !args[i + 1].startsWith(QLatin1String("--")))
@@ -815,6 +988,14 @@ int main(int argc, char *argv[])
     ZediDove->currentDocument()->close();
     settle();
 
+    if (previewOnly) {
+        const QJsonArray rows = runPreview(QDir(dir.path()), familyScale, runs);
+        QFile out(jsonPath);
+        if (out.open(QIODevice::WriteOnly))
+            out.write(QJsonDocument(QJsonObject{{QStringLiteral("preview"), rows}}).toJson());
+        destroyApplicationWindows();
+        return 0;
+    }
     if (familiesOnly) {
         const QJsonArray fams = runFamilies(QDir(dir.path()), familyScale, runs, quick, only);
         QFile out(jsonPath);

@@ -6,6 +6,10 @@
 
 int main(int argc, char *argv[])
 {
+    // The preview's engine shares its OpenGL contexts with Qt's; this has to
+    // be said before the application object exists (the engine itself only
+    // starts when the preview is first shown).
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tagloom HTML"));
     // Ties the windows to the installed menu entry (its icon in task bars).

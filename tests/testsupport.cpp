@@ -101,6 +101,13 @@ void isolateRecoveryFolder()
 // helper it calls first (or none).
 Q_COREAPP_STARTUP_FUNCTION(isolateRecoveryFolder)
 
+// The preview's engine needs this before the application object exists,
+// which QTEST_MAIN makes before any test code runs: set while loading.
+static const bool g_sharedContexts = [] {
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    return true;
+}();
+
 void startApplication()
 {
     StartupOptions o;

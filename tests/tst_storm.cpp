@@ -384,7 +384,7 @@ private slots:
         prepareRow();
         setEditorText(start);
         ZediDove->bringToFront();
-        QTest::qWaitForWindowActive(ZediDove);
+        QVERIFY(QTest::qWaitForWindowActive(ZediDove));
         for (const QString &k : keys.split(QLatin1Char(','))) {
             QWidget *focus = QApplication::focusWidget();
             QWidget *target = focus && focus->window() == ZediDove ? focus : editor();

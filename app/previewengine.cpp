@@ -1,0 +1,170 @@
+#include "previewengine.h"
+
+#include <QBuffer>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QMimeDatabase>
+#include <QWebEngineUrlRequestInfo>
+#include <QWebEngineUrlRequestJob>
+#include <QWebEngineUrlScheme>
+
+#include <sched.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace PreviewAddress {
+const QByteArray kScheme = QByteArrayLiteral("tagloom-preview");
+namespace {
+const QString kHost = QStringLiteral("local");
+}
+
+void registerScheme()
+{
+    if (QWebEngineUrlScheme::schemeByName(kScheme).name() == kScheme)
+        return;
+    QWebEngineUrlScheme scheme(kScheme);
+    // A host, so that the engine resolves relative paths as it does for
+    // http; local, so that no remote page can reach these files.
+    scheme.setSyntax(QWebEngineUrlScheme::Syntax::Host);
+    scheme.setFlags(QWebEngineUrlScheme::SecureScheme | QWebEngineUrlScheme::LocalScheme
+                    | QWebEngineUrlScheme::LocalAccessAllowed);
+    QWebEngineUrlScheme::registerScheme(scheme);
+}
+
+QUrl fromLocalPath(const QString &absolutePath)
+{
+    QUrl url;
+    url.setScheme(QString::fromLatin1(kScheme));
+    url.setHost(kHost);
+    url.setPath(QDir::cleanPath(absolutePath));
+    return url;
+}
+
+QString toLocalPath(const QUrl &url)
+{
+    if (url.scheme() != QLatin1String(kScheme) || url.host() != kHost)
+        return {};
+    return QDir::cleanPath(url.path());
+}
+
+QUrl outside(const QUrl &url)
+{
+    const QString path = toLocalPath(url);
+    if (path.isEmpty())
+        return url;
+    QUrl out = QUrl::fromLocalFile(path);
+    out.setFragment(url.fragment());
+    return out;
+}
+} // namespace PreviewAddress
+
+PreviewSource::PreviewSource(QObject *parent) : QWebEngineUrlSchemeHandler(parent) {}
+
+void PreviewSource::setPage(const QString &path, const QByteArray &html)
+{
+    m_pagePath = QDir::cleanPath(path);
+    m_page = html;
+}
+
+void PreviewSource::requestStarted(QWebEngineUrlRequestJob *job)
+{
+    const QString path = PreviewAddress::toLocalPath(job->requestUrl());
+    QIODevice *device = nullptr;
+    QByteArray type;
+    if (!path.isEmpty() && path == m_pagePath) {
+        // The text as it stands in the editor, not the file on disk.
+        auto *buffer = new QBuffer;
+        buffer->setData(m_page);
+        device = buffer;
+        type = QByteArrayLiteral("text/html;charset=utf-8");
+    } else if (!path.isEmpty()) {
+        const QFileInfo info(path); // follows links: a link to /dev/zero is refused too
+        const QString real = info.canonicalFilePath();
+        const bool pseudo = real.startsWith(QLatin1String("/proc/"))
+                            || real.startsWith(QLatin1String("/sys/"))
+                            || real.startsWith(QLatin1String("/dev/"));
+        if (info.isFile() && !pseudo && info.size() <= kFileLimit) {
+            auto *file = new QFile(real);
+            if (file->open(QIODevice::ReadOnly)) {
+                device = file;
+                type = QMimeDatabase()
+                           .mimeTypeForFile(info, QMimeDatabase::MatchExtension)
+                           .name()
+                           .toUtf8();
+            } else {
+                delete file;
+            }
+        }
+    }
+    if (!device) {
+        ++m_refused;
+        emit fileRefused(path);
+        job->fail(path.isEmpty() || !QFileInfo::exists(path) ? QWebEngineUrlRequestJob::UrlNotFound
+                                                            : QWebEngineUrlRequestJob::RequestDenied);
+        return;
+    }
+    ++m_served;
+    // The engine reads the device on its own thread until the job is gone.
+    connect(job, &QObject::destroyed, device, &QObject::deleteLater);
+    job->reply(type, device);
+}
+
+PreviewGuard::PreviewGuard(QObject *parent) : QWebEngineUrlRequestInterceptor(parent) {}
+
+void PreviewGuard::interceptRequest(QWebEngineUrlRequestInfo &info)
+{
+    const QUrl url = info.requestUrl();
+    const QString scheme = url.scheme();
+    if (scheme == QLatin1String(PreviewAddress::kScheme) || scheme == QLatin1String("data")
+        || scheme == QLatin1String("blob") || scheme == QLatin1String("about"))
+        return;
+    if (scheme == QLatin1String("file")) {
+        // Served by our source, which refuses devices and huge files.
+        info.redirect(PreviewAddress::fromLocalPath(url.toLocalFile()));
+        return;
+    }
+    const bool remote = scheme == QLatin1String("http") || scheme == QLatin1String("https")
+                        || scheme == QLatin1String("ws") || scheme == QLatin1String("wss");
+    if (remote && remoteAllowed())
+        return;
+    info.block(true);
+    m_blocked.fetchAndAddRelaxed(1);
+    QMetaObject::invokeMethod(
+        this, [this, url] { emit requestBlocked(url); }, Qt::QueuedConnection);
+}
+
+namespace {
+// Whether this process may make the user and PID namespaces the engine's
+// sandbox is built from: tried in a child that does nothing else.
+bool userNamespacesWork()
+{
+    const pid_t child = fork();
+    if (child < 0)
+        return false;
+    if (child == 0)
+        _exit(unshare(CLONE_NEWUSER | CLONE_NEWPID | CLONE_NEWNET) == 0 ? 0 : 1);
+    int status = 0;
+    while (waitpid(child, &status, 0) < 0) {
+        if (errno != EINTR)
+            return false;
+    }
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+} // namespace
+
+QString previewSandboxProblem()
+{
+    static const QString problem = [] {
+        if (geteuid() == 0)
+            return QStringLiteral("the editor runs as root");
+        if (qEnvironmentVariableIsSet("QTWEBENGINE_DISABLE_SANDBOX")
+            || qEnvironmentVariable("QTWEBENGINE_CHROMIUM_FLAGS")
+                   .contains(QLatin1String("--no-sandbox")))
+            return QStringLiteral("the sandbox is turned off in the environment");
+        if (!userNamespacesWork())
+            return QStringLiteral("this system does not allow user namespaces");
+        return QString();
+    }();
+    return problem;
+}

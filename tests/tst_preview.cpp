@@ -1,0 +1,394 @@
+// The preview pane: pages shown by the engine from the editor's text, local
+// files only, remote requests blocked and counted, devices refused, a page
+// that crashes or hangs its process reported while the editor goes on.
+#include "editorbox.h"
+#include "mainwindow.h"
+#include "previewpane.h"
+#include "testsupport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QPushButton>
+#include <QLabel>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTextCursor>
+#include <QWebEngineView>
+#include <QAction>
+#include <QWebEnginePage>
+#include <QWebEngineScript>
+
+#include <memory>
+#include <optional>
+#include <signal.h>
+#include <sys/stat.h>
+
+namespace {
+constexpr int kLoadMs = 30000; // the engine's first start is slow on a busy machine
+
+// Runs `script` in the pane's own script world (it runs with the page's
+// scripts off too) and waits for its answer. The answer may come after the
+// wait, or with the page's end: it lands in shared state.
+QVariant evaluate(PreviewPane *pane, const QString &script)
+{
+    auto answer = std::make_shared<std::optional<QVariant>>();
+    pane->page()->runJavaScript(script, QWebEngineScript::ApplicationWorld,
+                                [answer](const QVariant &v) { *answer = v; });
+    if (!QTest::qWaitFor([&] { return answer->has_value(); }, kLoadMs))
+        return QStringLiteral("<no answer>");
+    return **answer;
+}
+
+QString plainText(PreviewPane *pane)
+{
+    auto answer = std::make_shared<std::optional<QString>>();
+    pane->page()->toPlainText([answer](const QString &t) { *answer = t; });
+    if (!QTest::qWaitFor([&] { return answer->has_value(); }, kLoadMs))
+        return QStringLiteral("<no answer>");
+    return **answer;
+}
+} // namespace
+
+class TestPreview : public QObject {
+    Q_OBJECT
+    ScriptedUi *m_ui = nullptr;
+    QTemporaryDir m_dir;
+    EditorBox *m_editor = nullptr;
+    PreviewPane *m_pane = nullptr;
+
+    // Shows `html` in a pane following a fresh editor and waits until it has loaded.
+    bool show(const QString &html, PreviewPane::Timing timing = {}, bool scripts = false)
+    {
+        delete m_pane;
+        delete m_editor;
+        m_editor = new EditorBox;
+        m_editor->loadText(html);
+        m_pane = new PreviewPane(nullptr, timing);
+        if (scripts)
+            m_pane->setScriptsEnabled(true);
+        m_pane->resize(600, 400);
+        m_pane->setEditor(m_editor, m_dir.path());
+        const int before = m_pane->loadsFinished();
+        m_pane->show();
+        return QTest::qWaitFor([&] { return m_pane->loadsFinished() > before; }, kLoadMs);
+    }
+    bool refreshed()
+    {
+        const int before = m_pane->loadsFinished();
+        m_pane->refresh();
+        return QTest::qWaitFor([&] { return m_pane->loadsFinished() > before; }, kLoadMs);
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(m_dir.isValid());
+        QImage pic(40, 30, QImage::Format_RGB32);
+        pic.fill(Qt::red);
+        QVERIFY(QDir(m_dir.path()).mkpath(QStringLiteral("img")));
+        QVERIFY(pic.save(m_dir.filePath(QStringLiteral("pic.png"))));
+        QVERIFY(pic.save(m_dir.filePath(QStringLiteral("img/sub pic.png"))));
+        QVERIFY(QFile::link(QStringLiteral("/dev/zero"), m_dir.filePath(QStringLiteral("zero.png"))));
+        QVERIFY(mkfifo(QFile::encodeName(m_dir.filePath(QStringLiteral("pipe.png"))).constData(),
+                       0600) == 0);
+    }
+    void init() { m_ui = new ScriptedUi; }
+    void cleanup()
+    {
+        delete m_pane;
+        m_pane = nullptr;
+        delete m_editor;
+        m_editor = nullptr;
+        delete m_ui;
+    }
+
+    void showsText_data()
+    {
+        QTest::addColumn<QString>("html");
+        QTest::addColumn<QString>("title");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("title and text")
+            << "<HTML><HEAD><TITLE>First</TITLE></HEAD><BODY><P>Hello</P></BODY></HTML>"
+            << "First" << "Hello";
+        QTest::newRow("beyond Latin-1, as UTF-8")
+            << "<title>\u00e9t\u00e9</title><p>caf\u00e9 \u20ac \u4e2d</p>" << "\u00e9t\u00e9"
+            << "caf\u00e9 \u20ac \u4e2d";
+        // The text in the editor is what is shown, whatever the page declares.
+        QTest::newRow("declared charset not applied twice")
+            << "<meta charset=\"windows-1252\"><title>x</title><p>na\u00efve \u2013</p>" << "x"
+            << "na\u00efve \u2013";
+        QString big = QStringLiteral("<title>big</title>");
+        while (big.size() < 3 * 1024 * 1024)
+            big += QStringLiteral("<p>a line of a page over the old 2 MB limit</p>\r\n");
+        QTest::newRow("3 MB page") << big + "<p>the end</p>" << "big" << "the end";
+        QTest::newRow("1,000 nested tables")
+            << "<title>deep</title>" + QStringLiteral("<table><tr><td>").repeated(1000) + "bottom"
+            << "deep" << "bottom";
+        QString rows;
+        for (int i = 0; i < 20000; ++i)
+            rows += QStringLiteral("<tr><td>%1<td>cell<td>cell<td>cell</tr>\r\n").arg(i);
+        QTest::newRow("20,000-row table")
+            << "<title>rows</title><table>" + rows + "</table><p>after</p>" << "rows" << "19999";
+    }
+    void showsText()
+    {
+        QFETCH(QString, html);
+        QFETCH(QString, title);
+        QFETCH(QString, text);
+        QVERIFY(show(html));
+        QTRY_COMPARE(m_pane->page()->title(), title);
+        const QString shown = plainText(m_pane);
+        QVERIFY2(shown.contains(text), qPrintable(shown.right(200)));
+        QVERIFY(m_pane->stoppedReason().isEmpty());
+    }
+
+    // The text shown is the editor's as it stands, unsaved, and the last
+    // refresh wins over one still loading.
+    void followsTheEditor_data()
+    {
+        QTest::addColumn<bool>("typed");
+        QTest::newRow("typed, shown after the pause") << true;
+        QTest::newRow("refresh during a load replaces it") << false;
+    }
+    void followsTheEditor()
+    {
+        QFETCH(bool, typed);
+        QVERIFY(show(QStringLiteral("<title>one</title><p>first</p>")));
+        if (typed) {
+            m_editor->moveCursor(QTextCursor::End);
+            QTest::keyClicks(m_editor, QStringLiteral("<p>typed later</p>"));
+            QTRY_VERIFY_WITH_TIMEOUT(plainText(m_pane).contains(QStringLiteral("typed later")),
+                                     kLoadMs);
+        } else {
+            m_editor->loadText(QStringLiteral("<title>two</title>"));
+            m_pane->refresh();
+            m_editor->loadText(QStringLiteral("<title>three</title><p>last</p>"));
+            QVERIFY(refreshed());
+            QTRY_COMPARE(m_pane->page()->title(), QStringLiteral("three"));
+            QVERIFY(!m_pane->isLoading());
+        }
+    }
+
+    void localFiles_data()
+    {
+        QTest::addColumn<QString>("img");
+        QTest::addColumn<int>("width");  // of the image once the page has loaded
+        QTest::addColumn<int>("refused");
+        const QString dir = m_dir.path();
+        QTest::newRow("relative") << "<img src=\"pic.png\">" << 40 << 0;
+        QTest::newRow("subfolder, space in the name") << "<img src=\"img/sub%20pic.png\">" << 40 << 0;
+        QTest::newRow("page's own BASE")
+            << "<base href=\"img/\"><img src=\"sub pic.png\">" << 40 << 0;
+        QTest::newRow("absolute path") << "<img src=\"" + dir + "/pic.png\">" << 40 << 0;
+        QTest::newRow("file URL") << "<img src=\"file://" + dir + "/pic.png\">" << 40 << 0;
+        QTest::newRow("missing") << "<img src=\"nothing.png\">" << 0 << 1;
+        QTest::newRow("/dev/zero") << "<IMG SRC=\"/dev/zero\">" << 0 << 1;
+        QTest::newRow("file URL of /dev/zero") << "<img src=\"file:///dev/zero\">" << 0 << 1;
+        QTest::newRow("link to /dev/zero") << "<img src=\"zero.png\">" << 0 << 1;
+        QTest::newRow("named pipe") << "<img src=\"pipe.png\">" << 0 << 1;
+        QTest::newRow("/proc") << "<img src=\"/proc/self/environ\">" << 0 << 1;
+    }
+    void localFiles()
+    {
+        QFETCH(QString, img);
+        QFETCH(int, width);
+        QFETCH(int, refused);
+        QVERIFY(show("<title>pictures</title>" + img)); // loads to its end: nothing read forever
+        QCOMPARE(evaluate(m_pane, QStringLiteral("document.images[0].naturalWidth")).toInt(), width);
+        QCOMPARE(m_pane->refusedFiles(), refused);
+        QCOMPARE(m_pane->blockedRequests(), 0);
+    }
+
+    void remoteRequests_data()
+    {
+        QTest::addColumn<QString>("html");
+        QTest::addColumn<int>("blocked");
+        QTest::newRow("image over http") << "<img src=\"http://example.com/a.png\">" << 1;
+        QTest::newRow("image over https") << "<img src=\"https://example.com/a.png\">" << 1;
+        QTest::newRow("style sheet") << "<link rel=stylesheet href=\"https://example.com/a.css\">"
+                                     << 1;
+        QTest::newRow("frame") << "<iframe src=\"https://example.org/\"></iframe>" << 1;
+        QTest::newRow("protocol-relative, with a local image")
+            << "<img src=\"//example.com/a.png\"><img src=\"pic.png\">" << 0;
+        QTest::newRow("several") << "<img src=\"http://example.com/1.png\">"
+                                    "<img src=\"http://example.com/2.png\">"
+                                    "<link rel=stylesheet href=\"http://example.net/s.css\">"
+                                 << 3;
+    }
+    void remoteRequests()
+    {
+        QFETCH(QString, html);
+        QFETCH(int, blocked);
+        QVERIFY(show(html));
+        QCOMPARE(m_pane->blockedRequests(), blocked);
+        if (blocked)
+            QVERIFY(m_pane->findChild<QLabel *>(QStringLiteral("PreviewBlocked"))
+                        ->text()
+                        .contains(QString::number(blocked)));
+        // Allowed for this document, nothing more is blocked...
+        auto *allow = m_pane->findChild<QPushButton *>(QStringLiteral("LoadRemoteContent"));
+        QVERIFY(!allow->isChecked());
+        const int loads = m_pane->loadsFinished();
+        allow->click();
+        QTRY_VERIFY_WITH_TIMEOUT(m_pane->loadsFinished() > loads, kLoadMs);
+        QCOMPARE(m_pane->blockedRequests(), blocked);
+        // ...and not for the next one.
+        EditorBox other;
+        other.loadText(html);
+        m_pane->setEditor(&other, m_dir.path());
+        QVERIFY(!m_pane->remoteContentAllowed());
+        QCOMPARE(m_pane->blockedRequests(), 0);
+        QTRY_COMPARE_WITH_TIMEOUT(m_pane->blockedRequests(), blocked, kLoadMs);
+        m_pane->setEditor(nullptr, QString());
+    }
+
+    // A page whose process crashes, is killed or hangs stops the preview,
+    // says so, and the editor goes on; Try Again shows the page again.
+    void rendererStops_data()
+    {
+        QTest::addColumn<QString>("html");
+        QTest::addColumn<int>("signal"); // sent to the page's process; 0: none
+        QTest::addColumn<QString>("reason");
+        const QString page = QStringLiteral("<title>t</title><p>shown</p>");
+        QTest::newRow("crashed") << page << int(SIGSEGV) << "crashed";
+        QTest::newRow("aborted") << page << int(SIGABRT) << "crashed";
+        QTest::newRow("killed") << page << int(SIGKILL) << "was killed";
+        // The engine's layout runs out of stack in its own process.
+        QTest::newRow("3,000 nested tables")
+            << QStringLiteral("<table><tr><td>").repeated(3000) + "bottom" << 0 << "crashed";
+        QTest::newRow("endless script")
+            << "<title>t</title><p>shown</p><script>for (;;) {}</script>" << 0 << "still busy";
+        QTest::newRow("endless script after loading")
+            << "<title>t</title><p>shown</p><script>onload = () => setTimeout(() => { for (;;) "
+               "{} }, 10)</script>"
+            << 0 << "still busy";
+    }
+    void rendererStops()
+    {
+        QFETCH(QString, html);
+        QFETCH(int, signal);
+        QFETCH(QString, reason);
+        PreviewPane::Timing quick;
+        quick.stallMs = 2000;
+        quick.heartbeatMs = 200;
+        if (signal) {
+            QVERIFY(show(html, quick));
+            const qint64 pid = m_pane->page()->renderProcessPid();
+            QVERIFY(pid > 0);
+            QCOMPARE(::kill(pid_t(pid), signal), 0);
+        } else {
+            show(html, quick, true); // a page stuck in its script never finishes loading
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(!m_pane->stoppedReason().isEmpty(), kLoadMs);
+        QVERIFY2(m_pane->stoppedReason().contains(reason), qPrintable(m_pane->stoppedReason()));
+        auto *label = m_pane->findChild<QLabel *>(QStringLiteral("PreviewStopped"));
+        QVERIFY(label->isVisible());
+        QVERIFY(label->text().startsWith(QStringLiteral("The preview stopped: ")));
+        // The editor goes on, and typing does not start the page again.
+        const int loads = m_pane->loadsFinished();
+        m_editor->moveCursor(QTextCursor::Start);
+        QTest::keyClicks(m_editor, QStringLiteral("<p>fixed</p>"));
+        QVERIFY(m_editor->text().startsWith(QStringLiteral("<p>fixed</p>")));
+        QTest::qWait(600);
+        QCOMPARE(m_pane->loadsFinished(), loads);
+        m_editor->loadText(QStringLiteral("<title>again</title><p>shown again</p>"));
+        QTest::mouseClick(m_pane->findChild<QPushButton *>(QStringLiteral("PreviewTryAgain")),
+                          Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(m_pane->loadsFinished() > loads, kLoadMs);
+        QTRY_COMPARE(m_pane->page()->title(), QStringLiteral("again"));
+        QVERIFY(m_pane->stoppedReason().isEmpty());
+        QVERIFY(!label->isVisible());
+    }
+
+    void refreshKeepsScroll()
+    {
+        QVERIFY(show(QStringLiteral("<title>tall</title><div style=\"height: 5000px\">top</div>")));
+        evaluate(m_pane, QStringLiteral("window.scrollTo(0, 1500)"));
+        QTRY_COMPARE(m_pane->page()->scrollPosition().y(), 1500.0);
+        m_editor->moveCursor(QTextCursor::End);
+        QTest::keyClicks(m_editor, QStringLiteral("<p>end</p>"));
+        const int loads = m_pane->loadsFinished();
+        QTRY_VERIFY_WITH_TIMEOUT(m_pane->loadsFinished() > loads, kLoadMs);
+        QTRY_COMPARE(evaluate(m_pane, QStringLiteral("window.scrollY")).toInt(), 1500);
+        QVERIFY(plainText(m_pane).contains(QStringLiteral("end")));
+    }
+
+    // Links the user follows open in the system's browser; nothing else
+    // takes the pane away from the page.
+    void links_data()
+    {
+        QTest::addColumn<QString>("html");
+        QTest::addColumn<QString>("script"); // "click": the user clicks the first link
+        QTest::addColumn<QString>("opened"); // "" : nothing
+        const QString dir = QUrl::fromLocalFile(m_dir.path()).toString();
+        QTest::newRow("relative link")
+            << "<a href=\"other.html#part\">o</a>" << "click" << dir + "/other.html#part";
+        QTest::newRow("remote link")
+            << "<a href=\"https://example.com/x\">o</a>" << "click" << "https://example.com/x";
+        QTest::newRow("link with a target")
+            << "<a target=\"_blank\" href=\"https://example.com/t\">o</a>" << "click"
+            << "https://example.com/t";
+        QTest::newRow("target on the same page")
+            << "<a href=\"#down\">o</a><div style=\"height: 3000px\"></div><a name=\"down\">d</a>"
+            << "click" << "";
+        QTest::newRow("script clicks a link")
+            << "<a href=\"https://example.com/x\">o</a>" << "document.links[0].click()" << "";
+        QTest::newRow("script moves the page") << "<p>x</p>"
+                                               << "location.href = 'https://example.com/'" << "";
+        QTest::newRow("form sent")
+            << "<form action=\"https://example.com/f\"><input name=q></form>"
+            << "document.forms[0].submit()" << "";
+    }
+    void links()
+    {
+        QFETCH(QString, html);
+        QFETCH(QString, script);
+        QFETCH(QString, opened);
+        QVERIFY(show("<title>links</title>" + html));
+        const QUrl shown = m_pane->page()->url();
+        if (script == QLatin1String("click")) {
+            const QVariantList at = evaluate(m_pane, QStringLiteral(
+                "(r => [r.left + r.width / 2, r.top + r.height / 2])"
+                "(document.links[0].getBoundingClientRect())")).toList();
+            QCOMPARE(at.size(), 2);
+            QWidget *input = m_pane->view()->focusProxy();
+            QVERIFY(input);
+            QTest::mouseClick(input, Qt::LeftButton, {},
+                              QPoint(qRound(at[0].toDouble()), qRound(at[1].toDouble())));
+        } else {
+            evaluate(m_pane, script);
+        }
+        if (!opened.isEmpty())
+            QTRY_COMPARE(m_ui->urlsOpened, QList<QUrl>{QUrl(opened)});
+        else
+            QTest::qWait(500);
+        QCOMPARE(m_ui->urlsOpened.size(), opened.isEmpty() ? 0 : 1);
+        QCOMPARE(m_pane->page()->url().adjusted(QUrl::RemoveFragment), shown);
+        QCOMPARE(m_pane->page()->title(), QStringLiteral("links"));
+    }
+
+    // The editor starts without the engine; the pane starts it when shown
+    // and shows the current document.
+    void engineStartsWhenShown()
+    {
+        startApplication();
+        PreviewPane *pane = ZediDove->findChild<PreviewPane *>(QStringLiteral("Preview"));
+        QVERIFY(pane);
+        QVERIFY(!pane->isVisible());
+        QVERIFY(!pane->engineStarted());
+        QVERIFY(ZediDove->findChildren<QWebEngineView *>().isEmpty());
+        setEditorText(QStringLiteral("<TITLE>From the editor</TITLE>"));
+        ZediDove->findChild<QAction *>(QStringLiteral("ViewPreview"))->trigger();
+        QVERIFY(pane->engineStarted());
+        QTRY_COMPARE_WITH_TIMEOUT(pane->page()->title(), QStringLiteral("From the editor"),
+                                  kLoadMs);
+        ZediDove->findChild<QAction *>(QStringLiteral("ViewPreview"))->trigger();
+        QVERIFY(!pane->isVisible());
+        markAllUnchanged();
+        stopApplication();
+    }
+};
+
+QTEST_MAIN(TestPreview)
+#include "tst_preview.moc"
