@@ -1,4 +1,5 @@
 #include "browsercopy.h"
+#include "nativepath.h"
 
 #include <QDir>
 #include <QRegularExpression>
@@ -33,7 +34,9 @@ QString writeBrowserCopy(const QString &name, const QByteArray &bytes)
         return {};
     static int serial = 0;
     // A new name each time: a browser still showing the last copy keeps it.
-    const QString path = dir.filePath(QStringLiteral("%1-%2").arg(++serial).arg(name));
+    // The name shown, not kept byte for byte: the browser is handed it as a
+    // URL, and any name will do for a copy.
+    const QString path = dir.filePath(QStringLiteral("%1-%2").arg(++serial).arg(shownPath(name)));
     QSaveFile f(path);
     if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size() || !f.commit())
         return {};

@@ -7,6 +7,7 @@
 #include "htmldoc.h"
 #include "icons.h"
 #include "introscreen.h"
+#include "nativepath.h"
 #include "recovery.h"
 #include "uiseam.h"
 #include "workbench.h"
@@ -442,7 +443,7 @@ void TZediDove::dropEvent(QDropEvent *e)
     QStringList paths;
     for (const QUrl &u : e->mimeData()->urls())
         if (u.isLocalFile())
-            paths << QDir::cleanPath(u.toLocalFile());
+            paths << QDir::cleanPath(localPathOfUrl(u)); // every byte of the name kept
     e->acceptProposedAction();
     // Opened from the event loop, once the drag has finished: an error box
     // must not hold up the program the files came from.

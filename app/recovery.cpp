@@ -3,6 +3,7 @@
 #include "editorbox.h"
 #include "errors.h"
 #include "htmldoc.h"
+#include "nativepath.h"
 #include "textfile.h"
 #include "uiseam.h"
 
@@ -47,10 +48,12 @@ QByteArray fileInfo(const THTMLDOC *doc)
                               .arg(s.inode)
                               .arg(s.device)
                               .arg(s.hash);
-    return (QStringLiteral("path=") + path + QStringLiteral("\nencoding=")
-            + encodingName(doc->encoding()) + QStringLiteral("\nstamp=") + stamp
-            + QLatin1Char('\n'))
-        .toUtf8();
+    // The path's own bytes: a name that is not UTF-8 comes back as it was,
+    // and one that is reads as copies written before always did.
+    return "path=" + nativePath(path)
+        + (QStringLiteral("\nencoding=") + encodingName(doc->encoding())
+           + QStringLiteral("\nstamp=") + stamp + QLatin1Char('\n'))
+              .toUtf8();
 }
 
 struct KeptFile {
@@ -71,8 +74,8 @@ KeptFile readFileInfo(const QString &infoPath)
     QStringList stamp;
     for (const QByteArray &line : f.read(16384).split('\n')) {
         const QString l = QString::fromUtf8(line);
-        if (l.startsWith(QLatin1String("path=")))
-            path = l.mid(5);
+        if (line.startsWith("path="))
+            path = pathFromNative(line.mid(5));
         else if (l.startsWith(QLatin1String("encoding=")))
             encoding = l.mid(9);
         else if (l.startsWith(QLatin1String("stamp=")))
@@ -208,7 +211,7 @@ void DocumentRecovery::snapshot()
         // interrupts the user with a message.
         if (it->caption != doc->windowTitle()
             && tryWriteFileAtomically(filePath(it->serial, ".caption"),
-                                      doc->windowTitle().toUtf8())
+                                      shownPath(doc->windowTitle()).toUtf8())
                    == 0)
             it->caption = doc->windowTitle();
         if (it->info != info) {

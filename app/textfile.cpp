@@ -1,9 +1,9 @@
 #include "textfile.h"
 #include "errors.h"
+#include "nativepath.h"
 
 #include <QFile>
-#include <QFileInfo>
-#include <QSaveFile>
+#include <QRandomGenerator>
 #include <QStringDecoder>
 
 #include <QSysInfo>
@@ -15,6 +15,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 #include <iconv.h>
+#include <climits>
 #include <sys/stat.h>
 #include <vector>
 
@@ -910,7 +911,7 @@ struct ReadFile : QFile {
 void openToRead(ReadFile &f, qint64 limit, const QString &tooLarge, Accept accept)
 {
     const QString &path = f.path;
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    const int fd = ::open(nativePath(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
         throw TagloomError(Errors::cannotOpen(path));
     struct stat st;
@@ -1229,35 +1230,193 @@ int tryWriteFileAtomically(const QString &path, const QByteArray &bytes)
     return tryWriteFileAtomically(path, [&](const ByteSink &write) { write(bytes); });
 }
 
+namespace {
+QByteArray folderOf(const QByteArray &path)
+{
+    const qsizetype slash = path.lastIndexOf('/');
+    return slash < 0 ? QByteArray(".") : slash == 0 ? QByteArray("/") : path.left(slash);
+}
+
+// A page reached through a symbolic link is written where the link points;
+// the link itself stays. A loop of links leaves the name as it is.
+QByteArray linkTarget(const QByteArray &path)
+{
+    QByteArray target = path;
+    for (int depth = 0; depth < 40; ++depth) {
+        struct stat st;
+        if (::lstat(target.constData(), &st) != 0 || !S_ISLNK(st.st_mode))
+            return target;
+        QByteArray link(PATH_MAX, Qt::Uninitialized);
+        const ssize_t n = ::readlink(target.constData(), link.data(), size_t(link.size()));
+        if (n <= 0 || n >= link.size())
+            return target;
+        link.truncate(n);
+        target = link.startsWith('/') ? link : folderOf(target) + '/' + link;
+    }
+    return path;
+}
+
+QByteArray randomSuffix()
+{
+    static const char kChars[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+    QByteArray s(".", 1);
+    for (int i = 0; i < 6; ++i)
+        s += kChars[QRandomGenerator::global()->bounded(int(sizeof kChars - 1))];
+    return s;
+}
+
+// The new content of a file, written beside it and put in its place whole
+// by rename(), so a failed or interrupted save leaves the old file as it
+// was. Where the file system allows it the file has no name until then:
+// a save killed part way leaves nothing behind.
+class ReplacingFile {
+public:
+    explicit ReplacingFile(QByteArray target) : m_target(std::move(target)) {}
+    ~ReplacingFile() { cancel(); }
+
+    int create(mode_t mode)
+    {
+        const QByteArray folder = folderOf(m_target);
+        if (::access("/proc/self/fd", X_OK) == 0) {
+            m_fd = ::open(folder.constData(), O_TMPFILE | O_WRONLY | O_CLOEXEC, mode);
+            if (m_fd >= 0)
+                return 0;
+        }
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            const QByteArray name = tempName();
+            m_fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+            if (m_fd >= 0) {
+                m_name = name;
+                return 0;
+            }
+            if (errno != EEXIST)
+                return errno;
+        }
+        return EEXIST;
+    }
+    int fd() const { return m_fd; }
+
+    int commit()
+    {
+        if (::fsync(m_fd) != 0 && errno != EINVAL)
+            return errno;
+        if (m_name.isEmpty()) {
+            // linkat() cannot replace: the file gets a name of its own first.
+            const QByteArray self = "/proc/self/fd/" + QByteArray::number(m_fd);
+            for (int attempt = 0; attempt < 100 && m_name.isEmpty(); ++attempt) {
+                const QByteArray name = tempName();
+                if (::linkat(AT_FDCWD, self.constData(), AT_FDCWD, name.constData(),
+                             AT_SYMLINK_FOLLOW)
+                    == 0)
+                    m_name = name;
+                else if (errno != EEXIST)
+                    return errno;
+            }
+            if (m_name.isEmpty())
+                return EEXIST;
+        }
+        const int closed = ::close(m_fd);
+        m_fd = -1;
+        if (closed != 0 && errno != EINTR)
+            return errno;
+        if (::rename(m_name.constData(), m_target.constData()) != 0)
+            return errno;
+        m_name.clear();
+        return 0;
+    }
+
+    void cancel()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+        m_fd = -1;
+        if (!m_name.isEmpty())
+            ::unlink(m_name.constData());
+        m_name.clear();
+    }
+
+private:
+    QByteArray tempName() const
+    {
+        // The file's own name where it fits: a leftover tells whose it was.
+        const qsizetype nameLength = m_target.size() - m_target.lastIndexOf('/') - 1;
+        const QByteArray stem =
+            nameLength <= NAME_MAX - 7 ? m_target : folderOf(m_target) + "/tagloom";
+        return stem + randomSuffix();
+    }
+
+    QByteArray m_target;
+    QByteArray m_name; // empty while the file has no name
+    int m_fd = -1;
+};
+
+// Writes whole, retrying what a signal or a short write left.
+int writeAll(int fd, const char *data, qsizetype size)
+{
+    while (size > 0) {
+        const ssize_t n = ::write(fd, data, size_t(size));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return n < 0 ? errno : EIO;
+        data += n;
+        size -= n;
+    }
+    return 0;
+}
+} // namespace
+
 int tryWriteFileAtomically(const QString &path, const std::function<void(const ByteSink &)> &produce)
 {
-    // A pipe in the file's place would be written to, not replaced, and hold
-    // the editor up until something read it.
+    // The name's own bytes: one that is not UTF-8 is written back as it was.
+    const QByteArray target = linkTarget(nativePath(path));
     struct stat st;
-    if (::stat(QFile::encodeName(path).constData(), &st) == 0
-        && (S_ISFIFO(st.st_mode) || S_ISSOCK(st.st_mode)))
-        return ENXIO;
-    QSaveFile f(path);
-    errno = 0;
-    if (!f.open(QIODevice::WriteOnly))
-        return errno ? errno : (QFileInfo(path).isDir() ? EISDIR : EIO);
+    const bool exists = ::stat(target.constData(), &st) == 0;
+    if (exists) {
+        // A pipe in the file's place would be written to, not replaced, and
+        // hold the editor up until something read it.
+        if (S_ISFIFO(st.st_mode) || S_ISSOCK(st.st_mode))
+            return ENXIO;
+        if (S_ISDIR(st.st_mode))
+            return EISDIR;
+        // A file the user made read-only stays as it is, though the folder
+        // would let it be replaced.
+        if (::access(target.constData(), W_OK) != 0)
+            return errno;
+    }
+    // A new file gets the usual permissions (the umask applies); a replaced
+    // one keeps its own.
+    const mode_t mode = exists ? (st.st_mode & 0777) : 0666;
+    ReplacingFile file(target);
+    if (const int e = file.create(mode))
+        return e;
+    if (exists && ::fchmod(file.fd(), mode) != 0)
+        return errno;
+    // Small pieces are gathered: a write per piece would cost a system call
+    // for every line of the page.
+    constexpr qsizetype kBuffer = 1 << 16;
+    QByteArray buffer;
+    buffer.reserve(kBuffer);
     int failed = 0;
     produce([&](QByteArrayView bytes) {
-        if (!failed && f.write(bytes.data(), bytes.size()) != bytes.size())
-            failed = errno ? errno : EIO;
+        if (failed)
+            return;
+        if (buffer.size() + bytes.size() > kBuffer) {
+            failed = writeAll(file.fd(), buffer.constData(), buffer.size());
+            buffer.clear();
+        }
+        if (failed)
+            return;
+        if (bytes.size() >= kBuffer)
+            failed = writeAll(file.fd(), bytes.data(), bytes.size());
+        else
+            buffer.append(bytes.data(), bytes.size());
     });
-    // The explicit flush matters: QSaveFile::commit() does not notice a
-    // failure to write what is still buffered (anything under its buffer
-    // size), and would put a cut-off file in place of the old one.
-    if (failed || !f.flush()) {
-        const int e = failed ? failed : (errno ? errno : EIO);
-        f.cancelWriting();
-        return e;
-    }
-    errno = 0;
-    if (!f.commit())
-        return errno ? errno : EIO;
-    return 0;
+    if (!failed)
+        failed = writeAll(file.fd(), buffer.constData(), buffer.size());
+    if (!failed)
+        failed = file.commit();
+    return failed;
 }
 
 void writeFileAtomically(const QString &path, const std::function<void(const ByteSink &)> &produce)
@@ -1270,7 +1429,7 @@ FileStamp fileStamp(const QString &path)
 {
     FileStamp s;
     struct stat st;
-    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
+    if (::stat(nativePath(path).constData(), &st) != 0)
         return s;
     s.exists = true;
     s.regular = S_ISREG(st.st_mode);
@@ -1324,7 +1483,7 @@ quint64 ByteHasher::result() const
 quint64 fileHash(const QString &path)
 {
     // Not blocking: a pipe put in the file's place must not hang the editor.
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    const int fd = ::open(nativePath(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
         return 0;
     struct stat st;

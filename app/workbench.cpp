@@ -8,8 +8,10 @@
 #include "findbar.h"
 #include "htmldoc.h"
 #include "keyboardreturn.h"
+#include "nativepath.h"
 #include "pagecheckpane.h"
 #include "previewpane.h"
+#include "textfile.h"
 #include "uiseam.h"
 
 #include <QDir>
@@ -23,6 +25,7 @@
 #include <QStandardPaths>
 #include <QStatusBar>
 #include <QTextDocument>
+#include <QUrl>
 
 namespace {
 constexpr int kRecentFiles = 10;
@@ -242,7 +245,7 @@ void Workbench::PreviewInBrowserClick()
         return;
     const QString path = doc->filePath();
     const QString folder = path.isEmpty() ? QDir::currentPath() : QFileInfo(path).absolutePath();
-    const QString base = QUrl::fromLocalFile(folder + QLatin1Char('/')).toString(QUrl::FullyEncoded);
+    const QString base = urlOfLocalPath(folder + QLatin1Char('/')).toString(QUrl::FullyEncoded);
     QString name = path.isEmpty() ? QStringLiteral("untitled") : QFileInfo(path).fileName();
     const QString suffix = QFileInfo(name).suffix().toLower();
     if (suffix != QLatin1String("htm") && suffix != QLatin1String("html"))
@@ -279,13 +282,23 @@ void Workbench::showPlace(EditorBox *editor, int line, int column)
 QStringList Workbench::recentFiles() const
 {
     QSettings state(userStatePath(), QSettings::IniFormat);
-    return state.value(QLatin1String(kRecentKey)).toStringList().mid(0, kRecentFiles);
+    QStringList files = state.value(QLatin1String(kRecentKey)).toStringList().mid(0, kRecentFiles);
+    for (QString &f : files)
+        if (f.startsWith(QLatin1String("file:")))
+            f = localPathOfUrl(QUrl(f));
+    return files;
 }
 
 void Workbench::setRecentFiles(const QStringList &files)
 {
+    // The state file holds text: a path whose name is not UTF-8 is kept as
+    // a file: URL, its bytes escaped (a plain path always starts with "/").
+    QStringList kept = files.mid(0, kRecentFiles);
+    for (QString &f : kept)
+        if (f != shownPath(f))
+            f = urlOfLocalPath(f).toString(QUrl::FullyEncoded);
     QSettings state(userStatePath(), QSettings::IniFormat);
-    state.setValue(QLatin1String(kRecentKey), files.mid(0, kRecentFiles));
+    state.setValue(QLatin1String(kRecentKey), kept);
 }
 
 void Workbench::noteFileUsed(const QString &path)
@@ -323,7 +336,7 @@ void Workbench::rebuildRecentMenu()
 
 void Workbench::openRecent(const QString &path)
 {
-    if (!QFileInfo(path).isFile()) {
+    if (!fileStamp(path).regular) {
         QStringList files = recentFiles();
         files.removeAll(path);
         setRecentFiles(files);

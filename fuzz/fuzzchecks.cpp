@@ -5,10 +5,12 @@
 #include "errors.h"
 #include "linkmarkup.h"
 #include "localpathtourl.h"
+#include "nativepath.h"
 #include "settingsfile.h"
 #include "tablefile.h"
 #include "textfile.h"
 
+#include <QFile>
 #include <QRegularExpression>
 #include <QStringDecoder>
 #include <QTextBlock>
@@ -359,6 +361,27 @@ QString localPath(const QByteArray &input)
     return {};
 }
 
+// -------------------------------------------------------------- file names
+
+QString fileName(const QByteArray &input)
+{
+    const QString path = pathFromNative(input);
+    if (nativePath(path) != input)
+        return QStringLiteral("bytes changed on the way back: ") + shownBytes(nativePath(path));
+    const QString valid = QString::fromUtf8(input);
+    if (valid.toUtf8() == input && (path != valid || nativePath(path) != QFile::encodeName(valid)))
+        return QStringLiteral("a UTF-8 name read otherwise than Qt reads it: ") + shown(path);
+    const QString shownName = shownPath(path);
+    if (shownName.size() != path.size() || nativePath(shownName) != shownName.toUtf8())
+        return QStringLiteral("shown form keeps a byte: ") + shown(shownName);
+    // Through a file: URL, as a drop and the command line bring it.
+    const QString absolute = QLatin1Char('/') + path;
+    const QString back = localPathOfUrl(urlOfLocalPath(absolute));
+    if (back != absolute)
+        return QStringLiteral("changed through a URL: ") + shown(back);
+    return {};
+}
+
 // -------------------------------------------------------------- target scan
 
 namespace {
@@ -538,6 +561,7 @@ const Target kTargets[] = {
     {"settings", &settings, false},   {"tablefile", &tableFile, false},
     {"decoder", &decoder, false},     {"localpath", &localPath, false},
     {"targetscan", &targetScan, true}, {"bodyline", &bodyLine, false},
+    {"filename", &fileName, false},
 };
 } // namespace
 

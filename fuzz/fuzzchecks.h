@@ -37,5 +37,8 @@ QString localPath(const QByteArray &input);
 QString targetScan(const QByteArray &input);
 // A line and the four body attributes.
 QString bodyLine(const QByteArray &input);
+// The bytes of a file name: read as a path and written back, shown, and
+// carried in a file: URL, every byte kept.
+QString fileName(const QByteArray &input);
 
 } // namespace FuzzChecks

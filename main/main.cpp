@@ -1,4 +1,5 @@
 #include "mainwindow.h"
+#include "nativepath.h"
 #include "startup.h"
 
 #include <QApplication>
@@ -20,10 +21,11 @@ int main(int argc, char *argv[])
     QApplication::setWindowIcon(icon);
     TZediDove::helpFilePath(); // resolved once, at start
     StartupOptions options;
-    const QStringList args = QApplication::arguments();
-    for (qsizetype i = 1; i < args.size(); ++i)
-        if (!args[i].isEmpty())
-            options.files << commandLinePath(args[i]);
+    // argv itself, not arguments(): Qt decodes a name that is not UTF-8 with
+    // loss. QApplication has taken its own options out of argv by now.
+    for (int i = 1; i < argc; ++i)
+        if (argv[i][0] != '\0')
+            options.files << commandLinePath(pathFromNative(QByteArray(argv[i])));
     createApplicationWindows(options);
     ZediDove->show();
     return app.exec();

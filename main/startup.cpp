@@ -6,6 +6,7 @@
 #include "linkinf.h"
 #include "listboxes.h"
 #include "mainwindow.h"
+#include "nativepath.h"
 #include "recovery.h"
 #include "tablebuilder.h"
 #include "tagcommands.h"
@@ -13,19 +14,33 @@
 
 #include <QApplication>
 #include <QDir>
-#include <QFileInfo>
 #include <QUrl>
 
 QString commandLinePath(const QString &argument)
 {
     QString path = argument;
     if (argument.startsWith(QLatin1String("file:"), Qt::CaseInsensitive)) {
-        const QUrl url(argument);
+        // Bytes written into the URL unescaped are escaped first, so that
+        // those that are not UTF-8 reach the path as they are.
+        QByteArray encoded;
+        for (const char c : nativePath(argument)) {
+            if (uchar(c) >= 0x80 || uchar(c) <= 0x20)
+                encoded += '%' + QByteArray::number(uchar(c), 16).rightJustified(2, '0');
+            else
+                encoded += c;
+        }
+        const QUrl url(QString::fromLatin1(encoded));
         if (url.isLocalFile())
-            path = url.toLocalFile();
+            path = localPathOfUrl(url);
     }
-    // The caption is the file's full path, as the Open dialog gives it.
-    return path.isEmpty() ? path : QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+    if (path.isEmpty())
+        return path;
+    // The caption is the file's full path, as the Open dialog gives it. The
+    // working folder is read as bytes: QDir::currentPath() loses those of a
+    // folder name that is not UTF-8.
+    if (QDir::isRelativePath(path))
+        path = currentFolderPath() + QLatin1Char('/') + path;
+    return QDir::cleanPath(path);
 }
 
 void createApplicationWindows(const StartupOptions &options)

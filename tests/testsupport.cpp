@@ -2,6 +2,7 @@
 #include "editorbox.h"
 #include "htmldoc.h"
 #include "mainwindow.h"
+#include "nativepath.h"
 #include "startup.h"
 #include "toolbar.h"
 
@@ -16,7 +17,11 @@
 #include <QTest>
 #include <QTextCursor>
 #include <QTimer>
+#include <algorithm>
+#include <dirent.h>
+#include <fcntl.h>
 #include <memory>
+#include <unistd.h>
 
 ScriptedUi::ScriptedUi() : m_previous(setUi(this)) {}
 ScriptedUi::~ScriptedUi() { setUi(m_previous); }
@@ -181,16 +186,47 @@ void onNextModal(std::function<void(QWidget *)> fill)
     timer->start();
 }
 
-QByteArray readBytes(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
+QByteArray readBytes(const QString &path) { return readNative(nativePath(path)); }
 
 bool writeBytes(const QString &path, const QByteArray &bytes)
 {
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+    return writeNative(nativePath(path), bytes);
+}
+
+QByteArray readNative(const QByteArray &name)
+{
+    const int fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return "<missing>";
+    QByteArray out;
+    char buf[65536];
+    ssize_t n;
+    while ((n = ::read(fd, buf, sizeof buf)) > 0)
+        out.append(buf, n);
+    ::close(fd);
+    return n < 0 ? QByteArray("<missing>") : out;
+}
+
+bool writeNative(const QByteArray &name, const QByteArray &bytes)
+{
+    const int fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (fd < 0)
+        return false;
+    const bool ok = ::write(fd, bytes.constData(), size_t(bytes.size())) == bytes.size();
+    return ::close(fd) == 0 && ok;
+}
+
+QList<QByteArray> namesInFolder(const QByteArray &folder)
+{
+    QList<QByteArray> names;
+    if (DIR *d = ::opendir(folder.constData())) {
+        while (const dirent *e = ::readdir(d))
+            if (qstrcmp(e->d_name, ".") != 0 && qstrcmp(e->d_name, "..") != 0)
+                names << QByteArray(e->d_name);
+        ::closedir(d);
+    }
+    std::sort(names.begin(), names.end());
+    return names;
 }
 
 void click(QWidget *dialog, const char *button)

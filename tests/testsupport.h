@@ -105,3 +105,9 @@ bool closeDialogsLeftOpen();
 QByteArray readBytes(const QString &path);
 // Writes the file whole; false when it could not be written.
 bool writeBytes(const QString &path, const QByteArray &bytes);
+// The same for a name given as its bytes, through the system's calls alone:
+// what a check of a name that is not UTF-8 should trust.
+QByteArray readNative(const QByteArray &name);
+bool writeNative(const QByteArray &name, const QByteArray &bytes);
+// The names in a folder, as bytes, sorted.
+QList<QByteArray> namesInFolder(const QByteArray &folder);

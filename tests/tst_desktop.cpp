@@ -6,7 +6,9 @@
 #include "mainwindow.h"
 #include "startup.h"
 #include "testsupport.h"
+#include "nativepath.h"
 #include "uiseam.h"
+#include "workbench.h"
 
 #include <QApplication>
 #include <QDir>
@@ -15,9 +17,13 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMimeData>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QUrl>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 QStringList captions() {
@@ -127,6 +133,156 @@ private slots:
                                       << "/srv/x/b.htm";
         QTest::newRow("file URL with an escaped space") << "file:///tmp/my%20page.htm"
                                                         << "/tmp/my page.htm";
+        // A name that is not UTF-8 keeps its bytes (U+DC00 + the byte).
+        QTest::newRow("file URL with an escaped Latin-1 byte")
+            << "file:///tmp/caf%E9.htm" << QStringLiteral("/tmp/caf\xDCE9.htm");
+        QTest::newRow("file URL with the byte unescaped")
+            << pathFromNative("file:///tmp/caf\xE9 x.htm") << QStringLiteral("/tmp/caf\xDCE9 x.htm");
+        QTest::newRow("file URL with escaped UTF-8") << "file:///tmp/caf%C3%A9.htm"
+                                                     << QStringLiteral("/tmp/caf\u00E9.htm");
+        QTest::newRow("relative, a byte kept") << pathFromNative("p\xFF/../a\xFE.htm")
+                                               << QStringLiteral("a\xDCFE.htm");
+    }
+
+    // Names are bytes: every one survives the way to a path and back, to
+    // the system and through a file: URL; a name in UTF-8 is what Qt makes
+    // of it.
+    void namesKeepEveryByte_data() {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("path");
+        const auto kept = [](uchar b) { return QChar(char16_t(0xDC00 + b)); };
+        for (int b = 0x80; b <= 0xFF; ++b)
+            QTest::addRow("lone byte %02X", b)
+                << QByteArray("/a").append(char(b)).append(".htm")
+                << QStringLiteral("/a") + kept(uchar(b)) + QStringLiteral(".htm");
+        const QString valid = QStringLiteral("/caf\u00E9/\u20AC \U0001F600.htm");
+        QTest::newRow("valid UTF-8, two to four bytes") << valid.toUtf8() << valid;
+        QTest::newRow("overlong slash") << QByteArray("/x\xC0\xAFy")
+                                        << QStringLiteral("/x") + kept(0xC0) + kept(0xAF) + "y";
+        QTest::newRow("overlong three bytes")
+            << QByteArray("/\xE0\x80\xAF") << QStringLiteral("/") + kept(0xE0) + kept(0x80) + kept(0xAF);
+        QTest::newRow("encoded surrogate")
+            << QByteArray("/\xED\xA0\x80") << QStringLiteral("/") + kept(0xED) + kept(0xA0) + kept(0x80);
+        QTest::newRow("encoded kept byte itself")
+            << QByteArray("/\xED\xB3\xA9") << QStringLiteral("/") + kept(0xED) + kept(0xB3) + kept(0xA9);
+        QTest::newRow("past U+10FFFF") << QByteArray("/\xF4\x90\x80\x80")
+                                       << QStringLiteral("/") + kept(0xF4) + kept(0x90) + kept(0x80)
+                                              + kept(0x80);
+        QTest::newRow("two bytes cut at the end") << QByteArray("/a\xC3")
+                                                  << QStringLiteral("/a") + kept(0xC3);
+        QTest::newRow("three bytes cut at the end") << QByteArray("/a\xE2\x82")
+                                                    << QStringLiteral("/a") + kept(0xE2) + kept(0x82);
+        QTest::newRow("four bytes cut at the end")
+            << QByteArray("/a\xF0\x9F\x98") << QStringLiteral("/a") + kept(0xF0) + kept(0x9F) + kept(0x98);
+        QTest::newRow("cut sequence before ASCII") << QByteArray("/\xE2\x82" "a")
+                                                   << QStringLiteral("/") + kept(0xE2) + kept(0x82) + "a";
+        QTest::newRow("pair whose second half looks kept, then a kept byte")
+            << QByteArray("/\xF0\x90\x82\x80\x80")
+            << QStringLiteral("/\U00010080") + kept(0x80);
+    }
+    void namesKeepEveryByte() {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, path);
+        QCOMPARE(pathFromNative(bytes), path);
+        QCOMPARE(nativePath(path), bytes);
+        QCOMPARE(localPathOfUrl(urlOfLocalPath(path)), path);
+        const QUrl dropped(QString::fromLatin1("file://" + bytes.toPercentEncoding("/")));
+        QCOMPARE(localPathOfUrl(dropped), path);
+        if (QString::fromUtf8(bytes).toUtf8() == bytes) {
+            QCOMPARE(nativePath(path), QFile::encodeName(path));
+            QCOMPARE(shownPath(path), path);
+        } else {
+            QVERIFY(shownPath(path).contains(QChar(QChar::ReplacementCharacter)));
+        }
+    }
+
+    // A file whose name is not UTF-8, opened from the command line or
+    // dropped, is saved, checked on disk and reloaded under its own name.
+    void fileNamedInOtherBytesIsItsOwn_data() {
+        QTest::addColumn<QByteArray>("folder"); // under the test folder
+        QTest::addColumn<QByteArray>("name");
+        QTest::addColumn<QString>("route");
+        const struct {
+            const char *what;
+            QByteArray folder, name;
+        } names[] = {
+            {"Latin-1 byte", "pages", "caf\xE9.htm"},
+            {"no UTF-8 at all", "pages", "\xFF\xFE.htm"},
+            {"folder not UTF-8", "d\xE9j\xE0", "page.htm"},
+            {"UTF-8 name", "pages", "caf\xC3\xA9 \xE2\x82\xAC.htm"},
+        };
+        for (const char *route : {"argument", "file URL", "drop"})
+            for (const auto &n : names)
+                QTest::addRow("%s, %s", route, n.what) << n.folder << n.name << QString(route);
+    }
+    void fileNamedInOtherBytesIsItsOwn() {
+        QFETCH(QByteArray, folder);
+        QFETCH(QByteArray, name);
+        QFETCH(QString, route);
+        const QByteArray top = QFile::encodeName(m_dir->path());
+        const QByteArray dir = top + '/' + folder;
+        const QByteArray file = dir + '/' + name;
+        QCOMPARE(::mkdir(dir.constData(), 0755), 0);
+        // QTemporaryDir cannot see a name that is not UTF-8 to remove it.
+        const auto removeAll = qScopeGuard([&] {
+            for (const QByteArray &n : namesInFolder(dir))
+                ::unlink((dir + '/' + n).constData());
+            ::rmdir(dir.constData());
+        });
+        QVERIFY(writeNative(file, "<P>old"));
+        QCOMPARE(::chmod(file.constData(), 0640), 0);
+        const QString path = pathFromNative(file);
+        QFile::remove(Workbench::userStatePath()); // no recent files of the rows before
+        if (route == QLatin1String("drop")) {
+            startApplication();
+            // As a file manager sends it: the name's bytes percent-encoded.
+            QMimeData mime;
+            mime.setData(QStringLiteral("text/uri-list"),
+                         "file://" + file.toPercentEncoding("/") + "\r\n");
+            QWidget *on = editor()->viewport();
+            const QPoint at = on->rect().center();
+            QDragEnterEvent enter(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(on, &enter);
+            QDropEvent drop(QPointF(at), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(on, &drop);
+            QVERIFY(drop.isAccepted());
+            QTRY_COMPARE(captions().size(), 2);
+        } else if (route == QLatin1String("file URL")) {
+            startApplication({::commandLinePath(
+                QString::fromLatin1("file://" + file.toPercentEncoding("/")))});
+        } else {
+            // Named from inside its folder, as argv gives it.
+            QCOMPARE(::chdir(dir.constData()), 0);
+            const QString argument = ::commandLinePath(pathFromNative(name));
+            QCOMPARE(::chdir(top.constData()), 0);
+            startApplication({argument});
+        }
+        QVERIFY(m_ui->errors.isEmpty());
+        THTMLDOC *doc = ZediDove->currentDocument();
+        QCOMPARE(doc->windowTitle(), path);
+        QCOMPARE(doc->filePath(), path);
+        QCOMPARE(editor()->text(), QStringLiteral("<P>old"));
+
+        editor()->setSelText(QStringLiteral("new "));
+        ZediDove->action(QStringLiteral("Save"))->trigger();
+        QVERIFY(m_ui->errors.isEmpty());
+        QCOMPARE(readNative(file), QByteArray("new <P>old"));
+        QCOMPARE(namesInFolder(dir), QList<QByteArray>{name});
+        struct stat st;
+        QCOMPARE(::stat(file.constData(), &st), 0);
+        QCOMPARE(st.st_mode & 0777, mode_t(0640));
+        // The recent list keeps the name's bytes in the user's state file.
+        QCOMPARE(ZediDove->workbench()->recentFiles().value(0), path);
+        QVERIFY(!readBytes(Workbench::userStatePath()).contains("\xEF\xBF\xBD"));
+
+        // Another program rewrites it: noticed, and reloaded from that name.
+        QVERIFY(writeNative(file, "<P>theirs, longer"));
+        m_ui->confirmAnswers << true;
+        doc->checkDisk();
+        QCOMPARE(m_ui->confirms.size(), 1);
+        QCOMPARE(editor()->text(), QStringLiteral("<P>theirs, longer"));
+        QVERIFY(!editor()->isModified());
+        QCOMPARE(namesInFolder(dir), QList<QByteArray>{name});
     }
     void commandLinePath() {
         QFETCH(QString, argument);

@@ -15,6 +15,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QMdiArea>
 #include <QLineEdit>
 #include <QMdiSubWindow>
@@ -316,6 +317,24 @@ private slots:
         QVERIFY(editor()->text().contains(QStringLiteral("typed")));
         QCOMPARE(QDir(m_dir->path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), before);
         QVERIFY(QDir(path(QStringLiteral("afolder"))).isEmpty());
+    }
+
+    // A page opened through a symbolic link (here a relative one) is saved
+    // where the link points: the link stays a link.
+    void savingThroughALinkKeepsTheLink()
+    {
+        const QString real = path(QStringLiteral("real.htm"));
+        const QString link = path(QStringLiteral("link.htm"));
+        QVERIFY(writeBytes(real, "old"));
+        QVERIFY(QFile::link(QStringLiteral("real.htm"), link));
+        m_ui->fileAnswers << link;
+        ZediDove->OpenClick();
+        editor()->setSelText(QStringLiteral("new "));
+        ZediDove->action(QStringLiteral("Save"))->trigger();
+        QVERIFY(m_ui->errors.isEmpty());
+        QCOMPARE(readBytes(real), QByteArray("new old"));
+        QCOMPARE(QFileInfo(link).symLinkTarget(), real);
+        QCOMPARE(filesInDir(), QStringList({"link.htm", "real.htm", "vezezu.ini"}));
     }
 
     void settingsFileThatIsAFolder()

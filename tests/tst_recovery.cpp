@@ -3,6 +3,7 @@
 #include "editorbox.h"
 #include "htmldoc.h"
 #include "mainwindow.h"
+#include "nativepath.h"
 #include "recovery.h"
 #include "startup.h"
 #include "testsupport.h"
@@ -14,12 +15,15 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QUrl>
 
 #include <cstdio>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 QString changedQuestion(const QString &path)
@@ -56,7 +60,7 @@ QByteArray bytesIfFile(const QString &file)
 // Does to `file` what another program might; returns what it holds then.
 QByteArray changeFile(const QString &file, const QString &change, const QByteArray &original)
 {
-    const QByteArray path = QFile::encodeName(file);
+    const QByteArray path = nativePath(file);
     const QByteArray sameSize = QByteArray(original).replace('i', 'o');
     struct stat was;
     if (::stat(path.constData(), &was) != 0)
@@ -412,25 +416,35 @@ private slots:
         QTest::addColumn<bool>("reopen");
         QTest::addColumn<QString>("since"); // what became of the file since the crash
         QTest::addColumn<bool>("asked");    // whether Save asks before overwriting
-        QTest::newRow("Yes reopens the texts") << true << "nothing" << false;
-        QTest::newRow("No discards them") << false << "nothing" << false;
-        QTest::newRow("file changed since: Save asks") << true << "rewrite" << true;
-        QTest::newRow("file gone since: Save writes it again") << true << "delete" << false;
-        QTest::newRow("copy kept without its path: untitled") << true << "old copy" << false;
+        QTest::addColumn<QByteArray>("name");
+        const QByteArray page = "page.htm";
+        QTest::newRow("Yes reopens the texts") << true << "nothing" << false << page;
+        QTest::newRow("No discards them") << false << "nothing" << false << page;
+        QTest::newRow("file changed since: Save asks") << true << "rewrite" << true << page;
+        QTest::newRow("file gone since: Save writes it again") << true << "delete" << false << page;
+        QTest::newRow("copy kept without its path: untitled") << true << "old copy" << false << page;
+        QTest::newRow("name not UTF-8: Save writes that name")
+            << true << "nothing" << false << QByteArray("p\xE0ge\xFF.htm");
     }
     void killedEditorIsRecoveredAtTheNextStart()
     {
         QFETCH(bool, reopen);
         QFETCH(QString, since);
         QFETCH(bool, asked);
+        QFETCH(QByteArray, name);
         stopApplication();
-        const QString file = path(QStringLiteral("page.htm"));
+        const QByteArray native = QFile::encodeName(m_dir->path()) + '/' + name;
+        const QString file = pathFromNative(native);
+        // QTemporaryDir cannot see a name that is not UTF-8 to remove it.
+        const auto removeFile = qScopeGuard([&] { ::unlink(native.constData()); });
         const QByteArray original = "<P>caf\xE9</P>"; // Windows-1252
         writeBytes(file, original);
         QProcess child;
         child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        // As a URL: an argument is passed as text, which would lose the name's bytes.
         child.start(QCoreApplication::applicationFilePath(),
-                    {QStringLiteral("--child"), QStringLiteral("type-and-wait"), file});
+                    {QStringLiteral("--child"), QStringLiteral("type-and-wait"),
+                     urlOfLocalPath(file).toString(QUrl::FullyEncoded)});
         QVERIFY(child.waitForStarted());
         QByteArray said;
         QTRY_VERIFY_WITH_TIMEOUT((said += child.readAllStandardOutput()).contains("copied")
@@ -461,7 +475,7 @@ private slots:
                                  "Tagloom HTML did not close properly last time. The unsaved text "
                                  "of these documents was kept:\n\nHTML 1\n%1\n\n"
                                  "Reopen it as new documents? No discards it.")
-                                 .arg(file)});
+                                 .arg(shownPath(file))});
         m_ui->confirms.clear();
         QCOMPARE(openDocuments(), reopen ? 3 : 1);
         QCOMPARE(ZediDove->documents()->Docs[1]->editor()->text(), THTMLDOC::skeleton());
@@ -495,6 +509,7 @@ private slots:
         QCOMPARE(m_ui->confirms, asked ? QStringList{changedQuestion(file)} : QStringList{});
         QCOMPARE(m_ui->fileRequests.size(), titled ? 0 : 1);
         QCOMPARE(bytesIfFile(file), titled ? QByteArray("edited " + original) : theirs);
+        QCOMPARE(readNative(native), titled ? QByteArray("edited " + original) : theirs);
         QCOMPARE(second->editor()->isModified(), !titled);
 
         // Asked once per start: a later start finds nothing more.
@@ -511,7 +526,7 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tagloom HTML"));
     if (argc >= 4 && qstrcmp(argv[1], "--child") == 0 && qstrcmp(argv[2], "type-and-wait") == 0)
-        return typeAndWait(QString::fromLocal8Bit(argv[3]));
+        return typeAndWait(localPathOfUrl(QUrl(QString::fromLatin1(argv[3]))));
     TestRecovery test;
     QTEST_SET_MAIN_SOURCE_PATH
     return QTest::qExec(&test, argc, argv);
