@@ -1,5 +1,4 @@
 #include "errors.h"
-#include "uiseam.h"
 
 #include <QCoreApplication>
 
@@ -26,11 +25,6 @@ QString withPeriod(const QString &text)
     if (!text.isEmpty() && text.back() > QLatin1Char('.'))
         return text + QLatin1Char('.');
     return text;
-}
-
-void reportError(const QString &text)
-{
-    ui().errorBox(withPeriod(text), QCoreApplication::applicationName());
 }
 
 int parseInteger(const QString &text)

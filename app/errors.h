@@ -1,12 +1,9 @@
 #pragma once
-// One error type for every failure a command can meet (files, numbers).
-// Handlers are connected through guarded(), which catches it and shows the
-// application's stop box, so an exception never leaves a Qt slot.
-#include <QObject>
+// One error type for every failure a command can meet (files, numbers),
+// and the texts of the common ones. Nothing here shows anything: the box
+// that reports an error, and guarded(), are the UI seam's (uiseam.h).
 #include <QString>
-#include <exception>
 #include <stdexcept>
-#include <utility>
 
 class TagloomError : public std::runtime_error {
 public:
@@ -28,28 +25,6 @@ QString memoCapacity();                    // "Text exceeds memo capacity"
 // empty and its last character sorts after ".".
 QString withPeriod(const QString &text);
 
-// Shows the stop box with the application title, as the default handler does.
-void reportError(const QString &text);
-
 // Strict decimal integer: optional leading blanks, optional sign, digits,
 // 32-bit range. Anything else throws TagloomError with the integer message.
 int parseInteger(const QString &text);
-
-// Runs f, turning a TagloomError or std::exception into the error box.
-template <class F> void runGuarded(F &&f)
-{
-    try {
-        f();
-    } catch (const TagloomError &e) {
-        reportError(e.text());
-    } catch (const std::exception &e) {
-        reportError(QString::fromLocal8Bit(e.what()));
-    }
-}
-
-// Wraps a handler for connect(): every menu item, button and timer goes
-// through this, so a failure ends the handler and the program goes on.
-template <class F> auto guarded(F f)
-{
-    return [f]() { runGuarded(f); };
-}

@@ -1,6 +1,5 @@
 #include "introscreen.h"
 #include "uiseam.h"
-#include "mainwindow.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -110,10 +109,7 @@ void TIntroScreen::Timer1Timer()
     m_timer.stop();
     m_closing = true;
     done(QDialog::Accepted);
-    if (ZediDove)
-        ZediDove->show();
-    if (ZediDove && ZediDove->toolPalette())
-        ZediDove->toolPalette()->show();
+    emit timeUp();
 }
 
 // The splash takes no input: neither Escape nor the window manager closes it.

@@ -11,6 +11,11 @@ public:
     void Timer1Timer();
     QTimer *timer() { return &m_timer; }
 
+signals:
+    // The splash's time is over and it has closed: the windows it stood
+    // in front of come up.
+    void timeUp();
+
 protected:
     void keyPressEvent(QKeyEvent *e) override;
     void closeEvent(QCloseEvent *e) override;

@@ -100,6 +100,12 @@ PreviewPane::PreviewPane(QWidget *parent, const Timing &timing)
     bar->addWidget(m_remote);
     bar->addWidget(m_blocked, 1);
     layout->addLayout(bar);
+    m_stale = new QLabel(
+        QStringLiteral("This page is long: press Refresh to show your changes."), body);
+    m_stale->setObjectName(QStringLiteral("PreviewStale"));
+    m_stale->setWordWrap(true);
+    m_stale->hide();
+    layout->addWidget(m_stale);
     m_note = new QLabel(body);
     m_note->setObjectName(QStringLiteral("PreviewNote"));
     m_note->setWordWrap(true);
@@ -330,13 +336,20 @@ void PreviewPane::setEditor(EditorBox *editor, const QString &folder)
 void PreviewPane::textChanged()
 {
     // A stopped page waits for Try Again rather than crash on every pause.
-    if (isVisible() && m_stopped.isEmpty())
+    if (!isVisible() || !m_stopped.isEmpty())
+        return;
+    if (m_editor && m_editor->document()->characterCount() > m_timing.autoRefreshChars)
+        m_stale->show();
+    else
         m_pause.start();
 }
+
+bool PreviewPane::showsStaleNote() const { return !m_stale->isHidden(); }
 
 void PreviewPane::refresh()
 {
     m_pause.stop();
+    m_stale->hide();
     if (!m_view)
         return; // shown later, it refreshes then
     const QString path = m_editor ? m_folder + QStringLiteral("/untitled.html") : QString();

@@ -30,6 +30,9 @@ public:
         int pauseMs = 300;       // refresh after typing pauses this long
         int stallMs = 10000;     // a page busier than this is stopped
         int heartbeatMs = 1000;  // how often the page is asked whether it answers
+        // A longer text is not shown again on every pause: copying it for
+        // the engine would hold up typing. Refresh shows it.
+        int autoRefreshChars = 1 << 20;
     };
     explicit PreviewPane(QWidget *parent = nullptr);
     PreviewPane(QWidget *parent, const Timing &timing);
@@ -58,6 +61,7 @@ public:
     int blockedRequests() const;
     int refusedFiles() const;
     QString stoppedReason() const { return m_stopped; } // "" while showing
+    bool showsStaleNote() const;
 
 signals:
     void loadFinished(bool ok);
@@ -91,6 +95,7 @@ private:
     QPushButton *m_remote;
     QLabel *m_note;
     QLabel *m_blocked;
+    QLabel *m_stale; // changes not shown yet on a page too long to follow
     QStackedWidget *m_stack;
     QLabel *m_stoppedText;
     QWidget *m_stoppedPanel;

@@ -2,7 +2,6 @@
 
 #include "errors.h"
 #include "keyboardreturn.h"
-#include "mainwindow.h"
 
 #include <QApplication>
 #include <QDesktopServices>
@@ -111,6 +110,8 @@ protected:
 
 class QtUi : public UiSeam {
 public:
+    QPointer<QWidget> m_helpOwner;
+
     bool confirm(const QString &text) override
     {
         KeyboardReturn back;
@@ -203,7 +204,7 @@ public:
         if (!m_help) {
             // Owned by the main window, and never what keeps the program
             // running once the main window has closed.
-            m_help = new QTextBrowser(ZediDove);
+            m_help = new QTextBrowser(m_helpOwner);
             m_help->setWindowFlag(Qt::Window);
             m_help->setAttribute(Qt::WA_DeleteOnClose, false);
             m_help->setAttribute(Qt::WA_QuitOnClose, false);
@@ -211,8 +212,8 @@ public:
             m_help->resize(640, 560);
             new KeepKeyboardOnHide(m_help);
             // Over the main window, as a dialog would open.
-            if (ZediDove) {
-                const QRect main = ZediDove->frameGeometry();
+            if (m_helpOwner) {
+                const QRect main = m_helpOwner->frameGeometry();
                 m_help->move(main.center() - QPoint(m_help->width() / 2, m_help->height() / 2));
             }
         }
@@ -265,6 +266,13 @@ UiSeam *&current()
 UiSeam &ui() { return *current(); }
 
 UiSeam &platformUi() { return realUi(); }
+
+void reportError(const QString &text)
+{
+    ui().errorBox(withPeriod(text), QCoreApplication::applicationName());
+}
+
+void setHelpOwner(QWidget *window) { realUi().m_helpOwner = window; }
 
 UiSeam *setUi(UiSeam *seam)
 {

@@ -2,6 +2,9 @@
 // The one seam between the program and the platform's modal boxes and
 // standard dialogs. The real implementation uses Qt; tests install a
 // scripted one that records what was asked and answers from a queue.
+// Errors thrown by commands are reported here too.
+#include "errors.h"
+
 #include <QColor>
 #include <QString>
 #include <QUrl>
@@ -53,6 +56,31 @@ UiSeam &ui();
 UiSeam &platformUi();
 // Installs another implementation (tests); returns the previous one.
 UiSeam *setUi(UiSeam *seam);
+// The window that owns the help viewer and over which it opens (the main
+// window); the seam knows nothing else of it.
+void setHelpOwner(QWidget *window);
 
 // "HTML Files|*.htm|Text Files|*.txt" -> "HTML Files (*.htm);;Text Files (*.txt)"
 QString qtFilterFromStored(const QString &stored);
+
+// Shows the stop box with the application title, as the default handler does.
+void reportError(const QString &text);
+
+// Runs f, turning a TagloomError or std::exception into the error box.
+template <class F> void runGuarded(F &&f)
+{
+    try {
+        f();
+    } catch (const TagloomError &e) {
+        reportError(e.text());
+    } catch (const std::exception &e) {
+        reportError(QString::fromLocal8Bit(e.what()));
+    }
+}
+
+// Wraps a handler for connect(): every menu item, button and timer goes
+// through this, so a failure ends the handler and the program goes on.
+template <class F> auto guarded(F f)
+{
+    return [f]() { runGuarded(f); };
+}

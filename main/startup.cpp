@@ -11,6 +11,7 @@
 #include "tablebuilder.h"
 #include "tagcommands.h"
 #include "toolbar.h"
+#include "uiseam.h"
 
 #include <QApplication>
 #include <QDir>
@@ -51,7 +52,13 @@ void createApplicationWindows(const StartupOptions &options)
     ZediDove = new TZediDove(options.startupMs);
     ZediDove->recovery()->setInterval(options.recoveryMs);
     ZediDove->setStartupFiles(options.files);
+    setHelpOwner(ZediDove);
     IntroScreen = new TIntroScreen(options.splashMs, ZediDove);
+    QObject::connect(IntroScreen, &TIntroScreen::timeUp, ZediDove, [] {
+        ZediDove->show();
+        if (ZediDove->toolPalette())
+            ZediDove->toolPalette()->show();
+    });
     ImageInfo = new TImageInfo(ZediDove);
     DocInfo = new TDocInfo(ZediDove);
     ListBoxes = new TListBoxes(ZediDove);

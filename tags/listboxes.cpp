@@ -2,6 +2,7 @@
 #include "dialoghabits.h"
 #include "editorbox.h"
 #include "errors.h"
+#include "uiseam.h"
 #include "icons.h"
 #include "listmarkup.h"
 #include "ui_listboxes.h"

@@ -1,5 +1,6 @@
 #include "tagdialog.h"
 #include "errors.h"
+#include "uiseam.h"
 
 #include <QCloseEvent>
 #include <QKeyEvent>

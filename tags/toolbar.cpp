@@ -1,6 +1,7 @@
 #include "toolbar.h"
 #include "commands.h"
 #include "errors.h"
+#include "uiseam.h"
 #include "icons.h"
 
 #include <QAction>

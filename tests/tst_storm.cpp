@@ -256,7 +256,8 @@ private:
         m_ui->inputAnswers << QStringLiteral("top") << QString() << QStringLiteral("a b");
         m_ui->colourAnswers.clear();
         m_ui->colourAnswers << QColor(Qt::red) << QColor() << QColor(0x12, 0x34, 0x56);
-        if (!m_guard) {
+        // A guard the last row reached may have changed: a fresh one stands in.
+        if (!m_guard || m_guardTouched) {
             ZediDove->New1Click();
             m_guard = ZediDove->currentDocument();
             setEditorText(kGuardText);
@@ -278,8 +279,8 @@ private:
     {
         auto *ed = qobject_cast<EditorBox *>(QApplication::focusWidget());
         QWindow *window = QGuiApplication::focusWindow();
-        if (!ed || !window)
-            return; // the keyboard is in a box's field or nowhere: no document to type in
+        if (!ed || !window || QApplication::activePopupWidget())
+            return; // the keyboard is in a box's field, a menu or nowhere: no document to type in
         THTMLDOC *current = ZediDove->currentDocument();
         QVERIFY2(current && ed == current->editor(),
                  qPrintable(where + ": the keyboard is in a document that is not the current one"));
@@ -291,7 +292,10 @@ private:
             const QString now = it.key()->editor()->text();
             if (it.key() == current)
                 QVERIFY2(now.count(QLatin1Char('~')) == it.value().count(QLatin1Char('~')) + 1,
-                         qPrintable(where + ": a typed character did not reach the current document"));
+                         qPrintable(where + ": a typed character did not reach the current document"
+                                    + " (focus window " + window->objectName() + ", "
+                                    + window->metaObject()->className() + ", read-only "
+                                    + QString::number(ed->isReadOnly()) + ")"));
             else
                 QVERIFY2(now == it.value(),
                          qPrintable(where + ": a typed character went into " + it.key()->windowTitle()));
@@ -475,7 +479,10 @@ private slots:
         qInfo("%s: %d events", qPrintable(m_where), g_events - m_left);
         // What is typed after the storm is saved, byte for byte.
         THTMLDOC *doc = ZediDove->currentDocument();
-        QVERIFY(doc);
+        QVERIFY2(doc, qPrintable(QStringLiteral("no current document; %1 open, active window %2, focus %3")
+                                     .arg(openDocuments())
+                                     .arg(QApplication::activeWindow() ? QApplication::activeWindow()->objectName() : QStringLiteral("none"))
+                                     .arg(QApplication::focusWidget() ? QString::fromLatin1(QApplication::focusWidget()->metaObject()->className()) : QStringLiteral("none"))));
         if (doc == m_guard)
             m_guard = nullptr; // the next row keeps another one
         doc->editor()->moveCursor(QTextCursor::End);
