@@ -25,7 +25,7 @@ THTMLDOC *currentDoc()
 
 TDocInfo::TDocInfo(QWidget *parent)
     : TagDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
-      m_ui(makeForm<Ui::DocInfo>())
+      m_ui(makeForm<Ui::DocInfo>(Captions::PlatformFont))
 {
     setObjectName(QStringLiteral("DocInfo"));
     setFixedSize(422, 166);
@@ -46,16 +46,7 @@ TDocInfo::TDocInfo(QWidget *parent)
             guarded([this] { TextColorChange(); }));
     connect(m_ui->LnkColor, &QLineEdit::textChanged, this, guarded([this] { LnkColorChange(); }));
 
-    const std::pair<QLineEdit *, QWidget *> chain[] = {
-        {m_ui->Bckgrdpct, m_ui->bgcolor},
-        {m_ui->bgcolor, m_ui->TextColor},
-        {m_ui->TextColor, m_ui->LnkColor},
-        {m_ui->LnkColor, m_ui->OkBut},
-    };
-    for (const auto &[from, to] : chain) {
-        QWidget *next = to;
-        connect(from, &QLineEdit::returnPressed, this, [next] { next->setFocus(); });
-    }
+    enterWalks({m_ui->Bckgrdpct, m_ui->bgcolor, m_ui->TextColor, m_ui->LnkColor, m_ui->OkBut});
 }
 
 TDocInfo::~TDocInfo() = default;

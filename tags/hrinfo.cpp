@@ -1,5 +1,4 @@
 #include "hrinfo.h"
-#include "dialoghabits.h"
 #include "clampedspinbox.h"
 #include "editorbox.h"
 #include "errors.h"
@@ -12,11 +11,10 @@
 
 THRInfo *HRInfo = nullptr;
 
-THRInfo::THRInfo(QWidget *parent) : TagDialog(parent), m_ui(makeForm<Ui::HRInfo>())
+THRInfo::THRInfo(QWidget *parent)
+    : TagDialog(parent), m_ui(makeForm<Ui::HRInfo>(Captions::SystemFontFitted))
 {
     setObjectName(QStringLiteral("HRInfo"));
-    useDialogFont(this);
-    fitCaptions(this);
     // An ordinary resizable frame; 252 x 241 outside at 200,105.
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
                    | Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);

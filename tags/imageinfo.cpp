@@ -1,5 +1,4 @@
 #include "imageinfo.h"
-#include "dialoghabits.h"
 #include "editorbox.h"
 #include "errors.h"
 #include "imagemarkup.h"
@@ -14,7 +13,7 @@ TImageInfo *ImageInfo = nullptr;
 
 TImageInfo::TImageInfo(QWidget *parent)
     : TagDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
-      m_ui(makeForm<Ui::ImageInfo>())
+      m_ui(makeForm<Ui::ImageInfo>(Captions::PlatformFont))
 {
     setObjectName(QStringLiteral("ImageInfo"));
     setFixedSize(448, 225);
@@ -26,16 +25,7 @@ TImageInfo::TImageInfo(QWidget *parent)
     connect(m_ui->Browse, &QPushButton::clicked, this, guarded([this] { BrowseClick(); }));
     // Enter walks the fields in a fixed chain ending at "Ok" (the alignment
     // combo is not part of it).
-    const std::pair<QLineEdit *, QWidget *> chain[] = {
-        {m_ui->Image, m_ui->Document},
-        {m_ui->Document, m_ui->Textonly},
-        {m_ui->Textonly, m_ui->Lable},
-        {m_ui->Lable, m_ui->OkBut},
-    };
-    for (const auto &[from, to] : chain) {
-        QWidget *next = to;
-        connect(from, &QLineEdit::returnPressed, this, [next] { next->setFocus(); });
-    }
+    enterWalks({m_ui->Image, m_ui->Document, m_ui->Textonly, m_ui->Lable, m_ui->OkBut});
 }
 
 TImageInfo::~TImageInfo() = default;

@@ -2,7 +2,6 @@
 // The "Link Info" dialog: protocol, address or target, description.
 #include "tagdialog.h"
 
-
 namespace Ui {
 class TLinkInf;
 }
@@ -24,7 +23,6 @@ public:
 
 protected:
     void opened() override { FormActivate(); }
-    bool eventFilter(QObject *watched, QEvent *e) override;
 
 private:
     void CancelClick();

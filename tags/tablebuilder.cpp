@@ -1,5 +1,4 @@
 #include "tablebuilder.h"
-#include "dialoghabits.h"
 #include "editorbox.h"
 #include "errors.h"
 #include "tablefile.h"
@@ -23,11 +22,9 @@ constexpr int kResetGridRows = 6;
 
 TTable::TTable(QWidget *parent)
     : TagDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
-      ui(makeForm<Ui::TTable>())
+      ui(makeForm<Ui::TTable>(Captions::SystemFontFitted))
 {
     setObjectName(QStringLiteral("Table"));
-    useDialogFont(this);
-    fitCaptions(this);
     setFixedSize(455, 413);
     move(152, 72);
     keepOnScreen(this);
