@@ -5,6 +5,7 @@
 #include "docinfo.h"
 #include "editorbox.h"
 #include "hrinfo.h"
+#include "hrmarkup.h"
 #include "imageinfo.h"
 #include "imagemarkup.h"
 #include "linkinf.h"
@@ -18,6 +19,7 @@
 
 #include <QComboBox>
 #include <QLineEdit>
+#include <optional>
 
 void WrapSelection(EditorBox *ed, const QString &open, const QString &close)
 {
@@ -108,11 +110,11 @@ void HorizRuleClick(EditorBox *current)
 {
     if (!current)
         return;
-    HRInfo->exec();
-    if (!HRInfo->Cancelled) {
+    if (const std::optional<HorizRuleFields> rule = HRInfo->ask()) {
         if (EditorBox *ed = ActiveEditor()) {
             UndoStep step(ed);
-            ed->setSelText(HRInfo->tag());
+            ed->setSelText(HorizRuleTag(rule->width, rule->percent, rule->size, rule->align,
+                                        rule->shaded));
         }
     }
     BringMainToFront();
