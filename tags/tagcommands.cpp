@@ -64,19 +64,12 @@ void ImageClick(EditorBox *current)
 {
     if (!current)
         return;
-    for (;;) {
-        ImageInfo->exec();
-        if (ImageInfo->Cancelled)
-            break;
-        ImageInfo->Image()->setText(LocalPathToUrl(ImageInfo->Image()->text()));
-        const QString markup = ImageMarkup({ImageInfo->Image()->text(),
-                                            ImageInfo->Document()->text(),
-                                            ImageInfo->Textonly()->text(),
-                                            ImageInfo->Lable()->text(),
-                                            ImageInfo->Align()->currentText()});
+    auto fields = TImageInfo::Fields::Cleared;
+    while (const std::optional<ImageFields> image = ImageInfo->ask(fields)) {
+        const QString markup = ImageMarkup(*image);
         if (markup.isEmpty()) {
             ui().errorBox(QStringLiteral("Please Enter Image Location"), QStringLiteral("Error"));
-            ImageInfo->ClearOnActivate = false;
+            fields = TImageInfo::Fields::AsLeft;
             continue;
         }
         if (EditorBox *ed = ActiveEditor()) {
@@ -86,7 +79,6 @@ void ImageClick(EditorBox *current)
         break;
     }
     BringMainToFront();
-    ImageInfo->ClearOnActivate = true;
 }
 
 void DocClick(EditorBox *current)
