@@ -1,7 +1,5 @@
 #include "docinfo.h"
-#include "bodymarkup.h"
 #include "currentdocument.h"
-#include "dialoghabits.h"
 #include "editorbox.h"
 #include "errors.h"
 #include "htmldoc.h"
@@ -57,19 +55,14 @@ QString TDocInfo::ColorToHtml(int red, int green, int blue)
     return colorToHtml(red, green, blue);
 }
 
-QLineEdit *TDocInfo::Bckgrdpct() const { return m_ui->Bckgrdpct; }
-QLineEdit *TDocInfo::bgcolor() const { return m_ui->bgcolor; }
-QLineEdit *TDocInfo::TextColor() const { return m_ui->TextColor; }
-QLineEdit *TDocInfo::LnkColor() const { return m_ui->LnkColor; }
-
-QLabel *TDocInfo::colourLabel(int row) const
+std::optional<BodyAttributes> TDocInfo::ask()
 {
-    switch (row) {
-    case 2: return m_ui->Label2;
-    case 3: return m_ui->Label3;
-    case 4: return m_ui->Label4;
-    default: return nullptr;
-    }
+    exec();
+    if (m_cancelled)
+        return std::nullopt;
+    m_ui->Bckgrdpct->setText(LocalPathToUrl(m_ui->Bckgrdpct->text()));
+    return BodyAttributes{m_ui->Bckgrdpct->text(), m_ui->bgcolor->text(),
+                          m_ui->TextColor->text(), m_ui->LnkColor->text()};
 }
 
 void TDocInfo::setLabelColours(QLabel *label, const QColor *text, const QColor *background)
@@ -101,7 +94,7 @@ void TDocInfo::FormActivate()
             setLabelColours(l, &black, &face);
     }
     m_ui->Bckgrdpct->setFocus();
-    Cancelled = false;
+    m_cancelled = false;
 }
 
 void TDocInfo::OkButClick()
@@ -118,7 +111,7 @@ void TDocInfo::OkButClick()
 
 void TDocInfo::CancelButClick()
 {
-    Cancelled = true;
+    m_cancelled = true;
     reject();
 }
 

@@ -12,7 +12,6 @@
 #include "linkmarkup.h"
 #include "listboxes.h"
 #include "listmarkup.h"
-#include "localpathtourl.h"
 #include "tablebuilder.h"
 #include "tablemarkup.h"
 #include "uiseam.h"
@@ -85,16 +84,13 @@ void DocClick(EditorBox *current)
 {
     if (!current)
         return;
-    DocInfo->exec();
-    if (DocInfo->Cancelled)
+    const std::optional<BodyAttributes> body = DocInfo->ask();
+    if (!body)
         return;
     EditorBox *ed = ActiveEditor();
     if (!ed)
         return;
-    QLineEdit *picture = DocInfo->Bckgrdpct();
-    picture->setText(LocalPathToUrl(picture->text()));
-    WriteBodyAttributes(ed, {picture->text(), DocInfo->bgcolor()->text(),
-                             DocInfo->TextColor()->text(), DocInfo->LnkColor()->text()});
+    WriteBodyAttributes(ed, *body);
     BringMainToFront();
 }
 
