@@ -28,10 +28,15 @@ TLinkInf::TLinkInf(QWidget *parent)
 
 TLinkInf::~TLinkInf() = default;
 
-QString TLinkInf::address() const { return m_ui->lnk->text(); }
-QString TLinkInf::protocol() const { return m_ui->Proto->currentText(); }
-QString TLinkInf::description() const { return m_ui->Desc->text(); }
-QString TLinkInf::targetName() const { return m_ui->TgtCh->currentText(); }
+std::optional<LinkMarkup::Fields> TLinkInf::ask()
+{
+    exec();
+    // A close by the frame is no "Cancel": the link is what the fields hold.
+    if (m_ui->lnk->text().isEmpty())
+        return std::nullopt;
+    return LinkMarkup::Fields{m_ui->Proto->currentText(), m_ui->lnk->text(),
+                              m_ui->Desc->text(), m_ui->TgtCh->currentText()};
+}
 
 // Every opening starts fresh: nothing carries over from the last link.
 void TLinkInf::FormActivate()

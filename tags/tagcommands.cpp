@@ -111,9 +111,8 @@ void HorizRuleClick(EditorBox *current)
 // Asks its question even without a document.
 void LinkClick(EditorBox *)
 {
-    LinkInf->exec();
-    // Cancel (or an address left empty) means no link.
-    if (LinkInf->address().isEmpty())
+    const std::optional<LinkMarkup::Fields> link = LinkInf->ask();
+    if (!link)
         return;
     EditorBox *ed = ActiveEditor();
     if (!ed)
@@ -121,9 +120,8 @@ void LinkClick(EditorBox *)
     {
         UndoStep step(ed);
         const QString selected = ed->selText();
-        ed->setSelText(LinkMarkup::link(LinkInf->protocol(), LinkInf->address(),
-                                        LinkInf->description(), LinkInf->targetName(),
-                                        selected));
+        ed->setSelText(LinkMarkup::link(link->protocol, link->address, link->description,
+                                        link->target, selected));
     }
     BringMainToFront();
 }
