@@ -2,7 +2,6 @@
 #include "editorbox.h"
 #include "errors.h"
 #include "icons.h"
-#include "listmarkup.h"
 #include "ui_listboxes.h"
 
 #include <QPushButton>
@@ -69,8 +68,15 @@ TListBoxes::TListBoxes(QWidget *parent)
 
 TListBoxes::~TListBoxes() = default;
 
-bool TListBoxes::ordered() const { return m_ui->OrderedCK->isChecked(); }
-QString TListBoxes::numStyle() const { return m_ui->NumStyle->currentText(); }
+std::optional<ListMarkup::Fields> TListBoxes::ask()
+{
+    exec();
+    // A close by the frame is no "Cancel": the list is what the dialog holds.
+    const QStringList all = items();
+    if (all.isEmpty())
+        return std::nullopt;
+    return ListMarkup::Fields{m_ui->OrderedCK->isChecked(), m_ui->NumStyle->currentText(), all};
+}
 
 QStringList TListBoxes::items() const
 {

@@ -145,15 +145,14 @@ void TargetClick(EditorBox *)
 // Asks its question even without a document.
 void ListsClick(EditorBox *)
 {
-    ListBoxes->exec();
-    const QStringList items = ListBoxes->items();
-    if (items.isEmpty())
+    const std::optional<ListMarkup::Fields> list = ListBoxes->ask();
+    if (!list)
         return;
     EditorBox *ed = ActiveEditor();
     if (!ed)
         return;
-    const ListMarkup::Tags tags = ListMarkup::tags(ListBoxes->ordered(), ListBoxes->numStyle());
-    ListMarkup::writeBelowCaret(ed, ListMarkup::lines(tags, items));
+    const ListMarkup::Tags tags = ListMarkup::tags(list->ordered, list->numStyle);
+    ListMarkup::writeBelowCaret(ed, ListMarkup::lines(tags, list->items));
     BringMainToFront();
 }
 
