@@ -54,6 +54,14 @@ TTable::TTable(QWidget *parent)
 
 TTable::~TTable() = default;
 
+std::optional<TableLayout> TTable::ask()
+{
+    exec();
+    if (m_cancelled)
+        return std::nullopt;
+    return tableLayout();
+}
+
 TableLayout TTable::tableLayout() const
 {
     TableLayout t;
@@ -90,7 +98,7 @@ void TTable::setTableLayout(const TableLayout &t)
 
 void TTable::FormShow()
 {
-    Cancelled = false;
+    m_cancelled = false;
     m_closing = false;
     ui->Cap->clear();
     ui->BorderW->setValue(1);
@@ -157,7 +165,7 @@ void TTable::Button1Click()
 
 void TTable::Button2Click()
 {
-    Cancelled = true;
+    m_cancelled = true;
     m_closing = true;
     done(QDialog::Rejected);
 }

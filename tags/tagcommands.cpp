@@ -16,8 +16,6 @@
 #include "tablemarkup.h"
 #include "uiseam.h"
 
-#include <QComboBox>
-#include <QLineEdit>
 #include <optional>
 
 void WrapSelection(EditorBox *ed, const QString &open, const QString &close)
@@ -160,10 +158,9 @@ void TableButClick(EditorBox *current)
 {
     if (!current || !Table)
         return;
-    Table->exec();
-    if (!Table->Cancelled) {
+    if (const std::optional<TableLayout> table = Table->ask()) {
         if (EditorBox *ed = ActiveEditor())
-            insertLinesBelowCaret(ed, tableLines(Table->tableLayout()));
+            insertLinesBelowCaret(ed, tableLines(*table));
     }
     BringMainToFront();
 }
