@@ -1,7 +1,5 @@
 #include "docinfo.h"
-#include "bodymarkup.h"
 #include "currentdocument.h"
-#include "dialoghabits.h"
 #include "editorbox.h"
 #include "errors.h"
 #include "htmldoc.h"
@@ -25,7 +23,7 @@ THTMLDOC *currentDoc()
 
 TDocInfo::TDocInfo(QWidget *parent)
     : TagDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
-      m_ui(makeForm<Ui::DocInfo>())
+      m_ui(makeForm<Ui::DocInfo>(Captions::PlatformFont))
 {
     setObjectName(QStringLiteral("DocInfo"));
     setFixedSize(422, 166);
@@ -46,16 +44,7 @@ TDocInfo::TDocInfo(QWidget *parent)
             guarded([this] { TextColorChange(); }));
     connect(m_ui->LnkColor, &QLineEdit::textChanged, this, guarded([this] { LnkColorChange(); }));
 
-    const std::pair<QLineEdit *, QWidget *> chain[] = {
-        {m_ui->Bckgrdpct, m_ui->bgcolor},
-        {m_ui->bgcolor, m_ui->TextColor},
-        {m_ui->TextColor, m_ui->LnkColor},
-        {m_ui->LnkColor, m_ui->OkBut},
-    };
-    for (const auto &[from, to] : chain) {
-        QWidget *next = to;
-        connect(from, &QLineEdit::returnPressed, this, [next] { next->setFocus(); });
-    }
+    enterWalks({m_ui->Bckgrdpct, m_ui->bgcolor, m_ui->TextColor, m_ui->LnkColor, m_ui->OkBut});
 }
 
 TDocInfo::~TDocInfo() = default;
@@ -66,19 +55,14 @@ QString TDocInfo::ColorToHtml(int red, int green, int blue)
     return colorToHtml(red, green, blue);
 }
 
-QLineEdit *TDocInfo::Bckgrdpct() const { return m_ui->Bckgrdpct; }
-QLineEdit *TDocInfo::bgcolor() const { return m_ui->bgcolor; }
-QLineEdit *TDocInfo::TextColor() const { return m_ui->TextColor; }
-QLineEdit *TDocInfo::LnkColor() const { return m_ui->LnkColor; }
-
-QLabel *TDocInfo::colourLabel(int row) const
+std::optional<BodyAttributes> TDocInfo::ask()
 {
-    switch (row) {
-    case 2: return m_ui->Label2;
-    case 3: return m_ui->Label3;
-    case 4: return m_ui->Label4;
-    default: return nullptr;
-    }
+    exec();
+    if (m_cancelled)
+        return std::nullopt;
+    m_ui->Bckgrdpct->setText(LocalPathToUrl(m_ui->Bckgrdpct->text()));
+    return BodyAttributes{m_ui->Bckgrdpct->text(), m_ui->bgcolor->text(),
+                          m_ui->TextColor->text(), m_ui->LnkColor->text()};
 }
 
 void TDocInfo::setLabelColours(QLabel *label, const QColor *text, const QColor *background)
@@ -110,7 +94,7 @@ void TDocInfo::FormActivate()
             setLabelColours(l, &black, &face);
     }
     m_ui->Bckgrdpct->setFocus();
-    Cancelled = false;
+    m_cancelled = false;
 }
 
 void TDocInfo::OkButClick()
@@ -127,7 +111,7 @@ void TDocInfo::OkButClick()
 
 void TDocInfo::CancelButClick()
 {
-    Cancelled = true;
+    m_cancelled = true;
     reject();
 }
 

@@ -1,9 +1,11 @@
 #pragma once
 // The document information dialog: background picture and the background,
 // text and link colours written into the page's BODY tag.
+#include "bodymarkup.h"
 #include "tagdialog.h"
 
 #include <QColor>
+#include <optional>
 
 namespace Ui {
 class DocInfo;
@@ -20,13 +22,10 @@ public:
     static QString HexByte(int value);
     static QString ColorToHtml(int red, int green, int blue);
 
-    bool Cancelled = false;
+    // Shows the dialog; the four attributes, or nothing when cancelled.
+    // The picture is answered as a URL (LocalPathToUrl).
+    std::optional<BodyAttributes> ask();
 
-    QLineEdit *Bckgrdpct() const;
-    QLineEdit *bgcolor() const;
-    QLineEdit *TextColor() const;
-    QLineEdit *LnkColor() const;
-    QLabel *colourLabel(int row) const; // 2, 3 or 4: the preview labels
     // The colour the colour dialog opens on: the one picked last, black at first.
     QColor chartColor() const { return m_chartColor; }
 
@@ -50,12 +49,12 @@ private:
     void setLabelColours(QLabel *label, const QColor *text, const QColor *background);
 
     Ui::DocInfo *const m_ui; // owned by TagDialog
+    bool m_cancelled = false;
     QColor m_chartColor = Qt::black;
 };
 
 extern TDocInfo *DocInfo;
 
-struct BodyAttributes;
 class EditorBox;
 // Rewrites the first line holding BODY (any letter case) with the given
 // attributes, as one undo step, caret at the end of that line. Leaves the

@@ -1,9 +1,7 @@
 #include "hrinfo.h"
-#include "dialoghabits.h"
 #include "clampedspinbox.h"
 #include "editorbox.h"
 #include "errors.h"
-#include "hrmarkup.h"
 #include "uiseam.h"
 #include "ui_hrinfo.h"
 
@@ -12,11 +10,10 @@
 
 THRInfo *HRInfo = nullptr;
 
-THRInfo::THRInfo(QWidget *parent) : TagDialog(parent), m_ui(makeForm<Ui::HRInfo>())
+THRInfo::THRInfo(QWidget *parent)
+    : TagDialog(parent), m_ui(makeForm<Ui::HRInfo>(Captions::SystemFontFitted))
 {
     setObjectName(QStringLiteral("HRInfo"));
-    useDialogFont(this);
-    fitCaptions(this);
     // An ordinary resizable frame; 252 x 241 outside at 200,105.
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
                    | Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);
@@ -29,25 +26,21 @@ THRInfo::THRInfo(QWidget *parent) : TagDialog(parent), m_ui(makeForm<Ui::HRInfo>
 
 THRInfo::~THRInfo() = default;
 
-ClampedSpinBox *THRInfo::widthSpin() const { return m_ui->Width; }
-ClampedSpinBox *THRInfo::sizeSpin() const { return m_ui->size; }
-QRadioButton *THRInfo::Pixels() const { return m_ui->Pixels; }
-QRadioButton *THRInfo::Percent() const { return m_ui->Percent; }
-QComboBox *THRInfo::Alignment() const { return m_ui->Alignment; }
-QCheckBox *THRInfo::shade() const { return m_ui->shade; }
-
-QString THRInfo::tag() const
+std::optional<HorizRuleFields> THRInfo::ask()
 {
+    exec();
+    if (m_cancelled)
+        return std::nullopt;
     // Read from the text, so a value still being typed is clamped the same
     // way as when the field loses the focus.
-    return HorizRuleTag(m_ui->Width->currentValue(), m_ui->Percent->isChecked(),
-                        m_ui->size->currentValue(), m_ui->Alignment->currentText(),
-                        m_ui->shade->isChecked());
+    return HorizRuleFields{m_ui->Width->currentValue(), m_ui->Percent->isChecked(),
+                           m_ui->size->currentValue(), m_ui->Alignment->currentText(),
+                           m_ui->shade->isChecked()};
 }
 
 void THRInfo::FormActivate()
 {
-    Cancelled = false;
+    m_cancelled = false;
     m_ui->Width->showValue(100);
     m_ui->size->showValue(1);
     m_ui->Alignment->setCurrentIndex(-1);
@@ -61,10 +54,10 @@ void THRInfo::OkClick() { accept(); }
 
 void THRInfo::CancelClick()
 {
-    Cancelled = true;
+    m_cancelled = true;
     reject();
 }
 
-// Closing by the title bar leaves Cancelled false: the tag is inserted as
+// Closing by the title bar is no cancel: the tag is inserted as
 // with "Ok".
 void THRInfo::closedByFrame() { OkClick(); }

@@ -1,17 +1,14 @@
 #pragma once
 // The horizontal rule dialog: width (pixels or percent), size, alignment
 // and shading of the HR tag.
+#include "hrmarkup.h"
 #include "tagdialog.h"
 
-#include <memory>
+#include <optional>
 
 namespace Ui {
 class HRInfo;
 }
-class ClampedSpinBox;
-class QCheckBox;
-class QComboBox;
-class QRadioButton;
 
 class THRInfo : public TagDialog {
     Q_OBJECT
@@ -19,17 +16,8 @@ public:
     explicit THRInfo(QWidget *parent = nullptr);
     ~THRInfo() override;
 
-    bool Cancelled = false;
-
-    ClampedSpinBox *widthSpin() const;
-    ClampedSpinBox *sizeSpin() const;
-    QRadioButton *Pixels() const;
-    QRadioButton *Percent() const;
-    QComboBox *Alignment() const;
-    QCheckBox *shade() const;
-
-    // The tag the dialog's current values stand for.
-    QString tag() const;
+    // Shows the dialog; the rule's values, or nothing when cancelled.
+    std::optional<HorizRuleFields> ask();
 
     void FormActivate();
     void OkClick();
@@ -41,6 +29,7 @@ protected:
 
 private:
     Ui::HRInfo *const m_ui; // owned by TagDialog
+    bool m_cancelled = false;
 };
 
 extern THRInfo *HRInfo;

@@ -1,8 +1,6 @@
 #include "imageinfo.h"
-#include "dialoghabits.h"
 #include "editorbox.h"
 #include "errors.h"
-#include "imagemarkup.h"
 #include "localpathtourl.h"
 #include "uiseam.h"
 #include "ui_imageinfo.h"
@@ -14,7 +12,7 @@ TImageInfo *ImageInfo = nullptr;
 
 TImageInfo::TImageInfo(QWidget *parent)
     : TagDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
-      m_ui(makeForm<Ui::ImageInfo>())
+      m_ui(makeForm<Ui::ImageInfo>(Captions::PlatformFont))
 {
     setObjectName(QStringLiteral("ImageInfo"));
     setFixedSize(448, 225);
@@ -26,49 +24,45 @@ TImageInfo::TImageInfo(QWidget *parent)
     connect(m_ui->Browse, &QPushButton::clicked, this, guarded([this] { BrowseClick(); }));
     // Enter walks the fields in a fixed chain ending at "Ok" (the alignment
     // combo is not part of it).
-    const std::pair<QLineEdit *, QWidget *> chain[] = {
-        {m_ui->Image, m_ui->Document},
-        {m_ui->Document, m_ui->Textonly},
-        {m_ui->Textonly, m_ui->Lable},
-        {m_ui->Lable, m_ui->OkBut},
-    };
-    for (const auto &[from, to] : chain) {
-        QWidget *next = to;
-        connect(from, &QLineEdit::returnPressed, this, [next] { next->setFocus(); });
-    }
+    enterWalks({m_ui->Image, m_ui->Document, m_ui->Textonly, m_ui->Lable, m_ui->OkBut});
 }
 
 TImageInfo::~TImageInfo() = default;
 
-QLineEdit *TImageInfo::Image() const { return m_ui->Image; }
-QLineEdit *TImageInfo::Document() const { return m_ui->Document; }
-QLineEdit *TImageInfo::Textonly() const { return m_ui->Textonly; }
-QLineEdit *TImageInfo::Lable() const { return m_ui->Lable; }
-QComboBox *TImageInfo::Align() const { return m_ui->Align; }
+std::optional<ImageFields> TImageInfo::ask(Fields fields)
+{
+    m_clearOnActivate = fields == Fields::Cleared;
+    exec();
+    if (m_cancelled)
+        return std::nullopt;
+    m_ui->Image->setText(LocalPathToUrl(m_ui->Image->text()));
+    return ImageFields{m_ui->Image->text(), m_ui->Document->text(), m_ui->Textonly->text(),
+                       m_ui->Lable->text(), m_ui->Align->currentText()};
+}
 
 void TImageInfo::FormActivate()
 {
-    Cancelled = false;
+    m_cancelled = false;
     m_ui->Image->setFocus();
-    if (ClearOnActivate) {
+    if (m_clearOnActivate) {
         m_ui->Document->clear();
         m_ui->Textonly->clear();
         m_ui->Image->clear();
         m_ui->Align->setCurrentIndex(0);
         m_ui->Align->setEditText(QStringLiteral("Left"));
     }
-    ClearOnActivate = false;
+    m_clearOnActivate = false;
 }
 
 void TImageInfo::OkButClick()
 {
-    Cancelled = false;
+    m_cancelled = false;
     accept();
 }
 
 void TImageInfo::CancelButClick()
 {
-    Cancelled = true;
+    m_cancelled = true;
     reject();
 }
 

@@ -1,16 +1,14 @@
 #pragma once
 // The image dialog: location, link, ALT text, description and alignment of
 // an image the image command inserts.
+#include "imagemarkup.h"
 #include "tagdialog.h"
 
-#include <memory>
+#include <optional>
 
 namespace Ui {
 class ImageInfo;
 }
-class QLineEdit;
-class QComboBox;
-class QPushButton;
 
 class TImageInfo : public TagDialog {
     Q_OBJECT
@@ -18,15 +16,14 @@ public:
     explicit TImageInfo(QWidget *parent = nullptr);
     ~TImageInfo() override;
 
-    bool Cancelled = false;
-    // When set, the next opening empties the fields (description excepted).
-    bool ClearOnActivate = false;
+    // How the dialog opens: with its fields emptied (the description
+    // excepted), or as the user left them, to be asked again.
+    enum class Fields { Cleared, AsLeft };
 
-    QLineEdit *Image() const;
-    QLineEdit *Document() const;
-    QLineEdit *Textonly() const;
-    QLineEdit *Lable() const;
-    QComboBox *Align() const;
+    // Shows the dialog; the image's values, or nothing when cancelled. The
+    // location is answered as a URL (LocalPathToUrl), and the field shows
+    // it so, should the dialog be asked again.
+    std::optional<ImageFields> ask(Fields fields);
 
     void FormActivate();
     void OkButClick();
@@ -39,6 +36,8 @@ protected:
 
 private:
     Ui::ImageInfo *const m_ui; // owned by TagDialog
+    bool m_cancelled = false;
+    bool m_clearOnActivate = false;
 };
 
 extern TImageInfo *ImageInfo;

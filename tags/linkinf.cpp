@@ -1,5 +1,4 @@
 #include "linkinf.h"
-#include "dialoghabits.h"
 #include "editorbox.h"
 #include "currentdocument.h"
 #include "errors.h"
@@ -7,23 +6,21 @@
 #include "uiseam.h"
 #include "ui_linkinf.h"
 
-#include <QKeyEvent>
 #include <QPushButton>
 
 TLinkInf *LinkInf = nullptr;
 
-TLinkInf::TLinkInf(QWidget *parent) : TagDialog(parent), m_ui(makeForm<Ui::TLinkInf>())
+TLinkInf::TLinkInf(QWidget *parent)
+    : TagDialog(parent), m_ui(makeForm<Ui::TLinkInf>(Captions::SystemFont))
 {
     setObjectName(QStringLiteral("LinkInf"));
-    useDialogFont(this);
     // Typed text is used exactly as typed, never completed to an entry.
     m_ui->Proto->setCompleter(nullptr);
     m_ui->TgtCh->setCompleter(nullptr);
     setFixedSize(size());
     showEntry(m_ui->Proto, QStringLiteral("http://"));
 
-    m_ui->lnk->installEventFilter(this);
-    m_ui->Desc->installEventFilter(this);
+    enterWalks({m_ui->lnk, m_ui->Desc, m_ui->OK});
     connect(m_ui->Proto, &QComboBox::editTextChanged, this, guarded([this] { ProtoChange(); }));
     connect(m_ui->OK, &QPushButton::clicked, this, guarded([this] { accept(); }));
     connect(m_ui->Cancel, &QPushButton::clicked, this, guarded([this] { CancelClick(); }));
@@ -31,10 +28,15 @@ TLinkInf::TLinkInf(QWidget *parent) : TagDialog(parent), m_ui(makeForm<Ui::TLink
 
 TLinkInf::~TLinkInf() = default;
 
-QString TLinkInf::address() const { return m_ui->lnk->text(); }
-QString TLinkInf::protocol() const { return m_ui->Proto->currentText(); }
-QString TLinkInf::description() const { return m_ui->Desc->text(); }
-QString TLinkInf::targetName() const { return m_ui->TgtCh->currentText(); }
+std::optional<LinkMarkup::Fields> TLinkInf::ask()
+{
+    exec();
+    // A close by the frame is no "Cancel": the link is what the fields hold.
+    if (m_ui->lnk->text().isEmpty())
+        return std::nullopt;
+    return LinkMarkup::Fields{m_ui->Proto->currentText(), m_ui->lnk->text(),
+                              m_ui->Desc->text(), m_ui->TgtCh->currentText()};
+}
 
 // Every opening starts fresh: nothing carries over from the last link.
 void TLinkInf::FormActivate()
@@ -80,19 +82,4 @@ void TLinkInf::CancelClick()
 {
     m_ui->lnk->clear();
     reject();
-}
-
-bool TLinkInf::eventFilter(QObject *watched, QEvent *e)
-{
-    if (e->type() == QEvent::KeyPress && isEnterKey(static_cast<QKeyEvent *>(e))) {
-        if (watched == m_ui->lnk) {
-            m_ui->Desc->setFocus();
-            return true;
-        }
-        if (watched == m_ui->Desc) {
-            m_ui->OK->setFocus();
-            return true;
-        }
-    }
-    return QDialog::eventFilter(watched, e);
 }

@@ -1,7 +1,9 @@
 #pragma once
 // The "Link Info" dialog: protocol, address or target, description.
+#include "linkmarkup.h"
 #include "tagdialog.h"
 
+#include <optional>
 
 namespace Ui {
 class TLinkInf;
@@ -13,18 +15,15 @@ public:
     explicit TLinkInf(QWidget *parent = nullptr);
     ~TLinkInf() override;
 
-    // What the link command reads once the dialog has closed.
-    QString address() const;     // lnk
-    QString protocol() const;    // Proto
-    QString description() const; // Desc
-    QString targetName() const;  // TgtCh
+    // Shows the dialog; the link's values, or nothing when the address is
+    // left empty (as "Cancel" leaves it).
+    std::optional<LinkMarkup::Fields> ask();
 
     void FormActivate();
     void ProtoChange();
 
 protected:
     void opened() override { FormActivate(); }
-    bool eventFilter(QObject *watched, QEvent *e) override;
 
 private:
     void CancelClick();

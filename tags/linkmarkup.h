@@ -12,6 +12,14 @@ inline constexpr QStringView kDownloadable = u"<DOWNLOADABLE FILE>";
 inline constexpr QStringView kTarget = u"<TARGET>";
 inline constexpr QStringView kMailto = u"mailto:";
 
+// What the link dialog answers.
+struct Fields {
+    QString protocol;
+    QString address; // never empty: no address, no link
+    QString description;
+    QString target;  // the named target, for the <TARGET> protocol
+};
+
 // The text that replaces the selection. A downloadable file or a target
 // drops the selected text; every other protocol writes it back after the
 // anchor.

@@ -1,13 +1,10 @@
 #include "listboxes.h"
-#include "dialoghabits.h"
 #include "editorbox.h"
 #include "errors.h"
 #include "uiseam.h"
 #include "icons.h"
-#include "listmarkup.h"
 #include "ui_listboxes.h"
 
-#include <QKeyEvent>
 #include <QPushButton>
 #include <algorithm>
 
@@ -17,11 +14,10 @@ namespace {
 constexpr int kItemHeight = 16;
 } // namespace
 
-TListBoxes::TListBoxes(QWidget *parent) : TagDialog(parent), m_ui(makeForm<Ui::TListBoxes>())
+TListBoxes::TListBoxes(QWidget *parent)
+    : TagDialog(parent), m_ui(makeForm<Ui::TListBoxes>(Captions::SystemFontFitted))
 {
     setObjectName(QStringLiteral("ListBoxes"));
-    useDialogFont(this);
-    fitCaptions(this);
     // Typed text is used exactly as typed, never completed to an entry.
     m_ui->NumStyle->setCompleter(nullptr);
     m_ui->LnkType->setCompleter(nullptr);
@@ -39,6 +35,15 @@ TListBoxes::TListBoxes(QWidget *parent) : TagDialog(parent), m_ui(makeForm<Ui::T
     pal.setColor(QPalette::Disabled, QPalette::Base, QColor(192, 192, 192));
     m_ui->Location->setPalette(pal);
 
+    // Enter in Items adds the item, or first asks for the link's location.
+    onEnter(m_ui->Items, [this] {
+        if (m_ui->lnk->isChecked())
+            m_ui->Location->setFocus();
+        else
+            AddButClick();
+    });
+    onEnter(m_ui->Location, [this] { AddButClick(); });
+    // Their focus-in enables or disables Add (eventFilter).
     m_ui->Items->installEventFilter(this);
     m_ui->Location->installEventFilter(this);
     connect(m_ui->AddBut, &QToolButton::clicked, this, guarded([this] { AddButClick(); }));
@@ -64,8 +69,15 @@ TListBoxes::TListBoxes(QWidget *parent) : TagDialog(parent), m_ui(makeForm<Ui::T
 
 TListBoxes::~TListBoxes() = default;
 
-bool TListBoxes::ordered() const { return m_ui->OrderedCK->isChecked(); }
-QString TListBoxes::numStyle() const { return m_ui->NumStyle->currentText(); }
+std::optional<ListMarkup::Fields> TListBoxes::ask()
+{
+    exec();
+    // A close by the frame is no "Cancel": the list is what the dialog holds.
+    const QStringList all = items();
+    if (all.isEmpty())
+        return std::nullopt;
+    return ListMarkup::Fields{m_ui->OrderedCK->isChecked(), m_ui->NumStyle->currentText(), all};
+}
 
 QStringList TListBoxes::items() const
 {
@@ -214,22 +226,9 @@ void TListBoxes::CancelClick()
 
 bool TListBoxes::eventFilter(QObject *watched, QEvent *e)
 {
-    if (watched == m_ui->Items && e->type() == QEvent::FocusIn) {
+    if (watched == m_ui->Items && e->type() == QEvent::FocusIn)
         ItemsEnter();
-    } else if (watched == m_ui->Location && e->type() == QEvent::FocusIn) {
+    else if (watched == m_ui->Location && e->type() == QEvent::FocusIn)
         LocationEnter();
-    } else if (e->type() == QEvent::KeyPress && isEnterKey(static_cast<QKeyEvent *>(e))) {
-        if (watched == m_ui->Items) {
-            if (m_ui->lnk->isChecked())
-                m_ui->Location->setFocus();
-            else
-                runGuarded([this] { AddButClick(); });
-            return true;
-        }
-        if (watched == m_ui->Location) {
-            runGuarded([this] { AddButClick(); });
-            return true;
-        }
-    }
-    return QDialog::eventFilter(watched, e);
+    return TagDialog::eventFilter(watched, e);
 }

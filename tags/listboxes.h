@@ -1,8 +1,10 @@
 #pragma once
 // The "List Boxes!" dialog: composes a list item by item.
+#include "listmarkup.h"
 #include "tagdialog.h"
 
 #include <QStringList>
+#include <optional>
 
 namespace Ui {
 class TListBoxes;
@@ -14,10 +16,9 @@ public:
     explicit TListBoxes(QWidget *parent = nullptr);
     ~TListBoxes() override;
 
-    // What the list command reads once the dialog has closed.
-    bool ordered() const;     // OrderedCK
-    QString numStyle() const; // NumStyle
-    QStringList items() const;
+    // Shows the dialog; the list, or nothing when it has no items (as
+    // "Cancel" leaves it).
+    std::optional<ListMarkup::Fields> ask();
 
     void FormActivate();
     void AddButClick();
@@ -31,6 +32,7 @@ protected:
     bool eventFilter(QObject *watched, QEvent *e) override;
 
 private:
+    QStringList items() const;
     void lnkClick();
     void OrderedCKClick();
     void UnOrderCkClick();

@@ -11,6 +11,13 @@ struct Tags {
     QString close;
 };
 
+// What the list dialog answers.
+struct Fields {
+    bool ordered = true;
+    QString numStyle;  // the ordered list's type, as typed
+    QStringList items; // never empty: no items, no list
+};
+
 // The five ordered types, in the order the list-type box offers them.
 QStringList numberStyles();
 

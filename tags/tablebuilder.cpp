@@ -1,5 +1,4 @@
 #include "tablebuilder.h"
-#include "dialoghabits.h"
 #include "editorbox.h"
 #include "errors.h"
 #include "tablefile.h"
@@ -23,11 +22,9 @@ constexpr int kResetGridRows = 6;
 
 TTable::TTable(QWidget *parent)
     : TagDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
-      ui(makeForm<Ui::TTable>())
+      ui(makeForm<Ui::TTable>(Captions::SystemFontFitted))
 {
     setObjectName(QStringLiteral("Table"));
-    useDialogFont(this);
-    fitCaptions(this);
     setFixedSize(455, 413);
     move(152, 72);
     keepOnScreen(this);
@@ -56,6 +53,14 @@ TTable::TTable(QWidget *parent)
 }
 
 TTable::~TTable() = default;
+
+std::optional<TableLayout> TTable::ask()
+{
+    exec();
+    if (m_cancelled)
+        return std::nullopt;
+    return tableLayout();
+}
 
 TableLayout TTable::tableLayout() const
 {
@@ -93,7 +98,7 @@ void TTable::setTableLayout(const TableLayout &t)
 
 void TTable::FormShow()
 {
-    Cancelled = false;
+    m_cancelled = false;
     m_closing = false;
     ui->Cap->clear();
     ui->BorderW->setValue(1);
@@ -160,7 +165,7 @@ void TTable::Button1Click()
 
 void TTable::Button2Click()
 {
-    Cancelled = true;
+    m_cancelled = true;
     m_closing = true;
     done(QDialog::Rejected);
 }

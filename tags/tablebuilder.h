@@ -4,6 +4,8 @@
 #include "tablemarkup.h"
 #include "tagdialog.h"
 
+#include <optional>
+
 namespace Ui {
 class TTable;
 }
@@ -14,9 +16,9 @@ public:
     explicit TTable(QWidget *parent = nullptr);
     ~TTable() override;
 
-    // Set by "Cancel" (and by closing the window otherwise), cleared on
-    // every opening.
-    bool Cancelled = false;
+    // Shows the dialog; the table, or nothing when cancelled ("Cancel", or
+    // closing the window otherwise).
+    std::optional<TableLayout> ask();
 
     // What the controls hold, and putting a layout back into them.
     TableLayout tableLayout() const;
@@ -45,6 +47,7 @@ private:
     void copyColumnWidths();
 
     Ui::TTable *const ui; // owned by TagDialog
+    bool m_cancelled = false;
     bool m_closing = false;
     QString m_saveName; // the file dialogs offer the name used last
     QString m_openName;

@@ -5,19 +5,18 @@
 #include "docinfo.h"
 #include "editorbox.h"
 #include "hrinfo.h"
+#include "hrmarkup.h"
 #include "imageinfo.h"
 #include "imagemarkup.h"
 #include "linkinf.h"
 #include "linkmarkup.h"
 #include "listboxes.h"
 #include "listmarkup.h"
-#include "localpathtourl.h"
 #include "tablebuilder.h"
 #include "tablemarkup.h"
 #include "uiseam.h"
 
-#include <QComboBox>
-#include <QLineEdit>
+#include <optional>
 
 void WrapSelection(EditorBox *ed, const QString &open, const QString &close)
 {
@@ -62,19 +61,12 @@ void ImageClick(EditorBox *current)
 {
     if (!current)
         return;
-    for (;;) {
-        ImageInfo->exec();
-        if (ImageInfo->Cancelled)
-            break;
-        ImageInfo->Image()->setText(LocalPathToUrl(ImageInfo->Image()->text()));
-        const QString markup = ImageMarkup({ImageInfo->Image()->text(),
-                                            ImageInfo->Document()->text(),
-                                            ImageInfo->Textonly()->text(),
-                                            ImageInfo->Lable()->text(),
-                                            ImageInfo->Align()->currentText()});
+    auto fields = TImageInfo::Fields::Cleared;
+    while (const std::optional<ImageFields> image = ImageInfo->ask(fields)) {
+        const QString markup = ImageMarkup(*image);
         if (markup.isEmpty()) {
             ui().errorBox(QStringLiteral("Please Enter Image Location"), QStringLiteral("Error"));
-            ImageInfo->ClearOnActivate = false;
+            fields = TImageInfo::Fields::AsLeft;
             continue;
         }
         if (EditorBox *ed = ActiveEditor()) {
@@ -84,23 +76,19 @@ void ImageClick(EditorBox *current)
         break;
     }
     BringMainToFront();
-    ImageInfo->ClearOnActivate = true;
 }
 
 void DocClick(EditorBox *current)
 {
     if (!current)
         return;
-    DocInfo->exec();
-    if (DocInfo->Cancelled)
+    const std::optional<BodyAttributes> body = DocInfo->ask();
+    if (!body)
         return;
     EditorBox *ed = ActiveEditor();
     if (!ed)
         return;
-    QLineEdit *picture = DocInfo->Bckgrdpct();
-    picture->setText(LocalPathToUrl(picture->text()));
-    WriteBodyAttributes(ed, {picture->text(), DocInfo->bgcolor()->text(),
-                             DocInfo->TextColor()->text(), DocInfo->LnkColor()->text()});
+    WriteBodyAttributes(ed, *body);
     BringMainToFront();
 }
 
@@ -108,11 +96,11 @@ void HorizRuleClick(EditorBox *current)
 {
     if (!current)
         return;
-    HRInfo->exec();
-    if (!HRInfo->Cancelled) {
+    if (const std::optional<HorizRuleFields> rule = HRInfo->ask()) {
         if (EditorBox *ed = ActiveEditor()) {
             UndoStep step(ed);
-            ed->setSelText(HRInfo->tag());
+            ed->setSelText(HorizRuleTag(rule->width, rule->percent, rule->size, rule->align,
+                                        rule->shaded));
         }
     }
     BringMainToFront();
@@ -121,9 +109,8 @@ void HorizRuleClick(EditorBox *current)
 // Asks its question even without a document.
 void LinkClick(EditorBox *)
 {
-    LinkInf->exec();
-    // Cancel (or an address left empty) means no link.
-    if (LinkInf->address().isEmpty())
+    const std::optional<LinkMarkup::Fields> link = LinkInf->ask();
+    if (!link)
         return;
     EditorBox *ed = ActiveEditor();
     if (!ed)
@@ -131,9 +118,8 @@ void LinkClick(EditorBox *)
     {
         UndoStep step(ed);
         const QString selected = ed->selText();
-        ed->setSelText(LinkMarkup::link(LinkInf->protocol(), LinkInf->address(),
-                                        LinkInf->description(), LinkInf->targetName(),
-                                        selected));
+        ed->setSelText(LinkMarkup::link(link->protocol, link->address, link->description,
+                                        link->target, selected));
     }
     BringMainToFront();
 }
@@ -157,15 +143,14 @@ void TargetClick(EditorBox *)
 // Asks its question even without a document.
 void ListsClick(EditorBox *)
 {
-    ListBoxes->exec();
-    const QStringList items = ListBoxes->items();
-    if (items.isEmpty())
+    const std::optional<ListMarkup::Fields> list = ListBoxes->ask();
+    if (!list)
         return;
     EditorBox *ed = ActiveEditor();
     if (!ed)
         return;
-    const ListMarkup::Tags tags = ListMarkup::tags(ListBoxes->ordered(), ListBoxes->numStyle());
-    ListMarkup::writeBelowCaret(ed, ListMarkup::lines(tags, items));
+    const ListMarkup::Tags tags = ListMarkup::tags(list->ordered, list->numStyle);
+    ListMarkup::writeBelowCaret(ed, ListMarkup::lines(tags, list->items));
     BringMainToFront();
 }
 
@@ -173,10 +158,9 @@ void TableButClick(EditorBox *current)
 {
     if (!current || !Table)
         return;
-    Table->exec();
-    if (!Table->Cancelled) {
+    if (const std::optional<TableLayout> table = Table->ask()) {
         if (EditorBox *ed = ActiveEditor())
-            insertLinesBelowCaret(ed, tableLines(Table->tableLayout()));
+            insertLinesBelowCaret(ed, tableLines(*table));
     }
     BringMainToFront();
 }

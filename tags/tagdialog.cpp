@@ -10,6 +10,42 @@ TagDialog::TagDialog(QWidget *parent, Qt::WindowFlags f) : QDialog(parent, f) {}
 
 TagDialog::~TagDialog() = default;
 
+void TagDialog::useCaptions(Captions captions)
+{
+    if (captions == Captions::PlatformFont)
+        return;
+    useDialogFont(this);
+    if (captions == Captions::SystemFontFitted)
+        fitCaptions(this);
+}
+
+void TagDialog::onEnter(QWidget *field, std::function<void()> action)
+{
+    m_enterActions.insert(field, std::move(action));
+    field->installEventFilter(this);
+}
+
+void TagDialog::enterWalks(std::initializer_list<QWidget *> chain)
+{
+    const auto *from = chain.begin();
+    for (const auto *to = from + 1; to < chain.end(); from = to++) {
+        QWidget *next = *to;
+        onEnter(*from, [next] { next->setFocus(); });
+    }
+}
+
+bool TagDialog::eventFilter(QObject *watched, QEvent *e)
+{
+    if (e->type() == QEvent::KeyPress && isEnterKey(static_cast<QKeyEvent *>(e))) {
+        const auto action = m_enterActions.constFind(watched);
+        if (action != m_enterActions.constEnd()) {
+            runGuarded(*action);
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, e);
+}
+
 void TagDialog::showEvent(QShowEvent *e)
 {
     QDialog::showEvent(e);

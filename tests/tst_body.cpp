@@ -177,9 +177,9 @@ void TestBody::chartColoursAreWrittenAndPreviewed()
         child<QPushButton>(dlg, "TxtChart")->click();
         child<QPushButton>(dlg, "LnkChart")->click();
         child<QPushButton>(dlg, "LnkChart")->click();
-        bgPreview = DocInfo->colourLabel(2)->palette().color(QPalette::Window);
-        textFont = DocInfo->colourLabel(3)->palette().color(QPalette::WindowText);
-        linkFont = DocInfo->colourLabel(4)->palette().color(QPalette::WindowText);
+        bgPreview = child<QLabel>(DocInfo, "Label2")->palette().color(QPalette::Window);
+        textFont = child<QLabel>(DocInfo, "Label3")->palette().color(QPalette::WindowText);
+        linkFont = child<QLabel>(DocInfo, "Label4")->palette().color(QPalette::WindowText);
         child<QPushButton>(dlg, "OkBut")->click();
     });
     ToolBar->DocClick();
@@ -275,7 +275,8 @@ void TestBody::valuesAreRememberedPerDocument()
     ToolBar->DocClick();
     QCOMPARE(inSecond, (QStringList{QString(), QString(), QString(), QString()}));
     // The second document's preview labels start neutral again.
-    QCOMPARE(DocInfo->colourLabel(3)->palette().color(QPalette::WindowText), QColor(Qt::black));
+    QCOMPARE(child<QLabel>(DocInfo, "Label3")->palette().color(QPalette::WindowText),
+             QColor(Qt::black));
 
     ZediDove->mdiArea()->setActiveSubWindow(doc1);
     QTRY_COMPARE(ZediDove->currentDocument(), doc1);
@@ -295,8 +296,8 @@ void TestBody::cancelLeavesTextAndValues()
         fill(dlg, {QStringLiteral("a.gif"), QStringLiteral("red")});
         // A typed colour previews the colour dialog's colour: black before
         // any pick, with the labels' font turned white.
-        typedBg = DocInfo->colourLabel(2)->palette().color(QPalette::Window);
-        typedFont = DocInfo->colourLabel(4)->palette().color(QPalette::WindowText);
+        typedBg = child<QLabel>(DocInfo, "Label2")->palette().color(QPalette::Window);
+        typedFont = child<QLabel>(DocInfo, "Label4")->palette().color(QPalette::WindowText);
         child<QPushButton>(dlg, "OkBut")->click();
     });
     ToolBar->DocClick();

@@ -138,7 +138,6 @@ void TestImage::init()
     // Only what the commands report counts (start-up may complain about a
     // missing settings file in the test's directory).
     m_ui->errors.clear();
-    ImageInfo->ClearOnActivate = true;
 }
 
 void TestImage::cleanup()
@@ -164,7 +163,8 @@ void TestImage::okInsertsConvertedPathAtCaret()
     QCOMPARE(editor()->text(), QStringLiteral("ab\r\n") + tag + QStringLiteral("d"));
     QCOMPARE(editor()->selStart(), 4 + int(tag.size()));
     QCOMPARE(editor()->selLength(), 0);
-    QCOMPARE(ImageInfo->Image()->text(), QStringLiteral("file:///C|/pics/logo.gif"));
+    QCOMPARE(child<QLineEdit>(ImageInfo, "Image")->text(),
+             QStringLiteral("file:///C|/pics/logo.gif"));
     QVERIFY(m_ui->errors.isEmpty());
     QTRY_COMPARE(QApplication::activeWindow(), ZediDove);
     // One command, one undo step.

@@ -378,7 +378,6 @@ private slots:
             click(dlg, "Button2");
         });
         ToolBar->TableButClick();
-        QVERIFY(Table->Cancelled);
         QCOMPARE(editor()->text(), QStringLiteral("abc\r\ndef"));
         QVERIFY(!editor()->isModified());
         QTRY_COMPARE(QApplication::activeWindow(), static_cast<QWidget *>(ZediDove));
@@ -477,7 +476,6 @@ private slots:
         });
         ToolBar->TableButClick();
         QVERIFY(stillOpen);
-        QVERIFY(Table->Cancelled);
         QCOMPARE(editor()->text(), QStringLiteral("x"));
     }
 
@@ -558,7 +556,6 @@ private slots:
                 click(dlg, "Button2");
         });
         ToolBar->TableButClick();
-        QVERIFY(Table->Cancelled);
         QCOMPARE(editor()->text(), QStringLiteral("x"));
     }
 
