@@ -3,6 +3,7 @@
 #include "editorbox.h"
 #include "errors.h"
 #include "progressbox.h"
+#include "textreader.h"
 #include "uiseam.h"
 
 #include <QCloseEvent>

@@ -3,7 +3,9 @@
 // window's document area. It reads and writes its own file, asks its own
 // question before closing, and keeps what it knows of the file (path,
 // encoding, stand-ins) to itself.
-#include "textfile.h"
+#include "diskfile.h"
+#include "editormarks.h"
+#include "workprogress.h"
 
 #include <QMdiSubWindow>
 

@@ -1,10 +1,11 @@
 #include "recovery.h"
+#include "diskfile.h"
 #include "documenttable.h"
 #include "editorbox.h"
 #include "errors.h"
 #include "htmldoc.h"
 #include "nativepath.h"
-#include "textfile.h"
+#include "textreader.h"
 #include "uiseam.h"
 
 #include <QCoreApplication>

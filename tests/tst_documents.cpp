@@ -5,7 +5,7 @@
 #include "htmldoc.h"
 #include "mainwindow.h"
 #include "testsupport.h"
-#include "textfile.h"
+#include "textreader.h"
 #include "toolbar.h"
 #include "documentstatus.h"
 #include "pagecheckpane.h"

@@ -1,5 +1,6 @@
 // Saving over a file that another program changed asks first; changed
 // documents are copied against a crash and offered again after one.
+#include "diskfile.h"
 #include "editorbox.h"
 #include "htmldoc.h"
 #include "mainwindow.h"
@@ -7,7 +8,6 @@
 #include "recovery.h"
 #include "startup.h"
 #include "testsupport.h"
-#include "textfile.h"
 
 #include <QApplication>
 #include <QDir>
