@@ -637,7 +637,7 @@ void TZediDove::Timer1Timer()
         }
         FirstTimer = false;
     }
-    LastSlot = 0;
+    m_docs->restartNumbering();
     if (!m_startupFiles.isEmpty())
         openFiles(std::exchange(m_startupFiles, {}));
     // No file named could be opened (each said why): the usual first page.

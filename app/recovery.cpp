@@ -36,7 +36,7 @@ QByteArray fileInfo(const THTMLDOC *doc)
 {
     if (!doc->HasFileName())
         return {};
-    const QString path = doc->windowTitle();
+    const QString path = doc->path();
     FileStamp s;
     if (QFileInfo(path).absoluteFilePath() == doc->filePath())
         s = doc->diskStamp();

@@ -77,5 +77,4 @@ void destroyApplicationWindows()
     LinkInf = nullptr;
     ToolBar = nullptr;
     Table = nullptr;
-    LastSlot = 0;
 }
