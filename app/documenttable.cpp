@@ -1,26 +1,37 @@
 #include "documenttable.h"
+#include "editorbox.h"
 #include "errors.h"
 #include "htmldoc.h"
 
 #include <QMdiArea>
 
-int LastSlot = 0;
+namespace {
+// One main window, so one count: kept outside the table for LastSlot.
+int lastSlot = 0;
+} // namespace
+const int &LastSlot = lastSlot;
 
-DocumentTable::DocumentTable(QMdiArea *area, QObject *parent) : QObject(parent), m_area(area) {}
+DocumentTable::DocumentTable(QMdiArea *area, QObject *parent) : QObject(parent), m_area(area)
+{
+    lastSlot = 0; // a main window made again (the tests) counts from 1
+}
+
+THTMLDOC *DocumentTable::document(int slot) const
+{
+    return inUse(slot) ? m_docs[slot].data() : nullptr;
+}
 
 THTMLDOC *DocumentTable::current() const
 {
-    if (CurrentDoc < 1 || CurrentDoc > kMaxDocs || !SlotInUse[CurrentDoc])
-        return nullptr;
-    return Docs[CurrentDoc];
+    return document(m_current);
 }
 
 QList<THTMLDOC *> DocumentTable::documents() const
 {
     QList<THTMLDOC *> out;
     for (int slot = 1; slot <= kMaxDocs; ++slot)
-        if (SlotInUse[slot] && Docs[slot])
-            out << Docs[slot].data();
+        if (THTMLDOC *doc = document(slot))
+            out << doc;
     return out;
 }
 
@@ -28,21 +39,20 @@ THTMLDOC *DocumentTable::create()
 {
     // Counting 1, 2, 3 ... for the first 100; after that the lowest free
     // slot. A slot in use is never taken: the search goes on past it.
-    int start = LastSlot + 1 <= kMaxDocs ? LastSlot + 1 : 1;
+    int start = lastSlot + 1 <= kMaxDocs ? lastSlot + 1 : 1;
     int slot = 0;
     for (int i = 0; i < kMaxDocs && !slot; ++i) {
         const int s = (start - 1 + i) % kMaxDocs + 1;
-        if (!SlotInUse[s])
+        if (!m_inUse[s])
             slot = s;
     }
     if (!slot)
         throw TagloomError(QStringLiteral(
             "All 100 document windows are in use; close one to create another"));
-    LastSlot = slot;
-    SlotInUse[slot] = true;
+    lastSlot = slot;
+    m_inUse[slot] = true;
     auto *doc = new THTMLDOC(this, slot);
-    Docs[slot] = doc;
-    doc->setWindowTitle(QStringLiteral("HTML %1").arg(slot));
+    m_docs[slot] = doc;
     emit created(doc);
     m_area->addSubWindow(doc);
     doc->showMaximized();
@@ -51,10 +61,30 @@ THTMLDOC *DocumentTable::create()
     return doc;
 }
 
+THTMLDOC *DocumentTable::createFilled(const std::function<void(THTMLDOC *)> &fill)
+{
+    const int before = lastSlot;
+    THTMLDOC *doc = create();
+    try {
+        fill(doc);
+    } catch (...) {
+        doc->editor()->setModified(false);
+        doc->close();
+        lastSlot = before;
+        throw;
+    }
+    return doc;
+}
+
+void DocumentTable::restartNumbering()
+{
+    lastSlot = 0;
+}
+
 void DocumentTable::activate(THTMLDOC *doc)
 {
     const bool changed = current() != doc;
-    CurrentDoc = doc->DocIndex();
+    m_current = doc->DocIndex();
     if (changed)
         emit currentChanged(doc);
 }
@@ -62,10 +92,10 @@ void DocumentTable::activate(THTMLDOC *doc)
 void DocumentTable::release(THTMLDOC *doc)
 {
     const int slot = doc->DocIndex();
-    if (slot < 1 || slot > kMaxDocs || Docs[slot] != doc)
+    if (slot < 1 || slot > kMaxDocs || m_docs[slot] != doc)
         return;
     const bool wasCurrent = current() == doc;
-    SlotInUse[slot] = false;
+    m_inUse[slot] = false;
     emit closed(doc);
     if (wasCurrent)
         emit currentChanged(nullptr);

@@ -4,14 +4,15 @@
 #include <QObject>
 #include <QPointer>
 #include <QString>
+#include <functional>
 
 class QMdiArea;
 class THTMLDOC;
 
 constexpr int kMaxDocs = 100;
 
-// The slot handed out by the last New; reset once by the start-up sequence.
-extern int LastSlot;
+// The slot handed out by the last New, for reading: the table alone counts.
+extern const int &LastSlot;
 
 class DocumentTable : public QObject {
     Q_OBJECT
@@ -19,10 +20,11 @@ public:
     // New documents open in `area`.
     explicit DocumentTable(QMdiArea *area, QObject *parent = nullptr);
 
-    // Slots 1..100; index 0 unused. Written by this table only.
-    bool SlotInUse[kMaxDocs + 1] = {};
-    QPointer<THTMLDOC> Docs[kMaxDocs + 1];
-    int CurrentDoc = 0;
+    // Slots 1..100. The document in a slot, nothing when the slot is free.
+    THTMLDOC *document(int slot) const;
+    bool inUse(int slot) const { return slot >= 1 && slot <= kMaxDocs && m_inUse[slot]; }
+    // The slot of the current document (0 before the first one).
+    int currentSlot() const { return m_current; }
 
     // The current document, or nothing when no document window is open.
     THTMLDOC *current() const;
@@ -32,6 +34,11 @@ public:
     // A new untitled document "HTML n" in the next free slot, shown
     // maximized and made current. Throws when all 100 slots are in use.
     THTMLDOC *create();
+    // The same, filled by fill(). When it throws, the document is closed
+    // unasked and the numbering goes on as if it had never been made.
+    THTMLDOC *createFilled(const std::function<void(THTMLDOC *)> &fill);
+    // The start-up sequence numbers the first new document 1 again.
+    void restartNumbering();
 
     // Called by a document: it became the active window / it has closed.
     void activate(THTMLDOC *doc);
@@ -47,4 +54,8 @@ signals:
 
 private:
     QMdiArea *m_area;
+    // Index 0 unused.
+    bool m_inUse[kMaxDocs + 1] = {};
+    QPointer<THTMLDOC> m_docs[kMaxDocs + 1];
+    int m_current = 0;
 };

@@ -11,7 +11,7 @@
 #include <optional>
 #include <vector>
 
-#include "textfile.h"
+#include "textreader.h"
 
 class MarkupHighlighter;
 class QMimeData;

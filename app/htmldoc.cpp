@@ -3,6 +3,7 @@
 #include "editorbox.h"
 #include "errors.h"
 #include "progressbox.h"
+#include "textreader.h"
 #include "uiseam.h"
 
 #include <QCloseEvent>
@@ -20,6 +21,7 @@ THTMLDOC::THTMLDOC(DocumentTable *table, int slot, QWidget *parent)
     : QMdiSubWindow(parent), m_table(table), m_slot(slot), m_editor(new EditorBox)
 {
     setAttribute(Qt::WA_DeleteOnClose);
+    setPath(QString());
     setWidget(m_editor);
     resize(437, 306);
     // FormCreate: the skeleton counts as unchanged; the caret starts on the
@@ -73,9 +75,15 @@ struct BusyFlag {
 };
 } // namespace
 
+void THTMLDOC::setPath(const QString &path)
+{
+    m_path = path;
+    setWindowTitle(path.isEmpty() ? QStringLiteral("HTML %1").arg(m_slot) : path);
+}
+
 void THTMLDOC::load(const QString &path)
 {
-    setWindowTitle(path);
+    setPath(path);
     // Taken before reading: a change made while reading makes a later save
     // ask rather than overwrite unasked.
     FileStamp stamp = fileStamp(path);
@@ -106,7 +114,7 @@ void THTMLDOC::restoreCopy(const QString &text, const QString &path, TextEncodin
     m_editor->setModified(true);
     if (path.isEmpty())
         return;
-    setWindowTitle(path);
+    setPath(path);
     m_encoding = encoding;
     setToolTip(QStringLiteral("Encoding: ") + encodingName(m_encoding));
     m_hasFileName = true;
@@ -162,14 +170,14 @@ bool THTMLDOC::saveAs()
     m_table->lastSavePath = path;
     if (!saveTo(path))
         return false;
-    setWindowTitle(path);
+    setPath(path);
     m_hasFileName = true;
     return true;
 }
 
 bool THTMLDOC::save()
 {
-    return m_hasFileName ? saveTo(windowTitle()) : saveAs();
+    return m_hasFileName ? saveTo(m_path) : saveAs();
 }
 
 void THTMLDOC::rememberFile(const QString &path, const FileStamp &stamp)
@@ -190,7 +198,7 @@ bool THTMLDOC::changedOnDisk(const QString &path) const
 void THTMLDOC::checkDisk()
 {
     if (m_diskPath.isEmpty() || !m_hasFileName || m_busy
-        || QFileInfo(windowTitle()).absoluteFilePath() != m_diskPath)
+        || QFileInfo(m_path).absoluteFilePath() != m_diskPath)
         return;
     const FileStamp now = fileStamp(m_diskPath);
     const DiskChange change = diskChange(m_diskStamp, m_diskPath);
@@ -212,7 +220,7 @@ void THTMLDOC::checkDisk()
         return;
     }
     const QString fact =
-        QStringLiteral("The file %1 was changed by another program.").arg(windowTitle());
+        QStringLiteral("The file %1 was changed by another program.").arg(m_path);
     if (m_editor->isModified())
         ui().warningBox(fact);
     else if (ui().confirm(fact + QStringLiteral(" Reload it?")))
@@ -221,7 +229,7 @@ void THTMLDOC::checkDisk()
 
 bool THTMLDOC::reload()
 {
-    const QString path = windowTitle();
+    const QString path = m_path;
     // A pipe put in the file's place would hold the editor up until
     // something wrote to it.
     if (!fileStamp(path).regular) {
@@ -274,23 +282,11 @@ void THTMLDOC::closeEvent(QCloseEvent *e)
 
 THTMLDOC *openInNewDocument(DocumentTable *table, const QString &path)
 {
-    const int lastSlot = LastSlot;
-    THTMLDOC *doc = table->create();
     // A file that could not be read leaves no window behind: one captioned
     // with its path over the new-page skeleton would be saved over it.
-    auto discard = [&] {
-        doc->editor()->setModified(false);
-        doc->close();
-        LastSlot = lastSlot;
-    };
     try {
-        doc->load(path);
+        return table->createFilled([&](THTMLDOC *doc) { doc->load(path); });
     } catch (const WorkCancelled &) {
-        discard();
         return nullptr;
-    } catch (...) {
-        discard();
-        throw;
     }
-    return doc;
 }

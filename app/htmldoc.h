@@ -3,9 +3,12 @@
 // window's document area. It reads and writes its own file, asks its own
 // question before closing, and keeps what it knows of the file (path,
 // encoding, stand-ins) to itself.
-#include "textfile.h"
+#include "diskfile.h"
+#include "editormarks.h"
+#include "workprogress.h"
 
 #include <QMdiSubWindow>
+#include <optional>
 
 class DocumentTable;
 class EditorBox;
@@ -19,7 +22,10 @@ public:
     EditorBox *editor() const { return m_editor; }
 
     int DocIndex() const { return m_slot; }
-    // The caption is the path of the file the text was read from or saved to.
+    // The file this page is saved to, as it was named (the caption shows
+    // it); empty for a page never named, captioned "HTML n" by its slot.
+    QString path() const { return m_path; }
+    // The text was read from or saved to path().
     bool HasFileName() const { return m_hasFileName; }
     // The encoding the file was read in; saved back in the same one.
     TextEncoding encoding() const { return m_encoding; }
@@ -29,12 +35,16 @@ public:
     // A text in this page's encoding, as a save would write it.
     QByteArray encode(const QString &crlfText) const;
 
-    // Body attributes last confirmed for this page (document information dialog).
-    bool BodyAttributesSet = false;
-    QString BackgroundPicture;
-    QString BodyBgColor;
-    QString BodyLinkColor;
-    QString BodyTextColor;
+    // Body attributes last confirmed for this page (document information
+    // dialog); nothing before the first time.
+    struct BodyAttributes {
+        QString backgroundPicture;
+        QString bgColor;
+        QString linkColor;
+        QString textColor;
+    };
+    const std::optional<BodyAttributes> &bodyAttributes() const { return m_body; }
+    void setBodyAttributes(const BodyAttributes &body) { m_body = body; }
 
     // Reads `path` into the editor, unchanged, caret at the start; the
     // caption becomes the path. Throws when it cannot be read, and
@@ -96,13 +106,17 @@ protected:
     void closeEvent(QCloseEvent *e) override;
 
 private:
+    // Names the file the page is saved to; the caption follows.
+    void setPath(const QString &path);
     // The file the text was last read from or written to, as it stood then.
     void rememberFile(const QString &path, const FileStamp &stamp);
 
     DocumentTable *m_table;
     int m_slot;
     EditorBox *m_editor;
+    QString m_path;
     bool m_hasFileName = false;
+    std::optional<BodyAttributes> m_body;
     TextEncoding m_encoding = TextEncoding::Utf8;
     // The text holds stand-ins for editor marks read from the file
     // (hideEditorMarks); saving writes the original characters.

@@ -1,5 +1,6 @@
 #include "mainwindow.h"
 #include "commands.h"
+#include "diskfile.h"
 #include "diskwatch.h"
 #include "editorbox.h"
 #include "keyboardreturn.h"
@@ -9,6 +10,7 @@
 #include "introscreen.h"
 #include "nativepath.h"
 #include "recovery.h"
+#include "textreader.h"
 #include "uiseam.h"
 #include "workbench.h"
 
@@ -635,7 +637,7 @@ void TZediDove::Timer1Timer()
         }
         FirstTimer = false;
     }
-    LastSlot = 0;
+    m_docs->restartNumbering();
     if (!m_startupFiles.isEmpty())
         openFiles(std::exchange(m_startupFiles, {}));
     // No file named could be opened (each said why): the usual first page.

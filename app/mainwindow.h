@@ -2,10 +2,10 @@
 // The main frame window: menu, button bar, document area and the
 // preferences. It owns the document table and offers the current document
 // to commands and panes.
+#include "charset.h"
 #include "currentdocument.h"
 #include "documenttable.h"
 #include "settingsfile.h"
-#include "textfile.h"
 
 #include <QAction>
 #include <QHash>

@@ -4,7 +4,7 @@
 // the thread report to it (ProgressScope); it shows itself only once the
 // work looks like lasting that long, and from then on lets the windows
 // repaint at every report.
-#include "textfile.h"
+#include "workprogress.h"
 
 #include <QElapsedTimer>
 #include <QString>

@@ -1,10 +1,11 @@
 #include "recovery.h"
+#include "diskfile.h"
 #include "documenttable.h"
 #include "editorbox.h"
 #include "errors.h"
 #include "htmldoc.h"
 #include "nativepath.h"
-#include "textfile.h"
+#include "textreader.h"
 #include "uiseam.h"
 
 #include <QCoreApplication>
@@ -35,7 +36,7 @@ QByteArray fileInfo(const THTMLDOC *doc)
 {
     if (!doc->HasFileName())
         return {};
-    const QString path = doc->windowTitle();
+    const QString path = doc->path();
     FileStamp s;
     if (QFileInfo(path).absoluteFilePath() == doc->filePath())
         s = doc->diskStamp();

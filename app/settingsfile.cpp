@@ -1,4 +1,5 @@
 #include "settingsfile.h"
+#include "editormarks.h"
 #include "errors.h"
 
 #include <QColor>

@@ -1,7 +1,7 @@
 #pragma once
 // The preferences file "vezezu.ini": reading its three kinds of line and
 // rewriting them, every other line kept in place.
-#include "textfile.h"
+#include "charset.h"
 
 #include <QColor>
 #include <QString>

@@ -1,6 +1,8 @@
 #include "workbench.h"
 #include "browsercopy.h"
+#include "charset.h"
 #include "currentdocument.h"
+#include "diskfile.h"
 #include "documentstatus.h"
 #include "documenttable.h"
 #include "editorbox.h"
@@ -11,7 +13,6 @@
 #include "nativepath.h"
 #include "pagecheckpane.h"
 #include "previewpane.h"
-#include "textfile.h"
 #include "uiseam.h"
 
 #include <QDir>

@@ -18,7 +18,7 @@
 #include "pagecheck.h"
 #include "previewpane.h"
 #include "startup.h"
-#include "textfile.h"
+#include "textreader.h"
 #include "textsearch.h"
 #include "toolbar.h"
 #include "uiseam.h"

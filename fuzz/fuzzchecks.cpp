@@ -1,14 +1,15 @@
 #include "fuzzchecks.h"
 
 #include "bodymarkup.h"
+#include "charsetsniff.h"
 #include "editorbox.h"
+#include "editormarks.h"
 #include "errors.h"
 #include "linkmarkup.h"
 #include "localpathtourl.h"
 #include "nativepath.h"
 #include "settingsfile.h"
 #include "tablefile.h"
-#include "textfile.h"
 
 #include <QFile>
 #include <QRegularExpression>

@@ -84,5 +84,4 @@ void destroyApplicationWindows()
     LinkInf = nullptr;
     ToolBar = nullptr;
     Table = nullptr;
-    LastSlot = 0;
 }

@@ -78,11 +78,11 @@ void TDocInfo::setLabelColours(QLabel *label, const QColor *text, const QColor *
 void TDocInfo::FormActivate()
 {
     THTMLDOC *doc = currentDoc();
-    if (doc && doc->BodyAttributesSet) {
-        m_ui->Bckgrdpct->setText(doc->BackgroundPicture);
-        m_ui->bgcolor->setText(doc->BodyBgColor);
-        m_ui->LnkColor->setText(doc->BodyLinkColor);
-        m_ui->TextColor->setText(doc->BodyTextColor);
+    if (doc && doc->bodyAttributes()) {
+        m_ui->Bckgrdpct->setText(doc->bodyAttributes()->backgroundPicture);
+        m_ui->bgcolor->setText(doc->bodyAttributes()->bgColor);
+        m_ui->LnkColor->setText(doc->bodyAttributes()->linkColor);
+        m_ui->TextColor->setText(doc->bodyAttributes()->textColor);
     } else {
         m_ui->Bckgrdpct->clear();
         m_ui->bgcolor->clear();
@@ -100,11 +100,8 @@ void TDocInfo::FormActivate()
 void TDocInfo::OkButClick()
 {
     if (THTMLDOC *doc = currentDoc()) {
-        doc->BodyAttributesSet = true;
-        doc->BackgroundPicture = m_ui->Bckgrdpct->text();
-        doc->BodyBgColor = m_ui->bgcolor->text();
-        doc->BodyLinkColor = m_ui->LnkColor->text();
-        doc->BodyTextColor = m_ui->TextColor->text();
+        doc->setBodyAttributes({m_ui->Bckgrdpct->text(), m_ui->bgcolor->text(),
+                                m_ui->LnkColor->text(), m_ui->TextColor->text()});
     }
     accept();
 }

@@ -1,6 +1,6 @@
 #include "tablefile.h"
+#include "diskfile.h"
 #include "errors.h"
-#include "textfile.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -203,7 +203,7 @@ void TestBody::backgroundPathConvertedButRememberedAsTyped()
     ToolBar->DocClick();
     QVERIFY(editor()->line(4).startsWith(
         QStringLiteral("<BODY BACKGROUND=\"file:///C|/web/tile.gif\" BGCOLOR")));
-    QCOMPARE(ZediDove->currentDocument()->BackgroundPicture, QStringLiteral("C:\\web\\tile.gif"));
+    QCOMPARE(ZediDove->currentDocument()->bodyAttributes()->backgroundPicture, QStringLiteral("C:\\web\\tile.gif"));
     QStringList shown;
     onNextModal([&](QWidget *dlg) {
         shown = fields(dlg);
@@ -249,9 +249,9 @@ void TestBody::noBodyLineLeavesTextButRemembers()
     QCOMPARE(editor()->text(), QStringLiteral("<P>no tag here</P>\r\n"));
     QVERIFY(!editor()->isModified());
     THTMLDOC *doc = ZediDove->currentDocument();
-    QVERIFY(doc->BodyAttributesSet);
-    QCOMPARE(doc->BackgroundPicture, QStringLiteral("C:\\a.gif"));
-    QCOMPARE(doc->BodyBgColor, QStringLiteral("#FFFFFF"));
+    QVERIFY(doc->bodyAttributes());
+    QCOMPARE(doc->bodyAttributes()->backgroundPicture, QStringLiteral("C:\\a.gif"));
+    QCOMPARE(doc->bodyAttributes()->bgColor, QStringLiteral("#FFFFFF"));
 }
 
 void TestBody::valuesAreRememberedPerDocument()
@@ -312,7 +312,7 @@ void TestBody::cancelLeavesTextAndValues()
     ToolBar->DocClick();
     QCOMPARE(editor()->text(), afterOk);
     QCOMPARE(editor()->selStart(), 0);
-    QCOMPARE(ZediDove->currentDocument()->BodyBgColor, QStringLiteral("red"));
+    QCOMPARE(ZediDove->currentDocument()->bodyAttributes()->bgColor, QStringLiteral("red"));
     QStringList shown;
     onNextModal([&](QWidget *dlg) {
         shown = fields(dlg);

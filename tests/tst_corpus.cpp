@@ -1,11 +1,12 @@
 // A corpus of small files, each opened and saved unchanged through the
 // editor's own Open and Save: the bytes come back exactly, except that lone
 // CR and lone LF breaks become CR LF.
+#include "diskfile.h"
 #include "editorbox.h"
 #include "htmldoc.h"
 #include "mainwindow.h"
 #include "testsupport.h"
-#include "textfile.h"
+#include "textreader.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

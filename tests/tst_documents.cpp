@@ -5,7 +5,7 @@
 #include "htmldoc.h"
 #include "mainwindow.h"
 #include "testsupport.h"
-#include "textfile.h"
+#include "textreader.h"
 #include "toolbar.h"
 #include "documentstatus.h"
 #include "pagecheckpane.h"
@@ -65,28 +65,28 @@ private slots:
     {
         ZediDove->New1Click();
         ZediDove->New1Click();
-        QCOMPARE(ZediDove->documents()->CurrentDoc, 3);
-        ZediDove->documents()->Docs[1]->close();
+        QCOMPARE(ZediDove->documents()->currentSlot(), 3);
+        ZediDove->documents()->document(1)->close();
         ZediDove->New1Click();
-        QCOMPARE(ZediDove->documents()->CurrentDoc, 4);
+        QCOMPARE(ZediDove->documents()->currentSlot(), 4);
         QCOMPARE(ZediDove->currentDocument()->windowTitle(), QStringLiteral("HTML 4"));
         while (LastSlot < 100)
             ZediDove->New1Click();
         QCOMPARE(openDocuments(), 99); // slot 1 is free
         ZediDove->New1Click();
-        QCOMPARE(ZediDove->documents()->CurrentDoc, 1);
+        QCOMPARE(ZediDove->documents()->currentSlot(), 1);
         QCOMPARE(ZediDove->currentDocument()->windowTitle(), QStringLiteral("HTML 1"));
         // Every slot is in use now: New refuses with a message, nothing changes.
         ZediDove->action(QStringLiteral("New1"))->trigger();
         QCOMPARE(openDocuments(), 100);
         QCOMPARE(m_ui->errors.size(), 1);
         // After the counter passed 100, a slot in use is skipped, never taken.
-        ZediDove->documents()->Docs[7]->close();
-        ZediDove->documents()->Docs[3]->close();
+        ZediDove->documents()->document(7)->close();
+        ZediDove->documents()->document(3)->close();
         ZediDove->New1Click(); // LastSlot was 1: slot 2 is in use, the search goes on to 3
-        QCOMPARE(ZediDove->documents()->CurrentDoc, 3);
+        QCOMPARE(ZediDove->documents()->currentSlot(), 3);
         ZediDove->New1Click();
-        QCOMPARE(ZediDove->documents()->CurrentDoc, 7);
+        QCOMPARE(ZediDove->documents()->currentSlot(), 7);
     }
 
     void openAndSaveBackWithoutDialog()
@@ -193,7 +193,7 @@ private slots:
         if (questions)
             QCOMPARE(m_ui->confirms.first(), QStringLiteral("Save Changes to HTML 1?"));
         QTRY_COMPARE(openDocuments(), closed ? 0 : 1);
-        QCOMPARE(ZediDove->documents()->SlotInUse[1], !closed);
+        QCOMPARE(ZediDove->documents()->inUse(1), !closed);
         if (!closed) {
             QVERIFY(editor()->isModified());
             QVERIFY(editor()->text().contains(QStringLiteral("typed")));
@@ -278,12 +278,12 @@ private slots:
     {
         THTMLDOC *first = ZediDove->currentDocument();
         ZediDove->New1Click();
-        QCOMPARE(ZediDove->documents()->CurrentDoc, 2);
+        QCOMPARE(ZediDove->documents()->currentSlot(), 2);
         ZediDove->mdiArea()->setActiveSubWindow(first);
-        QCOMPARE(ZediDove->documents()->CurrentDoc, 1);
+        QCOMPARE(ZediDove->documents()->currentSlot(), 1);
         ZediDove->action(QStringLiteral("Bold1"))->trigger();
         QVERIFY(first->editor()->text().contains(QStringLiteral("<STRONG>")));
-        QVERIFY(!ZediDove->documents()->Docs[2]->editor()->isModified());
+        QVERIFY(!ZediDove->documents()->document(2)->editor()->isModified());
     }
 
     void clipboardActsOnCurrentEditor()

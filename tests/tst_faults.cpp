@@ -8,7 +8,6 @@
 #include "tablebuilder.h"
 #include "tablefile.h"
 #include "testsupport.h"
-#include "textfile.h"
 #include "toolbar.h"
 
 #include <QApplication>

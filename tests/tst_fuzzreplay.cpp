@@ -5,7 +5,8 @@
 #include "localpathtourl.h"
 #include "tablefile.h"
 #include "settingsfile.h"
-#include "textfile.h"
+#include "charsetsniff.h"
+#include "editormarks.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,5 +1,6 @@
 // Saving over a file that another program changed asks first; changed
 // documents are copied against a crash and offered again after one.
+#include "diskfile.h"
 #include "editorbox.h"
 #include "htmldoc.h"
 #include "mainwindow.h"
@@ -7,7 +8,6 @@
 #include "recovery.h"
 #include "startup.h"
 #include "testsupport.h"
-#include "textfile.h"
 
 #include <QApplication>
 #include <QDir>
@@ -478,14 +478,14 @@ private slots:
                                  .arg(shownPath(file))});
         m_ui->confirms.clear();
         QCOMPARE(openDocuments(), reopen ? 3 : 1);
-        QCOMPARE(ZediDove->documents()->Docs[1]->editor()->text(), THTMLDOC::skeleton());
+        QCOMPARE(ZediDove->documents()->document(1)->editor()->text(), THTMLDOC::skeleton());
         if (!reopen) {
             QVERIFY(sessions().isEmpty());
             QCOMPARE(readBytes(file), original);
             return;
         }
-        THTMLDOC *first = ZediDove->documents()->Docs[2];
-        THTMLDOC *second = ZediDove->documents()->Docs[3];
+        THTMLDOC *first = ZediDove->documents()->document(2);
+        THTMLDOC *second = ZediDove->documents()->document(3);
         QCOMPARE(first->windowTitle(), QStringLiteral("HTML 2"));
         QCOMPARE(first->editor()->text(),
                  textAfterTyping(THTMLDOC::skeleton(), 75, "typed before the crash"));

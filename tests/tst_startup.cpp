@@ -269,7 +269,7 @@ private slots:
         QStringList items = describe(w);
         QCOMPARE(items, (QStringList{"&Tile|", "&Cascade|", "-", "&1 HTML 1|", "&2 HTML 2|"}));
         w->actions().at(3)->trigger();
-        QCOMPARE(ZediDove->documents()->CurrentDoc, 1);
+        QCOMPARE(ZediDove->documents()->currentSlot(), 1);
         ZediDove->action(QStringLiteral("Tile1"))->trigger();
         ZediDove->action(QStringLiteral("Cascade1"))->trigger();
         QCOMPARE(ZediDove->mdiArea()->subWindowList().size(), 2);

@@ -1,0 +1,96 @@
+#pragma once
+// The charsets a page can be in: their names, the labels pages call them by,
+// and the conversions between them and the editor's text. Only plain
+// conversions live here; the editor's own marks and line breaks are
+// editormarks.h's, and which charset a file is in is charsetsniff.h's.
+#include <QByteArray>
+#include <QChar>
+#include <QString>
+#include <optional>
+
+enum class TextEncoding {
+    Utf8,
+    Utf8Bom,
+    Windows1252,
+    Utf16LeBom,
+    Utf16BeBom,
+    // Declared charsets, converted by the system's iconv.
+    Iso8859_2,
+    Iso8859_3,
+    Iso8859_4,
+    Iso8859_5,
+    Iso8859_6,
+    Iso8859_7,
+    Iso8859_8,
+    Iso8859_9,
+    Iso8859_10,
+    Iso8859_11,
+    Iso8859_13,
+    Iso8859_14,
+    Iso8859_15,
+    Iso8859_16,
+    Windows874,
+    Windows1250,
+    Windows1251,
+    Windows1253,
+    Windows1254,
+    Windows1255,
+    Windows1256,
+    Windows1257,
+    Windows1258,
+    Koi8R,
+    Koi8U,
+    Ibm866,
+    Macintosh,
+    MacCyrillic,
+    ShiftJis,
+    EucJp,
+    EucKr,
+    Gbk,
+    Gb18030,
+    Big5,
+};
+
+// The encoding as the user knows it: "UTF-8", "UTF-16LE with BOM", "KOI8-R".
+QString encodingName(TextEncoding encoding);
+// The bytes a file in the encoding starts with: its byte order mark, if any.
+QByteArray byteOrderMark(TextEncoding encoding);
+
+// What a charset label names, given in lower case as the declarations in
+// pages are read (spaces around it do not count). Unicode: one of the UTF-8,
+// UTF-16 or UTF-32 labels, which a page's bytes decide for themselves.
+struct CharsetLabel {
+    enum Kind { Known, Unicode, Unknown } kind = Unknown;
+    TextEncoding encoding = TextEncoding::Utf8; // when Known
+};
+CharsetLabel charsetForLabel(QByteArrayView label);
+
+// Appends text in the encoding, as it is: characters the encoding cannot
+// hold are written as "&#NNNN;" and a lone surrogate in UTF-8 as U+FFFD.
+// No byte order mark.
+void appendInCharset(QStringView text, TextEncoding encoding, QByteArray &out);
+
+// Windows-1252 bytes to out, which has room for one character a byte. The
+// five unassigned bytes become the control characters of the same number,
+// so every byte comes back.
+void decodeWindows1252(QByteArrayView bytes, QChar *out);
+// Whole UTF-16 (after the BOM) or nothing: an odd byte or a lone surrogate
+// could not be written back as it was.
+std::optional<QString> decodeUtf16(QByteArrayView bytes, bool bigEndian);
+// A charset converted by iconv: every byte valid in it, and the text written
+// back gives the same bytes (some charsets map two byte sequences to one
+// character); otherwise nothing.
+std::optional<QString> decodeInCharset(QByteArrayView bytes, TextEncoding encoding);
+
+// The code point at d[i] and the code units it takes; a lone surrogate is
+// one unit of its own.
+inline char32_t codePointAt(const char16_t *d, qsizetype n, qsizetype i, int &units)
+{
+    const char32_t c = d[i];
+    if (QChar::isHighSurrogate(c) && i + 1 < n && QChar::isLowSurrogate(d[i + 1])) {
+        units = 2;
+        return QChar::surrogateToUcs4(char16_t(c), d[i + 1]);
+    }
+    units = 1;
+    return c;
+}

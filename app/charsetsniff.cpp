@@ -1,0 +1,245 @@
+#include "charsetsniff.h"
+
+#include <QList>
+#include <QStringDecoder>
+
+namespace {
+bool isSpaceByte(char c)
+{
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f';
+}
+
+char lowerByte(char c)
+{
+    return c >= 'A' && c <= 'Z' ? char(c + ('a' - 'A')) : c;
+}
+
+bool startsNoCase(QByteArrayView b, qsizetype at, const char *word)
+{
+    for (qsizetype k = 0; word[k]; ++k)
+        if (at + k >= b.size() || lowerByte(b[at + k]) != word[k])
+            return false;
+    return true;
+}
+
+// One attribute of a tag, lower case, as a browser's first look at a page
+// reads it. Cut: the bytes end before it does.
+enum class AttrStep { Attribute, TagEnd, Cut };
+AttrStep nextAttribute(QByteArrayView b, qsizetype &i, QByteArray &name, QByteArray &value)
+{
+    const qsizetype n = b.size();
+    while (i < n && (isSpaceByte(b[i]) || b[i] == '/'))
+        ++i;
+    if (i >= n)
+        return AttrStep::Cut;
+    if (b[i] == '>')
+        return AttrStep::TagEnd;
+    name.clear();
+    value.clear();
+    for (;; ++i) {
+        if (i >= n)
+            return AttrStep::Cut;
+        const char c = b[i];
+        if (c == '=' && !name.isEmpty())
+            break;
+        if (c == '/' || c == '>')
+            return AttrStep::Attribute;
+        if (isSpaceByte(c)) {
+            while (i < n && isSpaceByte(b[i]))
+                ++i;
+            if (i >= n)
+                return AttrStep::Cut;
+            if (b[i] != '=')
+                return AttrStep::Attribute;
+            break;
+        }
+        name += lowerByte(c);
+    }
+    ++i; // the '='
+    while (i < n && isSpaceByte(b[i]))
+        ++i;
+    if (i >= n)
+        return AttrStep::Cut;
+    const char q = b[i];
+    if (q == '"' || q == '\'') {
+        const qsizetype from = ++i;
+        while (i < n && b[i] != q)
+            ++i;
+        if (i >= n)
+            return AttrStep::Cut;
+        for (qsizetype k = from; k < i; ++k)
+            value += lowerByte(b[k]);
+        ++i;
+        return AttrStep::Attribute;
+    }
+    while (i < n && !isSpaceByte(b[i]) && b[i] != '>')
+        value += lowerByte(b[i++]);
+    return i >= n ? AttrStep::Cut : AttrStep::Attribute;
+}
+
+// "text/html; charset=koi8-r" -> "koi8-r".
+std::optional<QByteArray> charsetInContent(const QByteArray &content)
+{
+    const qsizetype n = content.size();
+    qsizetype i = 0;
+    for (;;) {
+        i = content.indexOf("charset", i);
+        if (i < 0)
+            return std::nullopt;
+        i += 7;
+        while (i < n && isSpaceByte(content[i]))
+            ++i;
+        if (i < n && content[i] == '=')
+            break;
+    }
+    ++i;
+    while (i < n && isSpaceByte(content[i]))
+        ++i;
+    if (i >= n)
+        return std::nullopt;
+    const char q = content[i];
+    if (q == '"' || q == '\'') {
+        const qsizetype end = content.indexOf(q, i + 1);
+        if (end < 0)
+            return std::nullopt;
+        return content.mid(i + 1, end - i - 1);
+    }
+    qsizetype end = i;
+    while (end < n && !isSpaceByte(content[end]) && content[end] != ';')
+        ++end;
+    return content.mid(i, end - i);
+}
+
+} // namespace
+
+std::optional<TextEncoding> declaredEncoding(QByteArrayView bytes)
+{
+    const QByteArrayView b = bytes.first(std::min<qsizetype>(bytes.size(), 1024));
+    const qsizetype n = b.size();
+    QByteArray name, value;
+    // Meta elements, skipping comments and the attributes of other tags.
+    for (qsizetype i = 0; i < n;) {
+        if (b[i] != '<') {
+            ++i;
+            continue;
+        }
+        if (startsNoCase(b, i, "<!--")) {
+            const qsizetype end = b.sliced(i + 2).indexOf("-->");
+            if (end < 0)
+                break;
+            i += 2 + end + 3;
+            continue;
+        }
+        if (startsNoCase(b, i, "<meta") && i + 5 < n
+            && (isSpaceByte(b[i + 5]) || b[i + 5] == '/')) {
+            i += 5;
+            bool pragma = false, needPragma = false;
+            std::optional<QByteArray> charset;
+            QList<QByteArray> seen;
+            AttrStep step;
+            while ((step = nextAttribute(b, i, name, value)) == AttrStep::Attribute) {
+                if (seen.contains(name))
+                    continue;
+                seen << name;
+                if (name == "http-equiv" && value == "content-type") {
+                    pragma = true;
+                } else if (name == "content" && !charset) {
+                    charset = charsetInContent(value);
+                    needPragma = charset.has_value();
+                } else if (name == "charset") {
+                    charset = value;
+                    needPragma = false;
+                }
+            }
+            if (step == AttrStep::Cut)
+                break; // a declaration cut off by the end of the bytes looked at
+            if (charset && (pragma || !needPragma)) {
+                const CharsetLabel label = charsetForLabel(*charset);
+                if (label.kind == CharsetLabel::Known)
+                    return label.encoding;
+                if (label.kind == CharsetLabel::Unicode)
+                    return std::nullopt;
+            }
+            continue;
+        }
+        auto isLetter = [&](qsizetype k) {
+            return k < n && lowerByte(b[k]) >= 'a' && lowerByte(b[k]) <= 'z';
+        };
+        const bool letter = isLetter(i + 1);
+        const bool endTag = i + 1 < n && b[i + 1] == '/' && isLetter(i + 2);
+        if (letter || endTag) {
+            while (i < n && !isSpaceByte(b[i]) && b[i] != '>')
+                ++i;
+            AttrStep step;
+            while ((step = nextAttribute(b, i, name, value)) == AttrStep::Attribute) {
+            }
+            if (step == AttrStep::Cut)
+                break;
+            continue;
+        }
+        if (startsNoCase(b, i, "<!") || startsNoCase(b, i, "</") || startsNoCase(b, i, "<?")) {
+            const qsizetype end = b.sliced(i).indexOf('>');
+            if (end < 0)
+                break;
+            i += end + 1;
+            continue;
+        }
+        ++i;
+    }
+    // An XML declaration, first in the file.
+    if (b.startsWith("<?xml") && n > 5 && isSpaceByte(b[5])) {
+        qsizetype i = 5;
+        while (nextAttribute(b, i, name, value) == AttrStep::Attribute) {
+            if (name == "encoding") {
+                const CharsetLabel label = charsetForLabel(value);
+                return label.kind == CharsetLabel::Known ? std::optional(label.encoding)
+                                                         : std::nullopt;
+            }
+        }
+    }
+    return std::nullopt;
+}
+
+DecodedText decodeText(const QByteArray &bytes)
+{
+    DecodedText result;
+    const bool le = bytes.startsWith("\xFF\xFE"), be = bytes.startsWith("\xFE\xFF");
+    if (le || be) {
+        if (std::optional<QString> t = decodeUtf16(QByteArrayView(bytes).sliced(2), be)) {
+            result.text = std::move(*t);
+            result.encoding = be ? TextEncoding::Utf16BeBom : TextEncoding::Utf16LeBom;
+            return result;
+        }
+    }
+    // Only the first BOM marks the encoding; a second one is text and is
+    // kept (the decoder would otherwise drop it as well).
+    QStringDecoder utf8(QStringDecoder::Utf8,
+                        QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
+    const bool bom = bytes.startsWith("\xEF\xBB\xBF");
+    QString text = utf8.decode(bom ? bytes.mid(3) : bytes);
+    if (!utf8.hasError()) {
+        // ASCII reads the same in every declared charset, and saves what is
+        // typed into it in the one the page declares.
+        const bool ascii = !bom && text.size() == bytes.size();
+        const std::optional<TextEncoding> declared =
+            ascii ? declaredEncoding(bytes) : std::nullopt;
+        result.text = std::move(text);
+        result.encoding = declared ? *declared
+                          : bom    ? TextEncoding::Utf8Bom
+                                   : TextEncoding::Utf8;
+        return result;
+    }
+    const std::optional<TextEncoding> declared = declaredEncoding(bytes);
+    if (declared && *declared != TextEncoding::Windows1252) {
+        if (std::optional<QString> t = decodeInCharset(bytes, *declared)) {
+            result.text = std::move(*t);
+            result.encoding = *declared;
+            return result;
+        }
+    }
+    QString wide(bytes.size(), Qt::Uninitialized);
+    decodeWindows1252(bytes, wide.data());
+    result.text = std::move(wide);
+    result.encoding = TextEncoding::Windows1252;
+    return result;
+}
