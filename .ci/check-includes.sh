@@ -2,7 +2,9 @@
 # Lists the includes between app/ and tags/ and fails when they point both
 # ways: tags/ (the tag commands and their dialogs) builds on app/ (the
 # documents, the editor, the main window), never the other way round; main/
-# is the only place that includes both.
+# is the only place that includes both. Within app/, the modules (a .h with
+# its .cpp) include one another without a loop, so that the lowest of them
+# (text files, errors) build and test without the ones above.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -32,3 +34,20 @@ if printf '%s\n' "$up" | grep -E -- '-> app/mainwindow[.]h$' >&2; then
   exit 1
 fi
 echo "The includes between app/ and tags/ point one way."
+
+# Module loops within app/: "module header" edges, sorted by tsort, which
+# names every loop it finds.
+edges=$(for f in app/*.cpp app/*.h; do
+  m=$(basename "${f%.*}")
+  { grep -oE '^#include "[^"/]+[.]h"' "$f" || true; } | sed -E 's/#include "(.*)[.]h"/\1/' |
+    while read -r h; do
+      if [ -f "app/$h.h" ] && [ "$h" != "$m" ]; then echo "$m $h"; fi
+    done
+done | sort -u)
+echo "app/ modules: $(printf '%s\n' "$edges" | grep -c .) includes between them."
+if ! loops=$(printf '%s\n' "$edges" | tsort 2>&1 >/dev/null) || [ -n "$loops" ]; then
+  echo "Modules of app/ include one another in a loop:" >&2
+  printf '%s\n' "$loops" | sed -n 's/^tsort: \([^/ ]*\)$/  \1/p' >&2
+  exit 1
+fi
+echo "The modules of app/ include one another without a loop."

@@ -2,6 +2,7 @@
 #include "editorbox.h"
 #include "errors.h"
 #include "htmldoc.h"
+#include "workprogress.h"
 
 #include <QMdiArea>
 
@@ -51,7 +52,9 @@ THTMLDOC *DocumentTable::create()
             "All 100 document windows are in use; close one to create another"));
     lastSlot = slot;
     m_inUse[slot] = true;
-    auto *doc = new THTMLDOC(this, slot);
+    auto *doc = new THTMLDOC(slot, &lastSavePath);
+    connect(doc, &THTMLDOC::activated, this, &DocumentTable::activate);
+    connect(doc, &THTMLDOC::closing, this, &DocumentTable::release);
     m_docs[slot] = doc;
     emit created(doc);
     m_area->addSubWindow(doc);
@@ -99,4 +102,15 @@ void DocumentTable::release(THTMLDOC *doc)
     emit closed(doc);
     if (wasCurrent)
         emit currentChanged(nullptr);
+}
+
+THTMLDOC *openInNewDocument(DocumentTable *table, const QString &path)
+{
+    // A file that could not be read leaves no window behind: one captioned
+    // with its path over the new-page skeleton would be saved over it.
+    try {
+        return table->createFilled([&](THTMLDOC *doc) { doc->load(path); });
+    } catch (const WorkCancelled &) {
+        return nullptr;
+    }
 }

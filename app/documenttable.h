@@ -40,10 +40,6 @@ public:
     // The start-up sequence numbers the first new document 1 again.
     void restartNumbering();
 
-    // Called by a document: it became the active window / it has closed.
-    void activate(THTMLDOC *doc);
-    void release(THTMLDOC *doc);
-
     // The path the last Save As dialog was given, offered by the next one.
     QString lastSavePath;
 
@@ -53,9 +49,17 @@ signals:
     void currentChanged(THTMLDOC *doc); // nothing once the last one closes
 
 private:
+    // A document became the active window / it has closed.
+    void activate(THTMLDOC *doc);
+    void release(THTMLDOC *doc);
+
     QMdiArea *m_area;
     // Index 0 unused.
     bool m_inUse[kMaxDocs + 1] = {};
     QPointer<THTMLDOC> m_docs[kMaxDocs + 1];
     int m_current = 0;
 };
+
+// Reads `path` into a new document, as Open does after its dialog. Nothing
+// when the user cancelled the reading: no document stays, no slot is used.
+THTMLDOC *openInNewDocument(DocumentTable *table, const QString &path);

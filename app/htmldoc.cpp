@@ -1,5 +1,4 @@
 #include "htmldoc.h"
-#include "documenttable.h"
 #include "editorbox.h"
 #include "errors.h"
 #include "progressbox.h"
@@ -17,8 +16,8 @@ QString THTMLDOC::skeleton()
                           "</HEAD>\r\n<BODY>\r\n\r\n</BODY>\r\n</HTML>");
 }
 
-THTMLDOC::THTMLDOC(DocumentTable *table, int slot, QWidget *parent)
-    : QMdiSubWindow(parent), m_table(table), m_slot(slot), m_editor(new EditorBox)
+THTMLDOC::THTMLDOC(int slot, QString *lastSavePath, QWidget *parent)
+    : QMdiSubWindow(parent), m_lastSavePath(lastSavePath), m_slot(slot), m_editor(new EditorBox)
 {
     setAttribute(Qt::WA_DeleteOnClose);
     setPath(QString());
@@ -162,12 +161,12 @@ bool THTMLDOC::saveTo(const QString &path)
 bool THTMLDOC::saveAs()
 {
     FileDialogRequest req{QStringLiteral("Save HTML Document"),
-                          QStringLiteral("HTML Document|*.htm"), QString(), m_table->lastSavePath,
+                          QStringLiteral("HTML Document|*.htm"), QString(), *m_lastSavePath,
                           true};
     const QString path = ui().saveFileName(req);
     if (path.isEmpty())
         return false;
-    m_table->lastSavePath = path;
+    *m_lastSavePath = path;
     if (!saveTo(path))
         return false;
     setPath(path);
@@ -259,7 +258,7 @@ void THTMLDOC::FormActivate()
 {
     // The table tells whoever follows the current document (the main
     // window gives the editor its colours).
-    m_table->activate(this);
+    emit activated(this);
 }
 
 void THTMLDOC::closeEvent(QCloseEvent *e)
@@ -276,17 +275,6 @@ void THTMLDOC::closeEvent(QCloseEvent *e)
         }
     }
     // The slot is free and the recovery copy goes.
-    m_table->release(this);
+    emit closing(this);
     QMdiSubWindow::closeEvent(e);
-}
-
-THTMLDOC *openInNewDocument(DocumentTable *table, const QString &path)
-{
-    // A file that could not be read leaves no window behind: one captioned
-    // with its path over the new-page skeleton would be saved over it.
-    try {
-        return table->createFilled([&](THTMLDOC *doc) { doc->load(path); });
-    } catch (const WorkCancelled &) {
-        return nullptr;
-    }
 }

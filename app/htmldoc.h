@@ -10,14 +10,14 @@
 #include <QMdiSubWindow>
 #include <optional>
 
-class DocumentTable;
 class EditorBox;
 
 class THTMLDOC : public QMdiSubWindow {
     Q_OBJECT
 public:
-    // Made by the document table, which handed out `slot`.
-    THTMLDOC(DocumentTable *table, int slot, QWidget *parent = nullptr);
+    // Made by the document table, which handed out `slot`; `lastSavePath`
+    // is the name Save As last chose, shared by every document.
+    THTMLDOC(int slot, QString *lastSavePath, QWidget *parent = nullptr);
 
     EditorBox *editor() const { return m_editor; }
 
@@ -101,6 +101,9 @@ public:
 signals:
     // The text was read from or written to this file.
     void fileNamed(const QString &path);
+    // For the table that made it: it became the current one; it closes.
+    void activated(THTMLDOC *doc);
+    void closing(THTMLDOC *doc);
 
 protected:
     void closeEvent(QCloseEvent *e) override;
@@ -111,7 +114,7 @@ private:
     // The file the text was last read from or written to, as it stood then.
     void rememberFile(const QString &path, const FileStamp &stamp);
 
-    DocumentTable *m_table;
+    QString *m_lastSavePath;
     int m_slot;
     EditorBox *m_editor;
     QString m_path;
@@ -130,6 +133,3 @@ private:
     bool m_busy = false;
 };
 
-// Reads `path` into a new document, as Open does after its dialog. Nothing
-// when the user cancelled the reading: no document stays, no slot is used.
-THTMLDOC *openInNewDocument(DocumentTable *table, const QString &path);
