@@ -76,7 +76,13 @@ struct ActionRow {
     BarButton bar;
     PaletteButton palette;
 
-    ActionRow &key(const QKeySequence &k) { keys = {k}; return *this; }
+    ActionRow &key(const QKeySequence &k)
+    {
+        keys.clear();
+        if (!k.isEmpty())
+            keys << k;
+        return *this;
+    }
     ActionRow &withKeys(const QList<QKeySequence> &k) { keys = k; return *this; }
     ActionRow &checkable(Check how, bool on) { check = how; checked = on; return *this; }
     ActionRow &needingDocument() { needsDocument = true; return *this; }
