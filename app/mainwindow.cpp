@@ -4,6 +4,7 @@
 #include "editorbox.h"
 #include "keyboardreturn.h"
 #include "errors.h"
+#include "helpfile.h"
 #include "htmldoc.h"
 #include "icons.h"
 #include "introscreen.h"
@@ -84,30 +85,6 @@ void TZediDove::FormCreate()
     runGuarded([this] { readSettings(); });
 }
 
-namespace {
-QString g_installedSettings; // set by tests; empty: next to the program
-}
-
-QString TZediDove::installedSettingsPath()
-{
-    if (!g_installedSettings.isEmpty())
-        return g_installedSettings;
-    return QDir::cleanPath(QCoreApplication::applicationDirPath()
-                           + QStringLiteral("/../share/tagloom-html/") + kSettingsFileName);
-}
-
-void TZediDove::setInstalledSettingsPath(const QString &path) { g_installedSettings = path; }
-
-QString TZediDove::settingsFileToRead()
-{
-    // An installed copy started where there is no settings file (from the
-    // desktop menu, in the home folder) reads the default installed with it;
-    // Save Settings still writes the file in the working directory.
-    if (!QFileInfo::exists(kSettingsFileName) && QFileInfo::exists(installedSettingsPath()))
-        return installedSettingsPath();
-    return kSettingsFileName;
-}
-
 void TZediDove::readSettings()
 {
     Preferences prefs;
@@ -125,11 +102,7 @@ void TZediDove::readSettings()
             w->EditorBackColor = p.backColorSet ? p.backColor : 0xFFFFFF;
         }
     } apply{this, prefs};
-    const DecodedText file =
-        readTextFile(settingsFileToRead(), kMaxSettingsBytes, settingsTooLarge());
-    m_settingsEncoding = file.encoding;
-    m_settings = settingsLines(file.text);
-    parseSettings(m_settings, prefs);
+    m_settings.read(prefs);
 }
 
 void TZediDove::buildMenus(QWidget *areaHolder)
@@ -443,24 +416,18 @@ void TZediDove::closeEvent(QCloseEvent *e)
     e->accept();
 }
 
+// The current editor keeps the preferences' colours (each activation
+// applies them), so a colour item changes both together.
 void TZediDove::setTextColour(ColourValue v)
 {
     EditorTextColor = v;
-    if (THTMLDOC *doc = currentDocument()) {
-        QPalette pal = doc->editor()->palette();
-        pal.setColor(QPalette::Text, colourToQColor(v));
-        doc->editor()->setPalette(pal);
-    }
+    applyColours(currentDocument());
 }
 
 void TZediDove::setBackColour(ColourValue v)
 {
     EditorBackColor = v;
-    if (THTMLDOC *doc = currentDocument()) {
-        QPalette pal = doc->editor()->palette();
-        pal.setColor(QPalette::Base, colourToQColor(v));
-        doc->editor()->setPalette(pal);
-    }
+    applyColours(currentDocument());
 }
 
 void TZediDove::SaveSetClick()
@@ -468,8 +435,7 @@ void TZediDove::SaveSetClick()
     // The colours saved are the preferences, which the colour items and each
     // activation keep equal to the current editor's.
     const QPoint pos = m_palette ? m_palette->pos() : QPoint(ToolbarLeft, ToolbarTop);
-    rewriteSettings(m_settings, EditorTextColor, EditorBackColor, pos.y(), pos.x());
-    writeFileAtomically(kSettingsFileName, settingsFileBytes(m_settings, m_settingsEncoding));
+    m_settings.save(EditorTextColor, EditorBackColor, pos.y(), pos.x());
 }
 
 void TZediDove::CutClick()
@@ -516,23 +482,6 @@ void TZediDove::DockedBar1Click()
 
 void TZediDove::Tile1Click() { m_mdi->tileSubWindows(); }
 void TZediDove::Cascade1Click() { m_mdi->cascadeSubWindows(); }
-
-QString TZediDove::helpFilePath()
-{
-    static const QString path = [] {
-        const QString dir = QCoreApplication::applicationDirPath();
-        const QStringList candidates = {
-            dir + QStringLiteral("/help/tagloom-help.html"),
-            dir + QStringLiteral("/../help/tagloom-help.html"),
-            dir + QStringLiteral("/../share/tagloom-html/help/tagloom-help.html"),
-        };
-        for (const QString &c : candidates)
-            if (QFileInfo::exists(c))
-                return QFileInfo(c).absoluteFilePath();
-        return QFileInfo(candidates.first()).absoluteFilePath();
-    }();
-    return path;
-}
 
 void TZediDove::Contents1Click() { ui().showHelp(helpFilePath()); }
 

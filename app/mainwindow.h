@@ -90,16 +90,8 @@ public:
     // The floating tool palette, shown and hidden by the View menu.
     QWidget *toolPalette() const { return m_palette; }
     void setToolPalette(QWidget *palette) { m_palette = palette; }
-    QStringList settingsText() const { return m_settings; }
+    QStringList settingsText() const { return m_settings.lines; }
     QTimer *startupTimer() const { return &const_cast<TZediDove *>(this)->m_timer; }
-
-    // Absolute path of the help file, resolved once at start.
-    static QString helpFilePath();
-    // The default settings file installed with the program, and the file
-    // read at start: the working directory's, else that default.
-    static QString installedSettingsPath();
-    static QString settingsFileToRead();
-    static void setInstalledSettingsPath(const QString &path); // tests; empty: default
 
 protected:
     void closeEvent(QCloseEvent *e) override;
@@ -124,8 +116,7 @@ private:
     QWidget *m_bar = nullptr;
     QPointer<QWidget> m_palette;
     QMenu *m_windowMenu = nullptr;
-    QStringList m_settings; // the lines of the settings file, kept for Save Settings
-    TextEncoding m_settingsEncoding = TextEncoding::Utf8; // written back as read
+    SettingsFile m_settings; // as read, kept for Save Settings
     QTimer m_timer;
     DocumentRecovery *m_recovery = nullptr;
     Workbench *m_workbench = nullptr;

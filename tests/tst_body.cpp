@@ -1,10 +1,10 @@
 #include "actions.h"
-#include "tagcommands.h"
 #include "bodymarkup.h"
 #include "docinfo.h"
 #include "editorbox.h"
 #include "htmldoc.h"
 #include "mainwindow.h"
+#include "tagcommands.h"
 #include "testsupport.h"
 #include "toolbar.h"
 

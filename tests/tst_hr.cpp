@@ -1,10 +1,10 @@
 #include "actions.h"
-#include "tagcommands.h"
 #include "clampedspinbox.h"
 #include "editorbox.h"
 #include "hrinfo.h"
 #include "hrmarkup.h"
 #include "mainwindow.h"
+#include "tagcommands.h"
 #include "testsupport.h"
 #include "toolbar.h"
 

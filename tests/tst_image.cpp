@@ -1,10 +1,10 @@
 #include "actions.h"
-#include "tagcommands.h"
 #include "editorbox.h"
 #include "imageinfo.h"
 #include "imagemarkup.h"
 #include "localpathtourl.h"
 #include "mainwindow.h"
+#include "tagcommands.h"
 #include "testsupport.h"
 #include "toolbar.h"
 

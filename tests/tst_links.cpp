@@ -1,9 +1,9 @@
 #include "actions.h"
-#include "tagcommands.h"
 #include "editorbox.h"
 #include "linkinf.h"
 #include "linkmarkup.h"
 #include "mainwindow.h"
+#include "tagcommands.h"
 #include "testsupport.h"
 #include "toolbar.h"
 

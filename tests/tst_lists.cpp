@@ -1,8 +1,8 @@
 #include "actions.h"
-#include "tagcommands.h"
 #include "editorbox.h"
 #include "listboxes.h"
 #include "listmarkup.h"
+#include "tagcommands.h"
 #include "testsupport.h"
 #include "toolbar.h"
 

@@ -2,6 +2,7 @@
 // the about box, help, and the View toggles.
 #include "actions.h"
 #include "editorbox.h"
+#include "helpfile.h"
 #include "htmldoc.h"
 #include "introscreen.h"
 #include "mainwindow.h"
@@ -305,7 +306,7 @@ private slots:
         ZediDove->move(mainAt.x() < -1000 ? area.topLeft() + mainAt
                        : mainAt.isNull() ? area.center() - ZediDove->rect().center()
                                          : area.bottomRight() + mainAt);
-        platformUi().showHelp(ZediDove->helpFilePath());
+        platformUi().showHelp(helpFilePath());
         QWidget *help = nullptr;
         for (QWidget *w : QApplication::topLevelWidgets())
             if (w->inherits("QTextBrowser") && w->isVisible())

@@ -4,11 +4,12 @@
 // seed; replay it with "tst_storm storm:<window>/seed<N>" or run other
 // seeds for longer with "tst_storm seed=<N> seconds=<S>".
 #include "actions.h"
-#include "tagcommands.h"
 #include "editorbox.h"
+#include "helpfile.h"
 #include "htmldoc.h"
 #include "introscreen.h"
 #include "mainwindow.h"
+#include "tagcommands.h"
 #include "testsupport.h"
 #include "toolbar.h"
 
@@ -445,7 +446,7 @@ private slots:
                 ToolBar->activateWindow();
                 burst(ToolBar);
             } else if (window == QLatin1String("help")) {
-                platformUi().showHelp(TZediDove::helpFilePath());
+                platformUi().showHelp(helpFilePath());
                 auto *help = ZediDove->findChild<QTextBrowser *>();
                 QVERIFY(help);
                 burst(help);

@@ -1,13 +1,13 @@
 // The table command: the lines it writes, where it writes them, the grids
 // that keep their texts, and the dialog driven as a user would.
 #include "actions.h"
-#include "tagcommands.h"
 #include "editorbox.h"
 #include "linesbelow.h"
 #include "mainwindow.h"
 #include "tablebuilder.h"
 #include "tablemarkup.h"
 #include "tablewidgets.h"
+#include "tagcommands.h"
 #include "testsupport.h"
 #include "toolbar.h"
 

@@ -1,12 +1,12 @@
 // Table definition files: the line layout, reading rules, limits, the
 // input/output texts, and the Save and Open buttons of the dialog.
 #include "actions.h"
-#include "tagcommands.h"
 #include "errors.h"
 #include "mainwindow.h"
 #include "tablebuilder.h"
 #include "tablefile.h"
 #include "tablewidgets.h"
+#include "tagcommands.h"
 #include "testsupport.h"
 #include "toolbar.h"
 
