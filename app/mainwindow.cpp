@@ -1,10 +1,11 @@
 #include "mainwindow.h"
-#include "commands.h"
+#include "actions.h"
 #include "diskfile.h"
 #include "diskwatch.h"
 #include "editorbox.h"
 #include "keyboardreturn.h"
 #include "errors.h"
+#include "helpfile.h"
 #include "htmldoc.h"
 #include "icons.h"
 #include "introscreen.h"
@@ -26,6 +27,8 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 TZediDove *ZediDove = nullptr;
 
 TZediDove::TZediDove(int startupMs, QWidget *parent) : QMainWindow(parent)
@@ -39,7 +42,9 @@ TZediDove::TZediDove(int startupMs, QWidget *parent) : QMainWindow(parent)
     auto *layout = new QVBoxLayout(central);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
-    buildDockedBar();
+    m_bar = new QWidget(this);
+    m_bar->setObjectName(QStringLiteral("DockedBar"));
+    m_bar->setFixedHeight(33);
     layout->addWidget(m_bar);
     m_mdi = new QMdiArea(central);
     m_mdi->setObjectName(QStringLiteral("DocumentArea"));
@@ -53,6 +58,7 @@ TZediDove::TZediDove(int startupMs, QWidget *parent) : QMainWindow(parent)
     setCurrentDocumentSource(this);
 
     buildMenus(central);
+    buildDockedBar();
     m_recovery = new DocumentRecovery(m_docs, this);
     watchDisk(this, m_docs);
 
@@ -81,30 +87,6 @@ void TZediDove::FormCreate()
     runGuarded([this] { readSettings(); });
 }
 
-namespace {
-QString g_installedSettings; // set by tests; empty: next to the program
-}
-
-QString TZediDove::installedSettingsPath()
-{
-    if (!g_installedSettings.isEmpty())
-        return g_installedSettings;
-    return QDir::cleanPath(QCoreApplication::applicationDirPath()
-                           + QStringLiteral("/../share/tagloom-html/") + kSettingsFileName);
-}
-
-void TZediDove::setInstalledSettingsPath(const QString &path) { g_installedSettings = path; }
-
-QString TZediDove::settingsFileToRead()
-{
-    // An installed copy started where there is no settings file (from the
-    // desktop menu, in the home folder) reads the default installed with it;
-    // Save Settings still writes the file in the working directory.
-    if (!QFileInfo::exists(kSettingsFileName) && QFileInfo::exists(installedSettingsPath()))
-        return installedSettingsPath();
-    return kSettingsFileName;
-}
-
 void TZediDove::readSettings()
 {
     Preferences prefs;
@@ -122,110 +104,95 @@ void TZediDove::readSettings()
             w->EditorBackColor = p.backColorSet ? p.backColor : 0xFFFFFF;
         }
     } apply{this, prefs};
-    const DecodedText file =
-        readTextFile(settingsFileToRead(), kMaxSettingsBytes, settingsTooLarge());
-    m_settingsEncoding = file.encoding;
-    m_settings = settingsLines(file.text);
-    parseSettings(m_settings, prefs);
-}
-
-QAction *TZediDove::addItem(QMenu *menu, const char *name, const QString &caption,
-                            const QKeySequence &key, void (TZediDove::*handler)())
-{
-    auto *a = menu->addAction(caption);
-    a->setObjectName(QLatin1String(name));
-    a->setShortcut(key);
-    if (handler)
-        connect(a, &QAction::triggered, this, guarded([this, handler] { (this->*handler)(); }));
-    m_actions.insert(QLatin1String(name), a);
-    return a;
-}
-
-QAction *TZediDove::addCommand(QMenu *menu, const char *name)
-{
-    const Command *c = findCommand(QLatin1String(name));
-    if (!c)
-        return nullptr; // a window made without the tag commands (never by the program)
-    auto *a = menu->addAction(QString::fromUtf8(c->caption));
-    a->setObjectName(QLatin1String(name));
-    a->setShortcut(c->key);
-    const QString command = QLatin1String(name);
-    connect(a, &QAction::triggered, this, guarded([command] { runCommand(command); }));
-    m_actions.insert(QLatin1String(name), a);
-    return a;
+    m_settings.read(prefs);
 }
 
 void TZediDove::buildMenus(QWidget *areaHolder)
 {
+    using namespace ActionId;
     QMenuBar *bar = menuBar();
-    bar->setObjectName(QStringLiteral("HTMLMenu"));
-    auto menu = [&](const char *name, const QString &caption) {
-        QMenu *m = bar->addMenu(caption);
-        m->setObjectName(QLatin1String(name));
-        return m;
+    bar->setObjectName(QLatin1String(MenuBar));
+    m_actions = new ActionRegistry(bar, this);
+    auto item = [this](const char *menu, const char *id, const char *caption,
+                       void (TZediDove::*handler)()) {
+        return itemRow(menu, id, QLatin1String(caption), [this, handler] { (this->*handler)(); });
     };
-    auto sep = [&](QMenu *m, const char *name) { m->addSeparator()->setObjectName(QLatin1String(name)); };
-    const QKeySequence none;
+    auto ctrl = [](int key) { return QKeySequence(Qt::CTRL | key); };
 
-    QMenu *file = menu("File1", QStringLiteral("&File"));
-    addItem(file, "New1", QStringLiteral("&New"), none, &TZediDove::New1Click);
-    sep(file, "N1");
-    QAction *open = addItem(file, "Open", QStringLiteral("&Open"), QKeySequence(Qt::CTRL | Qt::Key_O), &TZediDove::OpenClick);
-    addItem(file, "Save", QStringLiteral("&Save"), QKeySequence(Qt::CTRL | Qt::Key_S), &TZediDove::SaveClick);
-    addItem(file, "Save1", QStringLiteral("S&ave As..."), none, &TZediDove::Save1Click);
-    addItem(file, "Close1", QStringLiteral("&Close"), none, &TZediDove::Close1Click);
-    sep(file, "N5");
-    QMenu *prefs = file->addMenu(QStringLiteral("&Preferences"));
-    prefs->setObjectName(QStringLiteral("Preferences1"));
-    prefs->menuAction()->setObjectName(QStringLiteral("Preferences1"));
-    QMenu *text = prefs->addMenu(QStringLiteral("Text Color"));
-    text->setObjectName(QStringLiteral("TextColor1"));
-    QMenu *back = prefs->addMenu(QStringLiteral("Background Color"));
-    back->setObjectName(QStringLiteral("BackGroundColor1"));
-    static const struct { const char *caption; ColourValue value; } kItems[] = {
+    QList<ActionRow> rows = {
+        menuRow(MenuBar, FileMenu, QStringLiteral("&File")),
+        item(FileMenu, "New1", "&New", &TZediDove::New1Click)
+            .onBar({"SpeedButton5", 4, 25, nullptr, "new", 0, false, false, false,
+                    "Create a new document"}),
+        separatorRow(FileMenu, "N1"),
+        item(FileMenu, "Open", "&Open", &TZediDove::OpenClick)
+            .key(ctrl(Qt::Key_O))
+            .onBar({"OpenDock", 28, 25, nullptr, "open", 0, false, false, false,
+                    "Open a document"}),
+        // Filled by the workbench from the files used last.
+        menuRow(FileMenu, OpenRecent, QStringLiteral("Open &Recent")).namingItem(),
+        item(FileMenu, "Save", "&Save", &TZediDove::SaveClick)
+            .key(ctrl(Qt::Key_S))
+            .onBar({"SpeedButton3", 52, 25, nullptr, "save", 0, false, false, false,
+                    "Save current document"}),
+        item(FileMenu, "Save1", "S&ave As...", &TZediDove::Save1Click),
+        item(FileMenu, "Close1", "&Close", &TZediDove::Close1Click),
+        separatorRow(FileMenu, "N5"),
+        menuRow(FileMenu, "Preferences1", QStringLiteral("&Preferences")).namingItem(),
+        menuRow("Preferences1", "TextColor1", QStringLiteral("Text Color")),
+        menuRow("Preferences1", "BackGroundColor1", QStringLiteral("Background Color")),
+    };
+    static const struct { const char *caption; ColourValue value; } kColours[] = {
         {"Red", 0x0000FF},   {"Blue", 0xFF0000},  {"Yellow", 0x00FFFF},
         {"Green", 0x008000}, {"Black", 0x000000}, {"White", 0xFFFFFF},
     };
-    for (const auto &item : kItems) {
-        const ColourValue v = item.value;
-        const QString caption = QLatin1String(item.caption);
-        QAction *t = text->addAction(caption);
-        t->setObjectName(caption + QLatin1Char('1'));
-        connect(t, &QAction::triggered, this, guarded([this, v] { setTextColour(v); }));
-        m_actions.insert(t->objectName(), t);
-        QAction *b = back->addAction(caption);
-        b->setObjectName(caption + QLatin1Char('2'));
-        connect(b, &QAction::triggered, this, guarded([this, v] { setBackColour(v); }));
-        m_actions.insert(b->objectName(), b);
+    for (const auto &c : kColours) {
+        const ColourValue v = c.value;
+        const QString caption = QLatin1String(c.caption);
+        ActionRow text = itemRow("TextColor1", "", caption, [this, v] { setTextColour(v); });
+        text.id = caption + QLatin1Char('1');
+        ActionRow back = itemRow("BackGroundColor1", "", caption, [this, v] { setBackColour(v); });
+        back.id = caption + QLatin1Char('2');
+        rows << text << back;
     }
-    addItem(prefs, "SaveSet", QStringLiteral("Save Settings"), none, &TZediDove::SaveSetClick);
-    sep(file, "N2");
-    addItem(file, "Exit1", QStringLiteral("E&xit"), none, &TZediDove::Exit1Click);
+    rows += {
+        item("Preferences1", "SaveSet", "Save Settings", &TZediDove::SaveSetClick),
+        separatorRow(FileMenu, "N2"),
+        item(FileMenu, "Exit1", "E&xit", &TZediDove::Exit1Click),
 
-    QMenu *edit = menu("Edit1", QStringLiteral("&Edit"));
-    addItem(edit, "Cut", QStringLiteral("C&ut "), QKeySequence(Qt::CTRL | Qt::Key_X), &TZediDove::CutClick);
-    addItem(edit, "CopyMenu", QStringLiteral("&Copy"), QKeySequence(Qt::CTRL | Qt::Key_C), &TZediDove::CopyMenuClick);
-    addItem(edit, "Paste", QStringLiteral("&Paste"), QKeySequence(Qt::CTRL | Qt::Key_V), &TZediDove::PasteClick);
+        menuRow(MenuBar, EditMenu, QStringLiteral("&Edit")),
+        item(EditMenu, "Cut", "C&ut ", &TZediDove::CutClick).key(ctrl(Qt::Key_X)),
+        item(EditMenu, "CopyMenu", "&Copy", &TZediDove::CopyMenuClick).key(ctrl(Qt::Key_C)),
+        item(EditMenu, "Paste", "&Paste", &TZediDove::PasteClick).key(ctrl(Qt::Key_V)),
 
-    QMenu *view = menu("View1", QStringLiteral("&View"));
-    // The check marks are driven by the handlers, not by Qt's own toggling.
-    for (auto [name, caption, key, handler] :
-         {std::tuple{"HTMLToolsBut", "HTML &Tools", Qt::Key_T, &TZediDove::HTMLToolsButClick},
-          std::tuple{"DockedBar1", "&Docked Bar", Qt::Key_D, &TZediDove::DockedBar1Click}}) {
-        QAction *a = addItem(view, name, QLatin1String(caption), QKeySequence(Qt::CTRL | key), nullptr);
-        a->setCheckable(true);
-        a->setChecked(true);
-        const auto h = handler;
-        connect(a, &QAction::triggered, this, guarded([this, a, h] {
-                    a->setChecked(!a->isChecked());
-                    (this->*h)();
-                }));
-    }
+        menuRow(MenuBar, ViewMenu, QStringLiteral("&View")),
+        // The check marks are driven by the handlers, not by Qt's own toggling.
+        item(ViewMenu, HtmlTools, "HTML &Tools", &TZediDove::HTMLToolsButClick)
+            .key(ctrl(Qt::Key_T))
+            .checkable(ActionRow::MarkedByHandler, true),
+        item(ViewMenu, DockedBar, "&Docked Bar", &TZediDove::DockedBar1Click)
+            .key(ctrl(Qt::Key_D))
+            .checkable(ActionRow::MarkedByHandler, true),
+        separatorRow(ViewMenu, "N6"),
+        // Shows the active page's long lines wrapped at the window's width, or not.
+        itemRow(ViewMenu, WordWrap, QStringLiteral("&Word Wrap"))
+            .checkable(ActionRow::Toggles, false),
 
-    // Shows the active page's long lines wrapped at the window's width, or not.
-    sep(view, "N6");
-    QAction *wrap = addItem(view, "WordWrap", QStringLiteral("&Word Wrap"), none, nullptr);
-    wrap->setCheckable(true);
+        menuRow(MenuBar, AppearanceMenu, QStringLiteral("&Appearance")),
+        menuRow(MenuBar, ToolsMenu, QStringLiteral("&Tools")),
+        menuRow(MenuBar, WindowMenu, QStringLiteral("&Window")),
+        item(WindowMenu, "Tile1", "&Tile", &TZediDove::Tile1Click),
+        item(WindowMenu, "Cascade1", "&Cascade", &TZediDove::Cascade1Click),
+        menuRow(MenuBar, HelpMenu, QStringLiteral("&Help")),
+        item(HelpMenu, "Contents1", "&Contents", &TZediDove::Contents1Click),
+        item(HelpMenu, "AboutZEDIDove1", "About ZEDI Dove", &TZediDove::AboutZEDIDove1Click),
+    };
+    m_actions->add(rows);
+    // The tag commands fill the Appearance and Tools menus.
+    m_actions->add(commandRows());
+
+    QMenu *view = m_actions->menu(ViewMenu);
+    QAction *wrap = m_actions->action(WordWrap);
     connect(view, &QMenu::aboutToShow, this, [wrap] {
         wrap->setEnabled(ActiveEditor());
         wrap->setChecked(ActiveEditor() && ActiveEditor()->wordWrap());
@@ -234,45 +201,10 @@ void TZediDove::buildMenus(QWidget *areaHolder)
         if (ActiveEditor())
             ActiveEditor()->setWordWrap(on);
     });
-
-    QMenu *fonts = menu("Fonts1", QStringLiteral("&Appearance"));
-    addCommand(fonts, "Bold1");
-    addCommand(fonts, "Italic1");
-    addCommand(fonts, "Underline1");
-    addCommand(fonts, "BlinkingBLINK1");
-    addCommand(fonts, "CenterCENTER1");
-    addCommand(fonts, "PreformattedTextPRE1");
-    sep(fonts, "N3");
-    addCommand(fonts, "Heading1");
-    addCommand(fonts, "Heading21");
-    addCommand(fonts, "Heading41");
-    addCommand(fonts, "Heading31");
-    addCommand(fonts, "Heading51");
-    addCommand(fonts, "Heading61");
-
-    QMenu *tools = menu("Tools1", QStringLiteral("&Tools"));
-    addCommand(tools, "Document1");
-    addCommand(tools, "lnkadd");
-    addCommand(tools, "ImageInsertion1");
-    addCommand(tools, "Lists1");
-    addCommand(tools, "Table1");
-    addCommand(tools, "Target1");
-    sep(tools, "N4");
-    addCommand(tools, "Paragraph1");
-    addCommand(tools, "HorizontalLineHR1");
-    addCommand(tools, "LineBreak1");
-
-    m_windowMenu = menu("Window1", QStringLiteral("&Window"));
-    addItem(m_windowMenu, "Tile1", QStringLiteral("&Tile"), none, &TZediDove::Tile1Click);
-    addItem(m_windowMenu, "Cascade1", QStringLiteral("&Cascade"), none, &TZediDove::Cascade1Click);
+    m_windowMenu = m_actions->menu(WindowMenu);
     connect(m_windowMenu, &QMenu::aboutToShow, this, [this] { rebuildWindowMenu(); });
 
-    QMenu *help = menu("Help1", QStringLiteral("&Help"));
-    addItem(help, "Contents1", QStringLiteral("&Contents"), none, &TZediDove::Contents1Click);
-    addItem(help, "AboutZEDIDove1", QStringLiteral("About ZEDI Dove"), none, &TZediDove::AboutZEDIDove1Click);
-
-    m_workbench = new Workbench(this, areaHolder, m_mdi, m_docs, this,
-                                {file, open, edit, view, tools});
+    m_workbench = new Workbench(this, areaHolder, m_mdi, m_docs, this, m_actions);
     connect(m_workbench, &Workbench::openRequested, this,
             [this](const QString &path) { runGuarded([&] { openDocument(path); }); });
 
@@ -285,39 +217,16 @@ void TZediDove::buildMenus(QWidget *areaHolder)
 
 void TZediDove::buildDockedBar()
 {
-    m_bar = new QWidget(this);
-    m_bar->setObjectName(QStringLiteral("DockedBar"));
-    m_bar->setFixedHeight(33);
-    struct Btn {
-        const char *name;
-        int left, width;
-        const char *caption; // null: a picture
-        const char *icon;
-        int px;
-        bool bold, italic, underline;
-        const char *hint;
-        const char *action; // the menu item the button stands for
-    };
-    const Btn kBtns[] = {
-        {"SpeedButton5", 4, 25, nullptr, "new", 0, 0, 0, 0, "Create a new document", "New1"},
-        {"OpenDock", 28, 25, nullptr, "open", 0, 0, 0, 0, "Open a document", "Open"},
-        {"SpeedButton3", 52, 25, nullptr, "save", 0, 0, 0, 0, "Save current document", "Save"},
-        {"BoldDock", 96, 25, "B", nullptr, 16, 1, 0, 0, "Bold", "Bold1"},
-        {"SpeedButton1", 120, 25, "I", nullptr, 16, 1, 1, 0, "Italics", "Italic1"},
-        {"SpeedButton2", 144, 25, "U", nullptr, 13, 1, 0, 1, "Underline", "Underline1"},
-        {"SpeedButton4", 168, 41, "Blink", nullptr, 0, 0, 0, 0, "Blinking text", "BlinkingBLINK1"},
-        {"CenterDock", 216, 25, nullptr, "center", 0, 0, 0, 0, "Center text", "CenterCENTER1"},
-        {"ParaDock", 240, 25, nullptr, "para", 0, 0, 0, 0, "Paragraph", "Paragraph1"},
-        {"BreakDock", 264, 25, nullptr, "break", 0, 0, 0, 0, "Break", "LineBreak1"},
-        {"PreDock", 288, 25, "Pre", nullptr, 0, 0, 0, 0, "Preformatted text",
-         "PreformattedTextPRE1"},
-        {"LnkDock", 320, 29, nullptr, "link", 0, 0, 0, 0, "Add a link", "lnkadd"},
-        {"ImageDock", 348, 29, nullptr, "image", 0, 0, 0, 0, "Insert image", "ImageInsertion1"},
-        {"TableDock", 376, 29, nullptr, "table", 0, 0, 0, 0, "Create a table", "Table1"},
-        {"DocDock", 412, 101, "Document Info.", nullptr, 0, 0, 0, 0,
-         "Document information (text color, background, etc.)", "Document1"},
-    };
-    for (const Btn &b : kBtns) {
+    QList<ActionRow> rows;
+    for (const ActionRow &r : m_actions->rows())
+        if (r.bar.name)
+            rows << r;
+    // Made from left to right.
+    std::stable_sort(rows.begin(), rows.end(), [](const ActionRow &x, const ActionRow &y) {
+        return x.bar.left < y.bar.left;
+    });
+    for (const ActionRow &r : std::as_const(rows)) {
+        const BarButton &b = r.bar;
         auto *btn = new QToolButton(m_bar);
         btn->setObjectName(QLatin1String(b.name));
         btn->setGeometry(b.left, 4, b.width, 25);
@@ -339,10 +248,10 @@ void TZediDove::buildDockedBar()
             btn->setIcon(buttonIcon(QLatin1String(b.icon)));
             btn->setIconSize(QSize(18, 18));
         }
-        const QString action = QLatin1String(b.action);
-        connect(btn, &QToolButton::clicked, this, [this, action] {
-            if (QAction *a = m_actions.value(action))
-                a->trigger();
+        QPointer<QAction> item = m_actions->action(r.id);
+        connect(btn, &QToolButton::clicked, this, [item] {
+            if (item)
+                item->trigger();
         });
     }
 }
@@ -509,24 +418,18 @@ void TZediDove::closeEvent(QCloseEvent *e)
     e->accept();
 }
 
+// The current editor keeps the preferences' colours (each activation
+// applies them), so a colour item changes both together.
 void TZediDove::setTextColour(ColourValue v)
 {
     EditorTextColor = v;
-    if (THTMLDOC *doc = currentDocument()) {
-        QPalette pal = doc->editor()->palette();
-        pal.setColor(QPalette::Text, colourToQColor(v));
-        doc->editor()->setPalette(pal);
-    }
+    applyColours(currentDocument());
 }
 
 void TZediDove::setBackColour(ColourValue v)
 {
     EditorBackColor = v;
-    if (THTMLDOC *doc = currentDocument()) {
-        QPalette pal = doc->editor()->palette();
-        pal.setColor(QPalette::Base, colourToQColor(v));
-        doc->editor()->setPalette(pal);
-    }
+    applyColours(currentDocument());
 }
 
 void TZediDove::SaveSetClick()
@@ -534,8 +437,7 @@ void TZediDove::SaveSetClick()
     // The colours saved are the preferences, which the colour items and each
     // activation keep equal to the current editor's.
     const QPoint pos = m_palette ? m_palette->pos() : QPoint(ToolbarLeft, ToolbarTop);
-    rewriteSettings(m_settings, EditorTextColor, EditorBackColor, pos.y(), pos.x());
-    writeFileAtomically(kSettingsFileName, settingsFileBytes(m_settings, m_settingsEncoding));
+    m_settings.save(EditorTextColor, EditorBackColor, pos.y(), pos.x());
 }
 
 void TZediDove::CutClick()
@@ -558,7 +460,7 @@ void TZediDove::PasteClick()
 
 void TZediDove::HTMLToolsButClick()
 {
-    QAction *a = action(QStringLiteral("HTMLToolsBut"));
+    QAction *a = action(QLatin1String(ActionId::HtmlTools));
     if (a->isChecked()) {
         a->setChecked(false);
         if (m_palette)
@@ -574,7 +476,7 @@ void TZediDove::HTMLToolsButClick()
 
 void TZediDove::DockedBar1Click()
 {
-    QAction *a = action(QStringLiteral("DockedBar1"));
+    QAction *a = action(QLatin1String(ActionId::DockedBar));
     const bool visible = !a->isChecked();
     m_bar->setVisible(visible);
     a->setChecked(visible);
@@ -582,23 +484,6 @@ void TZediDove::DockedBar1Click()
 
 void TZediDove::Tile1Click() { m_mdi->tileSubWindows(); }
 void TZediDove::Cascade1Click() { m_mdi->cascadeSubWindows(); }
-
-QString TZediDove::helpFilePath()
-{
-    static const QString path = [] {
-        const QString dir = QCoreApplication::applicationDirPath();
-        const QStringList candidates = {
-            dir + QStringLiteral("/help/tagloom-help.html"),
-            dir + QStringLiteral("/../help/tagloom-help.html"),
-            dir + QStringLiteral("/../share/tagloom-html/help/tagloom-help.html"),
-        };
-        for (const QString &c : candidates)
-            if (QFileInfo::exists(c))
-                return QFileInfo(c).absoluteFilePath();
-        return QFileInfo(candidates.first()).absoluteFilePath();
-    }();
-    return path;
-}
 
 void TZediDove::Contents1Click() { ui().showHelp(helpFilePath()); }
 

@@ -2,13 +2,13 @@
 // The main frame window: menu, button bar, document area and the
 // preferences. It owns the document table and offers the current document
 // to commands and panes.
+#include "actions.h"
 #include "charset.h"
 #include "currentdocument.h"
 #include "documenttable.h"
 #include "settingsfile.h"
 
 #include <QAction>
-#include <QHash>
 #include <QMainWindow>
 #include <QPointer>
 #include <QTimer>
@@ -78,7 +78,11 @@ public:
     // Copies of changed documents kept against a crash.
     DocumentRecovery *recovery() const { return m_recovery; }
 
-    QAction *action(const QString &name) const { return m_actions.value(name); }
+    // Any menu item of the window, the workbench's included (an unknown
+    // name is a fault).
+    QAction *action(const QString &name) const { return m_actions->action(name); }
+    // The rows the menus, the button bar and the palette are made from.
+    ActionRegistry *actions() const { return m_actions; }
     // Find bar, status bar, recent files, preview and page check.
     Workbench *workbench() const { return m_workbench; }
     QMdiArea *mdiArea() const { return m_mdi; }
@@ -86,16 +90,8 @@ public:
     // The floating tool palette, shown and hidden by the View menu.
     QWidget *toolPalette() const { return m_palette; }
     void setToolPalette(QWidget *palette) { m_palette = palette; }
-    QStringList settingsText() const { return m_settings; }
+    QStringList settingsText() const { return m_settings.lines; }
     QTimer *startupTimer() const { return &const_cast<TZediDove *>(this)->m_timer; }
-
-    // Absolute path of the help file, resolved once at start.
-    static QString helpFilePath();
-    // The default settings file installed with the program, and the file
-    // read at start: the working directory's, else that default.
-    static QString installedSettingsPath();
-    static QString settingsFileToRead();
-    static void setInstalledSettingsPath(const QString &path); // tests; empty: default
 
 protected:
     void closeEvent(QCloseEvent *e) override;
@@ -108,13 +104,10 @@ private:
     void FormCreate();
     void readSettings();
     void buildMenus(QWidget *areaHolder);
+    // The bar's buttons, from the rows that have one.
     void buildDockedBar();
     void rebuildWindowMenu();
     void documentActivated(QMdiSubWindow *w);
-    QAction *addItem(QMenu *menu, const char *name, const QString &caption,
-                     const QKeySequence &key, void (TZediDove::*handler)());
-    // The menu item of a command of the command table.
-    QAction *addCommand(QMenu *menu, const char *name);
 
     void applyColours(THTMLDOC *doc);
 
@@ -123,12 +116,11 @@ private:
     QWidget *m_bar = nullptr;
     QPointer<QWidget> m_palette;
     QMenu *m_windowMenu = nullptr;
-    QStringList m_settings; // the lines of the settings file, kept for Save Settings
-    TextEncoding m_settingsEncoding = TextEncoding::Utf8; // written back as read
+    SettingsFile m_settings; // as read, kept for Save Settings
     QTimer m_timer;
     DocumentRecovery *m_recovery = nullptr;
     Workbench *m_workbench = nullptr;
-    QHash<QString, QAction *> m_actions;
+    ActionRegistry *m_actions = nullptr;
     QList<QAction *> m_windowActions;
     QString m_lastOpen = QStringLiteral("*.htm");
     QStringList m_startupFiles;

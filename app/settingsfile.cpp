@@ -3,6 +3,9 @@
 #include "errors.h"
 
 #include <QColor>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
 
 namespace {
 const ColourName kNames[kColourNameCount] = {
@@ -144,4 +147,44 @@ QString joinSettingsLines(const QStringList &lines)
         out += QStringLiteral("\r\n");
     }
     return out;
+}
+
+namespace {
+QString g_installedSettings; // set by tests; empty: next to the program
+}
+
+QString installedSettingsPath()
+{
+    if (!g_installedSettings.isEmpty())
+        return g_installedSettings;
+    return QDir::cleanPath(QCoreApplication::applicationDirPath()
+                           + QStringLiteral("/../share/tagloom-html/") + kSettingsFileName);
+}
+
+void setInstalledSettingsPath(const QString &path) { g_installedSettings = path; }
+
+QString settingsFileToRead()
+{
+    // An installed copy started where there is no settings file (from the
+    // desktop menu, in the home folder) reads the default installed with it;
+    // Save Settings still writes the file in the working directory.
+    if (!QFileInfo::exists(kSettingsFileName) && QFileInfo::exists(installedSettingsPath()))
+        return installedSettingsPath();
+    return kSettingsFileName;
+}
+
+void SettingsFile::read(Preferences &prefs)
+{
+    const DecodedText file =
+        readTextFile(settingsFileToRead(), kMaxSettingsBytes, settingsTooLarge());
+    encoding = file.encoding;
+    lines = settingsLines(file.text);
+    parseSettings(lines, prefs);
+}
+
+void SettingsFile::save(ColourValue textColor, ColourValue backColor, int paletteTop,
+                        int paletteLeft)
+{
+    rewriteSettings(lines, textColor, backColor, paletteTop, paletteLeft);
+    writeFileAtomically(kSettingsFileName, settingsFileBytes(lines, encoding));
 }

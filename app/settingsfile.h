@@ -53,3 +53,22 @@ QString joinSettingsLines(const QStringList &lines);
 // The bytes Save Settings writes: the lines in the encoding the file was
 // read in, so lines it does not recognise keep their bytes.
 QByteArray settingsFileBytes(const QStringList &lines, TextEncoding encoding);
+
+// The settings file as read at start, kept so that Save Settings rewrites
+// its lines in the same encoding.
+struct SettingsFile {
+    QStringList lines;
+    TextEncoding encoding = TextEncoding::Utf8;
+
+    // Reads settingsFileToRead() into prefs. Throws TagloomError when the
+    // file cannot be read or a line is bad; what came before stays.
+    void read(Preferences &prefs);
+    // Save Settings: always the working directory's file.
+    void save(ColourValue textColor, ColourValue backColor, int paletteTop, int paletteLeft);
+};
+
+// The default settings file installed with the program, and the file read
+// at start: the working directory's, else that default.
+QString installedSettingsPath();
+QString settingsFileToRead();
+void setInstalledSettingsPath(const QString &path); // tests; empty: default

@@ -1,4 +1,5 @@
 #include "workbench.h"
+#include "actions.h"
 #include "browsercopy.h"
 #include "charset.h"
 #include "currentdocument.h"
@@ -59,7 +60,7 @@ bool Workbench::setAsideOversizeState()
 }
 
 Workbench::Workbench(QMainWindow *window, QWidget *areaHolder, QMdiArea *area,
-                     DocumentTable *docs, CurrentDocument *current, const Menus &menus)
+                     DocumentTable *docs, CurrentDocument *current, ActionRegistry *actions)
     : QObject(window), m_window(window), m_area(area), m_docs(docs), m_current(current)
 {
     setAsideOversizeState();
@@ -82,59 +83,72 @@ Workbench::Workbench(QMainWindow *window, QWidget *areaHolder, QMdiArea *area,
     connect(m_check, &PageCheckPane::placeChosen, this,
             [this](EditorBox *editor, int line, int column) { showPlace(editor, line, column); });
 
-    // Open Recent sits right after Open.
-    const QList<QAction *> fileItems = menus.file->actions();
-    const int openAt = int(fileItems.indexOf(menus.openItem));
-    m_recent = new QMenu(QStringLiteral("Open &Recent"), menus.file);
-    m_recent->setObjectName(QStringLiteral("OpenRecent"));
-    m_recent->menuAction()->setObjectName(QStringLiteral("OpenRecent"));
-    menus.file->insertMenu(fileItems.value(openAt + 1), m_recent);
+    // Open Recent is the frame's row, right after Open; its items are ours.
+    m_recent = actions->menu(QLatin1String(ActionId::OpenRecent));
     connect(m_recent, &QMenu::aboutToShow, this, &Workbench::rebuildRecentMenu);
     rebuildRecentMenu();
 
-    menus.edit->addSeparator();
-    // Access keys apart from Cut, Copy and Paste's u, c and p.
-    m_undo = item(menus.edit, "EditUndo", QStringLiteral("Un&do"),
-                  {QKeySequence(Qt::CTRL | Qt::Key_Z)}, &Workbench::UndoClick);
-    m_redo = item(menus.edit, "EditRedo", QStringLiteral("&Redo"),
-                  {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)},
-                  &Workbench::RedoClick);
-    menus.edit->addSeparator();
-    m_needDocument << item(menus.edit, "EditFind", QStringLiteral("&Find..."),
-                           {QKeySequence(Qt::CTRL | Qt::Key_F)}, &Workbench::GoFindClick)
-                   << item(menus.edit, "EditFindNext", QStringLiteral("Find &Next"),
-                           {QKeySequence(Qt::Key_F3)}, &Workbench::FindNextClick)
-                   << item(menus.edit, "EditFindPrevious", QStringLiteral("Find Pre&vious"),
-                           {QKeySequence(Qt::SHIFT | Qt::Key_F3)}, &Workbench::FindPreviousClick)
-                   << item(menus.edit, "EditReplace", QStringLiteral("R&eplace..."),
-                           {QKeySequence(Qt::CTRL | Qt::Key_R)}, &Workbench::GoReplaceClick)
-                   << item(menus.edit, "EditGoToLine", QStringLiteral("&Go to Line..."),
-                           {QKeySequence(Qt::CTRL | Qt::Key_G)}, &Workbench::GoToLineClick);
+    using namespace ActionId;
+    auto item = [this](const char *menu, const char *id, const char *caption,
+                       void (Workbench::*handler)()) {
+        return itemRow(menu, id, QLatin1String(caption), [this, handler] { (this->*handler)(); });
+    };
+    const QList<ActionRow> rows = {
+        separatorRow(EditMenu),
+        // Access keys apart from Cut, Copy and Paste's u, c and p.
+        item(EditMenu, Undo, "Un&do", &Workbench::UndoClick).key(QKeySequence(Qt::CTRL | Qt::Key_Z)),
+        item(EditMenu, Redo, "&Redo", &Workbench::RedoClick)
+            .withKeys({QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z),
+                       QKeySequence(Qt::CTRL | Qt::Key_Y)}),
+        separatorRow(EditMenu),
+        item(EditMenu, "EditFind", "&Find...", &Workbench::GoFindClick)
+            .key(QKeySequence(Qt::CTRL | Qt::Key_F))
+            .needingDocument(),
+        item(EditMenu, "EditFindNext", "Find &Next", &Workbench::FindNextClick)
+            .key(QKeySequence(Qt::Key_F3))
+            .needingDocument(),
+        item(EditMenu, "EditFindPrevious", "Find Pre&vious", &Workbench::FindPreviousClick)
+            .key(QKeySequence(Qt::SHIFT | Qt::Key_F3))
+            .needingDocument(),
+        item(EditMenu, "EditReplace", "R&eplace...", &Workbench::GoReplaceClick)
+            .key(QKeySequence(Qt::CTRL | Qt::Key_R))
+            .needingDocument(),
+        item(EditMenu, "EditGoToLine", "&Go to Line...", &Workbench::GoToLineClick)
+            .key(QKeySequence(Qt::CTRL | Qt::Key_G))
+            .needingDocument(),
 
-    // After Word Wrap, behind the same separator.
-    QAction *statusItem = item(menus.view, "ViewStatusBar", QStringLiteral("&Status Bar"), {},
-                               nullptr);
-    statusItem->setCheckable(true);
-    // From the state kept, not from isVisible(): the window is not shown yet.
-    statusItem->setChecked(statusShown);
-    connect(statusItem, &QAction::toggled, this, [this](bool on) {
+        // After Word Wrap, behind the same separator. The mark comes from
+        // the state kept, not from isVisible(): the window is not shown yet.
+        itemRow(ViewMenu, StatusBar, QStringLiteral("&Status Bar"))
+            .checkable(ActionRow::Toggles, statusShown),
+        [this] {
+            // The pane's own toggle, so its mark follows the pane.
+            ActionRow r = itemRow(ViewMenu, "ViewPreview", QStringLiteral("&Preview"), [this] {
+                keepVisibility(kPreviewKey, m_preview->toggleViewAction()->isChecked());
+            });
+            r.existing = m_preview->toggleViewAction();
+            return r.key(QKeySequence(Qt::Key_F6));
+        }(),
+        item(ViewMenu, "ViewPreviewInBrowser", "Preview in &Browser",
+             &Workbench::PreviewInBrowserClick)
+            .key(QKeySequence(Qt::Key_F12))
+            .needingDocument(),
+
+        separatorRow(ToolsMenu),
+        item(ToolsMenu, "ToolsCheckPage", "Chec&k Page", &Workbench::CheckPageClick)
+            .key(QKeySequence(Qt::Key_F7))
+            .needingDocument(),
+    };
+    actions->add(rows, this);
+    for (const ActionRow &r : rows)
+        if (r.needsDocument)
+            m_needDocument << actions->action(r.id);
+    m_undo = actions->action(QLatin1String(Undo));
+    m_redo = actions->action(QLatin1String(Redo));
+    connect(actions->action(QLatin1String(StatusBar)), &QAction::toggled, this, [this](bool on) {
         m_window->statusBar()->setVisible(on);
         keepVisibility(kStatusBarKey, on);
     });
-    QAction *previewItem = m_preview->toggleViewAction();
-    previewItem->setObjectName(QStringLiteral("ViewPreview"));
-    previewItem->setText(QStringLiteral("&Preview"));
-    previewItem->setShortcut(QKeySequence(Qt::Key_F6));
-    menus.view->addAction(previewItem);
-    connect(previewItem, &QAction::triggered, this,
-            [this](bool on) { keepVisibility(kPreviewKey, on); });
-    m_needDocument << item(menus.view, "ViewPreviewInBrowser",
-                           QStringLiteral("Preview in &Browser"), {QKeySequence(Qt::Key_F12)},
-                           &Workbench::PreviewInBrowserClick);
-
-    menus.tools->addSeparator();
-    m_needDocument << item(menus.tools, "ToolsCheckPage", QStringLiteral("Chec&k Page"),
-                           {QKeySequence(Qt::Key_F7)}, &Workbench::CheckPageClick);
 
     current->onCurrentChanged(this, [this](THTMLDOC *doc) { follow(doc); });
     connect(docs, &DocumentTable::created, this, [this](THTMLDOC *doc) {
@@ -145,17 +159,6 @@ Workbench::Workbench(QMainWindow *window, QWidget *areaHolder, QMdiArea *area,
         });
     });
     follow(current->currentDocument());
-}
-
-QAction *Workbench::item(QMenu *menu, const char *name, const QString &caption,
-                         const QList<QKeySequence> &keys, void (Workbench::*handler)())
-{
-    QAction *a = menu->addAction(caption);
-    a->setObjectName(QLatin1String(name));
-    a->setShortcuts(keys);
-    if (handler)
-        connect(a, &QAction::triggered, this, guarded([this, handler] { (this->*handler)(); }));
-    return a;
 }
 
 void Workbench::follow(THTMLDOC *doc)

@@ -8,6 +8,7 @@
 #include <QPointer>
 #include <QStringList>
 
+class ActionRegistry;
 class CurrentDocument;
 class DocumentStatus;
 class DocumentTable;
@@ -24,17 +25,11 @@ class THTMLDOC;
 class Workbench : public QObject {
     Q_OBJECT
 public:
-    struct Menus {
-        QMenu *file;
-        QAction *openItem; // Open Recent goes right after it
-        QMenu *edit;
-        QMenu *view;
-        QMenu *tools;
-    };
-    // Adds its items to the menus, the find bar to `areaHolder`'s layout
+    // Adds its rows to `actions` (at the end of the Edit, View and Tools
+    // menus, and Open Recent's items), the find bar to `areaHolder`'s layout
     // below the documents of `area`, the status bar and the panes to `window`.
     Workbench(QMainWindow *window, QWidget *areaHolder, QMdiArea *area, DocumentTable *docs,
-              CurrentDocument *current, const Menus &menus);
+              CurrentDocument *current, ActionRegistry *actions);
 
     FindBar *findBar() const { return m_find; }
     DocumentStatus *status() const { return m_status; }
@@ -60,8 +55,6 @@ signals:
     void openRequested(const QString &path);
 
 private:
-    QAction *item(QMenu *menu, const char *name, const QString &caption,
-                  const QList<QKeySequence> &keys, void (Workbench::*handler)());
     void follow(THTMLDOC *doc);
     void showPlace(EditorBox *editor, int line, int column);
     void rebuildRecentMenu();

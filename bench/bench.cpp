@@ -1,23 +1,25 @@
 // Benchmark: opening, saving and every tag command on generated pages of
 // growing size, driven through the same code the editor runs. Prints a
 // table and writes the same figures as JSON.
+#include "actions.h"
 #include "bodymarkup.h"
 #include "docinfo.h"
 #include "documentstatus.h"
 #include "editorbox.h"
 #include "findbar.h"
 #include "hrmarkup.h"
+#include "htmldoc.h"
 #include "imagemarkup.h"
 #include "linkmarkup.h"
 #include "listmarkup.h"
-#include "tablemarkup.h"
 #include "localpathtourl.h"
-#include "markuphighlighter.h"
-#include "htmldoc.h"
 #include "mainwindow.h"
+#include "markuphighlighter.h"
 #include "pagecheck.h"
 #include "previewpane.h"
 #include "startup.h"
+#include "tablemarkup.h"
+#include "tagcommands.h"
 #include "textreader.h"
 #include "textsearch.h"
 #include "toolbar.h"
@@ -162,9 +164,9 @@ struct Command {
 std::vector<Command> commands()
 {
     std::vector<Command> list = {
-        {"bold (selected word)", true, [] { ToolBar->BoldClick(); }},
-        {"BR", false, [] { ToolBar->BreakButClick(); }},
-        {"H1", false, [] { ToolBar->H1Click(); }},
+        {"bold (selected word)", true, [] { runCommand(TagCommand::Bold); }},
+        {"BR", false, [] { runCommand(TagCommand::LineBreak); }},
+        {"H1", false, [] { runCommand(TagCommand::H1); }},
         // Dialog commands: what each runs once its dialog has closed.
         {"HR (opening values)", false, [] {
              EditorBox *ed = ActiveEditor();
@@ -559,7 +561,7 @@ std::map<QString, Cost> timeKeys(EditorBox *ed, int line, int runs)
         caretMidLongest(ed, line);
         take(QStringLiteral("Page Down"), untilPainted(ed, [&] { sendKey(ed, Qt::Key_PageDown); }));
         caretMidLongest(ed, line, 5);
-        take(QStringLiteral("tag (bold)"), untilPainted(ed, [&] { ToolBar->BoldClick(); }));
+        take(QStringLiteral("tag (bold)"), untilPainted(ed, [&] { runCommand(TagCommand::Bold); }));
         take(QStringLiteral("undo"), untilPainted(ed, [&] { ed->undo(); }));
         take(QStringLiteral("redo"), untilPainted(ed, [&] { ed->redo(); }));
         ed->undo();
@@ -1110,7 +1112,7 @@ int main(int argc, char *argv[])
     // the editor's layout then looks through every line for the new widest.
     bySize(QStringLiteral("undo of BR"), timeOnEachPage(pages, runs, [](EditorBox *ed) {
                caretToMiddle(ed, false);
-               ToolBar->BreakButClick();
+               runCommand(TagCommand::LineBreak);
                settle();
                const double ms = timeMs([&] { ed->undo(); });
                settle();
@@ -1122,7 +1124,7 @@ int main(int argc, char *argv[])
                     : QStringLiteral("undo of BR, until painted"),
                timeOnEachPage(pages, runs, [redo](EditorBox *ed) {
                    caretToMiddle(ed, false);
-                   ToolBar->BreakButClick();
+                   runCommand(TagCommand::LineBreak);
                    settle();
                    if (redo)
                        ed->undo();

@@ -1,3 +1,4 @@
+#include "helpfile.h"
 #include "mainwindow.h"
 #include "nativepath.h"
 #include "startup.h"
@@ -19,7 +20,7 @@ int main(int argc, char *argv[])
     for (int size : {16, 32, 48, 64, 128, 256})
         icon.addFile(QStringLiteral(":/icons/%1.png").arg(size), QSize(size, size));
     QApplication::setWindowIcon(icon);
-    TZediDove::helpFilePath(); // resolved once, at start
+    helpFilePath(); // resolved once, at start
     StartupOptions options;
     // argv itself, not arguments(): Qt decodes a name that is not UTF-8 with
     // loss. QApplication has taken its own options out of argv by now.

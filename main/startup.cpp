@@ -1,4 +1,5 @@
 #include "startup.h"
+#include "actions.h"
 #include "docinfo.h"
 #include "hrinfo.h"
 #include "imageinfo.h"
@@ -47,7 +48,7 @@ QString commandLinePath(const QString &argument)
 void createApplicationWindows(const StartupOptions &options)
 {
     QApplication::setApplicationName(QStringLiteral("Tagloom HTML"));
-    // The main window makes its menu from the command table.
+    // The main window places the tag commands' rows among its own.
     addTagCommands();
     ZediDove = new TZediDove(options.startupMs);
     ZediDove->recovery()->setInterval(options.recoveryMs);
@@ -65,8 +66,9 @@ void createApplicationWindows(const StartupOptions &options)
     HRInfo = new THRInfo(ZediDove);
     AboutHTML = new TAboutHTML(ZediDove);
     LinkInf = new TLinkInf(ZediDove);
-    ToolBar = new TToolBar(QPoint(ZediDove->ToolbarLeft, ZediDove->ToolbarTop), ZediDove);
-    ToolBar->setVisibilityToggle(ZediDove->action(QStringLiteral("HTMLToolsBut")));
+    ToolBar = new TToolBar(QPoint(ZediDove->ToolbarLeft, ZediDove->ToolbarTop),
+                           ZediDove->actions(), ZediDove);
+    ToolBar->setVisibilityToggle(ZediDove->action(QLatin1String(ActionId::HtmlTools)));
     ZediDove->setToolPalette(ToolBar);
     Table = new TTable(ZediDove);
 }

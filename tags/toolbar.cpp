@@ -1,5 +1,5 @@
 #include "toolbar.h"
-#include "commands.h"
+#include "actions.h"
 #include "errors.h"
 #include "uiseam.h"
 #include "icons.h"
@@ -12,59 +12,11 @@
 #include <QScreen>
 #include <QToolButton>
 
+#include <algorithm>
+
 TToolBar *ToolBar = nullptr;
 
-void TToolBar::BoldClick() { runCommand(QStringLiteral("Bold1")); }
-void TToolBar::ItalicClick() { runCommand(QStringLiteral("Italic1")); }
-void TToolBar::UnderlineClick() { runCommand(QStringLiteral("Underline1")); }
-void TToolBar::H1Click() { runCommand(QStringLiteral("Heading1")); }
-void TToolBar::H2Click() { runCommand(QStringLiteral("Heading21")); }
-void TToolBar::H3Click() { runCommand(QStringLiteral("Heading31")); }
-void TToolBar::H4Click() { runCommand(QStringLiteral("Heading41")); }
-void TToolBar::H5Click() { runCommand(QStringLiteral("Heading51")); }
-void TToolBar::H6Click() { runCommand(QStringLiteral("Heading61")); }
-void TToolBar::ParaClick() { runCommand(QStringLiteral("Paragraph1")); }
-void TToolBar::PreButClick() { runCommand(QStringLiteral("PreformattedTextPRE1")); }
-void TToolBar::BlnkClick() { runCommand(QStringLiteral("BlinkingBLINK1")); }
-void TToolBar::CenterTxtClick() { runCommand(QStringLiteral("CenterCENTER1")); }
-void TToolBar::BreakButClick() { runCommand(QStringLiteral("LineBreak1")); }
-void TToolBar::ImageClick() { runCommand(QStringLiteral("ImageInsertion1")); }
-void TToolBar::DocClick() { runCommand(QStringLiteral("Document1")); }
-void TToolBar::HorizRuleClick() { runCommand(QStringLiteral("HorizontalLineHR1")); }
-void TToolBar::LinkClick() { runCommand(QStringLiteral("lnkadd")); }
-void TToolBar::TargetClick() { runCommand(QStringLiteral("Target1")); }
-void TToolBar::ListsClick() { runCommand(QStringLiteral("Lists1")); }
-void TToolBar::TableButClick() { runCommand(QStringLiteral("Table1")); }
-
-namespace {
-struct PaletteButton {
-    const char *name;
-    int row, col;
-    const char *caption; // empty: a picture
-    const char *icon;
-    const char *hint;
-    const char *command; // its row in the command table
-};
-
-const PaletteButton kButtons[] = {
-    {"HorizRule", 0, 0, "HR", nullptr, "Horizontal rule", "HorizontalLineHR1"},
-    {"H1", 0, 1, "H1", nullptr, "Heading 1", "Heading1"},
-    {"H2", 0, 2, "H2", nullptr, "Heading 2", "Heading21"},
-    {"H3", 0, 3, "H3", nullptr, "Heading 3", "Heading31"},
-    {"H4", 0, 4, "H4", nullptr, "Heading 4", "Heading41"},
-    {"H5", 0, 5, "H5", nullptr, "Heading 5", "Heading51"},
-    {"H6", 0, 6, "H6", nullptr, "Heading 6", "Heading61"},
-    {"Image", 1, 0, "", "image", "Insert image", "ImageInsertion1"},
-    {"Link", 1, 1, "", "link", "Insert a link", "lnkadd"},
-    {"Lists", 1, 2, "List", nullptr, "Ordered/Unordered lists", "Lists1"},
-    {"TableBut", 1, 3, "", "table", "Create Tables", "Table1"},
-    {"Target", 1, 4, "", "target", "Target", "Target1"},
-    {"BreakBut", 1, 5, "", "break", "Break", "LineBreak1"},
-    {"Para", 1, 6, "", "para", "Paragraph", "Paragraph1"},
-};
-} // namespace
-
-TToolBar::TToolBar(const QPoint &saved, QWidget *parent)
+TToolBar::TToolBar(const QPoint &saved, const ActionRegistry *actions, QWidget *parent)
     : QWidget(parent, Qt::Tool | Qt::WindowStaysOnTopHint | Qt::CustomizeWindowHint
                           | Qt::WindowTitleHint)
 {
@@ -73,7 +25,16 @@ TToolBar::TToolBar(const QPoint &saved, QWidget *parent)
     setFixedSize(198, 50);
     QFont f(QStringLiteral("Times New Roman"));
     f.setPixelSize(12);
-    for (const PaletteButton &b : kButtons) {
+    QList<ActionRow> rows;
+    for (const ActionRow &r : actions->rows())
+        if (r.palette.name)
+            rows << r;
+    // Made in reading order, row by row.
+    std::stable_sort(rows.begin(), rows.end(), [](const ActionRow &x, const ActionRow &y) {
+        return std::pair(x.palette.row, x.palette.col) < std::pair(y.palette.row, y.palette.col);
+    });
+    for (const ActionRow &r : std::as_const(rows)) {
+        const PaletteButton &b = r.palette;
         auto *btn = new QToolButton(this);
         btn->setObjectName(QLatin1String(b.name));
         btn->setGeometry(b.col * 28, b.row * 24, 29, 25);
@@ -88,8 +49,11 @@ TToolBar::TToolBar(const QPoint &saved, QWidget *parent)
         } else {
             btn->setText(QLatin1String(b.caption));
         }
-        const QString command = QLatin1String(b.command);
-        connect(btn, &QToolButton::clicked, this, guarded([command] { runCommand(command); }));
+        QPointer<QAction> item = actions->action(r.id);
+        connect(btn, &QToolButton::clicked, this, [item] {
+            if (item)
+                item->trigger();
+        });
     }
     FormCreate(saved);
 }

@@ -1,8 +1,10 @@
+#include "actions.h"
 #include "bodymarkup.h"
 #include "docinfo.h"
 #include "editorbox.h"
 #include "htmldoc.h"
 #include "mainwindow.h"
+#include "tagcommands.h"
 #include "testsupport.h"
 #include "toolbar.h"
 
@@ -182,7 +184,7 @@ void TestBody::chartColoursAreWrittenAndPreviewed()
         linkFont = child<QLabel>(DocInfo, "Label4")->palette().color(QPalette::WindowText);
         child<QPushButton>(dlg, "OkBut")->click();
     });
-    ToolBar->DocClick();
+    runCommand(TagCommand::Document);
     // Each colour dialog opens on the colour picked last, black at first.
     QCOMPARE(m_ui->colourRequests,
              (QList<QColor>{Qt::black, Qt::white, Qt::black, QColor(16, 160, 240)}));
@@ -200,7 +202,7 @@ void TestBody::backgroundPathConvertedButRememberedAsTyped()
         fill(dlg, {QStringLiteral("C:\\web\\tile.gif")});
         child<QPushButton>(dlg, "OkBut")->click();
     });
-    ToolBar->DocClick();
+    runCommand(TagCommand::Document);
     QVERIFY(editor()->line(4).startsWith(
         QStringLiteral("<BODY BACKGROUND=\"file:///C|/web/tile.gif\" BGCOLOR")));
     QCOMPARE(ZediDove->currentDocument()->bodyAttributes()->backgroundPicture, QStringLiteral("C:\\web\\tile.gif"));
@@ -209,7 +211,7 @@ void TestBody::backgroundPathConvertedButRememberedAsTyped()
         shown = fields(dlg);
         child<QPushButton>(dlg, "CancelBut")->click();
     });
-    ToolBar->DocClick();
+    runCommand(TagCommand::Document);
     QCOMPARE(shown.value(0), QStringLiteral("C:\\web\\tile.gif"));
 }
 
@@ -221,7 +223,7 @@ void TestBody::runningTwiceReplacesAttributes()
             fill(dlg, {QString(), bg});
             child<QPushButton>(dlg, "OkBut")->click();
         });
-        ToolBar->DocClick();
+        runCommand(TagCommand::Document);
     }
     QCOMPARE(editor()->text(), QStringLiteral("<HTML>\r\n<BODY BACKGROUND=\"\" BGCOLOR=\"blue\" "
                                               "TEXT=\"\" LINK=\"\">tail\r\n</HTML>"));
@@ -231,7 +233,7 @@ void TestBody::firstBodyLineInAnyCaseIsRewritten()
 {
     setEditorText(QStringLiteral("<html>\r\n<body bgcolor=red><h1>x</h1>\r\n</body>\r\n"), 0);
     onNextModal([](QWidget *dlg) { child<QPushButton>(dlg, "OkBut")->click(); });
-    ToolBar->DocClick();
+    runCommand(TagCommand::Document);
     const QString line = QStringLiteral("<body") + kEmptyAttrs + QStringLiteral("<h1>x</h1>");
     QCOMPARE(editor()->text(),
              QStringLiteral("<html>\r\n") + line + QStringLiteral("\r\n</body>\r\n"));
@@ -245,7 +247,7 @@ void TestBody::noBodyLineLeavesTextButRemembers()
         fill(dlg, {QStringLiteral("C:\\a.gif"), QStringLiteral("#FFFFFF")});
         child<QPushButton>(dlg, "OkBut")->click();
     });
-    ToolBar->DocClick();
+    runCommand(TagCommand::Document);
     QCOMPARE(editor()->text(), QStringLiteral("<P>no tag here</P>\r\n"));
     QVERIFY(!editor()->isModified());
     THTMLDOC *doc = ZediDove->currentDocument();
@@ -262,7 +264,7 @@ void TestBody::valuesAreRememberedPerDocument()
         fill(dlg, first);
         child<QPushButton>(dlg, "OkBut")->click();
     });
-    ToolBar->DocClick();
+    runCommand(TagCommand::Document);
     THTMLDOC *doc1 = ZediDove->currentDocument();
 
     ZediDove->New1Click();
@@ -272,7 +274,7 @@ void TestBody::valuesAreRememberedPerDocument()
         inSecond = fields(dlg);
         child<QPushButton>(dlg, "CancelBut")->click();
     });
-    ToolBar->DocClick();
+    runCommand(TagCommand::Document);
     QCOMPARE(inSecond, (QStringList{QString(), QString(), QString(), QString()}));
     // The second document's preview labels start neutral again.
     QCOMPARE(child<QLabel>(DocInfo, "Label3")->palette().color(QPalette::WindowText),
@@ -285,7 +287,7 @@ void TestBody::valuesAreRememberedPerDocument()
         backInFirst = fields(dlg);
         child<QPushButton>(dlg, "CancelBut")->click();
     });
-    ToolBar->DocClick();
+    runCommand(TagCommand::Document);
     QCOMPARE(backInFirst, first);
 }
 
@@ -300,7 +302,7 @@ void TestBody::cancelLeavesTextAndValues()
         typedFont = child<QLabel>(DocInfo, "Label4")->palette().color(QPalette::WindowText);
         child<QPushButton>(dlg, "OkBut")->click();
     });
-    ToolBar->DocClick();
+    runCommand(TagCommand::Document);
     QCOMPARE(typedBg, QColor(Qt::black));
     QCOMPARE(typedFont, QColor(Qt::white));
     const QString afterOk = editor()->text();
@@ -309,7 +311,7 @@ void TestBody::cancelLeavesTextAndValues()
         fill(dlg, {QStringLiteral("b.gif"), QStringLiteral("blue")});
         child<QPushButton>(dlg, "CancelBut")->click();
     });
-    ToolBar->DocClick();
+    runCommand(TagCommand::Document);
     QCOMPARE(editor()->text(), afterOk);
     QCOMPARE(editor()->selStart(), 0);
     QCOMPARE(ZediDove->currentDocument()->bodyAttributes()->bgColor, QStringLiteral("red"));
@@ -318,7 +320,7 @@ void TestBody::cancelLeavesTextAndValues()
         shown = fields(dlg);
         child<QPushButton>(dlg, "CancelBut")->click();
     });
-    ToolBar->DocClick();
+    runCommand(TagCommand::Document);
     QCOMPARE(shown, (QStringList{QStringLiteral("a.gif"), QStringLiteral("red"), QString(),
                                  QString()}));
 }
@@ -342,7 +344,7 @@ void TestBody::browseAndEnterChain()
         if (dlg->isVisible())
             child<QPushButton>(dlg, "CancelBut")->click();
     });
-    ToolBar->DocClick();
+    runCommand(TagCommand::Document);
     QCOMPARE(m_ui->fileRequests.size(), 1);
     QCOMPARE(m_ui->fileRequests.at(0).title, QString());
     QCOMPARE(m_ui->fileRequests.at(0).filter, QStringLiteral("Picture Files|*.jpg;*.bmp;*.gif"));

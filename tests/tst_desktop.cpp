@@ -360,9 +360,9 @@ private slots:
             QVERIFY(f.open(QIODevice::WriteOnly));
             f.write("text color=white\r\nbackground color=blue\r\ntoolbar={5,6}\r\n");
         }
-        TZediDove::setInstalledSettingsPath(installed);
+        setInstalledSettingsPath(installed);
         startApplication();
-        TZediDove::setInstalledSettingsPath(QString());
+        setInstalledSettingsPath(QString());
         QVERIFY(m_ui->errors.isEmpty());
         QCOMPARE(ZediDove->EditorBackColor, ColourValue(0xFF0000));
         QCOMPARE(ZediDove->EditorTextColor, ColourValue(0xFFFFFF));

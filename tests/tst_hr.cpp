@@ -1,8 +1,10 @@
+#include "actions.h"
 #include "clampedspinbox.h"
 #include "editorbox.h"
 #include "hrinfo.h"
 #include "hrmarkup.h"
 #include "mainwindow.h"
+#include "tagcommands.h"
 #include "testsupport.h"
 #include "toolbar.h"
 
@@ -145,7 +147,7 @@ void TestHr::enteredValuesAndResetOnNextOpening()
     // Nothing survives to the next opening.
     setEditorText(QString());
     onNextModal([](QWidget *dlg) { child<QPushButton>(dlg, "Ok")->click(); });
-    ToolBar->HorizRuleClick();
+    runCommand(TagCommand::HorizontalRule);
     QCOMPARE(editor()->text(), QStringLiteral("<HR WIDTH=100% SIZE=1>"));
 }
 
@@ -164,7 +166,7 @@ void TestHr::widthIsClampedOnFocusLoss()
         sizeAfterTab = child<ClampedSpinBox>(dlg, "size")->text();
         child<QPushButton>(dlg, "Ok")->click();
     });
-    ToolBar->HorizRuleClick();
+    runCommand(TagCommand::HorizontalRule);
     QCOMPARE(shownWhileTyping, QStringLiteral("250"));
     QCOMPARE(shownAfterTab, QStringLiteral("100"));
     QCOMPARE(sizeAfterTab, QStringLiteral("1"));
@@ -175,7 +177,7 @@ void TestHr::cancelInsertsNothingTitleBarCloseInserts()
 {
     setEditorText(QStringLiteral("x"), 1);
     onNextModal([](QWidget *dlg) { child<QPushButton>(dlg, "Cancel")->click(); });
-    ToolBar->HorizRuleClick();
+    runCommand(TagCommand::HorizontalRule);
     QCOMPARE(editor()->text(), QStringLiteral("x"));
     QTRY_COMPARE(QApplication::activeWindow(), ZediDove);
 
@@ -185,7 +187,7 @@ void TestHr::cancelInsertsNothingTitleBarCloseInserts()
         if (dlg->isVisible())
             dlg->hide();
     });
-    ToolBar->HorizRuleClick();
+    runCommand(TagCommand::HorizontalRule);
     QCOMPARE(editor()->text(), QStringLiteral("x<HR WIDTH=100% SIZE=4>"));
 }
 
@@ -203,7 +205,7 @@ void TestHr::escapeClosesNothingEnterPressesFocusedButton()
         if (dlg->isVisible())
             child<QPushButton>(dlg, "Ok")->click();
     });
-    ToolBar->HorizRuleClick();
+    runCommand(TagCommand::HorizontalRule);
     QVERIFY(openAfterEscape);
     QVERIFY(openAfterEnterInSpin);
     QCOMPARE(editor()->text(), QString()); // Enter pressed "Cancel"

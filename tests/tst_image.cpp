@@ -1,8 +1,10 @@
+#include "actions.h"
 #include "editorbox.h"
 #include "imageinfo.h"
 #include "imagemarkup.h"
 #include "localpathtourl.h"
 #include "mainwindow.h"
+#include "tagcommands.h"
 #include "testsupport.h"
 #include "toolbar.h"
 
@@ -158,7 +160,7 @@ void TestImage::okInsertsConvertedPathAtCaret()
         child<QPushButton>(dlg, "OkBut")->click();
         shown = child<QLineEdit>(dlg, "Image")->text();
     });
-    ToolBar->ImageClick();
+    runCommand(TagCommand::Image);
     const QString tag = QStringLiteral("<IMG SRC=\"file:///C|/pics/logo.gif\">");
     QCOMPARE(editor()->text(), QStringLiteral("ab\r\n") + tag + QStringLiteral("d"));
     QCOMPARE(editor()->selStart(), 4 + int(tag.size()));
@@ -208,7 +210,7 @@ void TestImage::missingLocationAsksAgainKeepingFields()
         onNextModal(again);
         child<QPushButton>(dlg, "OkBut")->click();
     });
-    ToolBar->ImageClick();
+    runCommand(TagCommand::Image);
     QCOMPARE(openings, 2);
     QCOMPARE(m_ui->errors, QStringList{QStringLiteral("Error|Please Enter Image Location")});
     QCOMPARE(second, (QStringList{QString(), QStringLiteral("x.htm"), QStringLiteral("Alt"),
@@ -226,7 +228,7 @@ void TestImage::missingLocationThenCancelInsertsNothing()
         onNextModal([](QWidget *d) { child<QPushButton>(d, "CancelBut")->click(); });
         child<QPushButton>(dlg, "OkBut")->click();
     });
-    ToolBar->ImageClick();
+    runCommand(TagCommand::Image);
     QCOMPARE(m_ui->errors.size(), 1);
     QCOMPARE(editor()->text(), QStringLiteral("keep"));
     QVERIFY(!editor()->isModified());
@@ -240,7 +242,7 @@ void TestImage::cancelWithLocationInsertsNothing()
         fill(dlg, QStringLiteral("C:\\a.gif"), QStringLiteral("x.htm"));
         child<QPushButton>(dlg, "CancelBut")->click();
     });
-    ToolBar->ImageClick();
+    runCommand(TagCommand::Image);
     QCOMPARE(editor()->text(), QStringLiteral("keep"));
     QCOMPARE(editor()->selLength(), 4);
     QVERIFY(m_ui->errors.isEmpty());
@@ -254,7 +256,7 @@ void TestImage::descriptionSurvivesToNextCommand()
              QStringLiteral("Desc"), QStringLiteral("Center"));
         child<QPushButton>(dlg, "OkBut")->click();
     });
-    ToolBar->ImageClick();
+    runCommand(TagCommand::Image);
     QStringList next;
     onNextModal([&](QWidget *dlg) {
         next = {child<QLineEdit>(dlg, "Image")->text(), child<QLineEdit>(dlg, "Document")->text(),
@@ -262,7 +264,7 @@ void TestImage::descriptionSurvivesToNextCommand()
                 alignBox(dlg)->currentText()};
         child<QPushButton>(dlg, "CancelBut")->click();
     });
-    ToolBar->ImageClick();
+    runCommand(TagCommand::Image);
     QCOMPARE(next, (QStringList{QString(), QString(), QString(), QStringLiteral("Desc"),
                                 QStringLiteral("Left")}));
 }
@@ -287,7 +289,7 @@ void TestImage::enterChainEndsAtOkAndEscapeClosesNothing()
         if (dlg->isVisible())
             child<QPushButton>(dlg, "CancelBut")->click();
     });
-    ToolBar->ImageClick();
+    runCommand(TagCommand::Image);
     QCOMPARE(focusPath, (QStringList{"Image", "Document", "Textonly", "Lable", "OkBut"}));
     QVERIFY(openAfterFirstEnterOnLable);
     QVERIFY(openAfterEscape);
@@ -302,7 +304,7 @@ void TestImage::browseFillsLocation()
         child<QPushButton>(dlg, "Browse")->click();
         child<QPushButton>(dlg, "OkBut")->click();
     });
-    ToolBar->ImageClick();
+    runCommand(TagCommand::Image);
     QCOMPARE(m_ui->fileRequests.size(), 1);
     QCOMPARE(m_ui->fileRequests.at(0).title, QStringLiteral("Image"));
     QCOMPARE(m_ui->fileRequests.at(0).filter, QStringLiteral("Picture Files|*.jpg;*.bmp;*.gif"));
@@ -321,7 +323,7 @@ void TestImage::noDocumentOpensNothing()
             w->hide();
         }
     });
-    ToolBar->ImageClick();
+    runCommand(TagCommand::Image);
     QTRY_VERIFY(looked);
     QVERIFY(!opened);
 }

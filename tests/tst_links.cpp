@@ -1,7 +1,9 @@
+#include "actions.h"
 #include "editorbox.h"
 #include "linkinf.h"
 #include "linkmarkup.h"
 #include "mainwindow.h"
+#include "tagcommands.h"
 #include "testsupport.h"
 #include "toolbar.h"
 
@@ -176,7 +178,7 @@ void TestLinks::cancelLeavesDocumentAlone()
         child<QLineEdit>(d, "Desc")->setText(QStringLiteral("Example"));
         child<QPushButton>(d, "Cancel")->click();
     });
-    ToolBar->LinkClick();
+    runCommand(TagCommand::Link);
     QCOMPARE(editor()->text(), QStringLiteral("abcd"));
     QCOMPARE(editor()->selStart(), 1);
     QCOMPARE(editor()->selLength(), 2);
@@ -190,7 +192,7 @@ void TestLinks::okWithEmptyAddressInsertsNothing()
         child<QLineEdit>(d, "Desc")->setText(QStringLiteral("Example"));
         child<QPushButton>(d, "OK")->click();
     });
-    ToolBar->LinkClick();
+    runCommand(TagCommand::Link);
     QCOMPARE(editor()->text(), QStringLiteral("abcd"));
     QVERIFY(!editor()->isModified());
 }
@@ -212,7 +214,7 @@ void TestLinks::enterChainTypesAWholeLink()
         if (d->isVisible())
             child<QPushButton>(d, "Cancel")->click();
     });
-    ToolBar->LinkClick();
+    runCommand(TagCommand::Link);
     QCOMPARE(afterLnk, LinkInf->findChild<QWidget *>(QStringLiteral("Desc")));
     QCOMPARE(afterDesc, LinkInf->findChild<QWidget *>(QStringLiteral("OK")));
     const QString link = QStringLiteral("<A HREF=\"http://example.com\">Example </A>");
@@ -232,7 +234,7 @@ void TestLinks::escapeClosesNothing()
         openAfterEscape = d->isVisible();
         child<QPushButton>(d, "Cancel")->click();
     });
-    ToolBar->LinkClick();
+    runCommand(TagCommand::Link);
     QVERIFY(openAfterEscape);
     QCOMPARE(editor()->text(), QStringLiteral("x"));
 }
@@ -251,7 +253,7 @@ void TestLinks::mailtoSwitchesTheCaption()
         back = child<QLabel>(d, "Label1")->text();
         child<QPushButton>(d, "Cancel")->click();
     });
-    ToolBar->LinkClick();
+    runCommand(TagCommand::Link);
     QCOMPARE(mail, QStringLiteral("Email address:"));
     QVERIFY(wholeCaption); // not cut off
     QCOMPARE(back, QStringLiteral("File/URL:"));
@@ -277,7 +279,7 @@ void TestLinks::targetModeListsAndLinksTargets()
         child<QLineEdit>(d, "Desc")->setText(QStringLiteral("Bottom"));
         child<QPushButton>(d, "OK")->click();
     });
-    ToolBar->LinkClick();
+    runCommand(TagCommand::Link);
     QCOMPARE(listed, (QStringList{"top", "end"}));
     QCOMPARE(preselected, QStringLiteral("top"));
     QCOMPARE(address, QStringLiteral("top"));
@@ -295,7 +297,7 @@ void TestLinks::targetModeWithoutTargetsInsertsNothing()
         child<QComboBox>(d, "TgtCh")->setEditText(QStringLiteral("typed"));
         child<QPushButton>(d, "OK")->click();
     });
-    ToolBar->LinkClick();
+    runCommand(TagCommand::Link);
     QCOMPARE(editor()->text(), QStringLiteral("<BODY>\r\n</BODY>"));
 }
 
@@ -308,7 +310,7 @@ void TestLinks::reopeningStartsFresh()
         child<QLineEdit>(d, "Desc")->setText(QStringLiteral("Bottom"));
         child<QPushButton>(d, "Cancel")->click();
     });
-    ToolBar->LinkClick();
+    runCommand(TagCommand::Link);
     QString proto, label, address, desc;
     int targets = -1;
     bool lnkShown = false, tgtHidden = false, lnkFocused = false;
@@ -323,7 +325,7 @@ void TestLinks::reopeningStartsFresh()
         lnkFocused = d->focusWidget() == child<QLineEdit>(d, "lnk");
         child<QPushButton>(d, "Cancel")->click();
     });
-    ToolBar->LinkClick();
+    runCommand(TagCommand::Link);
     QCOMPARE(proto, QStringLiteral("http://"));
     QCOMPARE(label, QStringLiteral("File/URL:"));
     QCOMPARE(address, QString());
@@ -355,7 +357,7 @@ void TestLinks::targetCommand()
     for (const QString &a : answers)
         ui.inputAnswers << a;
     setEditorText(QStringLiteral("abcd"), 1, 2);
-    ToolBar->TargetClick();
+    runCommand(TagCommand::Target);
     QCOMPARE(ui.inputs, QStringList{"Target Name|Enter a name for your target:|"});
     QCOMPARE(editor()->text(), expected);
     QCOMPARE(editor()->selLength(), selLength);
@@ -375,9 +377,9 @@ void TestLinks::commandsWithoutDocumentDoNothing()
         child<QLineEdit>(d, "lnk")->setText(QStringLiteral("example.com"));
         child<QPushButton>(d, "OK")->click();
     });
-    ToolBar->LinkClick();
+    runCommand(TagCommand::Link);
     ui.inputAnswers << QStringLiteral("top");
-    ToolBar->TargetClick();
+    runCommand(TagCommand::Target);
     QCOMPARE(ui.inputs.size(), 1);
     QVERIFY(!ActiveEditor());
     QVERIFY(ZediDove->mdiArea()->subWindowList().isEmpty());

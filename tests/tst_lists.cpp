@@ -1,6 +1,8 @@
+#include "actions.h"
 #include "editorbox.h"
 #include "listboxes.h"
 #include "listmarkup.h"
+#include "tagcommands.h"
 #include "testsupport.h"
 #include "toolbar.h"
 
@@ -216,7 +218,7 @@ void TestLists::cancelChangesNothingAndResets()
         child<QLineEdit>(d, "Location")->setText(QStringLiteral("here"));
         child<QPushButton>(d, "Cancel")->click();
     });
-    ToolBar->ListsClick();
+    runCommand(TagCommand::Lists);
     QCOMPARE(editor()->text(), kSkeleton);
     QCOMPARE(editor()->selStart(), 75);
     QVERIFY(!editor()->isModified());
@@ -230,7 +232,7 @@ void TestLists::doneWithEmptyListChangesNothing()
 {
     setEditorText(kSkeleton, 75);
     onNextModal([](QWidget *d) { child<QPushButton>(d, "Done")->click(); });
-    ToolBar->ListsClick();
+    runCommand(TagCommand::Lists);
     QCOMPARE(editor()->text(), kSkeleton);
     QCOMPARE(editor()->selStart(), 75);
     QVERIFY(!editor()->isModified());
@@ -249,7 +251,7 @@ void TestLists::enterAddsItemsAndDoneWrites()
         focus = d->focusWidget();
         child<QPushButton>(d, "Done")->click();
     });
-    ToolBar->ListsClick();
+    runCommand(TagCommand::Lists);
     QCOMPARE(stored, (QStringList{"One", "Two", ""}));
     QCOMPARE(focus, ListBoxes->findChild<QWidget *>("Items"));
     QString expected = kSkeleton;
@@ -282,7 +284,7 @@ void TestLists::linkItemsThroughEnterChain()
         stored = listItems(d);
         child<QPushButton>(d, "Done")->click();
     });
-    ToolBar->ListsClick();
+    runCommand(TagCommand::Lists);
     QCOMPARE(afterItems, ListBoxes->findChild<QWidget *>("Location"));
     QVERIFY(addEnabledInLocation);
     QVERIFY(!addEnabledAfter);
@@ -316,7 +318,7 @@ void TestLists::removeSelectsThePreviousItem()
         selEmpty = list->currentRow();
         child<QPushButton>(d, "Cancel")->click();
     });
-    ToolBar->ListsClick();
+    runCommand(TagCommand::Lists);
     QCOMPARE(afterFirst, (QStringList{"b", "c"}));
     QCOMPARE(selFirst, 0);
     QCOMPARE(afterMiddle, (QStringList{"b", "d"}));
@@ -350,7 +352,7 @@ void TestLists::moveAndSortKeepTheRules()
         appended = listItems(d);
         child<QPushButton>(d, "Cancel")->click();
     });
-    ToolBar->ListsClick();
+    runCommand(TagCommand::Lists);
     QCOMPARE(upFirst, (QStringList{"b", "C", "a"}));
     QCOMPARE(dnLast, (QStringList{"b", "C", "a"}));
     QCOMPARE(upSecond, (QStringList{"C", "b", "a"}));
@@ -371,7 +373,7 @@ void TestLists::reopeningAfterDoneWithUnordered()
         child<QLineEdit>(d, "Location")->setText(QStringLiteral("kept"));
         child<QPushButton>(d, "Done")->click();
     });
-    ToolBar->ListsClick();
+    runCommand(TagCommand::Lists);
     QCOMPARE(editor()->text(), QStringLiteral("abcd\r\n<UL>       \r\n<LI>One\r\n</UL>"));
 
     bool unordered = false, numEnabled = true, linkChecked = true, locationEnabled = true;
@@ -387,7 +389,7 @@ void TestLists::reopeningAfterDoneWithUnordered()
         count = child<QListWidget>(d, "ListBox")->count();
         child<QPushButton>(d, "Done")->click();
     });
-    ToolBar->ListsClick();
+    runCommand(TagCommand::Lists);
     QVERIFY(unordered);
     QVERIFY(!numEnabled);
     QCOMPARE(numText, QStringLiteral("Numbered"));
@@ -414,7 +416,7 @@ void TestLists::escapeClosesNothingEnterPressesFocusedButton()
         if (d->isVisible())
             child<QPushButton>(d, "Cancel")->click();
     });
-    ToolBar->ListsClick();
+    runCommand(TagCommand::Lists);
     QVERIFY(openAfterEscape);
     QVERIFY(openAfterEnterInItems);
     QCOMPARE(editor()->text(), QStringLiteral("x\r\n<OL>       \r\n<LI>One\r\n<LI>\r\n</OL>"));
@@ -428,7 +430,7 @@ void TestLists::closingByFrameWritesLikeDone()
             typeItem(d, QLatin1String(t));
         d->close();
     });
-    ToolBar->ListsClick();
+    runCommand(TagCommand::Lists);
     QString expected = kSkeleton;
     expected.replace(75, 2, kOneTwo + "\r\n");
     QCOMPARE(editor()->text(), expected);
@@ -442,7 +444,7 @@ void TestLists::typedListTypeWritesNumberedList()
         typeItem(d, QStringLiteral("One"));
         child<QPushButton>(d, "Done")->click();
     });
-    ToolBar->ListsClick();
+    runCommand(TagCommand::Lists);
     QCOMPARE(editor()->text(), QStringLiteral("a*b\r\ncd\r\n<OL>       \r\n<LI>One\r\n</OL>"));
 }
 
@@ -462,7 +464,7 @@ void TestLists::removeWithNothingSelectedRemovesNothing()
         after = listItems(d);
         child<QPushButton>(d, "Cancel")->click();
     });
-    ToolBar->ListsClick();
+    runCommand(TagCommand::Lists);
     QCOMPARE(after, (QStringList{"a", "b", "c"}));
 }
 
@@ -477,6 +479,6 @@ void TestLists::restoringFromMinimisedKeepsTheList()
         after = listItems(d);
         child<QPushButton>(d, "Cancel")->click();
     });
-    ToolBar->ListsClick();
+    runCommand(TagCommand::Lists);
     QCOMPARE(after, (QStringList{"One", "Two"}));
 }

@@ -3,10 +3,13 @@
 // keep every document's text whole. A failing row names its window and
 // seed; replay it with "tst_storm storm:<window>/seed<N>" or run other
 // seeds for longer with "tst_storm seed=<N> seconds=<S>".
+#include "actions.h"
 #include "editorbox.h"
+#include "helpfile.h"
 #include "htmldoc.h"
 #include "introscreen.h"
 #include "mainwindow.h"
+#include "tagcommands.h"
 #include "testsupport.h"
 #include "toolbar.h"
 
@@ -415,7 +418,7 @@ private slots:
                 QTest::qWait(1); // laid out as shown
                 editor()->verticalScrollBar()->setValue(scroll);
                 QTest::qWait(1);
-                ToolBar->PreButClick();
+                runCommand(TagCommand::Preformatted);
                 QString expected = lines.at(caret);
                 QCOMPARE(editor()->line(caret), expected.insert(6, "<PRE></PRE>"));
             }
@@ -447,23 +450,23 @@ private slots:
                 ToolBar->activateWindow();
                 burst(ToolBar);
             } else if (window == QLatin1String("help")) {
-                platformUi().showHelp(TZediDove::helpFilePath());
+                platformUi().showHelp(helpFilePath());
                 auto *help = ZediDove->findChild<QTextBrowser *>();
                 QVERIFY(help);
                 burst(help);
                 help->close();
             } else {
-                static const QHash<QString, void (TToolBar::*)()> kOpen = {
-                    {QStringLiteral("image"), &TToolBar::ImageClick},
-                    {QStringLiteral("docinfo"), &TToolBar::DocClick},
-                    {QStringLiteral("link"), &TToolBar::LinkClick},
-                    {QStringLiteral("lists"), &TToolBar::ListsClick},
-                    {QStringLiteral("rule"), &TToolBar::HorizRuleClick},
-                    {QStringLiteral("table"), &TToolBar::TableButClick}};
-                const auto command = kOpen.value(window);
+                static const QHash<QString, QString> kOpen = {
+                    {QStringLiteral("image"), QLatin1String(TagCommand::Image)},
+                    {QStringLiteral("docinfo"), QLatin1String(TagCommand::Document)},
+                    {QStringLiteral("link"), QLatin1String(TagCommand::Link)},
+                    {QStringLiteral("lists"), QLatin1String(TagCommand::Lists)},
+                    {QStringLiteral("rule"), QLatin1String(TagCommand::HorizontalRule)},
+                    {QStringLiteral("table"), QLatin1String(TagCommand::Table)}};
+                const QString command = kOpen.value(window);
                 stormModal([command] {
-                    if (command)
-                        (ToolBar->*command)();
+                    if (!command.isEmpty())
+                        runCommand(command);
                     else
                         ZediDove->AboutZEDIDove1Click();
                 });

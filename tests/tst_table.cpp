@@ -1,11 +1,13 @@
 // The table command: the lines it writes, where it writes them, the grids
 // that keep their texts, and the dialog driven as a user would.
+#include "actions.h"
 #include "editorbox.h"
 #include "linesbelow.h"
 #include "mainwindow.h"
 #include "tablebuilder.h"
 #include "tablemarkup.h"
 #include "tablewidgets.h"
+#include "tagcommands.h"
 #include "testsupport.h"
 #include "toolbar.h"
 
@@ -341,7 +343,7 @@ private slots:
             m_titleWidth = titles->colWidth(1);
             click(dlg, "Button1");
         });
-        ToolBar->TableButClick();
+        runCommand(TagCommand::Table);
         QVERIFY(opened);
         QCOMPARE(m_titleWidth, 130);
         QCOMPARE(editor()->text(),
@@ -364,7 +366,7 @@ private slots:
             child<QComboBox>(dlg, "Align")->setCurrentText(QStringLiteral("TOP"));
             click(dlg, "Button1");
         });
-        ToolBar->TableButClick();
+        runCommand(TagCommand::Table);
         QCOMPARE(editor()->text(), kSkeletonHead + defaultTable().join("\r\n")
                                        + "\r\n</BODY>\r\n</HTML>");
         QCOMPARE(editor()->selStart(), editor()->lineOffset(14));
@@ -377,7 +379,7 @@ private slots:
             QTest::keyClicks(child<QLineEdit>(dlg, "Cap"), QStringLiteral("x"));
             click(dlg, "Button2");
         });
-        ToolBar->TableButClick();
+        runCommand(TagCommand::Table);
         QCOMPARE(editor()->text(), QStringLiteral("abc\r\ndef"));
         QVERIFY(!editor()->isModified());
         QTRY_COMPARE(QApplication::activeWindow(), static_cast<QWidget *>(ZediDove));
@@ -400,13 +402,13 @@ private slots:
             typeIntoCell(child<StringGrid>(dlg, "RowTitle"), 0, 5, QStringLiteral("sixth"));
             click(dlg, "Button2");
         });
-        ToolBar->TableButClick();
+        runCommand(TagCommand::Table);
         TableLayout seen;
         onNextModal([&](QWidget *dlg) {
             seen = Table->tableLayout();
             click(dlg, "Button2");
         });
-        ToolBar->TableButClick();
+        runCommand(TagCommand::Table);
         QCOMPARE(seen.caption, QString());
         QCOMPARE(seen.borderWidth, 1);
         QCOMPARE(seen.alignment, QStringLiteral("MIDDLE"));
@@ -442,7 +444,7 @@ private slots:
             }
             click(dlg, "Button1");
         });
-        ToolBar->TableButClick();
+        runCommand(TagCommand::Table);
         QCOMPARE(low.columns, 1);
         QCOMPARE(low.gridRows, 1);
         QCOMPARE(low.rowTitleCount, 1);
@@ -474,7 +476,7 @@ private slots:
             if (dlg->isVisible())
                 click(dlg, "Button2");
         });
-        ToolBar->TableButClick();
+        runCommand(TagCommand::Table);
         QVERIFY(stillOpen);
         QCOMPARE(editor()->text(), QStringLiteral("x"));
     }
@@ -542,7 +544,7 @@ private slots:
                 landed = w->objectName();
             click(dlg, "Button2");
         });
-        ToolBar->TableButClick();
+        runCommand(TagCommand::Table);
         QCOMPARE(landed, reached);
         QCOMPARE(editor()->text(), QStringLiteral("x"));
     }
@@ -555,7 +557,7 @@ private slots:
             if (dlg->isVisible())
                 click(dlg, "Button2");
         });
-        ToolBar->TableButClick();
+        runCommand(TagCommand::Table);
         QCOMPARE(editor()->text(), QStringLiteral("x"));
     }
 

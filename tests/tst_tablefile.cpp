@@ -1,10 +1,12 @@
 // Table definition files: the line layout, reading rules, limits, the
 // input/output texts, and the Save and Open buttons of the dialog.
+#include "actions.h"
 #include "errors.h"
 #include "mainwindow.h"
 #include "tablebuilder.h"
 #include "tablefile.h"
 #include "tablewidgets.h"
+#include "tagcommands.h"
 #include "testsupport.h"
 #include "toolbar.h"
 
@@ -411,7 +413,7 @@ private slots:
             saved = Table->tableLayout();
             click(dlg, "Button2");
         });
-        ToolBar->TableButClick();
+        runCommand(TagCommand::Table);
         QCOMPARE(m_ui->fileRequests.size(), 1);
         QCOMPARE(m_ui->fileRequests.at(0).filter, QStringLiteral("ZEDI Dove Table|*.tbl"));
         QVERIFY(m_ui->fileRequests.at(0).overwritePrompt);
@@ -428,7 +430,7 @@ private slots:
             loaded = Table->tableLayout();
             click(dlg, "Button2");
         });
-        ToolBar->TableButClick();
+        runCommand(TagCommand::Table);
         QCOMPARE(m_ui->fileRequests.size(), 2);
         QCOMPARE(m_ui->fileRequests.at(1).filter, QStringLiteral("ZEDI Dove Table|*.tbl"));
         QCOMPARE(m_ui->fileRequests.at(1).defaultSuffix, QStringLiteral("tbl"));
@@ -457,7 +459,7 @@ private slots:
             after = Table->tableLayout();
             click(dlg, "Button2");
         });
-        ToolBar->TableButClick();
+        runCommand(TagCommand::Table);
         QVERIFY(open);
         QCOMPARE(m_ui->errors,
                  QStringList{"Tagloom HTML|'many' is not a valid integer value."});
@@ -482,7 +484,7 @@ private slots:
             after = Table->tableLayout();
             click(dlg, "Button2");
         });
-        ToolBar->TableButClick();
+        runCommand(TagCommand::Table);
         QCOMPARE(m_ui->errors, QStringList{"Tagloom HTML|File not found."});
         QCOMPARE(tableFileLines(after), tableFileLines(before));
         QVERIFY(QDir(dir.path()).entryList(QDir::Files).isEmpty());
