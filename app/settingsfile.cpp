@@ -1,5 +1,7 @@
 #include "settingsfile.h"
+#include "diskfile.h"
 #include "editormarks.h"
+#include "textreader.h"
 #include "errors.h"
 
 #include <QColor>
