@@ -494,6 +494,13 @@ void TZediDove::AboutZEDIDove1Click()
         AboutHTML->exec();
 }
 
+void TZediDove::showAfterSplash()
+{
+    show();
+    if (m_palette)
+        m_palette->show();
+}
+
 void TZediDove::bringToFront()
 {
     show();
@@ -516,9 +523,7 @@ void TZediDove::Timer1Timer()
         if (IntroScreen->timer()->isActive()) {
             IntroScreen->exec();
         } else {
-            // The splash's time is already over: show what it would have.
-            show();
-            m_palette->show();
+            showAfterSplash(); // its time is already over
         }
         FirstTimer = false;
     }

@@ -63,6 +63,8 @@ public:
     void Contents1Click();
     void AboutZEDIDove1Click();
     void Timer1Timer();
+    // The frame and the tool palette come up, once the splash has gone.
+    void showAfterSplash();
     void setTextColour(ColourValue v);
     void setBackColour(ColourValue v);
 

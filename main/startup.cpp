@@ -55,11 +55,7 @@ void createApplicationWindows(const StartupOptions &options)
     ZediDove->setStartupFiles(options.files);
     setHelpOwner(ZediDove);
     IntroScreen = new TIntroScreen(options.splashMs, ZediDove);
-    QObject::connect(IntroScreen, &TIntroScreen::timeUp, ZediDove, [] {
-        ZediDove->show();
-        if (ZediDove->toolPalette())
-            ZediDove->toolPalette()->show();
-    });
+    QObject::connect(IntroScreen, &TIntroScreen::timeUp, ZediDove, &TZediDove::showAfterSplash);
     ImageInfo = new TImageInfo(ZediDove);
     DocInfo = new TDocInfo(ZediDove);
     ListBoxes = new TListBoxes(ZediDove);
