@@ -55,6 +55,7 @@
 #include <map>
 #include <vector>
 #include <sys/resource.h>
+#include <unistd.h>
 
 namespace {
 
@@ -298,6 +299,29 @@ double cpuMs()
     getrusage(RUSAGE_SELF, &u);
     return (u.ru_utime.tv_sec + u.ru_stime.tv_sec) * 1e3
          + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e3;
+}
+
+// The CPU time of the calling thread alone (the GUI thread), without the
+// engine's threads that share the editor's process.
+double threadCpuMs()
+{
+    rusage u{};
+    getrusage(RUSAGE_THREAD, &u);
+    return (u.ru_utime.tv_sec + u.ru_stime.tv_sec) * 1e3
+         + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e3;
+}
+
+// The CPU time a process has used so far; 0 when it is gone.
+double processCpuMs(qint64 pid)
+{
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (pid <= 0 || !stat.open(QIODevice::ReadOnly))
+        return 0;
+    const QByteArray line = stat.readAll();
+    const QList<QByteArray> rest = line.mid(line.lastIndexOf(')') + 2).split(' ');
+    if (rest.size() < 13)
+        return 0;
+    return (rest[11].toDouble() + rest[12].toDouble()) * 1e3 / double(sysconf(_SC_CLK_TCK));
 }
 
 // A piece of generated-documentation markup, numbered.
@@ -769,12 +793,34 @@ double untilLoaded(PreviewPane *pane, int before)
     return pane->loadsFinished() > before ? double(t.nsecsElapsed()) / 1e6 : NAN;
 }
 
+// After a load the engine goes on drawing the page for a while; a user
+// who reads the page and then types meets an engine at rest. Waits until
+// neither the renderer nor the editor's process (which holds the engine's
+// compositor threads) uses more than a little CPU for a quarter second.
+void untilEngineRests(PreviewPane *pane)
+{
+    const qint64 renderer = pane->page() ? pane->page()->renderProcessPid() : 0;
+    QElapsedTimer t;
+    t.start();
+    double last = processCpuMs(renderer) + cpuMs();
+    while (t.elapsed() < 120000) {
+        QElapsedTimer slice;
+        slice.start();
+        while (slice.elapsed() < 250)
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 20);
+        const double now = processCpuMs(renderer) + cpuMs();
+        if (now - last < 10)
+            return;
+        last = now;
+    }
+}
+
 // The preview: a refresh of pages of the editor's own shape until the
 // engine reports the load finished (and the part of it the GUI thread
 // spends), a typed character on the 8 MB families with the pane hidden and
 // shown, and the memory of the editor with its engine processes. Run in a
 // fresh process, so that "hidden" is before the engine ever started.
-QJsonArray runPreview(const QDir &dir, double scale, int runs)
+QJsonArray runPreview(const QDir &dir, double scale, int runs, const QString &only)
 {
     QJsonArray out;
     auto report = [&](const QString &name, const QString &unit, double v) {
@@ -793,7 +839,7 @@ QJsonArray runPreview(const QDir &dir, double scale, int runs)
 
     // Typed characters on the 8 MB families, hidden then shown.
     for (const Family &fam : families(scale)) {
-        if (!fam.name.contains(QLatin1String("8 MB")))
+        if (!fam.name.contains(QLatin1String("8 MB")) || !fam.name.contains(only))
             continue;
         const QString path = dir.filePath(QStringLiteral("preview-family.htm"));
         {
@@ -810,12 +856,22 @@ QJsonArray runPreview(const QDir &dir, double scale, int runs)
                 pane->show();
                 untilLoaded(pane, before);
             }
-            std::vector<double> wall, cpu, refresh;
+            std::vector<double> wall, cpu, gui, refresh;
+            if (qEnvironmentVariableIsSet("TAGLOOM_BENCH_MARKS")) {
+                timespec ts{};
+                clock_gettime(CLOCK_MONOTONIC, &ts);
+                std::fprintf(stderr, "mark %s %ld.%09ld\n", shown ? "shown" : "hidden",
+                             long(ts.tv_sec), ts.tv_nsec);
+            }
             for (int r = 0; r < runs; ++r) {
+                if (shown)
+                    untilEngineRests(pane);
                 caretMidLongest(ed, line);
+                const double g0 = threadCpuMs();
                 const Cost c = untilPainted(ed, [&] {
                     sendKey(ed, Qt::Key_X, Qt::NoModifier, QStringLiteral("x"));
                 });
+                gui.push_back(threadCpuMs() - g0);
                 wall.push_back(c.wall);
                 cpu.push_back(c.cpu);
                 if (shown) {
@@ -833,6 +889,8 @@ QJsonArray runPreview(const QDir &dir, double scale, int runs)
                    QStringLiteral("ms"), median(wall));
             report(fam.name + QStringLiteral(": typed char CPU, preview ") + state,
                    QStringLiteral("ms"), median(cpu));
+            report(fam.name + QStringLiteral(": typed char GUI thread CPU, preview ") + state,
+                   QStringLiteral("ms"), median(gui));
             if (shown) {
                 report(fam.name + QStringLiteral(": Refresh, GUI thread"), QStringLiteral("ms"),
                        median(refresh));
@@ -849,6 +907,8 @@ QJsonArray runPreview(const QDir &dir, double scale, int runs)
 
     // Refresh until loaded, pages of the editor's own shape.
     for (const int kib : {110, 1024, 8192}) {
+        if (!only.isEmpty())
+            break; // --families chose some typed-key rows alone
         const int lines = int(kib * 1024.0 * scale / 74);
         const QString path = dir.filePath(QStringLiteral("preview-%1.htm").arg(kib));
         {
@@ -922,11 +982,13 @@ int main(int argc, char *argv[])
             runs = 3;
             quick = true;
         } else if (args[i] == QLatin1String("--preview")) {
-            previewOnly = true;
+            previewOnly = true; // with --families NAME: that family's typed keys alone
         } else if (args[i] == QLatin1String("--families")) {
             familiesOnly = true;
             if (i + 1 < args.size() && !args[i + 1].startsWith(QLatin1String("--")))
                 only = args[++i];
+        } else if (args[i] == QLatin1String("--scale") && i + 1 < args.size()) {
+            familyScale = args[++i].toDouble(); // the families' sizes, times this
         } else if (args[i] == QLatin1String("--runs") && i + 1 < args.size()) {
             runs = args[++i].toInt();
         } else if (args[i] == QLatin1String("--sizes") && i + 1 < args.size()) {
@@ -990,7 +1052,7 @@ int main(int argc, char *argv[])
     settle();
 
     if (previewOnly) {
-        const QJsonArray rows = runPreview(QDir(dir.path()), familyScale, runs);
+        const QJsonArray rows = runPreview(QDir(dir.path()), familyScale, runs, only);
         QFile out(jsonPath);
         if (out.open(QIODevice::WriteOnly))
             out.write(QJsonDocument(QJsonObject{{QStringLiteral("preview"), rows}}).toJson());
