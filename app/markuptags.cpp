@@ -268,21 +268,24 @@ struct OpenElement {
     unsigned flags = 0;
 };
 
-// A closing tag walks down past elements whose end tag may be left out, at
-// most this far: a hostile page of thousands of open LI and P would
-// otherwise make every stray closing tag walk them all.
-constexpr int kMaxImplied = 64;
+// A closing tag is looked for at most this far down the open elements: a
+// hostile page of thousands of open elements would otherwise make every
+// stray closing tag walk them all.
+constexpr int kMaxWalk = 64;
 
 // The open element a closing tag closes, its index in `open`; -1: none
-// (a stray closing tag, ignored).
-qsizetype closedElement(const std::vector<OpenElement> &open, QStringView name)
+// (a stray closing tag, ignored). `misnested`: elements whose end tag may
+// not be left out lie above it (<b><i></b>), so where the markup meant
+// them to end is a guess.
+qsizetype closedElement(const std::vector<OpenElement> &open, QStringView name, bool &misnested)
 {
-    const qsizetype floor = std::max<qsizetype>(0, qsizetype(open.size()) - kMaxImplied);
+    misnested = false;
+    const qsizetype floor = std::max<qsizetype>(0, qsizetype(open.size()) - kMaxWalk);
     for (qsizetype k = qsizetype(open.size()) - 1; k >= floor; --k) {
         if (sameName(open[k].name, name))
             return k;
         if (!(open[k].flags & OptionalEnd))
-            return -1;
+            misnested = true;
     }
     return -1;
 }
@@ -323,12 +326,17 @@ std::optional<TagPair> findPair(QStringView text, qsizetype from, qsizetype to, 
         if (want == Want::Element && outside < 0 && (atCaret || t.start >= from))
             outside = qsizetype(open.size());
         if (t.kind == Token::Close) {
-            const qsizetype k = closedElement(open, t.name);
+            bool misnested = false;
+            const qsizetype k = closedElement(open, t.name, misnested);
             if (atCaret)
-                return k < 0 ? std::nullopt
-                             : std::optional<TagPair>(TagPair{open[k].range, {t.start, t.end}});
+                return k < 0 || misnested
+                           ? std::nullopt
+                           : std::optional<TagPair>(TagPair{open[k].range, {t.start, t.end}});
             if (k < 0)
                 continue;
+            // Unsure where the elements around the caret end: nothing.
+            if (misnested && (target >= 0 || (outside >= 0 && k < outside)))
+                return std::nullopt;
             if (target >= 0) {
                 if (k == target)
                     return TagPair{open[k].range, {t.start, t.end}};
@@ -402,7 +410,8 @@ std::optional<TagCompletion> completeTypedTag(QStringView before, QStringView af
         Token t;
         while (reader.next(t)) {
             if (t.kind == Token::Close) {
-                const qsizetype k = closedElement(open, t.name);
+                bool misnested = false; // closes what it skips, as a browser does
+                const qsizetype k = closedElement(open, t.name, misnested);
                 if (k >= 0)
                     open.resize(size_t(k));
                 continue;
