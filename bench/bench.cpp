@@ -549,6 +549,28 @@ std::map<QString, Cost> timeKeys(EditorBox *ed, int line, int runs)
                  sendKey(ed, Qt::Key_X, Qt::NoModifier, QStringLiteral("x"));
              }));
         ed->undo();
+        // A typed '>' that ends an opening tag: the key and its closing tag.
+        caretMidLongest(ed, line);
+        ed->insertPlainText(QStringLiteral("<b"));
+        settle();
+        take(QStringLiteral("typed > closing"), untilPainted(ed, [&] {
+                 sendKey(ed, Qt::Key_Greater, Qt::NoModifier, QStringLiteral(">"));
+             }));
+        ed->undo();
+        ed->undo();
+        // A caret move, and then the matching tags looked for once it rests
+        // (the move itself only restarts a timer).
+        caretMidLongest(ed, line);
+        take(QStringLiteral("Right"), untilPainted(ed, [&] { sendKey(ed, Qt::Key_Right); }));
+        {
+            const QTextCursor tag = ed->document()->find(QStringLiteral("<"), ed->textCursor());
+            if (!tag.isNull()) {
+                ed->updateMatchingTags(); // where the caret was: nothing shown
+                ed->setTextCursor(tag);
+                take(QStringLiteral("tag match at rest"),
+                     untilPainted(ed, [&] { ed->updateMatchingTags(); }));
+            }
+        }
         caretMidLongest(ed, line);
         take(QStringLiteral("BackSpace"),
              untilPainted(ed, [&] { sendKey(ed, Qt::Key_Backspace); }));
@@ -663,7 +685,9 @@ FamilyResult measureFamily(const Family &fam, const QString &path, int runs, boo
 
 QJsonArray runFamilies(const QDir &dir, double scale, int runs, bool quick, const QString &only)
 {
-    const QStringList keyNames = {QStringLiteral("typed char"), QStringLiteral("BackSpace"),
+    const QStringList keyNames = {QStringLiteral("typed char"), QStringLiteral("typed > closing"),
+                                  QStringLiteral("Right"), QStringLiteral("tag match at rest"),
+                                  QStringLiteral("BackSpace"),
                                   QStringLiteral("Ctrl+End"),   QStringLiteral("Ctrl+Home"),
                                   QStringLiteral("Page Down"),  QStringLiteral("tag (bold)"),
                                   QStringLiteral("undo"),       QStringLiteral("redo"),
@@ -1182,6 +1206,18 @@ int main(int argc, char *argv[])
                return timeMs([&] { checkPage(text); });
            }));
     bySize(QStringLiteral("typed character"), timeOnEachPage(pages, runs, typedCharacterOnce));
+    // From the BODY tag near the top to its closing tag at the end, and
+    // back: the whole page is read for it.
+    bySize(QStringLiteral("Go to Matching Tag, BODY to its end and back"),
+           timeOnEachPage(pages, runs, [](EditorBox *ed) {
+               ed->setCaret(4, 1);
+               settle();
+               return timeMs([&] {
+                   ed->goToMatchingTag();
+                   ed->goToMatchingTag();
+                   settle();
+               }) / 2;
+           }));
     bySize(QStringLiteral("caret to last line"), timeOnEachPage(pages, runs, [](EditorBox *ed) {
                ed->setSelStart(0);
                settle();
