@@ -795,8 +795,16 @@ void EditorBox::updateMatchingTags()
                 r->end += start;
             }
     }
-    if (pair == m_shownPair)
-        return;
+    // Unchanged, unless an edit since has moved the highlight off the tags.
+    if (pair == m_shownPair) {
+        const QList<QTextEdit::ExtraSelection> now = m_layers.value(MatchingTagLayer);
+        const auto at = [&now](int i, const TagRange &r) {
+            return now.size() == 2 && now[i].cursor.selectionStart() == r.start
+                && now[i].cursor.selectionEnd() == r.end;
+        };
+        if (!pair || (at(0, pair->open) && at(1, pair->close)))
+            return;
+    }
     m_shownPair = pair;
     QList<QTextEdit::ExtraSelection> shown;
     if (pair) {

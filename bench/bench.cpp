@@ -589,6 +589,19 @@ std::map<QString, Cost> timeKeys(EditorBox *ed, int line, int runs)
         ed->undo();
         settle();
     }
+    // The same keys without the matching tags following the caret: what
+    // following it adds to a key (the search itself waits for a rest).
+    QObject::disconnect(ed, &QPlainTextEdit::cursorPositionChanged, ed, nullptr);
+    for (int r = 0; r < runs; ++r) {
+        caretMidLongest(ed, line);
+        take(QStringLiteral("typed char, no match"), untilPainted(ed, [&] {
+                 sendKey(ed, Qt::Key_X, Qt::NoModifier, QStringLiteral("x"));
+             }));
+        ed->undo();
+        caretMidLongest(ed, line);
+        take(QStringLiteral("Right, no match"),
+             untilPainted(ed, [&] { sendKey(ed, Qt::Key_Right); }));
+    }
     std::map<QString, Cost> out;
     for (auto &[name, v] : all) {
         std::vector<double> w, c;
@@ -687,6 +700,8 @@ QJsonArray runFamilies(const QDir &dir, double scale, int runs, bool quick, cons
 {
     const QStringList keyNames = {QStringLiteral("typed char"), QStringLiteral("typed > closing"),
                                   QStringLiteral("Right"), QStringLiteral("tag match at rest"),
+                                  QStringLiteral("typed char, no match"),
+                                  QStringLiteral("Right, no match"),
                                   QStringLiteral("BackSpace"),
                                   QStringLiteral("Ctrl+End"),   QStringLiteral("Ctrl+Home"),
                                   QStringLiteral("Page Down"),  QStringLiteral("tag (bold)"),
