@@ -558,10 +558,8 @@ std::map<QString, Cost> timeKeys(EditorBox *ed, int line, int runs)
              }));
         ed->undo();
         ed->undo();
-        // A caret move, and then the matching tags looked for once it rests
-        // (the move itself only restarts a timer).
+        // The matching tags looked for once the caret rests in a tag.
         caretMidLongest(ed, line);
-        take(QStringLiteral("Right"), untilPainted(ed, [&] { sendKey(ed, Qt::Key_Right); }));
         {
             const QTextCursor tag = ed->document()->find(QStringLiteral("<"), ed->textCursor());
             if (!tag.isNull()) {
@@ -589,18 +587,23 @@ std::map<QString, Cost> timeKeys(EditorBox *ed, int line, int runs)
         ed->undo();
         settle();
     }
-    // The same keys without the matching tags following the caret: what
-    // following it adds to a key (the search itself waits for a rest).
-    QObject::disconnect(ed, &QPlainTextEdit::cursorPositionChanged, ed, nullptr);
-    for (int r = 0; r < runs; ++r) {
-        caretMidLongest(ed, line);
-        take(QStringLiteral("typed char, no match"), untilPainted(ed, [&] {
-                 sendKey(ed, Qt::Key_X, Qt::NoModifier, QStringLiteral("x"));
-             }));
-        ed->undo();
-        caretMidLongest(ed, line);
-        take(QStringLiteral("Right, no match"),
-             untilPainted(ed, [&] { sendKey(ed, Qt::Key_Right); }));
+    // A typed key and a caret move with the matching tags following the
+    // caret and without (the search itself waits for a rest, timed above),
+    // in the same order each way.
+    for (const bool follow : {true, false}) {
+        if (!follow)
+            QObject::disconnect(ed, &QPlainTextEdit::cursorPositionChanged, ed, nullptr);
+        const QString how = follow ? QStringLiteral(", match on") : QStringLiteral(", match off");
+        for (int r = 0; r < runs; ++r) {
+            caretMidLongest(ed, line);
+            take(QStringLiteral("typed char") + how, untilPainted(ed, [&] {
+                     sendKey(ed, Qt::Key_X, Qt::NoModifier, QStringLiteral("x"));
+                 }));
+            ed->undo();
+            caretMidLongest(ed, line);
+            take(QStringLiteral("Right") + how,
+                 untilPainted(ed, [&] { sendKey(ed, Qt::Key_Right); }));
+        }
     }
     std::map<QString, Cost> out;
     for (auto &[name, v] : all) {
@@ -699,9 +702,11 @@ FamilyResult measureFamily(const Family &fam, const QString &path, int runs, boo
 QJsonArray runFamilies(const QDir &dir, double scale, int runs, bool quick, const QString &only)
 {
     const QStringList keyNames = {QStringLiteral("typed char"), QStringLiteral("typed > closing"),
-                                  QStringLiteral("Right"), QStringLiteral("tag match at rest"),
-                                  QStringLiteral("typed char, no match"),
-                                  QStringLiteral("Right, no match"),
+                                  QStringLiteral("tag match at rest"),
+                                  QStringLiteral("typed char, match on"),
+                                  QStringLiteral("typed char, match off"),
+                                  QStringLiteral("Right, match on"),
+                                  QStringLiteral("Right, match off"),
                                   QStringLiteral("BackSpace"),
                                   QStringLiteral("Ctrl+End"),   QStringLiteral("Ctrl+Home"),
                                   QStringLiteral("Page Down"),  QStringLiteral("tag (bold)"),
