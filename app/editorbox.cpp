@@ -21,6 +21,16 @@ QSet<QKeySequence> &reserved()
     return keys;
 }
 
+bool g_closesTags = true;
+
+QColor mixed(const QColor &a, const QColor &b, double share)
+{
+    const QColor x = a.toRgb(), y = b.toRgb();
+    return QColor::fromRgbF(float(x.redF() + (y.redF() - x.redF()) * share),
+                            float(x.greenF() + (y.greenF() - x.greenF()) * share),
+                            float(x.blueF() + (y.blueF() - x.blueF()) * share));
+}
+
 // Qt separates blocks with U+2029 in selections; the commands see CR LF.
 QString toCrlfText(QString t)
 {
@@ -253,6 +263,12 @@ EditorBox::EditorBox(QWidget *parent) : QPlainTextEdit(parent)
     setFont(f);
     // Last: it attaches to the still empty document.
     m_highlighter = new MarkupHighlighter(this);
+    // Looked for once the caret rests: holding an arrow key down costs
+    // nothing more than it did.
+    m_matchWait.setSingleShot(true);
+    m_matchWait.setInterval(kMatchRestMs);
+    connect(&m_matchWait, &QTimer::timeout, this, &EditorBox::updateMatchingTags);
+    connect(this, &QPlainTextEdit::cursorPositionChanged, this, [this] { m_matchWait.start(); });
 }
 
 bool EditorBox::carriesFiles(const QMimeData *data)
@@ -671,6 +687,186 @@ bool EditorBox::event(QEvent *e)
         }
     }
     return QPlainTextEdit::event(e);
+}
+
+void EditorBox::setClosesTags(bool on) { g_closesTags = on; }
+bool EditorBox::closesTags() { return g_closesTags; }
+
+void EditorBox::keyPressEvent(QKeyEvent *e)
+{
+    const QString typed = e->text();
+    const bool tagKey = g_closesTags && !isReadOnly() && !overwriteMode()
+                     && (typed == QLatin1String(">") || typed == QLatin1String("/"))
+                     && !(e->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier));
+    if (tagKey && typeClosingTag(typed)) {
+        e->accept();
+        ensureCursorVisible();
+        return;
+    }
+    QPlainTextEdit::keyPressEvent(e);
+}
+
+bool EditorBox::typeClosingTag(const QString &typed)
+{
+    QTextCursor c = textCursor();
+    const int pos = c.selectionStart(), end = c.selectionEnd();
+    int state = InText;
+    const int from = readingStart(pos, kTagReach, &state);
+    // Enough of what follows to see a closing tag already there.
+    const int last = document()->characterCount() - 1;
+    const QString after = textBetween(end, qMin(last, end + 256));
+    const std::optional<TagCompletion> add =
+        completeTypedTag(textBetween(from, pos) + typed, after, state);
+    if (!add)
+        return false; // typed as any other key
+    // One step with the key: its undo gives back exactly what was typed.
+    UndoStep step(this);
+    c.insertText(typed + add->text);
+    if (!add->caretAfter)
+        c.setPosition(c.position() - int(add->text.size()));
+    setTextCursor(c);
+    return true;
+}
+
+QString EditorBox::textBetween(int from, int to) const
+{
+    if (to <= from)
+        return QString();
+    QTextCursor c(document());
+    c.setPosition(from);
+    c.setPosition(to, QTextCursor::KeepAnchor);
+    return c.selectedText(); // lines end in U+2029, one character as in the document
+}
+
+int EditorBox::readingStart(int pos, int reach, int *state) const
+{
+    *state = InText;
+    const int from = qMax(0, pos - reach);
+    QTextBlock b = document()->findBlock(from);
+    if (b.position() < from) {
+        b = b.next();
+        if (!b.isValid() || b.position() > pos)
+            return from; // within one long line: its start state is unknown
+    }
+    const int known = m_highlighter->knownStartState(b.blockNumber());
+    if (known >= 0)
+        *state = known;
+    return b.position();
+}
+
+template <class Find>
+std::optional<TagPair> EditorBox::findAround(int from, int to, Find find) const
+{
+    int state = InText;
+    const int start = readingStart(from, kMatchReach, &state);
+    const int last = document()->characterCount() - 1;
+    const int end = qMin(last, to + kMatchReach);
+    std::optional<TagPair> pair = find(textBetween(start, end), from - start, to - start, state);
+    if (!pair && (start > 0 || end < last)) {
+        // The whole page, once, for a command the user asked for: about
+        // 0.1 s for 10 million characters.
+        pair = find(document()->toRawText(), from, to, InText);
+        if (pair)
+            return pair;
+    }
+    if (pair) {
+        for (TagRange *r : {&pair->open, &pair->close}) {
+            r->start += start;
+            r->end += start;
+        }
+    }
+    return pair;
+}
+
+void EditorBox::updateMatchingTags()
+{
+    m_matchWait.stop();
+    std::optional<TagPair> pair;
+    const QTextCursor caret = textCursor();
+    if (!caret.hasSelection()) {
+        const int pos = caret.position();
+        int state = InText;
+        const int start = readingStart(pos, kMatchReach, &state);
+        const int end = qMin(document()->characterCount() - 1, pos + kMatchReach);
+        pair = matchingTags(textBetween(start, end), pos - start, state);
+        if (pair)
+            for (TagRange *r : {&pair->open, &pair->close}) {
+                r->start += start;
+                r->end += start;
+            }
+    }
+    // Unchanged, unless an edit since has moved the highlight off the tags.
+    if (pair == m_shownPair) {
+        const QList<QTextEdit::ExtraSelection> now = m_layers.value(MatchingTagLayer);
+        const auto at = [&now](int i, const TagRange &r) {
+            return now.size() == 2 && now[i].cursor.selectionStart() == r.start
+                && now[i].cursor.selectionEnd() == r.end;
+        };
+        if (!pair || (at(0, pair->open) && at(1, pair->close)))
+            return;
+    }
+    m_shownPair = pair;
+    QList<QTextEdit::ExtraSelection> shown;
+    if (pair) {
+        // A tint of the tag colour over the editor's background: the text
+        // keeps its colours and stays readable in any colour scheme.
+        QTextCharFormat tint;
+        tint.setBackground(mixed(palette().color(QPalette::Base),
+                                 m_highlighter->colours().tag, 0.2));
+        for (const TagRange &r : {pair->open, pair->close}) {
+            QTextEdit::ExtraSelection s;
+            s.cursor = QTextCursor(document());
+            s.cursor.setPosition(int(r.start));
+            s.cursor.setPosition(int(r.end), QTextCursor::KeepAnchor);
+            s.format = tint;
+            shown << s;
+        }
+    }
+    setSelectionLayer(MatchingTagLayer, shown);
+}
+
+bool EditorBox::goToMatchingTag()
+{
+    const int caret = textCursor().position();
+    const auto pair = findAround(caret, caret, [](QStringView t, qsizetype from, qsizetype, int s) {
+        return matchingTags(t, from, s);
+    });
+    if (!pair)
+        return false;
+    const bool inOpening = pair->open.start <= caret && caret < pair->open.end;
+    QTextCursor c = textCursor();
+    c.setPosition(int(inOpening ? pair->close.start : pair->open.start));
+    setTextCursor(c);
+    return true;
+}
+
+bool EditorBox::selectElement()
+{
+    const QTextCursor now = textCursor();
+    const auto pair = findAround(now.selectionStart(), now.selectionEnd(),
+                                 [](QStringView t, qsizetype from, qsizetype to, int s) {
+                                     return enclosingElement(t, from, to, s);
+                                 });
+    if (!pair)
+        return false;
+    QTextCursor c = textCursor();
+    c.setPosition(int(pair->open.start));
+    c.setPosition(int(pair->close.end), QTextCursor::KeepAnchor);
+    setTextCursor(c);
+    return true;
+}
+
+void EditorBox::setSelectionLayer(SelectionLayer layer,
+                                  const QList<QTextEdit::ExtraSelection> &selections)
+{
+    if (selections.isEmpty())
+        m_layers.remove(layer);
+    else
+        m_layers.insert(layer, selections);
+    QList<QTextEdit::ExtraSelection> all;
+    for (const auto &l : std::as_const(m_layers))
+        all += l;
+    setExtraSelections(all);
 }
 
 UndoStep::UndoStep(EditorBox *editor) : m_editor(editor), m_cursor(editor->textCursor())

@@ -7,10 +7,14 @@
 #include <QPlainTextEdit>
 #include <QSet>
 #include <QKeySequence>
+#include <QMap>
 #include <QTextCursor>
+#include <QTextEdit>
+#include <QTimer>
 #include <optional>
 #include <vector>
 
+#include "markuptags.h"
 #include "textreader.h"
 
 class MarkupHighlighter;
@@ -95,8 +99,41 @@ public:
     // to insert.
     static bool carriesFiles(const QMimeData *data);
 
+    // Tags closed while typing: a typed '>' that ends an opening tag writes
+    // its closing tag after the caret, a typed "</" completes the innermost
+    // element still open (markuptags.h has the rules). Only keys the user
+    // types do it, never pasted or inserted text; one undo takes back the
+    // key with what it wrote. On for every editor unless switched off.
+    static void setClosesTags(bool on);
+    static bool closesTags();
+    // How far back from the caret the markup is read for it: from the
+    // first line that starts within this many characters (in the state the
+    // colouring knows that line to start in), or this far into a longer
+    // line. An element opened further back is not completed by "</".
+    static constexpr int kTagReach = 4096;
+
+    // With the caret in a tag, the tag and its partner are highlighted once
+    // the caret has rested kMatchRestMs, when the partner lies within
+    // kMatchReach characters; updateMatchingTags() looks at once.
+    static constexpr int kMatchRestMs = 100;
+    static constexpr int kMatchReach = 32768;
+    std::optional<TagPair> shownTagPair() const { return m_shownPair; }
+    void updateMatchingTags();
+    // The caret to the partner of the tag it is in, or the element around
+    // the selection selected: looked for within kMatchReach first, then
+    // over the whole page. False when there is none.
+    bool goToMatchingTag();
+    bool selectElement();
+
+    // Highlights drawn over the text (extra selections) come in layers,
+    // each set by its owner and shown together in this order.
+    enum SelectionLayer { MatchingTagLayer };
+    void setSelectionLayer(SelectionLayer layer,
+                           const QList<QTextEdit::ExtraSelection> &selections);
+
 protected:
     bool event(QEvent *e) override;
+    void keyPressEvent(QKeyEvent *e) override;
     void dragEnterEvent(QDragEnterEvent *e) override;
     void dragMoveEvent(QDragMoveEvent *e) override;
     void dropEvent(QDropEvent *e) override;
@@ -112,6 +149,14 @@ private:
     friend class UndoStep;
     bool m_wrapChosen = false; // by the user: no longer follows the page
     MarkupHighlighter *m_highlighter = nullptr;
+
+    bool typeClosingTag(const QString &typed);
+    QString textBetween(int from, int to) const;
+    int readingStart(int pos, int reach, int *state) const;
+    template <class Find> std::optional<TagPair> findAround(int from, int to, Find find) const;
+    QTimer m_matchWait;
+    std::optional<TagPair> m_shownPair;
+    QMap<int, QList<QTextEdit::ExtraSelection>> m_layers;
 
     int toCrlf(int qtPos) const;
     int fromCrlf(int crlf) const;

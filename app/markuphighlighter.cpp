@@ -311,6 +311,12 @@ bool MarkupHighlighter::isComplete() const {
     return !m_active || (document() && m_statesValid >= document()->blockCount());
 }
 
+int MarkupHighlighter::knownStartState(int block) const {
+    if (!m_active || block < 0 || block > m_statesValid)
+        return -1;
+    return block == 0 ? InText : endOf(document()->findBlockByNumber(block - 1).userState());
+}
+
 QTextCharFormat MarkupHighlighter::formatFor(MarkupRole role) const { return m_formats[int(role)]; }
 
 void MarkupHighlighter::setBackground(const QColor &background) {

@@ -83,6 +83,9 @@ public:
     bool isActive() const { return m_active; }
     // True once every line's start state is known (the background scan is done).
     bool isComplete() const;
+    // The state a line starts in, when the scan has reached it; -1 when not
+    // (yet) known, as on a page that is not coloured.
+    int knownStartState(int block) const;
     // True while a long line (or part of one) newly on screen waits for its
     // colours (see kLongLineRestMs).
     bool isColourPending() const { return m_longLinesWait.isActive(); }

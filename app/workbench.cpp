@@ -35,6 +35,7 @@ constexpr qint64 kMaxStateBytes = 1024 * 1024;
 const char *const kRecentKey = "recentFiles";
 const char *const kStatusBarKey = "view/statusBar";
 const char *const kPreviewKey = "view/preview";
+const char *const kCloseTagsKey = "edit/closeTags";
 } // namespace
 
 QString Workbench::userStatePath()
@@ -72,6 +73,7 @@ Workbench::Workbench(QMainWindow *window, QWidget *areaHolder, QMdiArea *area,
     const bool statusShown = state.value(QLatin1String(kStatusBarKey), true).toBool();
     window->statusBar()->setVisible(statusShown);
     m_preview = new PreviewPane(window);
+    EditorBox::setClosesTags(state.value(QLatin1String(kCloseTagsKey), true).toBool());
     window->addDockWidget(Qt::RightDockWidgetArea, m_preview);
     m_preview->setVisible(state.value(QLatin1String(kPreviewKey), false).toBool());
     m_check = new PageCheckPane(window);
@@ -116,6 +118,17 @@ Workbench::Workbench(QMainWindow *window, QWidget *areaHolder, QMdiArea *area,
         item(EditMenu, "EditGoToLine", "&Go to Line...", &Workbench::GoToLineClick)
             .key(QKeySequence(Qt::CTRL | Qt::Key_G))
             .needingDocument(),
+        separatorRow(EditMenu),
+        itemRow(EditMenu, "EditCloseTags", QStringLiteral("Close &Tags Automatically"))
+            .checkable(ActionRow::Toggles, EditorBox::closesTags()),
+        // J for jump: a key no other command uses.
+        item(EditMenu, "EditGoToMatchingTag", "Go to &Matching Tag",
+             &Workbench::GoToMatchingTagClick)
+            .key(QKeySequence(Qt::CTRL | Qt::Key_J))
+            .needingDocument(),
+        item(EditMenu, "EditSelectElement", "Select E&lement", &Workbench::SelectElementClick)
+            .key(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_J))
+            .needingDocument(),
 
         // After Word Wrap, behind the same separator. The mark comes from
         // the state kept, not from isVisible(): the window is not shown yet.
@@ -145,6 +158,11 @@ Workbench::Workbench(QMainWindow *window, QWidget *areaHolder, QMdiArea *area,
             m_needDocument << actions->action(r.id);
     m_undo = actions->action(QLatin1String(Undo));
     m_redo = actions->action(QLatin1String(Redo));
+    connect(actions->action(QStringLiteral("EditCloseTags")), &QAction::toggled, this, [](bool on) {
+        EditorBox::setClosesTags(on);
+        QSettings(userStatePath(), QSettings::IniFormat)
+            .setValue(QLatin1String(kCloseTagsKey), on);
+    });
     connect(actions->action(QLatin1String(StatusBar)), &QAction::toggled, this, [this](bool on) {
         m_window->statusBar()->setVisible(on);
         keepVisibility(kStatusBarKey, on);
@@ -269,6 +287,22 @@ void Workbench::CheckPageClick()
     m_check->show();
     m_check->raise();
     m_check->check(editor);
+}
+
+void Workbench::GoToMatchingTagClick()
+{
+    if (EditorBox *e = m_current->activeEditor()) {
+        e->goToMatchingTag();
+        e->setFocus();
+    }
+}
+
+void Workbench::SelectElementClick()
+{
+    if (EditorBox *e = m_current->activeEditor()) {
+        e->selectElement();
+        e->setFocus();
+    }
 }
 
 void Workbench::showPlace(EditorBox *editor, int line, int column)

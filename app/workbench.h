@@ -1,7 +1,8 @@
 #pragma once
 // What the main window offers beyond the tag commands, each following the
-// current document: undo and redo, the find bar, Go to Line, the status
-// bar, recent files, the preview, Preview in Browser and the page check.
+// current document: undo and redo, the find bar, Go to Line, matching tags
+// and the closing of typed tags, the status bar, recent files, the preview,
+// Preview in Browser and the page check.
 // Their state (recent files, which panes show) is the user's, kept in the
 // user's configuration, never in the settings file.
 #include <QObject>
@@ -44,6 +45,8 @@ public:
     void GoToLineClick();
     void PreviewInBrowserClick();
     void CheckPageClick();
+    void GoToMatchingTagClick();
+    void SelectElementClick();
     // Where the user's own state is kept.
     static QString userStatePath();
     // A state file far larger than it can be is moved aside (to the same

@@ -573,6 +573,26 @@ std::map<QString, Cost> timeKeys(EditorBox *ed, int line, int runs)
                  sendKey(ed, Qt::Key_X, Qt::NoModifier, QStringLiteral("x"));
              }));
         ed->undo();
+        // A typed '>' that ends an opening tag: the key and its closing tag.
+        caretMidLongest(ed, line);
+        ed->insertPlainText(QStringLiteral("<b"));
+        settle();
+        take(QStringLiteral("typed > closing"), untilPainted(ed, [&] {
+                 sendKey(ed, Qt::Key_Greater, Qt::NoModifier, QStringLiteral(">"));
+             }));
+        ed->undo();
+        ed->undo();
+        // The matching tags looked for once the caret rests in a tag.
+        caretMidLongest(ed, line);
+        {
+            const QTextCursor tag = ed->document()->find(QStringLiteral("<"), ed->textCursor());
+            if (!tag.isNull()) {
+                ed->updateMatchingTags(); // where the caret was: nothing shown
+                ed->setTextCursor(tag);
+                take(QStringLiteral("tag match at rest"),
+                     untilPainted(ed, [&] { ed->updateMatchingTags(); }));
+            }
+        }
         caretMidLongest(ed, line);
         take(QStringLiteral("BackSpace"),
              untilPainted(ed, [&] { sendKey(ed, Qt::Key_Backspace); }));
@@ -590,6 +610,24 @@ std::map<QString, Cost> timeKeys(EditorBox *ed, int line, int runs)
         take(QStringLiteral("redo"), untilPainted(ed, [&] { ed->redo(); }));
         ed->undo();
         settle();
+    }
+    // A typed key and a caret move with the matching tags following the
+    // caret and without (the search itself waits for a rest, timed above),
+    // in the same order each way.
+    for (const bool follow : {true, false}) {
+        if (!follow)
+            QObject::disconnect(ed, &QPlainTextEdit::cursorPositionChanged, ed, nullptr);
+        const QString how = follow ? QStringLiteral(", match on") : QStringLiteral(", match off");
+        for (int r = 0; r < runs; ++r) {
+            caretMidLongest(ed, line);
+            take(QStringLiteral("typed char") + how, untilPainted(ed, [&] {
+                     sendKey(ed, Qt::Key_X, Qt::NoModifier, QStringLiteral("x"));
+                 }));
+            ed->undo();
+            caretMidLongest(ed, line);
+            take(QStringLiteral("Right") + how,
+                 untilPainted(ed, [&] { sendKey(ed, Qt::Key_Right); }));
+        }
     }
     std::map<QString, Cost> out;
     for (auto &[name, v] : all) {
@@ -687,7 +725,13 @@ FamilyResult measureFamily(const Family &fam, const QString &path, int runs, boo
 
 QJsonArray runFamilies(const QDir &dir, double scale, int runs, bool quick, const QString &only)
 {
-    const QStringList keyNames = {QStringLiteral("typed char"), QStringLiteral("BackSpace"),
+    const QStringList keyNames = {QStringLiteral("typed char"), QStringLiteral("typed > closing"),
+                                  QStringLiteral("tag match at rest"),
+                                  QStringLiteral("typed char, match on"),
+                                  QStringLiteral("typed char, match off"),
+                                  QStringLiteral("Right, match on"),
+                                  QStringLiteral("Right, match off"),
+                                  QStringLiteral("BackSpace"),
                                   QStringLiteral("Ctrl+End"),   QStringLiteral("Ctrl+Home"),
                                   QStringLiteral("Page Down"),  QStringLiteral("tag (bold)"),
                                   QStringLiteral("undo"),       QStringLiteral("redo"),
@@ -1244,6 +1288,18 @@ int main(int argc, char *argv[])
                return timeMs([&] { checkPage(text); });
            }));
     bySize(QStringLiteral("typed character"), timeOnEachPage(pages, runs, typedCharacterOnce));
+    // From the BODY tag near the top to its closing tag at the end, and
+    // back: the whole page is read for it.
+    bySize(QStringLiteral("Go to Matching Tag, BODY to its end and back"),
+           timeOnEachPage(pages, runs, [](EditorBox *ed) {
+               ed->setCaret(4, 1);
+               settle();
+               return timeMs([&] {
+                   ed->goToMatchingTag();
+                   ed->goToMatchingTag();
+                   settle();
+               }) / 2;
+           }));
     bySize(QStringLiteral("caret to last line"), timeOnEachPage(pages, runs, [](EditorBox *ed) {
                ed->setSelStart(0);
                settle();

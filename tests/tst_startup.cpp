@@ -77,7 +77,9 @@ private slots:
         QTest::newRow("Edit") << "&Edit" << QStringList{
             "C&ut |Ctrl+X", "&Copy|Ctrl+C", "&Paste|Ctrl+V", "-", "Un&do|Ctrl+Z",
             "&Redo|Ctrl+Shift+Z", "-", "&Find...|Ctrl+F", "Find &Next|F3",
-            "Find Pre&vious|Shift+F3", "R&eplace...|Ctrl+R", "&Go to Line...|Ctrl+G"};
+            "Find Pre&vious|Shift+F3", "R&eplace...|Ctrl+R", "&Go to Line...|Ctrl+G", "-",
+            "Close &Tags Automatically|", "Go to &Matching Tag|Ctrl+J",
+            "Select E&lement|Ctrl+Shift+J"};
         QTest::newRow("View") << "&View" << QStringList{
             "HTML &Tools|Ctrl+T", "&Docked Bar|Ctrl+D", "-", "&Word Wrap|", "&Status Bar|", "&Preview|F6",
             "Preview in &Browser|F12"};
@@ -124,7 +126,8 @@ private slots:
         int checked = 0;
         for (QAction *a : ZediDove->findChildren<QAction *>())
             checked += a->isChecked();
-        QCOMPARE(checked, 3);
+        QCOMPARE(checked, 4);
+        QVERIFY(ZediDove->action(QStringLiteral("EditCloseTags"))->isChecked());
         QVERIFY(ZediDove->action(QStringLiteral("HTMLToolsBut"))->isChecked());
         QVERIFY(ZediDove->action(QStringLiteral("DockedBar1"))->isChecked());
         // The status bar shows at first start, and its item says so.
@@ -222,6 +225,34 @@ private slots:
             QVERIFY2(ran.size() == 1, name);
         }
         QCOMPARE(holder->findChildren<QToolButton *>(Qt::FindDirectChildrenOnly).size(), rows);
+    }
+
+    // The switch is the user's, kept from one run to the next; the commands
+    // answer their keys in the document.
+    void closeTagsSwitchKeptAndMatchingKeys()
+    {
+        QAction *closeTags = ZediDove->action(QStringLiteral("EditCloseTags"));
+        closeTags->trigger();
+        QVERIFY(!EditorBox::closesTags());
+        stopApplication();
+        startApplication();
+        closeTags = ZediDove->action(QStringLiteral("EditCloseTags"));
+        QVERIFY(!closeTags->isChecked());
+        setEditorText(QString());
+        editor()->setFocus();
+        QTest::keyClicks(editor(), QStringLiteral("<b>"));
+        QCOMPARE(editor()->text(), QStringLiteral("<b>"));
+        closeTags->trigger();
+        QVERIFY(EditorBox::closesTags());
+        QTest::keyClicks(editor(), QStringLiteral("<i>"));
+        QCOMPARE(editor()->text(), QStringLiteral("<b><i></i>"));
+        // As the platform delivers keys: shortcuts included.
+        QTRY_VERIFY(QGuiApplication::focusWindow());
+        QTest::keyClick(QGuiApplication::focusWindow(), Qt::Key_J, Qt::ControlModifier);
+        QCOMPARE(editor()->textCursor().position(), 3);
+        QTest::keyClick(QGuiApplication::focusWindow(), Qt::Key_J,
+                        Qt::ControlModifier | Qt::ShiftModifier);
+        QCOMPARE(editor()->textCursor().selectedText(), QStringLiteral("<i></i>"));
     }
 
     void barToggleKeepsButtonsAndMark()

@@ -1,0 +1,264 @@
+// Tags closed as they are typed, and matching tags: what typed keys leave in
+// a real editor (and what one undo gives back), the partner of the tag at
+// the caret and the element to select on real-shaped markup, and that only
+// keys typed by the user write anything.
+#include "editorbox.h"
+#include "markuphighlighter.h"
+#include "markuptags.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QTest>
+
+namespace {
+// A page written with markers: '|' the caret, '«' and '»' around each
+// range expected (both tags of a pair, or the selection).
+struct Marked {
+    QString text;
+    int caret = -1;
+    QList<int> marks; // positions in text of each « and »
+};
+
+Marked parse(const QString &page)
+{
+    Marked m;
+    for (const QChar c : page) {
+        if (c == u'|')
+            m.caret = int(m.text.size());
+        else if (c == u'«' || c == u'»')
+            m.marks << int(m.text.size());
+        else
+            m.text += c;
+    }
+    return m;
+}
+
+QString withCaret(EditorBox *ed)
+{
+    QString t = ed->toPlainText();
+    t.insert(ed->textCursor().position(), QLatin1Char('|'));
+    return t;
+}
+
+void place(EditorBox *ed, const QString &page)
+{
+    const Marked m = parse(page);
+    ed->setPlainText(m.text);
+    QTextCursor c = ed->textCursor();
+    c.setPosition(m.caret < 0 ? int(m.text.size()) : m.caret);
+    ed->setTextCursor(c);
+}
+
+QString describe(const std::optional<TagPair> &p, const QString &text)
+{
+    if (!p)
+        return QStringLiteral("none");
+    QString out = text;
+    // From the end, so the earlier positions stay right.
+    out.insert(int(p->close.end), u'»');
+    out.insert(int(p->close.start), u'«');
+    out.insert(int(p->open.end), u'»');
+    out.insert(int(p->open.start), u'«');
+    return out;
+}
+} // namespace
+
+class TestMarkupTags : public QObject {
+    Q_OBJECT
+private slots:
+    void cleanup() { EditorBox::setClosesTags(true); }
+
+    void typedKeys_data()
+    {
+        QTest::addColumn<QString>("page");
+        QTest::addColumn<QString>("keys");
+        QTest::addColumn<QString>("expected");
+        QTest::addColumn<QString>("undone"); // after one undo
+        QTest::newRow("opening tag, case kept") << "|" << "<div>" << "<div>|</div>" << "<div|";
+        QTest::newRow("upper case") << "|" << "<P>" << "<P>|</P>" << "<P|";
+        QTest::newRow("attributes")
+            << "|" << "<TD ALIGN=\"LEFT\">" << "<TD ALIGN=\"LEFT\">|</TD>" << "<TD ALIGN=\"LEFT\"|";
+        QTest::newRow("> inside a quoted value")
+            << "|" << "<a title=\"a>b\">" << "<a title=\"a>b\">|</a>" << "<a title=\"a>b\"|";
+        QTest::newRow("> typed in a value that is still open")
+            << "<a title=\"x|" << ">" << "<a title=\"x>|" << "<a title=\"x|";
+        QTest::newRow("opening tag over two lines")
+            << "<div\nclass=\"x\"|\nx" << ">" << "<div\nclass=\"x\">|</div>\nx" << "<div\nclass=\"x\"|\nx";
+        QTest::newRow("void element") << "|" << "<br>" << "<br>|" << "|";
+        QTest::newRow("void element, attributes")
+            << "|" << "<IMG SRC=\"a.png\">" << "<IMG SRC=\"a.png\">|" << "|";
+        QTest::newRow("self-closed") << "|" << "<x/>" << "<x/>|" << "|";
+        QTest::newRow("closing tag") << "<b>x</b|" << ">" << "<b>x</b>|" << "<b>x</b|";
+        QTest::newRow("comment") << "|" << "<!-- <b> -->" << "<!-- <b> -->|" << "|";
+        QTest::newRow("doctype") << "|" << "<!DOCTYPE html>" << "<!DOCTYPE html>|" << "|";
+        QTest::newRow("xml declaration")
+            << "|" << "<?xml version=\"1.0\"?>" << "<?xml version=\"1.0\"?>|" << "|";
+        QTest::newRow("inside a script")
+            << "<script>if (a <b|" << ">" << "<script>if (a <b>|" << "<script>if (a <b|";
+        QTest::newRow("inside a style")
+            << "<style>p <i|</style>" << ">" << "<style>p <i>|</style>" << "<style>p <i|</style>";
+        QTest::newRow("script element itself")
+            << "|" << "<script>" << "<script>|</script>" << "<script|";
+        QTest::newRow("same closing tag follows")
+            << "<p|</p>" << ">" << "<p>|</p>" << "<p|</p>";
+        QTest::newRow("same closing tag follows on the next line")
+            << "<DIV|\n</div>" << ">" << "<DIV>|\n</div>" << "<DIV|\n</div>";
+        QTest::newRow("another closing tag follows")
+            << "<b|</i>" << ">" << "<b>|</b></i>" << "<b|</i>";
+        QTest::newRow("a < b is text") << "a |" << "< b>" << "a < b>|" << "a |";
+        QTest::newRow("</ closes the innermost")
+            << "<div><SPAN>x|" << "</" << "<div><SPAN>x</SPAN>|" << "<div><SPAN>x<|";
+        QTest::newRow("</ skips closed and void elements")
+            << "<ul><li><b>x</b><br><img src=x>|" << "</" << "<ul><li><b>x</b><br><img src=x></li>|"
+            << "<ul><li><b>x</b><br><img src=x><|";
+        QTest::newRow("</ after an item closed by the next")
+            << "<ul><li>a<li>b</li>|" << "</" << "<ul><li>a<li>b</li></ul>|" << "<ul><li>a<li>b</li><|";
+        QTest::newRow("</ after a paragraph closed by a block")
+            << "<div><p>a<table></table>|" << "</" << "<div><p>a<table></table></div>|"
+            << "<div><p>a<table></table><|";
+        QTest::newRow("</ with nothing open") << "<b>x</b>|" << "</" << "<b>x</b></|" << "<b>x</b>|";
+        QTest::newRow("</ in a comment") << "<b><!-- |" << "</" << "<b><!-- </|" << "<b><!-- |";
+        QTest::newRow("</ before a name already there")
+            << "<b>x|b>" << "</" << "<b>x</|b>" << "<b>x|b>";
+        QTest::newRow("</ ends a script") << "<script>a = 1;|" << "</"
+                                           << "<script>a = 1;</script>|" << "<script>a = 1;<|";
+        QTest::newRow("slash in text") << "a|" << "/b" << "a/b|" << "a|";
+        QTest::newRow("element opened beyond the reach")
+            << QStringLiteral("<div>") + QString(EditorBox::kTagReach, u'x') + QStringLiteral("|")
+            << "</" << QStringLiteral("<div>") + QString(EditorBox::kTagReach, u'x') + QStringLiteral("</|")
+            << QStringLiteral("<div>") + QString(EditorBox::kTagReach, u'x') + QStringLiteral("|");
+        QTest::newRow("comment opened lines above the reach")
+            << QStringLiteral("<!--\n") + QString(EditorBox::kTagReach, u'\n') + QStringLiteral("<b|")
+            << ">" << QStringLiteral("<!--\n") + QString(EditorBox::kTagReach, u'\n') + QStringLiteral("<b>|")
+            << QStringLiteral("<!--\n") + QString(EditorBox::kTagReach, u'\n') + QStringLiteral("<b|");
+    }
+    void typedKeys()
+    {
+        QFETCH(QString, page);
+        QFETCH(QString, keys);
+        QFETCH(QString, expected);
+        QFETCH(QString, undone);
+        EditorBox ed;
+        place(&ed, page);
+        // Its colouring knows the start states of the lines above.
+        ed.highlighter()->colourVisibleLines();
+        QTRY_VERIFY(ed.highlighter()->isComplete());
+        QTest::keyClicks(&ed, keys);
+        QCOMPARE(withCaret(&ed), expected);
+        ed.undo();
+        QCOMPARE(withCaret(&ed), undone);
+    }
+
+    void onlyTypedKeysClose()
+    {
+        EditorBox ed;
+        place(&ed, QStringLiteral("<b|"));
+        QApplication::clipboard()->setText(QStringLiteral(">"));
+        ed.paste();
+        QCOMPARE(withCaret(&ed), QStringLiteral("<b>|"));
+        ed.insertPlainText(QStringLiteral("<i>"));
+        QCOMPARE(withCaret(&ed), QStringLiteral("<b><i>|"));
+        EditorBox::setClosesTags(false);
+        QTest::keyClicks(&ed, QStringLiteral("<u></"));
+        QCOMPARE(withCaret(&ed), QStringLiteral("<b><i><u></|"));
+    }
+
+    void matching_data()
+    {
+        QTest::addColumn<QString>("page");
+        QTest::newRow("in an opening tag") << "<body>«<d|iv class=\"a\">»x«</div>»</body>";
+        QTest::newRow("caret just before a closing tag") << "«<div>»x|«</div>»";
+        QTest::newRow("in a closing tag, nested alike")
+            << "«<div>»<div></div><div>x</div>«</d|iv>»";
+        QTest::newRow("case differs") << "«<TABLE>»<tr><td>x«</ta|ble>»";
+        QTest::newRow("over lines") << "«<ul\n  class=\"x|\">»\n<li>a\n<li>b\n«</ul>»";
+        QTest::newRow("items closed by the next") << "<ul>«<l|i>»a«</li>»<li>b</ul>";
+        QTest::newRow("item left open") << "<ul><l|i>a<li>b</ul>";
+        QTest::newRow("list closes its open items") << "«<ul>»<li>a<li>b«</u|l>»";
+        QTest::newRow("paragraph closed by a block") << "<p|>a<div>b</div></p>";
+        QTest::newRow("void element") << "<p><b|r></p>";
+        QTest::newRow("self-closed") << "<x|/>";
+        QTest::newRow("tags in a comment are not tags")
+            << "«<div>»<!-- </div> -->x«</di|v>»";
+        QTest::newRow("in a comment") << "<div><!-- <b|> --></div>";
+        QTest::newRow("tags in a script are not tags")
+            << "«<div>»<script>s = '</div>';</script>«</di|v>»";
+        QTest::newRow("in a script") << "<script>if (a <b|> c) {}</script>";
+        QTest::newRow("> in a value") << "«<a tit|le=\"a>b\">»x«</a>»";
+        QTest::newRow("doctype") << "<!DOC|TYPE html><html></html>";
+        QTest::newRow("in text") << "<div>t|ext</div>";
+        QTest::newRow("unbalanced: closing tag of another element")
+            << "<div><sp|an>x</div></span>";
+        QTest::newRow("unbalanced: closing tag across another element")
+            << "<div><span>x</d|iv></span>";
+        QTest::newRow("unbalanced: no partner") << "<d|iv><div>x</div>";
+        QTest::newRow("stray closing tag") << "<div>x</div></d|iv>";
+        QTest::newRow("100 unclosed items, then the closing tag")
+            << QStringLiteral("«<ol>»") + QStringLiteral("<li>x").repeated(100)
+                   + QStringLiteral("«</o|l>»");
+        QTest::newRow("unfinished tag before") << "«<b>»<i class=\"a\" «</b|>»";
+    }
+    void matching()
+    {
+        QFETCH(QString, page);
+        const Marked m = parse(page);
+        QVERIFY(m.caret >= 0);
+        const QString expected = m.marks.isEmpty() ? QStringLiteral("none")
+                                                   : QString(page).remove(u'|');
+        QCOMPARE(describe(matchingTags(m.text, m.caret), m.text), expected);
+    }
+
+    void element_data()
+    {
+        QTest::addColumn<QString>("page");
+        QTest::addColumn<int>("selected"); // length of the selection from the caret
+        QTest::newRow("caret in text") << "<div>«<p>»a|b«</p>»</div>" << 0;
+        QTest::newRow("caret in a closing tag") << "«<div>»<p>ab</p>«</d|iv>»" << 0;
+        QTest::newRow("selection grows to the element around it")
+            << "«<div>»|<p>ab</p>«</div>»" << 9;
+        QTest::newRow("an open item is passed over") << "«<ul>»<li>a|b<li>c«</ul>»" << 0;
+        QTest::newRow("caret in a void element") << "«<p>»a<b|r>b«</p>»" << 0;
+        QTest::newRow("outside every element") << "<b>a</b> |c" << 0;
+        QTest::newRow("element without its closing tag") << "<div>a|b" << 0;
+    }
+    void element()
+    {
+        QFETCH(QString, page);
+        QFETCH(int, selected);
+        const Marked m = parse(page);
+        const QString expected = m.marks.isEmpty() ? QStringLiteral("none")
+                                                   : QString(page).remove(u'|');
+        QCOMPARE(describe(enclosingElement(m.text, m.caret, m.caret + selected), m.text), expected);
+    }
+
+    // The highlight reads only around the caret; the command reads the page.
+    void farPartnerReachedByTheCommandOnly()
+    {
+        EditorBox ed;
+        const QString middle = QStringLiteral("<p>text</p>\n").repeated(EditorBox::kMatchReach / 6);
+        place(&ed, QStringLiteral("<bo|dy>\n") + middle + QStringLiteral("</body>"));
+        ed.updateMatchingTags();
+        QVERIFY(!ed.shownTagPair());
+        QVERIFY(ed.extraSelections().isEmpty());
+        QVERIFY(ed.goToMatchingTag());
+        QCOMPARE(ed.textCursor().position(), 7 + middle.size());
+        QVERIFY(ed.goToMatchingTag());
+        QCOMPARE(ed.textCursor().position(), 0);
+        // Near pairs are shown, in a tint of the background.
+        ed.setCaret(1, 1);
+        QTRY_VERIFY(ed.shownTagPair().has_value());
+        const QList<QTextEdit::ExtraSelection> shown = ed.extraSelections();
+        QCOMPARE(shown.size(), 2);
+        QCOMPARE(shown.at(0).cursor.selectedText(), QStringLiteral("<p>"));
+        QCOMPARE(shown.at(1).cursor.selectedText(), QStringLiteral("</p>"));
+        QVERIFY(shown.at(0).format.background().color() != ed.palette().color(QPalette::Base));
+        QVERIFY(ed.selectElement());
+        QCOMPARE(ed.textCursor().selectedText(), QStringLiteral("<p>text</p>"));
+        QVERIFY(ed.selectElement());
+        QCOMPARE(ed.textCursor().selectionStart(), 0);
+        QVERIFY(!ed.selectElement()); // nothing around the body
+    }
+};
+
+QTEST_MAIN(TestMarkupTags)
+#include "tst_markuptags.moc"
