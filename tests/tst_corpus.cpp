@@ -74,8 +74,7 @@ class TestCorpus : public QObject {
 private slots:
     void initTestCase()
     {
-        m_ui = new ScriptedUi;
-        startApplication();
+        m_ui = startWithScriptedUi();
     }
     void cleanupTestCase()
     {
