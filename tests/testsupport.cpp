@@ -21,6 +21,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <memory>
+#include <utility>
 #include <unistd.h>
 
 ScriptedUi::ScriptedUi() : m_previous(setUi(this)) {}
@@ -268,4 +269,19 @@ bool runsWithoutWindows(std::initializer_list<const char *> names)
         if (qstrcmp(QTest::currentTestFunction(), name) == 0)
             return true;
     return false;
+}
+
+ScriptedUi *startWithScriptedUi()
+{
+    auto *ui = new ScriptedUi;
+    startApplication();
+    return ui;
+}
+
+bool stopWithScriptedUi(ScriptedUi *&ui)
+{
+    const bool noDialogLeft = closeDialogsLeftOpen();
+    stopApplication();
+    delete std::exchange(ui, nullptr);
+    return noDialogLeft;
 }

@@ -101,6 +101,14 @@ void markAllUnchanged();
 // after it start clean; false when there was one.
 bool closeDialogsLeftOpen();
 
+// The usual fixture: init() sets m_ui = startWithScriptedUi() (a scripted UI,
+// then startApplication()); cleanup() ends with
+// QVERIFY(stopWithScriptedUi(m_ui)), which closes any dialog a failed test
+// left open, stops the application and deletes the UI (ui null: none was
+// started); false when a dialog was left open.
+ScriptedUi *startWithScriptedUi();
+bool stopWithScriptedUi(ScriptedUi *&ui);
+
 // A file's bytes, or "<missing>" when it cannot be read.
 QByteArray readBytes(const QString &path);
 // Writes the file whole; false when it could not be written.

@@ -143,17 +143,12 @@ void TestBody::init()
 {
     if (runsWithoutWindows({"hexByte", "colorToHtml", "rewriteBodyLine"}))
         return;
-    m_ui = new ScriptedUi;
-    startApplication();
+    m_ui = startWithScriptedUi();
 }
 
 void TestBody::cleanup()
 {
-    const bool modalLeft = !closeDialogsLeftOpen();
-    stopApplication();
-    delete m_ui;
-    m_ui = nullptr;
-    QVERIFY(!modalLeft);
+    QVERIFY(stopWithScriptedUi(m_ui));
 }
 
 void TestBody::skeletonBodyLineGetsFourAttributes()

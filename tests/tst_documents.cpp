@@ -37,8 +37,7 @@ private slots:
     void init()
     {
         m_dir = new QTemporaryDir;
-        m_ui = new ScriptedUi;
-        startApplication();
+        m_ui = startWithScriptedUi();
         m_ui->errors.clear();
     }
     void cleanup()

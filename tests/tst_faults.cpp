@@ -120,8 +120,7 @@ private slots:
         QDir::setCurrent(m_dir->path()); // the settings file lives here
         writeBytes(path(QStringLiteral("vezezu.ini")),
                    "background color=white\r\ntext color=black\r\ntoolbar={10,20}\r\n");
-        m_ui = new ScriptedUi;
-        startApplication();
+        m_ui = startWithScriptedUi();
     }
     void cleanup()
     {

@@ -87,8 +87,7 @@ private slots:
     void contrastAgainstEveryBackground();
 
     void init() {
-        m_ui = new ScriptedUi;
-        startApplication();
+        m_ui = startWithScriptedUi();
     }
     void cleanup() {
         const bool noDialogLeft = closeDialogsLeftOpen();

@@ -106,17 +106,12 @@ void TestHr::init()
 {
     if (runsWithoutWindows({"horizRuleTag", "clampSpinText"}))
         return;
-    m_ui = new ScriptedUi;
-    startApplication();
+    m_ui = startWithScriptedUi();
 }
 
 void TestHr::cleanup()
 {
-    const bool modalLeft = !closeDialogsLeftOpen();
-    stopApplication();
-    delete m_ui;
-    m_ui = nullptr;
-    QVERIFY(!modalLeft);
+    QVERIFY(stopWithScriptedUi(m_ui));
 }
 
 void TestHr::openingValuesInsertDefaultTagOverSelection()

@@ -135,8 +135,7 @@ void TestImage::init()
 {
     if (runsWithoutWindows({"imageMarkup", "localPathToUrl"}))
         return;
-    m_ui = new ScriptedUi;
-    startApplication();
+    m_ui = startWithScriptedUi();
     // Only what the commands report counts (start-up may complain about a
     // missing settings file in the test's directory).
     m_ui->errors.clear();
@@ -144,11 +143,7 @@ void TestImage::init()
 
 void TestImage::cleanup()
 {
-    const bool modalLeft = !closeDialogsLeftOpen();
-    stopApplication();
-    delete m_ui;
-    m_ui = nullptr;
-    QVERIFY(!modalLeft);
+    QVERIFY(stopWithScriptedUi(m_ui));
 }
 
 void TestImage::okInsertsConvertedPathAtCaret()

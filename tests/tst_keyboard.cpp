@@ -89,8 +89,7 @@ class TestKeyboard : public QObject {
 private slots:
     void init()
     {
-        m_ui = new ScriptedUi;
-        startApplication();
+        m_ui = startWithScriptedUi();
         ZediDove->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(ZediDove));
         while (openDocuments() < kDocs)

@@ -47,15 +47,11 @@ private slots:
     {
         if (runsWithoutWindows({"tags", "linkItem"}))
             return;
-        m_ui = new ScriptedUi;
-        startApplication();
+        m_ui = startWithScriptedUi();
     }
     void cleanup()
     {
-        const bool noDialogLeft = closeDialogsLeftOpen();
-        stopApplication();
-        delete std::exchange(m_ui, nullptr);
-        QVERIFY(noDialogLeft);
+        QVERIFY(stopWithScriptedUi(m_ui));
     }
 
     void tags_data();

@@ -166,8 +166,7 @@ private slots:
         isolateRecoveryFolder();
         QDir(DocumentRecovery::rootFolder()).removeRecursively();
         m_dir = new QTemporaryDir;
-        m_ui = new ScriptedUi;
-        startApplication();
+        m_ui = startWithScriptedUi();
         m_ui->errors.clear(); // no settings file here
     }
     void cleanup()

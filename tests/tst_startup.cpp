@@ -43,15 +43,11 @@ class TestStartup : public QObject {
 private slots:
     void init()
     {
-        m_ui = new ScriptedUi;
-        startApplication();
+        m_ui = startWithScriptedUi();
     }
     void cleanup()
     {
-        const bool noDialogLeft = closeDialogsLeftOpen();
-        stopApplication();
-        delete m_ui;
-        QVERIFY(noDialogLeft);
+        QVERIFY(stopWithScriptedUi(m_ui));
     }
 
     void endsWithOneDocumentAfterSplash()

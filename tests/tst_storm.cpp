@@ -337,8 +337,7 @@ private slots:
         m_startDir = QDir::currentPath();
         QVERIFY(m_dir.isValid());
         QDir::setCurrent(m_dir.path());
-        m_ui = new ScriptedUi;
-        startApplication();
+        m_ui = startWithScriptedUi();
         for (const QAction *a : ZediDove->findChildren<QAction *>())
             if (!a->shortcut().isEmpty())
                 m_shortcuts << a->shortcut();

@@ -60,8 +60,7 @@ class TestTable : public QObject {
 private slots:
     void initTestCase()
     {
-        m_ui = new ScriptedUi;
-        startApplication();
+        m_ui = startWithScriptedUi();
     }
     void cleanupTestCase()
     {

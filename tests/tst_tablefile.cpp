@@ -383,8 +383,7 @@ private slots:
 
     void initTestCase()
     {
-        m_ui = new ScriptedUi;
-        startApplication();
+        m_ui = startWithScriptedUi();
     }
     void cleanupTestCase()
     {

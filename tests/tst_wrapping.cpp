@@ -17,16 +17,12 @@ class TestWrapping : public QObject {
 private slots:
     void init()
     {
-        m_ui = new ScriptedUi;
-        startApplication();
+        m_ui = startWithScriptedUi();
         m_ui->errors.clear(); // no vezezu.ini where the tests run
     }
     void cleanup()
     {
-        const bool noDialogLeft = closeDialogsLeftOpen();
-        stopApplication();
-        delete m_ui;
-        QVERIFY(noDialogLeft);
+        QVERIFY(stopWithScriptedUi(m_ui));
     }
 
     void simpleCommand_data()
