@@ -838,22 +838,22 @@ double untilLoaded(PreviewPane *pane, int before)
 }
 
 // After a load the engine goes on drawing the page for a while; a user
-// who reads the page and then types meets an engine at rest. Waits until
-// neither the renderer nor the editor's process (which holds the engine's
-// compositor threads) uses more than a little CPU for a quarter second.
+// who reads the page and then types meets an engine at rest. Waits (30 s
+// at most) until the renderer uses less than a tenth of a core for a
+// quarter second.
 void untilEngineRests(PreviewPane *pane)
 {
     const qint64 renderer = pane->page() ? pane->page()->renderProcessPid() : 0;
     QElapsedTimer t;
     t.start();
-    double last = processCpuMs(renderer) + cpuMs();
-    while (t.elapsed() < 120000) {
+    double last = processCpuMs(renderer);
+    while (t.elapsed() < 30000) {
         QElapsedTimer slice;
         slice.start();
         while (slice.elapsed() < 250)
             QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 20);
-        const double now = processCpuMs(renderer) + cpuMs();
-        if (now - last < 10)
+        const double now = processCpuMs(renderer);
+        if (now - last < 25)
             return;
         last = now;
     }
