@@ -1,11 +1,14 @@
 #include "editorbox.h"
 #include "markuphighlighter.h"
 #include "errors.h"
+#include "spellcheck.h"
 
+#include <QContextMenuEvent>
 #include <QDropEvent>
 #include <QFontMetrics>
 #include <QFont>
 #include <QKeyEvent>
+#include <QMenu>
 #include <QMimeData>
 #include <QTextBlock>
 #include <QTextDocument>
@@ -253,6 +256,30 @@ EditorBox::EditorBox(QWidget *parent) : QPlainTextEdit(parent)
     setFont(f);
     // Last: it attaches to the still empty document.
     m_highlighter = new MarkupHighlighter(this);
+    m_spelling = new SpellCheck(this, [this](const QList<QTextEdit::ExtraSelection> &s) {
+        setSelectionLayer(Layer::Spelling, s);
+    });
+}
+
+void EditorBox::setSelectionLayer(Layer layer, const QList<QTextEdit::ExtraSelection> &selections)
+{
+    m_layers[layer] = selections;
+    QList<QTextEdit::ExtraSelection> all;
+    for (const auto &[l, s] : m_layers)
+        all += s;
+    setExtraSelections(all);
+}
+
+void EditorBox::contextMenuEvent(QContextMenuEvent *e)
+{
+    // A misspelt word's suggestions come first, then the usual items.
+    QMenu *menu = createStandardContextMenu(e->pos());
+    const int at = e->reason() == QContextMenuEvent::Mouse
+                       ? cursorForPosition(e->pos()).position()
+                       : QPlainTextEdit::textCursor().position();
+    m_spelling->addToMenu(menu, at);
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    menu->popup(e->globalPos());
 }
 
 bool EditorBox::carriesFiles(const QMimeData *data)

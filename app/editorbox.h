@@ -8,6 +8,7 @@
 #include <QSet>
 #include <QKeySequence>
 #include <QTextCursor>
+#include <map>
 #include <optional>
 #include <vector>
 
@@ -15,6 +16,7 @@
 
 class MarkupHighlighter;
 class QMimeData;
+class SpellCheck;
 
 class EditorBox : public QPlainTextEdit {
     Q_OBJECT
@@ -91,12 +93,20 @@ public:
 
     // The markup colouring of this editor's document.
     MarkupHighlighter *highlighter() const { return m_highlighter; }
+    // The spelling check of its text.
+    SpellCheck *spelling() const { return m_spelling; }
+
+    // The editor's extra selections come in layers, each set by its owner
+    // alone; the editor shows them all, in the layers' order.
+    enum class Layer { Spelling };
+    void setSelectionLayer(Layer layer, const QList<QTextEdit::ExtraSelection> &selections);
     // Files dragged from outside are the main window's to open, not text
     // to insert.
     static bool carriesFiles(const QMimeData *data);
 
 protected:
     bool event(QEvent *e) override;
+    void contextMenuEvent(QContextMenuEvent *e) override;
     void dragEnterEvent(QDragEnterEvent *e) override;
     void dragMoveEvent(QDragMoveEvent *e) override;
     void dropEvent(QDropEvent *e) override;
@@ -112,6 +122,8 @@ private:
     friend class UndoStep;
     bool m_wrapChosen = false; // by the user: no longer follows the page
     MarkupHighlighter *m_highlighter = nullptr;
+    SpellCheck *m_spelling = nullptr;
+    std::map<Layer, QList<QTextEdit::ExtraSelection>> m_layers;
 
     int toCrlf(int qtPos) const;
     int fromCrlf(int crlf) const;
