@@ -1,7 +1,8 @@
 #pragma once
 // What the main window offers beyond the tag commands, each following the
 // current document: undo and redo, the find bar, Go to Line, the status
-// bar, recent files, the preview, Preview in Browser and the page check.
+// bar, recent files, the preview, Preview in Browser, the page check and
+// the spelling check's switch and language.
 // Their state (recent files, which panes show) is the user's, kept in the
 // user's configuration, never in the settings file.
 #include <QObject>
@@ -58,6 +59,7 @@ private:
     void follow(THTMLDOC *doc);
     void showPlace(EditorBox *editor, int line, int column);
     void rebuildRecentMenu();
+    void rebuildSpellingMenu();
     void openRecent(const QString &path);
     void setRecentFiles(const QStringList &files);
     void keepVisibility(const char *key, bool shown);
@@ -71,6 +73,7 @@ private:
     PreviewPane *m_preview;
     PageCheckPane *m_check;
     QMenu *m_recent;
+    QMenu *m_spellingMenu = nullptr;
     QAction *m_undo = nullptr;
     QAction *m_redo = nullptr;
     QList<QAction *> m_needDocument; // enabled only while a document is open
