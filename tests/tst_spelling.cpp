@@ -12,6 +12,7 @@
 #include "testsupport.h"
 #include "workbench.h"
 
+#include <QFile>
 #include <QMenu>
 #include <QSettings>
 #include <QTemporaryDir>
@@ -89,12 +90,17 @@ private slots:
     void initTestCase() {
         QVERIFY(testDictionary().isValid());
         Spelling::setSearchPath({kDictionaries});
+
     }
     void init() {
         if (runsWithoutWindows({"misspeltWords", "partOfALine", "pageLanguage", "resolve", "encoding"}))
             return;
         m_ui = new ScriptedUi;
         startApplication();
+        // A word added by an earlier run, before the list is first read
+        // (the path holds the application's name, set by the start-up).
+        static const bool cleared = QFile::remove(Spelling::personalWordsPath()) || true;
+        Q_UNUSED(cleared);
     }
     void cleanup() {
         if (!m_ui)
@@ -266,7 +272,7 @@ private slots:
         EditorBox *e = editor();
         setEditorText(QStringLiteral("<html lang=en><p>the Tagloom and the zyxw"));
         waitForCheck(e);
-        QCOMPARE(underlinedWords(e), (QStringList{"Tagloom", "zyxw"}));
+        QCOMPARE(underlinedWords(e).join(u','), QStringLiteral("Tagloom,zyxw"));
         QMenu m;
         e->spelling()->addToMenu(&m, int(e->toPlainText().indexOf(QLatin1String("Tagl"))));
         m.findChild<QAction *>(QStringLiteral("SpellingAdd"))->trigger();
