@@ -10,6 +10,8 @@
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMimeData>
+#include <QPainter>
+#include <QPainterPath>
 #include <QTextBlock>
 #include <QTextDocument>
 #include <QTextLayout>
@@ -256,18 +258,58 @@ EditorBox::EditorBox(QWidget *parent) : QPlainTextEdit(parent)
     setFont(f);
     // Last: it attaches to the still empty document.
     m_highlighter = new MarkupHighlighter(this);
-    m_spelling = new SpellCheck(this, [this](const QList<QTextEdit::ExtraSelection> &s) {
-        setSelectionLayer(Layer::Spelling, s);
+    m_spelling = new SpellCheck(this, [this](const QList<std::pair<int, int>> &ranges) {
+        for (const auto &[at, length] : ranges)
+            for (const Stretch &s : stretchesOf(at, length))
+                viewport()->update(s.line);
     });
 }
 
-void EditorBox::setSelectionLayer(Layer layer, const QList<QTextEdit::ExtraSelection> &selections)
+QList<EditorBox::Stretch> EditorBox::stretchesOf(int position, int length) const
 {
-    m_layers[layer] = selections;
-    QList<QTextEdit::ExtraSelection> all;
-    for (const auto &[l, s] : m_layers)
-        all += s;
-    setExtraSelections(all);
+    QList<Stretch> out;
+    const QTextBlock b = document()->findBlock(position);
+    if (!b.isValid() || !b.isVisible() || !b.layout())
+        return out;
+    const QPointF origin = blockBoundingGeometry(b).translated(contentOffset()).topLeft();
+    if (origin.y() > viewport()->height())
+        return out;
+    const QTextLayout *layout = b.layout();
+    const int from = position - b.position(), to = from + length;
+    for (int i = 0; i < layout->lineCount(); ++i) {
+        const QTextLine line = layout->lineAt(i);
+        const int start = line.textStart(), end = start + line.textLength();
+        if (end < from || start >= to)
+            continue;
+        const qreal x1 = line.cursorToX(std::max(from, start));
+        const qreal x2 = line.cursorToX(std::min(to, end));
+        const QRectF r = line.rect().translated(origin);
+        out.append({origin.x() + x1, origin.x() + x2, r.top() + line.ascent(),
+                    r.adjusted(0, 0, 0, 3).toAlignedRect()});
+    }
+    return out;
+}
+
+void EditorBox::paintEvent(QPaintEvent *e)
+{
+    QPlainTextEdit::paintEvent(e);
+    const QList<std::pair<int, int>> words = m_spelling->underlined();
+    if (words.isEmpty())
+        return;
+    // Misspelt words: a red wave under each, a stroke per two pixels.
+    QPainter p(viewport());
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(QPen(QColor(Qt::red), 1));
+    for (const auto &[at, length] : words)
+        for (const Stretch &s : stretchesOf(at, length)) {
+            if (!e->rect().intersects(s.line))
+                continue;
+            const qreal y = s.baseline + 2;
+            QPainterPath wave(QPointF(s.x1, y));
+            for (qreal x = s.x1 + 2, up = -1.5; x <= s.x2 + 0.5; x += 2, up = -up)
+                wave.lineTo(x, y + (up < 0 ? -1.5 : 0));
+            p.drawPath(wave);
+        }
 }
 
 void EditorBox::contextMenuEvent(QContextMenuEvent *e)

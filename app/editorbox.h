@@ -8,7 +8,6 @@
 #include <QSet>
 #include <QKeySequence>
 #include <QTextCursor>
-#include <map>
 #include <optional>
 #include <vector>
 
@@ -96,10 +95,6 @@ public:
     // The spelling check of its text.
     SpellCheck *spelling() const { return m_spelling; }
 
-    // The editor's extra selections come in layers, each set by its owner
-    // alone; the editor shows them all, in the layers' order.
-    enum class Layer { Spelling };
-    void setSelectionLayer(Layer layer, const QList<QTextEdit::ExtraSelection> &selections);
     // Files dragged from outside are the main window's to open, not text
     // to insert.
     static bool carriesFiles(const QMimeData *data);
@@ -107,6 +102,7 @@ public:
 protected:
     bool event(QEvent *e) override;
     void contextMenuEvent(QContextMenuEvent *e) override;
+    void paintEvent(QPaintEvent *e) override;
     void dragEnterEvent(QDragEnterEvent *e) override;
     void dragMoveEvent(QDragMoveEvent *e) override;
     void dropEvent(QDropEvent *e) override;
@@ -115,6 +111,13 @@ private:
     void forgetAnchorMarks(int position, int removed, int added);
     static void markAnchorLines(QTextDocument *doc, const std::vector<int> &lines);
     void applyWordWrap(bool on);
+    // Where a range of one line is drawn, line by line of its layout:
+    // (x from, x to, baseline) in viewport coordinates.
+    struct Stretch {
+        qreal x1, x2, baseline;
+        QRect line;
+    };
+    QList<Stretch> stretchesOf(int position, int length) const;
     void keepLongLineLayouts(const std::vector<int> &lines);
     bool m_loading = false;
     int m_undoSteps = 0; // UndoSteps open on this editor
@@ -123,7 +126,6 @@ private:
     bool m_wrapChosen = false; // by the user: no longer follows the page
     MarkupHighlighter *m_highlighter = nullptr;
     SpellCheck *m_spelling = nullptr;
-    std::map<Layer, QList<QTextEdit::ExtraSelection>> m_layers;
 
     int toCrlf(int qtPos) const;
     int fromCrlf(int crlf) const;

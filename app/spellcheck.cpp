@@ -10,6 +10,9 @@
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <algorithm>
+#include <iterator>
+#include <set>
 
 namespace {
 // Start states worked out before the screen is checked, at most this long;
@@ -21,8 +24,8 @@ constexpr qint64 kSliceNs = 4'000'000;
 constexpr int kMaxChecked = 20000;
 } // namespace
 
-SpellCheck::SpellCheck(QPlainTextEdit *editor, Show show)
-    : QObject(editor), m_editor(editor), m_show(std::move(show)) {
+SpellCheck::SpellCheck(QPlainTextEdit *editor, Changed changed)
+    : QObject(editor), m_editor(editor), m_changed(std::move(changed)) {
     QTextDocument *doc = editor->document();
     m_blockCount = doc->blockCount();
     m_endStates.resize(m_blockCount);
@@ -86,13 +89,22 @@ void SpellCheck::documentChanged(int position, int removed, int added) {
     if (position < kHeadChars)
         m_headRead = false;
     schedule();
+    m_slice.start();
 }
 
 int SpellCheck::startState(int block) const {
     return block <= 0 ? kSpellStartState : m_endStates.value(block - 1);
 }
 
+bool SpellCheck::inStep() const {
+    // Within an edit whose change is not yet told (a page loading piece by
+    // piece lets events through): the lines are not what they will be.
+    return m_editor->document()->blockCount() != m_endStates.size();
+}
+
 void SpellCheck::noteEndState(int block, int end) {
+    if (block >= m_endStates.size())
+        return;
     // Past the change, a line ending as it did before leaves every line
     // after it as it was: the states known before the change hold again.
     if (block > m_changeLast && block < m_resume && m_endStates[block] == end) {
@@ -105,6 +117,8 @@ void SpellCheck::noteEndState(int block, int end) {
 }
 
 bool SpellCheck::advanceStates(int upToBlock, qint64 budgetNs) {
+    if (inStep())
+        return false;
     QTextDocument *doc = m_editor->document();
     upToBlock = std::min(upToBlock, doc->blockCount());
     QElapsedTimer t;
@@ -185,6 +199,8 @@ void SpellCheck::update() {
     if (!m_headRead)
         chooseDictionary();
     m_speller = m_dictionary.isEmpty() ? nullptr : sp->dictionary(m_dictionary);
+    if (inStep())
+        return; // checked once the change is told
     QList<std::pair<int, int>> shown;
     if (m_speller && m_editor->isVisible()) {
         const QWidget *view = m_editor->viewport();
@@ -217,25 +233,36 @@ void SpellCheck::update() {
         }
         m_slice.start();
     }
-    if (shown == m_shown)
+    const QList<std::pair<int, int>> before = underlined();
+    if (shown == before)
         return;
-    m_shown = shown;
-    QTextCharFormat wavy;
-    wavy.setUnderlineStyle(QTextCharFormat::SpellCheckUnderline);
-    wavy.setUnderlineColor(QColor(Qt::red));
-    QList<QTextEdit::ExtraSelection> selections;
-    for (const auto &[at, length] : std::as_const(m_shown)) {
+    m_marks.clear();
+    for (const auto &[at, length] : std::as_const(shown)) {
         QTextCursor c(m_editor->document());
         c.setPosition(at);
         c.setPosition(at + length, QTextCursor::KeepAnchor);
-        selections.append({c, wavy});
+        m_marks.append(c);
     }
-    m_show(selections);
+    // Only the words whose underline comes or goes are drawn again.
+    const std::set<std::pair<int, int>> old(before.begin(), before.end()),
+        now(shown.begin(), shown.end());
+    QList<std::pair<int, int>> changed;
+    std::set_symmetric_difference(old.begin(), old.end(), now.begin(), now.end(),
+                                  std::back_inserter(changed));
+    m_changed(changed);
+}
+
+QList<std::pair<int, int>> SpellCheck::underlined() const {
+    QList<std::pair<int, int>> out;
+    for (const QTextCursor &c : m_marks)
+        if (c.hasSelection())
+            out.append({c.selectionStart(), c.selectionEnd() - c.selectionStart()});
+    return out;
 }
 
 void SpellCheck::backgroundSlice() {
-    if (!m_speller)
-        return;
+    if (!m_speller || inStep())
+        return; // the change, once told, starts it again
     QElapsedTimer t;
     t.start();
     QTextDocument *doc = m_editor->document();
@@ -264,7 +291,7 @@ void SpellCheck::backgroundSlice() {
 
 SpellCheck::Misspelt SpellCheck::misspeltAt(int position) {
     Misspelt out;
-    if (!m_speller)
+    if (!m_speller || inStep())
         return out;
     const QTextBlock b = m_editor->document()->findBlock(position);
     if (!b.isValid() || !advanceStates(b.blockNumber(), 50'000'000))

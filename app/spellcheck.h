@@ -1,7 +1,9 @@
 #pragma once
 // The spelling check of one editor: misspelt words of the lines on screen
-// get a wavy underline, drawn as extra selections (a layer of the editor's)
-// rather than as formats, which would make Qt lay each line out again.
+// get a wavy underline, which the editor draws over its text. Neither
+// formats (Qt would lay each line out again when one changes) nor extra
+// selections (Qt draws the text of each once more) are used: a line drawn
+// is drawn once, and the underlines cost a few strokes.
 //
 // Cost: a typed key re-reads only its own line; the other lines on screen
 // keep their results (cached per line, dropped when the line changes).
@@ -18,7 +20,7 @@
 #include <QHash>
 #include <QList>
 #include <QObject>
-#include <QTextEdit>
+#include <QTextCursor>
 #include <QTimer>
 #include <functional>
 
@@ -30,9 +32,9 @@ class SpellDictionary;
 class SpellCheck : public QObject {
     Q_OBJECT
 public:
-    using Show = std::function<void(const QList<QTextEdit::ExtraSelection> &)>;
-    // `show` puts the underlines on the editor.
-    SpellCheck(QPlainTextEdit *editor, Show show);
+    using Changed = std::function<void(const QList<std::pair<int, int>> &)>;
+    // `changed` is told the ranges whose underline comes or goes, to draw them again.
+    SpellCheck(QPlainTextEdit *editor, Changed changed);
 
     static constexpr int kLongBlock = 16384;
     static constexpr int kWindowMargin = 2048; // read beyond the screen in a long line
@@ -45,6 +47,8 @@ public:
     QString statusText() const { return m_status; }
     // Every line's start state is known and the lines on screen are checked.
     bool isComplete() const;
+    // The lines on screen are checked (no change waits for it).
+    bool isScreenChecked() const { return !m_due.isActive(); }
 
     struct Misspelt {
         int position = -1; // in the document; -1: none
@@ -59,8 +63,9 @@ public:
 
     // Checks the lines on screen now (normally a moment after a change).
     void update();
-    // The underlined ranges, document positions (tests).
-    QList<std::pair<int, int>> underlined() const { return m_shown; }
+    // The underlined ranges (position, length), following the text as it
+    // changes until the lines are checked again.
+    QList<std::pair<int, int>> underlined() const;
 
 signals:
     void statusChanged();
@@ -82,12 +87,13 @@ private:
     void setStatus(const QString &text);
     bool advanceStates(int upToBlock, qint64 budgetNs); // false: out of time
     void noteEndState(int block, int end);
+    bool inStep() const;
     int startState(int block) const;
     const Checked &check(const QTextBlock &block, int from, int to);
     void backgroundSlice();
 
     QPlainTextEdit *m_editor;
-    Show m_show;
+    Changed m_changed;
     QTimer m_due;   // the lines on screen, after a change
     QTimer m_slice; // the background
     QString m_dictionary;
@@ -104,7 +110,7 @@ private:
     int m_blockCount = 1;
 
     QHash<int, Checked> m_checked; // by block number; cleared when lines come or go
-    QList<std::pair<int, int>> m_shown;
+    QList<QTextCursor> m_marks; // the underlined words, as selections
     int m_firstVisible = 0, m_lastVisible = -1;
     int m_aheadDone = 0; // lines around the screen checked by the background
     bool m_waiting = false; // the screen waits for the start states
