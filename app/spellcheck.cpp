@@ -84,8 +84,10 @@ void SpellCheck::documentChanged(int position, int removed, int added) {
     m_resume = known > last + 1 ? known : 0;
     m_changeLast = last;
     m_statesValid = std::min(m_statesValid, first);
-    if (delta != 0)
+    if (delta != 0) {
         m_checked.clear(); // they are kept by line number
+        m_aheadDone = 0;
+    }
     if (position < kHeadChars)
         m_headRead = false;
     schedule();
@@ -208,9 +210,10 @@ void SpellCheck::update() {
         const QTextCursor bottom =
             m_editor->cursorForPosition(QPoint(view->width() - 1, view->height() - 1));
         const QTextBlock first = top.block(), last = bottom.block();
+        if (first.blockNumber() != m_firstVisible || last.blockNumber() != m_lastVisible)
+            m_aheadDone = 0; // moved: the lines around it are others
         m_firstVisible = first.blockNumber();
         m_lastVisible = last.blockNumber();
-        m_aheadDone = 0;
         m_waiting = !advanceStates(m_firstVisible, kScreenNs);
         if (m_waiting) {
             m_slice.start();
