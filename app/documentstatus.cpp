@@ -1,5 +1,6 @@
 #include "documentstatus.h"
 #include "editorbox.h"
+#include "spellcheck.h"
 
 #include <QLabel>
 #include <QStatusBar>
@@ -23,6 +24,7 @@ DocumentStatus::DocumentStatus(QStatusBar *bar) : QObject(bar)
     m_encoding = label("Encoding", QStringLiteral("Encoding"));
     m_breaks = label("LineBreaks", QStringLiteral("Line breaks"));
     m_changed = label("ChangedState", QStringLiteral("Changed"));
+    m_spelling = label("SpellingState", QStringLiteral("Spelling"));
 }
 
 void DocumentStatus::setEditor(EditorBox *editor, const QString &encoding)
@@ -39,10 +41,13 @@ void DocumentStatus::setEditor(EditorBox *editor, const QString &encoding)
                       << connect(editor, &QPlainTextEdit::selectionChanged, this,
                                  &DocumentStatus::updateCaret)
                       << connect(editor, &QPlainTextEdit::modificationChanged, this,
-                                 &DocumentStatus::updateChanged);
+                                 &DocumentStatus::updateChanged)
+                      << connect(editor->spelling(), &SpellCheck::statusChanged, this,
+                                 &DocumentStatus::updateSpelling);
     }
     updateCaret();
     updateChanged();
+    updateSpelling();
 }
 
 void DocumentStatus::updateCaret()
@@ -67,8 +72,14 @@ void DocumentStatus::updateChanged()
                                                           : QString());
 }
 
+void DocumentStatus::updateSpelling()
+{
+    m_spelling->setText(m_editor ? m_editor->spelling()->statusText() : QString());
+}
+
 QString DocumentStatus::caretText() const { return m_caret->text(); }
 QString DocumentStatus::selectionText() const { return m_selection->text(); }
 QString DocumentStatus::encodingText() const { return m_encoding->text(); }
 QString DocumentStatus::breaksText() const { return m_breaks->text(); }
 QString DocumentStatus::changedText() const { return m_changed->text(); }
+QString DocumentStatus::spellingText() const { return m_spelling->text(); }

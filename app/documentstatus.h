@@ -1,6 +1,7 @@
 #pragma once
 // The status bar's view of the current document: caret line and column,
-// selection length, encoding, line breaks and whether it has changed.
+// selection length, encoding, line breaks, whether it has changed, and
+// why its spelling is not checked when a lang without a dictionary stops it.
 // Each caret move costs a block lookup, whatever the page's size.
 #include <QMetaObject>
 #include <QObject>
@@ -24,10 +25,12 @@ public:
     QString encodingText() const;
     QString breaksText() const;
     QString changedText() const;   // "Modified" or empty
+    QString spellingText() const;  // empty while the spelling is checked (or off)
 
 private:
     void updateCaret();
     void updateChanged();
+    void updateSpelling();
 
     QPointer<EditorBox> m_editor;
     QLabel *m_caret;
@@ -35,5 +38,6 @@ private:
     QLabel *m_encoding;
     QLabel *m_breaks;
     QLabel *m_changed;
+    QLabel *m_spelling;
     QList<QMetaObject::Connection> m_connections;
 };

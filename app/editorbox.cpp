@@ -1,12 +1,16 @@
 #include "editorbox.h"
 #include "markuphighlighter.h"
 #include "errors.h"
+#include "spellcheck.h"
 
+#include <QContextMenuEvent>
 #include <QDropEvent>
 #include <QFontMetrics>
 #include <QFont>
 #include <QKeyEvent>
+#include <QMenu>
 #include <QMimeData>
+#include <QPainter>
 #include <QTextBlock>
 #include <QTextDocument>
 #include <QTextLayout>
@@ -269,6 +273,71 @@ EditorBox::EditorBox(QWidget *parent) : QPlainTextEdit(parent)
     m_matchWait.setInterval(kMatchRestMs);
     connect(&m_matchWait, &QTimer::timeout, this, &EditorBox::updateMatchingTags);
     connect(this, &QPlainTextEdit::cursorPositionChanged, this, [this] { m_matchWait.start(); });
+    m_spelling = new SpellCheck(this, [this](const QList<std::pair<int, int>> &ranges) {
+        for (const auto &[at, length] : ranges)
+            for (const Stretch &s : stretchesOf(at, length))
+                viewport()->update(s.line);
+    });
+}
+
+QList<EditorBox::Stretch> EditorBox::stretchesOf(int position, int length) const
+{
+    QList<Stretch> out;
+    const QTextBlock b = document()->findBlock(position);
+    if (!b.isValid() || !b.isVisible() || !b.layout())
+        return out;
+    const QPointF origin = blockBoundingGeometry(b).translated(contentOffset()).topLeft();
+    if (origin.y() > viewport()->height())
+        return out;
+    const QTextLayout *layout = b.layout();
+    const int from = position - b.position(), to = from + length;
+    for (int i = 0; i < layout->lineCount(); ++i) {
+        const QTextLine line = layout->lineAt(i);
+        const int start = line.textStart(), end = start + line.textLength();
+        if (end < from || start >= to)
+            continue;
+        const qreal x1 = line.cursorToX(std::max(from, start));
+        const qreal x2 = line.cursorToX(std::min(to, end));
+        const QRectF r = line.rect().translated(origin);
+        out.append({origin.x() + x1, origin.x() + x2, r.top() + line.ascent(),
+                    r.adjusted(0, 0, 0, 3).toAlignedRect()});
+    }
+    return out;
+}
+
+void EditorBox::paintEvent(QPaintEvent *e)
+{
+    QPlainTextEdit::paintEvent(e);
+    const QList<std::pair<int, int>> words = m_spelling->underlined();
+    if (words.isEmpty())
+        return;
+    // Misspelt words: a red wave under each, a stroke per two pixels,
+    // without antialiasing (a few hundred of them cost nothing to draw).
+    QPainter p(viewport());
+    p.setPen(QPen(QColor(Qt::red), 1));
+    QPolygon wave;
+    for (const auto &[at, length] : words)
+        for (const Stretch &s : stretchesOf(at, length)) {
+            if (!e->rect().intersects(s.line))
+                continue;
+            const int y = qRound(s.baseline) + 2, x2 = qRound(s.x2);
+            wave.clear();
+            for (int x = qRound(s.x1), up = 0; x <= x2; x += 2, up ^= 1)
+                wave << QPoint(x, y - up * 2 + 1);
+            p.drawPolyline(wave);
+        }
+}
+
+void EditorBox::contextMenuEvent(QContextMenuEvent *e)
+{
+    // A misspelt word's suggestions come first, then the usual items.
+    QMenu *menu = createStandardContextMenu(e->pos());
+    const int at = e->reason() == QContextMenuEvent::Mouse
+                       ? cursorForPosition(e->pos()).position()
+                       : QPlainTextEdit::textCursor().position();
+    m_spelling->addToMenu(menu, at);
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    menu->popup(e->globalPos());
 }
 
 bool EditorBox::carriesFiles(const QMimeData *data)

@@ -19,6 +19,7 @@
 
 class MarkupHighlighter;
 class QMimeData;
+class SpellCheck;
 
 class EditorBox : public QPlainTextEdit {
     Q_OBJECT
@@ -104,6 +105,9 @@ public:
 
     // The markup colouring of this editor's document.
     MarkupHighlighter *highlighter() const { return m_highlighter; }
+    // The spelling check of its text.
+    SpellCheck *spelling() const { return m_spelling; }
+
     // Files dragged from outside are the main window's to open, not text
     // to insert.
     static bool carriesFiles(const QMimeData *data);
@@ -143,6 +147,8 @@ public:
 protected:
     bool event(QEvent *e) override;
     void keyPressEvent(QKeyEvent *e) override;
+    void contextMenuEvent(QContextMenuEvent *e) override;
+    void paintEvent(QPaintEvent *e) override;
     void dragEnterEvent(QDragEnterEvent *e) override;
     void dragMoveEvent(QDragMoveEvent *e) override;
     void dropEvent(QDropEvent *e) override;
@@ -151,6 +157,13 @@ private:
     void forgetAnchorMarks(int position, int removed, int added);
     static void markAnchorLines(QTextDocument *doc, const std::vector<int> &lines);
     void applyWordWrap(bool on);
+    // Where a range of one line is drawn, line by line of its layout:
+    // (x from, x to, baseline) in viewport coordinates.
+    struct Stretch {
+        qreal x1, x2, baseline;
+        QRect line;
+    };
+    QList<Stretch> stretchesOf(int position, int length) const;
     void keepLongLineLayouts(const std::vector<int> &lines);
     bool m_loading = false;
     struct PieceLoad;
@@ -160,6 +173,7 @@ private:
     friend class UndoStep;
     bool m_wrapChosen = false; // by the user: no longer follows the page
     MarkupHighlighter *m_highlighter = nullptr;
+    SpellCheck *m_spelling = nullptr;
 
     bool typeClosingTag(const QString &typed);
     QString textBetween(int from, int to) const;

@@ -14,11 +14,14 @@
 #include "nativepath.h"
 #include "pagecheckpane.h"
 #include "previewpane.h"
+#include "spelling.h"
 #include "uiseam.h"
 
+#include <QActionGroup>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLocale>
 #include <QLayout>
 #include <QMainWindow>
 #include <QMdiArea>
@@ -36,6 +39,8 @@ const char *const kRecentKey = "recentFiles";
 const char *const kStatusBarKey = "view/statusBar";
 const char *const kPreviewKey = "view/preview";
 const char *const kCloseTagsKey = "edit/closeTags";
+const char *const kSpellingKey = "spelling/check";
+const char *const kSpellingLanguageKey = "spelling/language";
 } // namespace
 
 QString Workbench::userStatePath()
@@ -76,6 +81,9 @@ Workbench::Workbench(QMainWindow *window, QWidget *areaHolder, QMdiArea *area,
     EditorBox::setClosesTags(state.value(QLatin1String(kCloseTagsKey), true).toBool());
     window->addDockWidget(Qt::RightDockWidgetArea, m_preview);
     m_preview->setVisible(state.value(QLatin1String(kPreviewKey), false).toBool());
+    Spelling *spelling = Spelling::instance();
+    spelling->setEnabled(state.value(QLatin1String(kSpellingKey), true).toBool());
+    spelling->setChosen(state.value(QLatin1String(kSpellingLanguageKey)).toString());
     m_check = new PageCheckPane(window);
     // A pane closed while it has the keyboard gives it to the document in use.
     new KeepKeyboardOnHide(m_preview);
@@ -151,6 +159,10 @@ Workbench::Workbench(QMainWindow *window, QWidget *areaHolder, QMdiArea *area,
         item(ToolsMenu, "ToolsCheckPage", "Chec&k Page", &Workbench::CheckPageClick)
             .key(QKeySequence(Qt::Key_F7))
             .needingDocument(),
+        separatorRow(ToolsMenu),
+        itemRow(ToolsMenu, "ToolsCheckSpelling", QStringLiteral("Check &Spelling"))
+            .checkable(ActionRow::Toggles, spelling->isEnabled()),
+        menuRow(ToolsMenu, "ToolsSpellingLanguage", QStringLiteral("Spelling La&nguage")),
     };
     actions->add(rows, this);
     for (const ActionRow &r : rows)
@@ -167,6 +179,13 @@ Workbench::Workbench(QMainWindow *window, QWidget *areaHolder, QMdiArea *area,
         m_window->statusBar()->setVisible(on);
         keepVisibility(kStatusBarKey, on);
     });
+    connect(actions->action(QStringLiteral("ToolsCheckSpelling")), &QAction::toggled, this,
+            [this](bool on) {
+                Spelling::instance()->setEnabled(on);
+                keepVisibility(kSpellingKey, on);
+            });
+    m_spellingMenu = actions->menu(QStringLiteral("ToolsSpellingLanguage"));
+    connect(m_spellingMenu, &QMenu::aboutToShow, this, &Workbench::rebuildSpellingMenu);
 
     current->onCurrentChanged(this, [this](THTMLDOC *doc) { follow(doc); });
     connect(docs, &DocumentTable::created, this, [this](THTMLDOC *doc) {
@@ -370,6 +389,40 @@ void Workbench::rebuildRecentMenu()
     clear->setObjectName(QStringLiteral("ClearRecent"));
     clear->setEnabled(!files.isEmpty());
     connect(clear, &QAction::triggered, this, [this] { setRecentFiles({}); });
+}
+
+void Workbench::rebuildSpellingMenu()
+{
+    m_spellingMenu->clear();
+    Spelling *spelling = Spelling::instance();
+    const QStringList names = spelling->installed();
+    if (names.isEmpty()) {
+        m_spellingMenu->addAction(QStringLiteral("No Dictionary Installed"))->setEnabled(false);
+        return;
+    }
+    // A page's own lang attribute comes before the choice made here.
+    auto *group = new QActionGroup(m_spellingMenu);
+    auto add = [&](const QString &caption, const QString &name) {
+        QAction *a = m_spellingMenu->addAction(caption);
+        a->setCheckable(true);
+        a->setChecked(name == spelling->chosen());
+        a->setData(name);
+        group->addAction(a);
+        connect(a, &QAction::triggered, this, [name] {
+            Spelling::instance()->setChosen(name);
+            QSettings state(userStatePath(), QSettings::IniFormat);
+            state.setValue(QLatin1String(kSpellingLanguageKey), name);
+        });
+    };
+    const QString system = spelling->resolve(Spelling::systemLanguage());
+    add(QStringLiteral("&System Language (%1)")
+            .arg(system.isEmpty() ? QStringLiteral("none installed") : system),
+        QString());
+    m_spellingMenu->addSeparator();
+    for (const QString &name : names)
+        add(QStringLiteral("%1 (%2)").arg(QLocale::languageToString(QLocale(name).language()),
+                                         name),
+            name);
 }
 
 void Workbench::openRecent(const QString &path)

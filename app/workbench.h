@@ -2,7 +2,8 @@
 // What the main window offers beyond the tag commands, each following the
 // current document: undo and redo, the find bar, Go to Line, matching tags
 // and the closing of typed tags, the status bar, recent files, the preview,
-// Preview in Browser and the page check.
+// Preview in Browser, the page check and the spelling check's switch and
+// language.
 // Their state (recent files, which panes show) is the user's, kept in the
 // user's configuration, never in the settings file.
 #include <QObject>
@@ -61,6 +62,7 @@ private:
     void follow(THTMLDOC *doc);
     void showPlace(EditorBox *editor, int line, int column);
     void rebuildRecentMenu();
+    void rebuildSpellingMenu();
     void openRecent(const QString &path);
     void setRecentFiles(const QStringList &files);
     void keepVisibility(const char *key, bool shown);
@@ -74,6 +76,7 @@ private:
     PreviewPane *m_preview;
     PageCheckPane *m_check;
     QMenu *m_recent;
+    QMenu *m_spellingMenu = nullptr;
     QAction *m_undo = nullptr;
     QAction *m_redo = nullptr;
     QList<QAction *> m_needDocument; // enabled only while a document is open

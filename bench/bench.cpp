@@ -17,6 +17,8 @@
 #include "markuphighlighter.h"
 #include "pagecheck.h"
 #include "previewpane.h"
+#include "spellcheck.h"
+#include "spelling.h"
 #include "startup.h"
 #include "tablemarkup.h"
 #include "tagcommands.h"
@@ -992,6 +994,97 @@ QJsonArray runPreview(const QDir &dir, double scale, int runs, const QString &on
     return out;
 }
 
+// ------------------------------------------------------------ spelling
+// A typed character with the spelling check off and on, on the 8 MB
+// families, the one-line minified page and a page of prose with misspelt
+// words, each from its key until the underlines of the lines on screen are
+// set and painted.
+QJsonArray runSpelling(const QDir &dir, double scale, int runs)
+{
+    QJsonArray out;
+    std::printf("\nspelling: typed char until checked and painted (median of %d, ms wall / CPU)\n",
+                runs);
+    std::printf("%-44s %15s %15s %7s\n", "page", "spelling off", "spelling on", "on/off");
+    std::vector<Family> pages;
+    for (const Family &fam : families(scale))
+        if (fam.name.contains(QLatin1String("8 MB")) || fam.name == QLatin1String("minified 1 MB"))
+            pages.push_back(fam);
+    pages.push_back({QStringLiteral("prose 8 MB"), QStringLiteral("paragraphs, a misspelt word in five"),
+                     [=](QFile &f) {
+                         static const char *const words[] = {
+                             "the", "quick", "brown", "fox", "jumps", "over", "lazy", "dog",
+                             "and", "teh", "cat", "sat", "on", "mat", "with", "recieve"};
+                         f.write("<!doctype html>\n<html><body>\n");
+                         for (int i = 0; i < int(110000 * scale); ++i) {
+                             QByteArray line = "<p>";
+                             for (int w = 0; w < 11; ++w)
+                                 line += QByteArray(words[(i * 7 + w * 3) % 16]) + ' ';
+                             f.write(line + "<em>text</em></p>\n");
+                         }
+                         f.write("</body></html>\n");
+                     }});
+    Spelling *spelling = Spelling::instance();
+    for (const Family &fam : pages) {
+        const QString path = dir.filePath(QStringLiteral("spelling-family.htm"));
+        {
+            QFile f(path);
+            f.open(QIODevice::WriteOnly);
+            fam.write(f);
+        }
+        THTMLDOC *doc = ZediDove->openDocument(path);
+        EditorBox *ed = doc->editor();
+        SpellCheck *check = ed->spelling();
+        const int line = longestLine(ed);
+        auto atRest = [&] {
+            QElapsedTimer t;
+            t.start();
+            while ((!check->isComplete() ||
+                    (!check->dictionaryName().isEmpty() &&
+                     !spelling->dictionary(check->dictionaryName()))) &&
+                   t.elapsed() < 60000)
+                QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 20);
+        };
+        std::map<bool, Cost> result;
+        for (const bool on : {false, true}) {
+            spelling->setEnabled(on);
+            atRest();
+            std::vector<double> wall, cpu;
+            for (int r = 0; r < runs; ++r) {
+                caretMidLongest(ed, line);
+                atRest();
+                const Cost c = untilPainted(ed, [&] {
+                    sendKey(ed, Qt::Key_X, Qt::NoModifier, QStringLiteral("x"));
+                    while (!check->isScreenChecked())
+                        QCoreApplication::processEvents();
+                });
+                wall.push_back(c.wall);
+                cpu.push_back(c.cpu);
+                ed->undo();
+                settle();
+            }
+            result[on] = {median(wall), median(cpu)};
+        }
+        const double ratio = result[true].wall / result[false].wall;
+        std::printf("%-44s %6.1f/%6.1f   %6.1f/%6.1f   %6.2f  %d underlined\n",
+                    qPrintable(fam.name), result[false].wall, result[false].cpu,
+                    result[true].wall, result[true].cpu, ratio, int(check->underlined().size()));
+        std::fflush(stdout);
+        out.append(QJsonObject{{QStringLiteral("name"), fam.name},
+                               {QStringLiteral("typed char, spelling off ms"), result[false].wall},
+                               {QStringLiteral("typed char, spelling on ms"), result[true].wall},
+                               {QStringLiteral("typed char CPU, spelling off ms"), result[false].cpu},
+                               {QStringLiteral("typed char CPU, spelling on ms"), result[true].cpu},
+                               {QStringLiteral("on/off"), ratio}});
+        ed->setModified(false);
+        doc->close();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        settle();
+        QFile::remove(path);
+    }
+    spelling->setEnabled(true);
+    return out;
+}
+
 struct Row {
     QString name;
     QString unit;
@@ -1014,6 +1107,7 @@ int main(int argc, char *argv[])
     double familyScale = 1.0;
     bool quick = false;        // no family over 8 MB
     bool previewOnly = false;  // only the preview's rows
+    bool spellingOnly = false; // only the spelling rows
     bool familiesOnly = false; // only the page families ...
     QString only;              // ... whose names hold this
     for (int i = 1; i < args.size(); ++i) {
@@ -1027,6 +1121,8 @@ int main(int argc, char *argv[])
             quick = true;
         } else if (args[i] == QLatin1String("--preview")) {
             previewOnly = true; // with --families NAME: that family's typed keys alone
+        } else if (args[i] == QLatin1String("--spelling")) {
+            spellingOnly = true;
         } else if (args[i] == QLatin1String("--families")) {
             familiesOnly = true;
             if (i + 1 < args.size() && !args[i + 1].startsWith(QLatin1String("--")))
@@ -1100,6 +1196,14 @@ int main(int argc, char *argv[])
         QFile out(jsonPath);
         if (out.open(QIODevice::WriteOnly))
             out.write(QJsonDocument(QJsonObject{{QStringLiteral("preview"), rows}}).toJson());
+        destroyApplicationWindows();
+        return 0;
+    }
+    if (spellingOnly) {
+        const QJsonArray rows = runSpelling(QDir(dir.path()), familyScale, runs);
+        QFile out(jsonPath);
+        if (out.open(QIODevice::WriteOnly))
+            out.write(QJsonDocument(QJsonObject{{QStringLiteral("spelling"), rows}}).toJson());
         destroyApplicationWindows();
         return 0;
     }
@@ -1415,11 +1519,13 @@ int main(int argc, char *argv[])
         jrows.append(jr);
     }
     const QJsonArray fams = runFamilies(QDir(dir.path()), familyScale, runs, quick, only);
+    const QJsonArray spell = runSpelling(QDir(dir.path()), familyScale, runs);
     QFile out(jsonPath);
     if (out.open(QIODevice::WriteOnly))
         out.write(QJsonDocument(QJsonObject{{QStringLiteral("runs"), runs},
                                             {QStringLiteral("rows"), jrows},
-                                            {QStringLiteral("families"), fams}})
+                                            {QStringLiteral("families"), fams},
+                                            {QStringLiteral("spelling"), spell}})
                       .toJson());
     std::printf("figures written to %s\n", qPrintable(QFileInfo(out).absoluteFilePath()));
     destroyApplicationWindows();

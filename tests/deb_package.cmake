@@ -16,9 +16,10 @@ endif()
 execute_process(COMMAND dpkg-deb -f ${debs} Package Depends Recommends OUTPUT_VARIABLE fields)
 message(STATUS "${fields}")
 # Computed from the program's libraries, plus the platform plug-ins and the
-# preview engine's helper process.
+# preview engine's helper process, and the spelling library and a dictionary.
 foreach(dep "libqt6widgets6" "libqt6gui6" "libqt6core6" "libc6" "libstdc++6" "qt6-qpa-plugins"
-            "fonts-liberation2" "libqt6webenginewidgets6" "libqt6webenginecore6-bin")
+            "fonts-liberation2" "libqt6webenginewidgets6" "libqt6webenginecore6-bin"
+            "libhunspell" "hunspell-en-us | hunspell-dictionary")
   string(FIND "${fields}" "${dep}" at)
   if(at LESS 0)
     message(FATAL_ERROR "the package does not name ${dep}:\n${fields}")

@@ -88,7 +88,8 @@ private slots:
             "&Document Info|", "&Add a Link|Ctrl+L", "&Image Insertion|Ctrl+M",
             "&Lists|Ctrl+Shift+L", "&Table|Ctrl+A", "Tar&get|Ctrl+Shift+T", "-",
             "&Paragraph          <P>|Ctrl+P", "&Horizontal Rule <HR>|Ctrl+H",
-            "Line &Break         <BR>|Ctrl+Shift+B", "-", "Chec&k Page|F7"};
+            "Line &Break         <BR>|Ctrl+Shift+B", "-", "Chec&k Page|F7", "-",
+            "Check &Spelling|", "Spelling La&nguage|"};
         QTest::newRow("Window") << "&Window" << QStringList{"&Tile|", "&Cascade|"};
         QTest::newRow("Help") << "&Help" << QStringList{"&Contents|", "About ZEDI Dove|"};
     }
@@ -122,9 +123,10 @@ private slots:
         int checked = 0;
         for (QAction *a : ZediDove->findChildren<QAction *>())
             checked += a->isChecked();
-        QCOMPARE(checked, 4);
+        QCOMPARE(checked, 5);
         QVERIFY(ZediDove->action(QStringLiteral("EditCloseTags"))->isChecked());
         QVERIFY(ZediDove->action(QStringLiteral("HTMLToolsBut"))->isChecked());
+        QVERIFY(ZediDove->action(QStringLiteral("ToolsCheckSpelling"))->isChecked());
         QVERIFY(ZediDove->action(QStringLiteral("DockedBar1"))->isChecked());
         // The status bar shows at first start, and its item says so.
         QVERIFY(ZediDove->statusBar()->isVisible());

@@ -1,0 +1,358 @@
+#include "spellcheck.h"
+#include "spelling.h"
+#include "spellwords.h"
+
+#include <QElapsedTimer>
+#include <QEvent>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QScrollBar>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <algorithm>
+#include <iterator>
+#include <set>
+
+namespace {
+// Start states worked out before the screen is checked, at most this long;
+// a jump far into a page not yet read waits for the background instead.
+constexpr qint64 kScreenNs = 8'000'000;
+// Each background slice, at most this long, so typing stays smooth.
+constexpr qint64 kSliceNs = 4'000'000;
+// Results kept; past this many they start again.
+constexpr int kMaxChecked = 20000;
+} // namespace
+
+SpellCheck::SpellCheck(QPlainTextEdit *editor, Changed changed)
+    : QObject(editor), m_editor(editor), m_changed(std::move(changed)) {
+    QTextDocument *doc = editor->document();
+    m_blockCount = doc->blockCount();
+    m_endStates.resize(m_blockCount);
+    connect(doc, &QTextDocument::contentsChange, this,
+            [this](int pos, int removed, int added) { documentChanged(pos, removed, added); });
+    m_due.setSingleShot(true);
+    m_due.setInterval(0);
+    connect(&m_due, &QTimer::timeout, this, &SpellCheck::update);
+    m_slice.setSingleShot(true);
+    m_slice.setInterval(0);
+    connect(&m_slice, &QTimer::timeout, this, &SpellCheck::backgroundSlice);
+    connect(editor->verticalScrollBar(), &QScrollBar::valueChanged, this, &SpellCheck::schedule);
+    connect(editor->horizontalScrollBar(), &QScrollBar::valueChanged, this, &SpellCheck::schedule);
+    editor->viewport()->installEventFilter(this);
+    connect(Spelling::instance(), &Spelling::changed, this, [this] {
+        m_headRead = false; // the language may follow another setting now
+        schedule();
+    });
+    schedule();
+}
+
+bool SpellCheck::eventFilter(QObject *watched, QEvent *event) {
+    if (event->type() == QEvent::Resize || event->type() == QEvent::Show)
+        schedule();
+    return QObject::eventFilter(watched, event);
+}
+
+bool SpellCheck::isComplete() const { return !m_due.isActive() && !m_slice.isActive(); }
+
+void SpellCheck::schedule() { m_due.start(); }
+
+void SpellCheck::setStatus(const QString &text) {
+    if (text == m_status)
+        return;
+    m_status = text;
+    emit statusChanged();
+}
+
+void SpellCheck::documentChanged(int position, int removed, int added) {
+    Q_UNUSED(removed);
+    QTextDocument *doc = m_editor->document();
+    const int count = doc->blockCount();
+    const int delta = count - m_blockCount;
+    m_blockCount = count;
+    const int first = doc->findBlock(position).blockNumber();
+    const QTextBlock lastBlock = doc->findBlock(position + added);
+    const int last = lastBlock.isValid() ? lastBlock.blockNumber() : count - 1;
+    // The blocks after the change keep their end states, moved with them.
+    const int at = std::min<int>(first + 1, m_endStates.size());
+    if (delta > 0)
+        m_endStates.insert(at, delta, 0);
+    else if (delta < 0)
+        m_endStates.remove(at, std::min<int>(-delta, m_endStates.size() - at));
+    m_endStates.resize(count);
+    const int known = m_statesValid > first ? m_statesValid + delta : m_statesValid;
+    m_resume = known > last + 1 ? known : 0;
+    m_changeLast = last;
+    m_statesValid = std::min(m_statesValid, first);
+    if (delta != 0) {
+        m_checked.clear(); // they are kept by line number
+        m_aheadDone = 0;
+    }
+    if (position < kHeadChars)
+        m_headRead = false;
+    schedule();
+    m_slice.start();
+}
+
+int SpellCheck::startState(int block) const {
+    return block <= 0 ? kSpellStartState : m_endStates.value(block - 1);
+}
+
+bool SpellCheck::inStep() const {
+    // Within an edit whose change is not yet told (a page loading piece by
+    // piece lets events through): the lines are not what they will be.
+    return m_editor->document()->blockCount() != m_endStates.size();
+}
+
+void SpellCheck::noteEndState(int block, int end) {
+    if (block >= m_endStates.size())
+        return;
+    // Past the change, a line ending as it did before leaves every line
+    // after it as it was: the states known before the change hold again.
+    if (block > m_changeLast && block < m_resume && m_endStates[block] == end) {
+        m_statesValid = m_resume;
+        m_resume = 0;
+        return;
+    }
+    m_endStates[block] = quint16(end);
+    m_statesValid = block + 1;
+}
+
+bool SpellCheck::advanceStates(int upToBlock, qint64 budgetNs) {
+    if (inStep())
+        return false;
+    QTextDocument *doc = m_editor->document();
+    upToBlock = std::min(upToBlock, doc->blockCount());
+    QElapsedTimer t;
+    t.start();
+    while (m_statesValid < upToBlock) {
+        const int k = m_statesValid;
+        QTextBlock b = doc->findBlockByNumber(k);
+        // Along the blocks from here while nothing jumps.
+        for (int n = k; b.isValid() && n == m_statesValid && n < upToBlock; b = b.next(), ++n) {
+            noteEndState(n, spellEndState(b.text(), startState(n)));
+            if ((n & 63) == 0 && t.nsecsElapsed() > budgetNs)
+                return m_statesValid >= upToBlock;
+        }
+        if (t.nsecsElapsed() > budgetNs)
+            return m_statesValid >= upToBlock;
+    }
+    return true;
+}
+
+const SpellCheck::Checked &SpellCheck::check(const QTextBlock &block, int from, int to) {
+    const int n = block.blockNumber();
+    const int start = startState(n);
+    const int generation = Spelling::instance()->generation();
+    const auto it = m_checked.constFind(n);
+    if (it != m_checked.constEnd() && it->revision == block.revision() &&
+        it->startState == start && it->generation == generation && it->from <= from &&
+        it->to >= to)
+        return *it;
+    Checked c;
+    c.revision = block.revision();
+    c.startState = start;
+    c.generation = generation;
+    c.from = from;
+    c.to = to;
+    const SpellLine line = spellWords(block.text(), start, from, to);
+    if (n == m_statesValid)
+        noteEndState(n, line.endState); // read whole anyway
+    Spelling *sp = Spelling::instance();
+    for (const SpellWord &w : line.words)
+        if (!sp->isCorrect(m_speller, w.text))
+            c.bad.append({w.start, w.length});
+    if (m_checked.size() >= kMaxChecked)
+        m_checked.clear();
+    return *m_checked.insert(n, c);
+}
+
+void SpellCheck::chooseDictionary() {
+    m_headRead = true;
+    Spelling *sp = Spelling::instance();
+    QTextDocument *doc = m_editor->document();
+    QTextCursor head(doc);
+    head.setPosition(std::min(kHeadChars, doc->characterCount() - 1), QTextCursor::KeepAnchor);
+    const QString lang = pageLanguage(head.selectedText());
+    QString name, status;
+    if (!sp->isEnabled()) {
+        // Off: nothing to say.
+    } else if (!lang.isEmpty()) {
+        name = sp->resolve(lang);
+        if (name.isEmpty())
+            status = tr("No spelling dictionary for \"%1\"").arg(lang.left(32));
+    } else if (!sp->chosen().isEmpty() && sp->installed().contains(sp->chosen())) {
+        name = sp->chosen();
+    } else {
+        name = sp->resolve(Spelling::systemLanguage());
+        if (name.isEmpty() && !sp->installed().isEmpty())
+            status = tr("No spelling dictionary for \"%1\"").arg(Spelling::systemLanguage());
+    }
+    if (name != m_dictionary) {
+        m_dictionary = name;
+        m_checked.clear();
+    }
+    setStatus(status);
+}
+
+void SpellCheck::update() {
+    m_due.stop();
+    Spelling *sp = Spelling::instance();
+    if (!m_headRead)
+        chooseDictionary();
+    m_speller = m_dictionary.isEmpty() ? nullptr : sp->dictionary(m_dictionary);
+    if (inStep())
+        return; // checked once the change is told
+    QList<std::pair<int, int>> shown;
+    if (m_speller && m_editor->isVisible()) {
+        const QWidget *view = m_editor->viewport();
+        const QTextCursor top = m_editor->cursorForPosition(QPoint(0, 0));
+        const QTextCursor bottom =
+            m_editor->cursorForPosition(QPoint(view->width() - 1, view->height() - 1));
+        const QTextBlock first = top.block(), last = bottom.block();
+        if (first.blockNumber() != m_firstVisible || last.blockNumber() != m_lastVisible)
+            m_aheadDone = 0; // moved: the lines around it are others
+        m_firstVisible = first.blockNumber();
+        m_lastVisible = last.blockNumber();
+        m_waiting = !advanceStates(m_firstVisible, kScreenNs);
+        if (m_waiting) {
+            m_slice.start();
+            return; // the underlines shown stay until the states are known
+        }
+        for (QTextBlock b = first; b.isValid(); b = b.next()) {
+            advanceStates(b.blockNumber(), kScreenNs); // nothing unless a state jumped back
+            int from = 0, to = b.length();
+            if (b.length() > kLongBlock) {
+                from = std::max(top.position() - b.position(), 0) - kWindowMargin;
+                to = std::min(bottom.position() - b.position(), b.length()) + kWindowMargin;
+                from = std::max(from, 0);
+                to = std::min(to, b.length());
+            }
+            for (const auto &[at, length] : check(b, from, to).bad)
+                if (at >= from && at < to)
+                    shown.append({b.position() + at, length});
+            if (b == last)
+                break;
+        }
+        m_slice.start();
+    }
+    const QList<std::pair<int, int>> before = underlined();
+    if (shown == before)
+        return;
+    m_marks.clear();
+    for (const auto &[at, length] : std::as_const(shown)) {
+        QTextCursor c(m_editor->document());
+        c.setPosition(at);
+        c.setPosition(at + length, QTextCursor::KeepAnchor);
+        m_marks.append(c);
+    }
+    // Only the words whose underline comes or goes are drawn again.
+    const std::set<std::pair<int, int>> old(before.begin(), before.end()),
+        now(shown.begin(), shown.end());
+    QList<std::pair<int, int>> changed;
+    std::set_symmetric_difference(old.begin(), old.end(), now.begin(), now.end(),
+                                  std::back_inserter(changed));
+    m_changed(changed);
+}
+
+QList<std::pair<int, int>> SpellCheck::underlined() const {
+    QList<std::pair<int, int>> out;
+    for (const QTextCursor &c : m_marks)
+        if (c.hasSelection())
+            out.append({c.selectionStart(), c.selectionEnd() - c.selectionStart()});
+    return out;
+}
+
+void SpellCheck::backgroundSlice() {
+    if (!m_speller || inStep())
+        return; // the change, once told, starts it again
+    QElapsedTimer t;
+    t.start();
+    QTextDocument *doc = m_editor->document();
+    if (!advanceStates(doc->blockCount(), kSliceNs)) {
+        m_slice.start();
+        return;
+    }
+    if (m_waiting) {
+        m_waiting = false;
+        schedule();
+        return;
+    }
+    // The lines around the screen, so that scrolling finds them checked.
+    const int lo = std::max(0, m_firstVisible - kAround);
+    const int hi = std::min(doc->blockCount() - 1, m_lastVisible + kAround);
+    QTextBlock b = doc->findBlockByNumber(lo + m_aheadDone);
+    for (; b.isValid() && lo + m_aheadDone <= hi; b = b.next(), ++m_aheadDone) {
+        if (b.length() <= kLongBlock)
+            check(b, 0, b.length());
+        if (t.nsecsElapsed() > kSliceNs) {
+            m_slice.start();
+            return;
+        }
+    }
+}
+
+SpellCheck::Misspelt SpellCheck::misspeltAt(int position) {
+    Misspelt out;
+    if (!m_speller || inStep())
+        return out;
+    const QTextBlock b = m_editor->document()->findBlock(position);
+    if (!b.isValid() || !advanceStates(b.blockNumber(), 50'000'000))
+        return out;
+    const int offset = position - b.position();
+    // A word holding the place starts at most this far before it.
+    const int from = b.length() > kLongBlock ? std::max(0, offset - 1024) : 0;
+    const SpellLine line = spellWords(b.text(), startState(b.blockNumber()), from, offset + 1);
+    for (const SpellWord &w : line.words)
+        if (w.start <= offset && offset <= w.start + w.length &&
+            !Spelling::instance()->isCorrect(m_speller, w.text)) {
+            out.position = b.position() + w.start;
+            out.length = w.length;
+            out.word = w.text;
+        }
+    return out;
+}
+
+void SpellCheck::addToMenu(QMenu *menu, int position) {
+    const Misspelt m = misspeltAt(position);
+    if (m.position < 0)
+        return;
+    QTextCursor source(m_editor->document());
+    source.setPosition(m.position);
+    source.setPosition(m.position + m.length, QTextCursor::KeepAnchor);
+    const QString written = source.selectedText();
+    QList<QAction *> items;
+    for (const QString &s : m_speller->suggestions(m.word, 8)) {
+        auto *a = new QAction(s, menu);
+        connect(a, &QAction::triggered, this, [this, m, s, written] {
+            QTextCursor c(m_editor->document());
+            c.setPosition(m.position);
+            c.setPosition(m.position + m.length, QTextCursor::KeepAnchor);
+            if (c.selectedText() != written)
+                return; // the page changed meanwhile
+            c.beginEditBlock(); // one undo step
+            c.insertText(s);
+            c.endEditBlock();
+        });
+        items << a;
+    }
+    if (items.isEmpty()) {
+        auto *none = new QAction(tr("(No Suggestions)"), menu);
+        none->setEnabled(false);
+        items << none;
+    }
+    auto separator = [menu] {
+        auto *s = new QAction(menu);
+        s->setSeparator(true);
+        return s;
+    };
+    items << separator();
+    auto *add = new QAction(tr("Add to Dictionary"), menu);
+    add->setObjectName(QStringLiteral("SpellingAdd"));
+    connect(add, &QAction::triggered, this, [w = m.word] { Spelling::instance()->addToPersonal(w); });
+    auto *ignore = new QAction(tr("Ignore"), menu);
+    ignore->setObjectName(QStringLiteral("SpellingIgnore"));
+    connect(ignore, &QAction::triggered, this, [w = m.word] { Spelling::instance()->ignore(w); });
+    items << add << ignore << separator();
+    menu->insertActions(menu->actions().value(0), items);
+}

@@ -1,0 +1,117 @@
+#pragma once
+// The spelling check of one editor: misspelt words of the lines on screen
+// get a wavy underline, which the editor draws over its text. Neither
+// formats (Qt would lay each line out again when one changes) nor extra
+// selections (Qt draws the text of each once more) are used: a line drawn
+// is drawn once, and the underlines cost a few strokes.
+//
+// Cost: a typed key re-reads only its own line; the other lines on screen
+// keep their results (cached per line, dropped when the line changes).
+// The state each line starts in (inside a comment, a tag, a script...) is
+// carried from line to line in the background, in short slices, as the
+// markup colouring does; the lines around the screen are checked there too,
+// so scrolling finds them ready. Of a line longer than kLongBlock only the
+// part on screen is read.
+//
+// The language: the page's lang attribute (read in its first kHeadChars)
+// where a dictionary is installed for it; else the one chosen in the menu;
+// else the system's. A lang with no dictionary leaves the page unchecked,
+// and statusText() says so.
+#include <QHash>
+#include <QList>
+#include <QObject>
+#include <QTextCursor>
+#include <QTimer>
+#include <functional>
+
+class QMenu;
+class QTextBlock;
+class QPlainTextEdit;
+class SpellDictionary;
+
+class SpellCheck : public QObject {
+    Q_OBJECT
+public:
+    using Changed = std::function<void(const QList<std::pair<int, int>> &)>;
+    // `changed` is told the ranges whose underline comes or goes, to draw them again.
+    SpellCheck(QPlainTextEdit *editor, Changed changed);
+
+    static constexpr int kLongBlock = 16384;
+    static constexpr int kWindowMargin = 2048; // read beyond the screen in a long line
+    static constexpr int kHeadChars = 16384;
+    static constexpr int kAround = 200; // lines checked ahead above and below the screen
+
+    // The dictionary checking this page; empty: not checked.
+    QString dictionaryName() const { return m_dictionary; }
+    // Why the page is not checked, for the status bar; empty when it is (or off).
+    QString statusText() const { return m_status; }
+    // Every line's start state is known and the lines on screen are checked.
+    bool isComplete() const;
+    // The lines on screen are checked (no change waits for it).
+    bool isScreenChecked() const { return !m_due.isActive(); }
+
+    struct Misspelt {
+        int position = -1; // in the document; -1: none
+        int length = 0;
+        QString word;
+    };
+    // The misspelt word at a document position, if any.
+    Misspelt misspeltAt(int position);
+    // Suggestions, "Add to Dictionary" and "Ignore" for the word at
+    // `position`, put before the menu's first item; nothing elsewhere.
+    void addToMenu(QMenu *menu, int position);
+
+    // Checks the lines on screen now (normally a moment after a change).
+    void update();
+    // The underlined ranges (position, length), following the text as it
+    // changes until the lines are checked again.
+    QList<std::pair<int, int>> underlined() const;
+
+signals:
+    void statusChanged();
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    struct Checked {
+        int revision = -1;
+        int startState = 0;
+        int generation = 0;
+        int from = 0, to = 0;           // the part of the line read
+        QList<std::pair<int, int>> bad; // misspelt words, in the line
+    };
+    void documentChanged(int position, int removed, int added);
+    void schedule();
+    void chooseDictionary();
+    void setStatus(const QString &text);
+    bool advanceStates(int upToBlock, qint64 budgetNs); // false: out of time
+    void noteEndState(int block, int end);
+    bool inStep() const;
+    int startState(int block) const;
+    const Checked &check(const QTextBlock &block, int from, int to);
+    void backgroundSlice();
+
+    QPlainTextEdit *m_editor;
+    Changed m_changed;
+    QTimer m_due;   // the lines on screen, after a change
+    QTimer m_slice; // the background
+    QString m_dictionary;
+    QString m_status;
+    bool m_headRead = false;
+    QString m_pageLanguage;
+    SpellDictionary *m_speller = nullptr;
+    int m_generation = 0; // of the results: Spelling's and the language's
+
+    QList<quint16> m_endStates; // per block
+    int m_statesValid = 0;      // leading blocks whose end state is right
+    int m_resume = 0;           // past a change, blocks up to here were right before it
+    int m_changeLast = -1;
+    int m_blockCount = 1;
+
+    QHash<int, Checked> m_checked; // by block number; cleared when lines come or go
+    QList<QTextCursor> m_marks; // the underlined words, as selections
+    int m_firstVisible = 0, m_lastVisible = -1;
+    int m_aheadDone = 0; // lines around the screen checked by the background
+    bool m_waiting = false; // the screen waits for the start states
+};

@@ -1,0 +1,350 @@
+// Spelling: which words of a page are read and which of them are misspelt
+// (with the small ISO 8859-1 dictionary in tests/spelling), the page's
+// language, and the check in a real editor: underlines, the context menu,
+// the personal word list, a lang without a dictionary, no dictionary at all.
+#include "actions.h"
+#include "documentstatus.h"
+#include "editorbox.h"
+#include "mainwindow.h"
+#include "spellcheck.h"
+#include "spelling.h"
+#include "spellwords.h"
+#include "testsupport.h"
+#include "workbench.h"
+
+#include <QFile>
+#include <QMenu>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTextCursor>
+
+namespace {
+const QString kDictionaries = QStringLiteral(TAGLOOM_SPELLING_DIR);
+
+SpellDictionary &testDictionary() {
+    static SpellDictionary d(kDictionaries + QStringLiteral("/en_TEST.aff"),
+                             kDictionaries + QStringLiteral("/en_TEST.dic"));
+    return d;
+}
+
+// "word@offset" for each misspelt word of a page, read line by line.
+QStringList misspelt(const QString &page) {
+    QStringList out;
+    int state = kSpellStartState;
+    qsizetype offset = 0;
+    for (const QString &line : page.split(QLatin1Char('\n'))) {
+        const SpellLine words = spellWords(line, state, 0, -1);
+        if (spellEndState(line, state) != words.endState)
+            out << QStringLiteral("end states differ in ") + line;
+        for (const SpellWord &w : words.words)
+            if (!testDictionary().isCorrect(w.text))
+                out << line.mid(w.start, w.length) + QLatin1Char('@') + QString::number(offset + w.start);
+        state = words.endState;
+        offset += line.size() + 1;
+    }
+    return out;
+}
+
+// The same, written in the page: «word» marks a misspelt one.
+QStringList marked(QString page) {
+    QStringList out;
+    for (qsizetype open = page.indexOf(u'«'); open >= 0; open = page.indexOf(u'«', open)) {
+        page.remove(open, 1);
+        const qsizetype close = page.indexOf(u'»', open);
+        page.remove(close, 1);
+        out << page.mid(open, close - open) + QLatin1Char('@') + QString::number(open);
+    }
+    return out;
+}
+
+QString unmarked(QString page) {
+    page.remove(u'«');
+    page.remove(u'»');
+    return page;
+}
+
+void waitForCheck(EditorBox *e) {
+    QTRY_VERIFY(e->spelling()->isComplete() &&
+                (e->spelling()->dictionaryName().isEmpty() ||
+                 Spelling::instance()->dictionary(e->spelling()->dictionaryName())));
+    e->spelling()->update();
+}
+
+QStringList underlinedWords(EditorBox *e) {
+    QStringList out;
+    for (const auto &[at, length] : e->spelling()->underlined()) {
+        QTextCursor c(e->document());
+        c.setPosition(at);
+        c.setPosition(at + length, QTextCursor::KeepAnchor);
+        out << c.selectedText();
+    }
+    return out;
+}
+} // namespace
+
+class TestSpelling : public QObject {
+    Q_OBJECT
+    ScriptedUi *m_ui = nullptr;
+private slots:
+    void initTestCase() {
+        QVERIFY(testDictionary().isValid());
+        Spelling::setSearchPath({kDictionaries});
+
+    }
+    void init() {
+        if (runsWithoutWindows({"misspeltWords", "partOfALine", "pageLanguage", "resolve", "encoding"}))
+            return;
+        m_ui = new ScriptedUi;
+        startApplication();
+        // A word added by an earlier run, before the list is first read
+        // (the path holds the application's name, set by the start-up).
+        static const bool cleared = QFile::remove(Spelling::personalWordsPath()) || true;
+        Q_UNUSED(cleared);
+    }
+    void cleanup() {
+        if (!m_ui)
+            return;
+        const bool noDialogLeft = closeDialogsLeftOpen();
+        markAllUnchanged();
+        stopApplication();
+        delete m_ui;
+        m_ui = nullptr;
+        Spelling::setSearchPath({kDictionaries});
+        QVERIFY(noDialogLeft);
+    }
+
+    void misspeltWords_data() {
+        QTest::addColumn<QString>("page");
+        QTest::newRow("text between tags") << "<p>The «kat» sat on <b>the</b> «matt»</p>";
+        QTest::newRow("tag names, other attributes")
+            << "<blockquote class=\"wrongg\" id=foobar data-x='zzz'>the cat</blockquote>";
+        QTest::newRow("alt, title, placeholder")
+            << "<img src=\"dogg.png\" alt=\"A «pictur» of a dog\" TITLE='«Helo» world'>"
+               "<input placeholder=«Tipe» name=zzz>";
+        QTest::newRow("a stray quote is no value") << "<img \"wrongg\" alt=\"the\">";
+        QTest::newRow("references") << "the&nbsp;cat &amp; «dgo» &#233; &lt;«teh»&gt;";
+        QTest::newRow("a word holding a reference")
+            << "caf&eacute; caf&#233; caf&#xE9; «kaf&eacute;» na&iuml;ve";
+        QTest::newRow("an unknown reference leaves its word alone") << "foo&alpha;bar the";
+        QTest::newRow("script and style")
+            << "<script>var teh = 'wrongg';</script><style>.wrongg{}</style>the «kat»"
+               "<SCRIPT type=x>if (a</b) teh();</SCRIPT >«dgo»";
+        QTest::newRow("comments") << "<!-- teh wrongg --> the «kat» <!-- zzz -->";
+        QTest::newRow("addresses")
+            << "see http://exampel.com/teh and www.exampel.org or mail me@exampel.com, "
+               "mailto:zzz index.htm ../imgs/teh «kat»";
+        QTest::newRow("apostrophes")
+            << "don't «dont» ‘the’ don’t 'cat' «kat's» the'";
+        QTest::newRow("letters beyond ASCII")
+            << "naïve café «cafée» «naïf» λόγος Ελληνικά 日本語";
+        QTest::newRow("digits, capitals, single letters")
+            << "mp3 h2o my_var HTML NASA x y «kat»";
+        QTest::newRow("a lone <") << "a < b the «kat» <3";
+        QTest::newRow("a tag over lines")
+            << "<img alt=\"A\n«pictur» of\" src=x\nclass=wrongg\n>\nthe «kat»";
+        QTest::newRow("a name and its value on different lines")
+            << "<img alt\n=\n'«pictur»' src=\ndogg>";
+        QTest::newRow("a comment over lines") << "<!-- teh\nwrongg\n--> «kat»";
+        QTest::newRow("a script over lines") << "<script>\nvar teh;\n</script>\n«kat»";
+        QTest::newRow("a self-closed script holds nothing") << "<script/>«kat»";
+        QTest::newRow("a long word") << QString(QStringLiteral("the ") + QString(200, u'z'));
+    }
+    void misspeltWords() {
+        QFETCH(QString, page);
+        QCOMPARE(misspelt(unmarked(page)), marked(page));
+    }
+
+    // The words of a long line's part: only those starting in it, an
+    // address cut by its start still judged whole.
+    void partOfALine() {
+        const QString line = QStringLiteral("kat http://exampel.com/a/teh dgo kat");
+        const SpellLine part = spellWords(line, kSpellStartState, 10, 32);
+        QCOMPARE(part.words.size(), 1);
+        QCOMPARE(part.words[0].text, QStringLiteral("dgo"));
+        QCOMPARE(part.endState, spellEndState(line, kSpellStartState));
+    }
+
+    void pageLanguage_data() {
+        QTest::addColumn<QString>("head");
+        QTest::addColumn<QString>("language");
+        QTest::newRow("quoted") << "<!doctype html>\n<html lang=\"de-DE\"><head>" << "de-DE";
+        QTest::newRow("capitals, unquoted") << "<HTML LANG=fr>" << "fr";
+        QTest::newRow("over lines") << "<html\n  class=x\u2029lang = 'en' >" << "en";
+        QTest::newRow("lang before xml:lang") << "<html xml:lang=\"en\" lang=\"fr\">" << "fr";
+        QTest::newRow("xml:lang alone") << "<html xml:lang=\"en\">" << "en";
+        QTest::newRow("none") << "<html><body lang=fr>" << "";
+        QTest::newRow("another element") << "<htmlx lang=en><html lang=de>" << "de";
+        QTest::newRow("unclosed value") << "<html lang=\"en" << "";
+    }
+    void pageLanguage() {
+        QFETCH(QString, head);
+        QFETCH(QString, language);
+        QCOMPARE(::pageLanguage(head), language);
+    }
+
+    void resolve_data() {
+        QTest::addColumn<QString>("language");
+        QTest::addColumn<QString>("dictionary");
+        QTest::newRow("its name") << "en_TEST" << "en_TEST";
+        QTest::newRow("language only") << "en" << "en_TEST";
+        QTest::newRow("another region") << "EN-gb" << "en_TEST";
+        QTest::newRow("none installed") << "fr" << "";
+        QTest::newRow("empty") << "" << "";
+    }
+    void resolve() {
+        QFETCH(QString, language);
+        QFETCH(QString, dictionary);
+        QCOMPARE(Spelling::instance()->resolve(language), dictionary);
+    }
+
+    // Words and suggestions pass through the dictionary's own character set.
+    void encoding() {
+        SpellDictionary &d = testDictionary();
+        QVERIFY(d.isCorrect(QStringLiteral("café")));
+        QVERIFY(!d.isCorrect(QStringLiteral("cafe")));
+        QVERIFY(d.isCorrect(QStringLiteral("Ωμέγα"))); // not in its set: nothing said
+        QVERIFY(d.suggestions(QStringLiteral("cafe"), 8).contains(QStringLiteral("café")));
+        QVERIFY(d.suggestions(QStringLiteral("Ωμέγα"), 8).isEmpty());
+        QCOMPARE(d.suggestions(QStringLiteral("kat"), 1).size(), 1);
+    }
+
+    void underlinesFollowTheText() {
+        EditorBox *e = editor();
+        setEditorText(QStringLiteral("<html lang=\"en\">\r\n<p>the kat sat\r\n<script>teh</script>"
+                                     " on the matt</p>"));
+        waitForCheck(e);
+        QCOMPARE(e->spelling()->dictionaryName(), QStringLiteral("en_TEST"));
+        QCOMPARE(underlinedWords(e), (QStringList{"kat", "matt"}));
+        // Typed into: the line is read again.
+        QTextCursor c(e->document());
+        c.setPosition(int(e->toPlainText().indexOf(QLatin1String("kat"))));
+        c.deleteChar();
+        c.insertText(QStringLiteral("c"));
+        waitForCheck(e);
+        QCOMPARE(underlinedWords(e), (QStringList{"matt"}));
+        // A comment opened above hides the lines below it.
+        QTextCursor(e->document()).insertText(QStringLiteral("<!--"));
+        waitForCheck(e);
+        QCOMPARE(underlinedWords(e), QStringList());
+    }
+
+    void contextMenu() {
+        EditorBox *e = editor();
+        setEditorText(QStringLiteral("<html lang=en><p>the kat and the dgo and the dgo"));
+        waitForCheck(e);
+        const int kat = int(e->toPlainText().indexOf(QLatin1String("kat")));
+        const QString before = e->toPlainText();
+        {
+            QMenu menu;
+            menu.addAction(QStringLiteral("Copy"));
+            e->spelling()->addToMenu(&menu, kat + 1);
+            const QList<QAction *> items = menu.actions();
+            QVERIFY(items.size() > 4);
+            QCOMPARE(items.last()->text(), QStringLiteral("Copy")); // the usual items after
+            QAction *cat = nullptr;
+            for (QAction *a : items)
+                if (a->text() == QLatin1String("cat"))
+                    cat = a;
+            QVERIFY(cat);
+            cat->trigger();
+        }
+        QVERIFY(e->toPlainText().contains(QLatin1String("the cat and")));
+        e->undo(); // one step gives the word back
+        QCOMPARE(e->toPlainText(), before);
+        // Outside a misspelt word the menu is the usual one.
+        QMenu plain;
+        e->spelling()->addToMenu(&plain, 1);
+        QVERIFY(plain.actions().isEmpty());
+        // Ignored: every "dgo" of the session, no file written.
+        waitForCheck(e);
+        QCOMPARE(underlinedWords(e), (QStringList{"kat", "dgo", "dgo"}));
+        QMenu m;
+        e->spelling()->addToMenu(&m, int(e->toPlainText().indexOf(QLatin1String("dgo"))));
+        m.findChild<QAction *>(QStringLiteral("SpellingIgnore"))->trigger();
+        waitForCheck(e);
+        QCOMPARE(underlinedWords(e), (QStringList{"kat"}));
+        QCOMPARE(readBytes(Spelling::personalWordsPath()).contains("dgo"), false);
+    }
+
+    void addToDictionary() {
+        EditorBox *e = editor();
+        setEditorText(QStringLiteral("<html lang=en><p>the Tagloom and the zyxw"));
+        waitForCheck(e);
+        QCOMPARE(underlinedWords(e).join(u','), QStringLiteral("Tagloom,zyxw"));
+        QMenu m;
+        e->spelling()->addToMenu(&m, int(e->toPlainText().indexOf(QLatin1String("Tagl"))));
+        m.findChild<QAction *>(QStringLiteral("SpellingAdd"))->trigger();
+        waitForCheck(e);
+        QCOMPARE(underlinedWords(e), (QStringList{"zyxw"}));
+        QVERIFY(readBytes(Spelling::personalWordsPath()).split('\n').contains("Tagloom"));
+    }
+
+    // The page's lang names a language with no dictionary: not checked,
+    // and the status bar says so; the menu's choice does not override it.
+    void languageWithoutDictionary() {
+        EditorBox *e = editor();
+        setEditorText(QStringLiteral("<html lang=\"fr-CA\"><p>le kat"));
+        waitForCheck(e);
+        QCOMPARE(e->spelling()->dictionaryName(), QString());
+        QCOMPARE(underlinedWords(e), QStringList());
+        DocumentStatus *status = ZediDove->workbench()->status();
+        QVERIFY(status->spellingText().contains(QLatin1String("fr-CA")));
+        // Edited to a language that has one.
+        QTextCursor c(e->document());
+        c.setPosition(12);
+        c.setPosition(17, QTextCursor::KeepAnchor);
+        c.insertText(QStringLiteral("en"));
+        waitForCheck(e);
+        QCOMPARE(underlinedWords(e), (QStringList{"le", "kat"}));
+        QCOMPARE(status->spellingText(), QString());
+    }
+
+    void menuSwitchesAndLanguages() {
+        EditorBox *e = editor();
+        setEditorText(QStringLiteral("<p>the kat"));
+        QAction *check = ZediDove->action(QStringLiteral("ToolsCheckSpelling"));
+        QVERIFY(check->isChecked());
+        QMenu *languages = ZediDove->actions()->menu(QStringLiteral("ToolsSpellingLanguage"));
+        emit languages->aboutToShow();
+        QStringList captions;
+        for (QAction *a : languages->actions())
+            captions << a->text();
+        QCOMPARE(captions.last(), QStringLiteral("English (en_TEST)"));
+        languages->actions().last()->trigger();
+        QCOMPARE(Spelling::instance()->chosen(), QStringLiteral("en_TEST"));
+        waitForCheck(e);
+        QCOMPARE(underlinedWords(e), (QStringList{"kat"}));
+        check->trigger();
+        waitForCheck(e);
+        QCOMPARE(underlinedWords(e), QStringList());
+        QSettings state(Workbench::userStatePath(), QSettings::IniFormat);
+        QCOMPARE(state.value(QStringLiteral("spelling/check")).toBool(), false);
+        QCOMPARE(state.value(QStringLiteral("spelling/language")).toString(),
+                 QStringLiteral("en_TEST"));
+        check->trigger();
+        waitForCheck(e);
+        QCOMPARE(underlinedWords(e), (QStringList{"kat"}));
+        languages->actions().first()->trigger(); // the system's again
+    }
+
+    void noDictionaryInstalled() {
+        QTemporaryDir empty;
+        Spelling::setSearchPath({empty.path()});
+        EditorBox *e = editor();
+        setEditorText(QStringLiteral("<html lang=en><p>the kat"));
+        waitForCheck(e);
+        QCOMPARE(underlinedWords(e), QStringList());
+        QMenu menu;
+        e->spelling()->addToMenu(&menu, 20);
+        QVERIFY(menu.actions().isEmpty());
+        QMenu *languages = ZediDove->actions()->menu(QStringLiteral("ToolsSpellingLanguage"));
+        emit languages->aboutToShow();
+        QCOMPARE(languages->actions().size(), 1);
+        QCOMPARE(languages->actions().first()->text(), QStringLiteral("No Dictionary Installed"));
+        QVERIFY(!languages->actions().first()->isEnabled());
+    }
+};
+
+QTEST_MAIN(TestSpelling)
+#include "tst_spelling.moc"
