@@ -4,10 +4,10 @@
 set -euo pipefail
 # desktop-file-utils and appstream check the menu entry and metadata, dpkg-dev
 # gives the .deb its library dependencies (tests install_tree, deb_package);
-# libtidy-dev checks pages; qt6-webengine-dev shows the preview, in the
+# libtidy-dev checks pages; libuchardet-dev guesses undeclared charsets; qt6-webengine-dev shows the preview, in the
 # helper process that libqt6webenginecore6-bin holds.
 TAGLOOM_PACKAGES=(cmake ninja-build g++ qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins
-  libgl-dev libtidy-dev qt6-webengine-dev libqt6webenginecore6-bin fonts-liberation2 fontconfig desktop-file-utils appstream dpkg-dev)
+  libgl-dev libtidy-dev libuchardet-dev pkg-config qt6-webengine-dev libqt6webenginecore6-bin fonts-liberation2 fontconfig desktop-file-utils appstream dpkg-dev)
 tagloom_install_missing() {
   local missing=()
   for p in "${TAGLOOM_PACKAGES[@]}" "$@"; do

@@ -532,7 +532,7 @@ StreamedText EditorBox::loadFile(const QString &path, qsizetype chunkBytes)
             restore();
             throw;
         }
-        StreamedText whole{d.encoding, hideEditorMarks(d.text)};
+        StreamedText whole{d.encoding, hideEditorMarks(d.text), 0, d.guessed, d.kept};
         loadText(d.text);
         return whole;
     }

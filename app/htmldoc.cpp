@@ -53,7 +53,7 @@ void THTMLDOC::writeFileBytes(const ByteSink &sink) const
     for (QTextBlock b = doc->begin(); b.isValid(); b = b.next()) {
         if (b != doc->begin())
             appendEncoded(u"\r\n", m_encoding, m_standIns, out);
-        appendEncoded(b.text(), m_encoding, m_standIns, out);
+        appendEncoded(b.text(), m_encoding, m_standIns, out, m_kept);
         if (out.size() >= kPiece) {
             sink(out);
             out.resize(0);
@@ -92,16 +92,37 @@ void THTMLDOC::load(const QString &path)
     stamp.hash = d.hash;
     m_standIns = d.standIns;
     m_editor->setSelStart(0);
-    m_encoding = d.encoding;
-    setToolTip(QStringLiteral("Encoding: ") + encodingName(m_encoding));
+    setEncoding(d.encoding, d.guessed, d.kept);
     m_hasFileName = true;
     rememberFile(path, stamp);
     emit fileNamed(m_diskPath);
 }
 
+void THTMLDOC::setEncoding(TextEncoding encoding, bool guessed, const KeptForms &kept)
+{
+    m_encoding = encoding;
+    m_guessed = guessed;
+    m_kept = kept;
+    setToolTip(encodingToolTip());
+}
+
+QString THTMLDOC::encodingText() const
+{
+    const QString name = encodingName(m_encoding);
+    return m_guessed ? name + QStringLiteral(" (guessed)") : name;
+}
+
+QString THTMLDOC::encodingToolTip() const
+{
+    const QString name = QStringLiteral("Encoding: ") + encodingName(m_encoding);
+    return m_guessed ? name + QStringLiteral(", guessed from the text: the page declares none. "
+                                             "File > Reopen with Encoding reads it in another.")
+                     : name;
+}
+
 QByteArray THTMLDOC::encode(const QString &crlfText) const
 {
-    return encodeText(crlfText, m_encoding, m_standIns);
+    return encodeText(crlfText, m_encoding, m_standIns, m_kept);
 }
 
 void THTMLDOC::restoreCopy(const QString &text, const QString &path, TextEncoding encoding,
@@ -114,8 +135,7 @@ void THTMLDOC::restoreCopy(const QString &text, const QString &path, TextEncodin
     if (path.isEmpty())
         return;
     setPath(path);
-    m_encoding = encoding;
-    setToolTip(QStringLiteral("Encoding: ") + encodingName(m_encoding));
+    setEncoding(encoding);
     m_hasFileName = true;
     rememberFile(path, stamp);
 }

@@ -23,6 +23,8 @@ struct StreamedText {
     TextEncoding encoding = TextEncoding::Utf8;
     MarkStandIns standIns; // as hideEditorMarks() would have returned
     quint64 hash = 0;      // of the bytes read, as fileHash() gives; 0: not known
+    bool guessed = false;  // as DecodedText tells
+    KeptForms kept;
 };
 
 // The text readTextFile() and then hideEditorMarks() would give, passed on in
@@ -31,9 +33,9 @@ struct StreamedText {
 // piece ends after a line break, or inside a line much longer than a chunk,
 // never between CR and LF. The file is read twice (the
 // first pass settles the encoding and the marks); returns nothing when the
-// second pass found it different, and the caller then reads it whole.
-// A pipe or a device, and a page in UTF-16 or in a declared charset other
-// than Windows-1252, is read once, whole, and passed on as one piece.
+// second pass found it different, and the caller then reads it whole. A pipe or a device, and a page
+// in UTF-16 or UTF-32 or in a charset of many bytes a character, is read
+// once, whole, and passed on as one piece.
 // Throws as readTextFile() does, and WorkCancelled when the progress
 // reporter cancels.
 std::optional<StreamedText> streamTextFile(const QString &path,

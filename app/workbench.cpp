@@ -169,7 +169,8 @@ void Workbench::follow(THTMLDOC *doc)
     m_followed = doc;
     EditorBox *editor = doc ? doc->editor() : nullptr;
     m_find->setEditor(editor);
-    m_status->setEditor(editor, doc ? encodingName(doc->encoding()) : QString());
+    m_status->setEditor(editor, doc ? doc->encodingText() : QString(),
+                        doc ? doc->encodingToolTip() : QString());
     const QString path = doc ? doc->filePath() : QString();
     m_preview->setEditor(editor, path.isEmpty() ? QString() : QFileInfo(path).absolutePath());
     if (editor)

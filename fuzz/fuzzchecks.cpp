@@ -271,7 +271,9 @@ QString decoder(const QByteArray &input)
             return QStringLiteral("read as UTF-16");
         break;
     default:
-        if (d.encoding != declared || (utf8 && !ascii))
+        // Guessed: a page with no declaration, or Unicode told by its zero
+        // bytes (which are valid UTF-8).
+        if (d.guessed ? declared && !utf8 : d.encoding != declared || (utf8 && !ascii))
             return QStringLiteral("read as an undeclared charset %1").arg(int(d.encoding));
         break;
     }
@@ -296,7 +298,7 @@ QString decoder(const QByteArray &input)
     for (const char16_t mark : {u'\u2029', u'\uFDD0', u'\uFDD1'})
         if (held.contains(QChar(mark)))
             return QStringLiteral("mark U+%1 left in the editor's text").arg(int(mark), 0, 16);
-    const QByteArray saved = encodeText(held, d.encoding, standIns);
+    const QByteArray saved = encodeText(held, d.encoding, standIns, d.kept);
     if (text == d.text && saved != input) {
         qsizetype i = 0;
         while (i < saved.size() && i < input.size() && saved.at(i) == input.at(i))
@@ -320,7 +322,8 @@ QString decoder(const QByteArray &input)
     auto utf16 = [](TextEncoding e) {
         return e == TextEncoding::Utf16LeBom || e == TextEncoding::Utf16BeBom;
     };
-    if (declaredEncoding(saved) == declared
+    // A guess may come out otherwise once the breaks are longer.
+    if (declaredEncoding(saved) == declared && !d.guessed && !reopened.guessed
         && !(utf16(reopened.encoding) && !utf16(d.encoding))) {
         if (reopened.encoding != d.encoding)
             return QStringLiteral("reopened as encoding %1 instead of %2")

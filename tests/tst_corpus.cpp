@@ -211,7 +211,9 @@ private slots:
         same("Shift_JIS with a byte it does not define", "<meta charset=\"shift_jis\">\x85\x40",
              "Windows-1252");
         same("Shift_JIS with a character written two ways", "<meta charset=\"sjis\">\x87\x90",
-             "Windows-1252");
+             "Shift_JIS");
+        same("Shift_JIS with a character written both ways",
+             "<meta charset=\"sjis\">\x87\x90\x81\xE0", "Windows-1252");
         same("windows-1251 with its unassigned byte", "<meta charset=\"cp1251\">\xCF\xF0\x98",
              "Windows-1252");
         same("valid UTF-8 declaring KOI8-R", "<meta charset=\"koi8-r\">caf\xC3\xA9", "UTF-8");
