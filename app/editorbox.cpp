@@ -464,83 +464,91 @@ void EditorBox::loadText(const QString &crlfText)
     setTextCursor(QTextCursor(doc));
 }
 
-StreamedText EditorBox::loadFile(const QString &path, qsizetype chunkBytes)
-{
-    // A file that cannot be read leaves the text as it was (a new
-    // document keeps its skeleton).
-    QTextDocument *doc = document();
-    QString before;
-    bool cleared = false;
-    auto restore = [&] {
-        if (cleared)
-            loadText(before);
-    };
-    m_loading = true;
-    AnchorLineFinder anchors;
-    std::optional<StreamedText> got;
+// What a load in pieces keeps between its calls.
+struct EditorBox::PieceLoad {
+    // The text is kept and cleared only once a piece comes: a file that
+    // cannot be read at all leaves the document untouched.
+    void clear(EditorBox *editor)
     {
-        QTextCursor end(doc);
-        auto startLoading = [&] {
-            before = text();
-            cleared = true;
-            doc->setUndoRedoEnabled(false);
-            doc->clear();
-            // One change for the whole page, as a single setPlainText makes.
-            end = QTextCursor(doc);
-            end.beginEditBlock();
-        };
-        try {
-            got = streamTextFile(path, [&](const QString &piece) {
-                if (!cleared)
-                    startLoading();
-                anchors.add(piece);
-                if (anchors.column() > kMaxLine)
-                    throw TagloomError(Errors::memoCapacity());
-                // Wrapping settled before the long line goes in: switched
-                // afterwards, Qt would lay the page out again at once.
-                if (!m_wrapChosen && !wordWrap() && !anchors.longLines().empty())
-                    applyWordWrap(true);
-                end.insertText(piece);
-            }, kMaxTextFileBytes, QString(), chunkBytes);
-        } catch (...) {
-            if (cleared) {
-                // Emptied before the change is announced: a refused huge
-                // line is never laid out.
-                end.movePosition(QTextCursor::Start, QTextCursor::KeepAnchor);
-                end.removeSelectedText();
-                end.endEditBlock();
-            }
-            m_loading = false;
-            restore();
-            throw;
-        }
-        if (!cleared && got)
-            startLoading(); // an empty file
-        // Before the change is announced, which lays out a one-line page.
-        if (got)
-            keepLongLineLayouts(anchors.longLines());
-        if (cleared)
-            end.endEditBlock();
+        QTextDocument *doc = editor->document();
+        before = editor->text();
+        cleared = true;
+        doc->setUndoRedoEnabled(false);
+        doc->clear();
+        // One change for the whole page, as a single setPlainText makes.
+        end = QTextCursor(doc);
+        end.beginEditBlock();
     }
+
+    QString before;       // the text as it was
+    bool cleared = false;
+    QTextCursor end;      // where the next piece goes
+    AnchorLineFinder anchors;
+};
+
+EditorBox::~EditorBox() = default;
+
+void EditorBox::beginLoad()
+{
+    m_pieceLoad = std::make_unique<PieceLoad>();
+    m_loading = true;
+}
+
+void EditorBox::appendLoad(const QString &piece)
+{
+    PieceLoad &load = *m_pieceLoad;
+    if (!load.cleared)
+        load.clear(this);
+    load.anchors.add(piece);
+    if (load.anchors.column() > kMaxLine)
+        throw TagloomError(Errors::memoCapacity());
+    // Wrapping settled before the long line goes in: switched afterwards,
+    // Qt would lay the page out again at once.
+    if (!m_wrapChosen && !wordWrap() && !load.anchors.longLines().empty())
+        applyWordWrap(true);
+    load.end.insertText(piece);
+}
+
+void EditorBox::finishLoad()
+{
+    const std::unique_ptr<PieceLoad> load = std::move(m_pieceLoad);
+    if (!load->cleared)
+        load->clear(this); // an empty file
+    // Before the change is announced, which lays out a one-line page.
+    keepLongLineLayouts(load->anchors.longLines());
+    load->end.endEditBlock();
     m_loading = false;
-    if (!got) {
-        // The file changed while it was read: read it again, whole.
-        DecodedText d;
-        try {
-            d = readTextFile(path);
-        } catch (...) {
-            restore();
-            throw;
-        }
-        StreamedText whole{d.encoding, hideEditorMarks(d.text), 0, d.guessed, d.kept};
-        loadText(d.text);
-        return whole;
-    }
-    markAnchorLines(doc, anchors.lines());
+    QTextDocument *doc = document();
+    markAnchorLines(doc, load->anchors.lines());
     doc->setUndoRedoEnabled(true);
     doc->setModified(false);
     setTextCursor(QTextCursor(doc));
-    return *got;
+}
+
+void EditorBox::finishLoad(const QString &crlfText)
+{
+    const std::unique_ptr<PieceLoad> load = std::move(m_pieceLoad);
+    if (load->cleared)
+        load->end.endEditBlock();
+    m_loading = false;
+    loadText(crlfText);
+}
+
+void EditorBox::abandonLoad()
+{
+    const std::unique_ptr<PieceLoad> load = std::move(m_pieceLoad);
+    if (!load)
+        return; // already finished (it was the finish that failed)
+    if (load->cleared) {
+        // Emptied before the change is announced: a refused huge line is
+        // never laid out.
+        load->end.movePosition(QTextCursor::Start, QTextCursor::KeepAnchor);
+        load->end.removeSelectedText();
+        load->end.endEditBlock();
+    }
+    m_loading = false;
+    if (load->cleared)
+        loadText(load->before);
 }
 
 void EditorBox::forgetAnchorMarks(int position, int removed, int added)

@@ -8,10 +8,9 @@
 #include <QSet>
 #include <QKeySequence>
 #include <QTextCursor>
+#include <memory>
 #include <optional>
 #include <vector>
-
-#include "textreader.h"
 
 class MarkupHighlighter;
 class QMimeData;
@@ -20,6 +19,7 @@ class EditorBox : public QPlainTextEdit {
     Q_OBJECT
 public:
     explicit EditorBox(QWidget *parent = nullptr);
+    ~EditorBox() override;
 
     // Selection, offsets counting CR LF as two characters.
     int selStart() const;
@@ -56,12 +56,20 @@ public:
     QString rawText() const { return document()->toRawText(); }
     // Replaces the whole text (loading); not undoable, counts as unchanged.
     void loadText(const QString &crlfText);
-    // The same with a file's text (as readTextFile() and hideEditorMarks()
-    // give it), read straight into the document piece by piece, so a huge
-    // page is never held twice. Throws as readTextFile() does, leaving the
-    // text as it was; a line over kMaxLine characters is refused with the
-    // size message. chunkBytes: how much is read at a time.
-    StreamedText loadFile(const QString &path, qsizetype chunkBytes = 1 << 20);
+    // Loading a page passed on in pieces (a file as it is read: see
+    // pageload.h), straight into the document, so a huge page is never held
+    // twice. beginLoad() keeps the text as it is; the first piece replaces
+    // it. appendLoad() takes a piece in the editor's form (CR LF breaks,
+    // marks hidden; a piece never ends between CR and LF) and throws the
+    // size message for a line over kMaxLine characters, none of which is
+    // laid out. finishLoad() makes the pieces the page, or the whole text
+    // given instead of them; not undoable, counts as unchanged, caret at the
+    // start. abandonLoad() puts the text back as it was.
+    void beginLoad();
+    void appendLoad(const QString &piece);
+    void finishLoad();
+    void finishLoad(const QString &crlfText);
+    void abandonLoad();
 
     bool isModified() const;
     void setModified(bool changed);
@@ -107,6 +115,8 @@ private:
     void applyWordWrap(bool on);
     void keepLongLineLayouts(const std::vector<int> &lines);
     bool m_loading = false;
+    struct PieceLoad;
+    std::unique_ptr<PieceLoad> m_pieceLoad; // between beginLoad() and its end
     int m_undoSteps = 0; // UndoSteps open on this editor
     std::optional<QTextCursor> m_stepCursor; // the caret placed within them
     friend class UndoStep;

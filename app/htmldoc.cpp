@@ -1,6 +1,7 @@
 #include "htmldoc.h"
 #include "editorbox.h"
 #include "errors.h"
+#include "pageload.h"
 #include "progressbox.h"
 #include "textreader.h"
 #include "uiseam.h"
@@ -88,7 +89,7 @@ void THTMLDOC::load(const QString &path)
     FileStamp stamp = fileStamp(path);
     BusyFlag busy(m_busy);
     ProgressBox progress(ProgressBox::Reading, path, this);
-    const StreamedText d = m_editor->loadFile(path);
+    const StreamedText d = loadPage(*m_editor, path);
     stamp.hash = d.hash;
     m_standIns = d.standIns;
     m_editor->setSelStart(0);

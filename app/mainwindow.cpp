@@ -11,11 +11,11 @@
 #include "introscreen.h"
 #include "nativepath.h"
 #include "recovery.h"
+#include "startsequence.h"
 #include "textreader.h"
 #include "uiseam.h"
 #include "workbench.h"
 
-#include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
 #include <QDropEvent>
@@ -511,31 +511,15 @@ void TZediDove::bringToFront()
 void TZediDove::Timer1Timer()
 {
     m_timer.stop();
-    // A box still open from creation (a settings file that cannot be read)
-    // runs its own event loop: start up once it is answered and every
-    // window exists, not from inside it.
-    if (QApplication::activeModalWidget() || !IntroScreen || !m_palette) {
+    StartSequence s;
+    s.frame = this;
+    s.palette = m_palette;
+    s.splashDue = &FirstTimer;
+    s.documents = m_docs;
+    s.recovery = m_recovery;
+    s.files = &m_startupFiles;
+    s.showAfterSplash = [this] { showAfterSplash(); };
+    s.openFiles = [this](const QStringList &paths) { openFiles(paths); };
+    if (!runStartSequence(s))
         m_timer.start(100);
-        return;
-    }
-    if (FirstTimer) {
-        hide();
-        if (IntroScreen->timer()->isActive()) {
-            IntroScreen->exec();
-        } else {
-            showAfterSplash(); // its time is already over
-        }
-        FirstTimer = false;
-    }
-    m_docs->restartNumbering();
-    if (!m_startupFiles.isEmpty())
-        openFiles(std::exchange(m_startupFiles, {}));
-    // No file named could be opened (each said why): the usual first page.
-    if (!currentDocument())
-        New1Click();
-    // From now on files dropped on the window open as documents.
-    setAcceptDrops(true);
-    // Copies left by a session that did not close are offered once the
-    // first document exists.
-    m_recovery->offerRecovery();
 }

@@ -5,6 +5,7 @@
 #include "editorbox.h"
 #include "htmldoc.h"
 #include "mainwindow.h"
+#include "pageload.h"
 #include "testsupport.h"
 #include "textreader.h"
 
@@ -415,7 +416,7 @@ private slots:
         }
         for (const qsizetype chunk : {1, 3, 5, 9, 16, 1 << 20}) {
             EditorBox ed;
-            ed.loadFile(path, chunk);
+            loadPage(ed, path, chunk);
             QCOMPARE(ed.linesHoldingAnchorName(), expected);
             int marked = 0;
             for (QTextBlock b = ed.document()->begin(); b.isValid(); b = b.next())
