@@ -99,6 +99,63 @@ void THTMLDOC::load(const QString &path)
     emit fileNamed(m_diskPath);
 }
 
+bool THTMLDOC::reopenAs(TextEncoding encoding)
+{
+    if (!m_hasFileName || m_busy)
+        return false;
+    if (m_editor->isModified()
+        && !ui().confirm(QStringLiteral("Reopen %1 as %2? The changes made to it will be lost.")
+                             .arg(m_path, encodingName(encoding))))
+        return false;
+    const QString path = m_path;
+    bool done = false;
+    runGuarded([&] {
+        FileStamp stamp = fileStamp(path);
+        BusyFlag busy(m_busy);
+        DecodedText d = readTextFileAs(path, encoding, stamp.hash);
+        m_standIns = hideEditorMarks(d.text);
+        m_editor->loadText(d.text);
+        m_editor->setSelStart(0);
+        setEncoding(encoding, false, d.kept);
+        rememberFile(path, stamp);
+        done = true;
+    });
+    if (done)
+        emit fileNamed(m_diskPath);
+    return done;
+}
+
+bool THTMLDOC::saveWithEncoding(TextEncoding encoding)
+{
+    const QTextDocument *doc = m_editor->document();
+    for (QTextBlock b = doc->begin(); b.isValid(); b = b.next()) {
+        const QString line = b.text();
+        const qsizetype at = firstUnencodable(line, encoding);
+        if (at < 0)
+            continue;
+        const char32_t c = QStringView(line).sliced(at).toUcs4().value(0);
+        ui().warningBox(
+            QStringLiteral("%1 cannot hold the character \u201C%2\u201D (U+%3) on line %4, "
+                           "column %5. Nothing was saved.")
+                .arg(encodingName(encoding), QString::fromUcs4(&c, 1),
+                     QString::number(uint(c), 16).toUpper().rightJustified(4, QLatin1Char('0')))
+                .arg(b.blockNumber() + 1)
+                .arg(at + 1));
+        return false;
+    }
+    const TextEncoding was = m_encoding;
+    const bool wasGuessed = m_guessed;
+    const KeptForms wasKept = m_kept;
+    setEncoding(encoding, false, encoding == was ? m_kept : KeptForms());
+    bool saved = false;
+    runGuarded([&] { saved = save(); });
+    if (!saved) {
+        setEncoding(was, wasGuessed, wasKept);
+        return false;
+    }
+    return true;
+}
+
 void THTMLDOC::setEncoding(TextEncoding encoding, bool guessed, const KeptForms &kept)
 {
     m_encoding = encoding;

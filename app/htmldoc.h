@@ -99,6 +99,15 @@ public:
     // text is offered a reload, over a changed one a warning is shown, and
     // a text whose file went is marked changed so that closing asks.
     void checkDisk();
+    // Reads the file again in the encoding given, after asking when the
+    // text has changed. False when declined or when it cannot be read so
+    // (the user is told why): the text stays.
+    bool reopenAs(TextEncoding encoding);
+    // Saves the text in the encoding given (Save As for a page never
+    // saved). Refuses, naming the first character the encoding cannot
+    // hold, rather than writing a reference for it. The page's charset
+    // declaration is left as it is. False when refused or cancelled.
+    bool saveWithEncoding(TextEncoding encoding);
     // Reads the file again with the caret on the same line. False when it
     // could not be read or was cancelled: the text stays.
     bool reload();

@@ -103,6 +103,27 @@ DecodedText readTextFile(const QString &path, qint64 limit, const QString &tooLa
     return readWhole(f, limit, tooLarge);
 }
 
+DecodedText readTextFileAs(const QString &path, TextEncoding encoding, quint64 &hash)
+{
+    const QString tooLarge = Errors::memoCapacity();
+    ReadFile f(path);
+    openToRead(f, kMaxTextFileBytes, tooLarge, Accept::RegularOnly);
+    const QByteArray bytes = readBytesWhole(f, kMaxTextFileBytes, tooLarge);
+    ByteHasher h;
+    h.add(bytes);
+    hash = h.result();
+    DecodedText d;
+    d.encoding = encoding;
+    std::optional<QString> text = decodeAs(bytes, encoding, &d.kept);
+    if (!text)
+        throw TagloomError(QStringLiteral("%1 cannot be read as %2: some of its bytes are not "
+                                          "characters in it, or would not be written back the "
+                                          "same.")
+                               .arg(path, encodingName(encoding)));
+    d.text = normalizeLineBreaks(*text);
+    return d;
+}
+
 namespace {
 // Where raw bytes may be cut so that decoding the two parts apart gives what
 // decoding them together gives: after the last ASCII byte or before the

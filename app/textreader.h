@@ -18,6 +18,11 @@ constexpr qint64 kMaxTextFileBytes = qint64(256) * 1024 * 1024;
 // "Text exceeds memo capacity" (or tooLargeText when given).
 DecodedText readTextFile(const QString &path, qint64 limit = kMaxTextFileBytes,
                          const QString &tooLargeText = QString());
+// A page read whole in the encoding the user chose, line breaks made CR LF
+// and its hash in `hash`. Throws as readTextFile() does, and with a message
+// naming the encoding when the bytes do not all convert in it and back.
+DecodedText readTextFileAs(const QString &path, TextEncoding encoding, quint64 &hash);
+
 // What streamTextFile() found out about a file while passing its text on.
 struct StreamedText {
     TextEncoding encoding = TextEncoding::Utf8;
