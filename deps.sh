@@ -5,10 +5,11 @@ set -euo pipefail
 # desktop-file-utils and appstream check the menu entry and metadata, dpkg-dev
 # gives the .deb its library dependencies (tests install_tree, deb_package);
 # libtidy-dev checks pages; libhunspell-dev checks spelling, with the
-# hunspell-en-us dictionary; qt6-webengine-dev shows the preview, in the
-# helper process that libqt6webenginecore6-bin holds.
+# hunspell-en-us dictionary; libuchardet-dev guesses undeclared charsets;
+# qt6-webengine-dev shows the preview, in the helper process that
+# libqt6webenginecore6-bin holds.
 TAGLOOM_PACKAGES=(cmake ninja-build g++ qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins
-  libgl-dev libtidy-dev libhunspell-dev hunspell-en-us qt6-webengine-dev libqt6webenginecore6-bin fonts-liberation2 fontconfig desktop-file-utils appstream dpkg-dev)
+  libgl-dev libtidy-dev libhunspell-dev hunspell-en-us libuchardet-dev pkg-config qt6-webengine-dev libqt6webenginecore6-bin fonts-liberation2 fontconfig desktop-file-utils appstream dpkg-dev)
 tagloom_install_missing() {
   local missing=()
   for p in "${TAGLOOM_PACKAGES[@]}" "$@"; do

@@ -5,6 +5,8 @@
 // editormarks.h's, and which charset a file is in is charsetsniff.h's.
 #include <QByteArray>
 #include <QChar>
+#include <QHash>
+#include <QList>
 #include <QString>
 #include <optional>
 
@@ -49,7 +51,28 @@ enum class TextEncoding {
     Gbk,
     Gb18030,
     Big5,
+    // Unicode without a byte order mark, recognised by its zero bytes.
+    Utf16Le,
+    Utf16Be,
+    Utf32Le,
+    Utf32Be,
+    // Names and code pages pages still declare, beyond the browsers' own.
+    Ibm437,
+    Ibm850,
+    Ibm852,
+    Ibm855,
+    Ibm857,
+    Ibm862,
+    MacCentralEurope,
+    Koi8T,
+    Pt154,
+    Armscii8,
+    Georgian,
+    Viscii,
+    // Stateful: escape sequences switch between character sets.
+    Iso2022Jp,
 };
+constexpr TextEncoding kLastEncoding = TextEncoding::Iso2022Jp;
 
 // The encoding as the user knows it: "UTF-8", "UTF-16LE with BOM", "KOI8-R".
 QString encodingName(TextEncoding encoding);
@@ -65,10 +88,28 @@ struct CharsetLabel {
 };
 CharsetLabel charsetForLabel(QByteArrayView label);
 
+// The encodings a user can choose, grouped by the script they are for
+// ("Unicode", "Western", "Cyrillic", ...), in the order menus list them.
+struct EncodingGroup {
+    QString script;
+    QList<TextEncoding> encodings;
+};
+QList<EncodingGroup> encodingGroups();
+
+// Characters a charset gives two byte forms (Shift_JIS has a few), kept as
+// the file wrote them so that an unchanged save gives the same bytes: the
+// character, and the bytes it was read from.
+using KeptForms = QHash<char32_t, QByteArray>;
+
 // Appends text in the encoding, as it is: characters the encoding cannot
 // hold are written as "&#NNNN;" and a lone surrogate in UTF-8 as U+FFFD.
 // No byte order mark.
 void appendInCharset(QStringView text, TextEncoding encoding, QByteArray &out);
+// As above, a character of `kept` written in its kept form.
+void appendInCharset(QStringView text, TextEncoding encoding, const KeptForms &kept,
+                     QByteArray &out);
+// Where the first character the encoding cannot hold starts; -1: none.
+qsizetype firstUnencodable(QStringView text, TextEncoding encoding);
 
 // Windows-1252 bytes to out, which has room for one character a byte. The
 // five unassigned bytes become the control characters of the same number,
@@ -80,7 +121,26 @@ std::optional<QString> decodeUtf16(QByteArrayView bytes, bool bigEndian);
 // A charset converted by iconv: every byte valid in it, and the text written
 // back gives the same bytes (some charsets map two byte sequences to one
 // character); otherwise nothing.
-std::optional<QString> decodeInCharset(QByteArrayView bytes, TextEncoding encoding);
+// A character with two byte forms goes into `kept` (when given) as the file
+// wrote it; without `kept`, or when the file writes one character both ways,
+// nothing.
+std::optional<QString> decodeInCharset(QByteArrayView bytes, TextEncoding encoding,
+                                       KeptForms *kept = nullptr);
+// UTF-32 (no BOM) or nothing: a cut-off unit, a surrogate or a code point
+// over U+10FFFF.
+std::optional<QString> decodeUtf32(QByteArrayView bytes, bool bigEndian);
+// The bytes in any encoding, whole and coming back the same, or nothing; a
+// BOM the encoding has is expected first.
+std::optional<QString> decodeAs(QByteArrayView bytes, TextEncoding encoding,
+                                KeptForms *kept = nullptr);
+
+// A single-byte charset, decoded from its table: the text, or nothing when
+// a byte is unassigned in it. Each piece decodes apart.
+bool isSingleByte(TextEncoding encoding);
+// Escape sequences switch its character sets (ISO-2022-JP): its bytes are
+// 7-bit, so they pass for ASCII.
+bool isStateful(TextEncoding encoding);
+bool decodeSingleByte(QByteArrayView bytes, TextEncoding encoding, QChar *out);
 
 // The code point at d[i] and the code units it takes; a lone surrogate is
 // one unit of its own.

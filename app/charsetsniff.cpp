@@ -1,7 +1,11 @@
 #include "charsetsniff.h"
 
 #include <QList>
+
+#include <algorithm>
 #include <QStringDecoder>
+
+#include <uchardet/uchardet.h>
 
 namespace {
 bool isSpaceByte(char c)
@@ -200,6 +204,77 @@ std::optional<TextEncoding> declaredEncoding(QByteArrayView bytes)
     return std::nullopt;
 }
 
+std::optional<TextEncoding> unmarkedUnicode(QByteArrayView bytes)
+{
+    const QByteArrayView b = bytes.first(std::min(bytes.size(), kUnmarkedBytes));
+    if (b.size() < 8)
+        return std::nullopt;
+    qsizetype zeros[4] = {0, 0, 0, 0}, count[4] = {0, 0, 0, 0};
+    for (qsizetype i = 0; i < b.size(); ++i) {
+        ++count[i % 4];
+        zeros[i % 4] += b[i] == 0;
+    }
+    // UTF-32: the top byte is always zero, the one below nearly always
+    // (outside the BMP only); the lowest one seldom.
+    if (zeros[3] == count[3] && zeros[2] * 2 >= count[2] && zeros[0] * 2 < count[0])
+        return TextEncoding::Utf32Le;
+    if (zeros[0] == count[0] && zeros[1] * 2 >= count[1] && zeros[3] * 2 < count[3])
+        return TextEncoding::Utf32Be;
+    // UTF-16: a sixth of the high bytes zero or more (markup, spaces, digits),
+    // hardly a low byte, and the ASCII among it holds the spaces, breaks
+    // and angle brackets of text and markup.
+    for (const int high : {1, 0}) {
+        qsizetype highZeros = 0, lowZeros = 0, pairs = 0, textLike = 0;
+        for (qsizetype i = 0; i + 1 < b.size(); i += 2, ++pairs) {
+            const char lo = b[i + 1 - high], hi = b[i + high];
+            lowZeros += lo == 0;
+            if (hi == 0) {
+                ++highZeros;
+                textLike += lo == ' ' || lo == '\n' || lo == '\r' || lo == '\t' || lo == '<'
+                            || lo == '>';
+            }
+        }
+        if (highZeros * 6 >= pairs && lowZeros * 50 <= pairs && textLike * 10 >= highZeros)
+            return high ? TextEncoding::Utf16Le : TextEncoding::Utf16Be;
+    }
+    return std::nullopt;
+}
+
+std::optional<TextEncoding> guessedEncoding(QByteArrayView bytes)
+{
+    const QByteArrayView head = bytes.first(std::min(bytes.size(), kGuessBytes));
+    // A few letters say too little: a page with a name or two in it stays
+    // Windows-1252, as before there was any guessing.
+    const qsizetype high = std::count_if(head.begin(), head.end(),
+                                         [](char c) { return uchar(c) >= 0x80; });
+    if (high < kGuessEvidence)
+        return std::nullopt;
+    const uchardet_t detector = uchardet_new();
+    if (!detector)
+        return std::nullopt;
+    std::optional<TextEncoding> result;
+    if (uchardet_handle_data(detector, head.data(), size_t(head.size())) == 0) {
+        uchardet_data_end(detector);
+        const QByteArray name = QByteArray(uchardet_get_charset(detector)).toLower();
+        const CharsetLabel label = charsetForLabel(name);
+        if (label.kind == CharsetLabel::Known)
+            result = label.encoding;
+    }
+    uchardet_delete(detector);
+    // The detector knows KOI8-R only: the Ukrainian letters KOI8-U adds
+    // stand where KOI8-R draws boxes, which pages seldom do.
+    if (result == TextEncoding::Koi8R) {
+        static const char kUkrainian[] = "\xA4\xA6\xA7\xAD\xB4\xB6\xB7\xBD";
+        for (const char c : head) {
+            if (QByteArrayView(kUkrainian, 8).contains(c)) {
+                result = TextEncoding::Koi8U;
+                break;
+            }
+        }
+    }
+    return result;
+}
+
 DecodedText decodeText(const QByteArray &bytes)
 {
     DecodedText result;
@@ -208,6 +283,14 @@ DecodedText decodeText(const QByteArray &bytes)
         if (std::optional<QString> t = decodeUtf16(QByteArrayView(bytes).sliced(2), be)) {
             result.text = std::move(*t);
             result.encoding = be ? TextEncoding::Utf16BeBom : TextEncoding::Utf16LeBom;
+            return result;
+        }
+    }
+    if (const std::optional<TextEncoding> unicode = unmarkedUnicode(bytes)) {
+        if (std::optional<QString> t = decodeAs(bytes, *unicode)) {
+            result.text = std::move(*t);
+            result.encoding = *unicode;
+            result.guessed = true;
             return result;
         }
     }
@@ -223,6 +306,16 @@ DecodedText decodeText(const QByteArray &bytes)
         const bool ascii = !bom && text.size() == bytes.size();
         const std::optional<TextEncoding> declared =
             ascii ? declaredEncoding(bytes) : std::nullopt;
+        // Escape sequences in ASCII bytes switch to other characters.
+        if (declared && isStateful(*declared)) {
+            if (std::optional<QString> t = decodeInCharset(bytes, *declared)) {
+                result.text = std::move(*t);
+                result.encoding = *declared;
+            } else {
+                result.text = std::move(text);
+            }
+            return result;
+        }
         result.text = std::move(text);
         result.encoding = declared ? *declared
                           : bom    ? TextEncoding::Utf8Bom
@@ -231,9 +324,18 @@ DecodedText decodeText(const QByteArray &bytes)
     }
     const std::optional<TextEncoding> declared = declaredEncoding(bytes);
     if (declared && *declared != TextEncoding::Windows1252) {
-        if (std::optional<QString> t = decodeInCharset(bytes, *declared)) {
+        if (std::optional<QString> t = decodeInCharset(bytes, *declared, &result.kept)) {
             result.text = std::move(*t);
             result.encoding = *declared;
+            return result;
+        }
+    }
+    const std::optional<TextEncoding> guessed = declared ? std::nullopt : guessedEncoding(bytes);
+    if (guessed && *guessed != TextEncoding::Windows1252) {
+        if (std::optional<QString> t = decodeAs(bytes, *guessed, &result.kept)) {
+            result.text = std::move(*t);
+            result.encoding = *guessed;
+            result.guessed = true;
             return result;
         }
     }

@@ -27,13 +27,15 @@ DocumentStatus::DocumentStatus(QStatusBar *bar) : QObject(bar)
     m_spelling = label("SpellingState", QStringLiteral("Spelling"));
 }
 
-void DocumentStatus::setEditor(EditorBox *editor, const QString &encoding)
+void DocumentStatus::setEditor(EditorBox *editor, const QString &encoding,
+                               const QString &encodingToolTip)
 {
     for (const auto &c : std::as_const(m_connections))
         disconnect(c);
     m_connections.clear();
     m_editor = editor;
     m_encoding->setText(editor ? encoding : QString());
+    m_encoding->setToolTip(editor ? encodingToolTip : QString());
     m_breaks->setText(editor ? QStringLiteral("CR LF") : QString()); // every page is saved so
     if (editor) {
         m_connections << connect(editor, &QPlainTextEdit::cursorPositionChanged, this,
@@ -80,6 +82,7 @@ void DocumentStatus::updateSpelling()
 QString DocumentStatus::caretText() const { return m_caret->text(); }
 QString DocumentStatus::selectionText() const { return m_selection->text(); }
 QString DocumentStatus::encodingText() const { return m_encoding->text(); }
+QString DocumentStatus::encodingToolTip() const { return m_encoding->toolTip(); }
 QString DocumentStatus::breaksText() const { return m_breaks->text(); }
 QString DocumentStatus::changedText() const { return m_changed->text(); }
 QString DocumentStatus::spellingText() const { return m_spelling->text(); }

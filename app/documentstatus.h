@@ -17,12 +17,14 @@ public:
     explicit DocumentStatus(QStatusBar *bar);
 
     // Follows this editor (nothing: the fields are empty); the encoding's
-    // name as the document keeps it.
-    void setEditor(EditorBox *editor, const QString &encoding);
+    // name as the document keeps it, and what its tool tip tells.
+    void setEditor(EditorBox *editor, const QString &encoding,
+                   const QString &encodingToolTip = QString());
 
     QString caretText() const;     // "Ln 12, Col 5"
     QString selectionText() const; // "Sel 5", empty without a selection
     QString encodingText() const;
+    QString encodingToolTip() const;
     QString breaksText() const;
     QString changedText() const;   // "Modified" or empty
     QString spellingText() const;  // empty while the spelling is checked (or off)

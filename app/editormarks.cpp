@@ -101,7 +101,7 @@ void appendNormalized(QStringView text, QString &out)
 }
 
 void appendEncoded(QStringView text, TextEncoding encoding, const MarkStandIns &standIns,
-                   QByteArray &out)
+                   QByteArray &out, const KeptForms &kept)
 {
     // Runs between the editor's separators and stand-ins go out as they are.
     const qsizetype n = text.size();
@@ -119,12 +119,12 @@ void appendEncoded(QStringView text, TextEncoding encoding, const MarkStandIns &
             i += units - 1;
             continue;
         }
-        appendInCharset(text.sliced(from, i - from), encoding, out);
+        appendInCharset(text.sliced(from, i - from), encoding, kept, out);
         appendInCharset(mark ? QStringView(&mark, 1) : QStringView(u"\r\n"), encoding, out);
         i += units - 1;
         from = i + 1;
     }
-    appendInCharset(text.sliced(from), encoding, out);
+    appendInCharset(text.sliced(from), encoding, kept, out);
 }
 
 QString normalizeLineBreaks(const QString &text)
@@ -160,9 +160,10 @@ MarkStandIns hideEditorMarks(QString &text)
     return s;
 }
 
-QByteArray encodeText(const QString &text, TextEncoding encoding, const MarkStandIns &standIns)
+QByteArray encodeText(const QString &text, TextEncoding encoding, const MarkStandIns &standIns,
+                      const KeptForms &kept)
 {
     QByteArray out = byteOrderMark(encoding);
-    appendEncoded(text, encoding, standIns, out);
+    appendEncoded(text, encoding, standIns, out, kept);
     return out;
 }

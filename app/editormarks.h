@@ -36,11 +36,13 @@ QString normalizeLineBreaks(const QString &text);
 // (the editor's line separator) is written as CR LF. The stand-ins of
 // hideEditorMarks() are written as the characters they stand for. A BOM
 // is written first where the encoding has one.
+// Characters of `kept` are written in the byte form kept for them.
 QByteArray encodeText(const QString &text, TextEncoding encoding,
-                      const MarkStandIns &standIns = MarkStandIns());
+                      const MarkStandIns &standIns = MarkStandIns(),
+                      const KeptForms &kept = KeptForms());
 // Appends text in the encoding to out, as encodeText() encodes it (no BOM).
 void appendEncoded(QStringView text, TextEncoding encoding, const MarkStandIns &standIns,
-                   QByteArray &out);
+                   QByteArray &out, const KeptForms &kept = KeptForms());
 
 // hideEditorMarks() in steps, for a text read in pieces: every piece is
 // looked at first, then the stand-ins are chosen, then put in each piece.

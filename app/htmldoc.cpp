@@ -54,7 +54,7 @@ void THTMLDOC::writeFileBytes(const ByteSink &sink) const
     for (QTextBlock b = doc->begin(); b.isValid(); b = b.next()) {
         if (b != doc->begin())
             appendEncoded(u"\r\n", m_encoding, m_standIns, out);
-        appendEncoded(b.text(), m_encoding, m_standIns, out);
+        appendEncoded(b.text(), m_encoding, m_standIns, out, m_kept);
         if (out.size() >= kPiece) {
             sink(out);
             out.resize(0);
@@ -93,16 +93,94 @@ void THTMLDOC::load(const QString &path)
     stamp.hash = d.hash;
     m_standIns = d.standIns;
     m_editor->setSelStart(0);
-    m_encoding = d.encoding;
-    setToolTip(QStringLiteral("Encoding: ") + encodingName(m_encoding));
+    setEncoding(d.encoding, d.guessed, d.kept);
     m_hasFileName = true;
     rememberFile(path, stamp);
     emit fileNamed(m_diskPath);
 }
 
+bool THTMLDOC::reopenAs(TextEncoding encoding)
+{
+    if (!m_hasFileName || m_busy)
+        return false;
+    if (m_editor->isModified()
+        && !ui().confirm(QStringLiteral("Reopen %1 as %2? The changes made to it will be lost.")
+                             .arg(m_path, encodingName(encoding))))
+        return false;
+    const QString path = m_path;
+    bool done = false;
+    runGuarded([&] {
+        FileStamp stamp = fileStamp(path);
+        BusyFlag busy(m_busy);
+        DecodedText d = readTextFileAs(path, encoding, stamp.hash);
+        m_standIns = hideEditorMarks(d.text);
+        m_editor->loadText(d.text);
+        m_editor->setSelStart(0);
+        setEncoding(encoding, false, d.kept);
+        rememberFile(path, stamp);
+        done = true;
+    });
+    if (done)
+        emit fileNamed(m_diskPath);
+    return done;
+}
+
+bool THTMLDOC::saveWithEncoding(TextEncoding encoding)
+{
+    const QTextDocument *doc = m_editor->document();
+    for (QTextBlock b = doc->begin(); b.isValid(); b = b.next()) {
+        const QString line = b.text();
+        const qsizetype at = firstUnencodable(line, encoding);
+        if (at < 0)
+            continue;
+        const char32_t c = QStringView(line).sliced(at).toUcs4().value(0);
+        ui().warningBox(
+            QStringLiteral("%1 cannot hold the character \u201C%2\u201D (U+%3) on line %4, "
+                           "column %5. Nothing was saved.")
+                .arg(encodingName(encoding), QString::fromUcs4(&c, 1),
+                     QString::number(uint(c), 16).toUpper().rightJustified(4, QLatin1Char('0')))
+                .arg(b.blockNumber() + 1)
+                .arg(at + 1));
+        return false;
+    }
+    const TextEncoding was = m_encoding;
+    const bool wasGuessed = m_guessed;
+    const KeptForms wasKept = m_kept;
+    setEncoding(encoding, false, encoding == was ? m_kept : KeptForms());
+    bool saved = false;
+    runGuarded([&] { saved = save(); });
+    if (!saved) {
+        setEncoding(was, wasGuessed, wasKept);
+        return false;
+    }
+    return true;
+}
+
+void THTMLDOC::setEncoding(TextEncoding encoding, bool guessed, const KeptForms &kept)
+{
+    m_encoding = encoding;
+    m_guessed = guessed;
+    m_kept = kept;
+    setToolTip(encodingToolTip());
+}
+
+QString THTMLDOC::encodingText() const
+{
+    const QString name = encodingName(m_encoding);
+    return m_guessed ? name + QStringLiteral(" (guessed)") : name;
+}
+
+QString THTMLDOC::encodingToolTip() const
+{
+    const QString name = QStringLiteral("Encoding: ") + encodingName(m_encoding);
+    return m_guessed ? name + QStringLiteral(", guessed from the text: the page declares none. "
+                                             "File > Reopen with Encoding reads it in another.")
+                     : name;
+}
+
 QByteArray THTMLDOC::encode(const QString &crlfText) const
 {
-    return encodeText(crlfText, m_encoding, m_standIns);
+    return encodeText(crlfText, m_encoding, m_standIns, m_kept);
 }
 
 void THTMLDOC::restoreCopy(const QString &text, const QString &path, TextEncoding encoding,
@@ -115,8 +193,7 @@ void THTMLDOC::restoreCopy(const QString &text, const QString &path, TextEncodin
     if (path.isEmpty())
         return;
     setPath(path);
-    m_encoding = encoding;
-    setToolTip(QStringLiteral("Encoding: ") + encodingName(m_encoding));
+    setEncoding(encoding);
     m_hasFileName = true;
     rememberFile(path, stamp);
 }

@@ -29,6 +29,13 @@ public:
     bool HasFileName() const { return m_hasFileName; }
     // The encoding the file was read in; saved back in the same one.
     TextEncoding encoding() const { return m_encoding; }
+    // Whether the encoding was guessed from the bytes of a page that
+    // declares none.
+    bool encodingGuessed() const { return m_guessed; }
+    // The encoding as the status bar shows it ("KOI8-R (guessed)") and as
+    // its tool tip and the window's tell it ("Encoding: KOI8-R ...").
+    QString encodingText() const;
+    QString encodingToolTip() const;
     // The file the text was last read from or written to (absolute); empty
     // for a page never saved.
     QString filePath() const { return m_diskPath; }
@@ -92,6 +99,15 @@ public:
     // text is offered a reload, over a changed one a warning is shown, and
     // a text whose file went is marked changed so that closing asks.
     void checkDisk();
+    // Reads the file again in the encoding given, after asking when the
+    // text has changed. False when declined or when it cannot be read so
+    // (the user is told why): the text stays.
+    bool reopenAs(TextEncoding encoding);
+    // Saves the text in the encoding given (Save As for a page never
+    // saved). Refuses, naming the first character the encoding cannot
+    // hold, rather than writing a reference for it. The page's charset
+    // declaration is left as it is. False when refused or cancelled.
+    bool saveWithEncoding(TextEncoding encoding);
     // Reads the file again with the caret on the same line. False when it
     // could not be read or was cancelled: the text stays.
     bool reload();
@@ -109,6 +125,9 @@ protected:
     void closeEvent(QCloseEvent *e) override;
 
 private:
+    // The encoding the text is saved in; the tool tip follows.
+    void setEncoding(TextEncoding encoding, bool guessed = false,
+                     const KeptForms &kept = KeptForms());
     // Names the file the page is saved to; the caption follows.
     void setPath(const QString &path);
     // The file the text was last read from or written to, as it stood then.
@@ -121,6 +140,9 @@ private:
     bool m_hasFileName = false;
     std::optional<BodyAttributes> m_body;
     TextEncoding m_encoding = TextEncoding::Utf8;
+    bool m_guessed = false;
+    // Characters the file wrote in their other byte form, written so again.
+    KeptForms m_kept;
     // The text holds stand-ins for editor marks read from the file
     // (hideEditorMarks); saving writes the original characters.
     MarkStandIns m_standIns;

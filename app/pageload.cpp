@@ -14,7 +14,7 @@ StreamedText loadPage(EditorBox &editor, const QString &path, qsizetype chunkByt
         }
         // The file changed while it was read: read it again, whole.
         DecodedText d = readTextFile(path);
-        StreamedText whole{d.encoding, hideEditorMarks(d.text)};
+        StreamedText whole{d.encoding, hideEditorMarks(d.text), 0, d.guessed, d.kept};
         editor.finishLoad(d.text);
         return whole;
     } catch (...) {

@@ -83,7 +83,7 @@ KeptFile readFileInfo(const QString &infoPath)
             stamp = l.mid(6).split(QLatin1Char(' '));
     }
     bool known = false;
-    for (int e = 0; e <= int(TextEncoding::Big5) && !known; ++e) {
+    for (int e = 0; e <= int(kLastEncoding) && !known; ++e) {
         if (encodingName(TextEncoding(e)) == encoding) {
             kept.encoding = TextEncoding(e);
             known = true;

@@ -7,6 +7,8 @@
 #include <QFile>
 #include <QStringDecoder>
 
+#include <array>
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -101,6 +103,27 @@ DecodedText readTextFile(const QString &path, qint64 limit, const QString &tooLa
     return readWhole(f, limit, tooLarge);
 }
 
+DecodedText readTextFileAs(const QString &path, TextEncoding encoding, quint64 &hash)
+{
+    const QString tooLarge = Errors::memoCapacity();
+    ReadFile f(path);
+    openToRead(f, kMaxTextFileBytes, tooLarge, Accept::RegularOnly);
+    const QByteArray bytes = readBytesWhole(f, kMaxTextFileBytes, tooLarge);
+    ByteHasher h;
+    h.add(bytes);
+    hash = h.result();
+    DecodedText d;
+    d.encoding = encoding;
+    std::optional<QString> text = decodeAs(bytes, encoding, &d.kept);
+    if (!text)
+        throw TagloomError(QStringLiteral("%1 cannot be read as %2: some of its bytes are not "
+                                          "characters in it, or would not be written back the "
+                                          "same.")
+                               .arg(path, encodingName(encoding)));
+    d.text = normalizeLineBreaks(*text);
+    return d;
+}
+
 namespace {
 // Where raw bytes may be cut so that decoding the two parts apart gives what
 // decoding them together gives: after the last ASCII byte or before the
@@ -188,8 +211,8 @@ private:
 // touch fresh memory again).
 class PieceDecoder {
 public:
-    explicit PieceDecoder(bool utf8)
-        : m_utf8(utf8),
+    explicit PieceDecoder(bool utf8, TextEncoding singleByte = TextEncoding::Windows1252)
+        : m_utf8(utf8), m_singleByte(singleByte),
           // Stateless, as decodeText() decodes: a sequence cut off by the
           // end of the file is an error, not left pending. Every piece ends
           // where nothing is pending.
@@ -203,16 +226,21 @@ public:
             m_text.resize(m_decoder.requiredSpace(bytes.size()));
             QChar *end = m_decoder.appendToBuffer(m_text.data(), bytes);
             m_text.resize(end - m_text.constData());
-        } else {
+        } else if (m_singleByte == TextEncoding::Windows1252) {
             m_text.resize(bytes.size());
             decodeWindows1252(bytes, m_text.data());
+        } else {
+            m_text.resize(bytes.size());
+            m_error = !decodeSingleByte(bytes, m_singleByte, m_text.data()) || m_error;
         }
         return m_text;
     }
-    bool hasError() const { return m_utf8 && m_decoder.hasError(); }
+    bool hasError() const { return m_utf8 ? m_decoder.hasError() : m_error; }
 
 private:
     bool m_utf8;
+    TextEncoding m_singleByte;
+    bool m_error = false;
     QStringDecoder m_decoder;
     QString m_text;
 };
@@ -238,12 +266,12 @@ std::optional<StreamedText> streamTextFile(const QString &path,
         const MarkStandIns standIns = hideEditorMarks(d.text);
         if (!d.text.isEmpty())
             piece(d.text);
-        return StreamedText{d.encoding, standIns, hash};
+        return StreamedText{d.encoding, standIns, hash, d.guessed, d.kept};
     };
     if (f.isSequential())
         return readOnce();
-    const QByteArray head = f.peek(1024);
-    if (head.startsWith("\xFF\xFE") || head.startsWith("\xFE\xFF"))
+    const QByteArray head = f.peek(kUnmarkedBytes);
+    if (head.startsWith("\xFF\xFE") || head.startsWith("\xFE\xFF") || unmarkedUnicode(head))
         return readOnce();
     PieceReader reader(f, limit, tooLarge, chunkBytes);
     reader.tellProgress(f.size(), 2);
@@ -255,7 +283,11 @@ std::optional<StreamedText> streamTextFile(const QString &path,
     MarksSeen first;
     qint64 firstChars = 0;
     PieceDecoder check(true);
+    // Which byte values occur: whether a single-byte charset holds them all.
+    std::array<bool, 256> seen{};
     const qint64 size = reader.run(true, bom, [&](QByteArrayView bytes) {
+        for (const char c : bytes)
+            seen[uchar(c)] = true;
         if (check.hasError())
             return;
         const QString &text = check.decode(bytes);
@@ -268,14 +300,35 @@ std::optional<StreamedText> streamTextFile(const QString &path,
     StreamedText result;
     if (utf8) {
         const bool ascii = !bom && firstChars == size; // as decodeText() decides
+        if (ascii && declared && isStateful(*declared))
+            return readOnce();
         result.encoding = ascii && declared ? *declared
                           : bom             ? TextEncoding::Utf8Bom
                                             : TextEncoding::Utf8;
-    } else if (declared && *declared != TextEncoding::Windows1252) {
-        return readOnce();
     } else {
-        result.encoding = TextEncoding::Windows1252;
-        first = MarksSeen(); // Windows-1252 decodes to none of them
+        // As decodeText() decides: the declaration, else the detector's
+        // guess from the first megabyte.
+        std::optional<TextEncoding> chosen = declared;
+        if (!declared) {
+            if (!f.seek(0))
+                throw TagloomError(Errors::cannotOpen(f.path));
+            chosen = guessedEncoding(f.read(kGuessBytes));
+            result.guessed = chosen && *chosen != TextEncoding::Windows1252;
+        }
+        if (chosen && *chosen != TextEncoding::Windows1252 && !isSingleByte(*chosen))
+            return readOnce();
+        if (chosen && *chosen != TextEncoding::Windows1252) {
+            QByteArray used;
+            for (int b = 0x80; b < 256; ++b)
+                if (seen[b])
+                    used += char(b);
+            QString scratch(used.size(), Qt::Uninitialized);
+            if (!decodeSingleByte(used, *chosen, scratch.data()))
+                chosen.reset(); // a byte it lacks: read as Windows-1252
+        }
+        result.guessed = result.guessed && chosen;
+        result.encoding = chosen ? *chosen : TextEncoding::Windows1252;
+        first = MarksSeen(); // no single-byte charset decodes to one of them
     }
     const MarkStandIns hide = chooseStandIns(first);
     result.standIns = hide;
@@ -286,7 +339,7 @@ std::optional<StreamedText> streamTextFile(const QString &path,
     // read (a CR there may still have its LF to come).
     constexpr qsizetype kKeep = 16;
     const qsizetype longLine = std::max<qsizetype>(4 * chunkBytes, 64);
-    PieceDecoder decoder(utf8);
+    PieceDecoder decoder(utf8, result.encoding);
     MarksSeen second;
     qint64 secondChars = 0;
     QString pending, out;

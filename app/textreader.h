@@ -18,11 +18,18 @@ constexpr qint64 kMaxTextFileBytes = qint64(256) * 1024 * 1024;
 // "Text exceeds memo capacity" (or tooLargeText when given).
 DecodedText readTextFile(const QString &path, qint64 limit = kMaxTextFileBytes,
                          const QString &tooLargeText = QString());
+// A page read whole in the encoding the user chose, line breaks made CR LF
+// and its hash in `hash`. Throws as readTextFile() does, and with a message
+// naming the encoding when the bytes do not all convert in it and back.
+DecodedText readTextFileAs(const QString &path, TextEncoding encoding, quint64 &hash);
+
 // What streamTextFile() found out about a file while passing its text on.
 struct StreamedText {
     TextEncoding encoding = TextEncoding::Utf8;
     MarkStandIns standIns; // as hideEditorMarks() would have returned
     quint64 hash = 0;      // of the bytes read, as fileHash() gives; 0: not known
+    bool guessed = false;  // as DecodedText tells
+    KeptForms kept;
 };
 
 // The text readTextFile() and then hideEditorMarks() would give, passed on in
@@ -31,9 +38,9 @@ struct StreamedText {
 // piece ends after a line break, or inside a line much longer than a chunk,
 // never between CR and LF. The file is read twice (the
 // first pass settles the encoding and the marks); returns nothing when the
-// second pass found it different, and the caller then reads it whole.
-// A pipe or a device, and a page in UTF-16 or in a declared charset other
-// than Windows-1252, is read once, whole, and passed on as one piece.
+// second pass found it different, and the caller then reads it whole. A pipe or a device, and a page
+// in UTF-16 or UTF-32 or in a charset of many bytes a character, is read
+// once, whole, and passed on as one piece.
 // Throws as readTextFile() does, and WorkCancelled when the progress
 // reporter cancels.
 std::optional<StreamedText> streamTextFile(const QString &path,

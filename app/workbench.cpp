@@ -2,6 +2,7 @@
 #include "actions.h"
 #include "browsercopy.h"
 #include "charset.h"
+#include "charsetsniff.h"
 #include "currentdocument.h"
 #include "diskfile.h"
 #include "documentstatus.h"
@@ -27,6 +28,7 @@
 #include <QMdiArea>
 #include <QMenu>
 #include <QSettings>
+#include <QTextBlock>
 #include <QStandardPaths>
 #include <QStatusBar>
 #include <QTextDocument>
@@ -155,6 +157,10 @@ Workbench::Workbench(QMainWindow *window, QWidget *areaHolder, QMdiArea *area,
             .key(QKeySequence(Qt::Key_F12))
             .needingDocument(),
 
+        separatorRow(FileMenu),
+        menuRow(FileMenu, "FileReopenEncoding", QStringLiteral("Reopen with &Encoding")),
+        menuRow(FileMenu, "FileSaveEncoding", QStringLiteral("Save &with Encoding")),
+
         separatorRow(ToolsMenu),
         item(ToolsMenu, "ToolsCheckPage", "Chec&k Page", &Workbench::CheckPageClick)
             .key(QKeySequence(Qt::Key_F7))
@@ -195,7 +201,57 @@ Workbench::Workbench(QMainWindow *window, QWidget *areaHolder, QMdiArea *area,
                 follow(doc); // its encoding and folder may be new
         });
     });
+    m_reopenEncoding = actions->menu(QStringLiteral("FileReopenEncoding"));
+    m_saveEncoding = actions->menu(QStringLiteral("FileSaveEncoding"));
+    connect(m_reopenEncoding, &QMenu::aboutToShow, this,
+            [this] { rebuildEncodingMenu(m_reopenEncoding, true); });
+    connect(m_saveEncoding, &QMenu::aboutToShow, this,
+            [this] { rebuildEncodingMenu(m_saveEncoding, false); });
     follow(current->currentDocument());
+}
+
+void Workbench::rebuildEncodingMenu(QMenu *menu, bool reopen)
+{
+    menu->clear();
+    THTMLDOC *doc = m_current->currentDocument();
+    // Reading again needs a file; the BOM variants are the same bytes but
+    // for it, which a file read so already tells.
+    const bool enabled = doc && (!reopen || doc->HasFileName());
+    for (const EncodingGroup &g : encodingGroups()) {
+        QMenu *sub = menu->addMenu(g.script);
+        sub->setObjectName(menu->objectName() + QLatin1Char('_') + g.script);
+        for (const TextEncoding e : g.encodings) {
+            QAction *a = sub->addAction(encodingName(e));
+            a->setCheckable(true);
+            a->setChecked(doc && doc->encoding() == e);
+            a->setEnabled(enabled);
+            if (reopen)
+                connect(a, &QAction::triggered, this, [this, e] {
+                    if (THTMLDOC *d = m_current->currentDocument())
+                        d->reopenAs(e);
+                });
+            else
+                connect(a, &QAction::triggered, this, [this, e] { saveWithEncoding(e); });
+        }
+    }
+}
+
+void Workbench::saveWithEncoding(TextEncoding encoding)
+{
+    THTMLDOC *doc = m_current->currentDocument();
+    if (!doc || !doc->saveWithEncoding(encoding))
+        return;
+    // The page's own declaration is the user's to change.
+    QString head;
+    for (QTextBlock b = doc->editor()->document()->begin(); b.isValid() && head.size() < 1024;
+         b = b.next())
+        head += b.text() + QStringLiteral("\r\n");
+    const std::optional<TextEncoding> declared = declaredEncoding(doc->encode(head));
+    QString told = QStringLiteral("Saved in %1.").arg(encodingName(encoding));
+    if (declared && *declared != encoding)
+        told += QStringLiteral(" The page still declares %1: change its meta charset to match.")
+                    .arg(encodingName(*declared));
+    m_window->statusBar()->showMessage(told, 10000);
 }
 
 void Workbench::follow(THTMLDOC *doc)
@@ -206,7 +262,8 @@ void Workbench::follow(THTMLDOC *doc)
     m_followed = doc;
     EditorBox *editor = doc ? doc->editor() : nullptr;
     m_find->setEditor(editor);
-    m_status->setEditor(editor, doc ? encodingName(doc->encoding()) : QString());
+    m_status->setEditor(editor, doc ? doc->encodingText() : QString(),
+                        doc ? doc->encodingToolTip() : QString());
     const QString path = doc ? doc->filePath() : QString();
     m_preview->setEditor(editor, path.isEmpty() ? QString() : QFileInfo(path).absolutePath());
     if (editor)

@@ -6,6 +6,7 @@
 // language.
 // Their state (recent files, which panes show) is the user's, kept in the
 // user's configuration, never in the settings file.
+#include "charset.h"
 #include <QObject>
 #include <QPointer>
 #include <QStringList>
@@ -63,6 +64,10 @@ private:
     void showPlace(EditorBox *editor, int line, int column);
     void rebuildRecentMenu();
     void rebuildSpellingMenu();
+    // File > Reopen with Encoding and Save with Encoding: the encodings by
+    // script, the current document's checked.
+    void rebuildEncodingMenu(QMenu *menu, bool reopen);
+    void saveWithEncoding(TextEncoding encoding);
     void openRecent(const QString &path);
     void setRecentFiles(const QStringList &files);
     void keepVisibility(const char *key, bool shown);
@@ -77,6 +82,8 @@ private:
     PageCheckPane *m_check;
     QMenu *m_recent;
     QMenu *m_spellingMenu = nullptr;
+    QMenu *m_reopenEncoding;
+    QMenu *m_saveEncoding;
     QAction *m_undo = nullptr;
     QAction *m_redo = nullptr;
     QList<QAction *> m_needDocument; // enabled only while a document is open

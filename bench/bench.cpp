@@ -447,6 +447,28 @@ std::vector<Family> families(double scale)
     list.push_back({QStringLiteral("short lines 8 MB"),
                     QStringLiteral("the editor's own shape: CR LF lines of 72 bytes"),
                     [=](QFile &f) { f.write(generatePage(int(115000 * scale))); }});
+    // A legacy page: Russian text in Windows-1251, declared or left for the
+    // detector, against the same page's bytes read as Windows-1252.
+    auto legacy = [=](const QByteArray &head) {
+        return [=](QFile &f) {
+            f.write(head + "<body>\r\n");
+            const QByteArray line = QByteArray::fromHex(
+                "cce8f020f2e5e1e52c20e4eef0eee3eee920e4f0f3e32e20"); // "Мир тебе, дорогой друг. "
+            const QByteArray row = "<p>" + line.repeated(3) + "</p>\r\n";
+            for (qsizetype done = 0; done < mb(70); done += row.size())
+                f.write(row);
+            f.write("</body>\r\n");
+        };
+    };
+    list.push_back({QStringLiteral("legacy 70 MB, windows-1251 declared"),
+                    QStringLiteral("CR LF lines of Russian text, a meta charset"),
+                    legacy("<meta charset=\"windows-1251\">\r\n"), false, true});
+    list.push_back({QStringLiteral("legacy 70 MB, windows-1251 undeclared"),
+                    QStringLiteral("the same, guessed from its first megabyte"), legacy(""),
+                    false, true});
+    list.push_back({QStringLiteral("legacy 70 MB, windows-1252 declared"),
+                    QStringLiteral("the same bytes read as Windows-1252, as before guessing"),
+                    legacy("<meta charset=\"windows-1252\">\r\n"), false, true});
     // Hostile pages.
     list.push_back({QStringLiteral("hostile: one 100 MB line"), QStringLiteral("refused"),
                     [=](QFile &f) { fillWith(f, mb(100), 'a'); },

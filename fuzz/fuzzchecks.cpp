@@ -271,7 +271,9 @@ QString decoder(const QByteArray &input)
             return QStringLiteral("read as UTF-16");
         break;
     default:
-        if (d.encoding != declared || (utf8 && !ascii))
+        // Guessed: a page with no declaration, or Unicode told by its zero
+        // bytes (which are valid UTF-8).
+        if (d.guessed ? declared && !utf8 : d.encoding != declared || (utf8 && !ascii))
             return QStringLiteral("read as an undeclared charset %1").arg(int(d.encoding));
         break;
     }
@@ -296,7 +298,7 @@ QString decoder(const QByteArray &input)
     for (const char16_t mark : {u'\u2029', u'\uFDD0', u'\uFDD1'})
         if (held.contains(QChar(mark)))
             return QStringLiteral("mark U+%1 left in the editor's text").arg(int(mark), 0, 16);
-    const QByteArray saved = encodeText(held, d.encoding, standIns);
+    const QByteArray saved = encodeText(held, d.encoding, standIns, d.kept);
     if (text == d.text && saved != input) {
         qsizetype i = 0;
         while (i < saved.size() && i < input.size() && saved.at(i) == input.at(i))
@@ -320,7 +322,8 @@ QString decoder(const QByteArray &input)
     auto utf16 = [](TextEncoding e) {
         return e == TextEncoding::Utf16LeBom || e == TextEncoding::Utf16BeBom;
     };
-    if (declaredEncoding(saved) == declared
+    // A guess may come out otherwise once the breaks are longer.
+    if (declaredEncoding(saved) == declared && !d.guessed && !reopened.guessed
         && !(utf16(reopened.encoding) && !utf16(d.encoding))) {
         if (reopened.encoding != d.encoding)
             return QStringLiteral("reopened as encoding %1 instead of %2")
@@ -557,12 +560,69 @@ QString bodyLine(const QByteArray &input)
 
 // ---------------------------------------------------------------- the table
 
+// ---------------------------------------------------------------- sniffing
+
+QString sniffing(const QByteArray &input)
+{
+    const std::optional<TextEncoding> declared = declaredEncoding(input);
+    if (declaredEncoding(input.left(1024)) != declared)
+        return QStringLiteral("a declaration beyond the first 1,024 bytes counted");
+    // The first line taken as a label: the name of what it names reads the
+    // same, in either case and with spaces around.
+    const QByteArray label = input.left(input.indexOf('\n')).left(64);
+    const CharsetLabel named = charsetForLabel(label.toLower());
+    if (named.kind != charsetForLabel(" " + label.toLower() + "\t").kind)
+        return QStringLiteral("spaces around a label count");
+    if (named.kind == CharsetLabel::Known) {
+        const QByteArray name = encodingName(named.encoding).toLatin1().toLower();
+        if (charsetForLabel(name).encoding != named.encoding
+            && charsetForLabel(name).kind == CharsetLabel::Known)
+            return QStringLiteral("the name %1 names another encoding").arg(QString::fromLatin1(name));
+    }
+    (void)unmarkedUnicode(input);
+    (void)guessedEncoding(input);
+    return {};
+}
+
+// --------------------------------------------------------------- roundtrip
+
+QString roundTrip(const QByteArray &input)
+{
+    if (input.isEmpty())
+        return {};
+    const TextEncoding e = TextEncoding(uchar(input[0]) % (int(kLastEncoding) + 1));
+    const QByteArray bytes = input.mid(1);
+    // Bytes read in the encoding come back as they were.
+    KeptForms kept;
+    // Plain conversions: the editor's marks are editormarks.h's.
+    auto write = [e](QStringView text, const KeptForms &forms) {
+        QByteArray out = byteOrderMark(e);
+        appendInCharset(text, e, forms, out);
+        return out;
+    };
+    if (const std::optional<QString> text = decodeAs(bytes, e, &kept)) {
+        if (write(*text, kept) != bytes)
+            return QStringLiteral("%1: bytes read do not come back").arg(encodingName(e));
+    }
+    // A text the encoding holds whole is read back as itself.
+    const QString text = QString::fromUtf16(reinterpret_cast<const char16_t *>(bytes.constData()),
+                                            bytes.size() / 2);
+    if (firstUnencodable(text, e) < 0 && !isStateful(e)) {
+        const QByteArray written = write(text, KeptForms());
+        const std::optional<QString> back = decodeAs(written, e);
+        if (!back || *back != text)
+            return QStringLiteral("%1: a text it holds does not read back").arg(encodingName(e));
+    }
+    return {};
+}
+
 namespace {
 const Target kTargets[] = {
     {"settings", &settings, false},   {"tablefile", &tableFile, false},
     {"decoder", &decoder, false},     {"localpath", &localPath, false},
     {"targetscan", &targetScan, true}, {"bodyline", &bodyLine, false},
-    {"filename", &fileName, false},
+    {"filename", &fileName, false},   {"sniffing", &sniffing, false},
+    {"roundtrip", &roundTrip, false},
 };
 } // namespace
 

@@ -41,4 +41,11 @@ QString bodyLine(const QByteArray &input);
 // carried in a file: URL, every byte kept.
 QString fileName(const QByteArray &input);
 
+// A page's first bytes: its declaration found only in the first 1,024,
+// a label read whatever its case and spaces, the detectors bounded.
+QString sniffing(const QByteArray &input);
+// An encoding (the first byte) and bytes: bytes read in it are written back
+// the same; a text it holds whole (the bytes as UTF-16) reads back as itself.
+QString roundTrip(const QByteArray &input);
+
 } // namespace FuzzChecks

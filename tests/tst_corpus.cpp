@@ -12,7 +12,9 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QLabel>
 #include <QMdiArea>
+#include <QMenu>
 #include <QMdiSubWindow>
 #include <QTemporaryDir>
 #include <QTextBlock>
@@ -211,7 +213,9 @@ private slots:
         same("Shift_JIS with a byte it does not define", "<meta charset=\"shift_jis\">\x85\x40",
              "Windows-1252");
         same("Shift_JIS with a character written two ways", "<meta charset=\"sjis\">\x87\x90",
-             "Windows-1252");
+             "Shift_JIS");
+        same("Shift_JIS with a character written both ways",
+             "<meta charset=\"sjis\">\x87\x90\x81\xE0", "Windows-1252");
         same("windows-1251 with its unassigned byte", "<meta charset=\"cp1251\">\xCF\xF0\x98",
              "Windows-1252");
         same("valid UTF-8 declaring KOI8-R", "<meta charset=\"koi8-r\">caf\xC3\xA9", "UTF-8");
@@ -319,6 +323,87 @@ private slots:
         QVERIFY(doc->saveTo(path));
         QVERIFY(m_ui->errors.isEmpty());
         QCOMPARE(readBytes(path), saved);
+    }
+
+    // File > Reopen with Encoding and Save with Encoding, as the menu runs
+    // them: the text shown, the status bar, the bytes written or the refusal.
+    void chosenEncoding_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<bool>("typedFirst"); // an "x" typed before the choice
+        QTest::addColumn<QString>("reopenAs");  // empty: none
+        QTest::addColumn<QString>("saveAs");    // empty: none
+        QTest::addColumn<QString>("status");    // the status bar's encoding after
+        QTest::addColumn<QByteArray>("saved");  // empty: unchanged on disk
+        QTest::addColumn<QString>("told");      // the start of a warning, if any
+        const QByteArray russian = QByteArray::fromHex("cff0e8e2e5f2"); // "Привет" in 1251
+        QTest::newRow("reopen a guessed page as KOI8-R, save unchanged")
+            << russian << false << "KOI8-R" << "" << "KOI8-R" << QByteArray() << "";
+        QTest::newRow("reopen a changed page: asked, declined")
+            << russian << true << "KOI8-R" << "" << "Windows-1252" << QByteArray() << "";
+        QTest::newRow("reopen in a charset lacking a byte")
+            << QByteArray("caf\x98") << false << "Windows-1251" << "" << "Windows-1252"
+            << QByteArray() << "cannot be read as Windows-1251";
+        QTest::newRow("save a Windows-1252 page as UTF-8")
+            << QByteArray("caf\xE9\r\n") << false << "" << "UTF-8" << "UTF-8"
+            << QByteArray("caf\xC3\xA9\r\n") << "";
+        QTest::newRow("save as UTF-16LE with BOM")
+            << QByteArray("a\r\n") << false << "" << "UTF-16LE with BOM" << "UTF-16LE with BOM"
+            << QByteArray("\xFF\xFE" "a\0\r\0\n\0", 8) << "";
+        QTest::newRow("save as KOI8-R refuses a character it lacks")
+            << QByteArray("<p>caf\xC3\xA9</p>\r\n\xE6\x97\xA5") << false << "" << "KOI8-R"
+            << "UTF-8" << QByteArray()
+            << QString::fromUtf8("KOI8-R cannot hold the character \xE2\x80\x9C\xC3\xA9\xE2\x80\x9D"
+                                 " (U+00E9) on line 1, column 7.");
+        QTest::newRow("save as ISO-2022-JP")
+            << QByteArray("\xE6\x97\xA5\r\n") << false << "" << "ISO-2022-JP" << "ISO-2022-JP"
+            << QByteArray("\x1B$BF|\x1B(B\r\n") << "";
+    }
+    void chosenEncoding()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(bool, typedFirst);
+        QFETCH(QString, reopenAs);
+        QFETCH(QString, saveAs);
+        QFETCH(QString, status);
+        QFETCH(QByteArray, saved);
+        QFETCH(QString, told);
+        const QString path = m_dir.filePath(QStringLiteral("chosen.htm"));
+        QVERIFY(writeBytes(path, file));
+        m_ui->warnings.clear();
+        m_ui->errors.clear();
+        m_ui->confirms.clear();
+        THTMLDOC *doc = ZediDove->openDocument(path);
+        if (typedFirst) {
+            QTextCursor(doc->editor()->document()).insertText(QStringLiteral("x"));
+            m_ui->confirmAnswers << false;
+        }
+        auto choose = [&](const char *menu, const QString &name) {
+            QMenu *m = ZediDove->findChild<QMenu *>(QLatin1String(menu));
+            QVERIFY(m);
+            emit m->aboutToShow();
+            QAction *chosen = nullptr;
+            for (QMenu *sub : m->findChildren<QMenu *>())
+                for (QAction *a : sub->actions())
+                    if (a->text() == name)
+                        chosen = a;
+            QVERIFY2(chosen, qPrintable(name));
+            chosen->trigger();
+        };
+        if (!reopenAs.isEmpty())
+            choose("FileReopenEncoding", reopenAs);
+        if (!saveAs.isEmpty())
+            choose("FileSaveEncoding", saveAs);
+        QCOMPARE(m_ui->confirms.size(), typedFirst ? 1 : 0);
+        QCOMPARE(ZediDove->findChild<QLabel *>(QStringLiteral("Encoding"))->text(), status);
+        QCOMPARE(readBytes(path), saved.isEmpty() ? file : saved);
+        // Refusals come as a warning (saving) or an error (reading).
+        const QString shown = (m_ui->warnings + m_ui->errors).join(QLatin1Char('\n'));
+        if (told.isEmpty())
+            QVERIFY2(shown.isEmpty(), qPrintable(shown));
+        else
+            QVERIFY2(shown.contains(told), qPrintable(shown));
+        doc->editor()->setModified(false);
     }
 
     // Reading a page piece by piece gives what reading it whole gives, for

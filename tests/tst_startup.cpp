@@ -68,7 +68,8 @@ private slots:
         QTest::addColumn<QStringList>("items");
         QTest::newRow("File") << "&File" << QStringList{
             "&New|", "-", "&Open|Ctrl+O", "Open &Recent|", "&Save|Ctrl+S", "S&ave As...|",
-            "&Close|", "-", "&Preferences|", "-", "E&xit|"};
+            "&Close|", "-", "&Preferences|", "-", "E&xit|", "-", "Reopen with &Encoding|",
+            "Save &with Encoding|"};
         // The original items first; the additions follow a separator.
         QTest::newRow("Edit") << "&Edit" << QStringList{
             "C&ut |Ctrl+X", "&Copy|Ctrl+C", "&Paste|Ctrl+V", "-", "Un&do|Ctrl+Z",
