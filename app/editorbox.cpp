@@ -775,6 +775,10 @@ void EditorBox::keyPressEvent(QKeyEvent *e)
     const bool tagKey = g_closesTags && !isReadOnly() && !overwriteMode()
                      && (typed == QLatin1String(">") || typed == QLatin1String("/"))
                      && !(e->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier));
+    if (tagKey && typed == QLatin1String(">") && swallowRetypedName()) {
+        e->accept();
+        return;
+    }
     if (tagKey && typeClosingTag(typed)) {
         e->accept();
         ensureCursorVisible();
@@ -802,6 +806,33 @@ bool EditorBox::typeClosingTag(const QString &typed)
     if (!add->caretAfter)
         c.setPosition(c.position() - int(add->text.size()));
     setTextCursor(c);
+    m_completedAt = -1;
+    if (typed == QLatin1String("/") && add->caretAfter && add->text.endsWith(QLatin1Char('>'))) {
+        m_completedAt = c.position();
+        m_completedName = add->text.chopped(1);
+    }
+    return true;
+}
+
+bool EditorBox::swallowRetypedName()
+{
+    // Only right after the name was typed again behind the completed tag,
+    // which nobody means to keep: "</b>b>" becomes "</b>".
+    const int at = std::exchange(m_completedAt, -1);
+    const QTextCursor c = textCursor();
+    const int name = int(m_completedName.size());
+    if (at < 0 || c.hasSelection() || c.position() != at + name)
+        return false;
+    const QString tag = QStringLiteral("</") + m_completedName + QLatin1Char('>');
+    if (at < tag.size()
+        || textBetween(at - int(tag.size()), at) != tag
+        || textBetween(at, at + name).compare(m_completedName, Qt::CaseInsensitive) != 0)
+        return false;
+    UndoStep step(this);
+    QTextCursor cut = c;
+    cut.setPosition(at, QTextCursor::KeepAnchor);
+    cut.removeSelectedText();
+    setTextCursor(cut);
     return true;
 }
 

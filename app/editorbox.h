@@ -176,8 +176,13 @@ private:
     SpellCheck *m_spelling = nullptr;
 
     bool typeClosingTag(const QString &typed);
+    bool swallowRetypedName();
     QString textBetween(int from, int to) const;
     int readingStart(int pos, int reach, int *state) const;
+    // Where a typed "</" was completed to "</name>", and that name: a user
+    // who types the name and ">" anyway gets the closing tag once.
+    int m_completedAt = -1;
+    QString m_completedName;
     template <class Find> std::optional<TagPair> findAround(int from, int to, Find find) const;
     QTimer m_matchWait;
     std::optional<TagPair> m_shownPair;

@@ -122,6 +122,10 @@ private slots:
             << "<b>x|b>" << "</" << "<b>x</|b>" << "<b>x|b>";
         QTest::newRow("</ ends a script") << "<script>a = 1;|" << "</"
                                            << "<script>a = 1;</script>|" << "<script>a = 1;<|";
+        QTest::newRow("</ and the name typed anyway")
+            << "<b>x|" << "</B>" << "<b>x</b>|" << "<b>x</b>B|";
+        QTest::newRow("</ and text after it")
+            << "<b>x|" << "</but" << "<b>x</b>but|" << "<b>x<|";
         QTest::newRow("slash in text") << "a|" << "/b" << "a/b|" << "a|";
         QTest::newRow("element opened beyond the reach")
             << QStringLiteral("<div>") + QString(EditorBox::kTagReach, u'x') + QStringLiteral("|")
