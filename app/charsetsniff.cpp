@@ -116,7 +116,23 @@ std::optional<QByteArray> charsetInContent(const QByteArray &content)
 
 } // namespace
 
+namespace {
+std::optional<TextEncoding> findDeclaration(QByteArrayView bytes, QByteArray *unreadable);
+} // namespace
+
 std::optional<TextEncoding> declaredEncoding(QByteArrayView bytes)
+{
+    return findDeclaration(bytes, nullptr);
+}
+
+QByteArray unreadableDeclaration(QByteArrayView bytes)
+{
+    QByteArray label;
+    return findDeclaration(bytes, &label) ? QByteArray() : label;
+}
+
+namespace {
+std::optional<TextEncoding> findDeclaration(QByteArrayView bytes, QByteArray *unreadable)
 {
     const QByteArrayView b = bytes.first(std::min<qsizetype>(bytes.size(), 1024));
     const qsizetype n = b.size();
@@ -163,6 +179,8 @@ std::optional<TextEncoding> declaredEncoding(QByteArrayView bytes)
                     return label.encoding;
                 if (label.kind == CharsetLabel::Unicode)
                     return std::nullopt;
+                if (unreadable && unreadable->isEmpty())
+                    *unreadable = charset->trimmed();
             }
             continue;
         }
@@ -196,6 +214,8 @@ std::optional<TextEncoding> declaredEncoding(QByteArrayView bytes)
         while (nextAttribute(b, i, name, value) == AttrStep::Attribute) {
             if (name == "encoding") {
                 const CharsetLabel label = charsetForLabel(value);
+                if (label.kind == CharsetLabel::Unknown && unreadable && unreadable->isEmpty())
+                    *unreadable = value.trimmed();
                 return label.kind == CharsetLabel::Known ? std::optional(label.encoding)
                                                          : std::nullopt;
             }
@@ -203,6 +223,7 @@ std::optional<TextEncoding> declaredEncoding(QByteArrayView bytes)
     }
     return std::nullopt;
 }
+} // namespace
 
 std::optional<TextEncoding> unmarkedUnicode(QByteArrayView bytes)
 {

@@ -43,3 +43,7 @@ constexpr qsizetype kGuessEvidence = 16;
 // http-equiv), or else an XML declaration's encoding. A declaration cut off
 // by the 1,024th byte, an unknown name, UTF-8 and UTF-16 give nothing.
 std::optional<TextEncoding> declaredEncoding(QByteArrayView bytes);
+// The label of the first charset declaration in the first 1,024 bytes that
+// names none of ours nor Unicode ("iso-2022-kr", "x-unknown"), as written;
+// empty when there is none, or when an earlier one names ours.
+QByteArray unreadableDeclaration(QByteArrayView bytes);

@@ -1,4 +1,5 @@
 #include "htmldoc.h"
+#include "charsetsniff.h"
 #include "editorbox.h"
 #include "errors.h"
 #include "pageload.h"
@@ -9,6 +10,7 @@
 #include <QCloseEvent>
 #include <QFileInfo>
 #include <QTextBlock>
+#include <QTextCursor>
 #include <QTextDocument>
 
 QString THTMLDOC::skeleton()
@@ -94,6 +96,15 @@ void THTMLDOC::load(const QString &path)
     m_standIns = d.standIns;
     m_editor->setSelStart(0);
     setEncoding(d.encoding, d.guessed, d.kept);
+    // The two a page falls back to when its declaration names nothing ours.
+    if ((d.encoding == TextEncoding::Windows1252 || d.encoding == TextEncoding::Utf8)
+        && !d.guessed) {
+        QTextCursor head(m_editor->document());
+        head.setPosition(qMin(1024, m_editor->document()->characterCount() - 1),
+                         QTextCursor::KeepAnchor);
+        m_unreadable = QString::fromLatin1(unreadableDeclaration(head.selectedText().toLatin1()));
+        setToolTip(encodingToolTip());
+    }
     m_hasFileName = true;
     rememberFile(path, stamp);
     emit fileNamed(m_diskPath);
@@ -160,6 +171,7 @@ void THTMLDOC::setEncoding(TextEncoding encoding, bool guessed, const KeptForms 
 {
     m_encoding = encoding;
     m_guessed = guessed;
+    m_unreadable.clear();
     m_kept = kept;
     setToolTip(encodingToolTip());
 }
@@ -167,12 +179,18 @@ void THTMLDOC::setEncoding(TextEncoding encoding, bool guessed, const KeptForms 
 QString THTMLDOC::encodingText() const
 {
     const QString name = encodingName(m_encoding);
+    if (!m_unreadable.isEmpty())
+        return name + QStringLiteral(" (%1 cannot be read)").arg(m_unreadable.toUpper());
     return m_guessed ? name + QStringLiteral(" (guessed)") : name;
 }
 
 QString THTMLDOC::encodingToolTip() const
 {
     const QString name = QStringLiteral("Encoding: ") + encodingName(m_encoding);
+    if (!m_unreadable.isEmpty())
+        return name + QStringLiteral(". The page declares %1, which this editor cannot read: "
+                                     "its bytes are shown as %2 and saved as they were.")
+                          .arg(m_unreadable.toUpper(), encodingName(m_encoding));
     return m_guessed ? name + QStringLiteral(", guessed from the text: the page declares none. "
                                              "File > Reopen with Encoding reads it in another.")
                      : name;

@@ -141,6 +141,9 @@ private:
     std::optional<BodyAttributes> m_body;
     TextEncoding m_encoding = TextEncoding::Utf8;
     bool m_guessed = false;
+    // A charset the page declares that cannot be read (a stateful one such
+    // as ISO-2022-KR): its bytes are shown as Windows-1252, and it says so.
+    QString m_unreadable;
     // Characters the file wrote in their other byte form, written so again.
     KeptForms m_kept;
     // The text holds stand-ins for editor marks read from the file

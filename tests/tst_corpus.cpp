@@ -99,8 +99,8 @@ private slots:
         QTest::addColumn<QByteArray>("file");
         QTest::addColumn<QByteArray>("saved");
         QTest::addColumn<QString>("encoding"); // as the document's tool tip names it
-        auto same = [](const char *name, const QByteArray &b, const char *enc = "") {
-            QTest::newRow(name) << b << b << QString::fromLatin1(enc);
+        auto same = [](const char *name, const QByteArray &b, const QString &enc = QString()) {
+            QTest::newRow(name) << b << b << enc;
         };
         auto breaks = [](const char *name, const QByteArray &b, const char *enc = "") {
             QTest::newRow(name) << b << crlf(b) << QString::fromLatin1(enc);
@@ -207,7 +207,17 @@ private slots:
              "Windows-1252");
         same("charset=utf-16 in an ASCII file", "<meta charset=\"utf-16\">cafe", "UTF-8");
         same("UTF-8 declared, bytes invalid", "<meta charset=\"utf-8\">caf\xE9", "Windows-1252");
-        same("unknown charset", "<meta charset=\"x-no-such-thing\">caf\xE9", "Windows-1252");
+        auto unreadable = [](const char *label, const QString &shownAs) {
+            return QStringLiteral("%2. The page declares %1, which this editor cannot "
+                                  "read: its bytes are shown as %2 and saved as they "
+                                  "were.").arg(QLatin1String(label), shownAs);
+        };
+        same("unknown charset", "<meta charset=\"x-no-such-thing\">caf\xE9",
+             unreadable("X-NO-SUCH-THING", "Windows-1252"));
+        same("stateful ISO-2022-KR, not read",
+             "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=ISO-2022-KR\">"
+             "\x1B$)C\x0E\x30\x21\x0F\r\n",
+             unreadable("ISO-2022-KR", "UTF-8"));
         same("Shift_JIS cut off at the end", "<meta charset=\"shift_jis\">\x93\xFA\x93",
              "Windows-1252");
         same("Shift_JIS with a byte it does not define", "<meta charset=\"shift_jis\">\x85\x40",
