@@ -355,7 +355,8 @@ private slots:
             PreviewPane *pane = ZediDove->workbench()->preview();
             pane->show();
             QTRY_VERIFY(pane->isVisible());
-            QTRY_VERIFY_WITH_TIMEOUT(pane->view() && !pane->isLoading(), 30000);
+            // The engine's first start is slow on a loaded machine.
+            QTRY_VERIFY_WITH_TIMEOUT(pane->view() && !pane->isLoading(), 90000);
             // The engine takes input in a child widget of its own.
             QWidget *page = pane->view()->focusProxy() ? pane->view()->focusProxy() : pane->view();
             mouseOn(page);
