@@ -280,14 +280,16 @@ EditorBox::EditorBox(QWidget *parent) : QPlainTextEdit(parent)
     });
 }
 
-QList<EditorBox::Stretch> EditorBox::stretchesOf(int position, int length) const
+QList<EditorBox::Stretch> EditorBox::stretchesOf(int position, int length, const QRect &clip) const
 {
     QList<Stretch> out;
     const QTextBlock b = document()->findBlock(position);
     if (!b.isValid() || !b.isVisible() || !b.layout())
         return out;
-    const QPointF origin = blockBoundingGeometry(b).translated(contentOffset()).topLeft();
-    if (origin.y() > viewport()->height())
+    const QRectF box = blockBoundingGeometry(b).translated(contentOffset());
+    const QPointF origin = box.topLeft();
+    if (origin.y() > viewport()->height()
+        || (!clip.isNull() && !box.adjusted(0, 0, 0, 3).intersects(QRectF(clip))))
         return out;
     const QTextLayout *layout = b.layout();
     const int from = position - b.position(), to = from + length;
@@ -317,7 +319,7 @@ void EditorBox::paintEvent(QPaintEvent *e)
     p.setPen(QPen(QColor(Qt::red), 1));
     QPolygon wave;
     for (const auto &[at, length] : words)
-        for (const Stretch &s : stretchesOf(at, length)) {
+        for (const Stretch &s : stretchesOf(at, length, e->rect())) {
             if (!e->rect().intersects(s.line))
                 continue;
             const int y = qRound(s.baseline) + 2, x2 = qRound(s.x2);

@@ -163,7 +163,8 @@ private:
         qreal x1, x2, baseline;
         QRect line;
     };
-    QList<Stretch> stretchesOf(int position, int length) const;
+    // Only within `clip` when given: a line's stretch costs a layout lookup.
+    QList<Stretch> stretchesOf(int position, int length, const QRect &clip = QRect()) const;
     void keepLongLineLayouts(const std::vector<int> &lines);
     bool m_loading = false;
     struct PieceLoad;
