@@ -136,8 +136,12 @@ Spelling *Spelling::instance() {
 Spelling::Spelling(QObject *parent) : QObject(parent) {}
 
 Spelling::~Spelling() {
-    for (const Loading &l : std::as_const(m_loading))
+    // Deleted here, not later: there may be no event loop left to do it.
+    for (const Loading &l : std::as_const(m_loading)) {
+        l.thread->disconnect(this);
         l.thread->wait();
+        delete l.thread;
+    }
 }
 
 QStringList Spelling::searchPath() {
@@ -159,7 +163,7 @@ void Spelling::setSearchPath(const QStringList &folders) {
     for (const Loading &l : std::as_const(s->m_loading)) {
         l.thread->disconnect(s);
         l.thread->wait();
-        l.thread->deleteLater();
+        delete l.thread;
     }
     s->m_loading.clear();
     s->m_dictionaries.clear();
@@ -247,7 +251,7 @@ SpellDictionary *Spelling::dictionary(const QString &name, bool wait) {
     const Loading l = m_loading.take(name);
     l.thread->disconnect(this);
     l.thread->wait();
-    l.thread->deleteLater();
+    delete l.thread;
     adopt(name, std::move(*l.result));
     return m_dictionaries.value(name).get();
 }
@@ -267,7 +271,8 @@ void Spelling::startLoading(const QString &name) {
         const Loading done = m_loading.take(name);
         if (!done.thread)
             return;
-        done.thread->deleteLater();
+        done.thread->wait(); // it has said finished; this waits out its last step
+        delete done.thread;
         adopt(name, std::move(*done.result));
     });
     m_loading.insert(name, l);
