@@ -8,6 +8,7 @@
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QMenu>
 #include <QPushButton>
 #include <QStackedWidget>
 #include <QTextBlock>
@@ -226,8 +227,14 @@ void PreviewPane::startEngine()
     // The page's input goes to a child the engine makes: watch it as it comes.
     m_view->installEventFilter(this);
     // Copy is all the menu offers: no Back, Reload, Save or View Source.
-    m_view->setContextMenuPolicy(Qt::ActionsContextMenu);
-    m_view->addAction(m_page->action(QWebEnginePage::Copy));
+    // Popped up rather than run in a loop of its own, as the editor's is.
+    m_view->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(m_view, &QWidget::customContextMenuRequested, this, [this](const QPoint &at) {
+        auto *menu = new QMenu(m_view);
+        menu->setAttribute(Qt::WA_DeleteOnClose);
+        menu->addAction(m_page->action(QWebEnginePage::Copy));
+        menu->popup(m_view->mapToGlobal(at));
+    });
     connect(m_page, &QWebEnginePage::loadingChanged, this, &PreviewPane::loadingChanged);
     connect(m_page, &QWebEnginePage::loadProgress, this, [this] { m_pingOpen = false; });
     connect(m_page, &QWebEnginePage::renderProcessTerminated, this,

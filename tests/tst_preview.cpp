@@ -6,6 +6,7 @@
 #include "previewpane.h"
 #include "testsupport.h"
 
+#include <QMenu>
 #include <QDir>
 #include <QFile>
 #include <QImage>
@@ -142,6 +143,14 @@ private slots:
         const QString shown = plainText(m_pane);
         QVERIFY2(shown.contains(text), qPrintable(shown.right(200)));
         QVERIFY(m_pane->stoppedReason().isEmpty());
+        // The page's menu offers Copy alone, and pops up without holding
+        // the program in a loop of its own until it is closed.
+        emit m_pane->view()->customContextMenuRequested(QPoint(5, 5));
+        auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+        QVERIFY(menu);
+        QCOMPARE(menu->actions().size(), 1);
+        QCOMPARE(menu->actions().first(), m_pane->page()->action(QWebEnginePage::Copy));
+        menu->close();
     }
 
     // The text shown is the editor's as it stands, unsaved, and the last
