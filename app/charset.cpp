@@ -274,14 +274,16 @@ void appendUtf8(QStringView text, QByteArray &out)
     out.resize(o - out.constData());
 }
 
-void appendWindows1252(QStringView text, QByteArray &out)
+// A byte a character, as byteOf gives it (negative: none); what has no
+// byte goes out as a reference.
+template <class ByteOf> void appendBytewise(QStringView text, QByteArray &out, ByteOf byteOf)
 {
     const qsizetype n = text.size();
     const char16_t *d = text.utf16();
     qsizetype at = out.size();
     out.resize(at + n); // a byte a character, but for references
     for (qsizetype i = 0; i < n; ++i) {
-        const int b = cp1252Byte(d[i]);
+        const int b = byteOf(d[i]);
         if (b >= 0) {
             out.data()[at++] = char(b);
             continue;
@@ -294,6 +296,11 @@ void appendWindows1252(QStringView text, QByteArray &out)
         out.resize(at + n - i - 1);
     }
     out.resize(at);
+}
+
+void appendWindows1252(QStringView text, QByteArray &out)
+{
+    appendBytewise(text, out, cp1252Byte);
 }
 
 void appendUtf16(QStringView text, bool bigEndian, QByteArray &out)
@@ -447,24 +454,10 @@ const ByteTable *byteTable(TextEncoding e)
 // What the table cannot hold goes out as a reference.
 void appendTable(const ByteTable &t, QStringView text, QByteArray &out)
 {
-    const qsizetype n = text.size();
-    const char16_t *d = text.utf16();
-    qsizetype at = out.size();
-    out.resize(at + n);
-    for (qsizetype i = 0; i < n; ++i) {
-        const quint16 b = t.toByte[d[i]];
-        if (b != 0xFFFF) {
-            out.data()[at++] = char(b);
-            continue;
-        }
-        out.resize(at);
-        int units;
-        appendReference(out, codePointAt(d, n, i, units));
-        i += units - 1;
-        at = out.size();
-        out.resize(at + n - i - 1);
-    }
-    out.resize(at);
+    appendBytewise(text, out, [&t](char16_t c) {
+        const quint16 b = t.toByte[c];
+        return b == 0xFFFF ? -1 : int(b);
+    });
 }
 
 void appendUtf32(QStringView text, bool bigEndian, QByteArray &out)
