@@ -276,58 +276,120 @@ EditorBox::EditorBox(QWidget *parent) : QPlainTextEdit(parent)
     m_spelling = new SpellCheck(this, [this](const QList<std::pair<int, int>> &ranges) {
         for (const auto &[at, length] : ranges)
             for (const Stretch &s : stretchesOf(at, length))
-                viewport()->update(s.line);
+                if (!m_painting.contains(waveBox(s)))
+                    viewport()->update(s.line);
     });
 }
 
-QList<EditorBox::Stretch> EditorBox::stretchesOf(int position, int length, const QRect &clip) const
+QList<EditorBox::Stretch> EditorBox::stretchesOf(int position, int length) const
 {
-    QList<Stretch> out;
     const QTextBlock b = document()->findBlock(position);
     if (!b.isValid() || !b.isVisible() || !b.layout())
-        return out;
-    const QRectF box = blockBoundingGeometry(b).translated(contentOffset());
-    const QPointF origin = box.topLeft();
-    if (origin.y() > viewport()->height()
-        || (!clip.isNull() && !box.adjusted(0, 0, 0, 3).intersects(QRectF(clip))))
-        return out;
+        return {};
+    const QPointF origin = blockBoundingGeometry(b).translated(contentOffset()).topLeft();
+    if (origin.y() > viewport()->height())
+        return {};
+    return stretchesIn(b, origin, position, length);
+}
+
+QList<EditorBox::Stretch> EditorBox::stretchesIn(const QTextBlock &b, QPointF origin,
+                                                 int position, int length) const
+{
+    QList<Stretch> out;
     const QTextLayout *layout = b.layout();
+    if (!layout || layout->lineCount() == 0)
+        return out;
+    // Where a character is along a line costs Qt the shaping of the whole
+    // line; kept per line until it changes, the underlines of a full
+    // repaint cost lookups only.
+    const qreal natural = layout->lineAt(0).naturalTextWidth();
+    auto spans = m_spans.find(layout);
+    if (spans == m_spans.end() || spans->revision != b.revision()
+        || spans->lines != layout->lineCount() || spans->natural != natural) {
+        if (m_spans.size() >= kMaxSpanLayouts)
+            m_spans.clear();
+        spans = m_spans.insert(layout, Spans{b.revision(), layout->lineCount(), natural, {}});
+    }
     const int from = position - b.position(), to = from + length;
-    for (int i = 0; i < layout->lineCount(); ++i) {
-        const QTextLine line = layout->lineAt(i);
-        const int start = line.textStart(), end = start + line.textLength();
-        if (end < from || start >= to)
-            continue;
-        const qreal x1 = line.cursorToX(std::max(from, start));
-        const qreal x2 = line.cursorToX(std::min(to, end));
+    const quint64 key = (quint64(quint32(from)) << 32) | quint32(length);
+    auto found = spans->xs.constFind(key);
+    if (found == spans->xs.constEnd()) {
+        QList<LineX> xs;
+        for (int i = 0; i < layout->lineCount(); ++i) {
+            const QTextLine line = layout->lineAt(i);
+            const int start = line.textStart(), end = start + line.textLength();
+            if (end < from || start >= to)
+                continue;
+            xs.append({i, line.cursorToX(std::max(from, start)),
+                       line.cursorToX(std::min(to, end))});
+        }
+        found = spans->xs.insert(key, xs);
+    }
+    for (const LineX &x : *found) {
+        const QTextLine line = layout->lineAt(x.line);
         const QRectF r = line.rect().translated(origin);
-        out.append({origin.x() + x1, origin.x() + x2, r.top() + line.ascent(),
+        out.append({origin.x() + x.x1, origin.x() + x.x2, r.top() + line.ascent(),
                     r.adjusted(0, 0, 0, 3).toAlignedRect()});
     }
     return out;
 }
 
+QRect EditorBox::waveBox(const Stretch &s)
+{
+    const int y = qRound(s.baseline) + 2;
+    return QRect(QPoint(qRound(s.x1), y - 1), QPoint(qRound(s.x2), y + 1));
+}
+
 void EditorBox::paintEvent(QPaintEvent *e)
 {
+    if (!m_spelling->isScreenChecked()) {
+        // The lines on screen are checked before they are drawn, so that an
+        // underline coming or going with a key is drawn in this pass, not
+        // in a second one after it.
+        m_painting = e->rect();
+        m_spelling->update();
+        m_painting = QRect();
+    }
     QPlainTextEdit::paintEvent(e);
-    const QList<std::pair<int, int>> words = m_spelling->underlined();
+    const QList<std::pair<int, int>> words = m_spelling->underlined(); // in page order
     if (words.isEmpty())
         return;
-    // Misspelt words: a red wave under each, a stroke per two pixels,
-    // without antialiasing (a few hundred of them cost nothing to draw).
+    // Misspelt words: a red wave under each, drawn from one small tile.
+    if (m_wave.isNull() || m_wave.devicePixelRatio() != devicePixelRatioF()) {
+        const qreal ratio = devicePixelRatioF();
+        m_wave = QPixmap(QSize(4, 3) * ratio);
+        m_wave.setDevicePixelRatio(ratio);
+        m_wave.fill(Qt::transparent);
+        QPainter tile(&m_wave);
+        tile.setPen(QPen(QColor(Qt::red), 1));
+        tile.drawPolyline(QPolygon({QPoint(0, 2), QPoint(2, 0), QPoint(4, 2)}));
+    }
     QPainter p(viewport());
-    p.setPen(QPen(QColor(Qt::red), 1));
-    QPolygon wave;
-    for (const auto &[at, length] : words)
-        for (const Stretch &s : stretchesOf(at, length, e->rect())) {
-            if (!e->rect().intersects(s.line))
+    const QRect clip = e->rect();
+    // Along the blocks on screen, as the text itself is drawn: the words
+    // of a block come in order, and blocks outside the part drawn cost
+    // nothing but their place.
+    QTextBlock b = firstVisibleBlock();
+    QPointF offset = contentOffset();
+    auto w = std::lower_bound(words.cbegin(), words.cend(), std::pair<int, int>(b.position(), 0));
+    while (b.isValid() && w != words.cend()) {
+        const QRectF r = blockBoundingRect(b).translated(offset);
+        if (r.top() > clip.bottom())
+            break;
+        const int end = b.position() + b.length();
+        const bool drawn = b.isVisible() && r.bottom() + 3 >= clip.top();
+        for (; w != words.cend() && w->first < end; ++w) {
+            if (!drawn)
                 continue;
-            const int y = qRound(s.baseline) + 2, x2 = qRound(s.x2);
-            wave.clear();
-            for (int x = qRound(s.x1), up = 0; x <= x2; x += 2, up ^= 1)
-                wave << QPoint(x, y - up * 2 + 1);
-            p.drawPolyline(wave);
+            for (const Stretch &s : stretchesIn(b, r.topLeft(), w->first, w->second)) {
+                const QRect box = waveBox(s);
+                if (box.intersects(clip))
+                    p.drawTiledPixmap(box, m_wave);
+            }
         }
+        offset.ry() += r.height();
+        b = b.next();
+    }
 }
 
 void EditorBox::contextMenuEvent(QContextMenuEvent *e)
@@ -745,6 +807,8 @@ void EditorBox::setReservedShortcuts(const QList<QKeySequence> &keys)
 
 bool EditorBox::event(QEvent *e)
 {
+    if (e->type() == QEvent::FontChange)
+        m_spans.clear(); // every line is laid out again
     if (e->type() == QEvent::ShortcutOverride) {
         auto *ke = static_cast<QKeyEvent *>(e);
         if (reserved().contains(QKeySequence(ke->keyCombination()))) {

@@ -7,7 +7,9 @@
 #include <QPlainTextEdit>
 #include <QSet>
 #include <QKeySequence>
+#include <QHash>
 #include <QMap>
+#include <QPixmap>
 #include <QTextCursor>
 #include <QTextEdit>
 #include <QTimer>
@@ -163,8 +165,25 @@ private:
         qreal x1, x2, baseline;
         QRect line;
     };
-    // Only within `clip` when given: a line's stretch costs a layout lookup.
-    QList<Stretch> stretchesOf(int position, int length, const QRect &clip = QRect()) const;
+    QList<Stretch> stretchesOf(int position, int length) const;
+    // The same in a block known to start at `origin`.
+    QList<Stretch> stretchesIn(const QTextBlock &b, QPointF origin, int position,
+                               int length) const;
+    // What a misspelt word's wave covers.
+    static QRect waveBox(const Stretch &s);
+    struct LineX {
+        int line;
+        qreal x1, x2;
+    };
+    struct Spans { // of one block's layout, while it is as it was
+        int revision = -1, lines = 0;
+        qreal natural = 0;
+        QHash<quint64, QList<LineX>> xs; // (from, length) -> along its lines
+    };
+    static constexpr int kMaxSpanLayouts = 4096;
+    QPixmap m_wave; // one period of a misspelt word's wave
+    mutable QHash<const QTextLayout *, Spans> m_spans;
+    QRect m_painting; // the part being drawn, while it is
     void keepLongLineLayouts(const std::vector<int> &lines);
     bool m_loading = false;
     struct PieceLoad;

@@ -65,7 +65,7 @@ void SpellCheck::setStatus(const QString &text) {
 }
 
 void SpellCheck::documentChanged(int position, int removed, int added) {
-    Q_UNUSED(removed);
+    moveMarks(position, removed, added);
     QTextDocument *doc = m_editor->document();
     const int count = doc->blockCount();
     const int delta = count - m_blockCount;
@@ -88,7 +88,8 @@ void SpellCheck::documentChanged(int position, int removed, int added) {
         m_checked.clear(); // they are kept by line number
         m_aheadDone = 0;
     }
-    if (position < kHeadChars)
+    // Text past the tag that settled the language cannot change it.
+    if (position < kHeadChars && (m_headDecided < 0 || position <= m_headDecided))
         m_headRead = false;
     schedule();
     m_slice.start();
@@ -173,7 +174,9 @@ void SpellCheck::chooseDictionary() {
     QTextDocument *doc = m_editor->document();
     QTextCursor head(doc);
     head.setPosition(std::min(kHeadChars, doc->characterCount() - 1), QTextCursor::KeepAnchor);
-    const QString lang = pageLanguage(head.selectedText());
+    qsizetype decided = -1;
+    const QString lang = pageLanguage(head.selectedText(), &decided);
+    m_headDecided = int(decided);
     QString name, status;
     if (!sp->isEnabled()) {
         // Off: nothing to say.
@@ -239,13 +242,7 @@ void SpellCheck::update() {
     const QList<std::pair<int, int>> before = underlined();
     if (shown == before)
         return;
-    m_marks.clear();
-    for (const auto &[at, length] : std::as_const(shown)) {
-        QTextCursor c(m_editor->document());
-        c.setPosition(at);
-        c.setPosition(at + length, QTextCursor::KeepAnchor);
-        m_marks.append(c);
-    }
+    m_marks = shown;
     // Only the words whose underline comes or goes are drawn again.
     const std::set<std::pair<int, int>> old(before.begin(), before.end()),
         now(shown.begin(), shown.end());
@@ -255,12 +252,20 @@ void SpellCheck::update() {
     m_changed(changed);
 }
 
-QList<std::pair<int, int>> SpellCheck::underlined() const {
-    QList<std::pair<int, int>> out;
-    for (const QTextCursor &c : m_marks)
-        if (c.hasSelection())
-            out.append({c.selectionStart(), c.selectionEnd() - c.selectionStart()});
-    return out;
+QList<std::pair<int, int>> SpellCheck::underlined() const { return m_marks; }
+
+void SpellCheck::moveMarks(int position, int removed, int added) {
+    // Marks after the change move with the text; a word the change touches
+    // loses its mark until its line is checked again (before it is drawn).
+    QList<std::pair<int, int>> kept;
+    kept.reserve(m_marks.size());
+    for (const auto &[at, length] : std::as_const(m_marks)) {
+        if (at + length < position)
+            kept.append({at, length});
+        else if (at > position + removed)
+            kept.append({at + added - removed, length});
+    }
+    m_marks = kept;
 }
 
 void SpellCheck::backgroundSlice() {

@@ -63,8 +63,8 @@ public:
 
     // Checks the lines on screen now (normally a moment after a change).
     void update();
-    // The underlined ranges (position, length), following the text as it
-    // changes until the lines are checked again.
+    // The underlined ranges (position, length). A change moves those after
+    // it and drops those it touches, until the lines are checked again.
     QList<std::pair<int, int>> underlined() const;
 
 signals:
@@ -82,6 +82,7 @@ private:
         QList<std::pair<int, int>> bad; // misspelt words, in the line
     };
     void documentChanged(int position, int removed, int added);
+    void moveMarks(int position, int removed, int added);
     void schedule();
     void chooseDictionary();
     void setStatus(const QString &text);
@@ -99,6 +100,7 @@ private:
     QString m_dictionary;
     QString m_status;
     bool m_headRead = false;
+    int m_headDecided = -1; // where the head's language was settled; -1: not yet
     QString m_pageLanguage;
     SpellDictionary *m_speller = nullptr;
     int m_generation = 0; // of the results: Spelling's and the language's
@@ -110,7 +112,7 @@ private:
     int m_blockCount = 1;
 
     QHash<int, Checked> m_checked; // by block number; cleared when lines come or go
-    QList<QTextCursor> m_marks; // the underlined words, as selections
+    QList<std::pair<int, int>> m_marks; // the underlined words (position, length)
     int m_firstVisible = 0, m_lastVisible = -1;
     int m_aheadDone = 0; // lines around the screen checked by the background
     bool m_waiting = false; // the screen waits for the start states

@@ -429,7 +429,9 @@ int spellEndState(QStringView line, int startState) {
     return WordScanner(line, nullptr, 0, -1).run(startState);
 }
 
-QString pageLanguage(QStringView head) {
+QString pageLanguage(QStringView head, qsizetype *decidedAt) {
+    if (decidedAt)
+        *decidedAt = -1;
     for (qsizetype p = head.indexOf(u"<html", 0, Qt::CaseInsensitive); p >= 0;
          p = head.indexOf(u"<html", p + 5, Qt::CaseInsensitive)) {
         qsizetype i = p + 5;
@@ -465,12 +467,17 @@ QString pageLanguage(QStringView head) {
                     value = head.sliced(v, k - v);
                 }
             }
-            if (name.compare(u"lang", Qt::CaseInsensitive) == 0)
+            if (name.compare(u"lang", Qt::CaseInsensitive) == 0) {
+                if (decidedAt)
+                    *decidedAt = k;
                 return value.trimmed().toString();
+            }
             if (name.compare(u"xml:lang", Qt::CaseInsensitive) == 0 && found.isEmpty())
                 found = value.trimmed().toString();
             i = std::max(k, i + 1);
         }
+        if (decidedAt && i < head.size())
+            *decidedAt = i; // the tag's end
         return found;
     }
     return QString();

@@ -38,4 +38,6 @@ int spellEndState(QStringView line, int startState);
 
 // The lang (or xml:lang) attribute of the page's HTML element, as written,
 // if one is found in `head`; empty otherwise.
-QString pageLanguage(QStringView head);
+// `decidedAt`, when given, is where the answer was settled: the end of the
+// first html tag; -1 when text anywhere in `head` could still change it.
+QString pageLanguage(QStringView head, qsizetype *decidedAt = nullptr);

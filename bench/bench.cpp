@@ -806,9 +806,9 @@ QJsonArray runFamilies(const QDir &dir, double scale, int runs, bool quick, cons
 }
 
 // ------------------------------------------------------------ preview
-// Resident memory of this process and of every process it started (the
-// engine's helper processes hang below it), in MiB.
-double treeRssMiB(qint64 root)
+// This process and every process it started (the engine's helper
+// processes hang below it).
+std::vector<qint64> processTree(qint64 root)
 {
     std::map<qint64, qint64> parent;
     for (const QString &entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
@@ -824,13 +824,22 @@ double treeRssMiB(qint64 root)
         if (rest.size() > 1)
             parent[pid] = rest[1].toLongLong();
     }
-    double total = 0;
+    std::vector<qint64> tree;
     for (const auto &[pid, ppid] : parent) {
         bool below = false;
         for (qint64 p = pid; p > 1 && !below; p = parent.count(p) ? parent[p] : 0)
             below = p == root;
-        if (!below)
-            continue;
+        if (below)
+            tree.push_back(pid);
+    }
+    return tree;
+}
+
+// Resident memory of the process tree, in MiB.
+double treeRssMiB(qint64 root)
+{
+    double total = 0;
+    for (const qint64 pid : processTree(root)) {
         QFile status(QStringLiteral("/proc/%1/status").arg(pid));
         if (!status.open(QIODevice::ReadOnly))
             continue;
@@ -838,6 +847,15 @@ double treeRssMiB(qint64 root)
             if (l.startsWith("VmRSS:"))
                 total += l.mid(6).trimmed().split(' ').first().toDouble() / 1024.0;
     }
+    return total;
+}
+
+// CPU time of the process tree so far, every thread of it.
+double treeCpuMs(qint64 root)
+{
+    double total = 0;
+    for (const qint64 pid : processTree(root))
+        total += processCpuMs(pid);
     return total;
 }
 
@@ -851,22 +869,23 @@ double untilLoaded(PreviewPane *pane, int before)
     return pane->loadsFinished() > before ? double(t.nsecsElapsed()) / 1e6 : NAN;
 }
 
-// After a load the engine goes on drawing the page for a while; a user
-// who reads the page and then types meets an engine at rest. Waits (30 s
-// at most) until the renderer uses less than a tenth of a core for a
+// After a load the engine goes on drawing the page for a while, in its
+// renderer and GPU processes and in its threads inside ours; a user who
+// reads the page and then types meets an engine at rest. Waits (30 s at
+// most) until all of them together use less than a tenth of a core for a
 // quarter second.
-void untilEngineRests(PreviewPane *pane)
+void untilEngineRests()
 {
-    const qint64 renderer = pane->page() ? pane->page()->renderProcessPid() : 0;
+    const qint64 self = QCoreApplication::applicationPid();
     QElapsedTimer t;
     t.start();
-    double last = processCpuMs(renderer);
+    double last = treeCpuMs(self);
     while (t.elapsed() < 30000) {
         QElapsedTimer slice;
         slice.start();
         while (slice.elapsed() < 250)
             QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 20);
-        const double now = processCpuMs(renderer);
+        const double now = treeCpuMs(self);
         if (now - last < 25)
             return;
         last = now;
@@ -922,8 +941,7 @@ QJsonArray runPreview(const QDir &dir, double scale, int runs, const QString &on
                              long(ts.tv_sec), ts.tv_nsec);
             }
             for (int r = 0; r < runs; ++r) {
-                if (shown)
-                    untilEngineRests(pane);
+                untilEngineRests();
                 caretMidLongest(ed, line);
                 const Cost c = untilPainted(ed, [&] {
                     sendKey(ed, Qt::Key_X, Qt::NoModifier, QStringLiteral("x"));
@@ -1007,7 +1025,7 @@ QJsonArray runPreview(const QDir &dir, double scale, int runs, const QString &on
 // families, the one-line minified page and a page of prose with misspelt
 // words, each from its key until the underlines of the lines on screen are
 // set and painted.
-QJsonArray runSpelling(const QDir &dir, double scale, int runs)
+QJsonArray runSpelling(const QDir &dir, double scale, int runs, const QString &only)
 {
     QJsonArray out;
     std::printf("\nspelling: typed char until checked and painted (median of %d, ms wall / CPU)\n",
@@ -1033,6 +1051,8 @@ QJsonArray runSpelling(const QDir &dir, double scale, int runs)
                      }});
     Spelling *spelling = Spelling::instance();
     for (const Family &fam : pages) {
+        if (!fam.name.contains(only))
+            continue;
         const QString path = dir.filePath(QStringLiteral("spelling-family.htm"));
         {
             QFile f(path);
@@ -1132,7 +1152,7 @@ int main(int argc, char *argv[])
         } else if (args[i] == QLatin1String("--preview")) {
             previewOnly = true; // with --families NAME: that family's typed keys alone
         } else if (args[i] == QLatin1String("--spelling")) {
-            spellingOnly = true;
+            spellingOnly = true; // with --families NAME: those pages alone
         } else if (args[i] == QLatin1String("--families")) {
             familiesOnly = true;
             if (i + 1 < args.size() && !args[i + 1].startsWith(QLatin1String("--")))
@@ -1210,7 +1230,7 @@ int main(int argc, char *argv[])
         return 0;
     }
     if (spellingOnly) {
-        const QJsonArray rows = runSpelling(QDir(dir.path()), familyScale, runs);
+        const QJsonArray rows = runSpelling(QDir(dir.path()), familyScale, runs, only);
         QFile out(jsonPath);
         if (out.open(QIODevice::WriteOnly))
             out.write(QJsonDocument(QJsonObject{{QStringLiteral("spelling"), rows}}).toJson());
@@ -1529,7 +1549,7 @@ int main(int argc, char *argv[])
         jrows.append(jr);
     }
     const QJsonArray fams = runFamilies(QDir(dir.path()), familyScale, runs, quick, only);
-    const QJsonArray spell = runSpelling(QDir(dir.path()), familyScale, runs);
+    const QJsonArray spell = runSpelling(QDir(dir.path()), familyScale, runs, only);
     QFile out(jsonPath);
     if (out.open(QIODevice::WriteOnly))
         out.write(QJsonDocument(QJsonObject{{QStringLiteral("runs"), runs},

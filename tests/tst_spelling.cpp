@@ -168,19 +168,26 @@ private slots:
     void pageLanguage_data() {
         QTest::addColumn<QString>("head");
         QTest::addColumn<QString>("language");
-        QTest::newRow("quoted") << "<!doctype html>\n<html lang=\"de-DE\"><head>" << "de-DE";
-        QTest::newRow("capitals, unquoted") << "<HTML LANG=fr>" << "fr";
-        QTest::newRow("over lines") << "<html\n  class=x\u2029lang = 'en' >" << "en";
-        QTest::newRow("lang before xml:lang") << "<html xml:lang=\"en\" lang=\"fr\">" << "fr";
-        QTest::newRow("xml:lang alone") << "<html xml:lang=\"en\">" << "en";
-        QTest::newRow("none") << "<html><body lang=fr>" << "";
-        QTest::newRow("another element") << "<htmlx lang=en><html lang=de>" << "de";
-        QTest::newRow("unclosed value") << "<html lang=\"en" << "";
+        // Where the answer is settled: no change after it can alter it.
+        QTest::addColumn<int>("decidedAt");
+        QTest::newRow("quoted") << "<!doctype html>\n<html lang=\"de-DE\"><head>" << "de-DE" << 34;
+        QTest::newRow("capitals, unquoted") << "<HTML LANG=fr>" << "fr" << 13;
+        QTest::newRow("over lines") << "<html\n  class=x\u2029lang = 'en' >" << "en" << 27;
+        QTest::newRow("lang before xml:lang") << "<html xml:lang=\"en\" lang=\"fr\">" << "fr" << 29;
+        QTest::newRow("xml:lang alone") << "<html xml:lang=\"en\">" << "en" << 19;
+        QTest::newRow("none") << "<html><body lang=fr>" << "" << 5;
+        QTest::newRow("another element") << "<htmlx lang=en><html lang=de>" << "de" << 28;
+        QTest::newRow("unclosed value") << "<html lang=\"en" << "" << -1;
+        QTest::newRow("unclosed tag") << "<html class=x" << "" << -1;
+        QTest::newRow("no html tag") << "<p lang=en>text" << "" << -1;
     }
     void pageLanguage() {
         QFETCH(QString, head);
         QFETCH(QString, language);
-        QCOMPARE(::pageLanguage(head), language);
+        QFETCH(int, decidedAt);
+        qsizetype decided = -2;
+        QCOMPARE(::pageLanguage(head, &decided), language);
+        QCOMPARE(int(decided), decidedAt);
     }
 
     void resolve_data() {
@@ -216,13 +223,23 @@ private slots:
         waitForCheck(e);
         QCOMPARE(e->spelling()->dictionaryName(), QStringLiteral("en_TEST"));
         QCOMPARE(underlinedWords(e), (QStringList{"kat", "matt"}));
-        // Typed into: the line is read again.
+        // Before the line is read again, underlines after a change move
+        // with the text and one the change touches goes.
         QTextCursor c(e->document());
+        c.setPosition(int(e->toPlainText().indexOf(QLatin1String("the kat"))));
+        c.insertText(QStringLiteral("on "));
+        QCOMPARE(underlinedWords(e), (QStringList{"kat", "matt"}));
+        c.setPosition(int(e->toPlainText().indexOf(QLatin1String("matt"))) + 2);
+        c.insertText(QStringLiteral("x"));
+        QCOMPARE(underlinedWords(e), (QStringList{"kat"}));
+        waitForCheck(e);
+        QCOMPARE(underlinedWords(e), (QStringList{"kat", "maxtt"}));
+        // Typed into: the line is read again.
         c.setPosition(int(e->toPlainText().indexOf(QLatin1String("kat"))));
         c.deleteChar();
         c.insertText(QStringLiteral("c"));
         waitForCheck(e);
-        QCOMPARE(underlinedWords(e), (QStringList{"matt"}));
+        QCOMPARE(underlinedWords(e), (QStringList{"maxtt"}));
         // A comment opened above hides the lines below it.
         QTextCursor(e->document()).insertText(QStringLiteral("<!--"));
         waitForCheck(e);
