@@ -7,6 +7,7 @@
 #include <QCheckBox>
 #include <QGridLayout>
 #include <QHBoxLayout>
+#include <QCoreApplication>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -101,6 +102,11 @@ FindBar::FindBar(QWidget *parent)
     connect(m_find, &QLineEdit::textEdited, this, [this] { search(false, true); });
     m_find->installEventFilter(this);
     m_replace->installEventFilter(this);
+    // A check box or button clicked (or reached by its access key) keeps the
+    // keyboard in the bar: the keys of a text field go on to the Find field
+    // there too, never to the document's commands.
+    for (QAbstractButton *b : findChildren<QAbstractButton *>())
+        b->installEventFilter(this);
     new KeepKeyboardOnHide(this);
     open(false);
     hide();
@@ -428,6 +434,13 @@ bool FindBar::eventFilter(QObject *watched, QEvent *e)
         const bool enter = ke->key() == Qt::Key_Return || ke->key() == Qt::Key_Enter;
         if (ke->key() == Qt::Key_Escape) {
             closeBar();
+            return true;
+        }
+        if (watched != m_find && watched != m_replace) {
+            if (!isTextFieldKey(ke))
+                return QWidget::eventFilter(watched, e);
+            m_find->setFocus(Qt::ShortcutFocusReason);
+            QCoreApplication::sendEvent(m_find, ke);
             return true;
         }
         if (enter && watched == m_replace) {

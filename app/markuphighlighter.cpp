@@ -99,8 +99,12 @@ private:
     }
 
     void references(qsizetype from, qsizetype to) {
-        for (qsizetype k = s.indexOf(u'&', from); k >= 0 && k < to; k = s.indexOf(u'&', k + 1)) {
-            const qsizetype len = referenceLength(s.first(to), k);
+        // Looked for up to `to` only: on a long line without '&' a search to
+        // the line's end for every attribute value costs the line's length
+        // squared.
+        const QStringView part = s.first(to);
+        for (qsizetype k = part.indexOf(u'&', from); k >= 0; k = part.indexOf(u'&', k + 1)) {
+            const qsizetype len = referenceLength(part, k);
             add(k, len, MarkupRole::Reference);
         }
     }

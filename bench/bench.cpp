@@ -347,6 +347,13 @@ QByteArray minifiedItem(int i)
     return out;
 }
 
+// The same without a character reference: nothing on the line ends a
+// search for one early.
+QByteArray minifiedItemWithoutReferences(int i)
+{
+    return minifiedItem(i).replace("text &amp; more", "text and more");
+}
+
 QByteArray tokenSpan(int i)
 {
     static const char *const kinds[] = {"kw", "id", "op", "lit", "cm"};
@@ -395,6 +402,14 @@ std::vector<Family> families(double scale)
                                     + lineOf(mb(m), c, minifiedItem) + "</ul></body></html>");
                         },
                         false, m > 8});
+    list.push_back({QStringLiteral("minified without references 1 MB"),
+                    QStringLiteral("the minified line with no character reference"),
+                    [=](QFile &f) {
+                        int c = 0;
+                        f.write("<!doctype html><html><head><title>m</title></head><body><ul>"
+                                + lineOf(mb(1), c, minifiedItemWithoutReferences)
+                                + "</ul></body></html>");
+                    }});
     for (const double m : {0.2, 4.0})
         list.push_back({QStringLiteral("generated docs %1 MB").arg(m),
                         QStringLiteral("LF lines of 10,000-50,000 chars of nested div/span/a"),

@@ -434,29 +434,43 @@ private slots:
         QTest::addColumn<int>("key");
         QTest::addColumn<int>("mods");
         QTest::addColumn<QString>("menu"); // the menu that opens, or none
+        // The bar's control that has the keyboard: the Find field, or a
+        // check box or button clicked there.
+        QTest::addColumn<QString>("from");
         const int alt = int(Qt::AltModifier), ctrl = int(Qt::ControlModifier);
-        QTest::newRow("Alt+F") << int(Qt::Key_F) << alt << "File1";
-        QTest::newRow("Alt+E") << int(Qt::Key_E) << alt << "Edit1";
-        QTest::newRow("Alt+V") << int(Qt::Key_V) << alt << "View1";
-        QTest::newRow("Alt+A") << int(Qt::Key_A) << alt << "Fonts1";
-        QTest::newRow("Alt+T") << int(Qt::Key_T) << alt << "Tools1";
-        QTest::newRow("Alt+W") << int(Qt::Key_W) << alt << "Window1";
-        QTest::newRow("Alt+H") << int(Qt::Key_H) << alt << "Help1";
-        QTest::newRow("Ctrl+A selects the field") << int(Qt::Key_A) << ctrl << "";
-        QTest::newRow("Ctrl+Z undoes the field") << int(Qt::Key_Z) << ctrl << "";
-        QTest::newRow("Ctrl+X cuts from the field") << int(Qt::Key_X) << ctrl << "";
+        const QString field = QStringLiteral("FindText");
+        QTest::newRow("Alt+F") << int(Qt::Key_F) << alt << "File1" << field;
+        QTest::newRow("Alt+E") << int(Qt::Key_E) << alt << "Edit1" << field;
+        QTest::newRow("Alt+V") << int(Qt::Key_V) << alt << "View1" << field;
+        QTest::newRow("Alt+A") << int(Qt::Key_A) << alt << "Fonts1" << field;
+        QTest::newRow("Alt+T") << int(Qt::Key_T) << alt << "Tools1" << field;
+        QTest::newRow("Alt+W") << int(Qt::Key_W) << alt << "Window1" << field;
+        QTest::newRow("Alt+H") << int(Qt::Key_H) << alt << "Help1" << field;
+        QTest::newRow("Ctrl+A selects the field") << int(Qt::Key_A) << ctrl << "" << field;
+        QTest::newRow("Ctrl+Z undoes the field") << int(Qt::Key_Z) << ctrl << "" << field;
+        QTest::newRow("Ctrl+X cuts from the field") << int(Qt::Key_X) << ctrl << "" << field;
+        QTest::newRow("Ctrl+A on a check box selects the field")
+            << int(Qt::Key_A) << ctrl << "" << "RegularExpression";
+        QTest::newRow("Ctrl+Z on a button undoes the field")
+            << int(Qt::Key_Z) << ctrl << "" << "FindNextBut";
+        QTest::newRow("Alt+F on a check box") << int(Qt::Key_F) << alt << "File1" << "MatchCase";
     }
     void keysInTheFindBar()
     {
         QFETCH(int, key);
         QFETCH(int, mods);
         QFETCH(QString, menu);
+        QFETCH(QString, from);
         FindBar *bar = ZediDove->workbench()->findBar();
         const QStringList before = texts();
         press(Qt::Key_F, Qt::ControlModifier);
         QTRY_VERIFY(bar->findField()->hasFocus());
         typeText(QStringLiteral("page"));
         bar->findField()->setSelection(1, 2);
+        auto *control = bar->findChild<QWidget *>(from);
+        QVERIFY(control);
+        control->setFocus(Qt::MouseFocusReason);
+        QTRY_VERIFY(control->hasFocus());
         // A command's dialog opened by mistake is closed again, so the row fails rather than hangs.
         bool dialogOpened = false;
         QTimer::singleShot(500, qApp, [&dialogOpened] { dialogOpened = !closeDialogsLeftOpen(); });
