@@ -66,6 +66,10 @@ FindBar::FindBar(QWidget *parent)
     m_note->setAccessibleName(QStringLiteral("Search result"));
     m_note->setTextInteractionFlags(Qt::TextSelectableByKeyboard | Qt::TextSelectableByMouse);
     m_note->setFocusPolicy(Qt::TabFocus); // read with the keyboard
+    // A long note ("The pattern is too costly…") takes a second line
+    // rather than widening the main window or being cut off.
+    m_note->setWordWrap(true);
+    m_note->setMinimumWidth(80);
     m_replaceBut = button(QStringLiteral("&Replace"), "ReplaceOne", &FindBar::replaceOne);
     m_replaceAllBut = button(replaceAllCaption(), "ReplaceAll", &FindBar::replaceAll);
     auto *close = new QToolButton(this);
