@@ -256,6 +256,8 @@ EditorBox::EditorBox(QWidget *parent) : QPlainTextEdit(parent)
     }
     connect(document(), &QTextDocument::contentsChange, this,
             [this](int pos, int removed, int added) { forgetAnchorMarks(pos, removed, added); });
+    // A line that goes frees its layout, whose address a new line may take.
+    connect(document(), &QTextDocument::blockCountChanged, this, [this] { m_spans.clear(); });
     setObjectName(QStringLiteral("EditorBox"));
     setLineWrapMode(QPlainTextEdit::NoWrap);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
