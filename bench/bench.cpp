@@ -670,9 +670,14 @@ std::map<QString, Cost> timeKeys(EditorBox *ed, int line, int runs)
     return out;
 }
 
+// Off in the smoke run, which checks that every row runs, not its figure.
+bool g_measureIdle = true;
+
 // CPU the process uses in 3 s of idle with the caret blinking in the line.
 double idleCpuMs(EditorBox *ed, int line)
 {
+    if (!g_measureIdle)
+        return NAN;
     caretMidLongest(ed, line);
     ed->setFocus();
     settle();
@@ -1161,6 +1166,7 @@ int main(int argc, char *argv[])
             runs = 1;
             familyScale = 0.05;
             quick = true;
+            g_measureIdle = false;
         } else if (args[i] == QLatin1String("--quick")) {
             runs = 3;
             quick = true;
