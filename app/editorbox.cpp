@@ -278,8 +278,8 @@ EditorBox::EditorBox(QWidget *parent) : QPlainTextEdit(parent)
     m_spelling = new SpellCheck(this, [this](const QList<std::pair<int, int>> &ranges) {
         for (const auto &[at, length] : ranges)
             for (const Stretch &s : stretchesOf(at, length))
-                if (!m_painting.contains(waveBox(s)))
-                    viewport()->update(s.line);
+                if (!QRegion(waveBox(s)).subtracted(m_painting).isEmpty())
+                    viewport()->update(s.line); // not wholly in the part being drawn
     });
 }
 
@@ -348,9 +348,9 @@ void EditorBox::paintEvent(QPaintEvent *e)
         // The lines on screen are checked before they are drawn, so that an
         // underline coming or going with a key is drawn in this pass, not
         // in a second one after it.
-        m_painting = e->rect();
+        m_painting = e->region();
         m_spelling->update();
-        m_painting = QRect();
+        m_painting = QRegion();
     }
     QPlainTextEdit::paintEvent(e);
     const QList<std::pair<int, int>> words = m_spelling->underlined(); // in page order

@@ -10,6 +10,7 @@
 #include <QHash>
 #include <QMap>
 #include <QPixmap>
+#include <QRegion>
 #include <QTextCursor>
 #include <QTextEdit>
 #include <QTimer>
@@ -183,7 +184,7 @@ private:
     static constexpr int kMaxSpanLayouts = 4096;
     QPixmap m_wave; // one period of a misspelt word's wave
     mutable QHash<const QTextLayout *, Spans> m_spans;
-    QRect m_painting; // the part being drawn, while it is
+    QRegion m_painting; // the part being drawn, while it is
     void keepLongLineLayouts(const std::vector<int> &lines);
     bool m_loading = false;
     struct PieceLoad;
