@@ -391,25 +391,23 @@ void writeLines(QFile &f, int lines, qsizetype lineLength, QByteArray (*piece)(i
 std::vector<Family> families(double scale)
 {
     auto mb = [scale](double m) { return qsizetype(m * scale * 1e6); };
+    // A page of one line of the given pieces.
+    auto minified = [mb](double m, QByteArray (*piece)(int)) {
+        return [=](QFile &f) {
+            int c = 0;
+            f.write("<!doctype html><html><head><title>m</title></head><body><ul>"
+                    + lineOf(mb(m), c, piece) + "</ul></body></html>");
+        };
+    };
     std::vector<Family> list;
     for (const double m : {1.0, 5.0, 20.0})
         list.push_back({QStringLiteral("minified %1 MB").arg(m),
                         QStringLiteral("one line of lower-case markup, a script+style "
                                        "per 500 items"),
-                        [=](QFile &f) {
-                            int c = 0;
-                            f.write("<!doctype html><html><head><title>m</title></head><body><ul>"
-                                    + lineOf(mb(m), c, minifiedItem) + "</ul></body></html>");
-                        },
-                        false, m > 8});
+                        minified(m, minifiedItem), false, m > 8});
     list.push_back({QStringLiteral("minified without references 1 MB"),
                     QStringLiteral("the minified line with no character reference"),
-                    [=](QFile &f) {
-                        int c = 0;
-                        f.write("<!doctype html><html><head><title>m</title></head><body><ul>"
-                                + lineOf(mb(1), c, minifiedItemWithoutReferences)
-                                + "</ul></body></html>");
-                    }});
+                    minified(1, minifiedItemWithoutReferences)});
     for (const double m : {0.2, 4.0})
         list.push_back({QStringLiteral("generated docs %1 MB").arg(m),
                         QStringLiteral("LF lines of 10,000-50,000 chars of nested div/span/a"),
