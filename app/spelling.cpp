@@ -136,12 +136,15 @@ Spelling *Spelling::instance() {
 Spelling::Spelling(QObject *parent) : QObject(parent) {}
 
 Spelling::~Spelling() {
+    for (const Loading &l : std::as_const(m_loading))
+        endLoading(l);
+}
+
+void Spelling::endLoading(const Loading &l) {
     // Deleted here, not later: there may be no event loop left to do it.
-    for (const Loading &l : std::as_const(m_loading)) {
-        l.thread->disconnect(this);
-        l.thread->wait();
-        delete l.thread;
-    }
+    l.thread->disconnect(this);
+    l.thread->wait(); // after its finished signal too: it waits out the last step
+    delete l.thread;
 }
 
 QStringList Spelling::searchPath() {
@@ -160,11 +163,8 @@ void Spelling::setSearchPath(const QStringList &folders) {
     if (!g_instance)
         return;
     Spelling *s = g_instance;
-    for (const Loading &l : std::as_const(s->m_loading)) {
-        l.thread->disconnect(s);
-        l.thread->wait();
-        delete l.thread;
-    }
+    for (const Loading &l : std::as_const(s->m_loading))
+        s->endLoading(l);
     s->m_loading.clear();
     s->m_dictionaries.clear();
     s->m_installedRead = false;
@@ -249,9 +249,7 @@ SpellDictionary *Spelling::dictionary(const QString &name, bool wait) {
     if (!wait)
         return nullptr;
     const Loading l = m_loading.take(name);
-    l.thread->disconnect(this);
-    l.thread->wait();
-    delete l.thread;
+    endLoading(l);
     adopt(name, std::move(*l.result));
     return m_dictionaries.value(name).get();
 }
@@ -271,8 +269,7 @@ void Spelling::startLoading(const QString &name) {
         const Loading done = m_loading.take(name);
         if (!done.thread)
             return;
-        done.thread->wait(); // it has said finished; this waits out its last step
-        delete done.thread;
+        endLoading(done);
         adopt(name, std::move(*done.result));
     });
     m_loading.insert(name, l);

@@ -99,6 +99,7 @@ private:
         std::shared_ptr<std::unique_ptr<SpellDictionary>> result;
     };
     QHash<QString, Loading> m_loading;
+    void endLoading(const Loading &l); // waited for and deleted
     QSet<QString> m_personal;
     bool m_personalRead = false;
     QSet<QString> m_ignored;
