@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QMimeDatabase>
+#include <QSet>
 #include <QWebEngineUrlRequestInfo>
 #include <QWebEngineUrlRequestJob>
 #include <QWebEngineUrlScheme>
@@ -25,10 +26,13 @@ void registerScheme()
         return;
     QWebEngineUrlScheme scheme(kScheme);
     // A host, so that the engine resolves relative paths as it does for
-    // http; local, so that no remote page can reach these files.
+    // http; local, so that no remote page can reach these files; CORS, so
+    // that fetch() and module scripts work on the page's own files as they
+    // would from a web server.
     scheme.setSyntax(QWebEngineUrlScheme::Syntax::Host);
     scheme.setFlags(QWebEngineUrlScheme::SecureScheme | QWebEngineUrlScheme::LocalScheme
-                    | QWebEngineUrlScheme::LocalAccessAllowed);
+                    | QWebEngineUrlScheme::LocalAccessAllowed
+                    | QWebEngineUrlScheme::CorsEnabled);
     QWebEngineUrlScheme::registerScheme(scheme);
 }
 
@@ -61,10 +65,69 @@ QUrl outside(const QUrl &url)
 
 PreviewSource::PreviewSource(QObject *parent) : QWebEngineUrlSchemeHandler(parent) {}
 
-void PreviewSource::setPage(const QString &path, const QByteArray &html)
+void PreviewSource::setPage(const QString &path, const QByteArray &html, const QString &root)
 {
     m_pagePath = QDir::cleanPath(path);
     m_page = html;
+    m_root = root;
+}
+
+namespace {
+// The kinds of file a page loads: pages, style sheets, scripts, images,
+// fonts, media and their captions. Anything else (a text file, a key, a
+// database) has no business being read by a page.
+bool isPageResource(const QString &name)
+{
+    static const QSet<QString> kinds = {
+        QStringLiteral("html"), QStringLiteral("htm"),  QStringLiteral("xhtml"),
+        QStringLiteral("shtml"), QStringLiteral("css"), QStringLiteral("js"),
+        QStringLiteral("mjs"),  QStringLiteral("png"),  QStringLiteral("jpg"),
+        QStringLiteral("jpeg"), QStringLiteral("jpe"),  QStringLiteral("gif"),
+        QStringLiteral("webp"), QStringLiteral("avif"), QStringLiteral("svg"),
+        QStringLiteral("ico"),  QStringLiteral("bmp"),  QStringLiteral("apng"),
+        QStringLiteral("woff"), QStringLiteral("woff2"), QStringLiteral("ttf"),
+        QStringLiteral("otf"),  QStringLiteral("eot"),  QStringLiteral("mp4"),
+        QStringLiteral("m4v"),  QStringLiteral("webm"), QStringLiteral("ogv"),
+        QStringLiteral("ogg"),  QStringLiteral("oga"),  QStringLiteral("opus"),
+        QStringLiteral("mp3"),  QStringLiteral("m4a"),  QStringLiteral("wav"),
+        QStringLiteral("flac"), QStringLiteral("vtt")};
+    const int dot = name.lastIndexOf(QLatin1Char('.'));
+    return dot > 0 && kinds.contains(name.mid(dot + 1).toLower());
+}
+
+// `path` below `dir` and no part of the way a dot-file or dot-folder
+// (".git", ".ssh", ".env"): "" when it is not.
+QString below(const QString &path, const QString &dir)
+{
+    if (dir.isEmpty() || dir == QLatin1String("/") || !path.startsWith(dir + QLatin1Char('/')))
+        return {};
+    const QString relative = path.mid(dir.size() + 1);
+    for (const QStringView part : QStringView(relative).split(QLatin1Char('/')))
+        if (part.isEmpty() || part.startsWith(QLatin1Char('.')))
+            return {};
+    return relative;
+}
+} // namespace
+
+QString PreviewSource::servable(const QString &path, const QString &root)
+{
+    if (root.isEmpty() || path.isEmpty())
+        return {};
+    // As asked (".." already taken out), then as the links lead.
+    const QString asked = QDir::cleanPath(path);
+    if (below(asked, QDir::cleanPath(root)).isEmpty() || !isPageResource(asked))
+        return {};
+    const QFileInfo info(asked);
+    const QString real = info.canonicalFilePath();
+    const QString realRoot = QFileInfo(root).canonicalFilePath();
+    if (real.isEmpty() || below(real, realRoot).isEmpty() || !isPageResource(real))
+        return {};
+    const bool pseudo = real.startsWith(QLatin1String("/proc/"))
+                        || real.startsWith(QLatin1String("/sys/"))
+                        || real.startsWith(QLatin1String("/dev/"));
+    if (!info.isFile() || pseudo || info.size() > kFileLimit)
+        return {};
+    return real;
 }
 
 void PreviewSource::requestStarted(QWebEngineUrlRequestJob *job)
@@ -78,30 +141,24 @@ void PreviewSource::requestStarted(QWebEngineUrlRequestJob *job)
         buffer->setData(m_page);
         device = buffer;
         type = QByteArrayLiteral("text/html;charset=utf-8");
-    } else if (!path.isEmpty()) {
-        const QFileInfo info(path); // follows links: a link to /dev/zero is refused too
-        const QString real = info.canonicalFilePath();
-        const bool pseudo = real.startsWith(QLatin1String("/proc/"))
-                            || real.startsWith(QLatin1String("/sys/"))
-                            || real.startsWith(QLatin1String("/dev/"));
-        if (info.isFile() && !pseudo && info.size() <= kFileLimit) {
-            auto *file = new QFile(real);
-            if (file->open(QIODevice::ReadOnly)) {
-                device = file;
-                type = QMimeDatabase()
-                           .mimeTypeForFile(info, QMimeDatabase::MatchExtension)
-                           .name()
-                           .toUtf8();
-            } else {
-                delete file;
-            }
+    } else if (const QString real = servable(path, m_root); !real.isEmpty()) {
+        auto *file = new QFile(real);
+        if (file->open(QIODevice::ReadOnly)) {
+            device = file;
+            type = QMimeDatabase()
+                       .mimeTypeForFile(real, QMimeDatabase::MatchExtension)
+                       .name()
+                       .toUtf8();
+        } else {
+            delete file;
         }
     }
     if (!device) {
         ++m_refused;
         emit fileRefused(path);
-        job->fail(path.isEmpty() || !QFileInfo::exists(path) ? QWebEngineUrlRequestJob::UrlNotFound
-                                                            : QWebEngineUrlRequestJob::RequestDenied);
+        // One answer for all: whether a file exists outside the folder is
+        // not the page's to learn.
+        job->fail(QWebEngineUrlRequestJob::UrlNotFound);
         return;
     }
     ++m_served;
@@ -129,6 +186,11 @@ void PreviewGuard::interceptRequest(QWebEngineUrlRequestInfo &info)
     if (remote && remoteAllowed())
         return;
     info.block(true);
+    countBlocked(url);
+}
+
+void PreviewGuard::countBlocked(const QUrl &url)
+{
     m_blocked.fetchAndAddRelaxed(1);
     QMetaObject::invokeMethod(
         this, [this, url] { emit requestBlocked(url); }, Qt::QueuedConnection);

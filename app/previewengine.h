@@ -27,17 +27,24 @@ QUrl outside(const QUrl &url);
 } // namespace PreviewAddress
 
 // Serves the page being previewed from memory and its other local files
-// from disk. Device files (/dev/zero), pipes, /proc and /sys, and files over
-// kFileLimit are refused: the engine would read them without end.
+// from disk, as a web server holding the page's folder would: only files
+// under that folder (after links are followed), never dot-files, and only
+// the kinds a page loads. A page's script can fetch whatever is served, so
+// anything wider would hand the user's files to it. Device files, pipes and
+// files over kFileLimit are refused too: the engine would read them without end.
 class PreviewSource : public QWebEngineUrlSchemeHandler {
     Q_OBJECT
 public:
     static constexpr qint64 kFileLimit = 256 * 1024 * 1024;
     explicit PreviewSource(QObject *parent = nullptr);
 
-    // The page at `path` (absolute) is `html`, UTF-8, until the next call.
-    void setPage(const QString &path, const QByteArray &html);
+    // The page at `path` (absolute) is `html`, UTF-8, until the next call;
+    // its files are served from under `root` ("" : none but the page).
+    void setPage(const QString &path, const QByteArray &html, const QString &root = QString());
     void requestStarted(QWebEngineUrlRequestJob *job) override;
+    // The file at `path` that may be served from under `root`, links
+    // followed ("" when refused).
+    static QString servable(const QString &path, const QString &root);
 
     int served() const { return m_served; }
     int refused() const { return m_refused; }
@@ -48,6 +55,7 @@ signals:
 private:
     QString m_pagePath;
     QByteArray m_page;
+    QString m_root;
     int m_served = 0;
     int m_refused = 0;
 };
@@ -62,6 +70,9 @@ public:
     void interceptRequest(QWebEngineUrlRequestInfo &info) override;
 
     void allowRemote(bool on) { m_remote.storeRelaxed(on ? 1 : 0); }
+    // A request the page tried that never reached the network interceptor
+    // (a WebRTC connection) counts as blocked all the same.
+    void countBlocked(const QUrl &url);
     bool remoteAllowed() const { return m_remote.loadRelaxed() != 0; }
     int blocked() const { return m_blocked.loadRelaxed(); }
     void resetBlocked() { m_blocked.storeRelaxed(0); }

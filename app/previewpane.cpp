@@ -17,11 +17,32 @@
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
 #include <QWebEngineScript>
+#include <QWebEngineScriptCollection>
 #include <QWebEngineSettings>
 #include <QWebEngineView>
 #include <functional>
 
 #include <signal.h>
+
+namespace {
+// WebRTC reaches any address and port a script names, over UDP, where the
+// guard (which sees addresses it is asked for) never looks. The engine is
+// told to send no UDP of its own; this script, first in every frame, turns
+// the constructor away and tells the pane, which counts it as blocked.
+const char kWebRtcTried[] = "tagloom-preview: WebRTC blocked";
+const char kNoWebRtc[] = R"JS((() => {
+  const tell = console.info.bind(console);
+  for (const name of ['RTCPeerConnection', 'webkitRTCPeerConnection']) {
+    if (!(name in window))
+      continue;
+    Object.defineProperty(window, name, { configurable: false, writable: false,
+      value: function () {
+        tell('%1');
+        throw new DOMException('WebRTC is off in the preview', 'NotAllowedError');
+      } });
+  }
+})();)JS";
+} // namespace
 
 // The pane's page: it goes only where the pane sends it. Links the user
 // follows go to the system's browser; scripts cannot navigate it away.
@@ -31,8 +52,16 @@ public:
     QUrl expected;
     std::function<void(const QUrl &)> openOutside;
     std::function<bool()> userActed; // a click or key in the page just now
+    std::function<void()> webRtcTried;
 
 protected:
+    void javaScriptConsoleMessage(JavaScriptConsoleMessageLevel, const QString &message, int,
+                                  const QString &) override
+    {
+        if (message == QLatin1String(kWebRtcTried) && webRtcTried)
+            webRtcTried();
+    }
+
     bool acceptNavigationRequest(const QUrl &url, NavigationType type, bool isMainFrame) override
     {
         if (m_catcher) {
@@ -177,6 +206,11 @@ void PreviewPane::startEngine()
         m_scripts = true;
     }
     PreviewAddress::registerScheme();
+    const QByteArray noUdp =
+        QByteArrayLiteral("--force-webrtc-ip-handling-policy=disable_non_proxied_udp");
+    QByteArray flags = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS");
+    if (!flags.contains(noUdp))
+        qputenv("QTWEBENGINE_CHROMIUM_FLAGS", flags.isEmpty() ? noUdp : flags + ' ' + noUdp);
 
     m_profile = new QWebEngineProfile(this); // no name: off the record, nothing on disk
     m_profile->setHttpCacheType(QWebEngineProfile::MemoryHttpCache);
@@ -188,6 +222,14 @@ void PreviewPane::startEngine()
     m_guard->allowRemote(m_remote->isChecked());
     m_profile->setUrlRequestInterceptor(m_guard);
     connect(m_guard, &PreviewGuard::requestBlocked, this, &PreviewPane::showBlocked);
+    QWebEngineScript noWebRtc;
+    noWebRtc.setName(QStringLiteral("no-webrtc"));
+    noWebRtc.setInjectionPoint(QWebEngineScript::DocumentCreation);
+    noWebRtc.setWorldId(QWebEngineScript::MainWorld);
+    noWebRtc.setRunsOnSubFrames(true);
+    noWebRtc.setSourceCode(
+        QString::fromLatin1(kNoWebRtc).arg(QLatin1String(kWebRtcTried)));
+    m_profile->scripts()->insert(noWebRtc);
 
     QWebEngineSettings *s = m_profile->settings();
     s->setAttribute(QWebEngineSettings::JavascriptEnabled, m_scripts);
@@ -219,6 +261,9 @@ void PreviewPane::startEngine()
         // Not from inside the engine's call: the browser may take a while.
         QMetaObject::invokeMethod(
             this, [url] { ui().openUrl(PreviewAddress::outside(url)); }, Qt::QueuedConnection);
+    };
+    m_page->webRtcTried = [this] {
+        m_guard->countBlocked(QUrl(QStringLiteral("webrtc:")));
     };
     m_page->userActed = [this] {
         return m_userActed.isValid() && m_userActed.elapsed() < kUserActionMs;
@@ -330,6 +375,11 @@ void PreviewPane::setEditor(EditorBox *editor, const QString &folder)
     // The page follows the caret when it goes to another line, not before.
     m_caretBlock = editor ? editor->textCursor().blockNumber() : -1;
     m_folder = QDir(folder.isEmpty() ? QDir::currentPath() : folder).absolutePath();
+    // An untitled page started in the root or the home folder would be
+    // given every file below it: it gets none.
+    const bool tooWide = m_folder == QDir::rootPath()
+                         || (folder.isEmpty() && m_folder == QDir::homePath());
+    m_root = tooWide ? QString() : m_folder;
     if (editor) {
         m_connections << connect(editor->document(), &QTextDocument::contentsChanged, this,
                                  &PreviewPane::textChanged)
@@ -377,7 +427,7 @@ void PreviewPane::refresh()
     } else {
         const QByteArray html = m_editor->text().toUtf8();
         m_pageBytes = html.size();
-        m_source->setPage(path, html);
+        m_source->setPage(path, html, m_root);
         m_expected = PreviewAddress::fromLocalPath(path);
         // A new address each time, so a late answer for the last load is
         // never taken for this one.

@@ -86,6 +86,7 @@ private:
     QPointer<EditorBox> m_editor;
     QList<QMetaObject::Connection> m_connections;
     QString m_folder;
+    QString m_root; // the files the page may load lie under it ("" : none)
     QString m_pagePath;
     qint64 m_pageBytes = 0;
     bool m_scripts = true;

@@ -13,6 +13,9 @@
 #include <QPushButton>
 #include <QLabel>
 #include <QTemporaryDir>
+#include <QTcpServer>
+#include <QUdpSocket>
+#include <QNetworkInterface>
 #include <QRegularExpression>
 #include <QTest>
 #include <QTextCursor>
@@ -251,6 +254,112 @@ private slots:
         QCOMPARE(m_pane->blockedRequests(), 0);
         QTRY_COMPARE_WITH_TIMEOUT(m_pane->blockedRequests(), blocked, kLoadMs);
         m_pane->setEditor(nullptr, QString());
+    }
+
+    // A page's scripts read what a web server holding its folder would give
+    // them, and nothing else: no file above the folder, through a link, by a
+    // file: address or an encoded "..", no dot-file, nothing but the kinds a
+    // page loads. WebRTC sends nothing anywhere and counts as blocked.
+    void hostileScripts_data()
+    {
+        QTest::addColumn<QString>("script"); // sets the title to what it got
+        QTest::addColumn<QString>("got");
+        const QString fetch = QStringLiteral(
+            "fetch('%1').then(r => r.ok ? r.text() : 'refused', () => 'refused')"
+            ".then(t => document.title = t)");
+        const QString xhr = QStringLiteral(
+            "const x = new XMLHttpRequest(); x.open('GET', '%1', false);"
+            "try { x.send(); document.title = x.status === 200 ? x.responseText : 'refused'; }"
+            "catch (e) { document.title = 'refused'; }");
+        const QString top = m_dir.path();
+        QTest::newRow("own folder's style sheet") << xhr.arg("style.css") << "in the folder";
+        QTest::newRow("own folder's, by file: address")
+            << fetch.arg("file://" + top + "/site/style.css") << "in the folder";
+        QTest::newRow("module script") << QStringLiteral(
+            "import('./js/mod.mjs').then(m => document.title = m.text,"
+            "  () => document.title = 'refused')")
+                                       << "from a module";
+        QTest::newRow("subfolder's script") << xhr.arg("js/app.js") << "in a subfolder";
+        QTest::newRow("above the folder") << fetch.arg("../secret.css") << "refused";
+        QTest::newRow("above, absolute") << xhr.arg(top + "/secret.css") << "refused";
+        QTest::newRow("/etc/passwd, synchronous") << xhr.arg("/etc/passwd") << "refused";
+        QTest::newRow("file: address") << fetch.arg("file:///etc/hostname") << "refused";
+        QTest::newRow("file: address above") << xhr.arg("file://" + top + "/secret.css")
+                                             << "refused";
+        QTest::newRow("encoded ..") << fetch.arg("%2e%2e/secret.css") << "refused";
+        QTest::newRow("encoded slashes") << fetch.arg("..%2F..%2Fsecret.css") << "refused";
+        QTest::newRow("link leaving the folder") << fetch.arg("out.css") << "refused";
+        QTest::newRow("dot-file") << fetch.arg(".env.css") << "refused";
+        QTest::newRow("dot-folder") << xhr.arg(".git/config.css") << "refused";
+        QTest::newRow("not a kind a page loads") << fetch.arg("notes.txt") << "refused";
+        QTest::newRow("WebRTC") << QStringLiteral(
+            "try { const c = new RTCPeerConnection({iceServers: [{urls: 'stun:%3:%1'}]});"
+            "  c.createDataChannel('d'); c.createOffer().then(o => c.setLocalDescription(o));"
+            "  document.title = 'made'; } catch (e) { document.title = 'refused'; }")
+                                << "refused";
+        QTest::newRow("WebRTC from a new frame") << QStringLiteral(
+            "const f = document.createElement('iframe'); document.body.appendChild(f);"
+            "try { const c = new f.contentWindow.RTCPeerConnection("
+            "  {iceServers: [{urls: 'stun:%3:%1'}, {urls: 'turn:%3:%2?transport=tcp',"
+            "   username: 'u', credential: 'c'}]});"
+            "  c.createDataChannel('d'); c.createOffer().then(o => c.setLocalDescription(o));"
+            "  document.title = 'made'; } catch (e) { document.title = 'refused'; }")
+                                            << "";
+    }
+    void hostileScripts()
+    {
+        QFETCH(QString, script);
+        QFETCH(QString, got);
+        const QString site = m_dir.filePath(QStringLiteral("site"));
+        const auto write = [](const QString &path, const QByteArray &text) {
+            QDir().mkpath(QFileInfo(path).absolutePath());
+            QFile f(path);
+            return f.open(QIODevice::WriteOnly) && f.write(text) == text.size();
+        };
+        QVERIFY(write(m_dir.filePath(QStringLiteral("secret.css")), "the secret"));
+        QVERIFY(write(site + "/style.css", "in the folder"));
+        QVERIFY(write(site + "/js/app.js", "in a subfolder"));
+        QVERIFY(write(site + "/js/mod.mjs", "export const text = 'from a module';"));
+        QVERIFY(write(site + "/.env.css", "dot"));
+        QVERIFY(write(site + "/.git/config.css", "dot folder"));
+        QVERIFY(write(site + "/notes.txt", "notes"));
+        QFile::remove(site + "/out.css");
+        QVERIFY(QFile::link(m_dir.filePath(QStringLiteral("secret.css")), site + "/out.css"));
+        // Whatever WebRTC tries, nothing may arrive here.
+        // On every address, and named by one a public interface has where
+        // there is one: loopback alone is not always tried.
+        QUdpSocket udp;
+        QVERIFY(udp.bind(QHostAddress::AnyIPv4, 0));
+        QTcpServer tcp;
+        QVERIFY(tcp.listen(QHostAddress::AnyIPv4, 0));
+        QString host = QStringLiteral("127.0.0.1");
+        for (const QHostAddress &a : QNetworkInterface::allAddresses())
+            if (a.protocol() == QAbstractSocket::IPv4Protocol && !a.isLoopback())
+                host = a.toString();
+        script = script.arg(udp.localPort()).arg(tcp.serverPort()).arg(host);
+
+        delete m_pane;
+        delete m_editor;
+        m_editor = new EditorBox;
+        m_editor->loadText("<title>waiting</title><script>" + script + "</script>");
+        m_pane = new PreviewPane(nullptr, {});
+        m_pane->setScriptsEnabled(true);
+        m_pane->setEditor(m_editor, site);
+        m_pane->show();
+        if (got.isEmpty()) {
+            // The frame's constructor may be the frame's own: what counts is
+            // that nothing is sent.
+            QTRY_VERIFY_WITH_TIMEOUT(m_pane->page()->title() != QLatin1String("waiting"), kLoadMs);
+        } else {
+            QTRY_COMPARE_WITH_TIMEOUT(m_pane->page()->title(), got, kLoadMs);
+        }
+        if (script.contains(QLatin1String("RTCPeerConnection"))) {
+            QTest::qWait(3000); // the time a connection takes to send its first packets
+            QVERIFY(!udp.hasPendingDatagrams());
+            QVERIFY(!tcp.hasPendingConnections());
+            if (got == QLatin1String("refused"))
+                QTRY_VERIFY(m_pane->blockedRequests() >= 1);
+        }
     }
 
     // A page whose process crashes, is killed or hangs stops the preview,
