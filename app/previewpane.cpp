@@ -50,6 +50,10 @@ class PreviewPage : public QWebEnginePage {
 public:
     using QWebEnginePage::QWebEnginePage;
     QUrl expected;
+    // Loads of `expected` let through: the pane's own, and one refresh of
+    // the page by itself (a meta refresh of 0 seconds would go on forever).
+    int ownLoads = 0;
+    std::function<void(const QUrl &, bool again)> refusedMove;
     std::function<void(const QUrl &)> openOutside;
     std::function<bool()> userActed; // a click or key in the page just now
     std::function<void()> webRtcTried;
@@ -86,7 +90,13 @@ protected:
                 openOutside(url);
             return false;
         }
-        return url == expected;
+        if (url == expected && ownLoads > 0) {
+            --ownLoads;
+            return true;
+        }
+        if (refusedMove)
+            refusedMove(url, url == expected);
+        return false;
     }
 
     QWebEnginePage *createWindow(WebWindowType) override
@@ -136,6 +146,12 @@ PreviewPane::PreviewPane(QWidget *parent, const Timing &timing)
     m_stale->setWordWrap(true);
     m_stale->hide();
     layout->addWidget(m_stale);
+    m_moveNote = new QLabel(body);
+    m_moveNote->setObjectName(QStringLiteral("PreviewMoveRefused"));
+    m_moveNote->setWordWrap(true);
+    m_moveNote->setTextFormat(Qt::PlainText);
+    m_moveNote->hide();
+    layout->addWidget(m_moveNote);
     m_note = new QLabel(body);
     m_note->setObjectName(QStringLiteral("PreviewNote"));
     m_note->setWordWrap(true);
@@ -171,22 +187,45 @@ PreviewPane::PreviewPane(QWidget *parent, const Timing &timing)
     connect(this, &QDockWidget::visibilityChanged, this, [this](bool visible) {
         if (!visible) {
             m_beat.stop();
+            m_release.start();
             return;
         }
+        if (m_editor)
+            m_release.stop();
         if (!m_view)
             startEngine();
         m_beat.start();
         refresh();
     });
+    // The engine's processes hold hundreds of MB: given back once nothing
+    // has been shown for a while, started again when needed.
+    m_release.setSingleShot(true);
+    m_release.setInterval(m_timing.releaseMs);
+    connect(&m_release, &QTimer::timeout, this, &PreviewPane::releaseEngine);
 }
 
-PreviewPane::~PreviewPane()
+PreviewPane::~PreviewPane() { releaseEngine(); }
+
+void PreviewPane::releaseEngine()
 {
+    if (isVisible() && m_editor)
+        return;
     // The page before its view and both before their profile, as the
     // engine requires.
     delete m_page;
     delete m_view;
     delete m_profile;
+    m_page = nullptr;
+    m_view = nullptr;
+    m_profile = nullptr;
+    m_source = nullptr; // children of the profile
+    m_guard = nullptr;
+    m_loading = false;
+    m_pingOpen = false;
+    m_killedPid = 0;
+    m_reloadAfterKill = false;
+    m_pagePath.clear();
+    m_stack->setCurrentWidget(m_waiting);
 }
 
 void PreviewPane::startEngine()
@@ -262,6 +301,20 @@ void PreviewPane::startEngine()
         QMetaObject::invokeMethod(
             this, [url] { ui().openUrl(PreviewAddress::outside(url)); }, Qt::QueuedConnection);
     };
+    m_page->refusedMove = [this](const QUrl &url, bool again) {
+        QMetaObject::invokeMethod(
+            this,
+            [this, url, again] {
+                m_moveNote->setText(
+                    again ? QStringLiteral("The page reloads itself again and again: it was "
+                                           "reloaded once. Press Refresh to show it again.")
+                          : QStringLiteral("The page asked to go to %1: the preview stays on "
+                                           "this page.")
+                                .arg(PreviewAddress::outside(url).toDisplayString().left(200)));
+                m_moveNote->show();
+            },
+            Qt::QueuedConnection);
+    };
     m_page->webRtcTried = [this] {
         m_guard->countBlocked(QUrl(QStringLiteral("webrtc:")));
     };
@@ -281,7 +334,6 @@ void PreviewPane::startEngine()
         menu->popup(m_view->mapToGlobal(at));
     });
     connect(m_page, &QWebEnginePage::loadingChanged, this, &PreviewPane::loadingChanged);
-    connect(m_page, &QWebEnginePage::loadProgress, this, [this] { m_pingOpen = false; });
     connect(m_page, &QWebEnginePage::renderProcessTerminated, this,
             [this](QWebEnginePage::RenderProcessTerminationStatus status, int code) {
                 rendererEnded(int(status), code);
@@ -371,6 +423,21 @@ void PreviewPane::setEditor(EditorBox *editor, const QString &folder)
         m_restore = false;
         m_keepScroll = {};
     }
+    // The page left may be stuck in a script, and the next would wait
+    // behind it in the same process and be stopped for it: it gets a
+    // process of its own once the old one has gone.
+    const bool stuck = m_page && m_stopped.isEmpty()
+                       && (m_loading || (m_pingOpen && m_pingAge.elapsed() >= m_timing.heartbeatMs));
+    if (editor != m_editor && stuck && isVisible()) {
+        killRenderer();
+        m_reloadAfterKill = m_killedPid != 0;
+        m_loading = false;
+        m_pingOpen = false;
+    }
+    if (editor || !isVisible())
+        m_release.stop();
+    if (!editor || !isVisible())
+        m_release.start();
     m_editor = editor;
     // The page follows the caret when it goes to another line, not before.
     m_caretBlock = editor ? editor->textCursor().blockNumber() : -1;
@@ -386,7 +453,7 @@ void PreviewPane::setEditor(EditorBox *editor, const QString &folder)
                       << connect(editor, &QPlainTextEdit::cursorPositionChanged, this,
                                  &PreviewPane::followCaret);
     }
-    if (isVisible())
+    if (isVisible() && !m_reloadAfterKill)
         refresh();
 }
 
@@ -407,8 +474,12 @@ void PreviewPane::refresh()
 {
     m_pause.stop();
     m_stale->hide();
-    if (!m_view)
-        return; // shown later, it refreshes then
+    m_moveNote->hide();
+    if (!m_view) {
+        if (!isVisible())
+            return; // shown later, it refreshes then
+        startEngine(); // given back while there was nothing to show
+    }
     const QString path = m_editor ? m_folder + QStringLiteral("/untitled.html") : QString();
     if (m_stopped.isEmpty() && !m_loading && path == m_pagePath && m_page->url() == m_expected) {
         m_keepScroll = m_page->scrollPosition();
@@ -434,7 +505,9 @@ void PreviewPane::refresh()
         m_expected.setQuery(QStringLiteral("refresh=%1").arg(++m_serial));
     }
     m_page->expected = m_expected;
+    m_page->ownLoads = 2;
     m_loading = true;
+    m_loadAge.start();
     m_page->load(m_expected);
 }
 
@@ -460,14 +533,21 @@ void PreviewPane::heartbeat()
 {
     if (!m_page || !m_stopped.isEmpty())
         return;
+    // A big page keeps its process busy while it is parsed and laid out
+    // (an 8 MB page, a minute on a loaded machine): it is given longer in
+    // proportion, so that only a page that never ends stops.
+    const qint64 limit = m_timing.stallMs + qint64(m_timing.stallMsPerMiB) * m_pageBytes / (1024 * 1024);
     if (m_pingOpen) {
-        // A big page keeps its process busy while it is parsed and laid
-        // out (an 8 MB page, a minute on a loaded machine): it is given
-        // longer in proportion, so that only a page that never ends stops.
-        const qint64 limit = m_timing.stallMs + kStallMsPerMiB * m_pageBytes / (1024 * 1024);
         if (m_pingAge.elapsed() >= limit)
             stop(QStringLiteral("the page was still busy after %1 seconds.")
                      .arg(double(limit) / 1000.0));
+        return;
+    }
+    // One that answers but goes on loading (a page laid out without end)
+    // is stopped too.
+    if (m_loading && m_loadAge.isValid() && m_loadAge.elapsed() >= limit) {
+        stop(QStringLiteral("the page was still loading after %1 seconds.")
+                 .arg(double(limit) / 1000.0));
         return;
     }
     m_pingOpen = true;
@@ -481,8 +561,26 @@ void PreviewPane::heartbeat()
                           });
 }
 
+void PreviewPane::killRenderer()
+{
+    const qint64 pid = m_page ? m_page->renderProcessPid() : 0;
+    if (pid > 0 && ::kill(pid_t(pid), SIGKILL) == 0)
+        m_killedPid = pid;
+}
+
 void PreviewPane::rendererEnded(int status, int exitCode)
 {
+    if (m_killedPid != 0) {
+        // Ended by the pane, for the page it left: not this page's fault.
+        m_killedPid = 0;
+        if (!m_stopped.isEmpty())
+            return;
+        if (m_reloadAfterKill) {
+            m_reloadAfterKill = false;
+            refresh();
+        }
+        return;
+    }
     switch (QWebEnginePage::RenderProcessTerminationStatus(status)) {
     case QWebEnginePage::NormalTerminationStatus:
         return;
@@ -507,9 +605,8 @@ void PreviewPane::stop(const QString &reason)
     m_loading = false;
     m_pingOpen = false;
     m_pause.stop();
-    const qint64 pid = m_page ? m_page->renderProcessPid() : 0;
-    if (pid > 0 && reason.startsWith(QLatin1String("the page was still busy")))
-        ::kill(pid_t(pid), SIGKILL); // a stuck process answers nothing else
+    if (reason.startsWith(QLatin1String("the page was still")))
+        killRenderer(); // a stuck process answers nothing else
     m_stoppedText->setText(QStringLiteral("The preview stopped: ") + reason);
     m_stack->setCurrentWidget(m_stoppedPanel);
     emit stopped(reason);

@@ -29,10 +29,14 @@ public:
     struct Timing {
         int pauseMs = 300;       // refresh after typing pauses this long
         int stallMs = 10000;     // a page busier than this is stopped
+        int stallMsPerMiB = 8000; // and as much again for each MiB of the page
         int heartbeatMs = 1000;  // how often the page is asked whether it answers
         // A longer text is not shown again on every pause: copying it for
         // the engine would hold up typing. Refresh shows it.
         int autoRefreshChars = 1 << 20;
+        // The engine is given back when the pane has been hidden, or has had
+        // no document to show, this long.
+        int releaseMs = 60000;
     };
     explicit PreviewPane(QWidget *parent = nullptr);
     PreviewPane(QWidget *parent, const Timing &timing);
@@ -72,7 +76,6 @@ protected:
 
 private:
     static constexpr int kUserActionMs = 1500;
-    static constexpr qint64 kStallMsPerMiB = 8000;
     void startEngine();
     void textChanged();
     void followCaret();
@@ -80,6 +83,8 @@ private:
     void rendererEnded(int status, int exitCode);
     void heartbeat();
     void stop(const QString &reason);
+    void killRenderer();
+    void releaseEngine();
     void showBlocked();
 
     Timing m_timing;
@@ -95,6 +100,7 @@ private:
     QPushButton *m_refresh;
     QPushButton *m_remote;
     QLabel *m_note;
+    QLabel *m_moveNote; // the page tried to go elsewhere, or to reload without end
     QLabel *m_blocked;
     QLabel *m_stale; // changes not shown yet on a page too long to follow
     QStackedWidget *m_stack;
@@ -110,6 +116,10 @@ private:
 
     QTimer m_pause;
     QTimer m_beat;
+    QTimer m_release;
+    QElapsedTimer m_loadAge;
+    qint64 m_killedPid = 0;      // the process the pane ended itself
+    bool m_reloadAfterKill = false;
     QUrl m_expected;    // the load this pane made last
     int m_serial = 0;
     bool m_loading = false;

@@ -378,8 +378,13 @@ private slots:
         QTest::newRow("3,000 nested tables")
             << QStringLiteral("<table><tr><td>").repeated(3000) + "bottom" << 0
             << "crashed|still busy";
+        // Stuck before it has loaded: either may be said first.
         QTest::newRow("endless script")
-            << "<title>t</title><p>shown</p><script>for (;;) {}</script>" << 0 << "still busy";
+            << "<title>t</title><p>shown</p><script>for (;;) {}</script>" << 0
+            << "still busy|still loading";
+        QTest::newRow("5 MB on one line, still loading")
+            << "<title>t</title><p>" + QStringLiteral("word ").repeated(1 << 20) << 0
+            << "still loading|still busy";
         QTest::newRow("endless script after loading")
             << "<title>t</title><p>shown</p><script>onload = () => setTimeout(() => { for (;;) "
                "{} }, 10)</script>"
@@ -392,6 +397,7 @@ private slots:
         QFETCH(QString, reason);
         PreviewPane::Timing quick;
         quick.stallMs = 2000;
+        quick.stallMsPerMiB = 0;
         quick.heartbeatMs = 200;
         if (signal) {
             QVERIFY(show(html, quick));
@@ -421,6 +427,75 @@ private slots:
         QTRY_COMPARE(m_pane->page()->title(), QStringLiteral("again"));
         QVERIFY(m_pane->stoppedReason().isEmpty());
         QVERIFY(!label->isVisible());
+    }
+
+    // A page stuck in its script is stopped as itself: the document shown
+    // after it gets a process of its own and is shown.
+    void stopBelongsToItsPage()
+    {
+        PreviewPane::Timing quick;
+        quick.stallMs = 2000;
+        quick.heartbeatMs = 200;
+        QVERIFY(show(QStringLiteral("<title>stuck</title><script>onload = () => "
+                                    "setTimeout(() => { for (;;) {} }, 10)</script>"),
+                     quick, true));
+        QTest::qWait(3 * quick.heartbeatMs);
+        EditorBox other;
+        other.loadText(QStringLiteral("<title>next</title><p>fine</p>"));
+        m_pane->setEditor(&other, m_dir.path());
+        QTRY_COMPARE_WITH_TIMEOUT(m_pane->page()->title(), QStringLiteral("next"), kLoadMs);
+        QTest::qWait(quick.stallMs + 1000);
+        QCOMPARE(m_pane->stoppedReason(), QString());
+        QVERIFY(plainText(m_pane).contains(QStringLiteral("fine")));
+        m_pane->setEditor(nullptr, QString());
+    }
+
+    // A page that refreshes itself is shown again once, not without end; one
+    // that sends itself elsewhere stays, and the pane says so.
+    void pageMovesItself_data()
+    {
+        QTest::addColumn<QString>("html");
+        QTest::addColumn<QString>("note");
+        QTest::newRow("refresh to itself") << "<meta http-equiv=\"refresh\" content=\"0\">"
+                                           << "reloads itself";
+        QTest::newRow("refresh elsewhere")
+            << "<meta http-equiv=\"refresh\" content=\"0; url=other.html\">" << "other.html";
+        QTest::newRow("script elsewhere")
+            << "<script>setTimeout(() => location.replace('https://example.com/'), 10)</script>"
+            << "example.com";
+    }
+    void pageMovesItself()
+    {
+        QFETCH(QString, html);
+        QFETCH(QString, note);
+        show("<title>moving</title>" + html, {}, true);
+        auto *label = m_pane->findChild<QLabel *>(QStringLiteral("PreviewMoveRefused"));
+        QTRY_VERIFY_WITH_TIMEOUT(label->isVisible(), kLoadMs);
+        QVERIFY2(label->text().contains(note), qPrintable(label->text()));
+        const int loads = m_pane->loadsFinished();
+        QTest::qWait(1500);
+        QVERIFY(m_pane->loadsFinished() <= loads + 1);
+        QCOMPARE(m_pane->page()->title(), QStringLiteral("moving"));
+        QVERIFY(refreshed()); // Refresh shows it again and lets it reload once more
+        QTRY_VERIFY_WITH_TIMEOUT(label->isVisible(), kLoadMs);
+    }
+
+    // The engine is given back once the pane has been hidden a while, and
+    // started again when the pane is shown.
+    void engineReleasedWhenHidden()
+    {
+        PreviewPane::Timing timing;
+        timing.releaseMs = 300;
+        QVERIFY(show(QStringLiteral("<title>one</title>"), timing));
+        m_pane->hide();
+        QTRY_VERIFY(!m_pane->engineStarted());
+        QVERIFY(m_pane->findChildren<QWebEngineView *>().isEmpty());
+        m_editor->loadText(QStringLiteral("<title>two</title>"));
+        m_pane->show();
+        QVERIFY(m_pane->engineStarted());
+        QTRY_COMPARE_WITH_TIMEOUT(m_pane->page()->title(), QStringLiteral("two"), kLoadMs);
+        QTest::qWait(timing.releaseMs * 2);
+        QVERIFY(m_pane->engineStarted()); // shown, with a document: kept
     }
 
     // Typing pauses show the page again, where it was; a page too long to
