@@ -427,7 +427,8 @@ void PreviewPane::setEditor(EditorBox *editor, const QString &folder)
     // behind it in the same process and be stopped for it: it gets a
     // process of its own once the old one has gone.
     const bool stuck = m_page && m_stopped.isEmpty()
-                       && (m_loading || (m_pingOpen && m_pingAge.elapsed() >= m_timing.heartbeatMs));
+                       && (m_loading
+                           || (m_pingOpen && m_pingAge.elapsed() >= m_timing.heartbeatMs));
     if (editor != m_editor && stuck && isVisible()) {
         killRenderer();
         m_reloadAfterKill = m_killedPid != 0;
@@ -536,7 +537,8 @@ void PreviewPane::heartbeat()
     // A big page keeps its process busy while it is parsed and laid out
     // (an 8 MB page, a minute on a loaded machine): it is given longer in
     // proportion, so that only a page that never ends stops.
-    const qint64 limit = m_timing.stallMs + qint64(m_timing.stallMsPerMiB) * m_pageBytes / (1024 * 1024);
+    const qint64 limit =
+        m_timing.stallMs + qint64(m_timing.stallMsPerMiB) * m_pageBytes / (1024 * 1024);
     if (m_pingOpen) {
         if (m_pingAge.elapsed() >= limit)
             stop(QStringLiteral("the page was still busy after %1 seconds.")
