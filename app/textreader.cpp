@@ -271,7 +271,8 @@ std::optional<StreamedText> streamTextFile(const QString &path,
     if (f.isSequential())
         return readOnce();
     const QByteArray head = f.peek(kUnmarkedBytes);
-    if (head.startsWith("\xFF\xFE") || head.startsWith("\xFE\xFF") || unmarkedUnicode(head))
+    if (head.startsWith("\xFF\xFE") || head.startsWith("\xFE\xFF")
+        || head.startsWith(byteOrderMark(TextEncoding::Utf32BeBom)) || unmarkedUnicode(head))
         return readOnce();
     PieceReader reader(f, limit, tooLarge, chunkBytes);
     reader.tellProgress(f.size(), 2);
