@@ -233,10 +233,13 @@ private slots:
             ZediDove->action(QStringLiteral("Save1"))->trigger();
         }
         QCOMPARE(m_ui->confirms, asked ? QStringList{changedQuestion(file)} : QStringList{});
+        const QString reason = change == QLatin1String("pipe")     ? QStringLiteral("Permission denied")
+                               : change == QLatin1String("folder") ? QStringLiteral("Is a directory")
+                                                                   : QString();
         QCOMPARE(m_ui->errors,
-                 change == QLatin1String("pipe") || change == QLatin1String("folder")
-                     ? QStringList{QStringLiteral("Tagloom HTML|Cannot create file %1.").arg(file)}
-                     : QStringList{});
+                 reason.isEmpty() ? QStringList{}
+                                  : QStringList{QStringLiteral("Tagloom HTML|Cannot create file %1: %2.")
+                                                    .arg(file, reason)});
         const QByteArray mine = "typed " + original;
         if (written) {
             QCOMPARE(readBytes(target), mine);
