@@ -1,5 +1,4 @@
 #include "bodymarkup.h"
-#include "localpathtourl.h"
 
 QString hexByte(int value)
 {
@@ -28,7 +27,7 @@ QString RewriteBodyLine(const QString &line, const BodyAttributes &a)
         return line;
     const qsizetype gt = line.indexOf(QLatin1Char('>'));
     const QString rest = gt < 0 ? line : line.mid(gt + 1);
-    return line.left(p + 4) + QStringLiteral(" BACKGROUND=\"") + addressInQuotes(a.background)
+    return line.left(p + 4) + QStringLiteral(" BACKGROUND=\"") + a.background
            + QStringLiteral("\" BGCOLOR=\"") + a.bgColor + QStringLiteral("\" TEXT=\"")
            + a.textColor + QStringLiteral("\" LINK=\"") + a.linkColor + QStringLiteral("\">")
            + rest;

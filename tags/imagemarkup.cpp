@@ -1,13 +1,10 @@
 #include "imagemarkup.h"
-#include "localpathtourl.h"
 
 QString ImageMarkup(const ImageFields &f)
 {
     if (f.location.isEmpty())
         return {};
-    // The two addresses keep their '"' from ending the attribute; the other
-    // fields are as typed.
-    const QString img = QStringLiteral("<IMG SRC=\"") + addressInQuotes(f.location) + QLatin1Char('"');
+    const QString img = QStringLiteral("<IMG SRC=\"") + f.location + QLatin1Char('"');
     // The linked form with an ALT text always names the alignment, with a
     // space before it; the other forms name it only when it is not "Left",
     // directly after the closing quote.
@@ -16,8 +13,7 @@ QString ImageMarkup(const ImageFields &f)
                                   : QStringLiteral("ALIGN=") + f.align;
     const QString alt = QStringLiteral(" ALT=\"") + f.textOnly + QLatin1Char('"');
     if (!f.documentLink.isEmpty()) {
-        const QString open =
-            QStringLiteral("<A HREF=\"") + addressInQuotes(f.documentLink) + QStringLiteral("\">");
+        const QString open = QStringLiteral("<A HREF=\"") + f.documentLink + QStringLiteral("\">");
         if (!f.textOnly.isEmpty())
             return open + img + alt + QStringLiteral(" ALIGN=") + f.align + QLatin1Char('>')
                    + f.description + QStringLiteral("</A>");

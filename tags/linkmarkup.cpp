@@ -1,9 +1,18 @@
 #include "linkmarkup.h"
 
 #include "editorbox.h"
-#include "localpathtourl.h"
 
 namespace LinkMarkup {
+
+namespace {
+// An address between the double quotes of HREF: a '"' (which would end the
+// attribute) as "%22", which reads back as the same address.
+QString addressInQuotes(const QString &address)
+{
+    QString out = address;
+    return out.replace(QLatin1Char('"'), QLatin1String("%22"));
+}
+} // namespace
 
 QString link(const QString &protocol, const QString &address, const QString &description,
              const QString &target, const QString &selected)

@@ -35,9 +35,3 @@ QString LocalPathToUrl(const QString &text)
     // A single character before the backslash: a relative path, no drive.
     return slashes(text);
 }
-
-QString addressInQuotes(const QString &address)
-{
-    QString out = address;
-    return out.replace(QLatin1Char('"'), QLatin1String("%22"));
-}

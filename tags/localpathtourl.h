@@ -1,6 +1,6 @@
 #pragma once
 // Turning a local path typed or browsed in a dialog into the address that
-// goes into markup. Shared by the link, image and body attributes commands.
+// goes into markup. Shared by the image and the body attributes commands.
 #include <QString>
 
 // "C:\pics\logo.gif" -> "file:///C|/pics/logo.gif": the character two places
@@ -12,8 +12,3 @@
 //   "\pics\a.gif"          -> "file:///pics/a.gif"         (root of the drive)
 //   "a\b.gif"              -> "a/b.gif"                    (relative path)
 QString LocalPathToUrl(const QString &text);
-
-// An address as it goes between the double quotes of an attribute: a '"'
-// (which would end the attribute) as "%22", which reads back as the same
-// address; everything else as typed.
-QString addressInQuotes(const QString &address);
