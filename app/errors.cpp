@@ -16,7 +16,8 @@ QString cannotCreate(const QString &path)
 QString cannotCreate(const QString &path, int systemError)
 {
     const QString reason = systemError ? qt_error_string(systemError) : QString();
-    return reason.isEmpty() ? cannotCreate(path) : cannotCreate(path) + QStringLiteral(": ") + reason;
+    return reason.isEmpty() ? cannotCreate(path)
+                            : cannotCreate(path) + QStringLiteral(": ") + reason;
 }
 QString notInteger(const QString &text)
 {

@@ -73,7 +73,8 @@ public:
     // in `charset`, which stood as `stamp` when last read or written; then
     // tells fileNamed() as a read does.
     void restoreCopy(const QString &text, const QString &path = QString(),
-                     const FileCharset &charset = FileCharset(), const FileStamp &stamp = FileStamp());
+                     const FileCharset &charset = FileCharset(),
+                     const FileStamp &stamp = FileStamp());
     // The text as crash recovery keeps it: UTF-8, editor marks as read.
     QByteArray copyBytes() const;
 

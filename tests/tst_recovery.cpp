@@ -236,13 +236,12 @@ private slots:
             ZediDove->action(QStringLiteral("Save1"))->trigger();
         }
         QCOMPARE(m_ui->confirms, asked ? QStringList{changedQuestion(file)} : QStringList{});
-        const QString reason = change == QLatin1String("pipe")     ? QStringLiteral("Permission denied")
-                               : change == QLatin1String("folder") ? QStringLiteral("Is a directory")
-                                                                   : QString();
+        const QString reason = change == QLatin1String("pipe")     ? "Permission denied"
+                               : change == QLatin1String("folder") ? "Is a directory"
+                                                                   : "";
+        const QString error = QStringLiteral("Tagloom HTML|Cannot create file %1: %2.");
         QCOMPARE(m_ui->errors,
-                 reason.isEmpty() ? QStringList{}
-                                  : QStringList{QStringLiteral("Tagloom HTML|Cannot create file %1: %2.")
-                                                    .arg(file, reason)});
+                 reason.isEmpty() ? QStringList{} : QStringList{error.arg(file, reason)});
         const QByteArray mine = "typed " + original;
         if (written) {
             QCOMPARE(readBytes(target), mine);
@@ -399,7 +398,8 @@ private slots:
         QVERIFY(QDir().mkpath(ended));
         for (const QString &name : QDir(session).entryList(QDir::Files))
             if (name != QLatin1String("lock"))
-                QVERIFY(QFile::copy(session + QLatin1Char('/') + name, ended + QLatin1Char('/') + name));
+                QVERIFY(QFile::copy(session + QLatin1Char('/') + name,
+                                    ended + QLatin1Char('/') + name));
         markAllUnchanged();
         stopApplication();
         m_ui->confirmAnswers << true;

@@ -298,7 +298,8 @@ private slots:
         QTest::addColumn<QByteArray>("saved");
         QTest::addColumn<QString>("error");
         QTest::addColumn<QStringList>("after");
-        QTest::newRow("no list yet") << "none" << QByteArray("Tagloom\n") << "" << QStringList{"zyxw"};
+        QTest::newRow("no list yet")
+            << "none" << QByteArray("Tagloom\n") << "" << QStringList{"zyxw"};
         QTest::newRow("last line without a break")
             << "zyxw" << QByteArray("zyxw\nTagloom\n") << "" << QStringList{};
         // Refused to root as well.
