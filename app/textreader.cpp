@@ -241,9 +241,8 @@ std::optional<StreamedText> streamTextFile(const QString &path,
     const QString tooLarge = tooLargeText.isEmpty() ? Errors::memoCapacity() : tooLargeText;
     ReadFile f(path);
     openToRead(f, limit, tooLarge);
-    // Once, whole: a pipe or a device cannot be read twice, and UTF-16 or a
-    // charset of many bytes a character is not worth cutting into pieces
-    // (the size limit keeps it in bounds).
+    // Once, whole: UTF-16 or a charset of many bytes a character is not
+    // worth cutting into pieces (the size limit keeps it in bounds).
     auto readOnce = [&] {
         if (!f.isSequential() && !f.seek(0))
             throw TagloomError(Errors::cannotOpen(f.path));
