@@ -9,8 +9,8 @@
 #include "nativepath.h"
 #include "recovery.h"
 #include "startup.h"
-#include "workbench.h"
 #include "testsupport.h"
+#include "workbench.h"
 
 #include <QApplication>
 #include <QDir>
