@@ -57,6 +57,8 @@ const Charset kCharsets[] = {
     {TextEncoding::Utf16Be, C::Own, nullptr, "UTF-16BE", "Unicode", ""},
     {TextEncoding::Utf32Le, C::Own, nullptr, "UTF-32LE", "Unicode", ""},
     {TextEncoding::Utf32Be, C::Own, nullptr, "UTF-32BE", "Unicode", ""},
+    {TextEncoding::Utf32LeBom, C::Own, nullptr, "UTF-32LE with BOM", "Unicode", ""},
+    {TextEncoding::Utf32BeBom, C::Own, nullptr, "UTF-32BE with BOM", "Unicode", ""},
     {TextEncoding::Windows1252, C::Own, nullptr, "Windows-1252", "Western",
      "windows-1252 cp1252 x-cp1252 iso-8859-1 iso8859-1 iso_8859-1 iso_8859-1:1987 iso88591 "
      "latin1 l1 cp819 ibm819 iso-ir-100 csisolatin1 us-ascii ascii ansi_x3.4-1968 "
@@ -543,6 +545,10 @@ QByteArray byteOrderMark(TextEncoding encoding)
         return QByteArrayLiteral("\xFF\xFE");
     case TextEncoding::Utf16BeBom:
         return QByteArrayLiteral("\xFE\xFF");
+    case TextEncoding::Utf32LeBom:
+        return QByteArray("\xFF\xFE\0\0", 4);
+    case TextEncoding::Utf32BeBom:
+        return QByteArray("\0\0\xFE\xFF", 4);
     default:
         return QByteArray();
     }
@@ -611,7 +617,9 @@ void appendInCharset(QStringView text, TextEncoding e, QByteArray &out)
         return;
     case TextEncoding::Utf32Le:
     case TextEncoding::Utf32Be:
-        appendUtf32(text, e == TextEncoding::Utf32Be, out);
+    case TextEncoding::Utf32LeBom:
+    case TextEncoding::Utf32BeBom:
+        appendUtf32(text, e == TextEncoding::Utf32Be || e == TextEncoding::Utf32BeBom, out);
         return;
     default:
         break;
@@ -652,7 +660,8 @@ qsizetype firstUnencodable(QStringView text, TextEncoding e)
     const bool utf = e == TextEncoding::Utf8 || e == TextEncoding::Utf8Bom
                      || e == TextEncoding::Utf16LeBom || e == TextEncoding::Utf16BeBom
                      || e == TextEncoding::Utf16Le || e == TextEncoding::Utf16Be
-                     || e == TextEncoding::Utf32Le || e == TextEncoding::Utf32Be;
+                     || e == TextEncoding::Utf32Le || e == TextEncoding::Utf32Be
+                     || e == TextEncoding::Utf32LeBom || e == TextEncoding::Utf32BeBom;
     const ByteTable *table = byteTable(e);
     QByteArray one;
     // Whole lines through iconv first: most hold nothing it cannot write.
@@ -824,7 +833,9 @@ std::optional<QString> decodeAs(QByteArrayView bytes, TextEncoding e, KeptForms 
         return decodeUtf16(bytes, e == TextEncoding::Utf16BeBom || e == TextEncoding::Utf16Be);
     case TextEncoding::Utf32Le:
     case TextEncoding::Utf32Be:
-        return decodeUtf32(bytes, e == TextEncoding::Utf32Be);
+    case TextEncoding::Utf32LeBom:
+    case TextEncoding::Utf32BeBom:
+        return decodeUtf32(bytes, e == TextEncoding::Utf32Be || e == TextEncoding::Utf32BeBom);
     default:
         return decodeInCharset(bytes, e, kept);
     }

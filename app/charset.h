@@ -71,8 +71,12 @@ enum class TextEncoding {
     Viscii,
     // Stateful: escape sequences switch between character sets.
     Iso2022Jp,
+    // UTF-32 with a byte order mark (the little-endian one starts with
+    // UTF-16LE's).
+    Utf32LeBom,
+    Utf32BeBom,
 };
-constexpr TextEncoding kLastEncoding = TextEncoding::Iso2022Jp;
+constexpr TextEncoding kLastEncoding = TextEncoding::Utf32BeBom;
 
 // The encoding as the user knows it: "UTF-8", "UTF-16LE with BOM", "KOI8-R".
 QString encodingName(TextEncoding encoding);

@@ -299,11 +299,14 @@ std::optional<TextEncoding> guessedEncoding(QByteArrayView bytes)
 DecodedText decodeText(const QByteArray &bytes)
 {
     DecodedText result;
-    const bool le = bytes.startsWith("\xFF\xFE"), be = bytes.startsWith("\xFE\xFF");
-    if (le || be) {
-        if (std::optional<QString> t = decodeUtf16(QByteArrayView(bytes).sliced(2), be)) {
+    // UTF-32LE's mark starts with UTF-16LE's: it is tried first, and bytes
+    // that are not whole UTF-32 are tried as UTF-16 (whose text may start
+    // with a NUL).
+    for (const TextEncoding e : {TextEncoding::Utf32LeBom, TextEncoding::Utf32BeBom,
+                                 TextEncoding::Utf16LeBom, TextEncoding::Utf16BeBom}) {
+        if (std::optional<QString> t = decodeAs(bytes, e)) {
             result.text = std::move(*t);
-            result.encoding = be ? TextEncoding::Utf16BeBom : TextEncoding::Utf16LeBom;
+            result.encoding = e;
             return result;
         }
     }

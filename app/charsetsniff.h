@@ -1,8 +1,9 @@
 #pragma once
 // Which charset a file's bytes are in, decided as a browser would on a page
-// with no other word on it. A file starting with a UTF-16 byte order mark is
-// read as UTF-16 when its bytes are whole UTF-16; one whose first bytes have
-// the zero bytes of UTF-16 or UTF-32 text is read so when they are whole.
+// with no other word on it. A file starting with a UTF-32 or UTF-16 byte
+// order mark is read so when its bytes are whole in it; one whose first
+// bytes have the zero bytes of UTF-16 or UTF-32 text is read so when they
+// are whole.
 // Otherwise bytes that are valid UTF-8 are read as UTF-8 (a BOM is
 // remembered). A page that is not, or that is plain ASCII, and that declares
 // its charset in its first 1,024 bytes (a meta element or an XML

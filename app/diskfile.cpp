@@ -5,6 +5,7 @@
 #include <QRandomGenerator>
 #include <QtEndian>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstring>
@@ -15,8 +16,8 @@
 
 void writeFileAtomically(const QString &path, const QByteArray &bytes)
 {
-    if (tryWriteFileAtomically(path, bytes) != 0)
-        throw TagloomError(Errors::cannotCreate(path));
+    if (const int e = tryWriteFileAtomically(path, bytes))
+        throw TagloomError(Errors::cannotCreate(path, e));
 }
 
 int tryWriteFileAtomically(const QString &path, const QByteArray &bytes)
@@ -168,9 +169,10 @@ int tryWriteFileAtomically(const QString &path, const std::function<void(const B
     const bool exists = ::stat(target.constData(), &st) == 0;
     if (exists) {
         // A pipe in the file's place would be written to, not replaced, and
-        // hold the editor up until something read it.
+        // hold the editor up until something read it: refused as
+        // openPlainFile() refuses it.
         if (S_ISFIFO(st.st_mode) || S_ISSOCK(st.st_mode))
-            return ENXIO;
+            return EACCES;
         if (S_ISDIR(st.st_mode))
             return EISDIR;
         // A file the user made read-only stays as it is, though the folder
@@ -215,8 +217,66 @@ int tryWriteFileAtomically(const QString &path, const std::function<void(const B
 
 void writeFileAtomically(const QString &path, const std::function<void(const ByteSink &)> &produce)
 {
-    if (tryWriteFileAtomically(path, produce) != 0)
-        throw TagloomError(Errors::cannotCreate(path));
+    if (const int e = tryWriteFileAtomically(path, produce))
+        throw TagloomError(Errors::cannotCreate(path, e));
+}
+
+int openPlainFile(const QString &path)
+{
+    const QByteArray native = nativePath(path);
+    auto refuse = [](const struct stat &st) {
+        errno = S_ISDIR(st.st_mode) ? EISDIR : EACCES;
+        return -1;
+    };
+    struct stat st;
+    if (::stat(native.constData(), &st) != 0)
+        return -1;
+    if (!S_ISREG(st.st_mode))
+        return refuse(st);
+    // Not waiting, and looked at again once open: a pipe put in the file's
+    // place meanwhile is not waited on either.
+    const int fd = ::open(native.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return -1;
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)
+        || ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
+        const int e = errno;
+        ::close(fd);
+        if (S_ISREG(st.st_mode)) {
+            errno = e;
+            return -1;
+        }
+        return refuse(st);
+    }
+    return fd;
+}
+
+int readPlainFile(const QString &path, qint64 limit, QByteArray &bytes)
+{
+    bytes.clear();
+    const int fd = openPlainFile(path);
+    if (fd < 0)
+        return errno;
+    // One far over the limit is refused before it is read.
+    struct stat st;
+    int result = ::fstat(fd, &st) != 0 ? errno : st.st_size > limit ? EFBIG : 0;
+    constexpr qsizetype kChunk = 1 << 16;
+    while (!result) {
+        const qsizetype had = bytes.size();
+        bytes.resize(had + kChunk);
+        const ssize_t got = ::read(fd, bytes.data() + had, size_t(kChunk));
+        bytes.resize(had + std::max<ssize_t>(got, 0));
+        if (got == 0)
+            break;
+        if (got < 0 && errno != EINTR)
+            result = errno;
+        else if (bytes.size() > limit) // grown since
+            result = EFBIG;
+    }
+    ::close(fd);
+    if (result)
+        bytes.clear();
+    return result;
 }
 
 FileStamp fileStamp(const QString &path)
@@ -276,27 +336,23 @@ quint64 ByteHasher::result() const
 
 quint64 fileHash(const QString &path)
 {
-    // Not blocking: a pipe put in the file's place must not hang the editor.
-    const int fd = ::open(nativePath(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    const int fd = openPlainFile(path);
     if (fd < 0)
         return 0;
-    struct stat st;
     quint64 result = 0;
-    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
-        ByteHasher h;
-        std::vector<char> buf(1 << 20);
-        for (;;) {
-            const ssize_t got = ::read(fd, buf.data(), buf.size());
-            if (got < 0 && errno == EINTR)
-                continue;
-            if (got < 0)
-                break;
-            if (got == 0) {
-                result = h.result();
-                break;
-            }
-            h.add(QByteArrayView(buf.data(), got));
+    ByteHasher h;
+    std::vector<char> buf(1 << 20);
+    for (;;) {
+        const ssize_t got = ::read(fd, buf.data(), buf.size());
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+            break;
+        if (got == 0) {
+            result = h.result();
+            break;
         }
+        h.add(QByteArrayView(buf.data(), got));
     }
     ::close(fd);
     return result;

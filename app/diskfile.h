@@ -7,7 +7,7 @@
 #include <functional>
 
 // Atomic: the old file stays whole when the write fails. Throws
-// TagloomError "Cannot create file %s".
+// TagloomError "Cannot create file %s: <the system's reason>".
 void writeFileAtomically(const QString &path, const QByteArray &bytes);
 
 // As writeFileAtomically, but reports instead of throwing: 0 when the file
@@ -20,6 +20,16 @@ int tryWriteFileAtomically(const QString &path, const QByteArray &bytes);
 using ByteSink = std::function<void(QByteArrayView)>;
 int tryWriteFileAtomically(const QString &path, const std::function<void(const ByteSink &)> &produce);
 void writeFileAtomically(const QString &path, const std::function<void(const ByteSink &)> &produce);
+
+// Opens a plain file to read, blocking. Anything else is refused without
+// being opened (opening a named pipe to read waits for a writer, and a
+// device may never end): -1 with errno EISDIR for a folder, EACCES for a
+// pipe, a socket or a device, or the system's own. Every file the editor
+// reads comes through here.
+int openPlainFile(const QString &path);
+// A plain file's bytes, read whole: 0, or the errno of what failed (as
+// openPlainFile() gives it; EFBIG when the file holds more than `limit`).
+int readPlainFile(const QString &path, qint64 limit, QByteArray &bytes);
 
 // One version of a file on disk. Another program rewriting the file changes
 // its size, its modification time or (when it replaces the file) its inode;

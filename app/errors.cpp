@@ -13,6 +13,12 @@ QString cannotCreate(const QString &path)
 {
     return QStringLiteral("Cannot create file %1").arg(path);
 }
+QString cannotCreate(const QString &path, int systemError)
+{
+    const QString reason = systemError ? qt_error_string(systemError) : QString();
+    return reason.isEmpty() ? cannotCreate(path)
+                            : cannotCreate(path) + QStringLiteral(": ") + reason;
+}
 QString notInteger(const QString &text)
 {
     return QStringLiteral("'%1' is not a valid integer value").arg(text);

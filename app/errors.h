@@ -17,6 +17,9 @@ private:
 namespace Errors {
 QString cannotOpen(const QString &path);   // "Cannot open file %s"
 QString cannotCreate(const QString &path); // "Cannot create file %s"
+// The same with the system's reason for an errno after it: "Cannot create
+// file /x/a.htm: No space left on device" (the box adds the period).
+QString cannotCreate(const QString &path, int systemError);
 QString notInteger(const QString &text);   // "'%s' is not a valid integer value"
 QString memoCapacity();                    // "Text exceeds memo capacity"
 } // namespace Errors

@@ -201,7 +201,7 @@ QByteArray THTMLDOC::encode(const QString &crlfText) const
     return encodeText(crlfText, m_encoding, m_standIns, m_kept);
 }
 
-void THTMLDOC::restoreCopy(const QString &text, const QString &path, TextEncoding encoding,
+void THTMLDOC::restoreCopy(const QString &text, const QString &path, const FileCharset &charset,
                            const FileStamp &stamp)
 {
     QString t = text;
@@ -211,9 +211,13 @@ void THTMLDOC::restoreCopy(const QString &text, const QString &path, TextEncodin
     if (path.isEmpty())
         return;
     setPath(path);
-    setEncoding(encoding);
+    setEncoding(charset.encoding, charset.guessed, charset.kept);
+    m_unreadable = charset.unreadable;
+    setToolTip(encodingToolTip());
     m_hasFileName = true;
     rememberFile(path, stamp);
+    // As after a read: whoever shows the encoding and the folder learns them.
+    emit fileNamed(m_diskPath);
 }
 
 QByteArray THTMLDOC::copyBytes() const

@@ -12,6 +12,15 @@
 
 class EditorBox;
 
+// What reading a page's file found out of its charset, as crash recovery
+// keeps it.
+struct FileCharset {
+    TextEncoding encoding = TextEncoding::Utf8;
+    bool guessed = false;
+    KeptForms kept;     // characters the file wrote in their other byte form
+    QString unreadable; // a charset the page declares that cannot be read
+};
+
 class THTMLDOC : public QMdiSubWindow {
     Q_OBJECT
 public:
@@ -32,6 +41,8 @@ public:
     // Whether the encoding was guessed from the bytes of a page that
     // declares none.
     bool encodingGuessed() const { return m_guessed; }
+    // What reading the file found out of its charset.
+    FileCharset charset() const { return {m_encoding, m_guessed, m_kept, m_unreadable}; }
     // The encoding as the status bar shows it ("KOI8-R (guessed)") and as
     // its tool tip and the window's tell it ("Encoding: KOI8-R ...").
     QString encodingText() const;
@@ -59,9 +70,10 @@ public:
     void load(const QString &path);
     // Takes a text kept by crash recovery (UTF-8, as copyBytes wrote it)
     // as a changed text: untitled, or with a path, the text of that file
-    // in `encoding`, which stood as `stamp` when last read or written.
+    // in `charset`, which stood as `stamp` when last read or written; then
+    // tells fileNamed() as a read does.
     void restoreCopy(const QString &text, const QString &path = QString(),
-                     TextEncoding encoding = TextEncoding::Utf8,
+                     const FileCharset &charset = FileCharset(),
                      const FileStamp &stamp = FileStamp());
     // The text as crash recovery keeps it: UTF-8, editor marks as read.
     QByteArray copyBytes() const;
@@ -115,7 +127,8 @@ public:
     bool isBusy() const { return m_busy; }
 
 signals:
-    // The text was read from or written to this file.
+    // The text was read from or written to this file (or recovered as its
+    // text): what is known of it, its encoding too, may be new.
     void fileNamed(const QString &path);
     // For the table that made it: it became the current one; it closes.
     void activated(THTMLDOC *doc);

@@ -22,12 +22,16 @@
 namespace {
 const QString kLockName = QStringLiteral("lock");
 
+// What the session wrote beside a copy is a few lines; anything larger, or
+// not a plain file, is not ours.
+constexpr qint64 kMaxSideFileBytes = 65536;
+
 QString readCaption(const QString &path)
 {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
+    QByteArray bytes;
+    if (readPlainFile(path, kMaxSideFileBytes, bytes) != 0)
         return {};
-    return QString::fromUtf8(f.read(4096)).trimmed();
+    return QString::fromUtf8(bytes.left(4096)).trimmed();
 }
 
 // What a copy of a document read from or saved to a file keeps of it: the
@@ -50,16 +54,33 @@ QByteArray fileInfo(const THTMLDOC *doc)
                               .arg(s.device)
                               .arg(s.hash);
     // The path's own bytes: a name that is not UTF-8 comes back as it was,
-    // and one that is reads as copies written before always did.
+    // and one that is reads as copies written before always did. What the
+    // read found out of the charset comes back whole: the guess, a
+    // declaration it could not read, the characters' other byte forms
+    // ("kept=2252:8790": the code point and the bytes, in hexadecimal).
+    const FileCharset charset = doc->charset();
+    QString more;
+    if (charset.guessed)
+        more += QStringLiteral("\nguessed=1");
+    if (!charset.unreadable.isEmpty())
+        more += QStringLiteral("\nunreadable=") + charset.unreadable;
+    if (!charset.kept.isEmpty()) {
+        QStringList forms;
+        for (auto it = charset.kept.cbegin(); it != charset.kept.cend(); ++it)
+            forms << QString::number(uint(it.key()), 16) + QLatin1Char(':')
+                         + QString::fromLatin1(it.value().toHex());
+        forms.sort(); // the same set, the same text: not written again
+        more += QStringLiteral("\nkept=") + forms.join(QLatin1Char(' '));
+    }
     return "path=" + nativePath(path)
-        + (QStringLiteral("\nencoding=") + encodingName(doc->encoding())
+        + (QStringLiteral("\nencoding=") + encodingName(charset.encoding) + more
            + QStringLiteral("\nstamp=") + stamp + QLatin1Char('\n'))
               .toUtf8();
 }
 
 struct KeptFile {
     QString path; // empty: untitled
-    TextEncoding encoding = TextEncoding::Utf8;
+    FileCharset charset;
     FileStamp stamp;
 };
 
@@ -67,13 +88,13 @@ struct KeptFile {
 // cannot be read, reopens untitled.
 KeptFile readFileInfo(const QString &infoPath)
 {
-    QFile f(infoPath);
     KeptFile kept;
-    if (!f.open(QIODevice::ReadOnly))
+    QByteArray bytes;
+    if (readPlainFile(infoPath, kMaxSideFileBytes, bytes) != 0)
         return kept;
     QString path, encoding;
     QStringList stamp;
-    for (const QByteArray &line : f.read(16384).split('\n')) {
+    for (const QByteArray &line : bytes.split('\n')) {
         const QString l = QString::fromUtf8(line);
         if (line.startsWith("path="))
             path = pathFromNative(line.mid(5));
@@ -81,11 +102,25 @@ KeptFile readFileInfo(const QString &infoPath)
             encoding = l.mid(9);
         else if (l.startsWith(QLatin1String("stamp=")))
             stamp = l.mid(6).split(QLatin1Char(' '));
+        else if (l == QLatin1String("guessed=1"))
+            kept.charset.guessed = true;
+        else if (l.startsWith(QLatin1String("unreadable=")))
+            kept.charset.unreadable = l.mid(11);
+        else if (line.startsWith("kept=")) {
+            for (const QByteArray &form : line.mid(5).split(' ')) {
+                const qsizetype colon = form.indexOf(':');
+                bool ok = false;
+                const uint code = form.left(colon).toUInt(&ok, 16);
+                const QByteArray b = QByteArray::fromHex(form.mid(colon + 1));
+                if (colon > 0 && ok && code <= 0x10FFFF && !b.isEmpty())
+                    kept.charset.kept.insert(char32_t(code), b);
+            }
+        }
     }
     bool known = false;
     for (int e = 0; e <= int(kLastEncoding) && !known; ++e) {
         if (encodingName(TextEncoding(e)) == encoding) {
-            kept.encoding = TextEncoding(e);
+            kept.charset.encoding = TextEncoding(e);
             known = true;
         }
     }
@@ -274,7 +309,12 @@ void DocumentRecovery::offerRecovery()
         const QString folder = root + QLatin1Char('/') + name;
         if (folder == m_session)
             continue;
-        auto lock = std::make_unique<QLockFile>(folder + QLatin1Char('/') + kLockName);
+        const QString lockPath = folder + QLatin1Char('/') + kLockName;
+        // A lock that is no plain file would be read to see whose it is,
+        // and a pipe would hold the start: such a folder is not ours.
+        if (const FileStamp was = fileStamp(lockPath); was.exists && !was.regular)
+            continue;
+        auto lock = std::make_unique<QLockFile>(lockPath);
         lock->setStaleLockTime(0);
         if (!lock->tryLock(0))
             continue; // a running editor's session
@@ -306,7 +346,7 @@ void DocumentRecovery::offerRecovery()
                     const DecodedText d = readTextFile(path);
                     const KeptFile kept = readFileInfo(path.chopped(4) + QStringLiteral(".info"));
                     // Throws when no slot is free.
-                    m_docs->create()->restoreCopy(d.text, kept.path, kept.encoding, kept.stamp);
+                    m_docs->create()->restoreCopy(d.text, kept.path, kept.charset, kept.stamp);
                 }
                 done << path;
             }

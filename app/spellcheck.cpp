@@ -1,6 +1,7 @@
 #include "spellcheck.h"
 #include "spelling.h"
 #include "spellwords.h"
+#include "uiseam.h"
 
 #include <QElapsedTimer>
 #include <QEvent>
@@ -354,7 +355,8 @@ void SpellCheck::addToMenu(QMenu *menu, int position) {
     items << separator();
     auto *add = new QAction(tr("Add to Dictionary"), menu);
     add->setObjectName(QStringLiteral("SpellingAdd"));
-    connect(add, &QAction::triggered, this, [w = m.word] { Spelling::instance()->addToPersonal(w); });
+    connect(add, &QAction::triggered, this,
+            guarded([w = m.word] { Spelling::instance()->addToPersonal(w); }));
     auto *ignore = new QAction(tr("Ignore"), menu);
     ignore->setObjectName(QStringLiteral("SpellingIgnore"));
     connect(ignore, &QAction::triggered, this, [w = m.word] { Spelling::instance()->ignore(w); });

@@ -1,4 +1,6 @@
 #include "spelling.h"
+#include "diskfile.h"
+#include "errors.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -12,6 +14,9 @@
 #include <QThread>
 #include <hunspell.hxx>
 
+#include <cerrno>
+#include <unistd.h>
+
 // ---------------------------------------------------------------- dictionary
 
 namespace {
@@ -21,8 +26,14 @@ constexpr qsizetype kMaxKnown = 200000;
 } // namespace
 
 SpellDictionary::SpellDictionary(const QString &affPath, const QString &dicPath) {
-    if (!QFileInfo(affPath).isReadable() || !QFileInfo(dicPath).isReadable())
-        return;
+    // Plain files only: a named pipe would hold the loading thread, and the
+    // editor waiting for it, for good.
+    for (const QString &path : {affPath, dicPath}) {
+        const int fd = openPlainFile(path);
+        if (fd < 0)
+            return;
+        ::close(fd);
+    }
     m_speller = std::make_unique<Hunspell>(QFile::encodeName(affPath).constData(),
                                            QFile::encodeName(dicPath).constData());
     // The .aff file's SET line: the dictionary takes and gives words in it.
@@ -168,6 +179,8 @@ void Spelling::setSearchPath(const QStringList &folders) {
     s->m_loading.clear();
     s->m_dictionaries.clear();
     s->m_installedRead = false;
+    s->m_personal.clear();
+    s->m_personalRead = false;
     s->bump();
 }
 
@@ -299,15 +312,20 @@ QString Spelling::personalWordsPath() {
            QStringLiteral("/personal-words.txt");
 }
 
+namespace {
+// A word list is a few KB; a file far larger is not ours to read whole.
+constexpr qint64 kMaxPersonalBytes = 4 * 1024 * 1024;
+} // namespace
+
 void Spelling::loadPersonal() {
     if (m_personalRead)
         return;
     m_personalRead = true;
-    QFile f(personalWordsPath());
-    // A word list is a few KB; a file far larger is not ours to read whole.
-    if (f.size() > 4 * 1024 * 1024 || !f.open(QIODevice::ReadOnly))
+    // A list that cannot be read (none yet, or no plain file) holds no words.
+    QByteArray bytes;
+    if (readPlainFile(personalWordsPath(), kMaxPersonalBytes, bytes) != 0)
         return;
-    for (const QByteArray &line : f.readAll().split('\n')) {
+    for (const QByteArray &line : bytes.split('\n')) {
         const QString w = QString::fromUtf8(line).trimmed();
         if (!w.isEmpty() && w.size() <= 256)
             m_personal.insert(w);
@@ -318,14 +336,23 @@ void Spelling::addToPersonal(const QString &word) {
     loadPersonal();
     if (word.isEmpty() || m_personal.contains(word))
         return;
+    // The list as it stands now, with the word on a line of its own after
+    // it, written whole or not at all; it is known only once it is kept.
+    const QString path = personalWordsPath();
+    QByteArray bytes;
+    const int read = readPlainFile(path, kMaxPersonalBytes, bytes);
+    if (read != 0 && read != ENOENT)
+        throw TagloomError(Errors::cannotOpen(path));
+    if (!bytes.isEmpty() && !bytes.endsWith('\n'))
+        bytes += '\n';
+    bytes += word.toUtf8() + '\n';
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    if (const int e = tryWriteFileAtomically(path, bytes))
+        throw TagloomError(Errors::cannotCreate(path, e));
     m_personal.insert(word);
     for (const auto &d : std::as_const(m_dictionaries))
         if (d)
             d->add(word);
-    QDir().mkpath(QFileInfo(personalWordsPath()).absolutePath());
-    QFile f(personalWordsPath());
-    if (f.open(QIODevice::Append))
-        f.write(word.toUtf8() + '\n');
     bump();
 }
 

@@ -47,7 +47,8 @@ public:
     // The folders searched for dictionaries: TAGLOOM_DICTIONARY_PATH
     // (folders separated by ':') when set, else the system's.
     static QStringList searchPath();
-    // Tests: another path; dictionaries loaded so far are forgotten.
+    // Tests: another path; dictionaries loaded so far and the personal word
+    // list read are forgotten.
     static void setSearchPath(const QStringList &folders);
     // Installed dictionaries by name ("en_US", "fr"), sorted.
     QStringList installed();
@@ -70,6 +71,8 @@ public:
 
     // The personal word list: one word a line, UTF-8, in the user's data folder.
     static QString personalWordsPath();
+    // Known from now on once the list keeps it; throws TagloomError when the
+    // list cannot be read or written (the word stays unknown).
     void addToPersonal(const QString &word);
     void ignore(const QString &word); // for this session
 

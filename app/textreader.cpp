@@ -9,13 +9,9 @@
 
 #include <array>
 
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
-enum class Accept { RegularOnly, NoPipes };
-
 // A file opened through its descriptor, which Qt leaves nameless: the name
 // is kept for the messages.
 struct ReadFile : QFile {
@@ -23,24 +19,16 @@ struct ReadFile : QFile {
     QString path;
 };
 
-// Opens without waiting: a named pipe would hold open() (and the whole
-// editor) until some program wrote to it. What is opened is then checked,
-// so nothing put in the file's place in between gets through.
-void openToRead(ReadFile &f, qint64 limit, const QString &tooLarge, Accept accept)
+// Only a plain file: a named pipe would hold open() (and the whole editor)
+// until some program wrote to it, and a device may never end.
+void openToRead(ReadFile &f, qint64 limit, const QString &tooLarge)
 {
-    const QString &path = f.path;
-    const int fd = ::open(nativePath(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    const int fd = openPlainFile(f.path);
     if (fd < 0)
-        throw TagloomError(Errors::cannotOpen(path));
-    struct stat st;
-    const bool ok = ::fstat(fd, &st) == 0
-                    && (accept == Accept::RegularOnly
-                            ? S_ISREG(st.st_mode)
-                            : !S_ISFIFO(st.st_mode) && !S_ISSOCK(st.st_mode) && !S_ISDIR(st.st_mode))
-                    && ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) == 0;
-    if (!ok || !f.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        throw TagloomError(Errors::cannotOpen(f.path));
+    if (!f.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
         ::close(fd);
-        throw TagloomError(Errors::cannotOpen(path));
+        throw TagloomError(Errors::cannotOpen(f.path));
     }
     if (f.size() > limit)
         throw TagloomError(tooLarge);
@@ -98,8 +86,7 @@ DecodedText readTextFile(const QString &path, qint64 limit, const QString &tooLa
 {
     const QString tooLarge = tooLargeText.isEmpty() ? Errors::memoCapacity() : tooLargeText;
     ReadFile f(path);
-    // Settings and table files: a device is read up to the limit.
-    openToRead(f, limit, tooLarge, Accept::NoPipes);
+    openToRead(f, limit, tooLarge);
     return readWhole(f, limit, tooLarge);
 }
 
@@ -107,7 +94,7 @@ DecodedText readTextFileAs(const QString &path, TextEncoding encoding, quint64 &
 {
     const QString tooLarge = Errors::memoCapacity();
     ReadFile f(path);
-    openToRead(f, kMaxTextFileBytes, tooLarge, Accept::RegularOnly);
+    openToRead(f, kMaxTextFileBytes, tooLarge);
     const QByteArray bytes = readBytesWhole(f, kMaxTextFileBytes, tooLarge);
     ByteHasher h;
     h.add(bytes);
@@ -253,11 +240,9 @@ std::optional<StreamedText> streamTextFile(const QString &path,
 {
     const QString tooLarge = tooLargeText.isEmpty() ? Errors::memoCapacity() : tooLargeText;
     ReadFile f(path);
-    // A page is a plain file: a pipe, a device or a socket is refused.
-    openToRead(f, limit, tooLarge, Accept::RegularOnly);
-    // Once, whole: a pipe or a device cannot be read twice, and UTF-16 or a
-    // charset of many bytes a character is not worth cutting into pieces
-    // (the size limit keeps it in bounds).
+    openToRead(f, limit, tooLarge);
+    // Once, whole: UTF-16 or a charset of many bytes a character is not
+    // worth cutting into pieces (the size limit keeps it in bounds).
     auto readOnce = [&] {
         if (!f.isSequential() && !f.seek(0))
             throw TagloomError(Errors::cannotOpen(f.path));
@@ -271,7 +256,8 @@ std::optional<StreamedText> streamTextFile(const QString &path,
     if (f.isSequential())
         return readOnce();
     const QByteArray head = f.peek(kUnmarkedBytes);
-    if (head.startsWith("\xFF\xFE") || head.startsWith("\xFE\xFF") || unmarkedUnicode(head))
+    if (head.startsWith("\xFF\xFE") || head.startsWith("\xFE\xFF")
+        || head.startsWith(byteOrderMark(TextEncoding::Utf32BeBom)) || unmarkedUnicode(head))
         return readOnce();
     PieceReader reader(f, limit, tooLarge, chunkBytes);
     reader.tellProgress(f.size(), 2);

@@ -14,8 +14,9 @@
 // Files larger than this are refused before they are read whole.
 constexpr qint64 kMaxTextFileBytes = qint64(256) * 1024 * 1024;
 
-// Throws TagloomError "Cannot open file %s" or, for a file over the limit,
-// "Text exceeds memo capacity" (or tooLargeText when given).
+// Only a plain file is read (openPlainFile()). Throws TagloomError "Cannot
+// open file %s" or, for a file over the limit, "Text exceeds memo capacity"
+// (or tooLargeText when given).
 DecodedText readTextFile(const QString &path, qint64 limit = kMaxTextFileBytes,
                          const QString &tooLargeText = QString());
 // A page read whole in the encoding the user chose, line breaks made CR LF
@@ -38,8 +39,8 @@ struct StreamedText {
 // piece ends after a line break, or inside a line much longer than a chunk,
 // never between CR and LF. The file is read twice (the
 // first pass settles the encoding and the marks); returns nothing when the
-// second pass found it different, and the caller then reads it whole. A pipe or a device, and a page
-// in UTF-16 or UTF-32 or in a charset of many bytes a character, is read
+// second pass found it different, and the caller then reads it whole. A page
+// in UTF-16 or UTF-32 or in a charset of many bytes a character is read
 // once, whole, and passed on as one piece.
 // Throws as readTextFile() does, and WorkCancelled when the progress
 // reporter cancels.

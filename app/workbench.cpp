@@ -67,12 +67,22 @@ bool Workbench::setAsideOversizeState()
     return true;
 }
 
+namespace {
+// The state file as QSettings may read it: one that is no plain file (a
+// named pipe would hold the editor until something wrote to it), or that is
+// far too large, is set aside first, at every use, as at start.
+QString stateFile()
+{
+    Workbench::setAsideOversizeState();
+    return Workbench::userStatePath();
+}
+} // namespace
+
 Workbench::Workbench(QMainWindow *window, QWidget *areaHolder, QMdiArea *area,
                      DocumentTable *docs, CurrentDocument *current, ActionRegistry *actions)
     : QObject(window), m_window(window), m_area(area), m_docs(docs), m_current(current)
 {
-    setAsideOversizeState();
-    QSettings state(userStatePath(), QSettings::IniFormat);
+    QSettings state(stateFile(), QSettings::IniFormat);
     m_find = new FindBar(areaHolder);
     areaHolder->layout()->addWidget(m_find);
     window->statusBar()->setObjectName(QStringLiteral("StatusBar"));
@@ -178,7 +188,7 @@ Workbench::Workbench(QMainWindow *window, QWidget *areaHolder, QMdiArea *area,
     m_redo = actions->action(QLatin1String(Redo));
     connect(actions->action(QStringLiteral("EditCloseTags")), &QAction::toggled, this, [](bool on) {
         EditorBox::setClosesTags(on);
-        QSettings(userStatePath(), QSettings::IniFormat)
+        QSettings(stateFile(), QSettings::IniFormat)
             .setValue(QLatin1String(kCloseTagsKey), on);
     });
     connect(actions->action(QLatin1String(StatusBar)), &QAction::toggled, this, [this](bool on) {
@@ -395,7 +405,7 @@ void Workbench::showPlace(EditorBox *editor, int line, int column)
 
 QStringList Workbench::recentFiles() const
 {
-    QSettings state(userStatePath(), QSettings::IniFormat);
+    QSettings state(stateFile(), QSettings::IniFormat);
     QStringList files = state.value(QLatin1String(kRecentKey)).toStringList().mid(0, kRecentFiles);
     for (QString &f : files)
         if (f.startsWith(QLatin1String("file:")))
@@ -411,7 +421,7 @@ void Workbench::setRecentFiles(const QStringList &files)
     for (QString &f : kept)
         if (f != shownPath(f))
             f = urlOfLocalPath(f).toString(QUrl::FullyEncoded);
-    QSettings state(userStatePath(), QSettings::IniFormat);
+    QSettings state(stateFile(), QSettings::IniFormat);
     state.setValue(QLatin1String(kRecentKey), kept);
 }
 
@@ -467,7 +477,7 @@ void Workbench::rebuildSpellingMenu()
         group->addAction(a);
         connect(a, &QAction::triggered, this, [name] {
             Spelling::instance()->setChosen(name);
-            QSettings state(userStatePath(), QSettings::IniFormat);
+            QSettings state(stateFile(), QSettings::IniFormat);
             state.setValue(QLatin1String(kSpellingLanguageKey), name);
         });
     };
@@ -495,6 +505,6 @@ void Workbench::openRecent(const QString &path)
 
 void Workbench::keepVisibility(const char *key, bool shown)
 {
-    QSettings state(userStatePath(), QSettings::IniFormat);
+    QSettings state(stateFile(), QSettings::IniFormat);
     state.setValue(QLatin1String(key), shown);
 }

@@ -51,8 +51,9 @@ public:
     void SelectElementClick();
     // Where the user's own state is kept.
     static QString userStatePath();
-    // A state file far larger than it can be is moved aside (to the same
-    // name with ".too-large") before it is read; true when one was.
+    // A state file far larger than it can be, or one that is no plain file,
+    // is moved aside (to the same name with ".too-large") before it is
+    // read; true when one was.
     static bool setAsideOversizeState();
 
 signals:

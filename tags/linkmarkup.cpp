@@ -4,15 +4,27 @@
 
 namespace LinkMarkup {
 
+namespace {
+// An address between the double quotes of HREF: a '"' (which would end the
+// attribute) as "%22", which reads back as the same address.
+QString addressInQuotes(const QString &address)
+{
+    QString out = address;
+    return out.replace(QLatin1Char('"'), QLatin1String("%22"));
+}
+} // namespace
+
 QString link(const QString &protocol, const QString &address, const QString &description,
              const QString &target, const QString &selected)
 {
+    // The address, the target's name and a typed protocol are one address,
+    // whose '"' would end the attribute; the description is markup, as typed.
     const QString tail = QStringLiteral("\">") + description + QStringLiteral(" </A>");
     if (protocol == kDownloadable)
-        return QStringLiteral("<A HREF=\"") + address + tail;
+        return QStringLiteral("<A HREF=\"") + addressInQuotes(address) + tail;
     if (protocol == kTarget)
-        return QStringLiteral("<A HREF=\"#") + target + tail;
-    return QStringLiteral("<A HREF=\"") + protocol + address + tail + selected;
+        return QStringLiteral("<A HREF=\"#") + addressInQuotes(target) + tail;
+    return QStringLiteral("<A HREF=\"") + addressInQuotes(protocol + address) + tail + selected;
 }
 
 QString target(const QString &name)

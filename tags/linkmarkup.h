@@ -22,7 +22,8 @@ struct Fields {
 
 // The text that replaces the selection. A downloadable file or a target
 // drops the selected text; every other protocol writes it back after the
-// anchor.
+// anchor. A '"' of the address (protocol, address or target) is written as
+// "%22"; the description goes in as typed.
 QString link(const QString &protocol, const QString &address, const QString &description,
              const QString &target, const QString &selected);
 

@@ -2,7 +2,6 @@
 #include "diskfile.h"
 #include "errors.h"
 
-#include <QFile>
 #include <QFileInfo>
 #include <QStringDecoder>
 
@@ -176,22 +175,10 @@ void loadTableFile(const QString &path, TableLayout &t)
 {
     if (path.isEmpty() || path.contains(QChar(0)))
         throw TagloomError(ioErrorText(EINVAL));
-    QFile f(path);
-    errno = 0;
-    if (!f.open(QIODevice::ReadOnly)) {
-        int e = errno;
-        if (!e)
-            e = QFileInfo(path).isDir() ? EISDIR : (QFileInfo::exists(path) ? EIO : ENOENT);
-        throw TagloomError(ioErrorText(e));
-    }
-    if (f.size() > TableFile::kMaxBytes)
-        throw TagloomError(tooLarge(path));
-    errno = 0;
-    // One byte past the limit tells a file that grew since size() apart.
-    const QByteArray bytes = f.read(TableFile::kMaxBytes + 1);
-    if (f.error() != QFileDevice::NoError)
-        throw TagloomError(ioErrorText(errno ? errno : EIO));
-    if (bytes.size() > TableFile::kMaxBytes)
-        throw TagloomError(tooLarge(path));
+    // Only a plain file: a named pipe would hold the editor until some
+    // program wrote to it ("File access denied", as for a folder).
+    QByteArray bytes;
+    if (const int e = readPlainFile(path, TableFile::kMaxBytes, bytes))
+        throw TagloomError(e == EFBIG ? tooLarge(path) : ioErrorText(e));
     readTableText(decodeTableFile(bytes), t);
 }

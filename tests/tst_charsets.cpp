@@ -231,6 +231,17 @@ private slots:
             appendInCharset(t, e, b);
             QTest::newRow(qPrintable(encodingName(e))) << b << encodingName(e);
         }
+        // A byte order mark that starts another's: the longer one when the
+        // bytes are whole in it.
+        for (const TextEncoding e : {TextEncoding::Utf32LeBom, TextEncoding::Utf32BeBom}) {
+            QByteArray b = byteOrderMark(e);
+            appendInCharset(t, e, b);
+            QTest::newRow(qPrintable(encodingName(e))) << b << encodingName(e);
+        }
+        QTest::newRow("UTF-16LE with BOM, a NUL first")
+            << QByteArray("\xFF\xFE\0\0<\0p\0>\0", 10) << "UTF-16LE with BOM";
+        QTest::newRow("UTF-32LE BOM over bytes neither UTF-32 nor UTF-16")
+            << QByteArray("\xFF\xFE\0\0\x3D\xD8\0\0", 8) << "Windows-1252";
         // Zero bytes that are no UTF-16: read as before.
         QTest::newRow("a NUL every tenth byte") << QByteArray("nnnnn\0nnnn", 10).repeated(100)
                                                 << "UTF-8";

@@ -86,10 +86,11 @@ private slots:
     void cleanup()
     {
         const bool noDialogLeft = closeDialogsLeftOpen();
-        // One document at a time, so the 100 slots never run out.
+        // One document at a time, so the 100 slots never run out: closed,
+        // not deleted, so that each gives its slot back.
         for (QMdiSubWindow *w : ZediDove->mdiArea()->subWindowList()) {
             static_cast<THTMLDOC *>(w)->editor()->setModified(false);
-            delete w;
+            w->close();
         }
         QVERIFY(noDialogLeft);
     }
@@ -163,6 +164,15 @@ private slots:
              "Windows-1252");
         same("UTF-16LE high surrogate last", QByteArray("\xFF\xFEx\0\x3D\xD8", 6),
              "Windows-1252");
+        // UTF-32LE's mark starts with UTF-16LE's; UTF-32BE's holds UTF-16BE's.
+        same("UTF-32LE BOM only", QByteArray("\xFF\xFE\0\0", 4), "UTF-32LE with BOM");
+        same("UTF-32BE BOM only", QByteArray("\0\0\xFE\xFF", 4), "UTF-32BE with BOM");
+        same("UTF-16LE starting with a NUL, not whole UTF-32",
+             QByteArray("\xFF\xFE\0\0<\0P\0>\0", 10), "UTF-16LE with BOM");
+        same("UTF-32LE BOM, then a surrogate", QByteArray("\xFF\xFE\0\0\x3D\xD8\0\0", 8),
+             "Windows-1252");
+        same("UTF-32BE BOM, then a code point beyond U+10FFFF",
+             QByteArray("\0\0\xFE\xFF\0\x11\0\0", 8), "Windows-1252");
 
         // Declared charsets.
         same("ISO-8859-2 meta charset",
@@ -314,6 +324,20 @@ private slots:
         QTest::newRow("UTF-16BE")
             << QByteArray("\xFE\xFF\0x", 4) << QStringLiteral("\u00E9\n") + face
             << QByteArray("\xFE\xFF\0\xE9\0\r\0\n\xD8\x3D\xDE\x00\0x", 14);
+        // Each byte order mark that starts another: the text typed is saved
+        // in the file's own encoding, behind its own mark.
+        QTest::newRow("UTF-32LE with BOM")
+            << QByteArray("\xFF\xFE\0\0x\0\0\0", 8) << QStringLiteral("\u00E9")
+            << QByteArray("\xFF\xFE\0\0\xE9\0\0\0x\0\0\0", 12);
+        QTest::newRow("UTF-32BE with BOM")
+            << QByteArray("\0\0\xFE\xFF\0\0\0x", 8) << QStringLiteral("\u00E9")
+            << QByteArray("\0\0\xFE\xFF\0\0\0\xE9\0\0\0x", 12);
+        QTest::newRow("UTF-16LE with BOM starting with a NUL")
+            << QByteArray("\xFF\xFE\0\0x\0", 6) << QStringLiteral("\u00E9")
+            << QByteArray("\xFF\xFE\xE9\0\0\0x\0", 8);
+        QTest::newRow("UTF-8 with BOM")
+            << QByteArray("\xEF\xBB\xBFx") << QStringLiteral("\u00E9")
+            << QByteArray("\xEF\xBB\xBF\xC3\xA9x");
         QTest::newRow("ASCII page declaring ISO-8859-1")
             << QByteArray("<meta charset=iso-8859-1>")
             << QString::fromUtf8("\xE2\x82\xAC\xC3\xA9\xC4\x80")

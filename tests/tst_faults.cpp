@@ -29,6 +29,7 @@
 #include <csignal>
 #include <cstdio>
 #include <sys/resource.h>
+#include <unistd.h>
 
 namespace {
 // A file size limit makes every write past it fail with EFBIG, as a full
@@ -168,8 +169,10 @@ private slots:
             QVERIFY(full.ok());
             ZediDove->action(QStringLiteral("Save"))->trigger();
         }
+        // The file size limit stands in for a full disk: the system's reason follows.
         QCOMPARE(m_ui->errors,
-                 QStringList{QStringLiteral("Tagloom HTML|Cannot create file %1.").arg(file)});
+                 QStringList{QStringLiteral("Tagloom HTML|Cannot create file %1: File too large.")
+                                 .arg(file)});
         QCOMPARE(readBytes(file), old);
         QVERIFY(editor()->isModified());
         QCOMPARE(doc->windowTitle(), file);
@@ -192,7 +195,8 @@ private slots:
             QVERIFY(full.ok());
             ZediDove->action(QStringLiteral("SaveSet"))->trigger();
         }
-        QCOMPARE(m_ui->errors, QStringList{"Tagloom HTML|Cannot create file vezezu.ini."});
+        QCOMPARE(m_ui->errors,
+                 QStringList{"Tagloom HTML|Cannot create file vezezu.ini: File too large."});
         QCOMPARE(readBytes(file), old);
         QCOMPARE(filesInDir(), QStringList{"vezezu.ini"});
         // The new lines are kept, so the next Save Settings writes them.
@@ -304,23 +308,42 @@ private slots:
 
     // ---- targets that cannot be written ----
 
+    // Each says why, after the usual text.
     void impossibleDocumentTarget_data()
     {
         QTest::addColumn<QString>("target");
-        QTest::newRow("folder does not exist") << QStringLiteral("no/such/folder/x.htm");
-        QTest::newRow("target is a folder") << QStringLiteral("afolder");
-        QTest::newRow("a file stands where a folder should") << QStringLiteral("vezezu.ini/x.htm");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("folder does not exist")
+            << QStringLiteral("no/such/folder/x.htm") << "No such file or directory";
+        QTest::newRow("target is a folder") << QStringLiteral("afolder") << "Is a directory";
+        QTest::newRow("a file stands where a folder should")
+            << QStringLiteral("vezezu.ini/x.htm") << "Not a directory";
+        QTest::newRow("a read-only folder")
+            << QStringLiteral("readonly/x.htm") << "Permission denied";
+        // Refused to root as well.
+        QTest::newRow("the kernel's read-only folder")
+            << QStringLiteral("/sys/tagloom-x.htm") << "Permission denied";
     }
     void impossibleDocumentTarget()
     {
         QFETCH(QString, target);
+        QFETCH(QString, reason);
+        const bool kernelFolder = target.startsWith(QLatin1Char('/'));
+        const QString file = kernelFolder ? target : path(target);
+        if (target.startsWith(QLatin1String("readonly/")) && ::geteuid() == 0)
+            QSKIP("root writes into a read-only folder");
+        if (kernelFolder && !QFileInfo::exists(QStringLiteral("/sys/kernel")))
+            QSKIP("no /sys here");
         QDir(m_dir->path()).mkdir(QStringLiteral("afolder"));
+        QDir(m_dir->path()).mkdir(QStringLiteral("readonly"));
+        QFile::setPermissions(path(QStringLiteral("readonly")),
+                              QFile::ReadOwner | QFile::ExeOwner);
         const QStringList before = QDir(m_dir->path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
         editor()->setSelText(QStringLiteral("typed"));
-        m_ui->fileAnswers << path(target);
+        m_ui->fileAnswers << file;
         ZediDove->action(QStringLiteral("Save1"))->trigger();
-        QCOMPARE(m_ui->errors,
-                 QStringList{QStringLiteral("Tagloom HTML|Cannot create file %1.").arg(path(target))});
+        QCOMPARE(m_ui->errors, QStringList{QStringLiteral("Tagloom HTML|Cannot create file %1: %2.")
+                                               .arg(file, reason)});
         THTMLDOC *doc = ZediDove->currentDocument();
         QCOMPARE(doc->windowTitle(), QStringLiteral("HTML 1"));
         QVERIFY(!doc->HasFileName());
@@ -357,7 +380,8 @@ private slots:
         startApplication();
         QCOMPARE(m_ui->errors, QStringList{"Tagloom HTML|Cannot open file vezezu.ini."});
         ZediDove->action(QStringLiteral("SaveSet"))->trigger();
-        QCOMPARE(m_ui->errors.last(), QStringLiteral("Tagloom HTML|Cannot create file vezezu.ini."));
+        QCOMPARE(m_ui->errors.last(),
+                 QStringLiteral("Tagloom HTML|Cannot create file vezezu.ini: Is a directory."));
         QVERIFY(QFileInfo(path(QStringLiteral("vezezu.ini"))).isDir());
     }
 

@@ -62,29 +62,43 @@ void TestLinks::linkForms_data()
     QTest::addColumn<QString>("description");
     QTest::addColumn<QString>("selected");
     QTest::addColumn<QString>("expected");
+    QTest::addColumn<QString>("address");
+    QTest::addColumn<QString>("target");
     const QString a = QStringLiteral("files/report.zip");
-    QTest::newRow("downloadable file drops the selection")
-        << "<DOWNLOADABLE FILE>" << "Report" << "old"
-        << "<A HREF=\"files/report.zip\">Report </A>";
-    QTest::newRow("downloadable file without description")
-        << "<DOWNLOADABLE FILE>" << "" << "" << "<A HREF=\"files/report.zip\"> </A>";
-    QTest::newRow("target link drops the selection")
-        << "<TARGET>" << "Bottom" << "old" << "<A HREF=\"#end\">Bottom </A>";
-    QTest::newRow("target link without description")
-        << "<TARGET>" << "" << "" << "<A HREF=\"#end\"> </A>";
+    auto row = [&a](const char *name, const QString &protocol, const QString &description,
+                    const QString &selected, const QString &expected,
+                    const QString &address = QString(), const QString &target = "end") {
+        QTest::newRow(name) << protocol << description << selected << expected
+                            << (address.isEmpty() ? a : address) << target;
+    };
+    row("downloadable file drops the selection", "<DOWNLOADABLE FILE>", "Report", "old",
+        "<A HREF=\"files/report.zip\">Report </A>");
+    row("downloadable file without description", "<DOWNLOADABLE FILE>", "", "",
+        "<A HREF=\"files/report.zip\"> </A>");
+    row("target link drops the selection", "<TARGET>", "Bottom", "old",
+        "<A HREF=\"#end\">Bottom </A>");
+    row("target link without description", "<TARGET>", "", "", "<A HREF=\"#end\"> </A>");
     for (const char *p : {"ftp://", "gopher://", "http://", "mailto:", "telnet://", "wais://"}) {
         const QString proto = QLatin1String(p);
-        QTest::addRow("%s with a selection", p)
-            << proto << "D" << "S" << "<A HREF=\"" + proto + a + "\">D </A>S";
-        QTest::addRow("%s without a selection", p)
-            << proto << "D" << "" << "<A HREF=\"" + proto + a + "\">D </A>";
+        row(qPrintable(QStringLiteral("%1 with a selection").arg(proto)), proto, "D", "S",
+            "<A HREF=\"" + proto + a + "\">D </A>S");
+        row(qPrintable(QStringLiteral("%1 without a selection").arg(proto)), proto, "D", "",
+            "<A HREF=\"" + proto + a + "\">D </A>");
     }
-    QTest::newRow("typed protocol is a prefix")
-        << "news:" << "D" << "S" << "<A HREF=\"news:files/report.zip\">D </A>S";
-    QTest::newRow("protocol names compare with case")
-        << "<target>" << "D" << "" << "<A HREF=\"<target>files/report.zip\">D </A>";
-    QTest::newRow("selection with a line break comes back whole")
-        << "http://" << "D" << "a\r\nb" << "<A HREF=\"http://files/report.zip\">D </A>a\r\nb";
+    row("typed protocol is a prefix", "news:", "D", "S",
+        "<A HREF=\"news:files/report.zip\">D </A>S");
+    row("protocol names compare with case", "<target>", "D", "",
+        "<A HREF=\"<target>files/report.zip\">D </A>");
+    row("selection with a line break comes back whole", "http://", "D", "a\r\nb",
+        "<A HREF=\"http://files/report.zip\">D </A>a\r\nb");
+    // A '"' would end the attribute; the description is markup, as typed.
+    row("a quote in the address", "http://", "say \"hi\"", "",
+        "<A HREF=\"http://a.html?x=%221%22\">say \"hi\" </A>", "a.html?x=\"1\"");
+    row("a quote in a downloadable file's name", "<DOWNLOADABLE FILE>", "D", "",
+        "<A HREF=\"my%22file%22.zip\">D </A>", "my\"file\".zip");
+    row("a quote in a typed protocol", "x\":", "D", "", "<A HREF=\"x%22:files/report.zip\">D </A>");
+    row("a quote in a target's name", "<TARGET>", "D", "", "<A HREF=\"#a%22b\">D </A>", "",
+        "a\"b");
 }
 
 void TestLinks::linkForms()
@@ -93,9 +107,9 @@ void TestLinks::linkForms()
     QFETCH(QString, description);
     QFETCH(QString, selected);
     QFETCH(QString, expected);
-    QCOMPARE(LinkMarkup::link(protocol, QStringLiteral("files/report.zip"), description,
-                              QStringLiteral("end"), selected),
-             expected);
+    QFETCH(QString, address);
+    QFETCH(QString, target);
+    QCOMPARE(LinkMarkup::link(protocol, address, description, target, selected), expected);
 }
 
 void TestLinks::targetScan_data()

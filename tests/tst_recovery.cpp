@@ -1,6 +1,8 @@
 // Saving over a file that another program changed asks first; changed
 // documents are copied against a crash and offered again after one.
+#include "charset.h"
 #include "diskfile.h"
+#include "documentstatus.h"
 #include "editorbox.h"
 #include "htmldoc.h"
 #include "mainwindow.h"
@@ -8,6 +10,7 @@
 #include "recovery.h"
 #include "startup.h"
 #include "testsupport.h"
+#include "workbench.h"
 
 #include <QApplication>
 #include <QDir>
@@ -233,10 +236,12 @@ private slots:
             ZediDove->action(QStringLiteral("Save1"))->trigger();
         }
         QCOMPARE(m_ui->confirms, asked ? QStringList{changedQuestion(file)} : QStringList{});
+        const QString reason = change == QLatin1String("pipe")     ? "Permission denied"
+                               : change == QLatin1String("folder") ? "Is a directory"
+                                                                   : "";
+        const QString error = QStringLiteral("Tagloom HTML|Cannot create file %1: %2.");
         QCOMPARE(m_ui->errors,
-                 change == QLatin1String("pipe") || change == QLatin1String("folder")
-                     ? QStringList{QStringLiteral("Tagloom HTML|Cannot create file %1.").arg(file)}
-                     : QStringList{});
+                 reason.isEmpty() ? QStringList{} : QStringList{error.arg(file, reason)});
         const QByteArray mine = "typed " + original;
         if (written) {
             QCOMPARE(readBytes(target), mine);
@@ -357,6 +362,88 @@ private slots:
     }
 
     // ---- recovery copies ----
+
+    // What the read found out of the file's charset comes back whole after
+    // a crash: the status bar names it, and Save writes the file's bytes.
+    void recoveredCharsetComesBackWhole_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<QString>("status");
+        QTest::newRow("declared Windows-1251")
+            << QByteArray("<meta charset=windows-1251>\xCF\xF0\xE8\xE2\xE5\xF2") << "Windows-1251";
+        QByteArray russian;
+        appendInCharset(QString::fromUtf8("Москва - столица России, крупнейший по численности "
+                                          "населения город страны и её культурный центр."),
+                        TextEncoding::Windows1251, russian);
+        QTest::newRow("guessed Windows-1251") << russian << "Windows-1251 (guessed)";
+        QTest::newRow("Shift_JIS writing a character in its other form")
+            << QByteArray("<meta charset=\"sjis\">\x87\x90") << "Shift_JIS";
+        QTest::newRow("a declared charset that cannot be read")
+            << QByteArray("<meta charset=\"x-no-such-thing\">caf\xE9")
+            << "Windows-1252 (X-NO-SUCH-THING cannot be read)";
+    }
+    void recoveredCharsetComesBackWhole()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(QString, status);
+        const QString page = path(QStringLiteral("page.htm"));
+        QVERIFY(writeBytes(page, file));
+        auto shown = [] { return ZediDove->workbench()->status()->encodingText(); };
+        openFile(page)->editor()->setSelText(QStringLiteral("x"));
+        QCOMPARE(shown(), status);
+        ZediDove->recovery()->snapshot();
+        // The copies as a crash leaves them: in a folder no editor holds.
+        const QString session = ZediDove->recovery()->sessionFolder();
+        const QString ended = DocumentRecovery::rootFolder() + QStringLiteral("/ended");
+        QVERIFY(QDir().mkpath(ended));
+        for (const QString &name : QDir(session).entryList(QDir::Files))
+            if (name != QLatin1String("lock"))
+                QVERIFY(QFile::copy(session + QLatin1Char('/') + name,
+                                    ended + QLatin1Char('/') + name));
+        markAllUnchanged();
+        stopApplication();
+        m_ui->confirmAnswers << true;
+        startApplication();
+        QCOMPARE(m_ui->confirms.size(), 1);
+        QCOMPARE(ZediDove->currentDocument()->windowTitle(), page);
+        QCOMPARE(shown(), status);
+        ZediDove->action(QStringLiteral("Save"))->trigger();
+        QVERIFY(m_ui->errors.isEmpty());
+        QCOMPARE(readBytes(page), "x" + file);
+    }
+
+    // Files of an ended session that are no plain files are never opened
+    // (a named pipe would hold the start for good).
+    void pipesAmongTheCopies_data()
+    {
+        QTest::addColumn<QString>("pipe");
+        QTest::addColumn<int>("asked");
+        QTest::addColumn<QString>("caption"); // of the reopened copy; empty: none
+        QTest::newRow("the lock") << "lock" << 0 << "";
+        QTest::newRow("the caption") << "1.caption" << 1 << "/tmp/x.htm";
+        QTest::newRow("the file's path and charset") << "1.info" << 1 << "HTML 2";
+    }
+    void pipesAmongTheCopies()
+    {
+        QFETCH(QString, pipe);
+        QFETCH(int, asked);
+        QFETCH(QString, caption);
+        stopApplication();
+        const QString ended = DocumentRecovery::rootFolder() + QStringLiteral("/ended");
+        QVERIFY(QDir().mkpath(ended));
+        QVERIFY(writeBytes(ended + QStringLiteral("/1.htm"), "kept"));
+        QVERIFY(writeBytes(ended + QStringLiteral("/1.caption"), "HTML 7"));
+        QVERIFY(writeBytes(ended + QStringLiteral("/1.info"), "path=/tmp/x.htm\nencoding=UTF-8\n"));
+        QFile::remove(ended + QLatin1Char('/') + pipe);
+        QVERIFY(mkfifo(QFile::encodeName(ended + QLatin1Char('/') + pipe).constData(), 0600) == 0);
+        m_ui->confirmAnswers << true;
+        startApplication();
+        QCOMPARE(m_ui->confirms.size(), asked);
+        QCOMPARE(openDocuments(), caption.isEmpty() ? 1 : 2);
+        if (!caption.isEmpty())
+            QCOMPARE(ZediDove->currentDocument()->windowTitle(), caption);
+        QVERIFY(m_ui->errors.isEmpty());
+    }
 
     void copiesFollowTheChanges()
     {

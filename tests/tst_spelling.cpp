@@ -3,6 +3,7 @@
 // language, and the check in a real editor: underlines, the context menu,
 // the personal word list, a lang without a dictionary, no dictionary at all.
 #include "actions.h"
+#include "diskfile.h"
 #include "documentstatus.h"
 #include "editorbox.h"
 #include "mainwindow.h"
@@ -12,12 +13,17 @@
 #include "testsupport.h"
 #include "workbench.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QMenu>
+#include <QScopeGuard>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextCursor>
+
+#include <sys/stat.h>
 
 namespace {
 const QString kDictionaries = QStringLiteral(TAGLOOM_SPELLING_DIR);
@@ -284,17 +290,60 @@ private slots:
         QCOMPARE(readBytes(Spelling::personalWordsPath()).contains("dgo"), false);
     }
 
+    // The word goes on a line of its own, the list written whole; a list
+    // that cannot be kept says so and the word stays underlined. A pipe in
+    // the list's place is never opened (it would hold the editor).
+    void addToDictionary_data() {
+        QTest::addColumn<QString>("list"); // "none", "pipe", "read-only" or its text
+        QTest::addColumn<QByteArray>("saved");
+        QTest::addColumn<QString>("error");
+        QTest::addColumn<QStringList>("after");
+        QTest::newRow("no list yet")
+            << "none" << QByteArray("Tagloom\n") << "" << QStringList{"zyxw"};
+        QTest::newRow("last line without a break")
+            << "zyxw" << QByteArray("zyxw\nTagloom\n") << "" << QStringList{};
+        // Refused to root as well.
+        QTest::newRow("a read-only place")
+            << "read-only" << QByteArray() << "Cannot create file %1: Permission denied."
+            << QStringList{"Tagloom", "zyxw"};
+        QTest::newRow("a named pipe") << "pipe" << QByteArray() << "Cannot open file %1."
+                                      << QStringList{"Tagloom", "zyxw"};
+    }
     void addToDictionary() {
+        QFETCH(QString, list);
+        QFETCH(QByteArray, saved);
+        QFETCH(QString, error);
+        QFETCH(QStringList, after);
+        const QString path = Spelling::personalWordsPath();
+        QDir().mkpath(QFileInfo(path).absolutePath());
+        QFile::remove(path);
+        const auto removeList = qScopeGuard([&] { QFile::remove(path); });
+        if (list == QLatin1String("pipe"))
+            QVERIFY(mkfifo(QFile::encodeName(path).constData(), 0600) == 0);
+        else if (list == QLatin1String("read-only"))
+            QVERIFY(QFile::link(QStringLiteral("/sys/tagloom-words.txt"), path));
+        else if (list != QLatin1String("none"))
+            QVERIFY(writeBytes(path, list.toUtf8()));
+        Spelling::setSearchPath({kDictionaries}); // the list is read again
         EditorBox *e = editor();
         setEditorText(QStringLiteral("<html lang=en><p>the Tagloom and the zyxw"));
         waitForCheck(e);
-        QCOMPARE(underlinedWords(e).join(u','), QStringLiteral("Tagloom,zyxw"));
+        const QStringList before = list == QLatin1String("zyxw") ? QStringList{"Tagloom"}
+                                                                 : QStringList{"Tagloom", "zyxw"};
+        QCOMPARE(underlinedWords(e), before);
         QMenu m;
         e->spelling()->addToMenu(&m, int(e->toPlainText().indexOf(QLatin1String("Tagl"))));
         m.findChild<QAction *>(QStringLiteral("SpellingAdd"))->trigger();
         waitForCheck(e);
-        QCOMPARE(underlinedWords(e), (QStringList{"zyxw"}));
-        QVERIFY(readBytes(Spelling::personalWordsPath()).split('\n').contains("Tagloom"));
+        QCOMPARE(underlinedWords(e), after);
+        QCOMPARE(m_ui->errors, error.isEmpty() ? QStringList{}
+                                               : QStringList{"Tagloom HTML|" + error.arg(path)});
+        if (!saved.isEmpty())
+            QCOMPARE(readBytes(path), saved);
+        else if (list == QLatin1String("pipe"))
+            QVERIFY(fileStamp(path).exists && !fileStamp(path).regular);
+        else
+            QVERIFY(QFileInfo(path).isSymLink() && !QFileInfo::exists(path));
     }
 
     // The page's lang names a language with no dictionary: not checked,

@@ -22,6 +22,7 @@
 #include <cerrno>
 #include <csignal>
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 namespace {
 QString readError(const QString &text, TableLayout &t)
@@ -314,6 +315,12 @@ private slots:
                  QStringLiteral("Invalid filename"));
         QCOMPARE(saveError(dir.path(), t), QStringLiteral("File access denied"));
         QCOMPARE(fileBytes(plain), QByteArray("x"));
+        // A named pipe is refused as a folder is, never opened (that would
+        // wait for a writer).
+        const QString pipe = dir.filePath(QStringLiteral("pipe.tbl"));
+        QVERIFY(mkfifo(QFile::encodeName(pipe).constData(), 0600) == 0);
+        QCOMPARE(loadError(pipe, t), QStringLiteral("File access denied"));
+        QCOMPARE(saveError(pipe, t), QStringLiteral("File access denied"));
     }
 
     void oversizeFileRefused()
