@@ -285,7 +285,7 @@ EditorBox::EditorBox(QWidget *parent) : QPlainTextEdit(parent)
         for (const auto &[at, length] : ranges)
             for (const Stretch &s : stretchesOf(at, length))
                 if (!QRegion(waveBox(s)).subtracted(m_painting).isEmpty())
-                    viewport()->update(s.line); // not wholly in the part being drawn
+                    viewport()->update(s.box); // not wholly in the part being drawn
     });
 }
 
@@ -336,8 +336,12 @@ QList<EditorBox::Stretch> EditorBox::stretchesIn(const QTextBlock &b, QPointF or
     for (const LineX &x : *found) {
         const QTextLine line = layout->lineAt(x.line);
         const QRectF r = line.rect().translated(origin);
+        // Only the stretch's own part of the line: a line's rect does not
+        // follow the text of an unwrapped line scrolled to the right.
         out.append({origin.x() + x.x1, origin.x() + x.x2, r.top() + line.ascent(),
-                    r.adjusted(0, 0, 0, 3).toAlignedRect()});
+                    QRectF(QPointF(origin.x() + x.x1 - 1, r.top()),
+                           QPointF(origin.x() + x.x2 + 1, r.bottom() + 3))
+                        .toAlignedRect()});
     }
     return out;
 }

@@ -168,7 +168,7 @@ private:
     // (x from, x to, baseline) in viewport coordinates.
     struct Stretch {
         qreal x1, x2, baseline;
-        QRect line;
+        QRect box; // the part of the line it covers, with its wave
     };
     QList<Stretch> stretchesOf(int position, int length) const;
     // The same in a block known to start at `origin`.
