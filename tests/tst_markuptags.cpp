@@ -324,7 +324,7 @@ private slots:
         QTest::newRow("caret in a void element") << "«<p>»a<b|r>b«</p>»" << 0;
         QTest::newRow("outside every element") << "<b>a</b> |c" << 0;
         QTest::newRow("element without its closing tag") << "<div>a|b" << 0;
-        QTest::newRow("crossed pair inside") << "«<div>»<b><i>x</b></i>a|b«</div>»" << 0;
+        QTest::newRow("crossed pair inside") << "«<d|iv>»<b><i>x</b></i>ab«</div>»" << 0;
         QTest::newRow("in the crossed element that ends last")
             << "<div>«<b>»<i>x|y«</b>»</i></div>" << 0;
     }
