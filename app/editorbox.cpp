@@ -487,6 +487,7 @@ QString EditorBox::selText() const { return toCrlfText(textCursor().selectedText
 
 void EditorBox::setSelText(const QString &t)
 {
+    m_tagTyping->textComing(); // a command's text after a '<' gone over
     QTextCursor c = textCursor();
     c.insertText(toQtText(t));
     setTextCursor(c);
