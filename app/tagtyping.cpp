@@ -110,7 +110,9 @@ bool TagTyping::inPlace(size_t i) const
     const int at = w.at.position();
     if (i > 0 && at != m_closers[i - 1].at.position() + int(m_closers[i - 1].text.size()))
         return false;
-    return m_editor->textBetween(at, at + int(w.text.size())) == w.text;
+    const int end = at + int(w.text.size());
+    return end < m_editor->document()->characterCount()
+        && m_editor->textBetween(at, end) == w.text;
 }
 
 bool TagTyping::chainAtCaret()
