@@ -257,7 +257,12 @@ EditorBox::EditorBox(QWidget *parent) : QPlainTextEdit(parent)
         setDocument(doc);
     }
     connect(document(), &QTextDocument::contentsChange, this,
-            [this](int pos, int removed, int added) { forgetAnchorMarks(pos, removed, added); });
+            [this](int pos, int removed, int added) {
+                forgetAnchorMarks(pos, removed, added);
+                for (RawFound &f : m_rawFound)
+                    if (pos < f.from)
+                        f.from = -1;
+            });
     // A line that goes frees its layout, whose address a new line may take.
     connect(document(), &QTextDocument::blockCountChanged, this, [this] { m_spans.clear(); });
     setObjectName(QStringLiteral("EditorBox"));
@@ -899,9 +904,17 @@ int EditorBox::readingStart(int pos, int reach, int *state) const
     // The colouring does not follow SCRIPT and STYLE contents, whose "</"
     // and '<' are not markup.
     if (from > 0) {
-        const int raw = rawStartState(textBetween(qMax(0, from - kRawLookBack), from));
-        if (raw >= 0)
-            *state = raw;
+        const RawFound *known = nullptr;
+        for (const RawFound &f : m_rawFound)
+            if (f.from == from)
+                known = &f;
+        if (!known) {
+            RawFound &f = m_rawFound[m_rawNext++ % 2];
+            f = {from, rawStartState(textBetween(qMax(0, from - kRawLookBack), from))};
+            known = &f;
+        }
+        if (known->state >= 0)
+            *state = known->state;
     }
     return from;
 }

@@ -209,6 +209,14 @@ private:
     int readingStart(int pos, int reach, int *state) const;
     // How far before that the opening of such an element is looked for.
     static constexpr int kRawLookBack = 16384;
+    // What that look found before a reading start, kept while the text
+    // before it is unchanged: typing on a line reads it once.
+    struct RawFound {
+        int from = -1;
+        int state = -1;
+    };
+    mutable RawFound m_rawFound[2];
+    mutable int m_rawNext = 0;
     template <class Find> std::optional<TagPair> findAround(int from, int to, Find find) const;
     QTimer m_matchWait;
     std::optional<TagPair> m_shownPair;

@@ -401,24 +401,21 @@ std::optional<Token> endingTag(QStringView before, int startState)
 
 int rawStartState(QStringView before)
 {
-    qsizetype best = -1;
-    int state = -1;
-    const std::pair<QStringView, int> tags[] = {{u"<script", InScriptContent},
-                                                {u"</script", -1},
-                                                {u"<style", InStyleContent},
-                                                {u"</style", -1}};
-    for (const auto &[tag, inside] : tags) {
-        for (qsizetype p = before.lastIndexOf(tag, -1, Qt::CaseInsensitive); p > best;
-             p = p > 0 ? before.lastIndexOf(tag, p - 1, Qt::CaseInsensitive) : -1) {
-            const qsizetype e = p + tag.size();
-            if (e == before.size() || !isNameChar(before[e])) {
-                best = p;
-                state = inside;
-                break;
-            }
+    // Back from the end, to the last tag of either element.
+    const std::pair<const char *, int> elements[] = {{"script", InScriptContent},
+                                                     {"style", InStyleContent}};
+    for (qsizetype p = before.lastIndexOf(u'<'); p >= 0;
+         p = p > 0 ? before.lastIndexOf(u'<', p - 1) : -1) {
+        const bool closing = p + 1 < before.size() && before[p + 1] == u'/';
+        const qsizetype k = p + 1 + (closing ? 1 : 0);
+        for (const auto &[name, inside] : elements) {
+            const qsizetype e = k + qsizetype(std::strlen(name));
+            if (e <= before.size() && is(before.sliced(k, e - k), name)
+                && (e == before.size() || !isNameChar(before[e])))
+                return closing ? -1 : inside;
         }
     }
-    return state;
+    return -1;
 }
 
 QStringView typedClosingTag(QStringView before, int startState)
