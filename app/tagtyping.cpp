@@ -18,7 +18,10 @@ bool isNameChar(QChar c)
         || u == u'-' || u == u'_' || u == u':' || u == u'.';
 }
 
-QStringView nameOf(const QString &closer) { return QStringView(closer).sliced(2, closer.size() - 3); }
+QStringView nameOf(const QString &closer)
+{
+    return QStringView(closer).sliced(2, closer.size() - 3);
+}
 
 // The text a key types, as the editor inserts it; empty for a key that
 // types none (moves, deletions, shortcuts, a modifier alone).

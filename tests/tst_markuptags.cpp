@@ -52,7 +52,8 @@ void place(EditorBox *ed, const QString &page)
     ed->setTextCursor(c);
 }
 
-// A page as a careful user types it, every closing tag by hand.
+// A page as a careful user types it, closing tags by hand (but for one P
+// left open, as pages do).
 const QString kHandTypedPage = QStringLiteral(
     "<!DOCTYPE html>\n"
     "<html lang=\"en\">\n"
@@ -192,7 +193,8 @@ private slots:
         QTest::newRow("crossed closing tags typed by hand")
             << "|" << "<b><i>x</b></i>" << "<b><i>x</b></i>|" << "<b><i>x</b</i></b>|";
         QTest::newRow("closing tag typed by hand closes those it skips")
-            << "|" << "<tr><td>a<td>b</tr>" << "<tr><td>a<td>b</tr>|" << "<tr><td>a<td>b</tr</td></tr>|";
+            << "|" << "<tr><td>a<td>b</tr>" << "<tr><td>a<td>b</tr>|"
+            << "<tr><td>a<td>b</tr</td></tr>|";
         QTest::newRow("closing tag typed by hand in another case")
             << "|" << "<b>x</B>" << "<b>x</B>|" << "<b>x</B</b>|";
         QTest::newRow("closing tag begun, taken back and typed again")
@@ -293,8 +295,10 @@ private slots:
             << "«<d|iv>»<b><i>x</b></i>«</div>»";
         QTest::newRow("crossed pair inside, from the closing tag")
             << "«<div>»<p><b><i>x</b></i><li>a«</di|v>»";
-        QTest::newRow("element of a crossed pair that ends first") << "<div>«<|b>»<i>x«</b>»</i></div>";
-        QTest::newRow("element of a crossed pair that ends last") << "<div><b><|i>x</b></i></div>";
+        QTest::newRow("element of a crossed pair that ends first")
+            << "<div>«<|b>»<i>x«</b>»</i></div>";
+        QTest::newRow("element of a crossed pair that ends last")
+            << "<div><b><|i>x</b></i></div>";
         QTest::newRow("unbalanced: no partner") << "<d|iv><div>x</div>";
         QTest::newRow("stray closing tag") << "<div>x</div></d|iv>";
         QTest::newRow("100 unclosed items, then the closing tag")
