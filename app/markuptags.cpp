@@ -410,9 +410,16 @@ int rawStartState(QStringView before)
         const qsizetype k = p + 1 + (closing ? 1 : 0);
         for (const auto &[name, inside] : elements) {
             const qsizetype e = k + qsizetype(std::strlen(name));
-            if (e <= before.size() && is(before.sliced(k, e - k), name)
-                && (e == before.size() || !isNameChar(before[e])))
-                return closing ? -1 : inside;
+            if (e > before.size() || !is(before.sliced(k, e - k), name)
+                || (e < before.size() && isNameChar(before[e])))
+                continue;
+            // A tag in a comment (a script commented out) says nothing.
+            const qsizetype comment = p > 0 ? before.lastIndexOf(u"<!--", p - 1) : -1;
+            if (comment >= 0 && comment > before.lastIndexOf(u"-->", p - 1)) {
+                p = comment;
+                break;
+            }
+            return closing ? -1 : inside;
         }
     }
     return -1;

@@ -181,6 +181,17 @@ private slots:
             << QStringLiteral("<script>\n")
                    + QStringLiteral("if (i<n && j>0) i++;\n").repeated(EditorBox::kTagReach / 20)
                    + QStringLiteral("x = \"|");
+        QTest::newRow("</ below a script commented out beyond the reach")
+            << QStringLiteral("<!-- <script> -->\n")
+                   + QStringLiteral("<p>text</p>\n").repeated(EditorBox::kTagReach / 12)
+                   + QStringLiteral("<div>x|")
+            << "</"
+            << QStringLiteral("<!-- <script> -->\n")
+                   + QStringLiteral("<p>text</p>\n").repeated(EditorBox::kTagReach / 12)
+                   + QStringLiteral("<div>x</div>|")
+            << QStringLiteral("<!-- <script> -->\n")
+                   + QStringLiteral("<p>text</p>\n").repeated(EditorBox::kTagReach / 12)
+                   + QStringLiteral("<div>x<|");
         QTest::newRow("</ and the name typed anyway")
             << "<b>x|" << "</B>" << "<b>x</B>|" << "<b>x</b>B|";
         QTest::newRow("</ and another name typed")
