@@ -8,7 +8,8 @@
 // follow the edits) while they stay untouched and the caret stays at them:
 // - a typed character equal to the next one of the closing tag at the caret
 //   goes over it instead of in front of it, as a typed ')' over an inserted
-//   one; another character puts what was gone over back in front of it;
+//   one; another character (or a paste) puts what was gone over back in
+//   front of it, and BackSpace steps back over it;
 // - a closing tag typed by hand in front of them takes the place of the one
 //   of its name among them, and of those before it, which it closes as a
 //   browser would (<tr><td>x</tr>);
