@@ -2,11 +2,13 @@
 #include "markuphighlighter.h"
 #include "errors.h"
 #include "spellcheck.h"
+#include "tagtyping.h"
 
 #include <QContextMenuEvent>
 #include <QDropEvent>
 #include <QFontMetrics>
 #include <QFont>
+#include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMimeData>
@@ -255,7 +257,12 @@ EditorBox::EditorBox(QWidget *parent) : QPlainTextEdit(parent)
         setDocument(doc);
     }
     connect(document(), &QTextDocument::contentsChange, this,
-            [this](int pos, int removed, int added) { forgetAnchorMarks(pos, removed, added); });
+            [this](int pos, int removed, int added) {
+                forgetAnchorMarks(pos, removed, added);
+                for (RawFound &f : m_rawFound)
+                    if (pos < f.from)
+                        f.from = -1;
+            });
     // A line that goes frees its layout, whose address a new line may take.
     connect(document(), &QTextDocument::blockCountChanged, this, [this] { m_spans.clear(); });
     setObjectName(QStringLiteral("EditorBox"));
@@ -274,12 +281,16 @@ EditorBox::EditorBox(QWidget *parent) : QPlainTextEdit(parent)
     m_matchWait.setSingleShot(true);
     m_matchWait.setInterval(kMatchRestMs);
     connect(&m_matchWait, &QTimer::timeout, this, &EditorBox::updateMatchingTags);
-    connect(this, &QPlainTextEdit::cursorPositionChanged, this, [this] { m_matchWait.start(); });
+    m_tagTyping = std::make_unique<TagTyping>(this);
+    connect(this, &QPlainTextEdit::cursorPositionChanged, this, [this] {
+        m_matchWait.start();
+        m_tagTyping->caretMoved();
+    });
     m_spelling = new SpellCheck(this, [this](const QList<std::pair<int, int>> &ranges) {
         for (const auto &[at, length] : ranges)
             for (const Stretch &s : stretchesOf(at, length))
                 if (!QRegion(waveBox(s)).subtracted(m_painting).isEmpty())
-                    viewport()->update(s.line); // not wholly in the part being drawn
+                    viewport()->update(s.box); // not wholly in the part being drawn
     });
 }
 
@@ -330,8 +341,12 @@ QList<EditorBox::Stretch> EditorBox::stretchesIn(const QTextBlock &b, QPointF or
     for (const LineX &x : *found) {
         const QTextLine line = layout->lineAt(x.line);
         const QRectF r = line.rect().translated(origin);
+        // Only the stretch's own part of the line: a line's rect does not
+        // follow the text of an unwrapped line scrolled to the right.
         out.append({origin.x() + x.x1, origin.x() + x.x2, r.top() + line.ascent(),
-                    r.adjusted(0, 0, 0, 3).toAlignedRect()});
+                    QRectF(QPointF(origin.x() + x.x1 - 1, r.top()),
+                           QPointF(origin.x() + x.x2 + 1, r.bottom() + 3))
+                        .toAlignedRect()});
     }
     return out;
 }
@@ -477,6 +492,7 @@ QString EditorBox::selText() const { return toCrlfText(textCursor().selectedText
 
 void EditorBox::setSelText(const QString &t)
 {
+    m_tagTyping->textComing(); // a command's text after a '<' gone over
     QTextCursor c = textCursor();
     c.insertText(toQtText(t));
     setTextCursor(c);
@@ -612,6 +628,7 @@ void EditorBox::loadText(const QString &crlfText)
     keepLongLineLayouts(anchors.longLines());
     doc->setUndoRedoEnabled(true);
     doc->setModified(false);
+    m_tagTyping->forget();
     setTextCursor(QTextCursor(doc));
 }
 
@@ -673,6 +690,7 @@ void EditorBox::finishLoad()
     markAnchorLines(doc, load->anchors.lines());
     doc->setUndoRedoEnabled(true);
     doc->setModified(false);
+    m_tagTyping->forget();
     setTextCursor(QTextCursor(doc));
 }
 
@@ -839,15 +857,7 @@ bool EditorBox::closesTags() { return g_closesTags; }
 
 void EditorBox::keyPressEvent(QKeyEvent *e)
 {
-    const QString typed = e->text();
-    const bool tagKey = g_closesTags && !isReadOnly() && !overwriteMode()
-                     && (typed == QLatin1String(">") || typed == QLatin1String("/"))
-                     && !(e->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier));
-    if (tagKey && typed == QLatin1String(">") && swallowRetypedName()) {
-        e->accept();
-        return;
-    }
-    if (tagKey && typeClosingTag(typed)) {
+    if (m_tagTyping->keyPress(e)) {
         e->accept();
         ensureCursorVisible();
         return;
@@ -855,53 +865,17 @@ void EditorBox::keyPressEvent(QKeyEvent *e)
     QPlainTextEdit::keyPressEvent(e);
 }
 
-bool EditorBox::typeClosingTag(const QString &typed)
+void EditorBox::inputMethodEvent(QInputMethodEvent *e)
 {
-    QTextCursor c = textCursor();
-    const int pos = c.selectionStart(), end = c.selectionEnd();
-    int state = InText;
-    const int from = readingStart(pos, kTagReach, &state);
-    // Enough of what follows to see a closing tag already there.
-    const int last = document()->characterCount() - 1;
-    const QString after = textBetween(end, qMin(last, end + 256));
-    const std::optional<TagCompletion> add =
-        completeTypedTag(textBetween(from, pos) + typed, after, state);
-    if (!add)
-        return false; // typed as any other key
-    // One step with the key: its undo gives back exactly what was typed.
-    UndoStep step(this);
-    c.insertText(typed + add->text);
-    if (!add->caretAfter)
-        c.setPosition(c.position() - int(add->text.size()));
-    setTextCursor(c);
-    m_completedAt = -1;
-    if (typed == QLatin1String("/") && add->caretAfter && add->text.endsWith(QLatin1Char('>'))) {
-        m_completedAt = c.position();
-        m_completedName = add->text.chopped(1);
-    }
-    return true;
+    if (!e->commitString().isEmpty())
+        m_tagTyping->textComing();
+    QPlainTextEdit::inputMethodEvent(e);
 }
 
-bool EditorBox::swallowRetypedName()
+void EditorBox::insertFromMimeData(const QMimeData *source)
 {
-    // Only right after the name was typed again behind the completed tag,
-    // which nobody means to keep: "</b>b>" becomes "</b>".
-    const int at = std::exchange(m_completedAt, -1);
-    const QTextCursor c = textCursor();
-    const int name = int(m_completedName.size());
-    if (at < 0 || c.hasSelection() || c.position() != at + name)
-        return false;
-    const QString tag = QStringLiteral("</") + m_completedName + QLatin1Char('>');
-    if (at < tag.size()
-        || textBetween(at - int(tag.size()), at) != tag
-        || textBetween(at, at + name).compare(m_completedName, Qt::CaseInsensitive) != 0)
-        return false;
-    UndoStep step(this);
-    QTextCursor cut = c;
-    cut.setPosition(at, QTextCursor::KeepAnchor);
-    cut.removeSelectedText();
-    setTextCursor(cut);
-    return true;
+    m_tagTyping->textComing();
+    QPlainTextEdit::insertFromMimeData(source);
 }
 
 QString EditorBox::textBetween(int from, int to) const
@@ -917,17 +891,32 @@ QString EditorBox::textBetween(int from, int to) const
 int EditorBox::readingStart(int pos, int reach, int *state) const
 {
     *state = InText;
-    const int from = qMax(0, pos - reach);
+    int from = qMax(0, pos - reach);
     QTextBlock b = document()->findBlock(from);
-    if (b.position() < from) {
+    if (b.position() < from)
         b = b.next();
-        if (!b.isValid() || b.position() > pos)
-            return from; // within one long line: its start state is unknown
+    if (b.isValid() && b.position() <= pos) {
+        from = b.position();
+        const int known = m_highlighter->knownStartState(b.blockNumber());
+        if (known >= 0)
+            *state = known;
+    } // else within one long line: its start state is unknown
+    // The colouring does not follow SCRIPT and STYLE contents, whose "</"
+    // and '<' are not markup.
+    if (from > 0) {
+        const RawFound *known = nullptr;
+        for (const RawFound &f : m_rawFound)
+            if (f.from == from)
+                known = &f;
+        if (!known) {
+            RawFound &f = m_rawFound[m_rawNext++ % 2];
+            f = {from, rawStartState(textBetween(qMax(0, from - kRawLookBack), from))};
+            known = &f;
+        }
+        if (known->state >= 0)
+            *state = known->state;
     }
-    const int known = m_highlighter->knownStartState(b.blockNumber());
-    if (known >= 0)
-        *state = known;
-    return b.position();
+    return from;
 }
 
 template <class Find>

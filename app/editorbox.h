@@ -23,6 +23,7 @@
 class MarkupHighlighter;
 class QMimeData;
 class SpellCheck;
+class TagTyping;
 
 class EditorBox : public QPlainTextEdit {
     Q_OBJECT
@@ -117,7 +118,8 @@ public:
 
     // Tags closed while typing: a typed '>' that ends an opening tag writes
     // its closing tag after the caret, a typed "</" completes the innermost
-    // element still open (markuptags.h has the rules). Only keys the user
+    // element still open (markuptags.h has the rules); closing tags typed
+    // by hand anyway go over those written (tagtyping.h). Only keys the user
     // types do it, never pasted or inserted text; one undo takes back the
     // key with what it wrote. On for every editor unless switched off.
     static void setClosesTags(bool on);
@@ -150,6 +152,8 @@ public:
 protected:
     bool event(QEvent *e) override;
     void keyPressEvent(QKeyEvent *e) override;
+    void inputMethodEvent(QInputMethodEvent *e) override;
+    void insertFromMimeData(const QMimeData *source) override;
     void contextMenuEvent(QContextMenuEvent *e) override;
     void paintEvent(QPaintEvent *e) override;
     void dragEnterEvent(QDragEnterEvent *e) override;
@@ -164,7 +168,7 @@ private:
     // (x from, x to, baseline) in viewport coordinates.
     struct Stretch {
         qreal x1, x2, baseline;
-        QRect line;
+        QRect box; // the part of the line it covers, with its wave
     };
     QList<Stretch> stretchesOf(int position, int length) const;
     // The same in a block known to start at `origin`.
@@ -196,14 +200,23 @@ private:
     MarkupHighlighter *m_highlighter = nullptr;
     SpellCheck *m_spelling = nullptr;
 
-    bool typeClosingTag(const QString &typed);
-    bool swallowRetypedName();
+    friend class TagTyping;
+    std::unique_ptr<TagTyping> m_tagTyping;
     QString textBetween(int from, int to) const;
+    // Where the markup is read from for the caret at pos, and the state it
+    // starts in there (a MarkupState, or a RawStartState when it lies in
+    // the contents of a SCRIPT or STYLE opened before it).
     int readingStart(int pos, int reach, int *state) const;
-    // Where a typed "</" was completed to "</name>", and that name: a user
-    // who types the name and ">" anyway gets the closing tag once.
-    int m_completedAt = -1;
-    QString m_completedName;
+    // How far before that the opening of such an element is looked for.
+    static constexpr int kRawLookBack = 16384;
+    // What that look found before a reading start, kept while the text
+    // before it is unchanged: typing on a line reads it once.
+    struct RawFound {
+        int from = -1;
+        int state = -1;
+    };
+    mutable RawFound m_rawFound[2];
+    mutable int m_rawNext = 0;
     template <class Find> std::optional<TagPair> findAround(int from, int to, Find find) const;
     QTimer m_matchWait;
     std::optional<TagPair> m_shownPair;

@@ -140,7 +140,11 @@ public:
 
     TagReader(QStringView s, int startState) : s(s), n(s.size())
     {
-        if (startState == InComment) {
+        if (startState == InScriptContent) {
+            raw = u"script";
+        } else if (startState == InStyleContent) {
+            raw = u"style";
+        } else if (startState == InComment) {
             const qsizetype e = s.indexOf(u"-->");
             i = e < 0 ? n : e + 3;
             if (e < 0)
@@ -209,6 +213,11 @@ public:
         return stop(m_ended);
     }
     Ended ended() const { return m_ended; }
+    // SCRIPT or STYLE: contents whose "</" and '>' belong to the code.
+    bool inCode() const
+    {
+        return m_ended == Raw && (is(raw, "script") || is(raw, "style"));
+    }
 
 private:
     bool stop(Ended how)
@@ -274,19 +283,15 @@ struct OpenElement {
 constexpr int kMaxWalk = 64;
 
 // The open element a closing tag closes, its index in `open`; -1: none
-// (a stray closing tag, ignored). `misnested`: elements whose end tag may
-// not be left out lie above it (<b><i></b>), so where the markup meant
-// them to end is a guess.
-qsizetype closedElement(const std::vector<OpenElement> &open, QStringView name, bool &misnested)
+// (a stray closing tag, ignored). Like a browser, it closes the elements
+// above it too; of those, the ones whose end tag may not be left out were
+// crossed (<b><i></b>), and where the markup meant them to end is a guess.
+qsizetype closedElement(const std::vector<OpenElement> &open, QStringView name)
 {
-    misnested = false;
     const qsizetype floor = std::max<qsizetype>(0, qsizetype(open.size()) - kMaxWalk);
-    for (qsizetype k = qsizetype(open.size()) - 1; k >= floor; --k) {
+    for (qsizetype k = qsizetype(open.size()) - 1; k >= floor; --k)
         if (sameName(open[k].name, name))
             return k;
-        if (!(open[k].flags & OptionalEnd))
-            misnested = true;
-    }
     return -1;
 }
 
@@ -326,21 +331,18 @@ std::optional<TagPair> findPair(QStringView text, qsizetype from, qsizetype to, 
         if (want == Want::Element && outside < 0 && (atCaret || t.start >= from))
             outside = qsizetype(open.size());
         if (t.kind == Token::Close) {
-            bool misnested = false;
-            const qsizetype k = closedElement(open, t.name, misnested);
+            const qsizetype k = closedElement(open, t.name);
             if (atCaret)
-                return k < 0 || misnested
-                           ? std::nullopt
-                           : std::optional<TagPair>(TagPair{open[k].range, {t.start, t.end}});
+                return k < 0 ? std::nullopt
+                             : std::optional<TagPair>(TagPair{open[k].range, {t.start, t.end}});
             if (k < 0)
                 continue;
-            // Unsure where the elements around the caret end: nothing.
-            if (misnested && (target >= 0 || (outside >= 0 && k < outside)))
-                return std::nullopt;
+            // A crossed pair inside the element looked for closes only
+            // elements above it, which leaves the element's own end sure.
             if (target >= 0) {
                 if (k == target)
                     return TagPair{open[k].range, {t.start, t.end}};
-                if (k < target) { // closed without its own closing tag
+                if (k < target) { // closed without its own closing tag (or crossed)
                     if (want == Want::Partner)
                         return std::nullopt;
                     target = -1;
@@ -378,25 +380,67 @@ std::optional<TagPair> findPair(QStringView text, qsizetype from, qsizetype to, 
     }
     return std::nullopt;
 }
+
+// The tag `before` ends with, if it ends with one.
+std::optional<Token> endingTag(QStringView before, int startState)
+{
+    if (!before.endsWith(u'>'))
+        return std::nullopt;
+    TagReader reader(before, startState);
+    Token t, last;
+    bool any = false;
+    while (reader.next(t)) {
+        last = t;
+        any = true;
+    }
+    if (!any || last.end != before.size())
+        return std::nullopt;
+    return last;
+}
 } // namespace
+
+int rawStartState(QStringView before)
+{
+    // Back from the end, to the last tag of either element.
+    const std::pair<const char *, int> elements[] = {{"script", InScriptContent},
+                                                     {"style", InStyleContent}};
+    for (qsizetype p = before.lastIndexOf(u'<'); p >= 0;
+         p = p > 0 ? before.lastIndexOf(u'<', p - 1) : -1) {
+        const bool closing = p + 1 < before.size() && before[p + 1] == u'/';
+        const qsizetype k = p + 1 + (closing ? 1 : 0);
+        for (const auto &[name, inside] : elements) {
+            const qsizetype e = k + qsizetype(std::strlen(name));
+            if (e > before.size() || !is(before.sliced(k, e - k), name)
+                || (e < before.size() && isNameChar(before[e])))
+                continue;
+            // A tag in a comment (a script commented out) says nothing.
+            const qsizetype comment = p > 0 ? before.lastIndexOf(u"<!--", p - 1) : -1;
+            if (comment >= 0 && comment > before.lastIndexOf(u"-->", p - 1)) {
+                p = comment;
+                break;
+            }
+            return closing ? -1 : inside;
+        }
+    }
+    return -1;
+}
+
+QStringView typedClosingTag(QStringView before, int startState)
+{
+    const std::optional<Token> last = endingTag(before, startState);
+    return last && last->kind == Token::Close ? last->name : QStringView();
+}
 
 std::optional<TagCompletion> completeTypedTag(QStringView before, QStringView after,
                                               int startState)
 {
     if (before.endsWith(u'>')) {
-        TagReader reader(before, startState);
-        Token t, last;
-        bool any = false;
-        while (reader.next(t)) {
-            last = t;
-            any = true;
-        }
         // The typed '>' must end an opening tag that is neither void nor
         // self-closed.
-        if (!any || last.end != before.size() || last.kind != Token::Open
-            || (flagsOf(last.name) & Void))
+        const std::optional<Token> last = endingTag(before, startState);
+        if (!last || last->kind != Token::Open || (flagsOf(last->name) & Void))
             return std::nullopt;
-        const QString closing = QLatin1String("</") + last.name.toString() + QLatin1Char('>');
+        const QString closing = QLatin1String("</") + last->name.toString() + QLatin1Char('>');
         if (skipBlanks(after).startsWith(closing, Qt::CaseInsensitive))
             return std::nullopt;
         return TagCompletion{closing, false};
@@ -410,8 +454,7 @@ std::optional<TagCompletion> completeTypedTag(QStringView before, QStringView af
         Token t;
         while (reader.next(t)) {
             if (t.kind == Token::Close) {
-                bool misnested = false; // closes what it skips, as a browser does
-                const qsizetype k = closedElement(open, t.name, misnested);
+                const qsizetype k = closedElement(open, t.name);
                 if (k >= 0)
                     open.resize(size_t(k));
                 continue;
@@ -421,7 +464,8 @@ std::optional<TagCompletion> completeTypedTag(QStringView before, QStringView af
             if (t.kind == Token::Open && !(flags & Void))
                 open.push_back({{t.start, t.end}, t.name, flags});
         }
-        if (open.empty() || (reader.ended() != TagReader::Text && reader.ended() != TagReader::Raw))
+        if (open.empty() || reader.inCode()
+            || (reader.ended() != TagReader::Text && reader.ended() != TagReader::Raw))
             return std::nullopt;
         return TagCompletion{open.back().name.toString() + QLatin1Char('>'), true};
     }

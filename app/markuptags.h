@@ -28,11 +28,26 @@ struct TagCompletion {
     }
 };
 
+// Start states beyond the colouring's MarkupState: the piece begins inside
+// the contents of a SCRIPT or STYLE element, which the colouring does not
+// follow.
+enum RawStartState { InScriptContent = 8, InStyleContent = 9 };
+// Whether the end of `before` lies inside a SCRIPT or STYLE element's
+// contents, read from the last of their opening and closing tags in it:
+// InScriptContent, InStyleContent, or -1 when it says nothing of it.
+int rawStartState(QStringView before);
+
 // `before`: the text up to the caret, ending with the character just typed;
 // `after`: the text that follows the caret (as much as the caller likes).
-// startState: the MarkupState the start of `before` lies in.
+// startState: the MarkupState (or RawStartState) the start of `before` lies
+// in. Nothing is completed inside SCRIPT or STYLE contents, where "</" and
+// '>' are the code's own.
 std::optional<TagCompletion> completeTypedTag(QStringView before, QStringView after,
                                               int startState = 0);
+// The name of the closing tag `before` ends with (its '>' the last
+// character), as a browser reads it; empty when the '>' ends none (text, a
+// comment, an opening tag, SCRIPT contents).
+QStringView typedClosingTag(QStringView before, int startState = 0);
 
 // [start, end) in the text, from the '<' to after the '>'.
 struct TagRange {
@@ -47,7 +62,10 @@ struct TagPair {
 
 // The tag the caret is in (from just before its '<' to just before its
 // end) and its partner; none when the caret is in no tag or the partner is
-// not in the text.
+// not in the text. Tags are paired as a browser closes elements: a closing
+// tag closes its element and the elements left open inside it, so an
+// element holding a crossed pair (<b><i></b></i>) still has its partner;
+// the elements of the crossed pair whose end is a guess (the I) have none.
 std::optional<TagPair> matchingTags(QStringView text, qsizetype caret, int startState = 0);
 // The element to select for the range [from, to): with a bare caret in a
 // tag, that tag's element; otherwise the innermost element holding the

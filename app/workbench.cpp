@@ -375,10 +375,13 @@ void Workbench::CheckPageClick()
     m_check->check(editor);
 }
 
+// Neither command moves anything when it finds nothing: the status bar
+// says so, or the key would seem not to work.
 void Workbench::GoToMatchingTagClick()
 {
     if (EditorBox *e = m_current->activeEditor()) {
-        e->goToMatchingTag();
+        if (!e->goToMatchingTag())
+            m_window->statusBar()->showMessage(tr("No matching tag found."), 10000);
         e->setFocus();
     }
 }
@@ -386,7 +389,9 @@ void Workbench::GoToMatchingTagClick()
 void Workbench::SelectElementClick()
 {
     if (EditorBox *e = m_current->activeEditor()) {
-        e->selectElement();
+        if (!e->selectElement())
+            m_window->statusBar()->showMessage(tr("No element with both its tags found here."),
+                                               10000);
         e->setFocus();
     }
 }

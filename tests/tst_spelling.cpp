@@ -18,6 +18,8 @@
 #include <QFileInfo>
 #include <QMenu>
 #include <QScopeGuard>
+#include <QScreen>
+#include <QScrollBar>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
@@ -392,6 +394,37 @@ private slots:
         waitForCheck(e);
         QCOMPARE(underlinedWords(e), (QStringList{"kat"}));
         languages->actions().first()->trigger(); // the system's again
+    }
+
+    // Turned off in a view scrolled to the right, the waves go from the
+    // screen, not only from the list.
+    void wavesGoFromAScrolledView() {
+        EditorBox *e = editor();
+        setEditorText(QStringLiteral("<html lang=en><p>") + QStringLiteral("the ").repeated(200)
+                      + QStringLiteral("kat"));
+        QVERIFY(QTest::qWaitForWindowExposed(ZediDove));
+        e->horizontalScrollBar()->setValue(e->horizontalScrollBar()->maximum());
+        QVERIFY(e->horizontalScrollBar()->value() > e->viewport()->width());
+        waitForCheck(e);
+        QCOMPARE(underlinedWords(e), (QStringList{"kat"}));
+        // Red pixels of the view as last drawn on the screen.
+        const auto waves = [e] {
+            const QRect view(e->viewport()->mapTo(ZediDove, QPoint(0, 0)), e->viewport()->size());
+            const QImage shown =
+                ZediDove->screen()->grabWindow(ZediDove->winId()).toImage().copy(view);
+            int red = 0;
+            for (int y = 0; y < shown.height(); ++y)
+                for (int x = 0; x < shown.width(); ++x)
+                    red += shown.pixelColor(x, y) == QColor(Qt::red);
+            return red;
+        };
+        QTRY_VERIFY(waves() > 0);
+        QAction *check = ZediDove->action(QStringLiteral("ToolsCheckSpelling"));
+        check->trigger();
+        const auto checkAgain = qScopeGuard([check] { check->trigger(); });
+        waitForCheck(e);
+        QCOMPARE(underlinedWords(e), QStringList());
+        QTRY_COMPARE(waves(), 0);
     }
 
     void noDictionaryInstalled() {
