@@ -13,6 +13,7 @@ endif()
 set(id org.tagloom.TagloomHTML)
 set(expected
   bin/tagloom-html
+  lib/tagloom-html/libtagloom-preview.so
   share/applications/${id}.desktop
   share/icons/hicolor/128x128/apps/${id}.png
   share/icons/hicolor/16x16/apps/${id}.png
