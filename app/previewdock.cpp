@@ -23,12 +23,14 @@ Module &module()
 {
     static Module m = [] {
         Module m;
-        // Tests and the benchmark link the module themselves; the editor
-        // finds it next to itself (build tree) or under its lib folder.
+        // Linked in already (the benchmark), or next to the program or one
+        // folder up (build tree: the editor, the tests), or in its lib
+        // folder (installed).
         void *handle = dlopen(nullptr, RTLD_NOW);
         if (!handle || !dlsym(handle, "tagloomPreviewCreate")) {
             const QString here = QCoreApplication::applicationDirPath();
-            for (const QString &dir : {here, here + QStringLiteral("/../lib/tagloom-html")}) {
+            for (const QString &dir : {here, here + QStringLiteral("/.."),
+                                       here + QStringLiteral("/../lib/tagloom-html")}) {
                 const QString path =
                     QDir::cleanPath(dir + QStringLiteral("/libtagloom-preview.so"));
                 handle = dlopen(QFile::encodeName(path).constData(), RTLD_NOW | RTLD_LOCAL);
@@ -51,8 +53,6 @@ Module &module()
     }();
     return m;
 }
-
-bool g_loaded = false;
 } // namespace
 
 PreviewDock::PreviewDock(QWidget *parent) : QDockWidget(QStringLiteral("Preview"), parent)
@@ -61,8 +61,6 @@ PreviewDock::PreviewDock(QWidget *parent) : QDockWidget(QStringLiteral("Preview"
     setObjectName(QStringLiteral("Preview"));
     connect(this, &QDockWidget::visibilityChanged, this, &PreviewDock::visibility);
 }
-
-bool PreviewDock::moduleLoaded() { return g_loaded; }
 
 void PreviewDock::setEditor(EditorBox *editor, const QString &folder)
 {
@@ -75,7 +73,6 @@ void PreviewDock::setEditor(EditorBox *editor, const QString &folder)
 PreviewPane *PreviewDock::pane()
 {
     if (!m_pane && !m_missing) {
-        g_loaded = true;
         const Module &m = module();
         if (!m.create) {
             m_missing = new QLabel(

@@ -23,8 +23,6 @@ public:
     // The pane, loading the module for it if need be; null when the module
     // cannot be loaded (the dock says why).
     PreviewPane *pane();
-    // Whether the module has been loaded in this process (tests).
-    static bool moduleLoaded();
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;

@@ -131,7 +131,7 @@ std::map<QString, double> flatten(const QJsonObject &o)
                          r.value(QStringLiteral("unit")).toString(), it.key())] =
                 it.value().toDouble();
     }
-    for (const QString section : {QStringLiteral("families"), QStringLiteral("spelling")})
+    for (const QString &section : {QStringLiteral("families"), QStringLiteral("spelling")})
         for (const QJsonValue &v : o.value(section).toArray()) {
             const QJsonObject r = v.toObject();
             for (auto it = r.begin(); it != r.end(); ++it)

@@ -33,6 +33,13 @@ if(NOT installed STREQUAL expected)
   message(FATAL_ERROR "installed files differ\ngot:\n  ${got}\nexpected:\n  ${want}")
 endif()
 
+# The preview's engine is loaded with its module when first shown: linked
+# into the program, its libraries cost memory at every start.
+execute_process(COMMAND readelf -d ${prefix}/bin/tagloom-html OUTPUT_VARIABLE dynamic)
+if(dynamic MATCHES "WebEngine")
+  message(FATAL_ERROR "the program links Qt WebEngine itself:\n${dynamic}")
+endif()
+
 foreach(size 16 32 48 64 128 256)
   # PNG width and height: big-endian at bytes 16 and 20.
   file(READ ${prefix}/share/icons/hicolor/${size}x${size}/apps/${id}.png head
