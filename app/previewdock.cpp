@@ -5,12 +5,34 @@
 #include <QDir>
 #include <QEvent>
 #include <QFile>
+#include <QGuiApplication>
 #include <QLabel>
+#include <QOpenGLContext>
 #include <QScopedValueRollback>
 
 #include <dlfcn.h>
 
+QT_BEGIN_NAMESPACE
+// Qt's own setter of the context QOpenGLContext::globalShareContext() gives.
+Q_GUI_EXPORT void qt_gl_set_global_share_context(QOpenGLContext *context);
+QT_END_NAMESPACE
+
 namespace {
+// The engine shares its OpenGL contexts with Qt's and takes the global one
+// for granted: made here, as Qt makes it at start for a program that asks
+// for shared contexts, but only when the preview first needs it.
+void shareOpenGLContexts()
+{
+    if (QOpenGLContext::globalShareContext())
+        return;
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    auto *context = new QOpenGLContext(qApp);
+    context->setFormat(QSurfaceFormat::defaultFormat());
+    context->create();
+    qt_gl_set_global_share_context(context);
+    QObject::connect(context, &QObject::destroyed, [] { qt_gl_set_global_share_context(nullptr); });
+}
+
 // What preview/previewmodule.cpp gives.
 struct Module {
     QWidget *(*create)(QWidget *parent) = nullptr;
@@ -26,6 +48,7 @@ Module &module()
         // Linked in already (the benchmark), or next to the program or one
         // folder up (build tree: the editor, the tests), or in its lib
         // folder (installed).
+        shareOpenGLContexts();
         void *handle = dlopen(nullptr, RTLD_NOW);
         if (!handle || !dlsym(handle, "tagloomPreviewCreate")) {
             const QString here = QCoreApplication::applicationDirPath();
