@@ -80,7 +80,7 @@ Module &module()
 
 PreviewDock::PreviewDock(QWidget *parent) : QDockWidget(QStringLiteral("Preview"), parent)
 {
-    // The name the window's saved layout knows the dock by.
+    // The name the dock had when the pane was the dock itself.
     setObjectName(QStringLiteral("Preview"));
     connect(this, &QDockWidget::visibilityChanged, this, &PreviewDock::visibility);
 }
