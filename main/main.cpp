@@ -8,10 +8,10 @@
 
 int main(int argc, char *argv[])
 {
-    // No OpenGL context shared with the preview's engine: set up here, it
-    // loads the OpenGL driver (Mesa and LLVM, some 55 MB) at every start,
-    // and the engine, drawn through the software scene graph below, does
-    // not need it.
+    // The OpenGL context the preview's engine shares with Qt is made when
+    // the pane is first shown (app/previewdock.cpp), not here: asked for
+    // here, it loaded the OpenGL driver (Mesa and LLVM, some 55 MB) at
+    // every start.
     // The preview's view draws through the software scene graph: drawn
     // through OpenGL, it makes every flush of the main window compose the
     // whole window, and each typed key cost twice as much with it shown.
