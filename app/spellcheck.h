@@ -105,7 +105,7 @@ private:
     SpellDictionary *m_speller = nullptr;
     int m_generation = 0; // of the results: Spelling's and the language's
 
-    QList<quint16> m_endStates; // per block
+    QList<quint16> m_endStates; // per block, as far as read
     int m_statesValid = 0;      // leading blocks whose end state is right
     int m_resume = 0;           // past a change, blocks up to here were right before it
     int m_changeLast = -1;

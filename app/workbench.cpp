@@ -14,7 +14,7 @@
 #include "keyboardreturn.h"
 #include "nativepath.h"
 #include "pagecheckpane.h"
-#include "previewpane.h"
+#include "previewdock.h"
 #include "spelling.h"
 #include "uiseam.h"
 
@@ -89,7 +89,7 @@ Workbench::Workbench(QMainWindow *window, QWidget *areaHolder, QMdiArea *area,
     m_status = new DocumentStatus(window->statusBar());
     const bool statusShown = state.value(QLatin1String(kStatusBarKey), true).toBool();
     window->statusBar()->setVisible(statusShown);
-    m_preview = new PreviewPane(window);
+    m_preview = new PreviewDock(window);
     EditorBox::setClosesTags(state.value(QLatin1String(kCloseTagsKey), true).toBool());
     window->addDockWidget(Qt::RightDockWidgetArea, m_preview);
     m_preview->setVisible(state.value(QLatin1String(kPreviewKey), false).toBool());
@@ -263,6 +263,8 @@ void Workbench::saveWithEncoding(TextEncoding encoding)
                     .arg(encodingName(*declared));
     m_window->statusBar()->showMessage(told, 10000);
 }
+
+PreviewPane *Workbench::preview() const { return m_preview->pane(); }
 
 void Workbench::follow(THTMLDOC *doc)
 {

@@ -18,6 +18,7 @@ class DocumentTable;
 class EditorBox;
 class FindBar;
 class PageCheckPane;
+class PreviewDock;
 class PreviewPane;
 class QAction;
 class QMainWindow;
@@ -36,7 +37,9 @@ public:
 
     FindBar *findBar() const { return m_find; }
     DocumentStatus *status() const { return m_status; }
-    PreviewPane *preview() const { return m_preview; }
+    // The preview's pane, its module loaded if need be (tests, benchmark).
+    PreviewPane *preview() const;
+    PreviewDock *previewDock() const { return m_preview; }
     PageCheckPane *pageCheck() const { return m_check; }
     QMenu *recentMenu() const { return m_recent; }
 
@@ -79,7 +82,7 @@ private:
     CurrentDocument *m_current;
     FindBar *m_find;
     DocumentStatus *m_status;
-    PreviewPane *m_preview;
+    PreviewDock *m_preview;
     PageCheckPane *m_check;
     QMenu *m_recent;
     QMenu *m_spellingMenu = nullptr;

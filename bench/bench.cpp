@@ -1189,6 +1189,14 @@ int main(int argc, char *argv[])
         }
     }
 
+    const int writePage = int(args.indexOf(QStringLiteral("--write-page")));
+    if (writePage > 0 && writePage + 2 < args.size()) {
+        // The page of that many lines, for another program to open.
+        QFile f(args[writePage + 2]);
+        return f.open(QIODevice::WriteOnly) && f.write(generatePage(args[writePage + 1].toInt())) > 0
+                   ? 0
+                   : 1;
+    }
     SilentUi silent;
     setUi(&silent);
     // Crash-recovery copies of a benchmark run must never mix with the

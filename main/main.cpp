@@ -8,10 +8,10 @@
 
 int main(int argc, char *argv[])
 {
-    // The preview's engine shares its OpenGL contexts with Qt's; this has to
-    // be said before the application object exists (the engine itself only
-    // starts when the preview is first shown).
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    // The OpenGL context the preview's engine shares with Qt is made when
+    // the pane is first shown (app/previewdock.cpp), not here: asked for
+    // here, it loaded the OpenGL driver (Mesa and LLVM, some 55 MB) at
+    // every start.
     // The preview's view draws through the software scene graph: drawn
     // through OpenGL, it makes every flush of the main window compose the
     // whole window, and each typed key cost twice as much with it shown.

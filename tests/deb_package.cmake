@@ -26,7 +26,8 @@ foreach(dep "libqt6widgets6" "libqt6gui6" "libqt6core6" "libc6" "libstdc++6" "qt
   endif()
 endforeach()
 execute_process(COMMAND dpkg-deb -c ${debs} OUTPUT_VARIABLE listing)
-foreach(path "./usr/bin/tagloom-html" "./usr/share/applications/org.tagloom.TagloomHTML.desktop"
+foreach(path "./usr/bin/tagloom-html" "./usr/lib/tagloom-html/libtagloom-preview.so"
+             "./usr/share/applications/org.tagloom.TagloomHTML.desktop"
              "./usr/share/tagloom-html/help/tagloom-help.html"
              "./usr/share/icons/hicolor/scalable/apps/org.tagloom.TagloomHTML.svg")
   string(FIND "${listing}" "${path}" at)

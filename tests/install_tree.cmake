@@ -13,6 +13,7 @@ endif()
 set(id org.tagloom.TagloomHTML)
 set(expected
   bin/tagloom-html
+  lib/tagloom-html/libtagloom-preview.so
   share/applications/${id}.desktop
   share/icons/hicolor/128x128/apps/${id}.png
   share/icons/hicolor/16x16/apps/${id}.png
@@ -30,6 +31,13 @@ if(NOT installed STREQUAL expected)
   string(REPLACE ";" "\n  " got "${installed}")
   string(REPLACE ";" "\n  " want "${expected}")
   message(FATAL_ERROR "installed files differ\ngot:\n  ${got}\nexpected:\n  ${want}")
+endif()
+
+# The preview's engine is loaded with its module when first shown: linked
+# into the program, its libraries cost memory at every start.
+execute_process(COMMAND readelf -d ${prefix}/bin/tagloom-html OUTPUT_VARIABLE dynamic)
+if(dynamic MATCHES "WebEngine")
+  message(FATAL_ERROR "the program links Qt WebEngine itself:\n${dynamic}")
 endif()
 
 foreach(size 16 32 48 64 128 256)

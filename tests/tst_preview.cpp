@@ -3,8 +3,10 @@
 // that crashes or hangs its process reported while the editor goes on.
 #include "editorbox.h"
 #include "mainwindow.h"
+#include "previewdock.h"
 #include "previewpane.h"
 #include "testsupport.h"
+#include "workbench.h"
 
 #include <QMenu>
 #include <QDir>
@@ -586,23 +588,30 @@ private slots:
         QCOMPARE(m_pane->page()->title(), QStringLiteral("links"));
     }
 
-    // The editor starts without the engine; the pane starts it when shown
-    // and shows the current document.
+    // The editor starts without the pane and its engine; the dock makes the
+    // pane (from its module) when shown, and the pane shows the current
+    // document. The pane's own close closes the dock.
     void engineStartsWhenShown()
     {
         startApplication();
-        PreviewPane *pane = ZediDove->findChild<PreviewPane *>(QStringLiteral("Preview"));
-        QVERIFY(pane);
-        QVERIFY(!pane->isVisible());
-        QVERIFY(!pane->engineStarted());
+        QVERIFY(!ZediDove->findChild<PreviewPane *>(QStringLiteral("Preview")));
         QVERIFY(ZediDove->findChildren<QWebEngineView *>().isEmpty());
         setEditorText(QStringLiteral("<TITLE>From the editor</TITLE>"));
         ZediDove->findChild<QAction *>(QStringLiteral("ViewPreview"))->trigger();
+        PreviewPane *pane = ZediDove->findChild<PreviewPane *>(QStringLiteral("Preview"));
+        QVERIFY(pane);
+        QVERIFY(pane->isVisible());
         QVERIFY(pane->engineStarted());
         QTRY_COMPARE_WITH_TIMEOUT(pane->page()->title(), QStringLiteral("From the editor"),
                                   kLoadMs);
         ZediDove->findChild<QAction *>(QStringLiteral("ViewPreview"))->trigger();
         QVERIFY(!pane->isVisible());
+        QVERIFY(!ZediDove->workbench()->previewDock()->isVisible());
+        ZediDove->findChild<QAction *>(QStringLiteral("ViewPreview"))->trigger();
+        QVERIFY(pane->isVisible());
+        pane->close();
+        QVERIFY(!ZediDove->workbench()->previewDock()->isVisible());
+        QVERIFY(!ZediDove->findChild<QAction *>(QStringLiteral("ViewPreview"))->isChecked());
         markAllUnchanged();
         stopApplication();
     }

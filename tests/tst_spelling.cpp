@@ -254,6 +254,32 @@ private slots:
         QCOMPARE(underlinedWords(e), QStringList());
     }
 
+    // Line states are read only as far as the screen needs: a jump far
+    // down reads on from there, and a change above the lines read holds.
+    void farLinesAfterAJump() {
+        EditorBox *e = editor();
+        QString page = QStringLiteral("<html lang=\"en\"><!--\r\n");
+        for (int i = 0; i < 3000; ++i)
+            page += i == 2500 ? QStringLiteral("teh kat\r\n") : QStringLiteral("<p></p>\r\n");
+        setEditorText(page);
+        waitForCheck(e);
+        e->setCaret(2502, 1);
+        e->centerCursor();
+        waitForCheck(e);
+        QCOMPARE(underlinedWords(e), QStringList()); // in the comment
+        QTextCursor c(e->document());
+        c.setPosition(int(page.indexOf(QLatin1String("<!--"))));
+        c.setPosition(c.position() + 4, QTextCursor::KeepAnchor);
+        c.removeSelectedText();
+        e->centerCursor();
+        waitForCheck(e);
+        QCOMPARE(underlinedWords(e), (QStringList{"teh", "kat"}));
+        c.insertText(QStringLiteral("\r\n\r\n<!--"));
+        e->centerCursor();
+        waitForCheck(e);
+        QCOMPARE(underlinedWords(e), QStringList());
+    }
+
     void contextMenu() {
         EditorBox *e = editor();
         setEditorText(QStringLiteral("<html lang=en><p>the kat and the dgo and the dgo"));
