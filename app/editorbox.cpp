@@ -281,7 +281,18 @@ EditorBox::EditorBox(QWidget *parent) : QPlainTextEdit(parent)
     m_matchWait.setSingleShot(true);
     m_matchWait.setInterval(kMatchRestMs);
     connect(&m_matchWait, &QTimer::timeout, this, &EditorBox::updateMatchingTags);
-    m_tagTyping = std::make_unique<TagTyping>(this);
+    TagTyping::Reading reading;
+    reading.closesTags = &EditorBox::closesTags;
+    reading.textBetween = [this](int from, int to) { return textBetween(from, to); };
+    reading.readingStart = [this](int pos, int reach, int *state) {
+        return readingStart(pos, reach, state);
+    };
+    reading.tagReach = kTagReach;
+    reading.undoStep = [this] {
+        return std::shared_ptr<void>(new UndoStep(this),
+                                     [](void *step) { delete static_cast<UndoStep *>(step); });
+    };
+    m_tagTyping = std::make_unique<TagTyping>(this, std::move(reading));
     connect(this, &QPlainTextEdit::cursorPositionChanged, this, [this] {
         m_matchWait.start();
         m_tagTyping->caretMoved();

@@ -200,7 +200,6 @@ private:
     MarkupHighlighter *m_highlighter = nullptr;
     SpellCheck *m_spelling = nullptr;
 
-    friend class TagTyping;
     std::unique_ptr<TagTyping> m_tagTyping;
     QString textBetween(int from, int to) const;
     // Where the markup is read from for the caret at pos, and the state it

@@ -1,7 +1,7 @@
 #include "spellcheck.h"
 #include "spelling.h"
 #include "spellwords.h"
-#include "uiseam.h"
+#include "errors.h"
 
 #include <QElapsedTimer>
 #include <QEvent>
@@ -363,8 +363,14 @@ void SpellCheck::addToMenu(QMenu *menu, int position) {
     items << separator();
     auto *add = new QAction(tr("Add to Dictionary"), menu);
     add->setObjectName(QStringLiteral("SpellingAdd"));
-    connect(add, &QAction::triggered, this,
-            guarded([w = m.word] { Spelling::instance()->addToPersonal(w); }));
+    connect(add, &QAction::triggered, this, [w = m.word] {
+        // This unit shows no boxes: whoever shows the program's errors is told.
+        try {
+            Spelling::instance()->addToPersonal(w);
+        } catch (const TagloomError &e) {
+            emit Spelling::instance()->personalListFailed(e.text());
+        }
+    });
     auto *ignore = new QAction(tr("Ignore"), menu);
     ignore->setObjectName(QStringLiteral("SpellingIgnore"));
     connect(ignore, &QAction::triggered, this, [w = m.word] { Spelling::instance()->ignore(w); });

@@ -82,6 +82,8 @@ public:
 
 signals:
     void changed();
+    // A word could not be added to the personal list: the message to show.
+    void personalListFailed(const QString &message);
 
 private:
     explicit Spelling(QObject *parent);

@@ -1,8 +1,8 @@
 #include "tagtyping.h"
-#include "editorbox.h"
 #include "markuptags.h"
 
 #include <QKeyEvent>
+#include <QPlainTextEdit>
 #include <QScopedValueRollback>
 #include <QTextDocument>
 #include <utility>
@@ -43,7 +43,7 @@ QString typedText(const QKeyEvent *e)
 
 bool TagTyping::keyPress(QKeyEvent *e)
 {
-    if (!EditorBox::closesTags() || m_editor->isReadOnly() || m_editor->overwriteMode()) {
+    if (!m_reading.closesTags() || m_editor->isReadOnly() || m_editor->overwriteMode()) {
         forget();
         return false;
     }
@@ -89,7 +89,7 @@ void TagTyping::caretMoved()
     const int pos = c.position();
     bool keep = !c.hasSelection() && pos >= end && pos <= end + kMaxTypedName;
     if (keep)
-        for (const QChar ch : m_editor->textBetween(end, pos))
+        for (const QChar ch : m_reading.textBetween(end, pos))
             keep = keep && isNameChar(ch);
     if (!keep)
         m_completed = QTextCursor();
@@ -115,7 +115,7 @@ bool TagTyping::inPlace(size_t i) const
         return false;
     const int end = at + int(w.text.size());
     return end < m_editor->document()->characterCount()
-        && m_editor->textBetween(at, end) == w.text;
+        && m_reading.textBetween(at, end) == w.text;
 }
 
 bool TagTyping::chainAtCaret()
@@ -164,7 +164,7 @@ void TagTyping::putBack(const QString &typed)
 {
     const QScopedValueRollback<bool> busy(m_busy, true);
     // One step with the key: its undo gives back the page as it was.
-    UndoStep step(m_editor);
+    const std::shared_ptr<void> step = m_reading.undoStep();
     textComing();
     if (typed == QLatin1String(">") && (replaceCompletedName() || closeByHand()))
         return;
@@ -200,7 +200,7 @@ bool TagTyping::closeByHand()
     // The closing tag typed takes the place of the one of its name, and of
     // those in front of it, which it closes too.
     const QScopedValueRollback<bool> busy(m_busy, true);
-    UndoStep step(m_editor);
+    const std::shared_ptr<void> step = m_reading.undoStep();
     c.setPosition(m_closers[i].at.position() + int(m_closers[i].text.size()),
                   QTextCursor::KeepAnchor);
     c.insertText(QStringLiteral(">"));
@@ -219,14 +219,14 @@ bool TagTyping::replaceCompletedName()
     QTextCursor c = m_editor->textCursor();
     const int pos = c.position();
     if (start < 2 || c.hasSelection() || pos <= end || pos > end + kMaxTypedName
-        || m_editor->textBetween(start - 2, end) != tag)
+        || m_reading.textBetween(start - 2, end) != tag)
         return false;
-    const QString name = m_editor->textBetween(end, pos);
+    const QString name = m_reading.textBetween(end, pos);
     for (const QChar ch : name)
         if (!isNameChar(ch))
             return false;
     const QScopedValueRollback<bool> busy(m_busy, true);
-    UndoStep step(m_editor);
+    const std::shared_ptr<void> step = m_reading.undoStep();
     c.setPosition(start, QTextCursor::KeepAnchor);
     c.insertText(name + QLatin1Char('>'));
     m_editor->setTextCursor(c);
@@ -241,14 +241,14 @@ bool TagTyping::complete(const QString &typed)
     const QString before = textBefore(pos, &state) + typed;
     // Enough of what follows to see a closing tag already there.
     const int last = m_editor->document()->characterCount() - 1;
-    const QString after = m_editor->textBetween(end, qMin(last, end + 256));
+    const QString after = m_reading.textBetween(end, qMin(last, end + 256));
     const std::optional<TagCompletion> add = completeTypedTag(before, after, state);
     if (!add)
         return false; // typed as any other key
     const bool inFront = chainAtCaret() && m_over == 0;
     const QScopedValueRollback<bool> busy(m_busy, true);
     // One step with the key: its undo gives back exactly what was typed.
-    UndoStep step(m_editor);
+    const std::shared_ptr<void> step = m_reading.undoStep();
     c.insertText(typed + add->text);
     m_completed = QTextCursor();
     if (add->caretAfter) {
@@ -273,6 +273,6 @@ bool TagTyping::complete(const QString &typed)
 
 QString TagTyping::textBefore(int pos, int *state) const
 {
-    const int from = m_editor->readingStart(pos, EditorBox::kTagReach, state);
-    return m_editor->textBetween(from, pos);
+    const int from = m_reading.readingStart(pos, m_reading.tagReach, state);
+    return m_reading.textBetween(from, pos);
 }

@@ -1,5 +1,5 @@
 #pragma once
-// Closing tags as keys are typed, for one editor (EditorBox::setClosesTags):
+// Closing tags as keys are typed, for one editor (when it closes tags):
 // a typed '>' that ends an opening tag writes its closing tag after the
 // caret, a typed "</" completes the innermost open element.
 //
@@ -22,14 +22,32 @@
 // page's size.
 #include <QString>
 #include <QTextCursor>
+#include <functional>
+#include <memory>
 #include <vector>
 
-class EditorBox;
 class QKeyEvent;
+class QPlainTextEdit;
 
 class TagTyping {
 public:
-    explicit TagTyping(EditorBox *editor) : m_editor(editor) {}
+    // What it reads of its editor beyond a plain text box's: handed over by
+    // the editor, which includes this unit (not the other way round).
+    struct Reading {
+        std::function<bool()> closesTags;                     // the option is on
+        std::function<QString(int from, int to)> textBetween; // offsets in the document
+        // Where to start reading markup so that `pos` is read right, at most
+        // `reach` characters back, with the markup state there.
+        std::function<int(int pos, int reach, int *state)> readingStart;
+        int tagReach = 4096;
+        // Groups what is changed while the returned holder lives into one
+        // undo step.
+        std::function<std::shared_ptr<void>()> undoStep;
+    };
+    TagTyping(QPlainTextEdit *editor, Reading reading)
+        : m_editor(editor), m_reading(std::move(reading))
+    {
+    }
 
     // A key the editor got: true when handled here, false to leave it to
     // the editor's own handling.
@@ -60,7 +78,8 @@ private:
     bool complete(const QString &typed);
     QString textBefore(int pos, int *state) const;
 
-    EditorBox *m_editor;
+    QPlainTextEdit *m_editor;
+    Reading m_reading;
     bool m_busy = false;            // the caret is being moved here
     std::vector<Written> m_closers; // in page order, each right after the one before
     int m_over = 0;                 // characters of the first one gone over

@@ -96,6 +96,8 @@ Workbench::Workbench(QMainWindow *window, QWidget *areaHolder, QMdiArea *area,
     Spelling *spelling = Spelling::instance();
     spelling->setEnabled(state.value(QLatin1String(kSpellingKey), true).toBool());
     spelling->setChosen(state.value(QLatin1String(kSpellingLanguageKey)).toString());
+    connect(spelling, &Spelling::personalListFailed, this,
+            [](const QString &message) { reportError(message); });
     m_check = new PageCheckPane(window);
     // A pane closed while it has the keyboard gives it to the document in use.
     new KeepKeyboardOnHide(m_preview);
