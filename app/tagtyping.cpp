@@ -50,7 +50,8 @@ bool TagTyping::keyPress(QKeyEvent *e)
     const QString typed = typedText(e);
     if (chainAtCaret()) {
         const Written &w = m_closers.front();
-        if (m_over > 0 && e->key() == Qt::Key_Backspace && e->modifiers() == Qt::NoModifier) {
+        if (m_over > 0 && e->key() == Qt::Key_Backspace
+            && (e->modifiers() & ~Qt::ShiftModifier) == Qt::NoModifier) {
             // What was gone over is still the closing tag's: taking the key
             // back steps back over it, as if it had been typed in front.
             const QScopedValueRollback<bool> busy(m_busy, true);

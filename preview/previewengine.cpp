@@ -1,4 +1,5 @@
 #include "previewengine.h"
+#include "diskfile.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -142,14 +143,19 @@ void PreviewSource::requestStarted(QWebEngineUrlRequestJob *job)
         device = buffer;
         type = QByteArrayLiteral("text/html;charset=utf-8");
     } else if (const QString real = servable(path, m_root); !real.isEmpty()) {
-        auto *file = new QFile(real);
-        if (file->open(QIODevice::ReadOnly)) {
+        // Opened as plain files are, so that a pipe put in its place since
+        // the look is refused rather than waited on.
+        auto *file = new QFile;
+        const int fd = openPlainFile(real);
+        if (fd >= 0 && file->open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
             device = file;
             type = QMimeDatabase()
                        .mimeTypeForFile(real, QMimeDatabase::MatchExtension)
                        .name()
                        .toUtf8();
         } else {
+            if (fd >= 0)
+                ::close(fd);
             delete file;
         }
     }
@@ -177,8 +183,10 @@ void PreviewGuard::interceptRequest(QWebEngineUrlRequestInfo &info)
         || scheme == QLatin1String("blob") || scheme == QLatin1String("about"))
         return;
     if (scheme == QLatin1String("file")) {
-        // Served by our source, which refuses devices and huge files.
-        info.redirect(PreviewAddress::fromLocalPath(url.toLocalFile()));
+        if (!m_spoolPage.isEmpty() && QDir::cleanPath(url.toLocalFile()) == m_spoolPage)
+            return; // the long page itself, in one piece
+        // Served by our source, which gives only what the page's folder holds.
+        info.redirect(PreviewAddress::fromLocalPath(unspooled(url).toLocalFile()));
         return;
     }
     const bool remote = scheme == QLatin1String("http") || scheme == QLatin1String("https")
@@ -187,6 +195,25 @@ void PreviewGuard::interceptRequest(QWebEngineUrlRequestInfo &info)
         return;
     info.block(true);
     countBlocked(url);
+}
+
+void PreviewGuard::setSpooled(const QString &page, const QString &folder)
+{
+    m_spoolPage = page.isEmpty() ? QString() : QDir::cleanPath(page);
+    m_spoolDir = page.isEmpty() ? QString() : QFileInfo(m_spoolPage).path();
+    m_spoolFolder = QDir::cleanPath(folder);
+}
+
+QUrl PreviewGuard::unspooled(const QUrl &url) const
+{
+    if (m_spoolDir.isEmpty() || !url.isLocalFile())
+        return url;
+    const QString path = QDir::cleanPath(url.toLocalFile());
+    if (!path.startsWith(m_spoolDir + QLatin1Char('/')))
+        return url;
+    QUrl out = QUrl::fromLocalFile(m_spoolFolder + path.mid(m_spoolDir.size()));
+    out.setFragment(url.fragment());
+    return out;
 }
 
 void PreviewGuard::countBlocked(const QUrl &url)

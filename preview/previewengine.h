@@ -70,6 +70,12 @@ public:
     void interceptRequest(QWebEngineUrlRequestInfo &info) override;
 
     void allowRemote(bool on) { m_remote.storeRelaxed(on ? 1 : 0); }
+    // A long page is handed to the engine as the file `page` (a private
+    // copy): the addresses it makes relative to that copy stand for
+    // `folder`. "" : none.
+    void setSpooled(const QString &page, const QString &folder);
+    // A file: address of the copy's folder as the one it stands for.
+    QUrl unspooled(const QUrl &url) const;
     // A request the page tried that never reached the network interceptor
     // (a WebRTC connection) counts as blocked all the same.
     void countBlocked(const QUrl &url);
@@ -81,6 +87,9 @@ signals:
     void requestBlocked(const QUrl &url);
 
 private:
+    QString m_spoolPage;
+    QString m_spoolDir;
+    QString m_spoolFolder;
     QAtomicInt m_remote;
     QAtomicInt m_blocked;
 };

@@ -10,7 +10,9 @@
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
+#include <QSaveFile>
 #include <QStackedWidget>
+#include <QTemporaryDir>
 #include <QTextBlock>
 #include <QVBoxLayout>
 #include <QWebEngineLoadingInfo>
@@ -201,15 +203,16 @@ PreviewPane::PreviewPane(QWidget *parent, const Timing &timing)
     // has been shown for a while, started again when needed.
     m_release.setSingleShot(true);
     m_release.setInterval(m_timing.releaseMs);
-    connect(&m_release, &QTimer::timeout, this, &PreviewPane::releaseEngine);
+    connect(&m_release, &QTimer::timeout, this, [this] {
+        if (!isVisible() || !m_editor)
+            releaseEngine();
+    });
 }
 
 PreviewPane::~PreviewPane() { releaseEngine(); }
 
 void PreviewPane::releaseEngine()
 {
-    if (isVisible() && m_editor)
-        return;
     // The page before its view and both before their profile, as the
     // engine requires.
     delete m_page;
@@ -225,6 +228,8 @@ void PreviewPane::releaseEngine()
     m_killedPid = 0;
     m_reloadAfterKill = false;
     m_pagePath.clear();
+    m_spool.reset();
+    showBlocked(); // the next engine counts from nothing
     m_stack->setCurrentWidget(m_waiting);
 }
 
@@ -299,7 +304,11 @@ void PreviewPane::startEngine()
     m_page->openOutside = [this](const QUrl &url) {
         // Not from inside the engine's call: the browser may take a while.
         QMetaObject::invokeMethod(
-            this, [url] { ui().openUrl(PreviewAddress::outside(url)); }, Qt::QueuedConnection);
+            this,
+            [this, url] {
+                ui().openUrl(PreviewAddress::outside(m_guard ? m_guard->unspooled(url) : url));
+            },
+            Qt::QueuedConnection);
     };
     m_page->refusedMove = [this](const QUrl &url, bool again) {
         QMetaObject::invokeMethod(
@@ -310,7 +319,10 @@ void PreviewPane::startEngine()
                                            "reloaded once. Press Refresh to show it again.")
                           : QStringLiteral("The page asked to go to %1: the preview stays on "
                                            "this page.")
-                                .arg(PreviewAddress::outside(url).toDisplayString().left(200)));
+                                .arg(PreviewAddress::outside(m_guard ? m_guard->unspooled(url)
+                                                                     : url)
+                                         .toDisplayString()
+                                         .left(200)));
                 m_moveNote->show();
             },
             Qt::QueuedConnection);
@@ -426,9 +438,8 @@ void PreviewPane::setEditor(EditorBox *editor, const QString &folder)
     // The page left may be stuck in a script, and the next would wait
     // behind it in the same process and be stopped for it: it gets a
     // process of its own once the old one has gone.
-    const bool stuck = m_page && m_stopped.isEmpty()
-                       && (m_loading
-                           || (m_pingOpen && m_pingAge.elapsed() >= m_timing.heartbeatMs));
+    const bool stuck = m_page && m_stopped.isEmpty() && m_pingOpen
+                       && m_pingAge.elapsed() >= m_timing.heartbeatMs;
     if (editor != m_editor && stuck && isVisible()) {
         killRenderer();
         m_reloadAfterKill = m_killedPid != 0;
@@ -445,8 +456,10 @@ void PreviewPane::setEditor(EditorBox *editor, const QString &folder)
     m_folder = QDir(folder.isEmpty() ? QDir::currentPath() : folder).absolutePath();
     // An untitled page started in the root or the home folder would be
     // given every file below it: it gets none.
-    const bool tooWide = m_folder == QDir::rootPath()
-                         || (folder.isEmpty() && m_folder == QDir::homePath());
+    const QString real = QFileInfo(m_folder).canonicalFilePath();
+    const bool tooWide =
+        real.isEmpty() || real == QFileInfo(QDir::rootPath()).canonicalFilePath()
+        || (folder.isEmpty() && real == QFileInfo(QDir::homePath()).canonicalFilePath());
     m_root = tooWide ? QString() : m_folder;
     if (editor) {
         m_connections << connect(editor->document(), &QTextDocument::contentsChanged, this,
@@ -501,6 +514,15 @@ void PreviewPane::refresh()
         m_pageBytes = html.size();
         m_source->setPage(path, html, m_root);
         m_expected = PreviewAddress::fromLocalPath(path);
+        const QString spooled = html.size() > m_timing.onePieceBytes ? spool(html) : QString();
+        m_guard->setSpooled(spooled, m_folder);
+        // The copy's own file: addresses reach the guard only when a file
+        // page may load file: addresses; the guard serves them from the
+        // document's folder by the same rules as any page's.
+        m_page->settings()->setAttribute(QWebEngineSettings::LocalContentCanAccessFileUrls,
+                                         !spooled.isEmpty());
+        if (!spooled.isEmpty())
+            m_expected = QUrl::fromLocalFile(spooled);
         // A new address each time, so a late answer for the last load is
         // never taken for this one.
         m_expected.setQuery(QStringLiteral("refresh=%1").arg(++m_serial));
@@ -510,6 +532,25 @@ void PreviewPane::refresh()
     m_loading = true;
     m_loadAge.start();
     m_page->load(m_expected);
+}
+
+QString PreviewPane::spool(const QByteArray &html)
+{
+    if (!m_spool) {
+        // Made with the owner's permissions alone; gone with the pane.
+        m_spool = std::make_unique<QTemporaryDir>(QDir::tempPath()
+                                                  + QStringLiteral("/tagloom-preview-XXXXXX"));
+        if (!m_spool->isValid()) {
+            m_spool.reset();
+            return {};
+        }
+    }
+    // Replaced whole, so that a load still reading the last copy reads it to its end.
+    const QString path = m_spool->filePath(QStringLiteral("untitled.html"));
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(html) != html.size() || !file.commit())
+        return {};
+    return path;
 }
 
 void PreviewPane::loadingChanged(const QWebEngineLoadingInfo &info)

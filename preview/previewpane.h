@@ -10,6 +10,7 @@
 #include <QPointer>
 #include <QTimer>
 #include <QUrl>
+#include <memory>
 
 class EditorBox;
 class PreviewGuard;
@@ -18,6 +19,7 @@ class PreviewSource;
 class QLabel;
 class QPushButton;
 class QStackedWidget;
+class QTemporaryDir;
 class QWebEngineLoadingInfo;
 class QWebEnginePage;
 class QWebEngineProfile;
@@ -37,6 +39,10 @@ public:
         // The engine is given back when the pane has been hidden, or has had
         // no document to show, this long.
         int releaseMs = 60000;
+        // A page longer than this (UTF-8 bytes) is handed to the engine in one
+        // piece, as a private file: served by the address scheme it would
+        // come in small pieces, laid out again after each.
+        int onePieceBytes = 256 * 1024;
     };
     explicit PreviewPane(QWidget *parent = nullptr);
     PreviewPane(QWidget *parent, const Timing &timing);
@@ -84,6 +90,7 @@ private:
     void heartbeat();
     void stop(const QString &reason);
     void killRenderer();
+    QString spool(const QByteArray &html); // the page's private copy ("" : none made)
     void releaseEngine();
     void showBlocked();
 
@@ -117,6 +124,7 @@ private:
     QTimer m_pause;
     QTimer m_beat;
     QTimer m_release;
+    std::unique_ptr<QTemporaryDir> m_spool; // the long page's private copy
     QElapsedTimer m_loadAge;
     qint64 m_killedPid = 0;      // the process the pane ended itself
     bool m_reloadAfterKill = false;

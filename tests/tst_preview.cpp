@@ -203,13 +203,29 @@ private slots:
         QTest::newRow("link to /dev/zero") << "<img src=\"zero.png\">" << 0 << 1;
         QTest::newRow("named pipe") << "<img src=\"pipe.png\">" << 0 << 1;
         QTest::newRow("/proc") << "<img src=\"/proc/self/environ\">" << 0 << 1;
+        // A long page goes to the engine as a private copy: its addresses
+        // still stand for the document's folder, and for nothing else.
+        QTest::newRow("long page: relative") << "<img src=\"pic.png\">" << 40 << 0;
+        QTest::newRow("long page: subfolder") << "<img src=\"img/sub%20pic.png\">" << 40 << 0;
+        QTest::newRow("long page: absolute path") << "<img src=\"" + dir + "/pic.png\">" << 40 << 0;
+        QTest::newRow("long page: file URL of /dev/zero") << "<img src=\"file:///dev/zero\">" << 0
+                                                          << 1;
+        QTest::newRow("long page: above its copy") << "<img src=\"../pic.png\">" << 0 << 1;
+    }
+    // Rows named "long page" are handed over in one piece.
+    static PreviewPane::Timing rowTiming()
+    {
+        PreviewPane::Timing timing;
+        if (QByteArray(QTest::currentDataTag()).startsWith("long page"))
+            timing.onePieceBytes = 0;
+        return timing;
     }
     void localFiles()
     {
         QFETCH(QString, img);
         QFETCH(int, width);
         QFETCH(int, refused);
-        QVERIFY(show("<title>pictures</title>" + img)); // loads to its end: nothing read forever
+        QVERIFY(show("<title>pictures</title>" + img, rowTiming())); // loads to its end
         QCOMPARE(evaluate(m_pane, QStringLiteral("document.images[0].naturalWidth")).toInt(), width);
         QCOMPARE(m_pane->refusedFiles(), refused);
         QCOMPARE(m_pane->blockedRequests(), 0);
@@ -294,6 +310,16 @@ private slots:
         QTest::newRow("dot-file") << fetch.arg(".env.css") << "refused";
         QTest::newRow("dot-folder") << xhr.arg(".git/config.css") << "refused";
         QTest::newRow("not a kind a page loads") << fetch.arg("notes.txt") << "refused";
+        // The same, from a long page handed over as a private copy.
+        QTest::newRow("long page: own folder's style sheet") << xhr.arg("style.css")
+                                                             << "in the folder";
+        QTest::newRow("long page: above the folder") << fetch.arg("../secret.css") << "refused";
+        QTest::newRow("long page: above, synchronous") << xhr.arg("../secret.css") << "refused";
+        QTest::newRow("long page: /etc/passwd") << xhr.arg("/etc/passwd") << "refused";
+        QTest::newRow("long page: file: address") << xhr.arg("file:///etc/hostname") << "refused";
+        QTest::newRow("long page: encoded ..") << xhr.arg("%2e%2e/secret.css") << "refused";
+        QTest::newRow("long page: link leaving the folder") << xhr.arg("out.css") << "refused";
+        QTest::newRow("long page: dot-file") << xhr.arg(".env.css") << "refused";
         QTest::newRow("WebRTC") << QStringLiteral(
             "try { const c = new RTCPeerConnection({iceServers: [{urls: 'stun:%3:%1'}]});"
             "  c.createDataChannel('d'); c.createOffer().then(o => c.setLocalDescription(o));"
@@ -344,7 +370,7 @@ private slots:
         delete m_editor;
         m_editor = new EditorBox;
         m_editor->loadText("<title>waiting</title><script>" + script + "</script>");
-        m_pane = new PreviewPane(nullptr, {});
+        m_pane = new PreviewPane(nullptr, rowTiming());
         m_pane->setScriptsEnabled(true);
         m_pane->setEditor(m_editor, site);
         m_pane->show();
@@ -544,6 +570,11 @@ private slots:
         const QString dir = QUrl::fromLocalFile(m_dir.path()).toString();
         QTest::newRow("relative link")
             << "<a href=\"other.html#part\">o</a>" << "click" << dir + "/other.html#part";
+        QTest::newRow("long page: relative link")
+            << "<a href=\"other.html#part\">o</a>" << "click" << dir + "/other.html#part";
+        QTest::newRow("long page: target on the same page")
+            << "<a href=\"#down\">o</a><div style=\"height: 3000px\"></div><a name=\"down\">d</a>"
+            << "click" << "";
         QTest::newRow("remote link")
             << "<a href=\"https://example.com/x\">o</a>" << "click" << "https://example.com/x";
         QTest::newRow("link with a target")
@@ -565,7 +596,7 @@ private slots:
         QFETCH(QString, html);
         QFETCH(QString, script);
         QFETCH(QString, opened);
-        QVERIFY(show("<title>links</title>" + html));
+        QVERIFY(show("<title>links</title>" + html, rowTiming()));
         const QUrl shown = m_pane->page()->url();
         if (script == QLatin1String("click")) {
             const QVariantList at = evaluate(m_pane, QStringLiteral(
