@@ -313,6 +313,10 @@ private slots:
         // The same, from a long page handed over as a private copy.
         QTest::newRow("long page: own folder's style sheet") << xhr.arg("style.css")
                                                              << "in the folder";
+        QTest::newRow("long page: module script") << QStringLiteral(
+            "import('./js/mod.mjs').then(m => document.title = m.text,"
+            "  () => document.title = 'refused')")
+                                                  << "from a module";
         QTest::newRow("long page: above the folder") << fetch.arg("../secret.css") << "refused";
         QTest::newRow("long page: above, synchronous") << xhr.arg("../secret.css") << "refused";
         QTest::newRow("long page: /etc/passwd") << xhr.arg("/etc/passwd") << "refused";
