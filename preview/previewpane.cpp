@@ -29,8 +29,9 @@
 namespace {
 // WebRTC reaches any address and port a script names, over UDP, where the
 // guard (which sees addresses it is asked for) never looks. The engine is
-// told to send no UDP of its own; this script, first in every frame, turns
-// the constructor away and tells the pane, which counts it as blocked.
+// told to send no UDP of its own; this script, first in the page and in each
+// frame it loads, turns the constructor away and tells the pane, which counts
+// it as blocked (a new empty frame runs no script of ours: it only sends nothing).
 const char kWebRtcTried[] = "tagloom-preview: WebRTC blocked";
 const char kNoWebRtc[] = R"JS((() => {
   const tell = console.info.bind(console);
