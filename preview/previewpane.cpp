@@ -30,20 +30,33 @@ namespace {
 // WebRTC reaches any address and port a script names, over UDP, where the
 // guard (which sees addresses it is asked for) never looks. The engine is
 // told to send no UDP of its own; this script, first in the page and in each
-// frame it loads, turns the constructor away and tells the pane, which counts
-// it as blocked (a new empty frame runs no script of ours: it only sends nothing).
+// frame it loads (a new empty frame's window when it is reached), turns the
+// constructor away and tells the pane, which counts it as blocked.
 const char kWebRtcTried[] = "tagloom-preview: WebRTC blocked";
 const char kNoWebRtc[] = R"JS((() => {
   const tell = console.info.bind(console);
-  for (const name of ['RTCPeerConnection', 'webkitRTCPeerConnection']) {
-    if (!(name in window))
-      continue;
-    Object.defineProperty(window, name, { configurable: false, writable: false,
-      value: function () {
-        tell('%1');
-        throw new DOMException('WebRTC is off in the preview', 'NotAllowedError');
-      } });
-  }
+  const block = w => {
+    for (const name of ['RTCPeerConnection', 'webkitRTCPeerConnection']) {
+      const own = Object.getOwnPropertyDescriptor(w, name);
+      if (!own || !own.configurable)
+        continue;
+      Object.defineProperty(w, name, { configurable: false, writable: false,
+        value: function () {
+          tell('%1');
+          throw new DOMException('WebRTC is off in the preview', 'NotAllowedError');
+        } });
+    }
+  };
+  block(window);
+  // A new empty frame runs no script of ours: its window is seen to as it is reached.
+  const frameWindow = Object.getOwnPropertyDescriptor(HTMLIFrameElement.prototype,
+                                                      'contentWindow').get;
+  Object.defineProperty(HTMLIFrameElement.prototype, 'contentWindow', { configurable: false,
+    get() {
+      const w = frameWindow.call(this);
+      try { if (w) block(w); } catch (e) { /* another origin's: it is not ours to change */ }
+      return w;
+    } });
 })();)JS";
 } // namespace
 

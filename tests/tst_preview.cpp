@@ -331,13 +331,13 @@ private slots:
             "  document.title = 'made'; } catch (e) { document.title = 'refused'; }")
                                 << "refused";
         QTest::newRow("WebRTC from a new frame") << QStringLiteral(
-            "const f = document.createElement('iframe'); document.body.appendChild(f);"
+            "const f = document.createElement('iframe'); document.documentElement.appendChild(f);"
             "try { const c = new f.contentWindow.RTCPeerConnection("
             "  {iceServers: [{urls: 'stun:%3:%1'}, {urls: 'turn:%3:%2?transport=tcp',"
             "   username: 'u', credential: 'c'}]});"
             "  c.createDataChannel('d'); c.createOffer().then(o => c.setLocalDescription(o));"
             "  document.title = 'made'; } catch (e) { document.title = 'refused'; }")
-                                            << "";
+                                            << "refused";
     }
     void hostileScripts()
     {
@@ -379,13 +379,7 @@ private slots:
         m_pane->setScriptsEnabled(true);
         m_pane->setEditor(m_editor, site);
         m_pane->show();
-        if (got.isEmpty()) {
-            // The frame's constructor may be the frame's own: what counts is
-            // that nothing is sent.
-            QTRY_VERIFY_WITH_TIMEOUT(m_pane->page()->title() != QLatin1String("waiting"), kLoadMs);
-        } else {
-            QTRY_COMPARE_WITH_TIMEOUT(m_pane->page()->title(), got, kLoadMs);
-        }
+        QTRY_COMPARE_WITH_TIMEOUT(m_pane->page()->title(), got, kLoadMs);
         if (script.contains(QLatin1String("RTCPeerConnection"))) {
             QTest::qWait(3000); // the time a connection takes to send its first packets
             QVERIFY(!udp.hasPendingDatagrams());
