@@ -27,6 +27,7 @@
 #include "toolbar.h"
 #include "uiseam.h"
 #include "workbench.h"
+#include "procfigures.h"
 
 #include <QApplication>
 #include <QDir>
@@ -88,16 +89,7 @@ void quietHandler(QtMsgType type, const QMessageLogContext &context, const QStri
     g_defaultHandler(type, context, message);
 }
 
-double rssMiB()
-{
-    QFile f(QStringLiteral("/proc/self/status"));
-    if (!f.open(QIODevice::ReadOnly))
-        return NAN;
-    for (const QByteArray &line : f.readAll().split('\n'))
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').first().toDouble() / 1024.0;
-    return NAN;
-}
+double rssMiB() { return processRssMiB(QCoreApplication::applicationPid()); }
 
 // About 72 bytes a line, CR LF, a BODY line near the top and 1,000 named
 // targets spread through the page.
@@ -119,15 +111,6 @@ QByteArray generatePage(int lines)
     }
     out += "</BODY>\r\n</HTML>\r\n";
     return out;
-}
-
-double median(std::vector<double> v)
-{
-    if (v.empty())
-        return NAN;
-    std::sort(v.begin(), v.end());
-    const size_t n = v.size();
-    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
 }
 
 template <class F> double timeMs(F &&f)
@@ -306,14 +289,8 @@ double cpuMs()
 // The CPU time a process has used so far; 0 when it is gone.
 double processCpuMs(qint64 pid)
 {
-    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
-    if (pid <= 0 || !stat.open(QIODevice::ReadOnly))
-        return 0;
-    const QByteArray line = stat.readAll();
-    const QList<QByteArray> rest = line.mid(line.lastIndexOf(')') + 2).split(' ');
-    if (rest.size() < 13)
-        return 0;
-    return (rest[11].toDouble() + rest[12].toDouble()) * 1e3 / double(sysconf(_SC_CLK_TCK));
+    const qint64 ticks = processCpuTicks(pid);
+    return ticks < 0 ? 0 : double(ticks) * 1e3 / double(sysconf(_SC_CLK_TCK));
 }
 
 // A piece of generated-documentation markup, numbered.
@@ -858,12 +835,9 @@ double treeRssMiB(qint64 root)
 {
     double total = 0;
     for (const qint64 pid : processTree(root)) {
-        QFile status(QStringLiteral("/proc/%1/status").arg(pid));
-        if (!status.open(QIODevice::ReadOnly))
-            continue;
-        for (const QByteArray &l : status.readAll().split('\n'))
-            if (l.startsWith("VmRSS:"))
-                total += l.mid(6).trimmed().split(' ').first().toDouble() / 1024.0;
+        const double rss = processRssMiB(pid);
+        if (!std::isnan(rss))
+            total += rss;
     }
     return total;
 }

@@ -17,6 +17,8 @@
 #include <QThread>
 
 #include <algorithm>
+#include "procfigures.h"
+
 #include <cmath>
 #include <cstdio>
 #include <map>
@@ -26,37 +28,6 @@
 #include <unistd.h>
 
 namespace {
-
-double median(std::vector<double> v)
-{
-    if (v.empty())
-        return NAN;
-    std::sort(v.begin(), v.end());
-    const size_t n = v.size();
-    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
-}
-
-// utime + stime of a process, in clock ticks; -1 once it is gone.
-qint64 cpuTicks(qint64 pid)
-{
-    QFile f(QStringLiteral("/proc/%1/stat").arg(pid));
-    if (!f.open(QIODevice::ReadOnly))
-        return -1;
-    const QByteArray s = f.readAll();
-    const QList<QByteArray> rest = s.mid(s.lastIndexOf(')') + 2).split(' ');
-    return rest.size() > 12 ? rest[11].toLongLong() + rest[12].toLongLong() : -1;
-}
-
-double rssMiB(qint64 pid)
-{
-    QFile f(QStringLiteral("/proc/%1/status").arg(pid));
-    if (!f.open(QIODevice::ReadOnly))
-        return NAN;
-    for (const QByteArray &line : f.readAll().split('\n'))
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').first().toDouble() / 1024.0;
-    return NAN;
-}
 
 struct AtRest {
     double rss = NAN;   // MiB
@@ -91,12 +62,12 @@ AtRest startEditor(const QString &build, const QStringList &args)
     const qint64 pid = p.processId();
     const qint64 hz = sysconf(_SC_CLK_TCK);
     const qint64 binMs = 250, quietMs = 3000, minMs = 8000, maxMs = 180000;
-    qint64 binStart = 0, binTicks = cpuTicks(pid), lastBusy = 0, ticks = binTicks;
+    qint64 binStart = 0, binTicks = processCpuTicks(pid), lastBusy = 0, ticks = binTicks;
     AtRest r;
     while (p.state() == QProcess::Running) {
         QThread::msleep(20);
         const qint64 now = clock.elapsed();
-        const qint64 t = cpuTicks(pid);
+        const qint64 t = processCpuTicks(pid);
         if (t < 0)
             break;
         ticks = t;
@@ -107,7 +78,7 @@ AtRest startEditor(const QString &build, const QStringList &args)
             binTicks = t;
         }
         if ((now - lastBusy >= quietMs && now >= minMs) || now >= maxMs) {
-            r.rss = rssMiB(pid);
+            r.rss = processRssMiB(pid);
             r.ticks = double(ticks);
             r.seconds = lastBusy / 1000.0;
             break;
