@@ -43,11 +43,10 @@ void reportProgress(qint64 done, qint64 total)
 
 QByteArray readBytesWhole(ReadFile &f, qint64 limit, const QString &tooLarge)
 {
-    // Read no more than the limit allows, even from a file whose size says
-    // nothing (a device, a pipe, a file still growing). A megabyte at a time,
-    // so that progress can be told.
+    // Read no more than the limit allows, even from a file still growing. A
+    // megabyte at a time, so that progress can be told.
     constexpr qint64 kChunk = 1 << 20;
-    const qint64 total = f.isSequential() ? 0 : std::min(f.size(), limit);
+    const qint64 total = std::min(f.size(), limit);
     QByteArray bytes;
     if (total > 0)
         bytes.reserve(total + 1);
@@ -244,17 +243,15 @@ std::optional<StreamedText> streamTextFile(const QString &path,
     // Once, whole: UTF-16 or a charset of many bytes a character is not
     // worth cutting into pieces (the size limit keeps it in bounds).
     auto readOnce = [&] {
-        if (!f.isSequential() && !f.seek(0))
+        if (!f.seek(0))
             throw TagloomError(Errors::cannotOpen(f.path));
         quint64 hash = 0;
-        DecodedText d = readWhole(f, limit, tooLarge, f.isSequential() ? nullptr : &hash);
+        DecodedText d = readWhole(f, limit, tooLarge, &hash);
         const MarkStandIns standIns = hideEditorMarks(d.text);
         if (!d.text.isEmpty())
             piece(d.text);
         return StreamedText{d.encoding, standIns, hash, d.guessed, d.kept};
     };
-    if (f.isSequential())
-        return readOnce();
     const QByteArray head = f.peek(kUnmarkedBytes);
     if (head.startsWith("\xFF\xFE") || head.startsWith("\xFE\xFF")
         || head.startsWith(byteOrderMark(TextEncoding::Utf32BeBom)) || unmarkedUnicode(head))
