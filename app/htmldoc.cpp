@@ -2,6 +2,7 @@
 #include "charsetsniff.h"
 #include "editorbox.h"
 #include "errors.h"
+#include "freememory.h"
 #include "pageload.h"
 #include "progressbox.h"
 #include "textreader.h"
@@ -377,4 +378,5 @@ void THTMLDOC::closeEvent(QCloseEvent *e)
     // The slot is free and the recovery copy goes.
     emit closing(this);
     QMdiSubWindow::closeEvent(e);
+    returnFreedMemorySoon(); // the page's text goes with the window
 }

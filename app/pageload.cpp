@@ -1,5 +1,6 @@
 #include "pageload.h"
 #include "editorbox.h"
+#include "freememory.h"
 
 StreamedText loadPage(EditorBox &editor, const QString &path, qsizetype chunkBytes)
 {
@@ -10,12 +11,14 @@ StreamedText loadPage(EditorBox &editor, const QString &path, qsizetype chunkByt
             QString(), chunkBytes);
         if (got) {
             editor.finishLoad();
+            returnFreedMemorySoon(); // the reading's buffers are gone now
             return *got;
         }
         // The file changed while it was read: read it again, whole.
         DecodedText d = readTextFile(path);
         StreamedText whole{d.encoding, hideEditorMarks(d.text), 0, d.guessed, d.kept};
         editor.finishLoad(d.text);
+        returnFreedMemorySoon();
         return whole;
     } catch (...) {
         editor.abandonLoad();

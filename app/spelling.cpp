@@ -1,6 +1,7 @@
 #include "spelling.h"
 #include "diskfile.h"
 #include "errors.h"
+#include "freememory.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -298,6 +299,7 @@ void Spelling::adopt(const QString &name, std::unique_ptr<SpellDictionary> dicti
     } else {
         m_dictionaries.insert(name, nullptr); // unreadable: not tried again
     }
+    returnFreedMemorySoon(); // what the loading thread's heap kept
     bump();
 }
 
