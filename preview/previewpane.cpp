@@ -30,33 +30,50 @@ namespace {
 // WebRTC reaches any address and port a script names, over UDP, where the
 // guard (which sees addresses it is asked for) never looks. The engine is
 // told to send no UDP of its own; this script, first in the page and in each
-// frame it loads (a new empty frame's window when it is reached), turns the
-// constructor away and tells the pane, which counts it as blocked.
+// frame it loads, turns the constructor away and tells the pane, which
+// counts it as blocked. A new empty frame (and a window opened with no
+// address) runs no script of ours, so its window is seen to by the window
+// that made it: on the frame's load, which comes before the code that
+// inserted it goes on, and whenever it is reached through its element or
+// window.open().
 const char kWebRtcTried[] = "tagloom-preview: WebRTC blocked";
 const char kNoWebRtc[] = R"JS((() => {
   const tell = console.info.bind(console);
-  const block = w => {
-    for (const name of ['RTCPeerConnection', 'webkitRTCPeerConnection']) {
-      const own = Object.getOwnPropertyDescriptor(w, name);
-      if (!own || !own.configurable)
-        continue;
-      Object.defineProperty(w, name, { configurable: false, writable: false,
-        value: function () {
-          tell('%1');
-          throw new DOMException('WebRTC is off in the preview', 'NotAllowedError');
-        } });
-    }
+  const seen = new WeakSet();
+  const guard = w => {
+    try {
+      if (!w || seen.has(w))
+        return;
+      seen.add(w);
+      for (const name of ['RTCPeerConnection', 'webkitRTCPeerConnection']) {
+        const own = Object.getOwnPropertyDescriptor(w, name);
+        if (!own || !own.configurable)
+          continue;
+        Object.defineProperty(w, name, { configurable: false, writable: false,
+          value: function () {
+            tell('%1');
+            throw new DOMException('WebRTC is off in the preview', 'NotAllowedError');
+          } });
+      }
+      for (const kind of ['HTMLIFrameElement', 'HTMLFrameElement', 'HTMLObjectElement']) {
+        const proto = w[kind] && w[kind].prototype;
+        const own = proto && Object.getOwnPropertyDescriptor(proto, 'contentWindow');
+        if (!own || !own.get || !own.configurable)
+          continue;
+        Object.defineProperty(proto, 'contentWindow', { configurable: false,
+          get() { const child = own.get.call(this); guard(child); return child; } });
+      }
+      const open = w.open;
+      Object.defineProperty(w, 'open', { configurable: false, writable: false,
+        value: function (...args) { const child = open.apply(this, args); guard(child); return child; } });
+      // On the document: a load event never goes up to the window.
+      w.document.addEventListener('load', e => {
+        if (e.target && 'contentWindow' in e.target)
+          e.target.contentWindow;
+      }, true);
+    } catch (e) { /* another origin's window: it is not ours to change */ }
   };
-  block(window);
-  // A new empty frame runs no script of ours: its window is seen to as it is reached.
-  const frameWindow = Object.getOwnPropertyDescriptor(HTMLIFrameElement.prototype,
-                                                      'contentWindow').get;
-  Object.defineProperty(HTMLIFrameElement.prototype, 'contentWindow', { configurable: false,
-    get() {
-      const w = frameWindow.call(this);
-      try { if (w) block(w); } catch (e) { /* another origin's: it is not ours to change */ }
-      return w;
-    } });
+  guard(window);
 })();)JS";
 } // namespace
 
