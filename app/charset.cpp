@@ -1,7 +1,7 @@
 #include "charset.h"
+#include "charsetcodecs.h"
 
 #include <QStringDecoder>
-#include <QSysInfo>
 
 #include <algorithm>
 
@@ -27,208 +27,6 @@ int cp1252Byte(char16_t c)
         if (kCp1252High[i] == c)
             return 0x80 + i;
     return -1;
-}
-
-// The charsets a page may declare. Labels are the names pages use for them,
-// lower case: every label browsers know (the WHATWG Encoding Standard's
-// table), then names iconv knows that pages still declare. The iconv name is
-// the one that reads what those pages mean (Shift_JIS pages are written with
-// Windows' table, so 0x5C is a backslash; TIS-620 pages are read as
-// Windows-874, as browsers read them). Single-byte charsets are decoded
-// from a table taken byte by byte from iconv, so that no converter composes
-// a letter and its points into one character the page does not hold;
-// `fixes` are the bytes browsers read otherwise than iconv ("AE:045E").
-struct Charset {
-    TextEncoding encoding;
-    enum Kind { Own, Table, Iconv, Stateful } kind;
-    const char *iconvName; // nullptr: converted here
-    const char *name;
-    const char *script; // the menu group; nullptr: not offered
-    const char *labels;
-    const char *fixes = "";
-};
-using C = Charset;
-const Charset kCharsets[] = {
-    {TextEncoding::Utf8, C::Own, nullptr, "UTF-8", "Unicode", ""},
-    {TextEncoding::Utf8Bom, C::Own, nullptr, "UTF-8 with BOM", "Unicode", ""},
-    {TextEncoding::Utf16LeBom, C::Own, nullptr, "UTF-16LE with BOM", "Unicode", ""},
-    {TextEncoding::Utf16BeBom, C::Own, nullptr, "UTF-16BE with BOM", "Unicode", ""},
-    {TextEncoding::Utf16Le, C::Own, nullptr, "UTF-16LE", "Unicode", ""},
-    {TextEncoding::Utf16Be, C::Own, nullptr, "UTF-16BE", "Unicode", ""},
-    {TextEncoding::Utf32Le, C::Own, nullptr, "UTF-32LE", "Unicode", ""},
-    {TextEncoding::Utf32Be, C::Own, nullptr, "UTF-32BE", "Unicode", ""},
-    {TextEncoding::Utf32LeBom, C::Own, nullptr, "UTF-32LE with BOM", "Unicode", ""},
-    {TextEncoding::Utf32BeBom, C::Own, nullptr, "UTF-32BE with BOM", "Unicode", ""},
-    {TextEncoding::Windows1252, C::Own, nullptr, "Windows-1252", "Western",
-     "windows-1252 cp1252 x-cp1252 iso-8859-1 iso8859-1 iso_8859-1 iso_8859-1:1987 iso88591 "
-     "latin1 l1 cp819 ibm819 iso-ir-100 csisolatin1 us-ascii ascii ansi_x3.4-1968 "
-     "x-user-defined"},
-    {TextEncoding::Iso8859_15, C::Table, "ISO-8859-15", "ISO-8859-15", "Western",
-     "iso-8859-15 iso8859-15 iso_8859-15 iso885915 latin9 l9 csisolatin9 latin-9"},
-    {TextEncoding::Macintosh, C::Table, "MACINTOSH", "Macintosh", "Western",
-     "macintosh mac x-mac-roman csmacintosh", "DB:20AC"},
-    {TextEncoding::Ibm437, C::Table, "CP437", "IBM437", "Western",
-     "ibm437 cp437 437 cspc8codepage437"},
-    {TextEncoding::Ibm850, C::Table, "CP850", "IBM850", "Western",
-     "ibm850 cp850 850 cspc850multilingual"},
-    {TextEncoding::Iso8859_3, C::Table, "ISO-8859-3", "ISO-8859-3", "Western",
-     "iso-8859-3 iso8859-3 iso_8859-3 iso_8859-3:1988 iso88593 latin3 l3 csisolatin3 "
-     "iso-ir-109"},
-    {TextEncoding::Iso8859_14, C::Table, "ISO-8859-14", "ISO-8859-14", "Western",
-     "iso-8859-14 iso8859-14 iso885914"},
-    {TextEncoding::Iso8859_2, C::Table, "ISO-8859-2", "ISO-8859-2", "Central European",
-     "iso-8859-2 iso8859-2 iso_8859-2 iso_8859-2:1987 iso88592 latin2 l2 csisolatin2 "
-     "iso-ir-101"},
-    {TextEncoding::Windows1250, C::Table, "WINDOWS-1250", "Windows-1250", "Central European",
-     "windows-1250 cp1250 x-cp1250"},
-    {TextEncoding::Iso8859_16, C::Table, "ISO-8859-16", "ISO-8859-16", "Central European",
-     "iso-8859-16 iso8859-16 latin10 l10"},
-    {TextEncoding::Ibm852, C::Table, "CP852", "IBM852", "Central European",
-     "ibm852 cp852 852 cspcp852"},
-    {TextEncoding::MacCentralEurope, C::Table, "MAC-CENTRALEUROPE", "x-mac-ce",
-     "Central European", "x-mac-ce x-mac-centraleurroman maccentraleurope mac-centraleurope"},
-    {TextEncoding::Iso8859_4, C::Table, "ISO-8859-4", "ISO-8859-4", "Baltic",
-     "iso-8859-4 iso8859-4 iso_8859-4 iso_8859-4:1988 iso88594 latin4 l4 csisolatin4 "
-     "iso-ir-110"},
-    {TextEncoding::Iso8859_10, C::Table, "ISO-8859-10", "ISO-8859-10", "Baltic",
-     "iso-8859-10 iso8859-10 iso885910 latin6 l6 csisolatin6 iso-ir-157"},
-    {TextEncoding::Iso8859_13, C::Table, "ISO-8859-13", "ISO-8859-13", "Baltic",
-     "iso-8859-13 iso8859-13 iso885913"},
-    {TextEncoding::Windows1257, C::Table, "WINDOWS-1257", "Windows-1257", "Baltic",
-     "windows-1257 cp1257 x-cp1257"},
-    {TextEncoding::Windows1251, C::Table, "WINDOWS-1251", "Windows-1251", "Cyrillic",
-     "windows-1251 cp1251 x-cp1251"},
-    {TextEncoding::Koi8R, C::Table, "KOI8-R", "KOI8-R", "Cyrillic",
-     "koi8-r koi8_r koi8 koi cskoi8r"},
-    {TextEncoding::Koi8U, C::Table, "KOI8-U", "KOI8-U", "Cyrillic", "koi8-u koi8-ru",
-     "AE:045E BE:040E"},
-    {TextEncoding::Iso8859_5, C::Table, "ISO-8859-5", "ISO-8859-5", "Cyrillic",
-     "iso-8859-5 iso8859-5 iso_8859-5 iso_8859-5:1988 iso88595 cyrillic csisolatincyrillic "
-     "iso-ir-144"},
-    {TextEncoding::Ibm866, C::Table, "CP866", "IBM866", "Cyrillic",
-     "ibm866 cp866 866 csibm866"},
-    {TextEncoding::Ibm855, C::Table, "CP855", "IBM855", "Cyrillic",
-     "ibm855 cp855 855 csibm855"},
-    {TextEncoding::MacCyrillic, C::Table, "MAC-UK", "x-mac-cyrillic", "Cyrillic",
-     "x-mac-cyrillic x-mac-ukrainian maccyrillic mac-cyrillic macukrainian mac-ukrainian",
-     "FF:20AC"},
-    {TextEncoding::Koi8T, C::Table, "KOI8-T", "KOI8-T", "Cyrillic", "koi8-t"},
-    {TextEncoding::Pt154, C::Table, "PT154", "PT154", "Cyrillic",
-     "pt154 ptcp154 cp154 csptcp154"},
-    {TextEncoding::Iso8859_7, C::Table, "ISO-8859-7", "ISO-8859-7", "Greek",
-     "iso-8859-7 iso8859-7 iso_8859-7 iso_8859-7:1987 iso88597 greek greek8 csisolatingreek "
-     "ecma-118 elot_928 iso-ir-126 sun_eu_greek"},
-    {TextEncoding::Windows1253, C::Table, "WINDOWS-1253", "Windows-1253", "Greek",
-     "windows-1253 cp1253 x-cp1253"},
-    {TextEncoding::Windows1254, C::Table, "WINDOWS-1254", "Windows-1254", "Turkish",
-     "windows-1254 cp1254 x-cp1254 iso-8859-9 iso8859-9 iso_8859-9 iso_8859-9:1989 iso88599 "
-     "latin5 l5 csisolatin5 iso-ir-148"},
-    {TextEncoding::Iso8859_9, C::Table, "ISO-8859-9", "ISO-8859-9", "Turkish", ""},
-    {TextEncoding::Ibm857, C::Table, "CP857", "IBM857", "Turkish",
-     "ibm857 cp857 857 csibm857"},
-    {TextEncoding::Windows1255, C::Table, "WINDOWS-1255", "Windows-1255", "Hebrew",
-     "windows-1255 cp1255 x-cp1255", "CA:05BA"},
-    {TextEncoding::Iso8859_8, C::Table, "ISO-8859-8", "ISO-8859-8", "Hebrew",
-     "iso-8859-8 iso8859-8 iso_8859-8 iso_8859-8:1988 iso88598 hebrew csisolatinhebrew "
-     "iso-ir-138 visual iso-8859-8-i iso-8859-8-e logical csiso88598i csiso88598e"},
-    {TextEncoding::Ibm862, C::Table, "CP862", "IBM862", "Hebrew",
-     "ibm862 cp862 862 csibm862 dos-862"},
-    {TextEncoding::Windows1256, C::Table, "WINDOWS-1256", "Windows-1256", "Arabic",
-     "windows-1256 cp1256 x-cp1256"},
-    {TextEncoding::Iso8859_6, C::Table, "ISO-8859-6", "ISO-8859-6", "Arabic",
-     "iso-8859-6 iso8859-6 iso_8859-6 iso_8859-6:1987 iso88596 arabic asmo-708 "
-     "csisolatinarabic ecma-114 iso-ir-127 iso-8859-6-i iso-8859-6-e csiso88596e "
-     "csiso88596i"},
-    {TextEncoding::Windows874, C::Table, "CP874", "Windows-874", "Thai",
-     "windows-874 cp874 dos-874 x-windows-874 ibm874 iso-8859-11 iso8859-11 iso885911 "
-     "tis-620 tis620 tis620-0 tis620.2529-1 tis620.2533-0"},
-    {TextEncoding::Iso8859_11, C::Table, "ISO-8859-11", "ISO-8859-11", nullptr, ""},
-    {TextEncoding::Windows1258, C::Table, "WINDOWS-1258", "Windows-1258", "Vietnamese",
-     "windows-1258 cp1258 x-cp1258"},
-    {TextEncoding::Viscii, C::Table, "VISCII", "VISCII", "Vietnamese", "viscii csviscii"},
-    {TextEncoding::Armscii8, C::Table, "ARMSCII-8", "ARMSCII-8", "Armenian and Georgian",
-     "armscii-8 armscii8"},
-    {TextEncoding::Georgian, C::Table, "GEORGIAN-PS", "Georgian-PS", "Armenian and Georgian",
-     "georgian-ps"},
-    {TextEncoding::ShiftJis, C::Iconv, "CP932", "Shift_JIS", "Japanese",
-     "shift_jis shift-jis sjis x-sjis ms_kanji csshiftjis windows-31j ms932 cp932"},
-    {TextEncoding::EucJp, C::Iconv, "EUC-JP", "EUC-JP", "Japanese",
-     "euc-jp x-euc-jp cseucpkdfmtjapanese"},
-    {TextEncoding::Iso2022Jp, C::Stateful, "ISO-2022-JP", "ISO-2022-JP", "Japanese",
-     "iso-2022-jp csiso2022jp"},
-    {TextEncoding::Gbk, C::Iconv, "GBK", "GBK", "Chinese",
-     "gbk x-gbk cp936 ms936 windows-936 gb2312 gb_2312 gb_2312-80 chinese csgb2312 "
-     "csiso58gb231280 iso-ir-58 euc-cn"},
-    {TextEncoding::Gb18030, C::Iconv, "GB18030", "GB18030", "Chinese", "gb18030"},
-    {TextEncoding::Big5, C::Iconv, "BIG5-HKSCS", "Big5", "Chinese",
-     "big5 big5-hkscs big5hkscs cn-big5 csbig5 x-x-big5 x-big5 cp950"},
-    {TextEncoding::EucKr, C::Iconv, "CP949", "EUC-KR", "Korean",
-     "euc-kr cseuckr ks_c_5601-1987 ks_c_5601-1989 ksc5601 ksc_5601 korean csksc56011987 "
-     "iso-ir-149 windows-949 cp949 uhc"},
-};
-
-const Charset *charsetOf(TextEncoding e)
-{
-    for (const Charset &c : kCharsets)
-        if (c.encoding == e)
-            return &c;
-    return nullptr;
-}
-
-const char *iconvNameOf(TextEncoding e)
-{
-    const Charset *c = charsetOf(e);
-    return c ? c->iconvName : nullptr;
-}
-
-// QString's own code units, as iconv names them.
-const char *const kHostUtf16 = QSysInfo::ByteOrder == QSysInfo::LittleEndian ? "UTF-16LE"
-                                                                              : "UTF-16BE";
-
-// Opening a converter loads its tables; each thread keeps the ones it used
-// (a page is saved a line at a time).
-class Converters {
-public:
-    ~Converters()
-    {
-        for (Pair &p : m_pairs) {
-            if (p.decode != kNone)
-                iconv_close(p.decode);
-            if (p.encode != kNone)
-                iconv_close(p.encode);
-        }
-    }
-    // A converter in its initial state, or kNone when iconv has none.
-    iconv_t get(TextEncoding e, bool decode)
-    {
-        const char *name = iconvNameOf(e);
-        if (!name)
-            return kNone;
-        Pair &p = m_pairs[size_t(e)];
-        bool &tried = decode ? p.triedDecode : p.triedEncode;
-        iconv_t &cd = decode ? p.decode : p.encode;
-        if (!tried) {
-            tried = true;
-            cd = decode ? iconv_open(kHostUtf16, name) : iconv_open(name, kHostUtf16);
-        }
-        if (cd != kNone)
-            iconv(cd, nullptr, nullptr, nullptr, nullptr);
-        return cd;
-    }
-    static inline const iconv_t kNone = iconv_t(-1);
-
-private:
-    struct Pair {
-        iconv_t decode = kNone, encode = kNone;
-        bool triedDecode = false, triedEncode = false;
-    };
-    std::array<Pair, size_t(kLastEncoding) + 1> m_pairs;
-};
-
-iconv_t converter(TextEncoding e, bool decode)
-{
-    thread_local Converters converters;
-    return converters.get(e, decode);
 }
 
 void appendReference(QByteArray &out, char32_t code)
@@ -317,60 +115,6 @@ void appendUtf16(QStringView text, bool bigEndian, QByteArray &out)
     }
 }
 
-// The text through iconv, whole, or false with out as it was.
-bool iconvEncode(TextEncoding e, QStringView text, QByteArray &out)
-{
-    const iconv_t cd = converter(e, false);
-    if (cd == Converters::kNone)
-        return false;
-    // Every charset here takes at most four bytes a code unit.
-    const qsizetype at = out.size();
-    out.resize(at + 4 * text.size() + 16);
-    char *in = const_cast<char *>(reinterpret_cast<const char *>(text.utf16()));
-    size_t inLeft = size_t(text.size()) * 2;
-    char *o = out.data() + at;
-    size_t outLeft = size_t(out.size() - at);
-    size_t r = iconv(cd, &in, &inLeft, &o, &outLeft);
-    if (r != size_t(-1))
-        r = iconv(cd, nullptr, nullptr, &o, &outLeft); // a shift state back to its start
-    out.resize(r == size_t(-1) ? at : o - out.constData());
-    return r != size_t(-1);
-}
-
-// The bytes through iconv, whole, or nothing when one is invalid or cut off.
-std::optional<QString> iconvDecode(TextEncoding e, QByteArrayView bytes)
-{
-    const iconv_t cd = converter(e, true);
-    if (cd == Converters::kNone)
-        return std::nullopt;
-    QString text(bytes.size() + 16, Qt::Uninitialized);
-    char *in = const_cast<char *>(bytes.data());
-    size_t inLeft = size_t(bytes.size());
-    qsizetype used = 0;
-    for (;;) {
-        char *o = reinterpret_cast<char *>(text.data() + used);
-        size_t outLeft = size_t(text.size() - used) * 2;
-        size_t r = iconv(cd, &in, &inLeft, &o, &outLeft);
-        if (r != size_t(-1))
-            r = iconv(cd, nullptr, nullptr, &o, &outLeft); // what a stateful one still holds
-        const int err = errno;
-        used = reinterpret_cast<QChar *>(o) - text.constData();
-        if (r != size_t(-1))
-            break;
-        if (err != E2BIG)
-            return std::nullopt; // EILSEQ or EINVAL
-        text.resize(text.size() * 2 + 16);
-    }
-    text.resize(used);
-    return text;
-}
-
-bool readsBackAs(TextEncoding e, QByteArrayView bytes, QStringView text)
-{
-    const std::optional<QString> back = iconvDecode(e, bytes);
-    return back && QStringView(*back) == text;
-}
-
 // Through iconv, checked by reading it back: a converter may write a
 // look-alike for a character the charset lacks (a yen sign as a backslash).
 // What the charset cannot hold goes out as a reference.
@@ -397,60 +141,6 @@ void appendIconv(QStringView text, TextEncoding e, QByteArray &out)
         }
         i += units;
     }
-}
-
-
-// A single-byte charset's table, taken from iconv a byte at a time, with
-// the bytes browsers read otherwise put right. A character two bytes give
-// is kept for the first only: the other byte is left unassigned, so that
-// every byte read comes back.
-struct ByteTable {
-    static constexpr char16_t kNone = 0xFFFF;
-    char16_t toChar[256];
-    std::vector<quint16> toByte = std::vector<quint16>(65536, 0xFFFF);
-};
-
-const ByteTable *byteTable(TextEncoding e)
-{
-    thread_local std::array<std::unique_ptr<ByteTable>, size_t(kLastEncoding) + 1> tables;
-    std::unique_ptr<ByteTable> &t = tables[size_t(e)];
-    if (t)
-        return t.get();
-    const Charset *c = charsetOf(e);
-    if (!c || c->kind != Charset::Table)
-        return nullptr;
-    t = std::make_unique<ByteTable>();
-    const iconv_t cd = iconv_open(kHostUtf16, c->iconvName);
-    for (int b = 0; b < 256; ++b) {
-        t->toChar[b] = ByteTable::kNone;
-        if (cd == iconv_t(-1))
-            continue;
-        iconv(cd, nullptr, nullptr, nullptr, nullptr);
-        char in = char(b);
-        char16_t out[4];
-        char *ip = &in, *op = reinterpret_cast<char *>(out);
-        size_t inLeft = 1, outLeft = sizeof out;
-        if (iconv(cd, &ip, &inLeft, &op, &outLeft) != size_t(-1)
-            && iconv(cd, nullptr, nullptr, &op, &outLeft) != size_t(-1)
-            && op == reinterpret_cast<char *>(out + 1) && !QChar::isSurrogate(out[0]))
-            t->toChar[b] = out[0];
-    }
-    if (cd != iconv_t(-1))
-        iconv_close(cd);
-    for (const QByteArray &fix : QByteArray(c->fixes).split(' ')) {
-        if (fix.size() == 7)
-            t->toChar[fix.left(2).toInt(nullptr, 16)] = char16_t(fix.mid(3).toUInt(nullptr, 16));
-    }
-    for (int b = 0; b < 256; ++b) {
-        const char16_t ch = t->toChar[b];
-        if (ch == ByteTable::kNone)
-            continue;
-        if (t->toByte[ch] != 0xFFFF)
-            t->toChar[b] = ByteTable::kNone;
-        else
-            t->toByte[ch] = quint16(b);
-    }
-    return t.get();
 }
 
 // What the table cannot hold goes out as a reference.
@@ -557,7 +247,7 @@ QByteArray byteOrderMark(TextEncoding encoding)
 QList<EncodingGroup> encodingGroups()
 {
     QList<EncodingGroup> groups;
-    for (const Charset &c : kCharsets) {
+    for (const Charset &c : allCharsets()) {
         if (!c.script)
             continue;
         const QString script = QLatin1String(c.script);
@@ -583,7 +273,7 @@ CharsetLabel charsetForLabel(QByteArrayView labelBytes)
         result.kind = CharsetLabel::Unicode;
         return result;
     }
-    for (const Charset &c : kCharsets) {
+    for (const Charset &c : allCharsets()) {
         const QByteArrayView labels(c.labels);
         for (qsizetype at = labels.indexOf(label); at >= 0; at = labels.indexOf(label, at + 1)) {
             const qsizetype end = at + label.size();

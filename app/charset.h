@@ -10,73 +10,7 @@
 #include <QString>
 #include <optional>
 
-enum class TextEncoding {
-    Utf8,
-    Utf8Bom,
-    Windows1252,
-    Utf16LeBom,
-    Utf16BeBom,
-    // Declared charsets, converted by the system's iconv.
-    Iso8859_2,
-    Iso8859_3,
-    Iso8859_4,
-    Iso8859_5,
-    Iso8859_6,
-    Iso8859_7,
-    Iso8859_8,
-    Iso8859_9,
-    Iso8859_10,
-    Iso8859_11,
-    Iso8859_13,
-    Iso8859_14,
-    Iso8859_15,
-    Iso8859_16,
-    Windows874,
-    Windows1250,
-    Windows1251,
-    Windows1253,
-    Windows1254,
-    Windows1255,
-    Windows1256,
-    Windows1257,
-    Windows1258,
-    Koi8R,
-    Koi8U,
-    Ibm866,
-    Macintosh,
-    MacCyrillic,
-    ShiftJis,
-    EucJp,
-    EucKr,
-    Gbk,
-    Gb18030,
-    Big5,
-    // Unicode without a byte order mark, recognised by its zero bytes.
-    Utf16Le,
-    Utf16Be,
-    Utf32Le,
-    Utf32Be,
-    // Names and code pages pages still declare, beyond the browsers' own.
-    Ibm437,
-    Ibm850,
-    Ibm852,
-    Ibm855,
-    Ibm857,
-    Ibm862,
-    MacCentralEurope,
-    Koi8T,
-    Pt154,
-    Armscii8,
-    Georgian,
-    Viscii,
-    // Stateful: escape sequences switch between character sets.
-    Iso2022Jp,
-    // UTF-32 with a byte order mark (the little-endian one starts with
-    // UTF-16LE's).
-    Utf32LeBom,
-    Utf32BeBom,
-};
-constexpr TextEncoding kLastEncoding = TextEncoding::Utf32BeBom;
+#include "textencoding.h"
 
 // The encoding as the user knows it: "UTF-8", "UTF-16LE with BOM", "KOI8-R".
 QString encodingName(TextEncoding encoding);
