@@ -1,6 +1,7 @@
 #include "previewpane.h"
 #include "editorbox.h"
 #include "previewengine.h"
+#include "previewpage.h"
 #include "uiseam.h"
 
 #include <QChildEvent>
@@ -26,124 +27,7 @@
 
 #include <signal.h>
 
-namespace {
-// WebRTC reaches any address and port a script names, over UDP, where the
-// guard (which sees addresses it is asked for) never looks. The engine is
-// told to send no UDP of its own; this script, first in the page and in each
-// frame it loads, turns the constructor away and tells the pane, which
-// counts it as blocked. A new empty frame (and a window opened with no
-// address) runs no script of ours, so its window is seen to by the window
-// that made it: on the frame's load, which comes before the code that
-// inserted it goes on, and whenever it is reached through its element or
-// window.open().
-const char kWebRtcTried[] = "tagloom-preview: WebRTC blocked";
-const char kNoWebRtc[] = R"JS((() => {
-  const tell = console.info.bind(console);
-  const seen = new WeakSet();
-  const guard = w => {
-    try {
-      if (!w || seen.has(w))
-        return;
-      seen.add(w);
-      for (const name of ['RTCPeerConnection', 'webkitRTCPeerConnection']) {
-        const own = Object.getOwnPropertyDescriptor(w, name);
-        if (!own || !own.configurable)
-          continue;
-        Object.defineProperty(w, name, { configurable: false, writable: false,
-          value: function () {
-            tell('%1');
-            throw new DOMException('WebRTC is off in the preview', 'NotAllowedError');
-          } });
-      }
-      for (const kind of ['HTMLIFrameElement', 'HTMLFrameElement', 'HTMLObjectElement']) {
-        const proto = w[kind] && w[kind].prototype;
-        const own = proto && Object.getOwnPropertyDescriptor(proto, 'contentWindow');
-        if (!own || !own.get || !own.configurable)
-          continue;
-        Object.defineProperty(proto, 'contentWindow', { configurable: false,
-          get() { const child = own.get.call(this); guard(child); return child; } });
-      }
-      const open = w.open;
-      Object.defineProperty(w, 'open', { configurable: false, writable: false,
-        value: function (...args) { const child = open.apply(this, args); guard(child); return child; } });
-      // On the document: a load event never goes up to the window.
-      w.document.addEventListener('load', e => {
-        if (e.target && 'contentWindow' in e.target)
-          e.target.contentWindow;
-      }, true);
-    } catch (e) { /* another origin's window: it is not ours to change */ }
-  };
-  guard(window);
-})();)JS";
-} // namespace
 
-// The pane's page: it goes only where the pane sends it. Links the user
-// follows go to the system's browser; scripts cannot navigate it away.
-class PreviewPage : public QWebEnginePage {
-public:
-    using QWebEnginePage::QWebEnginePage;
-    QUrl expected;
-    // Loads of `expected` let through: the pane's own, and one refresh of
-    // the page by itself (a meta refresh of 0 seconds would go on forever).
-    int ownLoads = 0;
-    std::function<void(const QUrl &, bool again)> refusedMove;
-    std::function<void(const QUrl &)> openOutside;
-    std::function<bool()> userActed; // a click or key in the page just now
-    std::function<void()> webRtcTried;
-
-protected:
-    void javaScriptConsoleMessage(JavaScriptConsoleMessageLevel, const QString &message, int,
-                                  const QString &) override
-    {
-        if (message == QLatin1String(kWebRtcTried) && webRtcTried)
-            webRtcTried();
-    }
-
-    bool acceptNavigationRequest(const QUrl &url, NavigationType type, bool isMainFrame) override
-    {
-        if (m_catcher) {
-            // A window opened for a link with a target: its address goes to
-            // the browser and the window goes.
-            if (userActed())
-                openOutside(url);
-            deleteLater();
-            return false;
-        }
-        if (!isMainFrame)
-            return true; // frames are held to local files by the guard
-        const auto sameDocument = [&](const QUrl &a) {
-            return a.adjusted(QUrl::RemoveFragment) == expected.adjusted(QUrl::RemoveFragment);
-        };
-        if (type == NavigationTypeLinkClicked) {
-            if (sameDocument(url))
-                return true; // a target on the same page
-            // The engine calls a script's "location = ..." a link too: only
-            // what follows the user's own click or key leaves for the browser.
-            if (userActed())
-                openOutside(url);
-            return false;
-        }
-        if (url == expected && ownLoads > 0) {
-            --ownLoads;
-            return true;
-        }
-        if (refusedMove)
-            refusedMove(url, url == expected);
-        return false;
-    }
-
-    QWebEnginePage *createWindow(WebWindowType) override
-    {
-        auto *catcher = new PreviewPage(profile(), this);
-        catcher->openOutside = openOutside;
-        catcher->userActed = userActed;
-        catcher->m_catcher = true;
-        return catcher;
-    }
-
-private:
-    bool m_catcher = false;
-};
 
 PreviewPane::PreviewPane(QWidget *parent) : PreviewPane(parent, Timing()) {}
 
@@ -297,14 +181,7 @@ void PreviewPane::startEngine()
     m_guard->allowRemote(m_remote->isChecked());
     m_profile->setUrlRequestInterceptor(m_guard);
     connect(m_guard, &PreviewGuard::requestBlocked, this, &PreviewPane::showBlocked);
-    QWebEngineScript noWebRtc;
-    noWebRtc.setName(QStringLiteral("no-webrtc"));
-    noWebRtc.setInjectionPoint(QWebEngineScript::DocumentCreation);
-    noWebRtc.setWorldId(QWebEngineScript::MainWorld);
-    noWebRtc.setRunsOnSubFrames(true);
-    noWebRtc.setSourceCode(
-        QString::fromLatin1(kNoWebRtc).arg(QLatin1String(kWebRtcTried)));
-    m_profile->scripts()->insert(noWebRtc);
+    m_profile->scripts()->insert(PreviewPage::noWebRtcScript());
 
     QWebEngineSettings *s = m_profile->settings();
     s->setAttribute(QWebEngineSettings::JavascriptEnabled, m_scripts);
