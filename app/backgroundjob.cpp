@@ -46,7 +46,8 @@ void JobControl::setProgress(int permille)
     if (!owner)
         return;
     QMetaObject::invokeMethod(
-        owner, [owner, control = weak_from_this(), permille] {
+        owner,
+        [owner, control = weak_from_this(), permille] {
             owner->reportProgress(control.lock(), permille);
         },
         Qt::QueuedConnection);

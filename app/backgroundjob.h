@@ -50,8 +50,7 @@ public:
     // Runs `work(JobControl &)` on a pool thread; `done` then receives what
     // it returned, on this object's thread, unless the job was dropped
     // first. `work` may use only what it holds by value.
-    template <typename Work, typename Done>
-    Handle run(Work work, Done done)
+    template <typename Work, typename Done> Handle run(Work work, Done done)
     {
         using Result = std::invoke_result_t<Work &, JobControl &>;
         if constexpr (std::is_void_v<Result>) {
@@ -59,9 +58,11 @@ public:
                          std::function<void()>(std::move(done)));
         } else {
             auto result = std::make_shared<std::optional<Result>>();
-            return start(
-                [work = std::move(work), result](JobControl &c) mutable { result->emplace(work(c)); },
-                [done = std::move(done), result]() mutable { done(std::move(**result)); });
+            auto produce = [work = std::move(work), result](JobControl &c) mutable {
+                result->emplace(work(c));
+            };
+            auto hand = [done = std::move(done), result]() mutable { done(std::move(**result)); };
+            return start(std::move(produce), std::move(hand));
         }
     }
 

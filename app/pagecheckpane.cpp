@@ -8,7 +8,8 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
-PageCheckPane::PageCheckPane(QWidget *parent) : QDockWidget(QStringLiteral("Page Check"), parent), m_jobs(new BackgroundJobs(this))
+PageCheckPane::PageCheckPane(QWidget *parent)
+    : QDockWidget(QStringLiteral("Page Check"), parent), m_jobs(new BackgroundJobs(this))
 {
     setObjectName(QStringLiteral("PageCheck"));
     auto *body = new QWidget(this);

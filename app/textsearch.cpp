@@ -15,10 +15,7 @@ bool wordBounded(QStringView line, qsizetype start, qsizetype length)
            && (start + length == line.size() || !isWordChar(line.at(start + length)));
 }
 
-bool stopped(const SearchControl *control)
-{
-    return control && control->isCancelled();
-}
+bool stopped(const SearchControl *control) { return control && control->isCancelled(); }
 
 void report(SearchControl *control, qsizetype at, qsizetype size)
 {
