@@ -31,6 +31,9 @@ QThreadPool *pool()
         // A job told to stop may still be inside one long call (a regular
         // expression match); the next job must not queue behind it.
         pool->setMaxThreadCount(64);
+        // Jobs come in bursts (a search as you type, a page check): a thread
+        // left idle for a second ends rather than wait for the next burst.
+        pool->setExpiryTimeout(1000);
     }
     return pool;
 }

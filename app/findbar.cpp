@@ -31,7 +31,12 @@ FindBar::FindBar(QWidget *parent)
 {
     m_progress->setInterval(kProgressMs);
     connect(m_progress, &QTimer::timeout, this, &FindBar::showProgress);
-    connect(m_jobs, &BackgroundJobs::progress, this, &FindBar::showProgress);
+    // Replace All's percentage follows its progress; a search says it is
+    // still running only once the timer finds it so.
+    connect(m_jobs, &BackgroundJobs::progress, this, [this] {
+        if (m_work == Work::ReplaceAll)
+            showProgress();
+    });
     setObjectName(QStringLiteral("FindBar"));
     auto *grid = new QGridLayout(this);
     grid->setContentsMargins(4, 2, 4, 2);
