@@ -10,6 +10,9 @@ set -euo pipefail
 # libqt6webenginecore6-bin holds.
 TAGLOOM_PACKAGES=(cmake ninja-build g++ qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins
   libgl-dev libtidy-dev libhunspell-dev hunspell-en-us libuchardet-dev pkg-config qt6-webengine-dev libqt6webenginecore6-bin fonts-liberation2 fontconfig desktop-file-utils appstream dpkg-dev)
+# The test path's own checks: clang-format holds changed lines to the style
+# (.ci/check-format.sh).
+TAGLOOM_TEST_PACKAGES=(clang-format)
 tagloom_install_missing() {
   local missing=()
   for p in "${TAGLOOM_PACKAGES[@]}" "$@"; do

@@ -5,7 +5,7 @@
 set -euo pipefail
 cd "$(dirname "$0")"
 source ./deps.sh
-tagloom_install_missing
+tagloom_install_missing "${TAGLOOM_TEST_PACKAGES[@]}"
 # Ninja for a new build folder; one made by a plain "cmake -S . -B build" keeps its generator.
 gen=(-G Ninja); [ -f build/CMakeCache.txt ] && gen=()
 cmake -S . -B build "${gen[@]}" -DCMAKE_BUILD_TYPE=RelWithDebInfo

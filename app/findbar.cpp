@@ -1,7 +1,6 @@
 #include "findbar.h"
 #include "editorbox.h"
 #include "keyboardreturn.h"
-#include "searchrunner.h"
 #include "textsearch.h"
 
 #include <QCheckBox>
@@ -28,10 +27,16 @@ QString replaceAllCaption() { return QStringLiteral("Replace A&ll"); }
 } // namespace
 
 FindBar::FindBar(QWidget *parent)
-    : QWidget(parent), m_runner(new SearchRunner(this)), m_progress(new QTimer(this))
+    : QWidget(parent), m_jobs(new BackgroundJobs(this)), m_progress(new QTimer(this))
 {
     m_progress->setInterval(kProgressMs);
     connect(m_progress, &QTimer::timeout, this, &FindBar::showProgress);
+    // Replace All's percentage follows its progress; a search says it is
+    // still running only once the timer finds it so.
+    connect(m_jobs, &BackgroundJobs::progress, this, [this] {
+        if (m_work == Work::ReplaceAll)
+            showProgress();
+    });
     setObjectName(QStringLiteral("FindBar"));
     auto *grid = new QGridLayout(this);
     grid->setContentsMargins(4, 2, 4, 2);
@@ -118,7 +123,7 @@ FindBar::FindBar(QWidget *parent)
 
 void FindBar::setEditor(EditorBox *editor)
 {
-    m_runner->cancel();
+    dropSearch();
     stopped();
     m_editor = editor;
     watchDocument();
@@ -178,7 +183,7 @@ void FindBar::search(bool backward, bool fromSelectionStart)
 {
     const std::optional<SearchQuery> usable = usableQuery();
     if (!usable) { // an older search must not select its match now
-        m_runner->cancel();
+        dropSearch();
         stopped();
         return;
     }
@@ -280,7 +285,7 @@ void FindBar::replaceAll()
     }
     const std::optional<SearchQuery> q = usableQuery();
     if (!q) {
-        m_runner->cancel();
+        dropSearch();
         stopped();
         return;
     }
@@ -314,10 +319,12 @@ void FindBar::start(Work kind, std::function<void(SearchControl &)> work,
                     std::function<void()> done)
 {
     m_work = kind;
-    m_runner->run(std::move(work), [this, done = std::move(done)] {
+    dropSearch(); // a newer run replaces the older, whose result is dropped
+    m_search = m_jobs->run(std::move(work), [this, done = std::move(done)] {
+        m_search.reset();
         if (m_editor)
             done();
-        if (!m_runner->isRunning()) { // done may have started the next step
+        if (!m_search) { // done may have started the next step
             stopped();
             emit searchFinished();
         }
@@ -332,13 +339,19 @@ void FindBar::start(Work kind, std::function<void(SearchControl &)> work,
 void FindBar::cancel()
 {
     const bool replacing = isSearching() && m_work == Work::ReplaceAll;
-    m_runner->cancel();
+    dropSearch();
     stopped();
     if (replacing)
         setNote(QStringLiteral("Replace All stopped: nothing replaced"));
 }
 
-bool FindBar::isSearching() const { return m_runner->isRunning(); }
+bool FindBar::isSearching() const { return bool(m_search); }
+
+void FindBar::dropSearch()
+{
+    m_jobs->drop(m_search);
+    m_search.reset();
+}
 
 void FindBar::stopped()
 {
@@ -351,7 +364,7 @@ void FindBar::showProgress()
     if (!isSearching())
         return;
     if (m_work == Work::ReplaceAll)
-        setNote(QStringLiteral("Replacing\u2026 %1 %").arg(m_runner->permille() / 10));
+        setNote(QStringLiteral("Replacing\u2026 %1 %").arg(m_search->progress() / 10));
     else
         setNote(QStringLiteral("Searching\u2026"));
 }

@@ -2,7 +2,7 @@
 // The find and replace bar below the documents. It searches the editor it
 // is given (the current document's), as you type, and never opens a box:
 // every note ("No matches", "3 of 17", a pattern's error) shows in the bar.
-// Searches run on a copy of the text on another thread (SearchRunner): the
+// Searches run on a copy of the text on another thread (BackgroundJobs): the
 // bar answers at once and shows the result when it comes, or drops it when
 // the page changed meanwhile and searches again.
 #include <QPointer>
@@ -19,7 +19,6 @@ class QLineEdit;
 class QPushButton;
 class QTextDocument;
 class QTimer;
-class SearchRunner;
 
 class FindBar : public QWidget {
     Q_OBJECT
@@ -77,7 +76,10 @@ private:
     QString snapshot();
     void watchDocument();
 
-    SearchRunner *m_runner;
+    void dropSearch();
+
+    BackgroundJobs *m_jobs;
+    BackgroundJobs::Handle m_search; // the run whose result is awaited
     QTimer *m_progress;
     Work m_work = Work::Find;
     QPointer<QTextDocument> m_watched;

@@ -4,12 +4,12 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
-#include <QThread>
 #include <QTimer>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
-PageCheckPane::PageCheckPane(QWidget *parent) : QDockWidget(QStringLiteral("Page Check"), parent)
+PageCheckPane::PageCheckPane(QWidget *parent)
+    : QDockWidget(QStringLiteral("Page Check"), parent), m_jobs(new BackgroundJobs(this))
 {
     setObjectName(QStringLiteral("PageCheck"));
     auto *body = new QWidget(this);
@@ -55,24 +55,12 @@ PageCheckPane::PageCheckPane(QWidget *parent) : QDockWidget(QStringLiteral("Page
     });
 }
 
-PageCheckPane::~PageCheckPane()
-{
-    // Every check still running stops at its next byte; none may outlive
-    // the pane it reports to.
-    for (QThread *t : std::as_const(m_running)) {
-        t->wait();
-        delete t; // no event loop may be left to run its deleteLater
-    }
-}
-
 void PageCheckPane::check(EditorBox *editor)
 {
     // A check still running is told to stop and left to end on its own:
     // waiting for it here would hold the editor for as long as the page
     // takes to parse. Its result is passed over.
-    cancel();
-    ++m_checks;
-    m_checking = false;
+    dropCheck();
     disconnect(m_changes);
     disconnect(m_editorGone);
     m_editor = editor;
@@ -84,9 +72,7 @@ void PageCheckPane::check(EditorBox *editor)
     }
     // A page closed while its check runs, or after, takes its result with it.
     m_editorGone = connect(editor, &QObject::destroyed, this, [this] {
-        cancel();
-        ++m_checks;
-        m_checking = false;
+        dropCheck();
         m_rows->clear();
         m_cancel->setEnabled(false);
         m_summary->setText(QStringLiteral("The checked document was closed"));
@@ -101,32 +87,24 @@ void PageCheckPane::check(EditorBox *editor)
     m_summary->setText(QStringLiteral("Checking..."));
     m_cancel->setEnabled(true);
     m_checking = true;
-    auto stop = std::make_shared<std::atomic<bool>>(false);
-    m_stop = stop;
-    const int check = m_checks;
-    QThread *thread = QThread::create([this, stop, text, check] {
-        PageCheckResult result = checkPage(text, stop.get());
-        // Handed to the GUI thread; the pane waits for this thread before it goes.
-        QMetaObject::invokeMethod(
-            this,
-            [this, result, check] {
-                if (check == m_checks) // not a check replaced by a later one
-                    showResult(result);
-            },
-            Qt::QueuedConnection);
-    });
-    m_running << thread;
-    connect(thread, &QThread::finished, this, [this, thread] {
-        m_running.removeOne(thread);
-        thread->deleteLater();
-    });
-    thread->start(QThread::LowPriority);
+    m_job = m_jobs->run([text](JobControl &c) { return checkPage(text, c.cancelFlag()); },
+                        [this](const PageCheckResult &result) {
+                            m_job.reset();
+                            showResult(result);
+                        });
 }
 
 void PageCheckPane::cancel()
 {
-    if (m_stop)
-        m_stop->store(true);
+    if (m_job)
+        m_job->cancel(); // its result says so
+}
+
+void PageCheckPane::dropCheck()
+{
+    m_jobs->drop(m_job);
+    m_job.reset();
+    m_checking = false;
 }
 
 void PageCheckPane::showResult(const PageCheckResult &result)

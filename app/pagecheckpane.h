@@ -2,6 +2,7 @@
 // The "Page Check" pane: checks a document's text off the GUI thread and
 // lists what the check found, one row a message. A row's place is offered
 // to the main window (double-click or Enter), which shows it in the editor.
+#include "backgroundjob.h"
 #include "pagecheck.h"
 
 #include <QDockWidget>
@@ -12,14 +13,12 @@
 class EditorBox;
 class QLabel;
 class QPushButton;
-class QThread;
 class QTreeWidget;
 
 class PageCheckPane : public QDockWidget {
     Q_OBJECT
 public:
     explicit PageCheckPane(QWidget *parent = nullptr);
-    ~PageCheckPane() override;
 
     // Checks the editor's text as it stands; a check still running is
     // cancelled and its result passed over, without waiting for it.
@@ -27,7 +26,7 @@ public:
     void cancel();
     bool isChecking() const { return m_checking; }
     // Checks replaced or cancelled that have not ended yet, the current one included.
-    int threadsRunning() const { return int(m_running.size()); }
+    int threadsRunning() const { return m_jobs->running(); }
 
     QString summary() const;
     QTreeWidget *rows() const { return m_rows; }
@@ -41,6 +40,7 @@ signals:
 private:
     void showResult(const PageCheckResult &result);
     void markOutOfDate();
+    void dropCheck();
     void showSummary();
 
     QPointer<EditorBox> m_editor;
@@ -48,13 +48,12 @@ private:
     QLabel *m_summary;
     QPushButton *m_cancel;
     QTreeWidget *m_rows;
-    QList<QThread *> m_running;
+    BackgroundJobs *m_jobs;
+    BackgroundJobs::Handle m_job; // the check whose result shows
     bool m_checking = false;
     QMetaObject::Connection m_editorGone;
-    std::shared_ptr<std::atomic<bool>> m_stop;
     QString m_lastSummary;
     QTimer m_pause;        // typing paused: time to compare the text
     size_t m_checkedHash = 0; // of the text handed to the check
-    int m_checks = 0; // checks started; only the last one's result shows
     bool m_stale = false; // the text changed since it was handed to the check
 };

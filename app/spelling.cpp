@@ -1,4 +1,5 @@
 #include "spelling.h"
+#include "backgroundjob.h"
 #include "diskfile.h"
 #include "errors.h"
 #include "freememory.h"
@@ -12,7 +13,6 @@
 #include <QStandardPaths>
 #include <QStringDecoder>
 #include <QStringEncoder>
-#include <QThread>
 #include <hunspell.hxx>
 
 #include <cerrno>
@@ -145,19 +145,9 @@ Spelling *Spelling::instance() {
     return g_instance;
 }
 
-Spelling::Spelling(QObject *parent) : QObject(parent) {}
+Spelling::Spelling(QObject *parent) : QObject(parent), m_loads(new BackgroundJobs(this)) {}
 
-Spelling::~Spelling() {
-    for (const Loading &l : std::as_const(m_loading))
-        endLoading(l);
-}
-
-void Spelling::endLoading(const Loading &l) {
-    // Deleted here, not later: there may be no event loop left to do it.
-    l.thread->disconnect(this);
-    l.thread->wait(); // after its finished signal too: it waits out the last step
-    delete l.thread;
-}
+Spelling::~Spelling() = default;
 
 QStringList Spelling::searchPath() {
     if (g_searchPathSet)
@@ -175,8 +165,7 @@ void Spelling::setSearchPath(const QStringList &folders) {
     if (!g_instance)
         return;
     Spelling *s = g_instance;
-    for (const Loading &l : std::as_const(s->m_loading))
-        s->endLoading(l);
+    s->m_loads->dropAll(); // loads from the old folders are passed over
     s->m_loading.clear();
     s->m_dictionaries.clear();
     s->m_installedRead = false;
@@ -259,35 +248,32 @@ SpellDictionary *Spelling::dictionary(const QString &name, bool wait) {
         return it->get();
     if (name.isEmpty() || !installed().contains(name))
         return nullptr;
-    startLoading(name);
-    if (!wait)
+    if (!wait) {
+        startLoading(name);
         return nullptr;
-    const Loading l = m_loading.take(name);
-    endLoading(l);
-    adopt(name, std::move(*l.result));
+    }
+    // Loaded here and now; a load of it still running elsewhere is passed over.
+    const QString base = m_paths.value(name);
+    adopt(name, std::make_unique<SpellDictionary>(base + QStringLiteral(".aff"),
+                                                  base + QStringLiteral(".dic")));
     return m_dictionaries.value(name).get();
 }
 
 void Spelling::startLoading(const QString &name) {
     if (m_loading.contains(name))
         return;
+    m_loading.insert(name);
     const QString base = m_paths.value(name);
-    Loading l;
-    l.result = std::make_shared<std::unique_ptr<SpellDictionary>>();
-    auto result = l.result;
-    l.thread = QThread::create([base, result] {
-        *result = std::make_unique<SpellDictionary>(base + QStringLiteral(".aff"),
-                                                    base + QStringLiteral(".dic"));
-    });
-    connect(l.thread, &QThread::finished, this, [this, name] {
-        const Loading done = m_loading.take(name);
-        if (!done.thread)
-            return;
-        endLoading(done);
-        adopt(name, std::move(*done.result));
-    });
-    m_loading.insert(name, l);
-    l.thread->start(QThread::LowPriority);
+    m_loads->run(
+        [base](JobControl &) {
+            return std::make_unique<SpellDictionary>(base + QStringLiteral(".aff"),
+                                                     base + QStringLiteral(".dic"));
+        },
+        [this, name](std::unique_ptr<SpellDictionary> dictionary) {
+            m_loading.remove(name);
+            if (!m_dictionaries.contains(name)) // not loaded meanwhile with wait
+                adopt(name, std::move(dictionary));
+        });
 }
 
 void Spelling::adopt(const QString &name, std::unique_ptr<SpellDictionary> dictionary) {

@@ -14,7 +14,7 @@
 #include <string>
 
 class Hunspell;
-class QThread;
+class BackgroundJobs;
 
 class SpellDictionary {
 public:
@@ -99,12 +99,8 @@ private:
     bool m_installedRead = false;
     QHash<QString, QString> m_paths; // name -> path without extension
     QHash<QString, std::shared_ptr<SpellDictionary>> m_dictionaries; // null: failed
-    struct Loading {
-        QThread *thread = nullptr;
-        std::shared_ptr<std::unique_ptr<SpellDictionary>> result;
-    };
-    QHash<QString, Loading> m_loading;
-    void endLoading(const Loading &l); // waited for and deleted
+    BackgroundJobs *m_loads; // one job a dictionary being loaded
+    QSet<QString> m_loading;
     QSet<QString> m_personal;
     bool m_personalRead = false;
     QSet<QString> m_ignored;

@@ -15,15 +15,12 @@ bool wordBounded(QStringView line, qsizetype start, qsizetype length)
            && (start + length == line.size() || !isWordChar(line.at(start + length)));
 }
 
-bool stopped(const SearchControl *control)
-{
-    return control && control->cancelled.load(std::memory_order_relaxed);
-}
+bool stopped(const SearchControl *control) { return control && control->isCancelled(); }
 
 void report(SearchControl *control, qsizetype at, qsizetype size)
 {
     if (control && size > 0)
-        control->permille.store(int(at * 1000 / size), std::memory_order_relaxed);
+        control->setProgress(int(at * 1000 / size));
 }
 
 constexpr auto kUnchecked = QRegularExpression::DontCheckSubjectStringMatchOption;

@@ -8,11 +8,12 @@
 // can hand a copy of it to another thread and stay responsive while a
 // costly pattern runs; the QTextDocument overloads are the same searches on
 // the text as it stands now.
+#include "backgroundjob.h"
+
 #include <QList>
 #include <QRegularExpression>
 #include <QString>
 #include <QTextCursor>
-#include <atomic>
 #include <optional>
 
 class QTextDocument;
@@ -22,11 +23,9 @@ class QTextDocument;
 // stop.
 enum class SearchStatus { Done, TooCostly, Cancelled };
 
-// Shared between a search on another thread and the thread that wants it.
-struct SearchControl {
-    std::atomic<bool> cancelled{false};
-    std::atomic<int> permille{0}; // how much of the text has been read
-};
+// Shared between a search on another thread and the thread that wants it;
+// its progress is how much of the text has been read.
+using SearchControl = JobControl;
 
 class SearchQuery {
 public:

@@ -55,11 +55,13 @@ void BreakButClick(EditorBox *ed)
 }
 
 // The dialog commands read the current editor again once their dialog is
-// answered: the one they started with is not kept across it.
+// answered: the one they started with is not kept across it. Without their
+// dialog (before the windows are made, or after they are gone) they do
+// nothing.
 
 void ImageClick(EditorBox *current)
 {
-    if (!current)
+    if (!current || !ImageInfo)
         return;
     auto fields = TImageInfo::Fields::Cleared;
     while (const std::optional<ImageFields> image = ImageInfo->ask(fields)) {
@@ -80,7 +82,7 @@ void ImageClick(EditorBox *current)
 
 void DocClick(EditorBox *current)
 {
-    if (!current)
+    if (!current || !DocInfo)
         return;
     const std::optional<BodyAttributes> body = DocInfo->ask();
     if (!body)
@@ -94,7 +96,7 @@ void DocClick(EditorBox *current)
 
 void HorizRuleClick(EditorBox *current)
 {
-    if (!current)
+    if (!current || !HRInfo)
         return;
     if (const std::optional<HorizRuleFields> rule = HRInfo->ask()) {
         if (EditorBox *ed = ActiveEditor()) {
@@ -109,6 +111,8 @@ void HorizRuleClick(EditorBox *current)
 // Asks its question even without a document.
 void LinkClick(EditorBox *)
 {
+    if (!LinkInf)
+        return;
     const std::optional<LinkMarkup::Fields> link = LinkInf->ask();
     if (!link)
         return;
@@ -143,6 +147,8 @@ void TargetClick(EditorBox *)
 // Asks its question even without a document.
 void ListsClick(EditorBox *)
 {
+    if (!ListBoxes)
+        return;
     const std::optional<ListMarkup::Fields> list = ListBoxes->ask();
     if (!list)
         return;

@@ -154,7 +154,7 @@ void TestBody::cleanup()
 void TestBody::skeletonBodyLineGetsFourAttributes()
 {
     onNextModal([](QWidget *dlg) { child<QPushButton>(dlg, "OkBut")->click(); });
-    ZediDove->action(QStringLiteral("Document1"))->trigger();
+    ZediDove->action(QLatin1String(TagCommand::Document))->trigger();
     const QString line = QStringLiteral("<BODY") + kEmptyAttrs;
     QCOMPARE(editor()->text(), skeletonWithBody(line));
     QCOMPARE(editor()->selStart(), editor()->lineOffset(4) + int(line.size()));

@@ -8,6 +8,7 @@
 #include "testsupport.h"
 #include "nativepath.h"
 #include "uiseam.h"
+#include "userstate.h"
 #include "workbench.h"
 
 #include <QApplication>
@@ -232,7 +233,7 @@ private slots:
         QVERIFY(writeNative(file, "<P>old"));
         QCOMPARE(::chmod(file.constData(), 0640), 0);
         const QString path = pathFromNative(file);
-        QFile::remove(Workbench::userStatePath()); // no recent files of the rows before
+        QFile::remove(UserState::path()); // no recent files of the rows before
         if (route == QLatin1String("drop")) {
             startApplication();
             // As a file manager sends it: the name's bytes percent-encoded.
@@ -273,7 +274,7 @@ private slots:
         QCOMPARE(st.st_mode & 0777, mode_t(0640));
         // The recent list keeps the name's bytes in the user's state file.
         QCOMPARE(ZediDove->workbench()->recentFiles().value(0), path);
-        QVERIFY(!readBytes(Workbench::userStatePath()).contains("\xEF\xBF\xBD"));
+        QVERIFY(!readBytes(UserState::path()).contains("\xEF\xBF\xBD"));
 
         // Another program rewrites it: noticed, and reloaded from that name.
         QVERIFY(writeNative(file, "<P>theirs, longer"));

@@ -1,9 +1,11 @@
 // The document table, Open/Save/Save As/Close through scripted dialogs, and
 // the byte-exact file round trips.
+#include "actions.h"
 #include "editorbox.h"
 #include "errors.h"
 #include "htmldoc.h"
 #include "mainwindow.h"
+#include "tagcommands.h"
 #include "testsupport.h"
 #include "textreader.h"
 #include "toolbar.h"
@@ -280,7 +282,7 @@ private slots:
         QCOMPARE(ZediDove->documents()->currentSlot(), 2);
         ZediDove->mdiArea()->setActiveSubWindow(first);
         QCOMPARE(ZediDove->documents()->currentSlot(), 1);
-        ZediDove->action(QStringLiteral("Bold1"))->trigger();
+        ZediDove->action(QLatin1String(TagCommand::Bold))->trigger();
         QVERIFY(first->editor()->text().contains(QStringLiteral("<STRONG>")));
         QVERIFY(!ZediDove->documents()->document(2)->editor()->isModified());
     }
@@ -429,7 +431,7 @@ private slots:
         QCOMPARE(bench->recentFiles().value(0), QFileInfo(page).absoluteFilePath());
         QCOMPARE(bench->status()->encodingText(), QStringLiteral("UTF-8"));
         QCOMPARE(bench->status()->caretText(), QStringLiteral("Ln 1, Col 1"));
-        QVERIFY(!item("EditUndo")->isEnabled());
+        QVERIFY(!item(ActionId::Undo)->isEnabled());
 
         // An answer that is not a line asks again, saying why.
         m_ui->inputAnswers << QStringLiteral("abc") << QStringLiteral("3");
@@ -439,9 +441,9 @@ private slots:
         QCOMPARE(m_ui->inputs.size(), 2);
         QVERIFY(m_ui->inputs.at(1).contains(QStringLiteral("\"abc\" is not a line number")));
         QTest::keyClicks(editor(), QStringLiteral("x"));
-        QVERIFY(item("EditUndo")->isEnabled());
+        QVERIFY(item(ActionId::Undo)->isEnabled());
         QCOMPARE(bench->status()->changedText(), QStringLiteral("Modified"));
-        item("EditUndo")->trigger();
+        item(ActionId::Undo)->trigger();
         QVERIFY(!editor()->isModified());
 
         // The browser gets a copy naming the page's folder; the page is untouched.

@@ -1,12 +1,14 @@
 // Failing disks, saves killed part way, impossible targets and the close
 // questions: in every case the old file stays whole and no typed text is
 // lost unless the user answered No.
+#include "actions.h"
 #include "editorbox.h"
 #include "errors.h"
 #include "htmldoc.h"
 #include "mainwindow.h"
 #include "tablebuilder.h"
 #include "tablefile.h"
+#include "tagcommands.h"
 #include "testsupport.h"
 #include "toolbar.h"
 
@@ -383,6 +385,22 @@ private slots:
         QCOMPARE(m_ui->errors.last(),
                  QStringLiteral("Tagloom HTML|Cannot create file vezezu.ini: Is a directory."));
         QVERIFY(QFileInfo(path(QStringLiteral("vezezu.ini"))).isDir());
+    }
+
+    // A command run when its dialog is gone (the windows closed) does nothing.
+    void dialogCommandsWithoutTheirDialog_data()
+    {
+        QTest::addColumn<QString>("command");
+        for (const char *id : {TagCommand::Image, TagCommand::Document, TagCommand::HorizontalRule,
+                               TagCommand::Link, TagCommand::Lists, TagCommand::Table})
+            QTest::newRow(id) << QString::fromLatin1(id);
+    }
+    void dialogCommandsWithoutTheirDialog()
+    {
+        QFETCH(QString, command);
+        stopApplication();
+        runCommand(command);
+        QVERIFY(m_ui->errors.isEmpty());
     }
 
     // ---- closing everything with unsaved documents ----

@@ -8,6 +8,7 @@
 #include "tablebuilder.h"
 #include "tablefile.h"
 #include "testsupport.h"
+#include "userstate.h"
 #include "workbench.h"
 
 #include <QApplication>
@@ -233,7 +234,7 @@ private slots:
         QFETCH(QString, kind);
         QFETCH(bool, setAside);
         QCoreApplication::setApplicationName(QStringLiteral("Tagloom HTML")); // as start-up names it
-        const QString state = Workbench::userStatePath();
+        const QString state = UserState::path();
         QDir().mkpath(QFileInfo(state).absolutePath());
         QFile::remove(state);
         QFile::remove(state + QStringLiteral(".too-large"));

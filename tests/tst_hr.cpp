@@ -137,7 +137,7 @@ void TestHr::enteredValuesAndResetOnNextOpening()
         dlg->findChild<QCheckBox *>("shade")->click();
         child<QPushButton>(dlg, "Ok")->click();
     });
-    ZediDove->action(QStringLiteral("HorizontalLineHR1"))->trigger();
+    ZediDove->action(QLatin1String(TagCommand::HorizontalRule))->trigger();
     QCOMPARE(editor()->text(), QStringLiteral("<HR WIDTH=50 SIZE=3 ALIGN=CENTER NOSHADE>"));
     // Nothing survives to the next opening.
     setEditorText(QString());

@@ -181,7 +181,7 @@ void TestImage::startsFromPaletteAndMenu()
         fill(dlg, QStringLiteral("b.gif"));
         child<QPushButton>(dlg, "OkBut")->click();
     });
-    ZediDove->action(QStringLiteral("ImageInsertion1"))->trigger();
+    ZediDove->action(QLatin1String(TagCommand::Image))->trigger();
     QCOMPARE(editor()->text(), QStringLiteral("<IMG SRC=\"a.gif\"><IMG SRC=\"b.gif\">"));
 }
 

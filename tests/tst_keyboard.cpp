@@ -3,12 +3,14 @@
 // row goes through one path (a bar, a box, a dialog, a pane), then types a
 // character as the user would, into whatever has the keyboard. Only the
 // document in use (or the one a check result belongs to) may change.
+#include "actions.h"
 #include "editorbox.h"
 #include "findbar.h"
 #include "htmldoc.h"
 #include "mainwindow.h"
 #include "pagecheckpane.h"
 #include "previewpane.h"
+#include "tagcommands.h"
 #include "testsupport.h"
 #include "workbench.h"
 
@@ -287,7 +289,7 @@ private slots:
                         dlg->close();
                     }
                 });
-                item("Document1")->trigger();
+                item(TagCommand::Document)->trigger();
             });
         } else if (path.startsWith(QLatin1String("link"))) {
             withRealBoxes([&] {
@@ -439,13 +441,13 @@ private slots:
         QTest::addColumn<QString>("from");
         const int alt = int(Qt::AltModifier), ctrl = int(Qt::ControlModifier);
         const QString field = QStringLiteral("FindText");
-        QTest::newRow("Alt+F") << int(Qt::Key_F) << alt << "File1" << field;
-        QTest::newRow("Alt+E") << int(Qt::Key_E) << alt << "Edit1" << field;
-        QTest::newRow("Alt+V") << int(Qt::Key_V) << alt << "View1" << field;
-        QTest::newRow("Alt+A") << int(Qt::Key_A) << alt << "Fonts1" << field;
-        QTest::newRow("Alt+T") << int(Qt::Key_T) << alt << "Tools1" << field;
-        QTest::newRow("Alt+W") << int(Qt::Key_W) << alt << "Window1" << field;
-        QTest::newRow("Alt+H") << int(Qt::Key_H) << alt << "Help1" << field;
+        QTest::newRow("Alt+F") << int(Qt::Key_F) << alt << ActionId::FileMenu << field;
+        QTest::newRow("Alt+E") << int(Qt::Key_E) << alt << ActionId::EditMenu << field;
+        QTest::newRow("Alt+V") << int(Qt::Key_V) << alt << ActionId::ViewMenu << field;
+        QTest::newRow("Alt+A") << int(Qt::Key_A) << alt << ActionId::AppearanceMenu << field;
+        QTest::newRow("Alt+T") << int(Qt::Key_T) << alt << ActionId::ToolsMenu << field;
+        QTest::newRow("Alt+W") << int(Qt::Key_W) << alt << ActionId::WindowMenu << field;
+        QTest::newRow("Alt+H") << int(Qt::Key_H) << alt << ActionId::HelpMenu << field;
         QTest::newRow("Ctrl+A selects the field") << int(Qt::Key_A) << ctrl << "" << field;
         QTest::newRow("Ctrl+Z undoes the field") << int(Qt::Key_Z) << ctrl << "" << field;
         QTest::newRow("Ctrl+X cuts from the field") << int(Qt::Key_X) << ctrl << "" << field;
@@ -453,7 +455,8 @@ private slots:
             << int(Qt::Key_A) << ctrl << "" << "RegularExpression";
         QTest::newRow("Ctrl+Z on a button undoes the field")
             << int(Qt::Key_Z) << ctrl << "" << "FindNextBut";
-        QTest::newRow("Alt+F on a check box") << int(Qt::Key_F) << alt << "File1" << "MatchCase";
+        QTest::newRow("Alt+F on a check box")
+            << int(Qt::Key_F) << alt << ActionId::FileMenu << "MatchCase";
     }
     void keysInTheFindBar()
     {

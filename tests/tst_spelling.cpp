@@ -11,6 +11,7 @@
 #include "spelling.h"
 #include "spellwords.h"
 #include "testsupport.h"
+#include "userstate.h"
 #include "workbench.h"
 
 #include <QDir>
@@ -413,7 +414,7 @@ private slots:
         check->trigger();
         waitForCheck(e);
         QCOMPARE(underlinedWords(e), QStringList());
-        QSettings state(Workbench::userStatePath(), QSettings::IniFormat);
+        QSettings state(UserState::path(), QSettings::IniFormat);
         QCOMPARE(state.value(QStringLiteral("spelling/check")).toBool(), false);
         QCOMPARE(state.value(QStringLiteral("spelling/language")).toString(),
                  QStringLiteral("en_TEST"));

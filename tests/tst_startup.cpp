@@ -6,6 +6,7 @@
 #include "htmldoc.h"
 #include "introscreen.h"
 #include "mainwindow.h"
+#include "tagcommands.h"
 #include "testsupport.h"
 #include "toolbar.h"
 
@@ -126,12 +127,12 @@ private slots:
             checked += a->isChecked();
         QCOMPARE(checked, 5);
         QVERIFY(ZediDove->action(QStringLiteral("EditCloseTags"))->isChecked());
-        QVERIFY(ZediDove->action(QStringLiteral("HTMLToolsBut"))->isChecked());
+        QVERIFY(ZediDove->action(QLatin1String(ActionId::HtmlTools))->isChecked());
         QVERIFY(ZediDove->action(QStringLiteral("ToolsCheckSpelling"))->isChecked());
-        QVERIFY(ZediDove->action(QStringLiteral("DockedBar1"))->isChecked());
+        QVERIFY(ZediDove->action(QLatin1String(ActionId::DockedBar))->isChecked());
         // The status bar shows at first start, and its item says so.
         QVERIFY(ZediDove->statusBar()->isVisible());
-        QVERIFY(ZediDove->findChild<QAction *>(QStringLiteral("ViewStatusBar"))->isChecked());
+        QVERIFY(ZediDove->findChild<QAction *>(QLatin1String(ActionId::StatusBar))->isChecked());
     }
 
     // Every row of the registry is reachable and distinct: its menu item
@@ -256,7 +257,7 @@ private slots:
 
     void barToggleKeepsButtonsAndMark()
     {
-        QAction *a = ZediDove->action(QStringLiteral("DockedBar1"));
+        QAction *a = ZediDove->action(QLatin1String(ActionId::DockedBar));
         a->trigger();
         QVERIFY(!ZediDove->dockedBar()->isVisible());
         QVERIFY(!a->isChecked());
@@ -269,12 +270,12 @@ private slots:
 
     void paletteToggleAndForwardingWhileHidden()
     {
-        QAction *a = ZediDove->action(QStringLiteral("HTMLToolsBut"));
+        QAction *a = ZediDove->action(QLatin1String(ActionId::HtmlTools));
         a->trigger();
         QVERIFY(!ToolBar->isVisible());
         QVERIFY(!a->isChecked());
         setEditorText(QStringLiteral("x"), 0, 1);
-        ZediDove->action(QStringLiteral("Underline1"))->trigger();
+        ZediDove->action(QLatin1String(TagCommand::Underline))->trigger();
         QCOMPARE(editor()->text(), QStringLiteral("<U>x</U>"));
         a->trigger();
         QVERIFY(ToolBar->isVisible());
@@ -357,7 +358,7 @@ private slots:
     void windowMenuListsDocuments()
     {
         ZediDove->New1Click();
-        QMenu *w = ZediDove->menuBar()->findChild<QMenu *>(QStringLiteral("Window1"));
+        QMenu *w = ZediDove->menuBar()->findChild<QMenu *>(QLatin1String(ActionId::WindowMenu));
         QVERIFY(w);
         emit w->aboutToShow();
         QStringList items = describe(w);

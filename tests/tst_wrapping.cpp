@@ -3,6 +3,7 @@
 #include "editorbox.h"
 #include "htmldoc.h"
 #include "mainwindow.h"
+#include "tagcommands.h"
 #include "testsupport.h"
 #include "toolbar.h"
 
@@ -34,36 +35,38 @@ private slots:
         QTest::addColumn<QString>("expected");
         QTest::addColumn<int>("caret");
         const QString abc = QStringLiteral("one word here");
-        QTest::newRow("bold word") << "Bold1" << abc << 4 << 4
+        QTest::newRow("bold word") << TagCommand::Bold << abc << 4 << 4
                                    << "one <STRONG>word</STRONG> here" << 16;
-        QTest::newRow("italic word") << "Italic1" << abc << 4 << 4 << "one <EM>word</EM> here" << 12;
-        QTest::newRow("underline word") << "Underline1" << abc << 4 << 4
+        QTest::newRow("italic word")
+            << TagCommand::Italic << abc << 4 << 4 << "one <EM>word</EM> here" << 12;
+        QTest::newRow("underline word") << TagCommand::Underline << abc << 4 << 4
                                         << "one <U>word</U> here" << 11;
-        QTest::newRow("h2 empty selection") << "Heading21" << abc << 4 << 0
+        QTest::newRow("h2 empty selection") << TagCommand::H2 << abc << 4 << 0
                                             << "one <H2></H2>word here" << 8;
+        const char *const headings[] = {TagCommand::H1, TagCommand::H2, TagCommand::H3,
+                                        TagCommand::H4, TagCommand::H5, TagCommand::H6};
         for (int h = 1; h <= 6; ++h) {
-            const QString item = h == 1 ? QStringLiteral("Heading1")
-                                        : QStringLiteral("Heading%1").arg(h) + QLatin1Char('1');
             QTest::newRow(qPrintable(QStringLiteral("h%1 word").arg(h)))
-                << item << abc << 4 << 4
+                << headings[h - 1] << abc << 4 << 4
                 << QStringLiteral("one <H%1>word</H%1> here").arg(h) << 12;
         }
-        QTest::newRow("paragraph wraps, no lone P") << "Paragraph1" << abc << 0 << 3
+        QTest::newRow("paragraph wraps, no lone P") << TagCommand::Paragraph << abc << 0 << 3
                                                     << "<P>one</P> word here" << 6;
-        QTest::newRow("pre keeps the line break") << "PreformattedTextPRE1" << "ab\r\ncd" << 1
+        QTest::newRow("pre keeps the line break") << TagCommand::Preformatted << "ab\r\ncd" << 1
                                                   << 4 << "a<PRE>b\r\nc</PRE>d" << 10;
-        QTest::newRow("blink back by 8") << "BlinkingBLINK1" << abc << 0 << 0
+        QTest::newRow("blink back by 8") << TagCommand::Blinking << abc << 0 << 0
                                          << "<BLINK></BLINK>one word here" << 7;
-        QTest::newRow("center back by 9") << "CenterCENTER1" << abc << 0 << 0
+        QTest::newRow("center back by 9") << TagCommand::Center << abc << 0 << 0
                                           << "<CENTER></CENTER>one word here" << 8;
-        QTest::newRow("break after the selection") << "LineBreak1" << abc << 4 << 4
+        QTest::newRow("break after the selection") << TagCommand::LineBreak << abc << 4 << 4
                                                    << "one word<BR> here" << 12;
-        QTest::newRow("break at the caret") << "LineBreak1" << "ab\r\ncd" << 4 << 0
+        QTest::newRow("break at the caret") << TagCommand::LineBreak << "ab\r\ncd" << 4 << 0
                                             << "ab\r\n<BR>cd" << 8;
-        QTest::newRow("bold over two lines") << "Bold1" << "x\r\ny\r\nz" << 0 << 4
+        QTest::newRow("bold over two lines") << TagCommand::Bold << "x\r\ny\r\nz" << 0 << 4
                                              << "<STRONG>x\r\ny</STRONG>\r\nz" << 12;
-        QTest::newRow("no-break space kept") << "Bold1" << QStringLiteral("a\u00A0b") << 0 << 3
-                                             << QStringLiteral("<STRONG>a\u00A0b</STRONG>") << 11;
+        QTest::newRow("no-break space kept")
+            << TagCommand::Bold << QStringLiteral("a\u00A0b") << 0 << 3
+            << QStringLiteral("<STRONG>a\u00A0b</STRONG>") << 11;
     }
     void simpleCommand()
     {
@@ -90,15 +93,15 @@ private slots:
         QTest::addColumn<QString>("menuItem");
         QTest::addColumn<QString>("paletteButton");
         QTest::addColumn<QString>("barButton");
-        QTest::newRow("heading 1") << "Heading1" << "H1" << "";
-        QTest::newRow("paragraph") << "Paragraph1" << "Para" << "ParaDock";
-        QTest::newRow("break") << "LineBreak1" << "BreakBut" << "BreakDock";
-        QTest::newRow("bold") << "Bold1" << "" << "BoldDock";
-        QTest::newRow("italic") << "Italic1" << "" << "SpeedButton1";
-        QTest::newRow("underline") << "Underline1" << "" << "SpeedButton2";
-        QTest::newRow("blink") << "BlinkingBLINK1" << "" << "SpeedButton4";
-        QTest::newRow("center") << "CenterCENTER1" << "" << "CenterDock";
-        QTest::newRow("pre") << "PreformattedTextPRE1" << "" << "PreDock";
+        QTest::newRow("heading 1") << TagCommand::H1 << "H1" << "";
+        QTest::newRow("paragraph") << TagCommand::Paragraph << "Para" << "ParaDock";
+        QTest::newRow("break") << TagCommand::LineBreak << "BreakBut" << "BreakDock";
+        QTest::newRow("bold") << TagCommand::Bold << "" << "BoldDock";
+        QTest::newRow("italic") << TagCommand::Italic << "" << "SpeedButton1";
+        QTest::newRow("underline") << TagCommand::Underline << "" << "SpeedButton2";
+        QTest::newRow("blink") << TagCommand::Blinking << "" << "SpeedButton4";
+        QTest::newRow("center") << TagCommand::Center << "" << "CenterDock";
+        QTest::newRow("pre") << TagCommand::Preformatted << "" << "PreDock";
     }
     void sameTextFromPaletteBarAndMenu()
     {
@@ -124,7 +127,7 @@ private slots:
     void commandIsOneUndoStep()
     {
         setEditorText(QStringLiteral("word"), 0, 4);
-        ZediDove->action(QStringLiteral("Bold1"))->trigger();
+        ZediDove->action(QLatin1String(TagCommand::Bold))->trigger();
         editor()->undo();
         QCOMPARE(editor()->text(), QStringLiteral("word"));
     }
@@ -143,9 +146,10 @@ private slots:
         ZediDove->currentDocument()->close();
         QTRY_VERIFY(ZediDove->mdiArea()->subWindowList().isEmpty());
         QVERIFY(!ActiveEditor());
-        for (const char *name : {"Bold1", "LineBreak1", "Heading61", "Cut", "CopyMenu", "Paste",
-                                 "Save", "Save1", "Close1", "Red1", "White2", "Table1",
-                                 "lnkadd", "Lists1", "Document1", "ImageInsertion1"}) {
+        for (const char *name :
+             {TagCommand::Bold, TagCommand::LineBreak, TagCommand::H6, "Cut", "CopyMenu", "Paste",
+              "Save", "Save1", "Close1", "Red1", "White2", TagCommand::Table, TagCommand::Link,
+              TagCommand::Lists, TagCommand::Document, TagCommand::Image}) {
             // Dialog commands may open their dialog; close whatever opens.
             onNextModal([](QWidget *w) { w->close(); });
             ZediDove->action(QLatin1String(name))->trigger();
@@ -182,7 +186,7 @@ private slots:
         QTRY_COMPARE(QApplication::activeWindow(), static_cast<QWidget *>(ZediDove));
         editor()->setFocus();
         bool fired = false;
-        connect(ZediDove->action(QStringLiteral("Table1")), &QAction::triggered, this,
+        connect(ZediDove->action(QLatin1String(TagCommand::Table)), &QAction::triggered, this,
                 [&] { fired = true; });
         onNextModal([](QWidget *w) { w->close(); });
         QTest::keyClick(editor(), Qt::Key_A, Qt::ControlModifier);
