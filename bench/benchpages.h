@@ -1,0 +1,28 @@
+#pragma once
+// The pages the benchmark opens: the editor's own shape, and families of
+// pages shaped like today's web, hostile ones among them.
+#include <QByteArray>
+#include <QString>
+
+#include <functional>
+#include <vector>
+
+class QFile;
+
+namespace bench {
+
+// About 72 bytes a line, CR LF, a BODY line near the top and 1,000 named
+// targets spread through the page.
+QByteArray generatePage(int lines);
+
+struct Family {
+    QString name;
+    QString shape;                    // for the table
+    std::function<void(QFile &)> write; // writes the page
+    bool hostile = false;
+    bool big = false; // over 8 MB: skipped by --quick
+};
+
+std::vector<Family> families(double scale);
+
+} // namespace bench
