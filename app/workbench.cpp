@@ -276,8 +276,7 @@ void Workbench::follow(THTMLDOC *doc)
     m_followed = doc;
     EditorBox *editor = doc ? doc->editor() : nullptr;
     m_find->setEditor(editor);
-    m_status->setEditor(editor, doc ? doc->encodingText() : QString(),
-                        doc ? doc->encodingToolTip() : QString());
+    m_status->setEditor(editor, doc ? doc->page() : nullptr);
     const QString path = doc ? doc->filePath() : QString();
     m_preview->setEditor(editor, path.isEmpty() ? QString() : QFileInfo(path).absolutePath());
     if (editor)

@@ -708,7 +708,7 @@ FamilyResult measureFamily(const Family &fam, const QString &path, int runs, boo
     res.keys = timeKeys(ed, line, runs);
     // Saved unchanged, the page is the same bytes.
     const QString saved = path + QStringLiteral(".saved");
-    ed->setModified(false);
+    ed->document()->setModified(false);
     doc->saveTo(saved);
     {
         QFile a(path), b(saved);
@@ -723,7 +723,7 @@ FamilyResult measureFamily(const Family &fam, const QString &path, int runs, boo
             res.note = QStringLiteral("SAVED BYTES DIFFER");
     }
     QFile::remove(saved);
-    ed->setModified(false);
+    ed->document()->setModified(false);
     doc->close();
     // Freed now, not in the next family's idle time.
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
@@ -962,7 +962,7 @@ QJsonArray runPreview(const QDir &dir, double scale, int runs, const QString &on
         }
         pane->hide();
         settle();
-        ed->setModified(false);
+        ed->document()->setModified(false);
         doc->close();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         settle();
@@ -1000,7 +1000,7 @@ QJsonArray runPreview(const QDir &dir, double scale, int runs, const QString &on
         if (kib == 1024)
             report(QStringLiteral("memory, preview shown, 1 MiB page (editor + engine)"),
                    QStringLiteral("MiB"), treeRssMiB(self));
-        doc->editor()->setModified(false);
+        doc->page()->setModified(false);
         doc->close();
         settle();
         QFile::remove(path);
@@ -1095,7 +1095,7 @@ QJsonArray runSpelling(const QDir &dir, double scale, int runs, const QString &o
                                {QStringLiteral("typed char CPU, spelling off ms"), result[false].cpu},
                                {QStringLiteral("typed char CPU, spelling on ms"), result[true].cpu},
                                {QStringLiteral("on/off"), ratio}});
-        ed->setModified(false);
+        ed->document()->setModified(false);
         doc->close();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         settle();
@@ -1444,7 +1444,7 @@ int main(int argc, char *argv[])
                });
            }));
     for (THTMLDOC *doc : pages) {
-        doc->editor()->setModified(false);
+        doc->page()->setModified(false);
         doc->close();
     }
     settle();
@@ -1503,7 +1503,7 @@ int main(int argc, char *argv[])
                             return commandOnce(e, c);
                         }).front();
             }
-            ed->setModified(false);
+            ed->document()->setModified(false);
             doc->close();
             settle();
         }
