@@ -2,7 +2,6 @@
 #include "document.h"
 #include "errors.h"
 #include "htmldoc.h"
-#include "pagetext.h"
 #include "workprogress.h"
 
 #include <QMdiArea>
@@ -50,8 +49,6 @@ THTMLDOC *DocumentTable::windowOf(const PageDocument *page) const
 PageDocument *DocumentTable::newPage()
 {
     auto *page = new PageDocument(this);
-    // The skeleton counts as unchanged.
-    page->text()->loadText(THTMLDOC::skeleton());
     m_pages << page;
     emit documentCreated(page);
     return page;

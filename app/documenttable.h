@@ -39,7 +39,8 @@ public:
     QList<PageDocument *> pages() const { return m_pages; }
     // The window showing `page`; nothing when none does.
     THTMLDOC *windowOf(const PageDocument *page) const;
-    // A new untitled document holding the skeleton, without a window.
+    // A new untitled document, empty, without a window (one attached shows
+    // it as a new page: the skeleton).
     PageDocument *newPage();
     // The file at `path` read into a new document without a window (no
     // progress box). Throws as PageDocument::load() does; no document stays.

@@ -1,6 +1,7 @@
 #include "htmldoc.h"
 #include "editorbox.h"
 #include "errors.h"
+#include "pagetext.h"
 #include "progressbox.h"
 #include "uiseam.h"
 
@@ -29,10 +30,13 @@ THTMLDOC::THTMLDOC(int slot, PageDocument *page, QString *lastSavePath, QWidget 
     connect(page, &PageDocument::fileNamed, this, &THTMLDOC::fileNamed);
     setWidget(m_editor);
     resize(437, 306);
-    // FormCreate: a new page (the skeleton, unchanged) has the caret on the
-    // empty line inside the body (offset 75).
-    if (!page->hasFileName() && !page->isModified())
+    // FormCreate: a new page gets the skeleton, unchanged, with the caret on
+    // the empty line inside the body (offset 75). Loaded once the editor
+    // shows the text, as its colouring expects of a new page.
+    if (!page->hasFileName() && !page->isModified() && page->text()->isEmpty()) {
+        page->text()->loadText(skeleton());
         m_editor->setSelStart(75);
+    }
 }
 
 void THTMLDOC::showPath(const QString &path)
