@@ -1412,7 +1412,7 @@ int main(int argc, char *argv[])
         DocumentStatus status(&bar);
         bySize(QStringLiteral("status bar, caret down a line"),
                timeOnEachPage(pages, runs, [&status](EditorBox *ed) {
-                   status.setEditor(ed, QStringLiteral("UTF-8"));
+                   status.setEditor(ed);
                    caretToMiddle(ed, false);
                    return timeMs([&] { ed->moveCursor(QTextCursor::Down); });
                }));
