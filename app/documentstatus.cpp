@@ -1,4 +1,5 @@
 #include "documentstatus.h"
+#include "document.h"
 #include "editorbox.h"
 #include "spellcheck.h"
 
@@ -27,15 +28,17 @@ DocumentStatus::DocumentStatus(QStatusBar *bar) : QObject(bar)
     m_spelling = label("SpellingState", QStringLiteral("Spelling"));
 }
 
-void DocumentStatus::setEditor(EditorBox *editor, const QString &encoding,
-                               const QString &encodingToolTip)
+void DocumentStatus::setEditor(EditorBox *editor, PageDocument *page)
 {
     for (const auto &c : std::as_const(m_connections))
         disconnect(c);
     m_connections.clear();
     m_editor = editor;
-    m_encoding->setText(editor ? encoding : QString());
-    m_encoding->setToolTip(editor ? encodingToolTip : QString());
+    m_page = editor ? page : nullptr;
+    if (m_page)
+        m_connections << connect(m_page, &PageDocument::charsetChanged, this,
+                                 &DocumentStatus::updateEncoding);
+    updateEncoding();
     m_breaks->setText(editor ? QStringLiteral("CR LF") : QString()); // every page is saved so
     if (editor) {
         m_connections << connect(editor, &QPlainTextEdit::cursorPositionChanged, this,
@@ -66,6 +69,12 @@ void DocumentStatus::updateCaret()
                          .arg(c.position() - b.position() + 1));
     const int selected = c.selectionEnd() - c.selectionStart();
     m_selection->setText(selected ? QStringLiteral("Sel %1").arg(selected) : QString());
+}
+
+void DocumentStatus::updateEncoding()
+{
+    m_encoding->setText(m_page ? m_page->encodingText() : QString());
+    m_encoding->setToolTip(m_page ? m_page->encodingToolTip() : QString());
 }
 
 void DocumentStatus::updateChanged()

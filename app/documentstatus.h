@@ -8,6 +8,7 @@
 #include <QPointer>
 
 class EditorBox;
+class PageDocument;
 class QLabel;
 class QStatusBar;
 
@@ -16,10 +17,9 @@ class DocumentStatus : public QObject {
 public:
     explicit DocumentStatus(QStatusBar *bar);
 
-    // Follows this editor (nothing: the fields are empty); the encoding's
-    // name as the document keeps it, and what its tool tip tells.
-    void setEditor(EditorBox *editor, const QString &encoding,
-                   const QString &encodingToolTip = QString());
+    // Follows this editor (nothing: the fields are empty) and the encoding
+    // of the document it shows, as the document tells it.
+    void setEditor(EditorBox *editor, PageDocument *page = nullptr);
 
     QString caretText() const;     // "Ln 12, Col 5"
     QString selectionText() const; // "Sel 5", empty without a selection
@@ -31,10 +31,12 @@ public:
 
 private:
     void updateCaret();
+    void updateEncoding();
     void updateChanged();
     void updateSpelling();
 
     QPointer<EditorBox> m_editor;
+    QPointer<PageDocument> m_page;
     QLabel *m_caret;
     QLabel *m_selection;
     QLabel *m_encoding;

@@ -1,10 +1,11 @@
 #include "documenttable.h"
-#include "editorbox.h"
+#include "document.h"
 #include "errors.h"
 #include "htmldoc.h"
 #include "workprogress.h"
 
 #include <QMdiArea>
+#include <memory>
 
 namespace {
 // One main window, so one count: kept outside the table for LastSlot.
@@ -15,6 +16,7 @@ const int &LastSlot = lastSlot;
 DocumentTable::DocumentTable(QMdiArea *area, QObject *parent) : QObject(parent), m_area(area)
 {
     lastSlot = 0; // a main window made again (the tests) counts from 1
+    connect(area, &QMdiArea::subWindowActivated, this, &DocumentTable::activate);
 }
 
 THTMLDOC *DocumentTable::document(int slot) const
@@ -36,7 +38,48 @@ QList<THTMLDOC *> DocumentTable::documents() const
     return out;
 }
 
-THTMLDOC *DocumentTable::create()
+THTMLDOC *DocumentTable::windowOf(const PageDocument *page) const
+{
+    for (THTMLDOC *doc : documents())
+        if (doc->page() == page)
+            return doc;
+    return nullptr;
+}
+
+PageDocument *DocumentTable::newPage()
+{
+    auto *page = new PageDocument(this);
+    m_pages << page;
+    emit documentCreated(page);
+    return page;
+}
+
+PageDocument *DocumentTable::openPage(const QString &path)
+{
+    auto page = std::make_unique<PageDocument>();
+    page->load(path);
+    page->setParent(this);
+    m_pages << page.get();
+    emit documentCreated(page.get());
+    return page.release();
+}
+
+void DocumentTable::closePage(PageDocument *page)
+{
+    if (!m_pages.contains(page) || windowOf(page))
+        return;
+    forget(page);
+    delete page;
+}
+
+void DocumentTable::forget(PageDocument *page)
+{
+    emit documentAboutToClose(page);
+    m_pages.removeOne(page);
+    emit documentClosed(page);
+}
+
+int DocumentTable::takeSlot()
 {
     // Counting 1, 2, 3 ... for the first 100; after that the lowest free
     // slot. A slot in use is never taken: the search goes on past it.
@@ -52,15 +95,35 @@ THTMLDOC *DocumentTable::create()
             "All 100 document windows are in use; close one to create another"));
     lastSlot = slot;
     m_inUse[slot] = true;
-    auto *doc = new THTMLDOC(slot, &lastSavePath);
-    connect(doc, &THTMLDOC::activated, this, &DocumentTable::activate);
+    return slot;
+}
+
+THTMLDOC *DocumentTable::create()
+{
+    const int slot = takeSlot();
+    return show(slot, newPage());
+}
+
+THTMLDOC *DocumentTable::attachWindow(PageDocument *page)
+{
+    if (!m_pages.contains(page) || windowOf(page))
+        return nullptr;
+    return show(takeSlot(), page);
+}
+
+THTMLDOC *DocumentTable::show(int slot, PageDocument *page)
+{
+    auto *doc = new THTMLDOC(slot, page, &lastSavePath);
     connect(doc, &THTMLDOC::closing, this, &DocumentTable::release);
+    // The document outlives its window's editor, which shows its text.
+    connect(doc, &QObject::destroyed, page, &QObject::deleteLater);
     m_docs[slot] = doc;
     emit created(doc);
     m_area->addSubWindow(doc);
     doc->showMaximized();
     m_area->setActiveSubWindow(doc);
-    doc->FormActivate();
+    // Current even when the area did not tell (a main window not shown).
+    activate(doc);
     return doc;
 }
 
@@ -71,7 +134,7 @@ THTMLDOC *DocumentTable::createFilled(const std::function<void(THTMLDOC *)> &fil
     try {
         fill(doc);
     } catch (...) {
-        doc->editor()->setModified(false);
+        doc->page()->setModified(false);
         doc->close();
         lastSlot = before;
         throw;
@@ -84,8 +147,11 @@ void DocumentTable::restartNumbering()
     lastSlot = 0;
 }
 
-void DocumentTable::activate(THTMLDOC *doc)
+void DocumentTable::activate(QMdiSubWindow *window)
 {
+    auto *doc = qobject_cast<THTMLDOC *>(window);
+    if (!doc || document(doc->DocIndex()) != doc)
+        return;
     const bool changed = current() != doc;
     m_current = doc->DocIndex();
     if (changed)
@@ -102,6 +168,7 @@ void DocumentTable::release(THTMLDOC *doc)
     emit closed(doc);
     if (wasCurrent)
         emit currentChanged(nullptr);
+    forget(doc->page());
 }
 
 THTMLDOC *openInNewDocument(DocumentTable *table, const QString &path)

@@ -1,12 +1,16 @@
 #pragma once
-// The document table: the one place that hands out the document windows'
-// slots (1..100) and knows which document is current.
+// The document table: it owns the open documents (document.h), with or
+// without a window, hands out the document windows' slots (1..100) and knows
+// which document is current. What is current follows the document area's
+// active window, one way: a window is made current by activating it.
 #include <QObject>
 #include <QPointer>
 #include <QString>
 #include <functional>
 
+class PageDocument;
 class QMdiArea;
+class QMdiSubWindow;
 class THTMLDOC;
 
 constexpr int kMaxDocs = 100;
@@ -28,11 +32,28 @@ public:
 
     // The current document, or nothing when no document window is open.
     THTMLDOC *current() const;
-    // The open documents, by slot.
+    // The open document windows, by slot.
     QList<THTMLDOC *> documents() const;
 
-    // A new untitled document "HTML n" in the next free slot, shown
-    // maximized and made current. Throws when all 100 slots are in use.
+    // Every open document, with a window or not, in the order opened.
+    QList<PageDocument *> pages() const { return m_pages; }
+    // The window showing `page`; nothing when none does.
+    THTMLDOC *windowOf(const PageDocument *page) const;
+    // A new untitled document, empty, without a window (one attached shows
+    // it as a new page: the skeleton).
+    PageDocument *newPage();
+    // The file at `path` read into a new document without a window (no
+    // progress box). Throws as PageDocument::load() does; no document stays.
+    PageDocument *openPage(const QString &path);
+    // Closes a document that has no window, unasked (one with a window
+    // closes with it).
+    void closePage(PageDocument *page);
+    // Shows `page` in a new window "HTML n" (or captioned with its path) in
+    // the next free slot, maximized and made current. Throws when all 100
+    // slots are in use; nothing when the page is not open or has a window.
+    THTMLDOC *attachWindow(PageDocument *page);
+
+    // A new untitled document in a new window (attachWindow(newPage())).
     THTMLDOC *create();
     // The same, filled by fill(). When it throws, the document is closed
     // unasked and the numbering goes on as if it had never been made.
@@ -44,16 +65,26 @@ public:
     QString lastSavePath;
 
 signals:
+    // Documents: made or read, closing (still whole), closed (deleted soon).
+    void documentCreated(PageDocument *page);
+    void documentAboutToClose(PageDocument *page);
+    void documentClosed(PageDocument *page);
+    // Document windows.
     void created(THTMLDOC *doc);
     void closed(THTMLDOC *doc);
     void currentChanged(THTMLDOC *doc); // nothing once the last one closes
 
 private:
-    // A document became the active window / it has closed.
-    void activate(THTMLDOC *doc);
+    // The document area activated a window / a document window has closed.
+    void activate(QMdiSubWindow *window);
     void release(THTMLDOC *doc);
+    // The next slot, taken; throws when all are in use.
+    int takeSlot();
+    THTMLDOC *show(int slot, PageDocument *page);
+    void forget(PageDocument *page);
 
     QMdiArea *m_area;
+    QList<PageDocument *> m_pages;
     // Index 0 unused.
     bool m_inUse[kMaxDocs + 1] = {};
     QPointer<THTMLDOC> m_docs[kMaxDocs + 1];

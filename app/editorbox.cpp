@@ -1,4 +1,5 @@
 #include "editorbox.h"
+#include "pagetext.h"
 #include "markuphighlighter.h"
 #include "errors.h"
 #include "spellcheck.h"
@@ -13,6 +14,7 @@
 #include <QMenu>
 #include <QMimeData>
 #include <QPainter>
+#include <QPointer>
 #include <QTextBlock>
 #include <QTextDocument>
 #include <QTextLayout>
@@ -65,88 +67,6 @@ QString toQtText(const QString &t)
 }
 } // namespace
 
-const QString EditorBox::kAnchorNameOpen = QStringLiteral("<A NAME=\"");
-
-namespace {
-// A line's mark, kept as the block's user data (the user state stays free
-// for a highlighter). A block without one holds no anchor; only lines that
-// hold one, and lines changed since they were last read, carry a mark.
-class AnchorMark : public QTextBlockUserData {
-public:
-    explicit AnchorMark(bool known) : known(known) {}
-    bool known; // false: changed since last read
-};
-
-void markUnknown(QTextBlock b) { b.setUserData(new AnchorMark(false)); }
-
-// The numbers of the lines that hold an anchor, in text handed over in
-// order, whole or in pieces (a piece may end inside a line, but never
-// between the CR and LF of one break).
-class AnchorLineFinder {
-public:
-    void add(QStringView text)
-    {
-        const QString &needle = EditorBox::kAnchorNameOpen;
-        // An anchor cut in two by the end of the last piece: its line is
-        // where this piece starts (the anchor holds no break).
-        if (!m_tail.isEmpty()) {
-            QString seam = m_tail;
-            seam += text.first(std::min(text.size(), needle.size() - 1));
-            const qsizetype p = seam.indexOf(needle);
-            if (p >= 0 && p < m_tail.size())
-                found();
-        }
-        qsizetype counted = 0;
-        for (qsizetype p = text.indexOf(needle); p >= 0; p = text.indexOf(needle, p + 1)) {
-            advance(text, counted, p);
-            counted = p;
-            found();
-        }
-        advance(text, counted, text.size());
-        m_tail = text.last(std::min(text.size(), needle.size() - 1)).toString();
-    }
-    const std::vector<int> &lines() const { return m_lines; }
-    qsizetype column() const { return m_column; }
-    // Lines longer than EditorBox::kLongLine, the last one included.
-    std::vector<int> longLines() const
-    {
-        std::vector<int> out = m_long;
-        if (m_column > EditorBox::kLongLine)
-            out.push_back(m_line);
-        return out;
-    }
-
-private:
-    void found()
-    {
-        if (m_lines.empty() || m_lines.back() != m_line)
-            m_lines.push_back(m_line);
-    }
-    // Counts breaks as Qt does: CR LF, lone CR, lone LF and its own separators.
-    void advance(QStringView text, qsizetype from, qsizetype to)
-    {
-        for (qsizetype i = from; i < to; ++i) {
-            const char16_t c = text[i].unicode();
-            if (c == u'\n' || c == 0x2029 || c == 0xFDD0 || c == 0xFDD1
-                || (c == u'\r' && (i + 1 >= text.size() || text[i + 1] != u'\n'))) {
-                if (m_column > EditorBox::kLongLine)
-                    m_long.push_back(m_line);
-                ++m_line;
-                m_column = 0;
-            } else if (c != u'\r') {
-                ++m_column;
-            }
-        }
-    }
-
-    std::vector<int> m_lines;
-    std::vector<int> m_long;
-    int m_line = 0;
-    qsizetype m_column = 0;
-    QString m_tail;
-};
-} // namespace
-
 namespace {
 // Qt's plain-text layout, except for a change within one line: Qt then
 // lays the line out, and when that line was the page's widest and got
@@ -160,7 +80,7 @@ class EditorLayout : public QPlainTextDocumentLayout {
 public:
     // The view's width is the width Qt wraps at (its own copy is private).
     EditorLayout(QTextDocument *doc, const QWidget *view)
-        : QPlainTextDocumentLayout(doc), m_view(view)
+        : QPlainTextDocumentLayout(doc), m_view(view), m_blockCount(doc->blockCount())
     {
         // Heard before the colouring, which drops a line's layout when it
         // gives the line new formats: the line's height before the change
@@ -193,7 +113,7 @@ protected:
         const int oldLines = doc->lineCount();
         // Wider than the view and than the page was: Qt has to take note
         // of the new widest line, for the horizontal scroll range.
-        if (layOut(block) > qMax(documentSize().width(), qreal(m_view->width()))) {
+        if (layOut(block) > qMax(documentSize().width(), qreal(viewWidth()))) {
             QPlainTextDocumentLayout::documentChanged(from, removed, added);
             return;
         }
@@ -219,7 +139,7 @@ private:
         if (option.flags() & QTextOption::AddSpaceForLineAndParagraphSeparators)
             extraMargin += QFontMetrics(block.charFormat().font())
                                .horizontalAdvance(QChar(0x21B5));
-        qreal available = m_view->width();
+        qreal available = viewWidth();
         if (available <= 0)
             available = qreal(INT_MAX);
         available -= 2 * margin + extraMargin;
@@ -239,8 +159,10 @@ private:
         return widest;
     }
 
-    const QWidget *m_view;
-    int m_blockCount = 1;
+    // The text may outlive the editor that showed it.
+    int viewWidth() const { return m_view ? m_view->width() : 0; }
+    QPointer<const QWidget> m_view;
+    int m_blockCount;
     struct Before {
         int block = -1;
         qreal height = -1;
@@ -248,17 +170,24 @@ private:
 };
 } // namespace
 
-EditorBox::EditorBox(QWidget *parent) : QPlainTextEdit(parent)
+EditorBox::EditorBox(QWidget *parent) : EditorBox(nullptr, parent) {}
+
+EditorBox::EditorBox(PageText *text, QWidget *parent) : QPlainTextEdit(parent)
 {
     {
-        // A document of its own, to be laid out by EditorLayout.
-        auto *doc = new QTextDocument(this);
+        // The page's text, or one of its own, laid out by EditorLayout
+        // (which takes the place of its plain layout).
+        PageText *doc = text ? text : new PageText(this);
         doc->setDocumentLayout(new EditorLayout(doc, viewport()));
         setDocument(doc);
+        connect(doc, &PageText::longLines, this, [this](bool any) {
+            if (!m_wrapChosen)
+                applyWordWrap(any);
+        });
+        connect(doc, &PageText::loaded, this, &EditorBox::textLoaded);
     }
     connect(document(), &QTextDocument::contentsChange, this,
-            [this](int pos, int removed, int added) {
-                forgetAnchorMarks(pos, removed, added);
+            [this](int pos, int, int) {
                 for (RawFound &f : m_rawFound)
                     if (pos < f.from)
                         f.from = -1;
@@ -621,158 +550,26 @@ QString EditorBox::text() const
     return out;
 }
 
-void EditorBox::loadText(const QString &crlfText)
+void EditorBox::loadText(const QString &crlfText) { pageText()->loadText(crlfText); }
+
+EditorBox::~EditorBox()
 {
-    // Straight into the document, with undo off: the widget's own
-    // setPlainText does extra work per load that a huge page feels.
-    QTextDocument *doc = document();
-    doc->setUndoRedoEnabled(false);
-    AnchorLineFinder anchors;
-    anchors.add(crlfText);
-    // Wrapping settled first: the page is laid out once, in the right mode.
-    if (!m_wrapChosen)
-        applyWordWrap(!anchors.longLines().empty());
-    m_loading = true; // the marks are set from the loaded text below
-    doc->setPlainText(crlfText); // Qt takes CR LF as one break
-    m_loading = false;
-    markAnchorLines(doc, anchors.lines());
-    keepLongLineLayouts(anchors.longLines());
-    doc->setUndoRedoEnabled(true);
-    doc->setModified(false);
+    // A document's text outlives its editor: the colouring and the spelling
+    // let go of it first, unheard (letting go clears every line's formats,
+    // which would reach them half destroyed and mark every line changed).
+    if (document()->parent() != this) {
+        const QSignalBlocker quiet(document());
+        delete m_spelling;
+        delete m_highlighter;
+    }
+}
+
+PageText *EditorBox::pageText() const { return static_cast<PageText *>(document()); }
+
+void EditorBox::textLoaded()
+{
     m_tagTyping->forget();
-    setTextCursor(QTextCursor(doc));
-}
-
-// What a load in pieces keeps between its calls.
-struct EditorBox::PieceLoad {
-    // The text is kept and cleared only once a piece comes: a file that
-    // cannot be read at all leaves the document untouched.
-    void clear(EditorBox *editor)
-    {
-        QTextDocument *doc = editor->document();
-        before = editor->text();
-        cleared = true;
-        doc->setUndoRedoEnabled(false);
-        doc->clear();
-        // One change for the whole page, as a single setPlainText makes.
-        end = QTextCursor(doc);
-        end.beginEditBlock();
-    }
-
-    QString before;       // the text as it was
-    bool cleared = false;
-    QTextCursor end;      // where the next piece goes
-    AnchorLineFinder anchors;
-};
-
-EditorBox::~EditorBox() = default;
-
-void EditorBox::beginLoad()
-{
-    m_pieceLoad = std::make_unique<PieceLoad>();
-    m_loading = true;
-}
-
-void EditorBox::appendLoad(const QString &piece)
-{
-    PieceLoad &load = *m_pieceLoad;
-    if (!load.cleared)
-        load.clear(this);
-    load.anchors.add(piece);
-    if (load.anchors.column() > kMaxLine)
-        throw TagloomError(Errors::memoCapacity());
-    // Wrapping settled before the long line goes in: switched afterwards,
-    // Qt would lay the page out again at once.
-    if (!m_wrapChosen && !wordWrap() && !load.anchors.longLines().empty())
-        applyWordWrap(true);
-    load.end.insertText(piece);
-}
-
-void EditorBox::finishLoad()
-{
-    const std::unique_ptr<PieceLoad> load = std::move(m_pieceLoad);
-    if (!load->cleared)
-        load->clear(this); // an empty file
-    // Before the change is announced, which lays out a one-line page.
-    keepLongLineLayouts(load->anchors.longLines());
-    load->end.endEditBlock();
-    m_loading = false;
-    QTextDocument *doc = document();
-    markAnchorLines(doc, load->anchors.lines());
-    doc->setUndoRedoEnabled(true);
-    doc->setModified(false);
-    m_tagTyping->forget();
-    setTextCursor(QTextCursor(doc));
-}
-
-void EditorBox::finishLoad(const QString &crlfText)
-{
-    const std::unique_ptr<PieceLoad> load = std::move(m_pieceLoad);
-    if (load->cleared)
-        load->end.endEditBlock();
-    m_loading = false;
-    loadText(crlfText);
-}
-
-void EditorBox::abandonLoad()
-{
-    const std::unique_ptr<PieceLoad> load = std::move(m_pieceLoad);
-    if (!load)
-        return; // already finished (it was the finish that failed)
-    if (load->cleared) {
-        // Emptied before the change is announced: a refused huge line is
-        // never laid out.
-        load->end.movePosition(QTextCursor::Start, QTextCursor::KeepAnchor);
-        load->end.removeSelectedText();
-        load->end.endEditBlock();
-    }
-    m_loading = false;
-    if (load->cleared)
-        loadText(load->before);
-}
-
-void EditorBox::forgetAnchorMarks(int position, int removed, int added)
-{
-    Q_UNUSED(removed);
-    if (m_loading)
-        return;
-    // Only the blocks the change touched, new ones included.
-    const QTextDocument *doc = document();
-    QTextBlock b = doc->findBlock(position);
-    const QTextBlock last = doc->findBlock(position + added);
-    bool longLine = false;
-    for (; b.isValid(); b = b.next()) {
-        markUnknown(b);
-        if (b.length() > kLongLine) {
-            b.layout()->setCacheEnabled(true);
-            longLine = true;
-        }
-        if (b == last)
-            break;
-    }
-    // Wrapping changes the layout: not from within the document's signal.
-    if (longLine && !m_wrapChosen && !wordWrap())
-        QMetaObject::invokeMethod(
-            this,
-            [this] {
-                if (!m_wrapChosen)
-                    applyWordWrap(true);
-            },
-            Qt::QueuedConnection);
-}
-
-void EditorBox::keepLongLineLayouts(const std::vector<int> &lines)
-{
-    // A long line's shaped text is kept between repaints (Qt drops it after
-    // each layout by default): reshaping it costs its whole length each time.
-    QTextDocument *doc = document();
-    for (const int line : lines) {
-        const QTextBlock b = doc->findBlockByNumber(line);
-        if (b.isValid() && b.length() > kLongLine)
-            b.layout()->setCacheEnabled(true);
-    }
-    if (!m_wrapChosen)
-        applyWordWrap(!lines.empty());
+    setTextCursor(QTextCursor(document()));
 }
 
 void EditorBox::setWordWrap(bool on)
@@ -791,45 +588,12 @@ void EditorBox::applyWordWrap(bool on)
     setLineWrapMode(on ? WidgetWidth : NoWrap);
 }
 
-void EditorBox::markAnchorLines(QTextDocument *doc, const std::vector<int> &lines)
-{
-    // The loaded text was at hand: one search through it found the lines
-    // that hold an anchor, so even the first scan after opening a huge page
-    // is quick. A fresh document's blocks carry no mark: no anchor.
-    for (const int line : lines) {
-        QTextBlock b = doc->findBlockByNumber(line);
-        if (!b.isValid() || !b.text().contains(kAnchorNameOpen)) {
-            // Counted differently from Qt: leave every line to be read.
-            for (QTextBlock u = doc->begin(); u.isValid(); u = u.next())
-                markUnknown(u);
-            return;
-        }
-        b.setUserData(new AnchorMark(true));
-    }
-}
-
 QStringList EditorBox::linesHoldingAnchorName() const
 {
-    QStringList lines;
-    for (QTextBlock b = document()->begin(); b.isValid(); b = b.next()) {
-        auto *mark = static_cast<AnchorMark *>(b.userData());
-        if (!mark)
-            continue;
-        const QString text = b.text();
-        if (!mark->known) {
-            if (!text.contains(kAnchorNameOpen)) {
-                b.setUserData(nullptr); // deletes the mark: no anchor
-                continue;
-            }
-            mark->known = true;
-        }
-        lines << text;
-    }
-    return lines;
+    return pageText()->linesHoldingAnchorName();
 }
 
 bool EditorBox::isModified() const { return document()->isModified(); }
-void EditorBox::setModified(bool changed) { document()->setModified(changed); }
 
 void EditorBox::setReservedShortcuts(const QList<QKeySequence> &keys)
 {

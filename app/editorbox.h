@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "markuptags.h"
+#include "pagetext.h"
 
 class MarkupHighlighter;
 class QMimeData;
@@ -29,6 +30,9 @@ class EditorBox : public QPlainTextEdit {
     Q_OBJECT
 public:
     explicit EditorBox(QWidget *parent = nullptr);
+    // Shows `text` (a document's), which it does not own, instead of a
+    // text of its own.
+    explicit EditorBox(PageText *text, QWidget *parent = nullptr);
     ~EditorBox() override;
 
     // Selection, offsets counting CR LF as two characters.
@@ -64,32 +68,19 @@ public:
     QString text() const;
     // The same with U+2029 between lines: no copy beyond Qt's own.
     QString rawText() const { return document()->toRawText(); }
-    // Replaces the whole text (loading); not undoable, counts as unchanged.
+    // The text shown, as pagetext.h loads it; after a load the caret is at
+    // the start.
+    PageText *pageText() const;
     void loadText(const QString &crlfText);
-    // Loading a page passed on in pieces (a file as it is read: see
-    // pageload.h), straight into the document, so a huge page is never held
-    // twice. beginLoad() keeps the text as it is; the first piece replaces
-    // it. appendLoad() takes a piece in the editor's form (CR LF breaks,
-    // marks hidden; a piece never ends between CR and LF) and throws the
-    // size message for a line over kMaxLine characters, none of which is
-    // laid out. finishLoad() makes the pieces the page, or the whole text
-    // given instead of them; not undoable, counts as unchanged, caret at the
-    // start. abandonLoad() puts the text back as it was.
-    void beginLoad();
-    void appendLoad(const QString &piece);
-    void finishLoad();
-    void finishLoad(const QString &crlfText);
-    void abandonLoad();
 
     bool isModified() const;
-    void setModified(bool changed);
 
     // Every line remembers whether it holds the named-anchor opening
     // <A NAME=" (kept current as the text changes), so the link dialog's
     // scan of a huge page reads only those lines. Returns their texts in
     // document order.
     QStringList linesHoldingAnchorName() const;
-    static const QString kAnchorNameOpen;
+    static inline const QString &kAnchorNameOpen = PageText::kAnchorNameOpen;
 
     // Keys the main window's menu owns; the editor leaves them to the menu.
     static void setReservedShortcuts(const QList<QKeySequence> &keys);
@@ -98,11 +89,11 @@ public:
     // wrapped at the window's width: a line drawn unwrapped costs its whole
     // length on every repaint (the caret's blink included). The wrapping is
     // only in the view: lines, offsets and the saved text are unchanged.
-    static constexpr int kLongLine = 1000;
+    static constexpr int kLongLine = PageText::kLongLine;
     // A file with a longer line is refused as too large: Qt lays a line out
     // whole, in memory and time that grow with it (a 100 MB line would take
     // gigabytes and minutes for every key).
-    static constexpr qsizetype kMaxLine = 32 * 1024 * 1024;
+    static constexpr qsizetype kMaxLine = PageText::kMaxLine;
     bool wordWrap() const { return lineWrapMode() != NoWrap; }
     // The user's choice, kept for this document from then on.
     void setWordWrap(bool on);
@@ -161,8 +152,7 @@ protected:
     void dropEvent(QDropEvent *e) override;
 
 private:
-    void forgetAnchorMarks(int position, int removed, int added);
-    static void markAnchorLines(QTextDocument *doc, const std::vector<int> &lines);
+    void textLoaded();
     void applyWordWrap(bool on);
     // Where a range of one line is drawn, line by line of its layout:
     // (x from, x to, baseline) in viewport coordinates.
@@ -189,10 +179,6 @@ private:
     QPixmap m_wave; // one period of a misspelt word's wave
     mutable QHash<const QTextLayout *, Spans> m_spans;
     QRegion m_painting; // the part being drawn, while it is
-    void keepLongLineLayouts(const std::vector<int> &lines);
-    bool m_loading = false;
-    struct PieceLoad;
-    std::unique_ptr<PieceLoad> m_pieceLoad; // between beginLoad() and its end
     int m_undoSteps = 0; // UndoSteps open on this editor
     std::optional<QTextCursor> m_stepCursor; // the caret placed within them
     friend class UndoStep;

@@ -1,15 +1,13 @@
 #include "htmldoc.h"
-#include "charsetsniff.h"
 #include "editorbox.h"
 #include "errors.h"
 #include "freememory.h"
-#include "pageload.h"
+#include "pagetext.h"
 #include "progressbox.h"
-#include "textreader.h"
 #include "uiseam.h"
 
 #include <QCloseEvent>
-#include <QFileInfo>
+#include <QMdiArea>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -20,120 +18,52 @@ QString THTMLDOC::skeleton()
                           "</HEAD>\r\n<BODY>\r\n\r\n</BODY>\r\n</HTML>");
 }
 
-THTMLDOC::THTMLDOC(int slot, QString *lastSavePath, QWidget *parent)
-    : QMdiSubWindow(parent), m_lastSavePath(lastSavePath), m_slot(slot), m_editor(new EditorBox)
+THTMLDOC::THTMLDOC(int slot, PageDocument *page, QString *lastSavePath, QWidget *parent)
+    : QMdiSubWindow(parent), m_lastSavePath(lastSavePath), m_slot(slot), m_page(page),
+      m_editor(new EditorBox(page->text()))
 {
     setAttribute(Qt::WA_DeleteOnClose);
-    setPath(QString());
+    showPath(page->path());
+    setToolTip(page->encodingToolTip());
+    connect(page, &PageDocument::pathChanged, this, &THTMLDOC::showPath);
+    connect(page, &PageDocument::charsetChanged, this,
+            [this] { setToolTip(m_page->encodingToolTip()); });
+    connect(page, &PageDocument::fileNamed, this, &THTMLDOC::fileNamed);
     setWidget(m_editor);
     resize(437, 306);
-    // FormCreate: the skeleton counts as unchanged; the caret starts on the
-    // empty line inside the body (offset 75).
-    m_editor->loadText(skeleton());
-    m_editor->setSelStart(75);
-    connect(m_editor->document(), &QTextDocument::contentsChange, this,
-            [this](int, int removed, int added) {
-                if (removed || added)
-                    ++m_edits;
-            });
-}
-
-QByteArray THTMLDOC::fileBytes() const
-{
-    QByteArray all;
-    writeFileBytes([&](QByteArrayView piece) { all += piece; });
-    return all;
-}
-
-void THTMLDOC::writeFileBytes(const ByteSink &sink) const
-{
-    // Line by line rather than the whole text at once: a huge page is never
-    // copied whole, and the file is written while it is encoded.
-    constexpr qsizetype kPiece = 1 << 20;
-    QByteArray out;
-    out.reserve(kPiece + 4096);
-    out += byteOrderMark(m_encoding);
-    const QTextDocument *doc = m_editor->document();
-    for (QTextBlock b = doc->begin(); b.isValid(); b = b.next()) {
-        if (b != doc->begin())
-            appendEncoded(u"\r\n", m_encoding, m_standIns, out);
-        appendEncoded(b.text(), m_encoding, m_standIns, out, m_kept);
-        if (out.size() >= kPiece) {
-            sink(out);
-            out.resize(0);
-            ProgressScope::report(b.blockNumber(), doc->blockCount());
-        }
+    // FormCreate: a new page gets the skeleton, unchanged, with the caret on
+    // the empty line inside the body (offset 75). Loaded once the editor
+    // shows the text, as its colouring expects of a new page.
+    if (!page->hasFileName() && !page->isModified() && page->text()->isEmpty()) {
+        page->text()->loadText(skeleton());
+        m_editor->setSelStart(75);
     }
-    sink(out);
-    ProgressScope::report(doc->blockCount(), doc->blockCount());
 }
 
-namespace {
-// Marks a document busy for as long as it lives.
-struct BusyFlag {
-    explicit BusyFlag(bool &flag) : m_flag(flag), m_was(flag) { m_flag = true; }
-    ~BusyFlag() { m_flag = m_was; }
-    bool &m_flag;
-    bool m_was;
-};
-} // namespace
-
-void THTMLDOC::setPath(const QString &path)
+void THTMLDOC::showPath(const QString &path)
 {
-    m_path = path;
     setWindowTitle(path.isEmpty() ? QStringLiteral("HTML %1").arg(m_slot) : path);
 }
 
 void THTMLDOC::load(const QString &path)
 {
-    setPath(path);
-    // Taken before reading: a change made while reading makes a later save
-    // ask rather than overwrite unasked.
-    FileStamp stamp = fileStamp(path);
-    BusyFlag busy(m_busy);
     ProgressBox progress(ProgressBox::Reading, path, this);
-    const StreamedText d = loadPage(*m_editor, path);
-    stamp.hash = d.hash;
-    m_standIns = d.standIns;
-    m_editor->setSelStart(0);
-    setEncoding(d.encoding, d.guessed, d.kept);
-    // The two a page falls back to when its declaration names nothing ours.
-    if ((d.encoding == TextEncoding::Windows1252 || d.encoding == TextEncoding::Utf8)
-        && !d.guessed) {
-        QTextCursor head(m_editor->document());
-        head.setPosition(qMin(1024, m_editor->document()->characterCount() - 1),
-                         QTextCursor::KeepAnchor);
-        m_unreadable = QString::fromLatin1(unreadableDeclaration(head.selectedText().toLatin1()));
-        setToolTip(encodingToolTip());
-    }
-    m_hasFileName = true;
-    rememberFile(path, stamp);
-    emit fileNamed(m_diskPath);
+    m_page->load(path);
 }
 
 bool THTMLDOC::reopenAs(TextEncoding encoding)
 {
-    if (!m_hasFileName || m_busy)
+    if (!HasFileName() || isBusy())
         return false;
-    if (m_editor->isModified()
+    if (m_page->isModified()
         && !ui().confirm(QStringLiteral("Reopen %1 as %2? The changes made to it will be lost.")
-                             .arg(m_path, encodingName(encoding))))
+                             .arg(path(), encodingName(encoding))))
         return false;
-    const QString path = m_path;
     bool done = false;
     runGuarded([&] {
-        FileStamp stamp = fileStamp(path);
-        BusyFlag busy(m_busy);
-        DecodedText d = readTextFileAs(path, encoding, stamp.hash);
-        m_standIns = hideEditorMarks(d.text);
-        m_editor->loadText(d.text);
-        m_editor->setSelStart(0);
-        setEncoding(encoding, false, d.kept);
-        rememberFile(path, stamp);
+        m_page->loadAs(encoding);
         done = true;
     });
-    if (done)
-        emit fileNamed(m_diskPath);
     return done;
 }
 
@@ -155,107 +85,32 @@ bool THTMLDOC::saveWithEncoding(TextEncoding encoding)
                 .arg(at + 1));
         return false;
     }
-    const TextEncoding was = m_encoding;
-    const bool wasGuessed = m_guessed;
-    const KeptForms wasKept = m_kept;
-    setEncoding(encoding, false, encoding == was ? m_kept : KeptForms());
+    const FileCharset was = m_page->charset();
+    m_page->setCharset({encoding, false, encoding == was.encoding ? was.kept : KeptForms(), {}});
     bool saved = false;
     runGuarded([&] { saved = save(); });
     if (!saved) {
-        setEncoding(was, wasGuessed, wasKept);
+        m_page->setCharset(was);
         return false;
     }
     return true;
 }
 
-void THTMLDOC::setEncoding(TextEncoding encoding, bool guessed, const KeptForms &kept)
-{
-    m_encoding = encoding;
-    m_guessed = guessed;
-    m_unreadable.clear();
-    m_kept = kept;
-    setToolTip(encodingToolTip());
-}
-
-QString THTMLDOC::encodingText() const
-{
-    const QString name = encodingName(m_encoding);
-    if (!m_unreadable.isEmpty())
-        return name + QStringLiteral(" (%1 cannot be read)").arg(m_unreadable.toUpper());
-    return m_guessed ? name + QStringLiteral(" (guessed)") : name;
-}
-
-QString THTMLDOC::encodingToolTip() const
-{
-    const QString name = QStringLiteral("Encoding: ") + encodingName(m_encoding);
-    if (!m_unreadable.isEmpty())
-        return name + QStringLiteral(". The page declares %1, which this editor cannot read: "
-                                     "its bytes are shown as %2 and saved as they were.")
-                          .arg(m_unreadable.toUpper(), encodingName(m_encoding));
-    return m_guessed ? name + QStringLiteral(", guessed from the text: the page declares none. "
-                                             "File > Reopen with Encoding reads it in another.")
-                     : name;
-}
-
-QByteArray THTMLDOC::encode(const QString &crlfText) const
-{
-    return encodeText(crlfText, m_encoding, m_standIns, m_kept);
-}
-
-void THTMLDOC::restoreCopy(const QString &text, const QString &path, const FileCharset &charset,
-                           const FileStamp &stamp)
-{
-    QString t = text;
-    m_standIns = hideEditorMarks(t);
-    m_editor->loadText(t);
-    m_editor->setModified(true);
-    if (path.isEmpty())
-        return;
-    setPath(path);
-    setEncoding(charset.encoding, charset.guessed, charset.kept);
-    m_unreadable = charset.unreadable;
-    setToolTip(encodingToolTip());
-    m_hasFileName = true;
-    rememberFile(path, stamp);
-    // As after a read: whoever shows the encoding and the folder learns them.
-    emit fileNamed(m_diskPath);
-}
-
-QByteArray THTMLDOC::copyBytes() const
-{
-    return encodeText(m_editor->rawText(), TextEncoding::Utf8, m_standIns);
-}
-
 bool THTMLDOC::saveTo(const QString &path)
 {
-    if (changedOnDisk(path)) {
+    if (m_page->changedOnDisk(path)) {
         const FileStamp asked = fileStamp(path);
         if (!ui().confirm(QStringLiteral("The file %1 has changed on disk since it was opened. "
                                          "Overwrite it?")
                               .arg(path))) {
             // The user has heard of this version: the disk check says
             // nothing more about it.
-            m_told = true;
-            m_toldStamp = asked;
+            m_page->noteTold(asked);
             return false;
         }
     }
-    ByteHasher hash;
-    {
-        BusyFlag busy(m_busy);
-        ProgressBox progress(ProgressBox::Writing, path, this);
-        writeFileAtomically(path, [&](const ByteSink &sink) {
-            writeFileBytes([&](QByteArrayView piece) {
-                hash.add(piece);
-                sink(piece);
-            });
-        });
-    }
-    m_editor->setModified(false);
-    FileStamp stamp = fileStamp(path);
-    stamp.hash = hash.result();
-    rememberFile(path, stamp);
-    emit fileNamed(m_diskPath);
+    ProgressBox progress(ProgressBox::Writing, path, this);
+    m_page->write(path);
     return true;
 }
 
@@ -270,58 +125,27 @@ bool THTMLDOC::saveAs()
     *m_lastSavePath = path;
     if (!saveTo(path))
         return false;
-    setPath(path);
-    m_hasFileName = true;
+    m_page->setFileName(path);
     return true;
 }
 
 bool THTMLDOC::save()
 {
-    return m_hasFileName ? saveTo(m_path) : saveAs();
-}
-
-void THTMLDOC::rememberFile(const QString &path, const FileStamp &stamp)
-{
-    m_diskPath = QFileInfo(path).absoluteFilePath();
-    m_diskStamp = stamp;
-    m_told = false;
-}
-
-bool THTMLDOC::changedOnDisk(const QString &path) const
-{
-    if (m_diskPath.isEmpty() || QFileInfo(path).absoluteFilePath() != m_diskPath)
-        return false;
-    // A file deleted since holds nothing to lose.
-    return diskChange(m_diskStamp, path) == DiskChange::Changed;
+    return HasFileName() ? saveTo(path()) : saveAs();
 }
 
 void THTMLDOC::checkDisk()
 {
-    if (m_diskPath.isEmpty() || !m_hasFileName || m_busy
-        || QFileInfo(m_path).absoluteFilePath() != m_diskPath)
+    const DiskChange change = m_page->newDiskChange();
+    if (change == DiskChange::None)
         return;
-    const FileStamp now = fileStamp(m_diskPath);
-    const DiskChange change = diskChange(m_diskStamp, m_diskPath);
-    if (change == DiskChange::None) {
-        // The same bytes in a new inode: no need to read them again.
-        if (now != m_diskStamp && now.exists) {
-            const quint64 hash = m_diskStamp.hash;
-            m_diskStamp = now;
-            m_diskStamp.hash = hash;
-        }
-        return;
-    }
-    if (m_told && now == m_toldStamp)
-        return; // told already about this version
-    m_told = true;
-    m_toldStamp = now;
     if (change == DiskChange::Removed) {
-        m_editor->setModified(true);
+        m_page->setModified(true);
         return;
     }
     const QString fact =
-        QStringLiteral("The file %1 was changed by another program.").arg(m_path);
-    if (m_editor->isModified())
+        QStringLiteral("The file %1 was changed by another program.").arg(path());
+    if (m_page->isModified())
         ui().warningBox(fact);
     else if (ui().confirm(fact + QStringLiteral(" Reload it?")))
         reload();
@@ -329,7 +153,7 @@ void THTMLDOC::checkDisk()
 
 bool THTMLDOC::reload()
 {
-    const QString path = m_path;
+    const QString path = m_page->path();
     // A pipe put in the file's place would hold the editor up until
     // something wrote to it.
     if (!fileStamp(path).regular) {
@@ -357,14 +181,13 @@ bool THTMLDOC::reload()
 
 void THTMLDOC::FormActivate()
 {
-    // The table tells whoever follows the current document (the main
-    // window gives the editor its colours).
-    emit activated(this);
+    if (QMdiArea *area = mdiArea())
+        area->setActiveSubWindow(this);
 }
 
 void THTMLDOC::closeEvent(QCloseEvent *e)
 {
-    if (m_editor->isModified()
+    if (m_page->isModified()
         && ui().confirm(QStringLiteral("Save Changes to %1?").arg(windowTitle()))) {
         // A cancelled or failed Save As keeps the document open: nothing the
         // user typed is thrown away.

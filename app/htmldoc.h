@@ -1,82 +1,63 @@
 #pragma once
 // A document window: one page's HTML source in its editor, inside the main
-// window's document area. It reads and writes its own file, asks its own
-// question before closing, and keeps what it knows of the file (path,
-// encoding, stand-ins) to itself.
-#include "diskfile.h"
-#include "editormarks.h"
+// window's document area. It shows a document (document.h), which holds the
+// text and what is known of its file; the window asks the user what reading
+// and writing it needs (progress, questions) and its own question before
+// closing.
+#include "document.h"
 #include "workprogress.h"
 
 #include <QMdiSubWindow>
-#include <optional>
 
 class EditorBox;
-
-// What reading a page's file found out of its charset, as crash recovery
-// keeps it.
-struct FileCharset {
-    TextEncoding encoding = TextEncoding::Utf8;
-    bool guessed = false;
-    KeptForms kept;     // characters the file wrote in their other byte form
-    QString unreadable; // a charset the page declares that cannot be read
-};
 
 class THTMLDOC : public QMdiSubWindow {
     Q_OBJECT
 public:
-    // Made by the document table, which handed out `slot`; `lastSavePath`
-    // is the name Save As last chose, shared by every document.
-    THTMLDOC(int slot, QString *lastSavePath, QWidget *parent = nullptr);
+    // Made by the document table, which handed out `slot`, to show `page`;
+    // `lastSavePath` is the name Save As last chose, shared by every
+    // document.
+    THTMLDOC(int slot, PageDocument *page, QString *lastSavePath, QWidget *parent = nullptr);
 
     EditorBox *editor() const { return m_editor; }
+    PageDocument *page() const { return m_page; }
 
     int DocIndex() const { return m_slot; }
     // The file this page is saved to, as it was named (the caption shows
     // it); empty for a page never named, captioned "HTML n" by its slot.
-    QString path() const { return m_path; }
+    QString path() const { return m_page->path(); }
     // The text was read from or saved to path().
-    bool HasFileName() const { return m_hasFileName; }
-    // The encoding the file was read in; saved back in the same one.
-    TextEncoding encoding() const { return m_encoding; }
-    // Whether the encoding was guessed from the bytes of a page that
-    // declares none.
-    bool encodingGuessed() const { return m_guessed; }
-    // What reading the file found out of its charset.
-    FileCharset charset() const { return {m_encoding, m_guessed, m_kept, m_unreadable}; }
-    // The encoding as the status bar shows it ("KOI8-R (guessed)") and as
-    // its tool tip and the window's tell it ("Encoding: KOI8-R ...").
-    QString encodingText() const;
-    QString encodingToolTip() const;
+    bool HasFileName() const { return m_page->hasFileName(); }
+    // The encoding the file was read in; saved back in the same one, and
+    // what else reading it found out of its charset.
+    TextEncoding encoding() const { return m_page->encoding(); }
+    bool encodingGuessed() const { return m_page->charset().guessed; }
+    FileCharset charset() const { return m_page->charset(); }
+    QString encodingText() const { return m_page->encodingText(); }
+    QString encodingToolTip() const { return m_page->encodingToolTip(); }
     // The file the text was last read from or written to (absolute); empty
     // for a page never saved.
-    QString filePath() const { return m_diskPath; }
-    // A text in this page's encoding, as a save would write it.
-    QByteArray encode(const QString &crlfText) const;
+    QString filePath() const { return m_page->filePath(); }
+    QByteArray encode(const QString &crlfText) const { return m_page->encode(crlfText); }
 
     // Body attributes last confirmed for this page (document information
     // dialog); nothing before the first time.
-    struct BodyAttributes {
-        QString backgroundPicture;
-        QString bgColor;
-        QString linkColor;
-        QString textColor;
-    };
-    const std::optional<BodyAttributes> &bodyAttributes() const { return m_body; }
-    void setBodyAttributes(const BodyAttributes &body) { m_body = body; }
+    using BodyAttributes = PageDocument::BodyAttributes;
+    const std::optional<BodyAttributes> &bodyAttributes() const { return m_page->bodyAttributes(); }
+    void setBodyAttributes(const BodyAttributes &body) { m_page->setBodyAttributes(body); }
 
-    // Reads `path` into the editor, unchanged, caret at the start; the
-    // caption becomes the path. Throws when it cannot be read, and
-    // WorkCancelled when the user cancelled the progress box (text kept).
+    // Reads `path` into the editor, unchanged, caret at the start, behind
+    // a progress box; the caption becomes the path. Throws when it cannot be
+    // read, and WorkCancelled when the user cancelled the box (text kept).
     void load(const QString &path);
-    // Takes a text kept by crash recovery (UTF-8, as copyBytes wrote it)
-    // as a changed text: untitled, or with a path, the text of that file
-    // in `charset`, which stood as `stamp` when last read or written; then
-    // tells fileNamed() as a read does.
+    // PageDocument::restoreCopy.
     void restoreCopy(const QString &text, const QString &path = QString(),
                      const FileCharset &charset = FileCharset(),
-                     const FileStamp &stamp = FileStamp());
-    // The text as crash recovery keeps it: UTF-8, editor marks as read.
-    QByteArray copyBytes() const;
+                     const FileStamp &stamp = FileStamp())
+    {
+        m_page->restoreCopy(text, path, charset, stamp);
+    }
+    QByteArray copyBytes() const { return m_page->copyBytes(); }
 
     // Save: to its file, or as Save As when it has none. False when
     // cancelled or declined; throws on a failed write.
@@ -86,25 +67,19 @@ public:
     // False when the user declined to overwrite a file changed on disk.
     bool saveTo(const QString &path);
 
-    // The bytes a save writes, whole or handed to the sink in pieces (a
-    // line at a time, gathered up to about a megabyte).
-    QByteArray fileBytes() const;
-    void writeFileBytes(const ByteSink &sink) const;
+    // The bytes a save writes (PageDocument::fileBytes).
+    QByteArray fileBytes() const { return m_page->fileBytes(); }
 
+    // The text of every new page.
     static QString skeleton();
 
-    // Called when this window becomes the active document.
+    // Makes this window the active document window; the table hears of
+    // it from the document area, and the colours follow.
     void FormActivate();
 
-    // Edits made to the text so far (a load counts as one): tells the
-    // recovery copy whether the text changed since it was last copied.
-    quint64 editCount() const { return m_edits; }
-
-    // Whether `path` is the file last read or written and another program
-    // has changed it since.
-    bool changedOnDisk(const QString &path) const;
-    // How the file of filePath() stood when last read or written.
-    FileStamp diskStamp() const { return m_diskStamp; }
+    quint64 editCount() const { return m_page->editCount(); }
+    bool changedOnDisk(const QString &path) const { return m_page->changedOnDisk(path); }
+    FileStamp diskStamp() const { return m_page->diskStamp(); }
 
     // Tells the user, once for each change, that another program changed
     // or removed the file since it was last read or written: an unchanged
@@ -124,50 +99,23 @@ public:
     // could not be read or was cancelled: the text stays.
     bool reload();
     // Reading or writing its file (events run while the progress box shows).
-    bool isBusy() const { return m_busy; }
+    bool isBusy() const { return m_page->isBusy(); }
 
 signals:
     // The text was read from or written to this file (or recovered as its
     // text): what is known of it, its encoding too, may be new.
     void fileNamed(const QString &path);
-    // For the table that made it: it became the current one; it closes.
-    void activated(THTMLDOC *doc);
+    // For the table that made it: it closes.
     void closing(THTMLDOC *doc);
 
 protected:
     void closeEvent(QCloseEvent *e) override;
 
 private:
-    // The encoding the text is saved in; the tool tip follows.
-    void setEncoding(TextEncoding encoding, bool guessed = false,
-                     const KeptForms &kept = KeptForms());
-    // Names the file the page is saved to; the caption follows.
-    void setPath(const QString &path);
-    // The file the text was last read from or written to, as it stood then.
-    void rememberFile(const QString &path, const FileStamp &stamp);
+    void showPath(const QString &path);
 
     QString *m_lastSavePath;
     int m_slot;
+    PageDocument *m_page;
     EditorBox *m_editor;
-    QString m_path;
-    bool m_hasFileName = false;
-    std::optional<BodyAttributes> m_body;
-    TextEncoding m_encoding = TextEncoding::Utf8;
-    bool m_guessed = false;
-    // A charset the page declares that cannot be read (a stateful one such
-    // as ISO-2022-KR): its bytes are shown as Windows-1252, and it says so.
-    QString m_unreadable;
-    // Characters the file wrote in their other byte form, written so again.
-    KeptForms m_kept;
-    // The text holds stand-ins for editor marks read from the file
-    // (hideEditorMarks); saving writes the original characters.
-    MarkStandIns m_standIns;
-    quint64 m_edits = 0;
-    QString m_diskPath;
-    FileStamp m_diskStamp;
-    // The version of the file the user was last told about.
-    bool m_told = false;
-    FileStamp m_toldStamp;
-    bool m_busy = false;
 };
-

@@ -50,8 +50,6 @@ TZediDove::TZediDove(int startupMs, QWidget *parent) : QMainWindow(parent)
     m_mdi->setObjectName(QStringLiteral("DocumentArea"));
     layout->addWidget(m_mdi, 1);
     setCentralWidget(central);
-    connect(m_mdi, &QMdiArea::subWindowActivated, this,
-            [this](QMdiSubWindow *w) { documentActivated(w); });
     m_docs = new DocumentTable(m_mdi, this);
     connect(m_docs, &DocumentTable::currentChanged, this,
             [this](THTMLDOC *doc) { applyColours(doc); });
@@ -75,6 +73,7 @@ TZediDove::~TZediDove()
     // Closing the child windows below activates the remaining documents one
     // by one; by then this object is only a QWidget, so nothing may call back.
     disconnect(m_mdi, nullptr, this, nullptr);
+    disconnect(m_mdi, nullptr, m_docs, nullptr);
     disconnect(m_docs, nullptr, this, nullptr);
     if (currentDocumentSource() == this)
         setCurrentDocumentSource(nullptr);
@@ -308,12 +307,6 @@ void TZediDove::applyColours(THTMLDOC *doc)
     pal.setColor(QPalette::Base, colourToQColor(EditorBackColor));
     pal.setColor(QPalette::Text, colourToQColor(EditorTextColor));
     doc->editor()->setPalette(pal);
-}
-
-void TZediDove::documentActivated(QMdiSubWindow *w)
-{
-    if (auto *doc = qobject_cast<THTMLDOC *>(w))
-        doc->FormActivate();
 }
 
 void TZediDove::New1Click() { m_docs->create(); }

@@ -109,7 +109,6 @@ private:
     // The bar's buttons, from the rows that have one.
     void buildDockedBar();
     void rebuildWindowMenu();
-    void documentActivated(QMdiSubWindow *w);
 
     void applyColours(THTMLDOC *doc);
 

@@ -1,7 +1,7 @@
 #include "recovery.h"
 #include "diskfile.h"
+#include "document.h"
 #include "documenttable.h"
-#include "editorbox.h"
 #include "errors.h"
 #include "htmldoc.h"
 #include "nativepath.h"
@@ -36,9 +36,9 @@ QString readCaption(const QString &path)
 
 // What a copy of a document read from or saved to a file keeps of it: the
 // path, the encoding and how the file stood, one "key=value" a line.
-QByteArray fileInfo(const THTMLDOC *doc)
+QByteArray fileInfo(const PageDocument *doc)
 {
-    if (!doc->HasFileName())
+    if (!doc->hasFileName())
         return {};
     const QString path = doc->path();
     FileStamp s;
@@ -222,8 +222,9 @@ void DocumentRecovery::snapshot()
     if (!m_docs)
         return;
     for (THTMLDOC *doc : m_docs->documents()) {
+        const PageDocument *page = doc->page();
         auto it = m_copies.find(doc);
-        if (!doc->editor()->isModified()) {
+        if (!page->isModified()) {
             // Saved, or undone back to what the file holds: nothing to keep.
             if (it != m_copies.end()) {
                 removeFiles(it->serial);
@@ -231,10 +232,10 @@ void DocumentRecovery::snapshot()
             }
             continue;
         }
-        if (doc->isBusy())
+        if (page->isBusy())
             continue; // half read: the next tick copies it whole
-        const QByteArray info = fileInfo(doc);
-        if (it != m_copies.end() && it->copiedEdits == doc->editCount()
+        const QByteArray info = fileInfo(page);
+        if (it != m_copies.end() && it->copiedEdits == page->editCount()
             && it->caption == doc->windowTitle() && it->info == info)
             continue;
         if (!ensureSession())
@@ -256,9 +257,9 @@ void DocumentRecovery::snapshot()
                                : tryWriteFileAtomically(infoPath, info) == 0)
                 it->info = info;
         }
-        if (it->copiedEdits != doc->editCount()
-            && tryWriteFileAtomically(filePath(it->serial, ".htm"), doc->copyBytes()) == 0)
-            it->copiedEdits = doc->editCount();
+        if (it->copiedEdits != page->editCount()
+            && tryWriteFileAtomically(filePath(it->serial, ".htm"), page->copyBytes()) == 0)
+            it->copiedEdits = page->editCount();
     }
 }
 
@@ -346,7 +347,7 @@ void DocumentRecovery::offerRecovery()
                     const DecodedText d = readTextFile(path);
                     const KeptFile kept = readFileInfo(path.chopped(4) + QStringLiteral(".info"));
                     // Throws when no slot is free.
-                    m_docs->create()->restoreCopy(d.text, kept.path, kept.charset, kept.stamp);
+                    m_docs->create()->page()->restoreCopy(d.text, kept.path, kept.charset, kept.stamp);
                 }
                 done << path;
             }

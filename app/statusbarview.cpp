@@ -34,6 +34,5 @@ StatusBarView::StatusBarView(ActionRegistry *actions, QMainWindow *window, QObje
 
 void StatusBarView::follow(THTMLDOC *doc)
 {
-    m_status->setEditor(doc ? doc->editor() : nullptr, doc ? doc->encodingText() : QString(),
-                        doc ? doc->encodingToolTip() : QString());
+    m_status->setEditor(doc ? doc->editor() : nullptr, doc ? doc->page() : nullptr);
 }

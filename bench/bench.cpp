@@ -368,7 +368,7 @@ int main(int argc, char *argv[])
         DocumentStatus status(&bar);
         bySize(QStringLiteral("status bar, caret down a line"),
                timeOnEachPage(pages, runs, [&status](EditorBox *ed) {
-                   status.setEditor(ed, QStringLiteral("UTF-8"));
+                   status.setEditor(ed);
                    caretToMiddle(ed, false);
                    return timeMs([&] { ed->moveCursor(QTextCursor::Down); });
                }));
@@ -400,7 +400,7 @@ int main(int argc, char *argv[])
                });
            }));
     for (THTMLDOC *doc : pages) {
-        doc->editor()->setModified(false);
+        doc->page()->setModified(false);
         doc->close();
     }
     settle();
@@ -459,7 +459,7 @@ int main(int argc, char *argv[])
                             return commandOnce(e, c);
                         }).front();
             }
-            ed->setModified(false);
+            ed->document()->setModified(false);
             doc->close();
             settle();
         }

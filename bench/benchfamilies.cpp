@@ -197,7 +197,7 @@ FamilyResult measureFamily(const Family &fam, const QString &path, int runs, boo
     res.keys = timeKeys(ed, line, runs);
     // Saved unchanged, the page is the same bytes.
     const QString saved = path + QStringLiteral(".saved");
-    ed->setModified(false);
+    ed->document()->setModified(false);
     doc->saveTo(saved);
     {
         QFile a(path), b(saved);
@@ -212,7 +212,7 @@ FamilyResult measureFamily(const Family &fam, const QString &path, int runs, boo
             res.note = QStringLiteral("SAVED BYTES DIFFER");
     }
     QFile::remove(saved);
-    ed->setModified(false);
+    ed->document()->setModified(false);
     doc->close();
     // Freed now, not in the next family's idle time.
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);

@@ -197,7 +197,7 @@ QJsonArray runPreview(const QDir &dir, double scale, int runs, const QString &on
         }
         pane->hide();
         settle();
-        ed->setModified(false);
+        ed->document()->setModified(false);
         doc->close();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         settle();
@@ -235,7 +235,7 @@ QJsonArray runPreview(const QDir &dir, double scale, int runs, const QString &on
         if (kib == 1024)
             report(QStringLiteral("memory, preview shown, 1 MiB page (editor + engine)"),
                    QStringLiteral("MiB"), treeRssMiB(self));
-        doc->editor()->setModified(false);
+        doc->page()->setModified(false);
         doc->close();
         settle();
         QFile::remove(path);
@@ -330,7 +330,7 @@ QJsonArray runSpelling(const QDir &dir, double scale, int runs, const QString &o
                                {QStringLiteral("typed char CPU, spelling off ms"), result[false].cpu},
                                {QStringLiteral("typed char CPU, spelling on ms"), result[true].cpu},
                                {QStringLiteral("on/off"), ratio}});
-        ed->setModified(false);
+        ed->document()->setModified(false);
         doc->close();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         settle();

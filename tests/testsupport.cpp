@@ -242,7 +242,7 @@ void markAllUnchanged()
     if (!ZediDove)
         return;
     for (QMdiSubWindow *w : ZediDove->mdiArea()->subWindowList())
-        static_cast<THTMLDOC *>(w)->editor()->setModified(false);
+        static_cast<THTMLDOC *>(w)->page()->setModified(false);
 }
 
 bool closeDialogsLeftOpen()

@@ -89,7 +89,7 @@ private slots:
         // One document at a time, so the 100 slots never run out: closed,
         // not deleted, so that each gives its slot back.
         for (QMdiSubWindow *w : ZediDove->mdiArea()->subWindowList()) {
-            static_cast<THTMLDOC *>(w)->editor()->setModified(false);
+            static_cast<THTMLDOC *>(w)->page()->setModified(false);
             w->close();
         }
         QVERIFY(noDialogLeft);
@@ -437,7 +437,7 @@ private slots:
             QVERIFY2(shown.isEmpty(), qPrintable(shown));
         else
             QVERIFY2(shown.contains(told), qPrintable(shown));
-        doc->editor()->setModified(false);
+        doc->page()->setModified(false);
     }
 
     // Reading a page piece by piece gives what reading it whole gives, for
@@ -532,7 +532,7 @@ private slots:
         }
         for (const qsizetype chunk : {1, 3, 5, 9, 16, 1 << 20}) {
             EditorBox ed;
-            loadPage(ed, path, chunk);
+            loadPage(*ed.pageText(), path, chunk);
             QCOMPARE(ed.linesHoldingAnchorName(), expected);
             int marked = 0;
             for (QTextBlock b = ed.document()->begin(); b.isValid(); b = b.next())

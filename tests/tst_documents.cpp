@@ -1,6 +1,8 @@
 // The document table, Open/Save/Save As/Close through scripted dialogs, and
 // the byte-exact file round trips.
 #include "actions.h"
+#include "document.h"
+#include "documenttable.h"
 #include "editorbox.h"
 #include "errors.h"
 #include "htmldoc.h"
@@ -22,7 +24,9 @@
 #include <QAbstractButton>
 #include <QTemporaryDir>
 #include <QMenu>
+#include <QSignalSpy>
 #include <QTest>
+#include <QTextCursor>
 #include <QTreeWidget>
 #include <sys/stat.h>
 
@@ -330,6 +334,69 @@ private slots:
         }
         QVERIFY(!editor()->isModified());
         QCOMPARE(readBytes(path("r.htm")), saved);
+    }
+
+    // A document read, edited and saved with no window writes what the
+    // window would, knows the file changed under it, and shows in a window
+    // attached later, its encoding in the status bar.
+    void documentWithoutWindow_data() { roundTrip_data(); }
+    void documentWithoutWindow()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QByteArray, saved);
+        QVERIFY(writeBytes(path("alone.htm"), bytes));
+        QVERIFY(writeBytes(path("shown.htm"), bytes));
+        DocumentTable *table = ZediDove->documents();
+        const QList<THTMLDOC *> windows = table->documents();
+        PageDocument *page = table->openPage(path("alone.htm"));
+        QCOMPARE(table->documents(), windows);
+        QVERIFY(table->pages().contains(page));
+        THTMLDOC *shown = ZediDove->openDocument(path("shown.htm"));
+        QCOMPARE(page->encodingText(), shown->encodingText());
+        QCOMPARE(page->charset().kept, shown->charset().kept);
+        QCOMPARE(page->fileBytes(), saved);
+        for (QTextDocument *text : {static_cast<QTextDocument *>(page->text()),
+                                    shown->editor()->document()}) {
+            QTextCursor c(text);
+            c.movePosition(QTextCursor::End);
+            c.insertText(QStringLiteral("<P>\u00E9\u20AC\n"));
+        }
+        QVERIFY(page->isModified());
+        QVERIFY(page->saveTo(path("alone.htm")));
+        QVERIFY(!page->isModified());
+        QVERIFY(shown->save());
+        QCOMPARE(readBytes(path("alone.htm")), readBytes(path("shown.htm")));
+        QVERIFY(readBytes(path("alone.htm")).startsWith(saved));
+
+        // Another program writes the file: nothing is written over it.
+        QVERIFY(writeBytes(path("alone.htm"), "changed by another program"));
+        QTextCursor(page->text()).insertText(QStringLiteral("x"));
+        QVERIFY(!page->saveTo(path("alone.htm")));
+        QCOMPARE(readBytes(path("alone.htm")), QByteArray("changed by another program"));
+
+        THTMLDOC *later = table->attachWindow(page);
+        QVERIFY(later);
+        QCOMPARE(table->attachWindow(page), nullptr); // one window a document
+        QCOMPARE(later->editor()->document(), page->text());
+        QCOMPARE(later->windowTitle(), path("alone.htm"));
+        QCOMPARE(table->current(), later);
+        QCOMPARE(later->editor()->text(), QStringLiteral("x") + shown->editor()->text());
+        QVERIFY(later->editor()->isModified());
+        DocumentStatus *status = ZediDove->workbench()->status();
+        QCOMPARE(status->encodingText(), page->encodingText());
+        page->setCharset({TextEncoding::Koi8R, true, {}, {}});
+        QCOMPARE(status->encodingText(), QStringLiteral("KOI8-R (guessed)"));
+        QCOMPARE(later->toolTip(), page->encodingToolTip());
+
+        // Closing the window closes the document; one never shown closes alone.
+        PageDocument *other = table->openPage(path("shown.htm"));
+        QSignalSpy closed(table, &DocumentTable::documentClosed);
+        table->closePage(other);
+        page->setModified(false);
+        QVERIFY(later->close());
+        QCOMPARE(closed.size(), 2);
+        QVERIFY(!table->pages().contains(page));
+        QVERIFY(!table->pages().contains(other));
     }
 
     // Reading cancelled in its progress box: no document stays, its slot is

@@ -101,7 +101,7 @@ private slots:
         for (int i = 0; i < kDocs; ++i) {
             EditorBox *e = m_docs.at(i)->editor();
             e->loadText(QStringLiteral("<P>page %1 needle</P>\r\nneedle again").arg(i + 1));
-            e->setModified(false);
+            m_docs.at(i)->page()->setModified(false);
         }
         ZediDove->mdiArea()->setActiveSubWindow(inUse());
         inUse()->editor()->setFocus();
@@ -214,7 +214,7 @@ private slots:
         } else if (path.startsWith(QLatin1String("find bar, document closed"))) {
             press(Qt::Key_F, Qt::ControlModifier);
             typeText(QStringLiteral("needle"));
-            inUse()->editor()->setModified(false);
+            inUse()->page()->setModified(false);
             THTMLDOC *closing = inUse();
             closing->close();
             QTRY_VERIFY(!m_docs.contains(ZediDove->currentDocument()) || ZediDove->currentDocument() != closing);
