@@ -1,5 +1,6 @@
 #include "editorbox.h"
 #include "markuphighlighter.h"
+#include "markupstates.h"
 #include "errors.h"
 #include "spellcheck.h"
 #include "tagtyping.h"
@@ -257,12 +258,7 @@ EditorBox::EditorBox(QWidget *parent) : QPlainTextEdit(parent)
         setDocument(doc);
     }
     connect(document(), &QTextDocument::contentsChange, this,
-            [this](int pos, int removed, int added) {
-                forgetAnchorMarks(pos, removed, added);
-                for (RawFound &f : m_rawFound)
-                    if (pos < f.from)
-                        f.from = -1;
-            });
+            [this](int pos, int removed, int added) { forgetAnchorMarks(pos, removed, added); });
     // A line that goes frees its layout, whose address a new line may take.
     connect(document(), &QTextDocument::blockCountChanged, this, [this] { m_spans.clear(); });
     setObjectName(QStringLiteral("EditorBox"));
@@ -284,7 +280,7 @@ EditorBox::EditorBox(QWidget *parent) : QPlainTextEdit(parent)
     TagTyping::Reading reading;
     reading.closesTags = &EditorBox::closesTags;
     reading.textBetween = [this](int from, int to) { return textBetween(from, to); };
-    reading.readingStart = [this](int pos, int reach, int *state) {
+    reading.readingStart = [this](int pos, int reach, Markup::State *state) {
         return readingStart(pos, reach, state);
     };
     reading.tagReach = kTagReach;
@@ -899,41 +895,43 @@ QString EditorBox::textBetween(int from, int to) const
     return c.selectedText(); // lines end in U+2029, one character as in the document
 }
 
-int EditorBox::readingStart(int pos, int reach, int *state) const
+int EditorBox::readingStart(int pos, int reach, Markup::State *state) const
 {
-    *state = InText;
+    *state = Markup::State();
     int from = qMax(0, pos - reach);
     QTextBlock b = document()->findBlock(from);
-    if (b.position() < from)
-        b = b.next();
-    if (b.isValid() && b.position() <= pos) {
-        from = b.position();
-        const int known = m_highlighter->knownStartState(b.blockNumber());
-        if (known >= 0)
-            *state = known;
-    } // else within one long line: its start state is unknown
-    // The colouring does not follow SCRIPT and STYLE contents, whose "</"
-    // and '<' are not markup.
-    if (from > 0) {
-        const RawFound *known = nullptr;
-        for (const RawFound &f : m_rawFound)
-            if (f.from == from)
-                known = &f;
-        if (!known) {
-            RawFound &f = m_rawFound[m_rawNext++ % 2];
-            f = {from, rawStartState(textBetween(qMax(0, from - kRawLookBack), from))};
-            known = &f;
-        }
-        if (known->state >= 0)
-            *state = known->state;
+    MarkupStates *states = MarkupStates::of(document());
+    const int n = b.blockNumber();
+    const bool known = b.isValid() && (states->isKnown(n) || states->advance(n, kReadingNs));
+    if (b.position() == from) {
+        if (known)
+            *state = states->startState(n);
+        return from;
     }
+    if (b.next().isValid() && b.next().position() <= pos) {
+        from = b.next().position();
+        if (known && (states->isKnown(n + 1) || states->advance(n + 1, kReadingNs)))
+            *state = states->startState(n + 1);
+        return from;
+    }
+    // Within one long line: read from the line's start when it is near,
+    // else a look further back says whether `from` lies in SCRIPT or STYLE
+    // contents, whose "</" and '<' are not markup.
+    const int back = qMax(b.position(), from - kRawLookBack);
+    const Markup::State before = known && back == b.position() ? states->startState(n)
+                                                                : Markup::State();
+    const Markup::State at = Markup::scan(textBetween(back, from), before);
+    if (back == b.position() && known)
+        *state = at;
+    else if (at.mode == Markup::Mode::Script || at.mode == Markup::Mode::Style)
+        state->mode = at.mode;
     return from;
 }
 
 template <class Find>
 std::optional<TagPair> EditorBox::findAround(int from, int to, Find find) const
 {
-    int state = InText;
+    Markup::State state;
     const int start = readingStart(from, kMatchReach, &state);
     const int last = document()->characterCount() - 1;
     const int end = qMin(last, to + kMatchReach);
@@ -941,7 +939,7 @@ std::optional<TagPair> EditorBox::findAround(int from, int to, Find find) const
     if (!pair && (start > 0 || end < last)) {
         // The whole page, once, for a command the user asked for: about
         // 0.1 s for 10 million characters.
-        pair = find(document()->toRawText(), from, to, InText);
+        pair = find(document()->toRawText(), from, to, Markup::State());
         if (pair)
             return pair;
     }
@@ -961,7 +959,7 @@ void EditorBox::updateMatchingTags()
     const QTextCursor caret = textCursor();
     if (!caret.hasSelection()) {
         const int pos = caret.position();
-        int state = InText;
+        Markup::State state;
         const int start = readingStart(pos, kMatchReach, &state);
         const int end = qMin(document()->characterCount() - 1, pos + kMatchReach);
         pair = matchingTags(textBetween(start, end), pos - start, state);
@@ -1004,7 +1002,7 @@ void EditorBox::updateMatchingTags()
 bool EditorBox::goToMatchingTag()
 {
     const int caret = textCursor().position();
-    const auto pair = findAround(caret, caret, [](QStringView t, qsizetype from, qsizetype, int s) {
+    const auto pair = findAround(caret, caret, [](QStringView t, qsizetype from, qsizetype, Markup::State s) {
         return matchingTags(t, from, s);
     });
     if (!pair)
@@ -1020,7 +1018,7 @@ bool EditorBox::selectElement()
 {
     const QTextCursor now = textCursor();
     const auto pair = findAround(now.selectionStart(), now.selectionEnd(),
-                                 [](QStringView t, qsizetype from, qsizetype to, int s) {
+                                 [](QStringView t, qsizetype from, qsizetype to, Markup::State s) {
                                      return enclosingElement(t, from, to, s);
                                  });
     if (!pair)
