@@ -22,6 +22,19 @@ MarkupStates::MarkupStates(QTextDocument *document) : QObject(document), m_doc(d
     // Made before its readers connect: the states are right when they hear of a change.
     connect(document, &QTextDocument::contentsChange, this,
             [this](int pos, int removed, int added) { documentChanged(pos, removed, added); });
+    // A document nobody lays out (none shows it) tells no change's place:
+    // every state is worked out again.
+    connect(document, &QTextDocument::contentsChanged, this, [this] {
+        if (!m_told) {
+            m_blockCount = m_doc->blockCount();
+            m_endStates.clear();
+            m_statesValid = 0;
+            m_resume = 0;
+            if (!m_followers.isEmpty())
+                m_slice.start();
+        }
+        m_told = false;
+    });
     m_slice.setSingleShot(true);
     m_slice.setInterval(0);
     connect(&m_slice, &QTimer::timeout, this, &MarkupStates::backgroundSlice);
@@ -51,6 +64,7 @@ void MarkupStates::followToEnd(QObject *reader, bool follow)
 void MarkupStates::documentChanged(int position, int removed, int added)
 {
     Q_UNUSED(removed);
+    m_told = true;
     const int count = m_doc->blockCount();
     const int delta = count - m_blockCount;
     m_blockCount = count;

@@ -58,6 +58,7 @@ private:
     int m_resume = 0;           // past a change, blocks up to here were right before it
     int m_changeLast = -1;
     int m_blockCount = 1;
+    bool m_told = false; // the change being made was told with its place
     QList<QObject *> m_followers;
     QTimer m_slice;
 };
