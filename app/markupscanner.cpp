@@ -325,6 +325,9 @@ private:
                 value(i, close + 1);
                 endValue();
                 i = close + 1;
+            } else if (c == u'/' && st.phase != Phase::AfterEquals) {
+                ++i; // "<a / b>", "<meta/charset=x>": between attributes, as blank
+                st.phase = Phase::BetweenAttributes;
             } else if (c == u'=') {
                 if (st.phase != Phase::AfterName)
                     st.attribute = Attribute::Other;
@@ -344,8 +347,7 @@ private:
             } else {
                 qsizetype k = i;
                 while (k < n && !isBlank(s[k]) && s[k] != u'=' && s[k] != u'>' && s[k] != u'"'
-                       && s[k] != u'\'' && s[k] != u'<'
-                       && !(s[k] == u'/' && k + 1 < n && s[k + 1] == u'>'))
+                       && s[k] != u'\'' && s[k] != u'<' && s[k] != u'/')
                     ++k;
                 if (k == i) {
                     ++i; // a stray character

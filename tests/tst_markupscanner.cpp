@@ -153,6 +153,10 @@ void TestMarkupScanner::tokens_data()
         << "text" << "<BR/>" << QStringList{"start:<BR", "close:/>"} << "text";
     QTest::newRow("a tag left open gives way to the next")
         << "text" << "<B <I>" << QStringList{"start:<B", "start:<I", "close:>"} << "text";
+    QTest::newRow("slashes between attributes")
+        << "text" << "<meta/charset=x / a/b>"
+        << QStringList{"start:<meta", "name:charset", "value:x", "name:a", "name:b", "close:>"}
+        << "text";
     QTest::newRow("a stray quote is a value")
         << "text" << "<img \"x\">" << QStringList{"start:<img", "value:\"x\"", "close:>"} << "text";
     QTest::newRow("empty line keeps the comment") << "comment" << "" << QStringList{} << "comment";
