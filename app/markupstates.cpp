@@ -138,3 +138,42 @@ void MarkupStates::backgroundSlice()
     if (!done)
         m_slice.start();
 }
+
+std::optional<Markup::Context> MarkupStates::contextAt(int position, qint64 budgetNs)
+{
+    const QTextBlock b = m_doc->findBlock(position);
+    const int n = b.blockNumber();
+    if (!b.isValid() || (!isKnown(n) && !advance(n, budgetNs)))
+        return std::nullopt;
+    return Markup::contextAt(b.text(), startState(n), position - b.position());
+}
+
+namespace {
+class LineSink : public Markup::TokenSink {
+public:
+    LineSink(const QTextBlock &b, const MarkupStates::OnToken &f) : block(b), onToken(f) {}
+    void token(QStringView, const Markup::Token &t) override
+    {
+        if (!stop)
+            stop = !onToken(block, t);
+    }
+    const QTextBlock &block;
+    const MarkupStates::OnToken &onToken;
+};
+} // namespace
+
+bool MarkupStates::forEachToken(int firstBlock, int lastBlock, const OnToken &onToken,
+                                qint64 budgetNs)
+{
+    if (!isKnown(firstBlock) && !advance(firstBlock, budgetNs))
+        return false;
+    QTextBlock b = m_doc->findBlockByNumber(firstBlock);
+    for (int n = firstBlock; b.isValid() && n <= lastBlock; b = b.next(), ++n) {
+        LineSink sink(b, onToken);
+        const Markup::State end = Markup::scan(b.text(), startState(n), &sink);
+        if (sink.stop)
+            break;
+        noteEndState(n, end); // read whole: the next line's start is known
+    }
+    return true;
+}

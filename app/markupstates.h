@@ -16,7 +16,10 @@
 #include <QList>
 #include <QObject>
 #include <QTimer>
+#include <functional>
+#include <optional>
 
+class QTextBlock;
 class QTextDocument;
 
 class MarkupStates : public QObject {
@@ -42,6 +45,19 @@ public:
     bool inStep() const;
     // Readers that want every line's state keep the background going.
     void followToEnd(QObject *reader, bool follow);
+
+    // For features that ask about a place or a part of the page (outline,
+    // folding, completion, links); the states they need are worked out
+    // within the budget, else there is no answer.
+    static constexpr qint64 kAskNs = 50'000'000;
+    // What is at a document position: the token holding it (its offsets in
+    // its line) and the state there.
+    std::optional<Markup::Context> contextAt(int position, qint64 budgetNs = kAskNs);
+    // The tokens of lines [firstBlock, lastBlock] in order, each told with
+    // its line until `onToken` returns false.
+    using OnToken = std::function<bool(const QTextBlock &, const Markup::Token &)>;
+    bool forEachToken(int firstBlock, int lastBlock, const OnToken &onToken,
+                      qint64 budgetNs = kAskNs);
 
 signals:
     // States of blocks from `first` on were worked out in the background.

@@ -285,6 +285,17 @@ void TestMarkupScanner::statesFollowEdits()
     }
     QVERIFY(states->advance(doc.blockCount(), kAnyTime));
     QCOMPARE(kept(), fresh());
+    // What is at a place, and the tags of a few lines, for features asking.
+    const int title = doc.findBlockByNumber(3).position() + 3;
+    QCOMPARE(states->contextAt(title)->token.kind, TokenKind::AttributeName);
+    QCOMPARE(states->contextAt(title + 7)->state.phase, Phase::InDouble);
+    QStringList names;
+    states->forEachToken(3, 5, [&names](const QTextBlock &b, const Token &t) {
+        if (t.kind == TokenKind::StartTag || t.kind == TokenKind::EndTag)
+            names << b.text().mid(t.nameStart, t.nameLength);
+        return names.size() < 3;
+    });
+    QCOMPARE(names, (QStringList{"p", "p", "script"}));
     // Lines joined and split.
     c = QTextCursor(doc.findBlockByNumber(20));
     c.movePosition(QTextCursor::Down, QTextCursor::KeepAnchor, 3);
