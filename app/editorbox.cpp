@@ -900,28 +900,27 @@ int EditorBox::readingStart(int pos, int reach, Markup::State *state) const
     *state = Markup::State();
     int from = qMax(0, pos - reach);
     QTextBlock b = document()->findBlock(from);
-    MarkupStates *states = MarkupStates::of(document());
-    const int n = b.blockNumber();
-    const bool known = b.isValid() && (states->isKnown(n) || states->advance(n, kReadingNs));
-    if (b.position() == from) {
-        if (known)
-            *state = states->startState(n);
-        return from;
+    if (b.position() < from && b.next().isValid() && b.next().position() <= pos)
+        b = b.next();
+    const MarkupStates *states = MarkupStates::of(document());
+    const bool known = states->isKnown(b.blockNumber());
+    if (b.position() >= from) {
+        from = b.position(); // a line's start
+        if (known) {
+            *state = states->startState(b.blockNumber());
+            return from;
+        }
     }
-    if (b.next().isValid() && b.next().position() <= pos) {
-        from = b.next().position();
-        if (known && (states->isKnown(n + 1) || states->advance(n + 1, kReadingNs)))
-            *state = states->startState(n + 1);
-        return from;
-    }
-    // Within one long line: read from the line's start when it is near,
-    // else a look further back says whether `from` lies in SCRIPT or STYLE
+    // Else read from the line's start when it is known and near; failing
+    // that, a look back says whether `from` lies in SCRIPT or STYLE
     // contents, whose "</" and '<' are not markup.
-    const int back = qMax(b.position(), from - kRawLookBack);
-    const Markup::State before = known && back == b.position() ? states->startState(n)
-                                                                : Markup::State();
-    const Markup::State at = Markup::scan(textBetween(back, from), before);
-    if (back == b.position() && known)
+    const bool exact = known && from - b.position() <= kRawLookBack;
+    const int back = exact ? b.position() : qMax(0, from - kRawLookBack);
+    if (back == from)
+        return from;
+    const Markup::State at = Markup::scan(
+        textBetween(back, from), exact ? states->startState(b.blockNumber()) : Markup::State());
+    if (exact)
         *state = at;
     else if (at.mode == Markup::Mode::Script || at.mode == Markup::Mode::Style)
         state->mode = at.mode;

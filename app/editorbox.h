@@ -203,11 +203,10 @@ private:
     std::unique_ptr<TagTyping> m_tagTyping;
     QString textBetween(int from, int to) const;
     // Where the markup is read from for the caret at pos, and the state it
-    // starts in there (the document's MarkupStates').
+    // starts in there (the document's MarkupStates', as far as known).
     int readingStart(int pos, int reach, Markup::State *state) const;
-    // How long that may work the states out when they are not known yet.
-    static constexpr qint64 kReadingNs = 8'000'000;
-    // In a long line, how far before it SCRIPT or STYLE contents are looked for.
+    // Where that is not known, how far before it SCRIPT or STYLE contents
+    // are looked for.
     static constexpr int kRawLookBack = 16384;
     template <class Find> std::optional<TagPair> findAround(int from, int to, Find find) const;
     QTimer m_matchWait;

@@ -161,14 +161,9 @@ MarkupHighlighter::MarkupHighlighter(QPlainTextEdit *editor)
 }
 
 bool MarkupHighlighter::isComplete() const {
-    return !m_active || m_states->isComplete();
+    return !m_active || !m_states || m_states->isComplete();
 }
 
-std::optional<Markup::State> MarkupHighlighter::knownStartState(int block) const {
-    if (!m_active || !m_states->isKnown(block))
-        return std::nullopt;
-    return m_states->startState(block);
-}
 
 QTextCharFormat MarkupHighlighter::formatFor(MarkupRole role) const { return m_formats[int(role)]; }
 
@@ -215,7 +210,7 @@ void MarkupHighlighter::followChanges(bool follow) {
 void MarkupHighlighter::documentChanging(int position, int removed, int added) {
     Q_UNUSED(removed);
     QTextDocument *doc = document();
-    if (!doc)
+    if (!doc || !m_states)
         return;
     const int count = doc->blockCount();
     const int delta = count - m_blockCount;
@@ -275,7 +270,7 @@ void MarkupHighlighter::clearAllFormats(int skipFirst, int skipLast) {
 }
 
 void MarkupHighlighter::highlightBlock(const QString &text) {
-    if (!m_active)
+    if (!m_active || !m_states)
         return;
     const QTextBlock block = currentBlock();
     const int n = block.blockNumber();
@@ -319,7 +314,7 @@ void MarkupHighlighter::highlightBlock(const QString &text) {
 }
 
 void MarkupHighlighter::colourVisibleLines() {
-    if (!m_active || !document() || m_inColouring)
+    if (!m_active || !document() || !m_states || m_inColouring)
         return;
     m_inColouring = true;
     const QWidget *view = m_editor->viewport();
@@ -336,9 +331,11 @@ void MarkupHighlighter::colourVisibleLines() {
     QTextCursor batch(document());
     bool batching = false;
     for (QTextBlock b = first; b.isValid(); b = b.next()) {
+        // A line whose start is not known (within an edit not yet told) waits.
         const int state = b.userState();
-        bool stale = generationOf(state) != m_generation
-                     || startOf(state) != m_states->startState(b.blockNumber()).pack();
+        bool stale = m_states->isKnown(b.blockNumber())
+                     && (generationOf(state) != m_generation
+                         || startOf(state) != m_states->startState(b.blockNumber()).pack());
         if (b.length() > kLongBlock + 1) {
             // Only the part on screen matters; recoloured once it leaves the window.
             const int from = std::max(top.position() - b.position(), 0);

@@ -20,11 +20,11 @@
 
 #include <QColor>
 #include <QList>
+#include <QPointer>
 #include <QStringView>
 #include <QSyntaxHighlighter>
 #include <QTextCharFormat>
 #include <QTimer>
-#include <optional>
 
 class MarkupStates;
 class QPlainTextEdit;
@@ -82,9 +82,6 @@ public:
     bool isActive() const { return m_active; }
     // True once every line's start state is known (the background scan is done).
     bool isComplete() const;
-    // The state a line starts in, when the scan has reached it; none when
-    // not (yet) known, as on a page that is not coloured.
-    std::optional<Markup::State> knownStartState(int block) const;
     // True while a long line (or part of one) newly on screen waits for its
     // colours (see kLongLineRestMs).
     bool isColourPending() const { return m_longLinesWait.isActive(); }
@@ -123,7 +120,7 @@ private:
     QTextCharFormat m_formats[5];
     MarkupColours m_colours;
     QColor m_background;
-    MarkupStates *m_states;
+    QPointer<MarkupStates> m_states; // the document's: gone with it
     QTimer m_longLinesWait;      // the view is resting ...
     bool m_longLinesDue = false; // ... and long lines on screen are coloured now
     bool m_active = true;

@@ -52,13 +52,13 @@ bool MarkupStates::inStep() const { return m_doc->blockCount() != m_blockCount; 
 void MarkupStates::followToEnd(QObject *reader, bool follow)
 {
     m_followers.removeAll(reader);
-    if (follow) {
-        m_followers.append(reader);
-        connect(reader, &QObject::destroyed, this,
-                [this, reader] { m_followers.removeAll(reader); }, Qt::UniqueConnection);
-        if (!isComplete())
-            m_slice.start();
-    }
+    disconnect(reader, nullptr, this, nullptr);
+    if (!follow)
+        return;
+    m_followers.append(reader);
+    connect(reader, &QObject::destroyed, this, [this, reader] { m_followers.removeAll(reader); });
+    if (!isComplete())
+        m_slice.start();
 }
 
 void MarkupStates::documentChanged(int position, int removed, int added)

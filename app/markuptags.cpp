@@ -11,8 +11,7 @@ namespace {
 enum Flag : unsigned {
     Void = 1,        // no closing tag
     OptionalEnd = 2, // closed by what follows when its own is left out
-    RawText = 4,     // its contents hold no tags
-    ClosesP = 8,     // opening it closes an open P
+    ClosesP = 4,     // opening it closes an open P
 };
 
 struct Element {
@@ -36,11 +35,11 @@ constexpr Element kElements[] = {
     {"menu", ClosesP},      {"meta", Void},          {"nav", ClosesP},
     {"ol", ClosesP},        {"optgroup", OptionalEnd}, {"option", OptionalEnd},
     {"p", OptionalEnd | ClosesP}, {"param", Void},   {"pre", ClosesP},
-    {"rp", OptionalEnd},    {"rt", OptionalEnd},     {"script", RawText},
-    {"section", ClosesP},   {"source", Void},        {"style", RawText},
+    {"rp", OptionalEnd},    {"rt", OptionalEnd},
+    {"section", ClosesP},   {"source", Void},
     {"table", ClosesP},     {"tbody", OptionalEnd},  {"td", OptionalEnd},
-    {"textarea", RawText},  {"tfoot", OptionalEnd},  {"th", OptionalEnd},
-    {"thead", OptionalEnd}, {"title", RawText},      {"tr", OptionalEnd},
+    {"tfoot", OptionalEnd}, {"th", OptionalEnd},
+    {"thead", OptionalEnd}, {"tr", OptionalEnd},
     {"track", Void},        {"ul", ClosesP},         {"wbr", Void},
 };
 

@@ -86,7 +86,8 @@ void SpellCheck::documentChanged(int position, int removed, int added) {
 bool SpellCheck::inStep() const {
     // Within an edit whose change is not yet told (a page loading piece by
     // piece lets events through): the lines are not what they will be.
-    return m_editor->document()->blockCount() != m_blockCount || m_states->inStep();
+    return !m_states || m_editor->document()->blockCount() != m_blockCount ||
+           m_states->inStep();
 }
 
 const SpellCheck::Checked &SpellCheck::check(const QTextBlock &block, int from, int to) {
@@ -164,7 +165,7 @@ void SpellCheck::update() {
             m_aheadDone = 0; // moved: the lines around it are others
         m_firstVisible = first.blockNumber();
         m_lastVisible = last.blockNumber();
-        m_waiting = !inStep() && !m_states->advance(m_firstVisible, kScreenNs);
+        m_waiting = !m_states->advance(m_firstVisible, kScreenNs);
         if (m_waiting) {
             m_slice.start();
             return; // the underlines shown stay until the states are known

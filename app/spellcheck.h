@@ -21,6 +21,7 @@
 #include <QHash>
 #include <QList>
 #include <QObject>
+#include <QPointer>
 #include <QTextCursor>
 #include <QTimer>
 #include <functional>
@@ -104,7 +105,7 @@ private:
     SpellDictionary *m_speller = nullptr;
     int m_generation = 0; // of the results: Spelling's and the language's
 
-    MarkupStates *m_states;
+    QPointer<MarkupStates> m_states; // the document's: gone with it
     int m_blockCount = 1;
 
     QHash<int, Checked> m_checked; // by block number; cleared when lines come or go

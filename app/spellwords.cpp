@@ -306,12 +306,12 @@ QString pageLanguage(QStringView head, qsizetype *decidedAt) {
             } else if (t.kind == TokenKind::AttributeName) {
                 if (named == Markup::Attribute::Lang) {
                     value = QString(); // "lang" without a value
-                    decided = named_end;
+                    decided = namedEnd;
                     stop = true;
                     return;
                 }
                 named = t.attribute;
-                named_end = t.end();
+                namedEnd = t.end();
             } else if (t.kind == TokenKind::AttributeValue) {
                 QStringView v = s.sliced(t.start, t.length);
                 const QChar q = v.front();
@@ -336,13 +336,13 @@ QString pageLanguage(QStringView head, qsizetype *decidedAt) {
         }
         bool inHtml = false, lang = false, cut = false;
         Markup::Attribute named = Markup::Attribute::Other;
-        qsizetype named_end = 0;
+        qsizetype namedEnd = 0;
         qsizetype decided = -1;
         QString value, xmlLang;
     } r;
     Markup::scan(head, Markup::State(), &r);
     if (!r.stop && r.inHtml && r.named == Markup::Attribute::Lang)
-        r.decided = r.named_end; // "lang" last in the head, without a value
+        r.decided = r.namedEnd; // "lang" last in the head, without a value
     if (decidedAt)
         *decidedAt = r.cut ? -1 : r.decided;
     if (r.cut)
