@@ -55,7 +55,10 @@ namespace {
 // each meta element's attributes, lower case, once its '>' is read.
 class DeclarationReader : public Markup::TokenSink {
 public:
-    explicit DeclarationReader(QByteArray *unreadable) : unreadable(unreadable) {}
+    explicit DeclarationReader(QByteArray *unreadable) : unreadable(unreadable)
+    {
+        wantsText = wantsReferences = false;
+    }
 
     void token(QStringView s, const Markup::Token &t) override
     {

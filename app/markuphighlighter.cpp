@@ -38,7 +38,9 @@ int roleOf(Markup::TokenKind kind)
 class SpanSink : public Markup::TokenSink {
 public:
     SpanSink(QList<MarkupSpan> *spans, qsizetype from, qsizetype to)
-        : spans(spans), from(from), to(to) {}
+        : spans(spans), from(from), to(to) {
+        wantsText = false; // plain text keeps the editor's colour
+    }
     void token(QStringView, const Markup::Token &t) override {
         const int role = roleOf(t.kind);
         const qsizetype b = std::max<qsizetype>(t.start, from), e = std::min<qsizetype>(t.end(), to);
@@ -143,7 +145,7 @@ MarkupHighlighter::MarkupHighlighter(QPlainTextEdit *editor)
     if (!m_active)
         followChanges(false);
     // States learnt in the background for lines on screen: colours follow.
-    connect(m_states, &MarkupStates::advanced, this, [this](int first, int last) {
+    connect(m_states, &MarkupStates::startStatesChanged, this, [this](int first, int last) {
         if (m_active && first <= m_lastShown && last >= m_firstShown)
             m_editor->viewport()->update();
     });

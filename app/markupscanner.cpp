@@ -147,6 +147,8 @@ private:
 
     void references(qsizetype from, qsizetype to)
     {
+        if (!sink || !sink->wantsReferences)
+            return;
         // Looked for up to `to` only: on a long line a search to its end for
         // every value would cost the line's length squared.
         const QStringView part = s.first(to);
@@ -163,12 +165,14 @@ private:
     {
         if (!sink || to <= from)
             return;
-        Token t;
-        t.kind = TokenKind::Text;
-        t.start = int(from);
-        t.length = int(to - from);
-        t.element = element;
-        put(t);
+        if (sink->wantsText) {
+            Token t;
+            t.kind = TokenKind::Text;
+            t.start = int(from);
+            t.length = int(to - from);
+            t.element = element;
+            put(t);
+        }
         references(from, to);
     }
 
@@ -281,8 +285,7 @@ private:
         t.length = int(to - from);
         t.attribute = st.attribute;
         put(t);
-        if (sink)
-            references(from, to);
+        references(from, to);
         return to;
     }
 

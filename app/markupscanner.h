@@ -100,6 +100,10 @@ public:
     virtual void token(QStringView text, const Token &t) = 0;
     // Set by a sink that has heard enough: the reading ends soon after.
     bool stop = false;
+    // Cleared by a sink that needs no Text or Reference tokens: the reading
+    // is quicker without them.
+    bool wantsText = true;
+    bool wantsReferences = true;
 };
 
 // Reads `text` (a line or several) from `start`; the state after it.

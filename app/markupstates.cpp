@@ -91,7 +91,8 @@ void MarkupStates::noteEndState(int block, Markup::State end)
 {
     if (block != m_statesValid || block > m_endStates.size())
         return; // read in order: the lines before it come first
-    if (block == m_endStates.size())
+    const bool fresh = block == m_endStates.size();
+    if (fresh)
         m_endStates.append(0);
     const quint16 packed = quint16(end.pack());
     // Past the change, a line ending as it did before leaves every line
@@ -100,6 +101,11 @@ void MarkupStates::noteEndState(int block, Markup::State end)
         m_statesValid = m_resume;
         m_resume = 0;
         return;
+    }
+    if (fresh || m_endStates[block] != packed) {
+        if (m_changedFirst < 0)
+            m_changedFirst = block + 1;
+        m_changedLast = block + 1;
     }
     m_endStates[block] = packed;
     m_statesValid = block + 1;
@@ -131,10 +137,10 @@ void MarkupStates::backgroundSlice()
 {
     if (m_followers.isEmpty() || inStep())
         return; // the change, once told, starts it again
-    const int first = m_statesValid;
+    m_changedFirst = m_changedLast = -1;
     const bool done = advance(m_doc->blockCount(), kSliceNs);
-    if (m_statesValid > first)
-        emit advanced(first, m_statesValid - 1);
+    if (m_changedFirst >= 0)
+        emit startStatesChanged(m_changedFirst, m_changedLast);
     if (!done)
         m_slice.start();
 }

@@ -60,8 +60,9 @@ public:
                       qint64 budgetNs = kAskNs);
 
 signals:
-    // States of blocks from `first` on were worked out in the background.
-    void advanced(int first, int last);
+    // The start states of blocks [first, last] were found changed in the
+    // background.
+    void startStatesChanged(int first, int last);
 
 private:
     explicit MarkupStates(QTextDocument *document);
@@ -75,6 +76,7 @@ private:
     int m_changeLast = -1;
     int m_blockCount = 1;
     bool m_told = false; // the change being made was told with its place
+    int m_changedFirst = -1, m_changedLast = -1; // starts found changed, for the signal
     QList<QObject *> m_followers;
     QTimer m_slice;
 };

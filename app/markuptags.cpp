@@ -128,6 +128,7 @@ public:
     template <class OnTag>
     TagReader(QStringView s, Markup::State startState, OnTag onTag) : m_onTag(onTag)
     {
+        wantsText = wantsReferences = false;
         m_end = Markup::scan(s, startState, this);
     }
 

@@ -159,6 +159,7 @@ public:
 
     Markup::State run(Markup::State start) {
         m_start = start;
+        wantsReferences = false; // read by the words themselves
         return Markup::scan(s, start, out ? this : nullptr);
     }
 
@@ -340,6 +341,7 @@ QString pageLanguage(QStringView head, qsizetype *decidedAt) {
         qsizetype decided = -1;
         QString value, xmlLang;
     } r;
+    r.wantsText = r.wantsReferences = false;
     Markup::scan(head, Markup::State(), &r);
     if (!r.stop && r.inHtml && r.named == Markup::Attribute::Lang)
         r.decided = r.namedEnd; // "lang" last in the head, without a value
