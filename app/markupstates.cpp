@@ -1,5 +1,6 @@
 #include "markupstates.h"
 
+#include <QAbstractTextDocumentLayout>
 #include <QElapsedTimer>
 #include <QTextBlock>
 #include <QTextDocument>
@@ -23,9 +24,12 @@ MarkupStates::MarkupStates(QTextDocument *document) : QObject(document), m_doc(d
     connect(document, &QTextDocument::contentsChange, this,
             [this](int pos, int removed, int added) { documentChanged(pos, removed, added); });
     // A document nobody lays out (none shows it) tells no change's place:
-    // every state is worked out again.
+    // every state is worked out again. (A laid out one tells each change of
+    // its text; it also says "changed" for new formats, which change none.)
     connect(document, &QTextDocument::contentsChanged, this, [this] {
-        if (!m_told) {
+        const bool laidOut = m_doc->findChild<QAbstractTextDocumentLayout *>(
+            QString(), Qt::FindDirectChildrenOnly);
+        if (!m_told && !laidOut) {
             m_blockCount = m_doc->blockCount();
             m_endStates.clear();
             m_statesValid = 0;
