@@ -266,6 +266,12 @@ void TestMarkupScanner::statesFollowEdits()
     QVERIFY(states->advance(doc.blockCount(), kAnyTime));
     QVERIFY(states->isComplete());
     QCOMPARE(kept(), fresh());
+    // New formats (the colouring's) change no text: the states stay known.
+    QTextCursor formats(&doc);
+    formats.beginEditBlock();
+    doc.markContentsDirty(0, 10);
+    formats.endEditBlock();
+    QCOMPARE(states->isComplete(), laidOut);
     QTextCursor c(doc.findBlockByNumber(6));
     c.insertText(QStringLiteral("<!--"));
     QCOMPARE(states->knownBlocks(), laidOut ? 6 : 0);
