@@ -1,4 +1,5 @@
 #include "charsetsniff.h"
+#include "markupscanner.h"
 
 #include <QList>
 
@@ -11,74 +12,6 @@ namespace {
 bool isSpaceByte(char c)
 {
     return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f';
-}
-
-char lowerByte(char c)
-{
-    return c >= 'A' && c <= 'Z' ? char(c + ('a' - 'A')) : c;
-}
-
-bool startsNoCase(QByteArrayView b, qsizetype at, const char *word)
-{
-    for (qsizetype k = 0; word[k]; ++k)
-        if (at + k >= b.size() || lowerByte(b[at + k]) != word[k])
-            return false;
-    return true;
-}
-
-// One attribute of a tag, lower case, as a browser's first look at a page
-// reads it. Cut: the bytes end before it does.
-enum class AttrStep { Attribute, TagEnd, Cut };
-AttrStep nextAttribute(QByteArrayView b, qsizetype &i, QByteArray &name, QByteArray &value)
-{
-    const qsizetype n = b.size();
-    while (i < n && (isSpaceByte(b[i]) || b[i] == '/'))
-        ++i;
-    if (i >= n)
-        return AttrStep::Cut;
-    if (b[i] == '>')
-        return AttrStep::TagEnd;
-    name.clear();
-    value.clear();
-    for (;; ++i) {
-        if (i >= n)
-            return AttrStep::Cut;
-        const char c = b[i];
-        if (c == '=' && !name.isEmpty())
-            break;
-        if (c == '/' || c == '>')
-            return AttrStep::Attribute;
-        if (isSpaceByte(c)) {
-            while (i < n && isSpaceByte(b[i]))
-                ++i;
-            if (i >= n)
-                return AttrStep::Cut;
-            if (b[i] != '=')
-                return AttrStep::Attribute;
-            break;
-        }
-        name += lowerByte(c);
-    }
-    ++i; // the '='
-    while (i < n && isSpaceByte(b[i]))
-        ++i;
-    if (i >= n)
-        return AttrStep::Cut;
-    const char q = b[i];
-    if (q == '"' || q == '\'') {
-        const qsizetype from = ++i;
-        while (i < n && b[i] != q)
-            ++i;
-        if (i >= n)
-            return AttrStep::Cut;
-        for (qsizetype k = from; k < i; ++k)
-            value += lowerByte(b[k]);
-        ++i;
-        return AttrStep::Attribute;
-    }
-    while (i < n && !isSpaceByte(b[i]) && b[i] != '>')
-        value += lowerByte(b[i++]);
-    return i >= n ? AttrStep::Cut : AttrStep::Attribute;
 }
 
 // "text/html; charset=koi8-r" -> "koi8-r".
@@ -117,7 +50,135 @@ std::optional<QByteArray> charsetInContent(const QByteArray &content)
 } // namespace
 
 namespace {
-std::optional<TextEncoding> findDeclaration(QByteArrayView bytes, QByteArray *unreadable);
+// The meta elements of a page's first bytes and its XML declaration, read
+// by the markup scanner over the bytes as Latin-1 (one character a byte):
+// each meta element's attributes, lower case, once its '>' is read.
+class DeclarationReader : public Markup::TokenSink {
+public:
+    explicit DeclarationReader(QByteArray *unreadable) : unreadable(unreadable)
+    {
+        wantsText = wantsReferences = false;
+    }
+
+    void token(QStringView s, const Markup::Token &t) override
+    {
+        using Markup::TokenKind;
+        if (stop)
+            return;
+        switch (t.kind) {
+        case TokenKind::StartTag:
+            inMeta = Markup::sameName(s.sliced(t.nameStart, t.nameLength), u"meta");
+            inXml = false;
+            seen.clear();
+            pragma = needPragma = false;
+            charset.reset();
+            pending.clear();
+            break;
+        case TokenKind::EndTag:
+            inMeta = inXml = false;
+            break;
+        case TokenKind::Declaration:
+            inMeta = false;
+            // An XML declaration, first in the file.
+            inXml = t.start == 0 && s.sliced(0, t.length) == u"<?xml" && s.size() > 5
+                && isSpaceByte(char(s[5].unicode()));
+            pending.clear();
+            break;
+        case TokenKind::AttributeName:
+            if (!pending.isEmpty())
+                attribute(pending, QByteArray());
+            pending = s.sliced(t.start, t.length).toLatin1().toLower();
+            break;
+        case TokenKind::AttributeValue: {
+            QStringView v = s.sliced(t.start, t.length);
+            const QChar q = v.front();
+            if (q == u'"' || q == u'\'') {
+                if (v.size() < 2 || v.back() != q)
+                    return; // cut off by the end of the bytes looked at
+                v = v.sliced(1, v.size() - 2);
+            } else if (t.end() == s.size()) {
+                return; // the same
+            }
+            if (!pending.isEmpty())
+                attribute(pending, v.toLatin1().toLower());
+            pending.clear();
+            break;
+        }
+        case TokenKind::TagEnd:
+            if (!pending.isEmpty())
+                attribute(pending, QByteArray());
+            pending.clear();
+            if (inMeta)
+                metaEnded();
+            inMeta = inXml = false;
+            break;
+        default:
+            break;
+        }
+    }
+
+    std::optional<TextEncoding> found; // a meta element's
+    bool decided = false;              // by a meta element
+    std::optional<QByteArray> xmlEncoding;
+
+private:
+    void attribute(const QByteArray &name, const QByteArray &value)
+    {
+        if (inXml && name == "encoding" && !xmlEncoding)
+            xmlEncoding = value;
+        if (!inMeta || seen.contains(name))
+            return;
+        seen << name;
+        if (name == "http-equiv" && value == "content-type") {
+            pragma = true;
+        } else if (name == "content" && !charset) {
+            charset = charsetInContent(value);
+            needPragma = charset.has_value();
+        } else if (name == "charset") {
+            charset = value;
+            needPragma = false;
+        }
+    }
+
+    void metaEnded()
+    {
+        if (!charset || (!pragma && needPragma))
+            return;
+        const CharsetLabel label = charsetForLabel(*charset);
+        if (label.kind == CharsetLabel::Known || label.kind == CharsetLabel::Unicode) {
+            if (label.kind == CharsetLabel::Known)
+                found = label.encoding;
+            decided = true;
+            stop = true;
+        } else if (unreadable && unreadable->isEmpty()) {
+            *unreadable = charset->trimmed();
+        }
+    }
+
+    QByteArray *unreadable;
+    bool inMeta = false, inXml = false;
+    QList<QByteArray> seen;
+    bool pragma = false, needPragma = false;
+    std::optional<QByteArray> charset;
+    QByteArray pending; // an attribute's name whose value may follow
+};
+
+std::optional<TextEncoding> findDeclaration(QByteArrayView bytes, QByteArray *unreadable)
+{
+    const QByteArrayView b = bytes.first(std::min<qsizetype>(bytes.size(), 1024));
+    // Meta elements, skipping comments and the attributes of other tags.
+    DeclarationReader reader(unreadable);
+    Markup::scan(QString::fromLatin1(b), Markup::State(), &reader);
+    if (reader.decided)
+        return reader.found;
+    if (reader.xmlEncoding) {
+        const CharsetLabel label = charsetForLabel(*reader.xmlEncoding);
+        if (label.kind == CharsetLabel::Unknown && unreadable && unreadable->isEmpty())
+            *unreadable = reader.xmlEncoding->trimmed();
+        return label.kind == CharsetLabel::Known ? std::optional(label.encoding) : std::nullopt;
+    }
+    return std::nullopt;
+}
 } // namespace
 
 std::optional<TextEncoding> declaredEncoding(QByteArrayView bytes)
@@ -130,100 +191,6 @@ QByteArray unreadableDeclaration(QByteArrayView bytes)
     QByteArray label;
     return findDeclaration(bytes, &label) ? QByteArray() : label;
 }
-
-namespace {
-std::optional<TextEncoding> findDeclaration(QByteArrayView bytes, QByteArray *unreadable)
-{
-    const QByteArrayView b = bytes.first(std::min<qsizetype>(bytes.size(), 1024));
-    const qsizetype n = b.size();
-    QByteArray name, value;
-    // Meta elements, skipping comments and the attributes of other tags.
-    for (qsizetype i = 0; i < n;) {
-        if (b[i] != '<') {
-            ++i;
-            continue;
-        }
-        if (startsNoCase(b, i, "<!--")) {
-            const qsizetype end = b.sliced(i + 2).indexOf("-->");
-            if (end < 0)
-                break;
-            i += 2 + end + 3;
-            continue;
-        }
-        if (startsNoCase(b, i, "<meta") && i + 5 < n
-            && (isSpaceByte(b[i + 5]) || b[i + 5] == '/')) {
-            i += 5;
-            bool pragma = false, needPragma = false;
-            std::optional<QByteArray> charset;
-            QList<QByteArray> seen;
-            AttrStep step;
-            while ((step = nextAttribute(b, i, name, value)) == AttrStep::Attribute) {
-                if (seen.contains(name))
-                    continue;
-                seen << name;
-                if (name == "http-equiv" && value == "content-type") {
-                    pragma = true;
-                } else if (name == "content" && !charset) {
-                    charset = charsetInContent(value);
-                    needPragma = charset.has_value();
-                } else if (name == "charset") {
-                    charset = value;
-                    needPragma = false;
-                }
-            }
-            if (step == AttrStep::Cut)
-                break; // a declaration cut off by the end of the bytes looked at
-            if (charset && (pragma || !needPragma)) {
-                const CharsetLabel label = charsetForLabel(*charset);
-                if (label.kind == CharsetLabel::Known)
-                    return label.encoding;
-                if (label.kind == CharsetLabel::Unicode)
-                    return std::nullopt;
-                if (unreadable && unreadable->isEmpty())
-                    *unreadable = charset->trimmed();
-            }
-            continue;
-        }
-        auto isLetter = [&](qsizetype k) {
-            return k < n && lowerByte(b[k]) >= 'a' && lowerByte(b[k]) <= 'z';
-        };
-        const bool letter = isLetter(i + 1);
-        const bool endTag = i + 1 < n && b[i + 1] == '/' && isLetter(i + 2);
-        if (letter || endTag) {
-            while (i < n && !isSpaceByte(b[i]) && b[i] != '>')
-                ++i;
-            AttrStep step;
-            while ((step = nextAttribute(b, i, name, value)) == AttrStep::Attribute) {
-            }
-            if (step == AttrStep::Cut)
-                break;
-            continue;
-        }
-        if (startsNoCase(b, i, "<!") || startsNoCase(b, i, "</") || startsNoCase(b, i, "<?")) {
-            const qsizetype end = b.sliced(i).indexOf('>');
-            if (end < 0)
-                break;
-            i += end + 1;
-            continue;
-        }
-        ++i;
-    }
-    // An XML declaration, first in the file.
-    if (b.startsWith("<?xml") && n > 5 && isSpaceByte(b[5])) {
-        qsizetype i = 5;
-        while (nextAttribute(b, i, name, value) == AttrStep::Attribute) {
-            if (name == "encoding") {
-                const CharsetLabel label = charsetForLabel(value);
-                if (label.kind == CharsetLabel::Unknown && unreadable && unreadable->isEmpty())
-                    *unreadable = value.trimmed();
-                return label.kind == CharsetLabel::Known ? std::optional(label.encoding)
-                                                         : std::nullopt;
-            }
-        }
-    }
-    return std::nullopt;
-}
-} // namespace
 
 std::optional<TextEncoding> unmarkedUnicode(QByteArrayView bytes)
 {

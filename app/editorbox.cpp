@@ -1,6 +1,7 @@
 #include "editorbox.h"
 #include "pagetext.h"
 #include "markuphighlighter.h"
+#include "markupstates.h"
 #include "errors.h"
 #include "spellcheck.h"
 #include "tagtyping.h"
@@ -186,12 +187,6 @@ EditorBox::EditorBox(PageText *text, QWidget *parent) : QPlainTextEdit(parent)
         });
         connect(doc, &PageText::loaded, this, &EditorBox::textLoaded);
     }
-    connect(document(), &QTextDocument::contentsChange, this,
-            [this](int pos, int, int) {
-                for (RawFound &f : m_rawFound)
-                    if (pos < f.from)
-                        f.from = -1;
-            });
     // A line that goes frees its layout, whose address a new line may take.
     connect(document(), &QTextDocument::blockCountChanged, this, [this] { m_spans.clear(); });
     setObjectName(QStringLiteral("EditorBox"));
@@ -213,7 +208,7 @@ EditorBox::EditorBox(PageText *text, QWidget *parent) : QPlainTextEdit(parent)
     TagTyping::Reading reading;
     reading.closesTags = &EditorBox::closesTags;
     reading.textBetween = [this](int from, int to) { return textBetween(from, to); };
-    reading.readingStart = [this](int pos, int reach, int *state) {
+    reading.readingStart = [this](int pos, int reach, Markup::State *state) {
         return readingStart(pos, reach, state);
     };
     reading.tagReach = kTagReach;
@@ -663,41 +658,42 @@ QString EditorBox::textBetween(int from, int to) const
     return c.selectedText(); // lines end in U+2029, one character as in the document
 }
 
-int EditorBox::readingStart(int pos, int reach, int *state) const
+int EditorBox::readingStart(int pos, int reach, Markup::State *state) const
 {
-    *state = InText;
+    *state = Markup::State();
     int from = qMax(0, pos - reach);
     QTextBlock b = document()->findBlock(from);
-    if (b.position() < from)
+    if (b.position() < from && b.next().isValid() && b.next().position() <= pos)
         b = b.next();
-    if (b.isValid() && b.position() <= pos) {
-        from = b.position();
-        const int known = m_highlighter->knownStartState(b.blockNumber());
-        if (known >= 0)
-            *state = known;
-    } // else within one long line: its start state is unknown
-    // The colouring does not follow SCRIPT and STYLE contents, whose "</"
-    // and '<' are not markup.
-    if (from > 0) {
-        const RawFound *known = nullptr;
-        for (const RawFound &f : m_rawFound)
-            if (f.from == from)
-                known = &f;
-        if (!known) {
-            RawFound &f = m_rawFound[m_rawNext++ % 2];
-            f = {from, rawStartState(textBetween(qMax(0, from - kRawLookBack), from))};
-            known = &f;
+    const MarkupStates *states = MarkupStates::of(document());
+    const bool known = states->isKnown(b.blockNumber());
+    if (b.position() >= from) {
+        from = b.position(); // a line's start
+        if (known) {
+            *state = states->startState(b.blockNumber());
+            return from;
         }
-        if (known->state >= 0)
-            *state = known->state;
     }
+    // Else read from the line's start when it is known and near; failing
+    // that, a look back says whether `from` lies in SCRIPT or STYLE
+    // contents, whose "</" and '<' are not markup.
+    const bool exact = known && from - b.position() <= kRawLookBack;
+    const int back = exact ? b.position() : qMax(0, from - kRawLookBack);
+    if (back == from)
+        return from;
+    const Markup::State at = Markup::scan(
+        textBetween(back, from), exact ? states->startState(b.blockNumber()) : Markup::State());
+    if (exact)
+        *state = at;
+    else if (at.mode == Markup::Mode::Script || at.mode == Markup::Mode::Style)
+        state->mode = at.mode;
     return from;
 }
 
 template <class Find>
 std::optional<TagPair> EditorBox::findAround(int from, int to, Find find) const
 {
-    int state = InText;
+    Markup::State state;
     const int start = readingStart(from, kMatchReach, &state);
     const int last = document()->characterCount() - 1;
     const int end = qMin(last, to + kMatchReach);
@@ -705,7 +701,7 @@ std::optional<TagPair> EditorBox::findAround(int from, int to, Find find) const
     if (!pair && (start > 0 || end < last)) {
         // The whole page, once, for a command the user asked for: about
         // 0.1 s for 10 million characters.
-        pair = find(document()->toRawText(), from, to, InText);
+        pair = find(document()->toRawText(), from, to, Markup::State());
         if (pair)
             return pair;
     }
@@ -725,7 +721,7 @@ void EditorBox::updateMatchingTags()
     const QTextCursor caret = textCursor();
     if (!caret.hasSelection()) {
         const int pos = caret.position();
-        int state = InText;
+        Markup::State state;
         const int start = readingStart(pos, kMatchReach, &state);
         const int end = qMin(document()->characterCount() - 1, pos + kMatchReach);
         pair = matchingTags(textBetween(start, end), pos - start, state);
@@ -768,7 +764,7 @@ void EditorBox::updateMatchingTags()
 bool EditorBox::goToMatchingTag()
 {
     const int caret = textCursor().position();
-    const auto pair = findAround(caret, caret, [](QStringView t, qsizetype from, qsizetype, int s) {
+    const auto pair = findAround(caret, caret, [](QStringView t, qsizetype from, qsizetype, Markup::State s) {
         return matchingTags(t, from, s);
     });
     if (!pair)
@@ -784,7 +780,7 @@ bool EditorBox::selectElement()
 {
     const QTextCursor now = textCursor();
     const auto pair = findAround(now.selectionStart(), now.selectionEnd(),
-                                 [](QStringView t, qsizetype from, qsizetype to, int s) {
+                                 [](QStringView t, qsizetype from, qsizetype to, Markup::State s) {
                                      return enclosingElement(t, from, to, s);
                                  });
     if (!pair)

@@ -189,19 +189,11 @@ private:
     std::unique_ptr<TagTyping> m_tagTyping;
     QString textBetween(int from, int to) const;
     // Where the markup is read from for the caret at pos, and the state it
-    // starts in there (a MarkupState, or a RawStartState when it lies in
-    // the contents of a SCRIPT or STYLE opened before it).
-    int readingStart(int pos, int reach, int *state) const;
-    // How far before that the opening of such an element is looked for.
+    // starts in there (the document's MarkupStates', as far as known).
+    int readingStart(int pos, int reach, Markup::State *state) const;
+    // Where that is not known, how far before it SCRIPT or STYLE contents
+    // are looked for.
     static constexpr int kRawLookBack = 16384;
-    // What that look found before a reading start, kept while the text
-    // before it is unchanged: typing on a line reads it once.
-    struct RawFound {
-        int from = -1;
-        int state = -1;
-    };
-    mutable RawFound m_rawFound[2];
-    mutable int m_rawNext = 0;
     template <class Find> std::optional<TagPair> findAround(int from, int to, Find find) const;
     QTimer m_matchWait;
     std::optional<TagPair> m_shownPair;

@@ -1,6 +1,6 @@
 #include "markuphighlighter.h"
+#include "markupstates.h"
 
-#include <QElapsedTimer>
 #include <QEvent>
 #include <QPlainTextEdit>
 #include <QTextBlock>
@@ -8,207 +8,55 @@
 #include <QTextDocument>
 #include <QTextLayout>
 #include <cmath>
+#include <limits>
 
 // ---------------------------------------------------------------- scanning
 
 namespace {
-bool isAsciiLetter(QChar c) {
-    const char16_t u = c.unicode();
-    return (u >= u'a' && u <= u'z') || (u >= u'A' && u <= u'Z');
-}
-bool isDigit(QChar c) { return c.unicode() >= u'0' && c.unicode() <= u'9'; }
-bool isHexDigit(QChar c) {
-    const char16_t u = c.unicode();
-    return isDigit(c) || (u >= u'a' && u <= u'f') || (u >= u'A' && u <= u'F');
-}
-bool isNameChar(QChar c) {
-    return isAsciiLetter(c) || isDigit(c) || c == u'-' || c == u'_' || c == u':' || c == u'.';
-}
-bool isBlank(QChar c) { return c == u' ' || c == u'\t' || c.isSpace(); }
-
-// "<B", "</B", "<!DOCTYPE", "<?xml": a tag starts here. "a < b" is text.
-bool tagStartsAt(QStringView s, qsizetype i) {
-    if (i + 1 >= s.size())
-        return false;
-    const QChar c = s[i + 1];
-    if (isAsciiLetter(c) || c == u'!' || c == u'?')
-        return true;
-    return c == u'/' && i + 2 < s.size() && isAsciiLetter(s[i + 2]);
-}
-
-// Length of "&name;", "&#160;" or "&#xA0;" at i, or 0.
-qsizetype referenceLength(QStringView s, qsizetype i) {
-    const qsizetype n = s.size();
-    qsizetype k = i + 1;
-    if (k < n && s[k] == u'#') {
-        ++k;
-        const bool hex = k < n && (s[k] == u'x' || s[k] == u'X');
-        if (hex)
-            ++k;
-        const qsizetype digits = k;
-        while (k < n && (hex ? isHexDigit(s[k]) : isDigit(s[k])))
-            ++k;
-        if (k == digits)
-            return 0;
-    } else {
-        if (k >= n || !isAsciiLetter(s[k]))
-            return 0;
-        while (k < n && (isAsciiLetter(s[k]) || isDigit(s[k])))
-            ++k;
+// Each kind of token in the colour of its role, or none.
+int roleOf(Markup::TokenKind kind)
+{
+    switch (kind) {
+    case Markup::TokenKind::StartTag:
+    case Markup::TokenKind::EndTag:
+    case Markup::TokenKind::Declaration:
+    case Markup::TokenKind::TagEnd:
+        return int(MarkupRole::Tag);
+    case Markup::TokenKind::AttributeName:
+        return int(MarkupRole::AttributeName);
+    case Markup::TokenKind::AttributeValue:
+        return int(MarkupRole::AttributeValue);
+    case Markup::TokenKind::Comment:
+        return int(MarkupRole::Comment);
+    case Markup::TokenKind::Reference:
+        return int(MarkupRole::Reference);
+    default:
+        return -1; // text and the contents of SCRIPT and STYLE keep the editor's colour
     }
-    return k < n && s[k] == u';' ? k + 1 - i : 0;
 }
 
-class Scanner {
+class SpanSink : public Markup::TokenSink {
 public:
-    Scanner(QStringView s, QList<MarkupSpan> *spans, qsizetype from = 0, qsizetype to = -1)
-        : s(s), n(s.size()), spans(spans), from(from), to(to < 0 ? n : to) {}
-
-    int run(int state) {
-        qsizetype i = 0;
-        while (i < n) {
-            switch (state) {
-            case InComment: {
-                const qsizetype end = s.indexOf(u"-->", i);
-                const qsizetype stop = end < 0 ? n : end + 3;
-                add(commentStart, stop - commentStart, MarkupRole::Comment);
-                if (end < 0)
-                    return InComment;
-                i = stop;
-                state = InText;
-                break;
-            }
-            case InTag:
-                i = tag(i, state);
-                break;
-            default:
-                i = text(i, state);
-                break;
-            }
-        }
-        return state;
+    SpanSink(QList<MarkupSpan> *spans, qsizetype from, qsizetype to)
+        : spans(spans), from(from), to(to) {
+        wantsText = false; // plain text keeps the editor's colour
     }
-
-private:
-    void add(qsizetype start, qsizetype length, MarkupRole role) {
-        if (!spans)
-            return;
-        const qsizetype b = std::max(start, from), e = std::min(start + length, to);
-        if (e > b)
-            spans->append({int(b), int(e - b), role});
+    void token(QStringView, const Markup::Token &t) override {
+        const int role = roleOf(t.kind);
+        const qsizetype b = std::max<qsizetype>(t.start, from), e = std::min<qsizetype>(t.end(), to);
+        if (role >= 0 && e > b)
+            spans->append({int(b), int(e - b), MarkupRole(role)});
     }
-
-    void references(qsizetype from, qsizetype to) {
-        // Looked for up to `to` only: on a long line without '&' a search to
-        // the line's end for every attribute value costs the line's length
-        // squared.
-        const QStringView part = s.first(to);
-        for (qsizetype k = part.indexOf(u'&', from); k >= 0; k = part.indexOf(u'&', k + 1)) {
-            const qsizetype len = referenceLength(part, k);
-            add(k, len, MarkupRole::Reference);
-        }
-    }
-
-    qsizetype text(qsizetype i, int &state) {
-        for (; i < n; ++i) {
-            const QChar c = s[i];
-            if (c == u'&') {
-                const qsizetype len = referenceLength(s, i);
-                if (len) {
-                    add(i, len, MarkupRole::Reference);
-                    i += len - 1;
-                }
-            } else if (c == u'<') {
-                if (s.sliced(i).startsWith(u"<!--")) {
-                    state = InComment;
-                    commentStart = i;
-                    return i + 4;
-                }
-                if (tagStartsAt(s, i)) {
-                    qsizetype k = i + 1;
-                    if (s[k] == u'/' || s[k] == u'!' || s[k] == u'?')
-                        ++k;
-                    while (k < n && isNameChar(s[k]))
-                        ++k;
-                    add(i, k - i, MarkupRole::Tag);
-                    state = InTag;
-                    afterEquals = false;
-                    return k;
-                }
-            }
-        }
-        return n;
-    }
-
-    qsizetype tag(qsizetype i, int &state) {
-        while (i < n) {
-            const QChar c = s[i];
-            if (isBlank(c)) {
-                ++i;
-            } else if (c == u'>') {
-                add(i, 1, MarkupRole::Tag);
-                state = InText;
-                return i + 1;
-            } else if ((c == u'/' || c == u'?') && i + 1 < n && s[i + 1] == u'>') {
-                add(i, 2, MarkupRole::Tag);
-                state = InText;
-                return i + 2;
-            } else if (c == u'"' || c == u'\'') {
-                // A value whose quote does not close on this line ends with it.
-                const qsizetype close = s.indexOf(c, i + 1);
-                const qsizetype end = close < 0 ? n : close + 1;
-                add(i, end - i, MarkupRole::AttributeValue);
-                references(i, end);
-                afterEquals = false;
-                i = end;
-            } else if (c == u'=') {
-                afterEquals = true;
-                ++i;
-            } else if (c == u'<' && tagStartsAt(s, i)) {
-                // An unclosed tag followed by another: the new one wins.
-                state = InText;
-                return i;
-            } else {
-                qsizetype k = i;
-                if (afterEquals) {
-                    while (k < n && !isBlank(s[k]) && s[k] != u'>')
-                        ++k;
-                    add(i, k - i, MarkupRole::AttributeValue);
-                    references(i, k);
-                    afterEquals = false;
-                } else {
-                    while (k < n && !isBlank(s[k]) && s[k] != u'=' && s[k] != u'>' &&
-                           s[k] != u'"' && s[k] != u'\'' && s[k] != u'<' &&
-                           !(s[k] == u'/' && k + 1 < n && s[k + 1] == u'>'))
-                        ++k;
-                    if (k == i)
-                        k = i + 1; // a stray character: left plain
-                    else
-                        add(i, k - i, MarkupRole::AttributeName);
-                }
-                i = k;
-            }
-        }
-        return n;
-    }
-
-    QStringView s;
-    qsizetype n;
     QList<MarkupSpan> *spans;
-    qsizetype from, to; // spans are cut to these bounds
-    qsizetype commentStart = 0;
-    bool afterEquals = false;
+    qsizetype from, to;
 };
 } // namespace
 
-LineMarkup scanMarkupLine(QStringView line, int startState, qsizetype from, qsizetype to) {
+LineMarkup scanMarkupLine(QStringView line, Markup::State start, qsizetype from, qsizetype to) {
     LineMarkup out;
-    out.endState = Scanner(line, &out.spans, from, to).run(startState);
+    SpanSink sink(&out.spans, from, to < 0 ? line.size() : to);
+    out.endState = Markup::scan(line, start, &sink);
     return out;
-}
-
-int markupEndState(QStringView line, int startState) {
-    return Scanner(line, nullptr).run(startState);
 }
 
 // ------------------------------------------------------------------ colours
@@ -261,13 +109,16 @@ MarkupColours markupColours(const QColor &background) {
 namespace {
 qsizetype g_sizeLimit = MarkupHighlighter::kDefaultSizeLimit;
 
-// A block's user state: its end state in the low two bits, and above them
-// the colouring generation its formats were made with (0: not coloured).
-// -1 (Qt's "no state"): never scanned.
-constexpr int kStateBits = 2;
-int endOf(int userState) { return userState < 0 ? InText : userState & 3; }
+// A block's user state: the start state its formats were made from in the
+// low bits, and above them the colouring generation they were made with
+// (0: not coloured). -1 (Qt's "no state"): never coloured. The start states
+// themselves are the document's MarkupStates; this only says whether the
+// colours shown still follow from them.
+constexpr int kStateBits = Markup::kStateBits;
+constexpr int kMaxGeneration = (1 << (31 - kStateBits)) - 1;
+int startOf(int userState) { return userState < 0 ? -1 : userState & ((1 << kStateBits) - 1); }
 int generationOf(int userState) { return userState < 0 ? 0 : userState >> kStateBits; }
-int packState(int end, int generation) { return end | (generation << kStateBits); }
+int packState(int start, int generation) { return start | (generation << kStateBits); }
 
 // Changes over this many lines (a page loaded, a large paste) are not
 // coloured by the base class, which would visit every line at once.
@@ -275,15 +126,14 @@ constexpr int kLargeChangeBlocks = 64;
 // A change whose end state ripples further than this (a comment opened
 // above a long page) hands the rest to the background scan.
 constexpr int kCascadeBlocks = 1000;
-// Background scan: at most this long per slice, so typing stays smooth.
-constexpr qint64 kSliceNs = 4'000'000;
 } // namespace
 
 qsizetype MarkupHighlighter::sizeLimit() { return g_sizeLimit; }
 void MarkupHighlighter::setSizeLimit(qsizetype characters) { g_sizeLimit = characters; }
 
 MarkupHighlighter::MarkupHighlighter(QPlainTextEdit *editor)
-    : QSyntaxHighlighter(static_cast<QObject *>(editor)), m_editor(editor) {
+    : QSyntaxHighlighter(static_cast<QObject *>(editor)), m_editor(editor),
+      m_states(MarkupStates::of(editor->document())) {
     QTextDocument *doc = editor->document();
     // Connected before the base class attaches, so this runs first on
     // every change and can keep the base out of large ones.
@@ -294,9 +144,11 @@ MarkupHighlighter::MarkupHighlighter(QPlainTextEdit *editor)
     m_active = g_sizeLimit > 0 && doc->characterCount() <= g_sizeLimit;
     if (!m_active)
         followChanges(false);
-    m_slice.setSingleShot(true);
-    m_slice.setInterval(0);
-    connect(&m_slice, &QTimer::timeout, this, [this] { backgroundSlice(); });
+    // States learnt in the background for lines on screen: colours follow.
+    connect(m_states, &MarkupStates::startStatesChanged, this, [this](int first, int last) {
+        if (m_active && first <= m_lastShown && last >= m_firstShown)
+            m_editor->viewport()->update();
+    });
     m_longLinesWait.setSingleShot(true);
     m_longLinesWait.setInterval(kLongLineRestMs);
     connect(&m_longLinesWait, &QTimer::timeout, this, [this] {
@@ -307,19 +159,13 @@ MarkupHighlighter::MarkupHighlighter(QPlainTextEdit *editor)
     editor->installEventFilter(this);
     m_viewport = editor->viewport();
     m_viewport->installEventFilter(this);
-    if (!doc->isEmpty())
-        m_slice.start();
+    m_states->followToEnd(this, m_active);
 }
 
 bool MarkupHighlighter::isComplete() const {
-    return !m_active || (document() && m_statesValid >= document()->blockCount());
+    return !m_active || !m_states || m_states->isComplete();
 }
 
-int MarkupHighlighter::knownStartState(int block) const {
-    if (!m_active || block < 0 || block > m_statesValid)
-        return -1;
-    return block == 0 ? InText : endOf(document()->findBlockByNumber(block - 1).userState());
-}
 
 QTextCharFormat MarkupHighlighter::formatFor(MarkupRole role) const { return m_formats[int(role)]; }
 
@@ -366,7 +212,7 @@ void MarkupHighlighter::followChanges(bool follow) {
 void MarkupHighlighter::documentChanging(int position, int removed, int added) {
     Q_UNUSED(removed);
     QTextDocument *doc = document();
-    if (!doc)
+    if (!doc || !m_states)
         return;
     const int count = doc->blockCount();
     const int delta = count - m_blockCount;
@@ -383,7 +229,7 @@ void MarkupHighlighter::documentChanging(int position, int removed, int added) {
     const int last = lastBlock.isValid() ? lastBlock.blockNumber() : count - 1;
     if (!fits) {
         m_active = false;
-        m_slice.stop();
+        m_states->followToEnd(this, false);
         followChanges(false);
         clearAllFormats(first + 1, last - 1);
         return;
@@ -393,9 +239,8 @@ void MarkupHighlighter::documentChanging(int position, int removed, int added) {
         m_active = true;
         // From the next change on; this one is covered by the scan below.
         followChanges(true);
-        m_statesValid = 0;
+        m_states->followToEnd(this, true);
         bumpGeneration();
-        m_slice.start();
         m_editor->viewport()->update();
         return;
     }
@@ -404,18 +249,11 @@ void MarkupHighlighter::documentChanging(int position, int removed, int added) {
         // Out of this emission only (a connection made during an emission
         // is not called by it); the base class follows every later change.
         followChanges(true);
-        if (first < m_statesValid)
-            m_statesValid = first;
         bumpGeneration(); // the lines of the change hold no valid colouring
-        m_slice.start();
-    } else if (first < m_statesValid) {
-        m_statesValid = std::max(m_statesValid + delta, last + 1);
     }
-    m_statesValid = std::min(m_statesValid, count);
-    // Lines below the screen learn their state in the background too, so a
-    // comment or script opened on a long line colours every line after it.
-    if (m_statesValid < count)
-        m_slice.start();
+    // Lines below the screen learn their state in the background (the
+    // document's MarkupStates), so a comment or script opened on a long
+    // line colours every line after it.
 }
 
 void MarkupHighlighter::clearAllFormats(int skipFirst, int skipLast) {
@@ -428,28 +266,26 @@ void MarkupHighlighter::clearAllFormats(int skipFirst, int skipLast) {
         if (generationOf(state) == 0)
             continue; // never coloured: no formats
         b.layout()->clearFormats();
-        b.setUserState(packState(endOf(state), 0));
+        b.setUserState(packState(startOf(state), 0));
         doc->markContentsDirty(b.position(), b.length());
     }
 }
 
 void MarkupHighlighter::highlightBlock(const QString &text) {
-    if (!m_active)
+    if (!m_active || !m_states)
         return;
     const QTextBlock block = currentBlock();
     const int n = block.blockNumber();
     // A line whose start state is not known yet is left to the scan.
-    if (n >= m_statesValid)
+    if (!m_states->isKnown(n))
         return;
     const int old = block.userState();
     const bool forced = m_forced && n == m_forcedBlock;
-    if (!forced && n > m_changeLast + kCascadeBlocks) {
-        m_statesValid = n;
-        bumpGeneration();
-        m_slice.start();
+    // Leaving the block's state alone ends the base class's ripple: lines
+    // further down are coloured when shown, from the states found by then.
+    if (!forced && n > m_changeLast + kCascadeBlocks)
         return;
-    }
-    const int start = n == 0 ? InText : endOf(block.previous().userState());
+    const Markup::State start = m_states->startState(n);
     if (forced || generationOf(old) == m_generation) {
         qsizetype from = 0, to = -1;
         if (text.size() > kLongBlock) {
@@ -468,42 +304,19 @@ void MarkupHighlighter::highlightBlock(const QString &text) {
         const LineMarkup m = scanMarkupLine(text, start, from, to);
         for (const MarkupSpan &s : m.spans)
             setFormat(s.start, s.length, m_formats[int(s.role)]);
-        setCurrentBlockState(packState(m.endState, m_generation));
+        m_states->noteEndState(n, m.endState);
+        // The lines after it whose start state this changes are coloured
+        // again when shown (colourVisibleLines compares the start states).
+        setCurrentBlockState(packState(start.pack(), m_generation));
     } else {
-        // Off screen: only the state. Keeping the old generation leaves the
-        // value alone when the state is unchanged, so the ripple stops here.
-        setCurrentBlockState(packState(markupEndState(text, start), generationOf(old)));
+        // Off screen: only the state. The value is left alone, so the
+        // ripple stops here.
+        m_states->noteEndState(n, Markup::scan(text, start));
     }
-}
-
-void MarkupHighlighter::advanceStates(int upToBlock) {
-    QTextDocument *doc = document();
-    upToBlock = std::min(upToBlock, doc->blockCount());
-    if (m_statesValid >= upToBlock)
-        return;
-    QTextBlock b = doc->findBlockByNumber(m_statesValid);
-    int start = m_statesValid == 0 ? InText : endOf(b.previous().userState());
-    for (; b.isValid() && m_statesValid < upToBlock; b = b.next(), ++m_statesValid) {
-        const int old = b.userState();
-        start = markupEndState(b.text(), start);
-        b.setUserState(packState(start, generationOf(old)));
-    }
-}
-
-void MarkupHighlighter::backgroundSlice() {
-    if (!m_active || !document())
-        return;
-    QElapsedTimer t;
-    t.start();
-    const int count = document()->blockCount();
-    while (m_statesValid < count && t.nsecsElapsed() < kSliceNs)
-        advanceStates(m_statesValid + 256);
-    if (m_statesValid < count)
-        m_slice.start();
 }
 
 void MarkupHighlighter::colourVisibleLines() {
-    if (!m_active || !document() || m_inColouring)
+    if (!m_active || !document() || !m_states || m_inColouring)
         return;
     m_inColouring = true;
     const QWidget *view = m_editor->viewport();
@@ -512,13 +325,19 @@ void MarkupHighlighter::colourVisibleLines() {
         m_editor->cursorForPosition(QPoint(view->width() - 1, view->height() - 1));
     const QTextBlock first = top.block();
     const QTextBlock last = bottom.block();
-    advanceStates(last.blockNumber() + 1);
+    m_states->advance(last.blockNumber() + 1, std::numeric_limits<qint64>::max());
     m_changeLast = last.blockNumber();
+    m_firstShown = first.blockNumber();
+    m_lastShown = last.blockNumber();
     // One edit block around them all: the editor hears of the new formats once.
     QTextCursor batch(document());
     bool batching = false;
     for (QTextBlock b = first; b.isValid(); b = b.next()) {
-        bool stale = generationOf(b.userState()) != m_generation;
+        // A line whose start is not known (within an edit not yet told) waits.
+        const int state = b.userState();
+        bool stale = m_states->isKnown(b.blockNumber())
+                     && (generationOf(state) != m_generation
+                         || startOf(state) != m_states->startState(b.blockNumber()).pack());
         if (b.length() > kLongBlock + 1) {
             // Only the part on screen matters; recoloured once it leaves the window.
             const int from = std::max(top.position() - b.position(), 0);
@@ -579,6 +398,6 @@ void MarkupHighlighter::bumpGeneration() {
     // Everything on screen is recoloured at the next paint, long lines too:
     // a page just opened is shown in colour at once.
     m_longLinesDue = true;
-    // Stays within the bits above the state; wrapping after 2^28 bumps.
-    m_generation = m_generation >= (1 << 28) ? 1 : m_generation + 1;
+    // Stays within the bits above the state; wrapping after 2^17 bumps.
+    m_generation = m_generation >= kMaxGeneration ? 1 : m_generation + 1;
 }

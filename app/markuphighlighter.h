@@ -6,23 +6,27 @@
 //
 // Cost: only the lines on screen are coloured (just before they are
 // painted). The one thing that needs the whole page is the state a line
-// starts in (inside a comment or a tag, or not); that is carried from line
-// to line by a cheap scan that runs in short slices in the background after
-// a page is loaded, so opening and typing cost what they cost without
-// colouring. Pages over sizeLimit() characters are not coloured at all.
+// starts in (inside a comment, a tag or a script, or not); the document's
+// MarkupStates carries it from line to line in short slices in the
+// background after a page is loaded, so opening and typing cost what they
+// cost without colouring. Pages over sizeLimit() characters are not coloured at all.
 // A line longer than kLongBlock is coloured only around the part of it on
 // screen: Qt lays a line out again, whole, with every change of its text or
 // formats, and a minified page's one line coloured whole would hold tens of
 // thousands of pieces, each its own run to shape on every key. For the same
 // reason a long line newly brought on screen is coloured only once the view
 // has rested for a moment, so scrolling keys stay quick.
+#include "markupscanner.h"
+
 #include <QColor>
 #include <QList>
+#include <QPointer>
 #include <QStringView>
 #include <QSyntaxHighlighter>
 #include <QTextCharFormat>
 #include <QTimer>
 
+class MarkupStates;
 class QPlainTextEdit;
 
 enum class MarkupRole { Tag, AttributeName, AttributeValue, Comment, Reference };
@@ -33,22 +37,17 @@ struct MarkupSpan {
     MarkupRole role = MarkupRole::Tag;
 };
 
-// Where a line ends (and the next one starts): in text, inside a comment,
-// or inside a tag that goes on to the next line.
-enum MarkupState { InText = 0, InComment = 1, InTag = 2 };
-
 struct LineMarkup {
     QList<MarkupSpan> spans; // in order; a later span may lie inside an earlier one
-    int endState = InText;
+    Markup::State endState;
 };
 
-// Pure: the coloured pieces of one line, given the state it starts in;
-// only their parts within [from, to) when given (the whole line is still
-// read, so the end state and pieces cut by the bounds stay right).
-LineMarkup scanMarkupLine(QStringView line, int startState, qsizetype from = 0,
+// Pure: the coloured pieces of one line as the markup scanner reads it,
+// given the state it starts in; only their parts within [from, to) when
+// given (the whole line is still read, so the end state and pieces cut by
+// the bounds stay right).
+LineMarkup scanMarkupLine(QStringView line, Markup::State startState, qsizetype from = 0,
                           qsizetype to = -1);
-// The same, only the end state (the background scan).
-int markupEndState(QStringView line, int startState);
 
 struct MarkupColours {
     QColor tag, attributeName, attributeValue, comment, reference;
@@ -83,9 +82,6 @@ public:
     bool isActive() const { return m_active; }
     // True once every line's start state is known (the background scan is done).
     bool isComplete() const;
-    // The state a line starts in, when the scan has reached it; -1 when not
-    // (yet) known, as on a page that is not coloured.
-    int knownStartState(int block) const;
     // True while a long line (or part of one) newly on screen waits for its
     // colours (see kLongLineRestMs).
     bool isColourPending() const { return m_longLinesWait.isActive(); }
@@ -105,8 +101,6 @@ private:
     void setBackground(const QColor &background);
     void setActive(bool active);
     void clearAllFormats(int skipFirst, int skipLast);
-    void advanceStates(int upToBlock); // exclusive
-    void backgroundSlice();
     void bumpGeneration();
 
     // The part of a long line that is coloured, in the line's positions.
@@ -126,7 +120,7 @@ private:
     QTextCharFormat m_formats[5];
     MarkupColours m_colours;
     QColor m_background;
-    QTimer m_slice;
+    QPointer<MarkupStates> m_states; // the document's: gone with it
     QTimer m_longLinesWait;      // the view is resting ...
     bool m_longLinesDue = false; // ... and long lines on screen are coloured now
     bool m_active = true;
@@ -134,7 +128,7 @@ private:
     int m_forcedBlock = -1; // ... for this block only
     bool m_inColouring = false;
     int m_generation = 1;  // bumped when every colouring becomes stale
-    int m_statesValid = 0; // leading blocks whose end state is known
+    int m_firstShown = 0, m_lastShown = -1; // the lines coloured last on screen
     int m_blockCount = 1;  // the document's block count after the last change
     int m_changeLast = 0;  // last block of the last change (bounds cascades)
 };

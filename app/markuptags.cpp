@@ -1,16 +1,17 @@
 #include "markuptags.h"
-#include "markuphighlighter.h"
+
+#include "markupscanner.h"
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
 #include <vector>
 
 namespace {
 enum Flag : unsigned {
     Void = 1,        // no closing tag
     OptionalEnd = 2, // closed by what follows when its own is left out
-    RawText = 4,     // its contents hold no tags
-    ClosesP = 8,     // opening it closes an open P
+    ClosesP = 4,     // opening it closes an open P
 };
 
 struct Element {
@@ -34,38 +35,23 @@ constexpr Element kElements[] = {
     {"menu", ClosesP},      {"meta", Void},          {"nav", ClosesP},
     {"ol", ClosesP},        {"optgroup", OptionalEnd}, {"option", OptionalEnd},
     {"p", OptionalEnd | ClosesP}, {"param", Void},   {"pre", ClosesP},
-    {"rp", OptionalEnd},    {"rt", OptionalEnd},     {"script", RawText},
-    {"section", ClosesP},   {"source", Void},        {"style", RawText},
+    {"rp", OptionalEnd},    {"rt", OptionalEnd},
+    {"section", ClosesP},   {"source", Void},
     {"table", ClosesP},     {"tbody", OptionalEnd},  {"td", OptionalEnd},
-    {"textarea", RawText},  {"tfoot", OptionalEnd},  {"th", OptionalEnd},
-    {"thead", OptionalEnd}, {"title", RawText},      {"tr", OptionalEnd},
+    {"tfoot", OptionalEnd}, {"th", OptionalEnd},
+    {"thead", OptionalEnd}, {"tr", OptionalEnd},
     {"track", Void},        {"ul", ClosesP},         {"wbr", Void},
 };
 
 char lowerAscii(char16_t c) { return char(c >= u'A' && c <= u'Z' ? c + 32 : c); }
-bool isAsciiLetter(QChar c)
-{
-    const char16_t u = c.unicode();
-    return (u >= u'a' && u <= u'z') || (u >= u'A' && u <= u'Z');
-}
 bool isNameChar(QChar c)
 {
     const char16_t u = c.unicode();
-    return isAsciiLetter(c) || (u >= u'0' && u <= u'9') || u == u'-' || u == u'_' || u == u':'
-        || u == u'.';
+    return (u >= u'a' && u <= u'z') || (u >= u'A' && u <= u'Z') || (u >= u'0' && u <= u'9')
+        || u == u'-' || u == u'_' || u == u':' || u == u'.';
 }
 bool isBlank(QChar c) { return c.isSpace(); } // U+2029, the editor's line break, included
 
-// Tag names compare without regard to ASCII case.
-bool sameName(QStringView a, QStringView b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (qsizetype i = 0; i < a.size(); ++i)
-        if (lowerAscii(a[i].unicode()) != lowerAscii(b[i].unicode()))
-            return false;
-    return true;
-}
 bool is(QStringView name, const char *lower)
 {
     const qsizetype n = qsizetype(std::strlen(lower));
@@ -130,145 +116,73 @@ struct Token {
     QStringView name;
 };
 
-// The tags of a text in order, skipping comments, declarations and the
-// contents of raw-text elements. ended() says where the text stopped:
+// The tags of a text in order, as the markup scanner reads them (comments,
+// declarations and the contents of raw-text elements hold none), each told
+// to `onTag` until it returns false. ended() says where the text stopped:
 // in text, a comment, an unfinished tag, or the contents of a raw-text
 // element.
-class TagReader {
+class TagReader : public Markup::TokenSink {
 public:
     enum Ended { Text, Comment, Tag, Raw };
 
-    TagReader(QStringView s, int startState) : s(s), n(s.size())
+    template <class OnTag>
+    TagReader(QStringView s, Markup::State startState, OnTag onTag) : m_onTag(onTag)
     {
-        if (startState == InScriptContent) {
-            raw = u"script";
-        } else if (startState == InStyleContent) {
-            raw = u"style";
-        } else if (startState == InComment) {
-            const qsizetype e = s.indexOf(u"-->");
-            i = e < 0 ? n : e + 3;
-            if (e < 0)
-                m_ended = Comment;
-        } else if (startState == InTag) {
-            qsizetype restart = -1;
-            const qsizetype e = tagEnd(0, restart);
-            i = e >= 0 ? e : restart >= 0 ? restart : n;
-            if (e < 0 && restart < 0)
-                m_ended = Tag;
-        }
+        wantsText = wantsReferences = false;
+        m_end = Markup::scan(s, startState, this);
     }
 
-    bool next(Token &t)
+    Ended ended() const
     {
-        if (!raw.isEmpty()) {
-            const qsizetype close = rawEnd();
-            if (close < 0)
-                return stop(Raw);
-            i = close;
-            raw = {};
+        switch (m_end.mode) {
+        case Markup::Mode::Text:
+            return Text;
+        case Markup::Mode::Comment:
+            return Comment;
+        case Markup::Mode::Tag:
+            return Tag;
+        default:
+            return Raw;
         }
-        while (i < n) {
-            const qsizetype p = s.indexOf(u'<', i);
-            if (p < 0 || p + 1 >= n)
-                return stop(Text);
-            const QChar c = s[p + 1];
-            if (c == u'!' && s.sliced(p).startsWith(u"<!--")) {
-                const qsizetype e = s.indexOf(u"-->", p + 4);
-                if (e < 0)
-                    return stop(Comment);
-                i = e + 3;
-                continue;
-            }
-            const bool closing = c == u'/';
-            const qsizetype q = p + 1 + (closing ? 1 : 0);
-            const bool declaration = c == u'!' || c == u'?';
-            if (!declaration && (q >= n || !isAsciiLetter(s[q]))) {
-                i = p + 1; // "a < b": text
-                continue;
-            }
-            qsizetype k = q;
-            while (k < n && isNameChar(s[k]))
-                ++k;
-            qsizetype restart = -1;
-            const qsizetype e = tagEnd(k, restart);
-            if (e < 0) {
-                if (restart < 0)
-                    return stop(Tag);
-                i = restart; // left open, and another tag begins: that one counts
-                continue;
-            }
-            i = e;
-            if (declaration)
-                continue;
-            t.kind = closing                ? Token::Close
-                   : s[e - 2] == u'/' ? Token::SelfClosed
-                                            : Token::Open;
-            t.start = p;
-            t.end = e;
-            t.name = s.sliced(q, k - q);
-            if (t.kind == Token::Open && (flagsOf(t.name) & RawText))
-                raw = t.name;
-            return true;
-        }
-        return stop(m_ended);
     }
-    Ended ended() const { return m_ended; }
     // SCRIPT or STYLE: contents whose "</" and '>' belong to the code.
     bool inCode() const
     {
-        return m_ended == Raw && (is(raw, "script") || is(raw, "style"));
+        return m_end.mode == Markup::Mode::Script || m_end.mode == Markup::Mode::Style;
+    }
+
+    void token(QStringView s, const Markup::Token &t) override
+    {
+        switch (t.kind) {
+        case Markup::TokenKind::StartTag:
+        case Markup::TokenKind::EndTag:
+            m_open = true;
+            m_tag.kind = t.kind == Markup::TokenKind::EndTag ? Token::Close : Token::Open;
+            m_tag.start = t.start;
+            m_tag.name = s.sliced(t.nameStart, t.nameLength);
+            break;
+        case Markup::TokenKind::Declaration:
+            m_open = false;
+            break;
+        case Markup::TokenKind::TagEnd:
+            if (m_open) {
+                m_open = false;
+                m_tag.end = t.end();
+                if (m_tag.kind == Token::Open && t.selfClosing)
+                    m_tag.kind = Token::SelfClosed;
+                stop = !m_onTag(m_tag);
+            }
+            break;
+        default:
+            break;
+        }
     }
 
 private:
-    bool stop(Ended how)
-    {
-        i = n;
-        m_ended = how;
-        return false;
-    }
-
-    // After the name of a tag starting before k: the end of the tag (after
-    // its '>'), or -1 when the text ends first; `restart` is set where a
-    // new tag begins before this one has ended.
-    qsizetype tagEnd(qsizetype k, qsizetype &restart) const
-    {
-        while (k < n) {
-            const QChar c = s[k];
-            if (c == u'>')
-                return k + 1;
-            if (c == u'"' || c == u'\'') {
-                const qsizetype close = s.indexOf(c, k + 1);
-                if (close < 0)
-                    return -1;
-                k = close + 1;
-            } else if (c == u'<' && k + 1 < n
-                       && (isAsciiLetter(s[k + 1]) || s[k + 1] == u'/' || s[k + 1] == u'!')) {
-                restart = k;
-                return -1;
-            } else {
-                ++k;
-            }
-        }
-        return -1;
-    }
-
-    // Where the raw-text element's closing tag begins, or -1.
-    qsizetype rawEnd() const
-    {
-        for (qsizetype p = s.indexOf(u"</", i); p >= 0; p = s.indexOf(u"</", p + 2)) {
-            const qsizetype e = p + 2 + raw.size();
-            if (e <= n && sameName(s.sliced(p + 2, raw.size()), raw)
-                && (e == n || !isNameChar(s[e])))
-                return p;
-        }
-        return -1;
-    }
-
-    QStringView s;
-    qsizetype n;
-    qsizetype i = 0;
-    QStringView raw; // inside this raw-text element's contents
-    Ended m_ended = Text;
+    std::function<bool(const Token &)> m_onTag;
+    Token m_tag;
+    bool m_open = false; // m_tag's '<' read, its '>' not yet
+    Markup::State m_end;
 };
 
 struct OpenElement {
@@ -290,7 +204,7 @@ qsizetype closedElement(const std::vector<OpenElement> &open, QStringView name)
 {
     const qsizetype floor = std::max<qsizetype>(0, qsizetype(open.size()) - kMaxWalk);
     for (qsizetype k = qsizetype(open.size()) - 1; k >= floor; --k)
-        if (sameName(open[k].name, name))
+        if (Markup::sameName(open[k].name, name))
             return k;
     return -1;
 }
@@ -316,35 +230,39 @@ QStringView skipBlanks(QStringView s)
 enum class Want { Partner, Element };
 
 // The one walk behind matchingTags and enclosingElement.
-std::optional<TagPair> findPair(QStringView text, qsizetype from, qsizetype to, int startState,
-                                Want want)
+std::optional<TagPair> findPair(QStringView text, qsizetype from, qsizetype to,
+                                Markup::State startState, Want want)
 {
-    TagReader reader(text, startState);
     std::vector<OpenElement> open;
     qsizetype target = -1;  // index in `open` of the caret's own opening tag
     qsizetype outside = -1; // for Element: elements open around the range
-    Token t;
-    while (reader.next(t)) {
+    std::optional<TagPair> found;
+    // Each tag in turn; false once the answer (or that there is none) is known.
+    auto onTag = [&](const Token &t) {
         const bool atCaret = from == to && t.start <= from && from < t.end;
         if (want == Want::Partner && target < 0 && !atCaret && t.start > from)
-            return std::nullopt; // past the caret, which is in no tag
+            return false; // past the caret, which is in no tag
         if (want == Want::Element && outside < 0 && (atCaret || t.start >= from))
             outside = qsizetype(open.size());
         if (t.kind == Token::Close) {
             const qsizetype k = closedElement(open, t.name);
-            if (atCaret)
-                return k < 0 ? std::nullopt
-                             : std::optional<TagPair>(TagPair{open[k].range, {t.start, t.end}});
+            if (atCaret) {
+                if (k >= 0)
+                    found = TagPair{open[k].range, {t.start, t.end}};
+                return false;
+            }
             if (k < 0)
-                continue;
+                return true;
             // A crossed pair inside the element looked for closes only
             // elements above it, which leaves the element's own end sure.
             if (target >= 0) {
-                if (k == target)
-                    return TagPair{open[k].range, {t.start, t.end}};
+                if (k == target) {
+                    found = TagPair{open[k].range, {t.start, t.end}};
+                    return false;
+                }
                 if (k < target) { // closed without its own closing tag (or crossed)
                     if (want == Want::Partner)
-                        return std::nullopt;
+                        return false;
                     target = -1;
                 }
             }
@@ -352,87 +270,60 @@ std::optional<TagPair> findPair(QStringView text, qsizetype from, qsizetype to, 
                 // The innermost element around the range with a closing
                 // tag of its own (those above it were closed implicitly).
                 if (open[k].range.start <= from && t.end >= to
-                    && !(open[k].range.start == from && t.end == to))
-                    return TagPair{open[k].range, {t.start, t.end}};
+                    && !(open[k].range.start == from && t.end == to)) {
+                    found = TagPair{open[k].range, {t.start, t.end}};
+                    return false;
+                }
                 outside = k;
             }
             open.resize(size_t(k));
-            continue;
+            return true;
         }
         const unsigned flags = flagsOf(t.name);
         const qsizetype kept = afterImpliedEnds(open, t.name, flags);
         if (target >= kept) {
             if (want == Want::Partner)
-                return std::nullopt;
+                return false;
             target = -1;
         }
         if (outside > kept)
             outside = kept;
         open.resize(size_t(kept));
-        if (t.kind == Token::SelfClosed || (flags & Void)) {
-            if (atCaret && want == Want::Partner)
-                return std::nullopt;
-            continue;
-        }
+        if (t.kind == Token::SelfClosed || (flags & Void))
+            return !(atCaret && want == Want::Partner);
         open.push_back({{t.start, t.end}, t.name, flags});
         if (atCaret)
             target = qsizetype(open.size()) - 1;
-    }
-    return std::nullopt;
+        return true;
+    };
+    const TagReader reader(text, startState, onTag);
+    return found;
 }
 
 // The tag `before` ends with, if it ends with one.
-std::optional<Token> endingTag(QStringView before, int startState)
+std::optional<Token> endingTag(QStringView before, Markup::State startState)
 {
     if (!before.endsWith(u'>'))
         return std::nullopt;
-    TagReader reader(before, startState);
-    Token t, last;
-    bool any = false;
-    while (reader.next(t)) {
+    std::optional<Token> last;
+    const TagReader reader(before, startState, [&last](const Token &t) {
         last = t;
-        any = true;
-    }
-    if (!any || last.end != before.size())
+        return true;
+    });
+    if (!last || last->end != before.size())
         return std::nullopt;
     return last;
 }
 } // namespace
 
-int rawStartState(QStringView before)
-{
-    // Back from the end, to the last tag of either element.
-    const std::pair<const char *, int> elements[] = {{"script", InScriptContent},
-                                                     {"style", InStyleContent}};
-    for (qsizetype p = before.lastIndexOf(u'<'); p >= 0;
-         p = p > 0 ? before.lastIndexOf(u'<', p - 1) : -1) {
-        const bool closing = p + 1 < before.size() && before[p + 1] == u'/';
-        const qsizetype k = p + 1 + (closing ? 1 : 0);
-        for (const auto &[name, inside] : elements) {
-            const qsizetype e = k + qsizetype(std::strlen(name));
-            if (e > before.size() || !is(before.sliced(k, e - k), name)
-                || (e < before.size() && isNameChar(before[e])))
-                continue;
-            // A tag in a comment (a script commented out) says nothing.
-            const qsizetype comment = p > 0 ? before.lastIndexOf(u"<!--", p - 1) : -1;
-            if (comment >= 0 && comment > before.lastIndexOf(u"-->", p - 1)) {
-                p = comment;
-                break;
-            }
-            return closing ? -1 : inside;
-        }
-    }
-    return -1;
-}
-
-QStringView typedClosingTag(QStringView before, int startState)
+QStringView typedClosingTag(QStringView before, Markup::State startState)
 {
     const std::optional<Token> last = endingTag(before, startState);
     return last && last->kind == Token::Close ? last->name : QStringView();
 }
 
 std::optional<TagCompletion> completeTypedTag(QStringView before, QStringView after,
-                                              int startState)
+                                              Markup::State startState)
 {
     if (before.endsWith(u'>')) {
         // The typed '>' must end an opening tag that is neither void nor
@@ -449,21 +340,20 @@ std::optional<TagCompletion> completeTypedTag(QStringView before, QStringView af
         // Editing a closing tag that is already there.
         if (!after.isEmpty() && (isNameChar(after[0]) || after[0] == u'>'))
             return std::nullopt;
-        TagReader reader(before.chopped(2), startState);
         std::vector<OpenElement> open;
-        Token t;
-        while (reader.next(t)) {
+        const TagReader reader(before.chopped(2), startState, [&open](const Token &t) {
             if (t.kind == Token::Close) {
                 const qsizetype k = closedElement(open, t.name);
                 if (k >= 0)
                     open.resize(size_t(k));
-                continue;
+                return true;
             }
             const unsigned flags = flagsOf(t.name);
             open.resize(size_t(afterImpliedEnds(open, t.name, flags)));
             if (t.kind == Token::Open && !(flags & Void))
                 open.push_back({{t.start, t.end}, t.name, flags});
-        }
+            return true;
+        });
         if (open.empty() || reader.inCode()
             || (reader.ended() != TagReader::Text && reader.ended() != TagReader::Raw))
             return std::nullopt;
@@ -472,13 +362,13 @@ std::optional<TagCompletion> completeTypedTag(QStringView before, QStringView af
     return std::nullopt;
 }
 
-std::optional<TagPair> matchingTags(QStringView text, qsizetype caret, int startState)
+std::optional<TagPair> matchingTags(QStringView text, qsizetype caret, Markup::State startState)
 {
     return findPair(text, caret, caret, startState, Want::Partner);
 }
 
 std::optional<TagPair> enclosingElement(QStringView text, qsizetype from, qsizetype to,
-                                        int startState)
+                                        Markup::State startState)
 {
     return findPair(text, from, to, startState, Want::Element);
 }

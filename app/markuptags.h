@@ -1,6 +1,6 @@
 #pragma once
-// Reading the tags of hand-written markup, for the editor's help while
-// typing: the closing tag a typed '>' or "</" calls for, and the partner of
+// Reading the tags of hand-written markup (as the markup scanner finds
+// them), for the editor's help while typing: the closing tag a typed '>' or "</" calls for, and the partner of
 // the tag at the caret. Pure functions on a piece of the page that the
 // caller cuts out: the reading never goes beyond it, so its cost is the
 // piece's length whatever the page holds, and when the answer lies outside
@@ -12,6 +12,8 @@
 // SCRIPT, STYLE, TEXTAREA and TITLE hold no tags; P, LI, TD, TR, OPTION and
 // the like may be left open and are closed by what follows them. A closing
 // tag that fits no open element is ignored, as a browser ignores it.
+#include "markupscanner.h"
+
 #include <QString>
 #include <QStringView>
 #include <optional>
@@ -28,26 +30,17 @@ struct TagCompletion {
     }
 };
 
-// Start states beyond the colouring's MarkupState: the piece begins inside
-// the contents of a SCRIPT or STYLE element, which the colouring does not
-// follow.
-enum RawStartState { InScriptContent = 8, InStyleContent = 9 };
-// Whether the end of `before` lies inside a SCRIPT or STYLE element's
-// contents, read from the last of their opening and closing tags in it:
-// InScriptContent, InStyleContent, or -1 when it says nothing of it.
-int rawStartState(QStringView before);
-
 // `before`: the text up to the caret, ending with the character just typed;
 // `after`: the text that follows the caret (as much as the caller likes).
-// startState: the MarkupState (or RawStartState) the start of `before` lies
-// in. Nothing is completed inside SCRIPT or STYLE contents, where "</" and
-// '>' are the code's own.
+// startState: the state the start of `before` lies in. Nothing is
+// completed inside SCRIPT or STYLE contents, where "</" and '>' are the
+// code's own.
 std::optional<TagCompletion> completeTypedTag(QStringView before, QStringView after,
-                                              int startState = 0);
+                                              Markup::State startState = {});
 // The name of the closing tag `before` ends with (its '>' the last
 // character), as a browser reads it; empty when the '>' ends none (text, a
 // comment, an opening tag, SCRIPT contents).
-QStringView typedClosingTag(QStringView before, int startState = 0);
+QStringView typedClosingTag(QStringView before, Markup::State startState = {});
 
 // [start, end) in the text, from the '<' to after the '>'.
 struct TagRange {
@@ -66,10 +59,11 @@ struct TagPair {
 // tag closes its element and the elements left open inside it, so an
 // element holding a crossed pair (<b><i></b></i>) still has its partner;
 // the elements of the crossed pair whose end is a guess (the I) have none.
-std::optional<TagPair> matchingTags(QStringView text, qsizetype caret, int startState = 0);
+std::optional<TagPair> matchingTags(QStringView text, qsizetype caret,
+                                    Markup::State startState = {});
 // The element to select for the range [from, to): with a bare caret in a
 // tag, that tag's element; otherwise the innermost element holding the
 // range that has both its tags and is larger than the range (so asking
 // again with the answer selected gives the element around it).
 std::optional<TagPair> enclosingElement(QStringView text, qsizetype from, qsizetype to,
-                                        int startState = 0);
+                                        Markup::State startState = {});

@@ -1,6 +1,7 @@
 #include "spellcheck.h"
 #include "spelling.h"
 #include "spellwords.h"
+#include "markupstates.h"
 #include "errors.h"
 
 #include <QElapsedTimer>
@@ -26,7 +27,8 @@ constexpr int kMaxChecked = 20000;
 } // namespace
 
 SpellCheck::SpellCheck(QPlainTextEdit *editor, Changed changed)
-    : QObject(editor), m_editor(editor), m_changed(std::move(changed)) {
+    : QObject(editor), m_editor(editor), m_changed(std::move(changed)),
+      m_states(MarkupStates::of(editor->document())) {
     QTextDocument *doc = editor->document();
     m_blockCount = doc->blockCount();
     connect(doc, &QTextDocument::contentsChange, this,
@@ -70,23 +72,6 @@ void SpellCheck::documentChanged(int position, int removed, int added) {
     const int count = doc->blockCount();
     const int delta = count - m_blockCount;
     m_blockCount = count;
-    const int first = doc->findBlock(position).blockNumber();
-    const QTextBlock lastBlock = doc->findBlock(position + added);
-    const int last = lastBlock.isValid() ? lastBlock.blockNumber() : count - 1;
-    // The blocks after the change keep their end states, moved with them.
-    // Only the states read so far are kept (2 bytes a line: a page read to
-    // its end would keep 2 MB for 1,000,000 lines).
-    const int at = std::min<int>(first + 1, m_endStates.size());
-    if (delta > 0 && at < m_endStates.size())
-        m_endStates.insert(at, delta, 0);
-    else if (delta < 0)
-        m_endStates.remove(at, std::min<int>(-delta, m_endStates.size() - at));
-    if (m_endStates.size() > count)
-        m_endStates.resize(count);
-    const int known = m_statesValid > first ? m_statesValid + delta : m_statesValid;
-    m_resume = known > last + 1 && known <= m_endStates.size() ? known : 0;
-    m_changeLast = last;
-    m_statesValid = std::min(m_statesValid, first);
     if (delta != 0) {
         m_checked.clear(); // they are kept by line number
         m_aheadDone = 0;
@@ -98,72 +83,30 @@ void SpellCheck::documentChanged(int position, int removed, int added) {
     m_slice.start();
 }
 
-int SpellCheck::startState(int block) const {
-    return block <= 0 ? kSpellStartState : m_endStates.value(block - 1);
-}
-
 bool SpellCheck::inStep() const {
     // Within an edit whose change is not yet told (a page loading piece by
     // piece lets events through): the lines are not what they will be.
-    return m_editor->document()->blockCount() != m_blockCount;
-}
-
-void SpellCheck::noteEndState(int block, int end) {
-    if (block > m_endStates.size())
-        return; // read in order: the lines before it come first
-    if (block == m_endStates.size())
-        m_endStates.append(0);
-    // Past the change, a line ending as it did before leaves every line
-    // after it as it was: the states known before the change hold again.
-    if (block > m_changeLast && block < m_resume && m_endStates[block] == end) {
-        m_statesValid = m_resume;
-        m_resume = 0;
-        return;
-    }
-    m_endStates[block] = quint16(end);
-    m_statesValid = block + 1;
-}
-
-bool SpellCheck::advanceStates(int upToBlock, qint64 budgetNs) {
-    if (inStep())
-        return false;
-    QTextDocument *doc = m_editor->document();
-    upToBlock = std::min(upToBlock, doc->blockCount());
-    QElapsedTimer t;
-    t.start();
-    while (m_statesValid < upToBlock) {
-        const int k = m_statesValid;
-        QTextBlock b = doc->findBlockByNumber(k);
-        // Along the blocks from here while nothing jumps.
-        for (int n = k; b.isValid() && n == m_statesValid && n < upToBlock; b = b.next(), ++n) {
-            noteEndState(n, spellEndState(b.text(), startState(n)));
-            if ((n & 63) == 0 && t.nsecsElapsed() > budgetNs)
-                return m_statesValid >= upToBlock;
-        }
-        if (t.nsecsElapsed() > budgetNs)
-            return m_statesValid >= upToBlock;
-    }
-    return true;
+    return !m_states || m_editor->document()->blockCount() != m_blockCount ||
+           m_states->inStep();
 }
 
 const SpellCheck::Checked &SpellCheck::check(const QTextBlock &block, int from, int to) {
     const int n = block.blockNumber();
-    const int start = startState(n);
+    const Markup::State start = m_states->startState(n);
     const int generation = Spelling::instance()->generation();
     const auto it = m_checked.constFind(n);
     if (it != m_checked.constEnd() && it->revision == block.revision() &&
-        it->startState == start && it->generation == generation && it->from <= from &&
+        it->startState == start.pack() && it->generation == generation && it->from <= from &&
         it->to >= to)
         return *it;
     Checked c;
     c.revision = block.revision();
-    c.startState = start;
+    c.startState = start.pack();
     c.generation = generation;
     c.from = from;
     c.to = to;
     const SpellLine line = spellWords(block.text(), start, from, to);
-    if (n == m_statesValid)
-        noteEndState(n, line.endState); // read whole anyway
+    m_states->noteEndState(n, line.endState); // read whole anyway
     Spelling *sp = Spelling::instance();
     for (const SpellWord &w : line.words)
         if (!sp->isCorrect(m_speller, w.text))
@@ -222,13 +165,13 @@ void SpellCheck::update() {
             m_aheadDone = 0; // moved: the lines around it are others
         m_firstVisible = first.blockNumber();
         m_lastVisible = last.blockNumber();
-        m_waiting = !advanceStates(m_firstVisible, kScreenNs);
+        m_waiting = !m_states->advance(m_firstVisible, kScreenNs);
         if (m_waiting) {
             m_slice.start();
             return; // the underlines shown stay until the states are known
         }
         for (QTextBlock b = first; b.isValid(); b = b.next()) {
-            advanceStates(b.blockNumber(), kScreenNs); // nothing unless a state jumped back
+            m_states->advance(b.blockNumber(), kScreenNs); // nothing unless a state jumped back
             int from = 0, to = b.length();
             if (b.length() > kLongBlock) {
                 from = std::max(top.position() - b.position(), 0) - kWindowMargin;
@@ -283,7 +226,7 @@ void SpellCheck::backgroundSlice() {
     // end: read to its end, a 1,000,000-line page cost 0.5-1 s of CPU
     // after opening. A jump further on reads on from the last one known.
     const int needed = std::min(doc->blockCount(), m_lastVisible + kAround + 1);
-    if (!advanceStates(needed, kSliceNs)) {
+    if (!m_states->advance(needed, kSliceNs)) {
         m_slice.start();
         return;
     }
@@ -311,12 +254,13 @@ SpellCheck::Misspelt SpellCheck::misspeltAt(int position) {
     if (!m_speller || inStep())
         return out;
     const QTextBlock b = m_editor->document()->findBlock(position);
-    if (!b.isValid() || !advanceStates(b.blockNumber(), 50'000'000))
+    if (!b.isValid() || !m_states->advance(b.blockNumber(), 50'000'000))
         return out;
     const int offset = position - b.position();
     // A word holding the place starts at most this far before it.
     const int from = b.length() > kLongBlock ? std::max(0, offset - 1024) : 0;
-    const SpellLine line = spellWords(b.text(), startState(b.blockNumber()), from, offset + 1);
+    const SpellLine line =
+        spellWords(b.text(), m_states->startState(b.blockNumber()), from, offset + 1);
     for (const SpellWord &w : line.words)
         if (w.start <= offset && offset <= w.start + w.length &&
             !Spelling::instance()->isCorrect(m_speller, w.text)) {

@@ -8,8 +8,9 @@
 // Cost: a typed key re-reads only its own line; the other lines on screen
 // keep their results (cached per line, dropped when the line changes).
 // The state each line starts in (inside a comment, a tag, a script...) is
-// carried from line to line in the background, in short slices, as the
-// markup colouring does; the lines around the screen are checked there too,
+// the document's MarkupStates, which the markup colouring reads too; it is
+// worked out as far as the lines around the screen, in short slices in the
+// background, and those lines are checked there too,
 // so scrolling finds them ready. Of a line longer than kLongBlock only the
 // part on screen is read.
 //
@@ -20,6 +21,7 @@
 #include <QHash>
 #include <QList>
 #include <QObject>
+#include <QPointer>
 #include <QTextCursor>
 #include <QTimer>
 #include <functional>
@@ -28,6 +30,7 @@ class QMenu;
 class QTextBlock;
 class QPlainTextEdit;
 class SpellDictionary;
+class MarkupStates;
 
 class SpellCheck : public QObject {
     Q_OBJECT
@@ -86,10 +89,7 @@ private:
     void schedule();
     void chooseDictionary();
     void setStatus(const QString &text);
-    bool advanceStates(int upToBlock, qint64 budgetNs); // false: out of time
-    void noteEndState(int block, int end);
     bool inStep() const;
-    int startState(int block) const;
     const Checked &check(const QTextBlock &block, int from, int to);
     void backgroundSlice();
 
@@ -105,10 +105,7 @@ private:
     SpellDictionary *m_speller = nullptr;
     int m_generation = 0; // of the results: Spelling's and the language's
 
-    QList<quint16> m_endStates; // per block, as far as read
-    int m_statesValid = 0;      // leading blocks whose end state is right
-    int m_resume = 0;           // past a change, blocks up to here were right before it
-    int m_changeLast = -1;
+    QPointer<MarkupStates> m_states; // the document's: gone with it
     int m_blockCount = 1;
 
     QHash<int, Checked> m_checked; // by block number; cleared when lines come or go

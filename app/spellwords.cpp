@@ -3,47 +3,12 @@
 #include <QHash>
 
 namespace {
-// The state, packed: what the line is in, and inside a tag, what comes
-// after it and where in an attribute it is.
-enum Mode { Text = 0, Comment = 1, Tag = 2, Script = 3, Style = 4 };
-enum Phase { BetweenAttributes = 0, AfterName = 1, AfterEquals = 2, InDouble = 3, InSingle = 4 };
-struct State {
-    int mode = Text;
-    int raw = Text; // in a tag: the mode after its '>' (Script, Style or Text)
-    int phase = BetweenAttributes;
-    bool checked = false; // the attribute is one whose value is read
-};
-int pack(const State &s) { return s.mode | s.raw << 3 | s.phase << 6 | int(s.checked) << 9; }
-State unpack(int v) {
-    State s;
-    s.mode = v & 7;
-    s.raw = v >> 3 & 7;
-    s.phase = v >> 6 & 7;
-    s.checked = v >> 9 & 1;
-    if (s.mode > Style || (s.raw != Text && s.raw != Script && s.raw != Style) || s.phase > InSingle)
-        return State();
-    return s;
-}
-
 bool isAsciiLetter(QChar c) {
     const char16_t u = c.unicode();
     return (u >= u'a' && u <= u'z') || (u >= u'A' && u <= u'Z');
 }
 bool isDigit(char32_t c) { return c >= U'0' && c <= U'9'; }
-bool isNameChar(QChar c) {
-    return isAsciiLetter(c) || isDigit(c.unicode()) || c == u'-' || c == u'_' || c == u':' ||
-           c == u'.';
-}
 bool isBlank(QChar c) { return c.isSpace(); }
-
-bool tagStartsAt(QStringView s, qsizetype i) {
-    if (i + 1 >= s.size())
-        return false;
-    const QChar c = s[i + 1];
-    if (isAsciiLetter(c) || c == u'!' || c == u'?')
-        return true;
-    return c == u'/' && i + 2 < s.size() && isAsciiLetter(s[i + 2]);
-}
 
 // ---------------------------------------------------------- references
 
@@ -185,150 +150,42 @@ bool isAddress(QStringView chunk) {
 // where its whitespace-delimited piece starts (an address is judged whole).
 constexpr qsizetype kReadBack = 512;
 
-class WordScanner {
+// The words of the text between tags and of the values read, as the
+// markup scanner finds them.
+class WordScanner : public Markup::TokenSink {
 public:
     WordScanner(QStringView s, QList<SpellWord> *out, qsizetype from, qsizetype to)
         : s(s), n(s.size()), out(out), from(from), to(to < 0 ? s.size() : to) {}
 
-    int run(int packed) {
-        st = unpack(packed);
-        qsizetype i = 0;
-        while (i < n) {
-            switch (st.mode) {
-            case Comment: {
-                const qsizetype end = s.indexOf(u"-->", i);
-                if (end < 0)
-                    return pack(st);
-                i = end + 3;
-                st.mode = Text;
-                break;
-            }
-            case Script:
-            case Style:
-                i = rawText(i);
-                break;
-            case Tag:
-                i = tag(i);
-                break;
-            default:
-                i = text(i);
-                break;
-            }
+    Markup::State run(Markup::State start) {
+        m_start = start;
+        wantsReferences = false; // read by the words themselves
+        return Markup::scan(s, start, out ? this : nullptr);
+    }
+
+    void token(QStringView, const Markup::Token &t) override {
+        using Markup::Attribute;
+        if (t.kind == Markup::TokenKind::Text) {
+            words(t.start, t.end());
+        } else if (t.kind == Markup::TokenKind::AttributeValue &&
+                   (t.attribute == Attribute::Alt || t.attribute == Attribute::Title ||
+                    t.attribute == Attribute::Placeholder)) {
+            // Without its quotes: a value going on from the line before has
+            // no opening one here.
+            qsizetype a = t.start, b = t.end();
+            QChar quote;
+            if (a == 0 && (m_start.phase == Markup::Phase::InDouble ||
+                           m_start.phase == Markup::Phase::InSingle))
+                quote = m_start.phase == Markup::Phase::InDouble ? u'"' : u'\'';
+            else if (s[a] == u'"' || s[a] == u'\'')
+                quote = s[a++];
+            if (!quote.isNull() && b > a && s[b - 1] == quote)
+                --b;
+            words(a, b);
         }
-        return pack(st);
     }
 
 private:
-    // SCRIPT or STYLE contents: skipped up to the closing tag.
-    qsizetype rawText(qsizetype i) {
-        const QStringView name = st.mode == Script ? QStringView(u"script") : QStringView(u"style");
-        for (qsizetype k = s.indexOf(u"</", i); k >= 0; k = s.indexOf(u"</", k + 2)) {
-            const qsizetype e = k + 2 + name.size();
-            if (e <= n && s.sliced(k + 2, name.size()).compare(name, Qt::CaseInsensitive) == 0 &&
-                (e == n || !isNameChar(s[e]))) {
-                st.mode = Text;
-                return k;
-            }
-        }
-        return n;
-    }
-
-    qsizetype text(qsizetype i) {
-        for (qsizetype p = s.indexOf(u'<', i); p >= 0; p = s.indexOf(u'<', p + 1)) {
-            if (s.sliced(p).startsWith(u"<!--")) {
-                words(i, p);
-                st.mode = Comment;
-                return p + 4;
-            }
-            if (!tagStartsAt(s, p))
-                continue;
-            words(i, p);
-            qsizetype k = p + 1;
-            const bool closing = s[k] == u'/';
-            if (closing || s[k] == u'!' || s[k] == u'?')
-                ++k;
-            const qsizetype nameStart = k;
-            while (k < n && isNameChar(s[k]))
-                ++k;
-            const QStringView name = s.sliced(nameStart, k - nameStart);
-            st = State();
-            st.mode = Tag;
-            if (!closing && name.compare(u"script", Qt::CaseInsensitive) == 0)
-                st.raw = Script;
-            else if (!closing && name.compare(u"style", Qt::CaseInsensitive) == 0)
-                st.raw = Style;
-            return k;
-        }
-        words(i, n);
-        return n;
-    }
-
-    qsizetype tag(qsizetype i) {
-        while (i < n) {
-            if (st.phase == InDouble || st.phase == InSingle) {
-                const qsizetype close = s.indexOf(st.phase == InDouble ? u'"' : u'\'', i);
-                if (st.checked)
-                    words(i, close < 0 ? n : close);
-                if (close < 0)
-                    return n; // the value goes on to the next line
-                i = close + 1;
-                st.phase = BetweenAttributes;
-                st.checked = false;
-                continue;
-            }
-            const QChar c = s[i];
-            if (isBlank(c)) {
-                ++i;
-            } else if (c == u'>' || (c == u'/' && i + 1 < n && s[i + 1] == u'>')) {
-                // "<script/>" holds no script.
-                st.mode = c == u'>' ? st.raw : Text;
-                st.raw = Text;
-                st.phase = BetweenAttributes;
-                st.checked = false;
-                return i + (c == u'>' ? 1 : 2);
-            } else if (c == u'"' || c == u'\'') {
-                if (st.phase != AfterEquals)
-                    st.checked = false; // a stray quote: its value is nobody's
-                st.phase = c == u'"' ? InDouble : InSingle;
-                ++i;
-            } else if (c == u'=') {
-                if (st.phase != AfterName)
-                    st.checked = false;
-                st.phase = AfterEquals;
-                ++i;
-            } else if (c == u'<' && tagStartsAt(s, i)) {
-                // An unclosed tag followed by another: the new one wins.
-                st = State();
-                return i;
-            } else if (st.phase == AfterEquals) {
-                qsizetype k = i;
-                while (k < n && !isBlank(s[k]) && s[k] != u'>')
-                    ++k;
-                if (st.checked)
-                    words(i, k);
-                st.phase = BetweenAttributes;
-                st.checked = false;
-                i = k;
-            } else {
-                qsizetype k = i;
-                while (k < n && !isBlank(s[k]) && s[k] != u'=' && s[k] != u'>' && s[k] != u'"' &&
-                       s[k] != u'\'' && s[k] != u'<' && !(s[k] == u'/' && k + 1 < n && s[k + 1] == u'>'))
-                    ++k;
-                if (k == i) {
-                    ++i; // a stray character
-                    continue;
-                }
-                const QStringView name = s.sliced(i, k - i);
-                st.checked = name.compare(u"alt", Qt::CaseInsensitive) == 0 ||
-                             name.compare(u"title", Qt::CaseInsensitive) == 0 ||
-                             name.compare(u"placeholder", Qt::CaseInsensitive) == 0;
-                st.phase = AfterName;
-                i = k;
-            }
-        }
-        return n;
-    }
-
     // The words of the text in [a, b), in pieces between whitespace.
     void words(qsizetype a, qsizetype b) {
         if (!out || b <= from || a >= to || a >= b)
@@ -415,70 +272,82 @@ private:
     qsizetype n;
     QList<SpellWord> *out;
     qsizetype from, to;
-    State st;
+    Markup::State m_start;
 };
 } // namespace
 
-SpellLine spellWords(QStringView line, int startState, qsizetype from, qsizetype to) {
+SpellLine spellWords(QStringView line, Markup::State startState, qsizetype from, qsizetype to) {
     SpellLine out;
     out.endState = WordScanner(line, &out.words, from, to).run(startState);
     return out;
 }
 
-int spellEndState(QStringView line, int startState) {
-    return WordScanner(line, nullptr, 0, -1).run(startState);
-}
-
 QString pageLanguage(QStringView head, qsizetype *decidedAt) {
-    if (decidedAt)
-        *decidedAt = -1;
-    for (qsizetype p = head.indexOf(u"<html", 0, Qt::CaseInsensitive); p >= 0;
-         p = head.indexOf(u"<html", p + 5, Qt::CaseInsensitive)) {
-        qsizetype i = p + 5;
-        if (i < head.size() && !isBlank(head[i]) && head[i] != u'>')
-            continue; // <htmlfoo>
-        QString found;
-        while (i < head.size() && head[i] != u'>') {
-            if (isBlank(head[i]) || head[i] == u'/') {
-                ++i;
-                continue;
-            }
-            qsizetype k = i;
-            while (k < head.size() && !isBlank(head[k]) && head[k] != u'=' && head[k] != u'>')
-                ++k;
-            const QStringView name = head.sliced(i, k - i);
-            while (k < head.size() && isBlank(head[k]))
-                ++k;
-            QStringView value;
-            if (k < head.size() && head[k] == u'=') {
-                ++k;
-                while (k < head.size() && isBlank(head[k]))
-                    ++k;
-                if (k < head.size() && (head[k] == u'"' || head[k] == u'\'')) {
-                    const qsizetype close = head.indexOf(head[k], k + 1);
-                    if (close < 0)
-                        return QString();
-                    value = head.sliced(k + 1, close - k - 1);
-                    k = close + 1;
-                } else {
-                    const qsizetype v = k;
-                    while (k < head.size() && !isBlank(head[k]) && head[k] != u'>')
-                        ++k;
-                    value = head.sliced(v, k - v);
+    // The first HTML start tag's lang (or else xml:lang) attribute.
+    struct Reader : Markup::TokenSink {
+        void token(QStringView s, const Markup::Token &t) override {
+            using Markup::TokenKind;
+            if (stop)
+                return;
+            if (t.kind == TokenKind::StartTag || t.kind == TokenKind::EndTag ||
+                t.kind == TokenKind::Declaration) {
+                if (inHtml) {
+                    stop = true; // left open: the tag says no more
+                    return;
                 }
+                inHtml = t.kind == TokenKind::StartTag &&
+                         Markup::sameName(s.sliced(t.nameStart, t.nameLength), u"html");
+                return;
             }
-            if (name.compare(u"lang", Qt::CaseInsensitive) == 0) {
-                if (decidedAt)
-                    *decidedAt = k;
-                return value.trimmed().toString();
+            if (!inHtml)
+                return;
+            if (t.kind == TokenKind::TagEnd) {
+                decided = t.start;
+                stop = true;
+            } else if (t.kind == TokenKind::AttributeName) {
+                if (named == Markup::Attribute::Lang) {
+                    value = QString(); // "lang" without a value
+                    decided = namedEnd;
+                    stop = true;
+                    return;
+                }
+                named = t.attribute;
+                namedEnd = t.end();
+            } else if (t.kind == TokenKind::AttributeValue) {
+                QStringView v = s.sliced(t.start, t.length);
+                const QChar q = v.front();
+                if (q == u'"' || q == u'\'') {
+                    if (v.size() < 2 || v.back() != q) {
+                        cut = true; // the value goes on beyond the head
+                        stop = true;
+                        return;
+                    }
+                    v = v.sliced(1, v.size() - 2);
+                }
+                if (t.attribute == Markup::Attribute::Lang) {
+                    value = v.trimmed().toString();
+                    decided = t.end();
+                    lang = true;
+                    stop = true;
+                } else if (t.attribute == Markup::Attribute::XmlLang && xmlLang.isEmpty()) {
+                    xmlLang = v.trimmed().toString();
+                }
+                named = Markup::Attribute::Other;
             }
-            if (name.compare(u"xml:lang", Qt::CaseInsensitive) == 0 && found.isEmpty())
-                found = value.trimmed().toString();
-            i = std::max(k, i + 1);
         }
-        if (decidedAt && i < head.size())
-            *decidedAt = i; // the tag's end
-        return found;
-    }
-    return QString();
+        bool inHtml = false, lang = false, cut = false;
+        Markup::Attribute named = Markup::Attribute::Other;
+        qsizetype namedEnd = 0;
+        qsizetype decided = -1;
+        QString value, xmlLang;
+    } r;
+    r.wantsText = r.wantsReferences = false;
+    Markup::scan(head, Markup::State(), &r);
+    if (!r.stop && r.inHtml && r.named == Markup::Attribute::Lang)
+        r.decided = r.namedEnd; // "lang" last in the head, without a value
+    if (decidedAt)
+        *decidedAt = r.cut ? -1 : r.decided;
+    if (r.cut)
+        return QString();
+    return r.lang || r.named == Markup::Attribute::Lang ? r.value : r.xmlLang;
 }

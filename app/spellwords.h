@@ -6,9 +6,11 @@
 // left alone. Character references are read as the characters they stand
 // for, so "caf&eacute;" is checked as "café".
 //
-// Pure and line by line, like the markup colouring: a line's words depend
-// only on its text and the state it starts in (inside a comment, a tag, an
-// attribute value, a script...), and its end state is the next line's start.
+// Pure and line by line, read through the markup scanner: a line's words
+// depend only on its text and the state it starts in (inside a comment, a
+// tag, an attribute value, a script...).
+#include "markupscanner.h"
+
 #include <QList>
 #include <QString>
 #include <QStringView>
@@ -21,20 +23,17 @@ struct SpellWord {
 
 struct SpellLine {
     QList<SpellWord> words;
-    int endState = 0;
+    Markup::State endState;
 };
 
-// The state before the first line of a page.
-constexpr int kSpellStartState = 0;
 // Words longer than this are not checked: no real word is, and the
 // dictionary's time grows with the length.
 constexpr int kMaxSpellWord = 64;
 
 // The words of one line that start within [from, to) (to < 0: the end),
 // given the state it starts in. The whole line is read for the end state.
-SpellLine spellWords(QStringView line, int startState, qsizetype from = 0, qsizetype to = -1);
-// The same, only the end state.
-int spellEndState(QStringView line, int startState);
+SpellLine spellWords(QStringView line, Markup::State startState, qsizetype from = 0,
+                     qsizetype to = -1);
 
 // The lang (or xml:lang) attribute of the page's HTML element, as written,
 // if one is found in `head`; empty otherwise.

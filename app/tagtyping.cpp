@@ -184,7 +184,7 @@ bool TagTyping::closeByHand()
     const int pos = c.position();
     if (c.hasSelection() || m_closers.front().at.position() != pos)
         return false;
-    int state = 0;
+    Markup::State state;
     const QString before = textBefore(pos, &state) + QLatin1Char('>');
     const QStringView name = typedClosingTag(before, state);
     if (name.isEmpty())
@@ -238,7 +238,7 @@ bool TagTyping::complete(const QString &typed)
 {
     QTextCursor c = m_editor->textCursor();
     const int pos = c.selectionStart(), end = c.selectionEnd();
-    int state = 0;
+    Markup::State state;
     const QString before = textBefore(pos, &state) + typed;
     // Enough of what follows to see a closing tag already there.
     const int last = m_editor->document()->characterCount() - 1;
@@ -272,7 +272,7 @@ bool TagTyping::complete(const QString &typed)
     return true;
 }
 
-QString TagTyping::textBefore(int pos, int *state) const
+QString TagTyping::textBefore(int pos, Markup::State *state) const
 {
     const int from = m_reading.readingStart(pos, m_reading.tagReach, state);
     return m_reading.textBetween(from, pos);

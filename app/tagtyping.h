@@ -20,6 +20,8 @@
 // one undo step, as ever; a key that only goes over a character changes no
 // text. The cost of a key is the reading around the caret, whatever the
 // page's size.
+#include "markupscanner.h"
+
 #include <QString>
 #include <QTextCursor>
 #include <functional>
@@ -38,7 +40,7 @@ public:
         std::function<QString(int from, int to)> textBetween; // offsets in the document
         // Where to start reading markup so that `pos` is read right, at most
         // `reach` characters back, with the markup state there.
-        std::function<int(int pos, int reach, int *state)> readingStart;
+        std::function<int(int pos, int reach, Markup::State *state)> readingStart;
         int tagReach = 4096;
         // Groups what is changed while the returned holder lives into one
         // undo step.
@@ -76,7 +78,7 @@ private:
     bool closeByHand();
     bool replaceCompletedName();
     bool complete(const QString &typed);
-    QString textBefore(int pos, int *state) const;
+    QString textBefore(int pos, Markup::State *state) const;
 
     QPlainTextEdit *m_editor;
     Reading m_reading;

@@ -7,6 +7,8 @@
 #include "errors.h"
 #include "linkmarkup.h"
 #include "localpathtourl.h"
+#include "markupscanner.h"
+#include "markupstates.h"
 #include "nativepath.h"
 #include "settingsfile.h"
 #include "tablefile.h"
@@ -19,6 +21,7 @@
 #include <QTextDocument>
 
 #include <algorithm>
+#include <limits>
 #include <memory>
 #include <optional>
 
@@ -584,6 +587,129 @@ QString sniffing(const QByteArray &input)
     return {};
 }
 
+// -------------------------------------------------------------- markupscan
+
+namespace {
+// The kind of the innermost token over each character, -1 for none.
+void classify(QStringView text, Markup::State start, QList<int> &kinds, qsizetype at,
+              QString *bad)
+{
+    Markup::State end;
+    const QList<Markup::Token> tokens = Markup::tokens(text, start, &end);
+    if (end != Markup::scan(text, start))
+        *bad = QStringLiteral("end states differ with and without tokens in ") + shown(text.toString());
+    if (Markup::State::unpack(end.pack()) != end)
+        *bad = QStringLiteral("a state does not survive packing");
+    int holderEnd = 0, last = 0;
+    for (const Markup::Token &t : tokens) {
+        if (t.length <= 0 || t.start < last || t.end() > text.size())
+            *bad = QStringLiteral("token out of order or bounds in ") + shown(text.toString());
+        if (t.kind == Markup::TokenKind::Reference) {
+            if (t.end() > holderEnd)
+                *bad = QStringLiteral("reference outside its holder in ") + shown(text.toString());
+        } else {
+            if (t.start < holderEnd)
+                *bad = QStringLiteral("tokens overlap in ") + shown(text.toString());
+            holderEnd = t.end();
+        }
+        last = t.start;
+        for (int k = t.start; k < t.end(); ++k)
+            kinds[at + k] = int(t.kind);
+    }
+}
+
+// Every line's start state, read afresh.
+QList<int> freshStates(const QTextDocument &doc)
+{
+    QList<int> out;
+    Markup::State s;
+    for (QTextBlock b = doc.begin(); b.isValid(); b = b.next()) {
+        out << s.pack();
+        s = Markup::scan(b.text(), s);
+    }
+    return out;
+}
+
+QString compareStates(QTextDocument &doc, const char *when)
+{
+    MarkupStates *states = MarkupStates::of(&doc);
+    if (!states->advance(doc.blockCount(), std::numeric_limits<qint64>::max()))
+        return QStringLiteral("states not worked out after ") + QLatin1String(when);
+    const QList<int> fresh = freshStates(doc);
+    for (int n = 0; n < fresh.size(); ++n)
+        if (states->startState(n).pack() != fresh[n])
+            return QStringLiteral("line %1's kept start state is not its own after %2")
+                .arg(n)
+                .arg(QLatin1String(when));
+    return {};
+}
+} // namespace
+
+QString markupScan(const QByteArray &input)
+{
+    qsizetype split = input.indexOf('\0');
+    if (split < 0)
+        split = input.size();
+    const QString text = QString::fromUtf8(input.left(split));
+    // Read line by line from carried states, and whole as the editor hands
+    // out pieces (its lines joined by U+2029): the same reading.
+    const QStringList lines = text.split(QLatin1Char('\n'));
+    const QString whole = lines.join(QChar(0x2029));
+    QList<int> byLine(whole.size(), -1), byWhole(whole.size(), -1);
+    QString bad;
+    Markup::State s;
+    qsizetype at = 0;
+    for (const QString &line : lines) {
+        classify(line, s, byLine, at, &bad);
+        s = Markup::scan(line, s);
+        at += line.size() + 1;
+    }
+    classify(whole, Markup::State(), byWhole, 0, &bad);
+    for (qsizetype join = -1, k = 0; k + 1 < lines.size(); ++k) {
+        join += lines[k].size() + 1;
+        byLine[join] = byWhole[join]; // a line break is read only whole
+    }
+    if (!bad.isEmpty())
+        return bad;
+    if (Markup::scan(whole, Markup::State()) != s)
+        return QStringLiteral("a page read whole ends elsewhere than read by lines");
+    for (qsizetype i = 0; i < whole.size(); ++i)
+        if (byLine[i] != byWhole[i])
+            return QStringLiteral("character %1 read as %2 by lines, %3 whole in %4")
+                .arg(i)
+                .arg(byLine[i])
+                .arg(byWhole[i])
+                .arg(shown(whole));
+
+    // The document's kept states through edits, each read as far as a
+    // reader asks first.
+    QTextDocument doc;
+    doc.documentLayout(); // laid out, as shown: each change tells its place
+    doc.setPlainText(text);
+    QString wrong = compareStates(doc, "loading");
+    Reader in(input, split + 1);
+    for (int step = 0; step < 32 && wrong.isEmpty() && !in.atEnd(); ++step) {
+        const int chars = doc.characterCount();
+        QTextCursor c(&doc);
+        c.setPosition(in.number() % chars);
+        switch (in.byte() % 3) {
+        case 0:
+            c.insertText(in.text());
+            break;
+        case 1:
+            c.setPosition(std::min(c.position() + in.byte(), chars - 1), QTextCursor::KeepAnchor);
+            c.removeSelectedText();
+            break;
+        default:
+            doc.undo();
+            break;
+        }
+        MarkupStates::of(&doc)->advance(in.byte() % (doc.blockCount() + 1), 0);
+        wrong = compareStates(doc, "an edit");
+    }
+    return wrong;
+}
+
 // --------------------------------------------------------------- roundtrip
 
 QString roundTrip(const QByteArray &input)
@@ -622,7 +748,7 @@ const Target kTargets[] = {
     {"decoder", &decoder, false},     {"localpath", &localPath, false},
     {"targetscan", &targetScan, true}, {"bodyline", &bodyLine, false},
     {"filename", &fileName, false},   {"sniffing", &sniffing, false},
-    {"roundtrip", &roundTrip, false},
+    {"roundtrip", &roundTrip, false}, {"markupscan", &markupScan, true},
 };
 } // namespace
 

@@ -47,5 +47,9 @@ QString sniffing(const QByteArray &input);
 // An encoding (the first byte) and bytes: bytes read in it are written back
 // the same; a text it holds whole (the bytes as UTF-16) reads back as itself.
 QString roundTrip(const QByteArray &input);
+// A page up to a NUL byte, then edits: read by lines from carried states it
+// reads as read whole, its tokens in order and in bounds; the document's kept
+// line states stay each line's own through the edits.
+QString markupScan(const QByteArray &input);
 
 } // namespace FuzzChecks

@@ -12,7 +12,7 @@ tagloom_install_missing clang libclang-rt-dev
 SECONDS_EACH=${1:-60}
 shift || true
 TARGETS=("$@")
-[ ${#TARGETS[@]} -eq 0 ] && TARGETS=(settings tablefile decoder localpath targetscan bodyline filename)
+[ ${#TARGETS[@]} -eq 0 ] && TARGETS=(settings tablefile decoder localpath targetscan bodyline filename markupscan)
 PARALLEL=${FUZZ_PARALLEL:-2}
 B=build-fuzz
 

@@ -1,4 +1,5 @@
-// Markup colouring: the line rules, the contrast of the colours against every
+// Markup colouring (its line rules are the markup scanner's, in
+// tst_markupscanner): the contrast of the colours against every
 // background of the Preferences menu, and the colouring in a real editor
 // (on screen, after a background change, over line ends, size limit).
 #include "editorbox.h"
@@ -18,30 +19,6 @@
 #include <QTextLayout>
 
 namespace {
-const char *roleName(MarkupRole r) {
-    switch (r) {
-    case MarkupRole::Tag:
-        return "tag";
-    case MarkupRole::AttributeName:
-        return "name";
-    case MarkupRole::AttributeValue:
-        return "value";
-    case MarkupRole::Comment:
-        return "comment";
-    case MarkupRole::Reference:
-        return "ref";
-    }
-    return "?";
-}
-
-// "role:text" for every span, in order.
-QStringList describe(const QString &line, const LineMarkup &m) {
-    QStringList out;
-    for (const MarkupSpan &s : m.spans)
-        out << QLatin1String(roleName(s.role)) + QLatin1Char(':') + line.mid(s.start, s.length);
-    return out;
-}
-
 // The pieces of a line as drawn, "role:text", named after the colour each is
 // drawn in (neighbours in one colour are one piece); plain text is left out.
 QLatin1String colourName(EditorBox *ed, const QTextLayout::FormatRange &r) {
@@ -81,8 +58,6 @@ class TestHighlighter : public QObject {
     Q_OBJECT
     ScriptedUi *m_ui = nullptr;
 private slots:
-    void scanRules_data();
-    void scanRules();
     void contrastAgainstEveryBackground_data();
     void contrastAgainstEveryBackground();
 
@@ -107,74 +82,6 @@ private slots:
     void longLines_data();
     void longLines();
 };
-
-void TestHighlighter::scanRules_data() {
-    QTest::addColumn<int>("start");
-    QTest::addColumn<QString>("line");
-    QTest::addColumn<QStringList>("spans");
-    QTest::addColumn<int>("end");
-
-    QTest::newRow("tag with attributes")
-        << int(InText) << "<IMG SRC=\"a.gif\" ALT='Logo' BORDER=0>"
-        << QStringList{"tag:<IMG",     "name:SRC",    "value:\"a.gif\"", "name:ALT",
-                       "value:'Logo'", "name:BORDER", "value:0",         "tag:>"}
-        << int(InText);
-    QTest::newRow("closing tag between text")
-        << int(InText) << "Home</A> page" << QStringList{"tag:</A", "tag:>"} << int(InText);
-    QTest::newRow("unclosed tag at the end of a line")
-        << int(InText) << "<IMG SRC=\"a.gif\""
-        << QStringList{"tag:<IMG", "name:SRC", "value:\"a.gif\""} << int(InTag);
-    QTest::newRow("tag going on from the line before")
-        << int(InTag) << "   ALT=\"x\">text" << QStringList{"name:ALT", "value:\"x\"", "tag:>"}
-        << int(InText);
-    QTest::newRow("quote left open ends with the line")
-        << int(InText) << "<A HREF=\"x" << QStringList{"tag:<A", "name:HREF", "value:\"x"}
-        << int(InTag);
-    QTest::newRow("comment opened, first of two lines")
-        << int(InText) << "text <!-- note" << QStringList{"comment:<!-- note"} << int(InComment);
-    QTest::newRow("comment closed, second of two lines")
-        << int(InComment) << "still --> <B>" << QStringList{"comment:still -->", "tag:<B", "tag:>"}
-        << int(InText);
-    QTest::newRow("comment line inside a comment")
-        << int(InComment) << "<B> is not a tag here" << QStringList{"comment:<B> is not a tag here"}
-        << int(InComment);
-    QTest::newRow("comment on one line")
-        << int(InText) << "<!-- a --><P>" << QStringList{"comment:<!-- a -->", "tag:<P", "tag:>"}
-        << int(InText);
-    QTest::newRow("&amp;") << int(InText) << "Fish &amp; chips" << QStringList{"ref:&amp;"}
-                           << int(InText);
-    QTest::newRow("&#160;") << int(InText) << "a&#160;b" << QStringList{"ref:&#160;"}
-                            << int(InText);
-    QTest::newRow("&#xA0;") << int(InText) << "&#xA0;" << QStringList{"ref:&#xA0;"} << int(InText);
-    QTest::newRow("ampersands that are no references")
-        << int(InText) << "AT&T & &# &#; &amp" << QStringList{} << int(InText);
-    QTest::newRow("reference inside a value")
-        << int(InText) << "<A HREF=\"?a=1&amp;b\">"
-        << QStringList{"tag:<A", "name:HREF", "value:\"?a=1&amp;b\"", "ref:&amp;", "tag:>"}
-        << int(InText);
-    QTest::newRow("less-than in text is text")
-        << int(InText) << "a < b, 1 <2" << QStringList{} << int(InText);
-    QTest::newRow("declaration") << int(InText) << "<!DOCTYPE HTML>"
-                                 << QStringList{"tag:<!DOCTYPE", "name:HTML", "tag:>"}
-                                 << int(InText);
-    QTest::newRow("empty-element end")
-        << int(InText) << "<BR/>" << QStringList{"tag:<BR", "tag:/>"} << int(InText);
-    QTest::newRow("a tag left open gives way to the next")
-        << int(InText) << "<B <I>" << QStringList{"tag:<B", "tag:<I", "tag:>"} << int(InText);
-    QTest::newRow("empty line keeps the comment")
-        << int(InComment) << "" << QStringList{} << int(InComment);
-}
-
-void TestHighlighter::scanRules() {
-    QFETCH(int, start);
-    QFETCH(QString, line);
-    QFETCH(QStringList, spans);
-    QFETCH(int, end);
-    const LineMarkup m = scanMarkupLine(line, start);
-    QCOMPARE(describe(line, m), spans);
-    QCOMPARE(m.endState, end);
-    QCOMPARE(markupEndState(line, start), end);
-}
 
 void TestHighlighter::contrastAgainstEveryBackground_data() {
     QTest::addColumn<quint32>("background");

@@ -3,8 +3,8 @@
 // the caret and the element to select on real-shaped markup, and that only
 // keys typed by the user write anything.
 #include "editorbox.h"
+#include "markupstates.h"
 #include "mainwindow.h"
-#include "markuphighlighter.h"
 #include "markuptags.h"
 #include "testsupport.h"
 
@@ -235,9 +235,8 @@ private slots:
         QFETCH(QString, undone);
         EditorBox ed;
         place(&ed, page);
-        // Its colouring knows the start states of the lines above.
-        ed.highlighter()->colourVisibleLines();
-        QTRY_VERIFY(ed.highlighter()->isComplete());
+        // The document knows the start states of the lines above.
+        QTRY_VERIFY(MarkupStates::of(ed.document())->isComplete());
         QTest::keyClicks(&ed, QString(keys).replace(u'\n', u'\r')); // Enter
         QCOMPARE(withCaret(&ed), expected);
         ed.undo();
