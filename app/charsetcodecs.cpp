@@ -16,10 +16,7 @@ const Charset kCharsetRows[] = {
 
 } // namespace
 
-CharsetList allCharsets()
-{
-    return {std::begin(kCharsetRows), std::end(kCharsetRows)};
-}
+CharsetList allCharsets() { return {std::begin(kCharsetRows), std::end(kCharsetRows)}; }
 
 const Charset *charsetOf(TextEncoding e)
 {
@@ -35,8 +32,8 @@ const char *iconvNameOf(TextEncoding e)
     return c ? c->iconvName : nullptr;
 }
 
-const char *const kHostUtf16 = QSysInfo::ByteOrder == QSysInfo::LittleEndian ? "UTF-16LE"
-                                                                              : "UTF-16BE";
+const char *const kHostUtf16 =
+    QSysInfo::ByteOrder == QSysInfo::LittleEndian ? "UTF-16LE" : "UTF-16BE";
 
 namespace {
 // Opening a converter loads its tables; each thread keeps the ones it used

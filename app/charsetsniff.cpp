@@ -81,7 +81,7 @@ public:
             inMeta = false;
             // An XML declaration, first in the file.
             inXml = t.start == 0 && s.sliced(0, t.length) == u"<?xml" && s.size() > 5
-                && isSpaceByte(char(s[5].unicode()));
+                    && isSpaceByte(char(s[5].unicode()));
             pending.clear();
             break;
         case TokenKind::AttributeName:

@@ -57,12 +57,14 @@ QString PageDocument::encodingToolTip() const
 {
     const QString name = QStringLiteral("Encoding: ") + encodingName(m_charset.encoding);
     if (!m_charset.unreadable.isEmpty())
-        return name + QStringLiteral(". The page declares %1, which this editor cannot read: "
-                                     "its bytes are shown as %2 and saved as they were.")
-                          .arg(m_charset.unreadable.toUpper(), encodingName(m_charset.encoding));
+        return name
+               + QStringLiteral(". The page declares %1, which this editor cannot read: "
+                                "its bytes are shown as %2 and saved as they were.")
+                     .arg(m_charset.unreadable.toUpper(), encodingName(m_charset.encoding));
     return m_charset.guessed
-               ? name + QStringLiteral(", guessed from the text: the page declares none. "
-                                       "File > Reopen with Encoding reads it in another.")
+               ? name
+                     + QStringLiteral(", guessed from the text: the page declares none. "
+                                      "File > Reopen with Encoding reads it in another.")
                : name;
 }
 
@@ -103,8 +105,8 @@ void PageDocument::loadAs(TextEncoding encoding)
     emit fileNamed(m_diskPath);
 }
 
-void PageDocument::restoreCopy(const QString &text, const QString &path,
-                               const FileCharset &charset, const FileStamp &stamp)
+void PageDocument::restoreCopy(const QString &text, const QString &path, const FileCharset &charset,
+                               const FileStamp &stamp)
 {
     QString t = text;
     m_standIns = hideEditorMarks(t);

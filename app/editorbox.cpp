@@ -764,9 +764,10 @@ void EditorBox::updateMatchingTags()
 bool EditorBox::goToMatchingTag()
 {
     const int caret = textCursor().position();
-    const auto pair = findAround(caret, caret, [](QStringView t, qsizetype from, qsizetype, Markup::State s) {
-        return matchingTags(t, from, s);
-    });
+    const auto pair =
+        findAround(caret, caret, [](QStringView t, qsizetype from, qsizetype, Markup::State s) {
+            return matchingTags(t, from, s);
+        });
     if (!pair)
         return false;
     const bool inOpening = pair->open.start <= caret && caret < pair->open.end;

@@ -178,7 +178,7 @@ private:
     static constexpr int kMaxSpanLayouts = 4096;
     QPixmap m_wave; // one period of a misspelt word's wave
     mutable QHash<const QTextLayout *, Spans> m_spans;
-    QRegion m_painting; // the part being drawn, while it is
+    QRegion m_painting;  // the part being drawn, while it is
     int m_undoSteps = 0; // UndoSteps open on this editor
     std::optional<QTextCursor> m_stepCursor; // the caret placed within them
     friend class UndoStep;

@@ -24,7 +24,8 @@ void returnFreedMemorySoon()
         timer->setSingleShot(true);
         timer->setInterval(kQuietMs);
         QObject::connect(timer, &QTimer::timeout, [] { malloc_trim(0); });
-        QObject::connect(QCoreApplication::instance(), &QObject::destroyed, [] { timer = nullptr; });
+        QObject::connect(QCoreApplication::instance(), &QObject::destroyed,
+                         [] { timer = nullptr; });
     }
     timer->start();
 #endif

@@ -129,10 +129,7 @@ bool THTMLDOC::saveAs()
     return true;
 }
 
-bool THTMLDOC::save()
-{
-    return HasFileName() ? saveTo(path()) : saveAs();
-}
+bool THTMLDOC::save() { return HasFileName() ? saveTo(path()) : saveAs(); }
 
 void THTMLDOC::checkDisk()
 {
@@ -143,8 +140,7 @@ void THTMLDOC::checkDisk()
         m_page->setModified(true);
         return;
     }
-    const QString fact =
-        QStringLiteral("The file %1 was changed by another program.").arg(path());
+    const QString fact = QStringLiteral("The file %1 was changed by another program.").arg(path());
     if (m_page->isModified())
         ui().warningBox(fact);
     else if (ui().confirm(fact + QStringLiteral(" Reload it?")))

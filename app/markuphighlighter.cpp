@@ -38,12 +38,15 @@ int roleOf(Markup::TokenKind kind)
 class SpanSink : public Markup::TokenSink {
 public:
     SpanSink(QList<MarkupSpan> *spans, qsizetype from, qsizetype to)
-        : spans(spans), from(from), to(to) {
+        : spans(spans), from(from), to(to)
+    {
         wantsText = false; // plain text keeps the editor's colour
     }
-    void token(QStringView, const Markup::Token &t) override {
+    void token(QStringView, const Markup::Token &t) override
+    {
         const int role = roleOf(t.kind);
-        const qsizetype b = std::max<qsizetype>(t.start, from), e = std::min<qsizetype>(t.end(), to);
+        const qsizetype b = std::max<qsizetype>(t.start, from),
+                        e = std::min<qsizetype>(t.end(), to);
         if (role >= 0 && e > b)
             spans->append({int(b), int(e - b), MarkupRole(role)});
     }
@@ -52,7 +55,8 @@ public:
 };
 } // namespace
 
-LineMarkup scanMarkupLine(QStringView line, Markup::State start, qsizetype from, qsizetype to) {
+LineMarkup scanMarkupLine(QStringView line, Markup::State start, qsizetype from, qsizetype to)
+{
     LineMarkup out;
     SpanSink sink(&out.spans, from, to < 0 ? line.size() : to);
     out.endState = Markup::scan(line, start, &sink);
@@ -133,7 +137,8 @@ void MarkupHighlighter::setSizeLimit(qsizetype characters) { g_sizeLimit = chara
 
 MarkupHighlighter::MarkupHighlighter(QPlainTextEdit *editor)
     : QSyntaxHighlighter(static_cast<QObject *>(editor)), m_editor(editor),
-      m_states(MarkupStates::of(editor->document())) {
+      m_states(MarkupStates::of(editor->document()))
+{
     QTextDocument *doc = editor->document();
     // Connected before the base class attaches, so this runs first on
     // every change and can keep the base out of large ones.
@@ -165,7 +170,6 @@ MarkupHighlighter::MarkupHighlighter(QPlainTextEdit *editor)
 bool MarkupHighlighter::isComplete() const {
     return !m_active || !m_states || m_states->isComplete();
 }
-
 
 QTextCharFormat MarkupHighlighter::formatFor(MarkupRole role) const { return m_formats[int(role)]; }
 

@@ -387,7 +387,7 @@ public:
 int State::pack() const
 {
     return int(mode) | int(phase) << 3 | int(element) << 6 | int(endTag) << 9
-        | int(attribute) << 10;
+           | int(attribute) << 10;
 }
 
 State State::unpack(int v)
@@ -407,10 +407,7 @@ State State::unpack(int v)
     return s;
 }
 
-State scan(QStringView text, State start, TokenSink *sink)
-{
-    return Reader(text, sink).run(start);
-}
+State scan(QStringView text, State start, TokenSink *sink) { return Reader(text, sink).run(start); }
 
 QList<Token> tokens(QStringView text, State start, State *end)
 {
@@ -461,11 +458,16 @@ Attribute attributeOf(QStringView name)
     if (name.size() < 3 || name.size() > 11)
         return Attribute::Other;
     static const std::pair<QStringView, Attribute> known[] = {
-        {u"alt", Attribute::Alt},         {u"title", Attribute::Title},
-        {u"placeholder", Attribute::Placeholder}, {u"lang", Attribute::Lang},
-        {u"xml:lang", Attribute::XmlLang}, {u"href", Attribute::Href},
-        {u"src", Attribute::Src},         {u"charset", Attribute::Charset},
-        {u"content", Attribute::Content}, {u"http-equiv", Attribute::HttpEquiv}};
+        {u"alt", Attribute::Alt},
+        {u"title", Attribute::Title},
+        {u"placeholder", Attribute::Placeholder},
+        {u"lang", Attribute::Lang},
+        {u"xml:lang", Attribute::XmlLang},
+        {u"href", Attribute::Href},
+        {u"src", Attribute::Src},
+        {u"charset", Attribute::Charset},
+        {u"content", Attribute::Content},
+        {u"http-equiv", Attribute::HttpEquiv}};
     for (const auto &[n, a] : known)
         if (sameName(name, n))
             return a;

@@ -23,13 +23,13 @@ namespace Markup {
 
 // What the text at a place is, between tokens.
 enum class Mode : quint8 {
-    Text,    // text between tags
-    Comment, // inside <!-- -->
-    Tag,     // inside a tag or declaration, after its name
-    Script,  // the contents of SCRIPT ...
-    Style,   // ... and STYLE: raw text
+    Text,     // text between tags
+    Comment,  // inside <!-- -->
+    Tag,      // inside a tag or declaration, after its name
+    Script,   // the contents of SCRIPT ...
+    Style,    // ... and STYLE: raw text
     Textarea, // the contents of TEXTAREA ...
-    Title,   // ... and TITLE: text whose only markup is references
+    Title,    // ... and TITLE: text whose only markup is references
 };
 // Where in an attribute a tag is.
 enum class Phase : quint8 { BetweenAttributes, AfterName, AfterEquals, InDouble, InSingle };
@@ -67,10 +67,10 @@ struct State {
 constexpr int kStateBits = 14;
 
 enum class TokenKind : quint8 {
-    StartTag,       // "<name"
-    EndTag,         // "</name"
-    Declaration,    // "<!DOCTYPE", "<?xml", "<!": a declaration's opening
-    TagEnd,         // ">", "/>" or "?>" ending any of the three
+    StartTag,    // "<name"
+    EndTag,      // "</name"
+    Declaration, // "<!DOCTYPE", "<?xml", "<!": a declaration's opening
+    TagEnd,      // ">", "/>" or "?>" ending any of the three
     AttributeName,
     AttributeValue, // with its quotes; of a value over lines, this line's part
     Comment,        // with its "<!--" and "-->"; of one over lines, this line's part
@@ -86,9 +86,9 @@ struct Token {
     // StartTag, EndTag: where the name starts and its length.
     int nameStart = 0;
     int nameLength = 0;
-    Element element = Element::Other; // StartTag, EndTag, RawText, Text
+    Element element = Element::Other;       // StartTag, EndTag, RawText, Text
     Attribute attribute = Attribute::Other; // AttributeName, AttributeValue
-    bool selfClosing = false; // TagEnd: "/>"
+    bool selfClosing = false;               // TagEnd: "/>"
     int end() const { return start + length; }
 };
 
@@ -114,9 +114,9 @@ QList<Token> tokens(QStringView text, State start, State *end = nullptr);
 // What is at an offset of a line read from `start`: the token holding it
 // (the innermost: a Reference rather than its Text), and the state there.
 struct Context {
-    State state;        // the state the reading is in just before `offset`
+    State state; // the state the reading is in just before `offset`
     bool inToken = false;
-    Token token;        // when inToken
+    Token token; // when inToken
 };
 Context contextAt(QStringView line, State start, qsizetype offset);
 

@@ -27,8 +27,8 @@ MarkupStates::MarkupStates(QTextDocument *document) : QObject(document), m_doc(d
     // every state is worked out again. (A laid out one tells each change of
     // its text; it also says "changed" for new formats, which change none.)
     connect(document, &QTextDocument::contentsChanged, this, [this] {
-        const bool laidOut = m_doc->findChild<QAbstractTextDocumentLayout *>(
-            QString(), Qt::FindDirectChildrenOnly);
+        const bool laidOut =
+            m_doc->findChild<QAbstractTextDocumentLayout *>(QString(), Qt::FindDirectChildrenOnly);
         if (!m_told && !laidOut) {
             m_blockCount = m_doc->blockCount();
             m_endStates.clear();

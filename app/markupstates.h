@@ -75,7 +75,7 @@ private:
     int m_resume = 0;           // past a change, blocks up to here were right before it
     int m_changeLast = -1;
     int m_blockCount = 1;
-    bool m_told = false; // the change being made was told with its place
+    bool m_told = false;                         // the change being made was told with its place
     int m_changedFirst = -1, m_changedLast = -1; // starts found changed, for the signal
     QList<QObject *> m_followers;
     QTimer m_slice;

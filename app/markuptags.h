@@ -1,10 +1,10 @@
 #pragma once
 // Reading the tags of hand-written markup (as the markup scanner finds
-// them), for the editor's help while typing: the closing tag a typed '>' or "</" calls for, and the partner of
-// the tag at the caret. Pure functions on a piece of the page that the
-// caller cuts out: the reading never goes beyond it, so its cost is the
-// piece's length whatever the page holds, and when the answer lies outside
-// the piece there is none (nothing is written, nothing is highlighted).
+// them), for the editor's help while typing: the closing tag a typed '>' or "</" calls for, and the
+// partner of the tag at the caret. Pure functions on a piece of the page that the caller cuts out:
+// the reading never goes beyond it, so its cost is the piece's length whatever the page holds, and
+// when the answer lies outside the piece there is none (nothing is written, nothing is
+// highlighted).
 //
 // HTML's rules, as far as hand-written pages need them: void elements
 // (BR, IMG ...) and self-closed <x/> have no closing tag; comments,

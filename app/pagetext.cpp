@@ -105,7 +105,7 @@ void PageText::loadText(const QString &crlfText)
     anchors.add(crlfText);
     // Wrapping settled first: the page is laid out once, in the right mode.
     emit longLines(!anchors.longLines().empty());
-    m_loading = true; // the marks are set from the loaded text below
+    m_loading = true;       // the marks are set from the loaded text below
     setPlainText(crlfText); // Qt takes CR LF as one break
     m_loading = false;
     markAnchorLines(anchors.lines());
@@ -129,9 +129,9 @@ struct PageText::PieceLoad {
         end.beginEditBlock();
     }
 
-    QString before;       // the text as it was
+    QString before; // the text as it was
     bool cleared = false;
-    QTextCursor end;      // where the next piece goes
+    QTextCursor end; // where the next piece goes
     AnchorLineFinder anchors;
     bool toldLong = false;
 };
@@ -226,7 +226,8 @@ void PageText::forgetAnchorMarks(int position, int added)
     }
     // Wrapping changes the layout: not from within the document's signal.
     if (longLine)
-        QMetaObject::invokeMethod(this, [this] { emit longLines(true); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this] { emit longLines(true); }, Qt::QueuedConnection);
 }
 
 void PageText::keepLongLineLayouts(const std::vector<int> &lines)

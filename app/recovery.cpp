@@ -347,7 +347,8 @@ void DocumentRecovery::offerRecovery()
                     const DecodedText d = readTextFile(path);
                     const KeptFile kept = readFileInfo(path.chopped(4) + QStringLiteral(".info"));
                     // Throws when no slot is free.
-                    m_docs->create()->page()->restoreCopy(d.text, kept.path, kept.charset, kept.stamp);
+                    m_docs->create()->page()->restoreCopy(d.text, kept.path, kept.charset,
+                                                          kept.stamp);
                 }
                 done << path;
             }

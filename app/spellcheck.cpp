@@ -28,7 +28,8 @@ constexpr int kMaxChecked = 20000;
 
 SpellCheck::SpellCheck(QPlainTextEdit *editor, Changed changed)
     : QObject(editor), m_editor(editor), m_changed(std::move(changed)),
-      m_states(MarkupStates::of(editor->document())) {
+      m_states(MarkupStates::of(editor->document()))
+{
     QTextDocument *doc = editor->document();
     m_blockCount = doc->blockCount();
     connect(doc, &QTextDocument::contentsChange, this,
@@ -86,8 +87,7 @@ void SpellCheck::documentChanged(int position, int removed, int added) {
 bool SpellCheck::inStep() const {
     // Within an edit whose change is not yet told (a page loading piece by
     // piece lets events through): the lines are not what they will be.
-    return !m_states || m_editor->document()->blockCount() != m_blockCount ||
-           m_states->inStep();
+    return !m_states || m_editor->document()->blockCount() != m_blockCount || m_states->inStep();
 }
 
 const SpellCheck::Checked &SpellCheck::check(const QTextBlock &block, int from, int to) {
@@ -95,9 +95,9 @@ const SpellCheck::Checked &SpellCheck::check(const QTextBlock &block, int from, 
     const Markup::State start = m_states->startState(n);
     const int generation = Spelling::instance()->generation();
     const auto it = m_checked.constFind(n);
-    if (it != m_checked.constEnd() && it->revision == block.revision() &&
-        it->startState == start.pack() && it->generation == generation && it->from <= from &&
-        it->to >= to)
+    if (it != m_checked.constEnd() && it->revision == block.revision()
+        && it->startState == start.pack() && it->generation == generation && it->from <= from
+        && it->to >= to)
         return *it;
     Checked c;
     c.revision = block.revision();

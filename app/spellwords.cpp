@@ -157,25 +157,28 @@ public:
     WordScanner(QStringView s, QList<SpellWord> *out, qsizetype from, qsizetype to)
         : s(s), n(s.size()), out(out), from(from), to(to < 0 ? s.size() : to) {}
 
-    Markup::State run(Markup::State start) {
+    Markup::State run(Markup::State start)
+    {
         m_start = start;
         wantsReferences = false; // read by the words themselves
         return Markup::scan(s, start, out ? this : nullptr);
     }
 
-    void token(QStringView, const Markup::Token &t) override {
+    void token(QStringView, const Markup::Token &t) override
+    {
         using Markup::Attribute;
         if (t.kind == Markup::TokenKind::Text) {
             words(t.start, t.end());
-        } else if (t.kind == Markup::TokenKind::AttributeValue &&
-                   (t.attribute == Attribute::Alt || t.attribute == Attribute::Title ||
-                    t.attribute == Attribute::Placeholder)) {
+        } else if (t.kind == Markup::TokenKind::AttributeValue
+                   && (t.attribute == Attribute::Alt || t.attribute == Attribute::Title
+                       || t.attribute == Attribute::Placeholder)) {
             // Without its quotes: a value going on from the line before has
             // no opening one here.
             qsizetype a = t.start, b = t.end();
             QChar quote;
-            if (a == 0 && (m_start.phase == Markup::Phase::InDouble ||
-                           m_start.phase == Markup::Phase::InSingle))
+            if (a == 0
+                && (m_start.phase == Markup::Phase::InDouble
+                    || m_start.phase == Markup::Phase::InSingle))
                 quote = m_start.phase == Markup::Phase::InDouble ? u'"' : u'\'';
             else if (s[a] == u'"' || s[a] == u'\'')
                 quote = s[a++];
@@ -276,7 +279,8 @@ private:
 };
 } // namespace
 
-SpellLine spellWords(QStringView line, Markup::State startState, qsizetype from, qsizetype to) {
+SpellLine spellWords(QStringView line, Markup::State startState, qsizetype from, qsizetype to)
+{
     SpellLine out;
     out.endState = WordScanner(line, &out.words, from, to).run(startState);
     return out;
@@ -285,18 +289,19 @@ SpellLine spellWords(QStringView line, Markup::State startState, qsizetype from,
 QString pageLanguage(QStringView head, qsizetype *decidedAt) {
     // The first HTML start tag's lang (or else xml:lang) attribute.
     struct Reader : Markup::TokenSink {
-        void token(QStringView s, const Markup::Token &t) override {
+        void token(QStringView s, const Markup::Token &t) override
+        {
             using Markup::TokenKind;
             if (stop)
                 return;
-            if (t.kind == TokenKind::StartTag || t.kind == TokenKind::EndTag ||
-                t.kind == TokenKind::Declaration) {
+            if (t.kind == TokenKind::StartTag || t.kind == TokenKind::EndTag
+                || t.kind == TokenKind::Declaration) {
                 if (inHtml) {
                     stop = true; // left open: the tag says no more
                     return;
                 }
-                inHtml = t.kind == TokenKind::StartTag &&
-                         Markup::sameName(s.sliced(t.nameStart, t.nameLength), u"html");
+                inHtml = t.kind == TokenKind::StartTag
+                         && Markup::sameName(s.sliced(t.nameStart, t.nameLength), u"html");
                 return;
             }
             if (!inHtml)

@@ -30,24 +30,29 @@ std::vector<Command> commands()
         {"BR", false, [] { runCommand(TagCommand::LineBreak); }},
         {"H1", false, [] { runCommand(TagCommand::H1); }},
         // Dialog commands: what each runs once its dialog has closed.
-        {"HR (opening values)", false, [] {
+        {"HR (opening values)", false,
+         [] {
              EditorBox *ed = ActiveEditor();
              UndoStep step(ed);
              ed->setSelText(HorizRuleTag(100, true, 1, QString(), true));
          }},
-        {"image form A", false, [] {
+        {"image form A", false,
+         [] {
              EditorBox *ed = ActiveEditor();
              UndoStep step(ed);
              ed->setSelText(ImageMarkup({LocalPathToUrl(QStringLiteral("C:\\pics\\logo.gif")),
                                          QStringLiteral("index.htm"), QStringLiteral("Logo"),
                                          QStringLiteral("Home"), QStringLiteral("Left")}));
          }},
-        {"BODY rewrite", false, [] {
-             WriteBodyAttributes(ActiveEditor(), {QStringLiteral("file:///C|/web/tile.gif"),
-                                                  QStringLiteral("#FFFFFF"), QStringLiteral("#000000"),
-                                                  QStringLiteral("#0000FF")});
+        {"BODY rewrite", false,
+         [] {
+             WriteBodyAttributes(ActiveEditor(),
+                                 {QStringLiteral("file:///C|/web/tile.gif"),
+                                  QStringLiteral("#FFFFFF"), QStringLiteral("#000000"),
+                                  QStringLiteral("#0000FF")});
          }},
-        {"5-item list", false, [] {
+        {"5-item list", false,
+         [] {
              const QStringList items = {QStringLiteral("One"), QStringLiteral("Two"),
                                         QStringLiteral("Three"), QStringLiteral("Four"),
                                         QStringLiteral("Five")};
@@ -55,8 +60,10 @@ std::vector<Command> commands()
                  ActiveEditor(),
                  ListMarkup::lines(ListMarkup::tags(true, QStringLiteral("Numbered")), items));
          }},
-        {"5 x 5 table", false, [] { insertLinesBelowCaret(ActiveEditor(), tableLines(TableLayout())); }},
-        {"http link (selected word)", true, [] {
+        {"5 x 5 table", false,
+         [] { insertLinesBelowCaret(ActiveEditor(), tableLines(TableLayout())); }},
+        {"http link (selected word)", true,
+         [] {
              EditorBox *ed = ActiveEditor();
              UndoStep step(ed);
              const QString selected = ed->selText();
@@ -64,15 +71,18 @@ std::vector<Command> commands()
                                              QStringLiteral("example.com/"),
                                              QStringLiteral("Example"), QString(), selected));
          }},
-        {"target", false, [] {
+        {"target", false,
+         [] {
              EditorBox *ed = ActiveEditor();
              UndoStep step(ed);
              ed->setSelText(LinkMarkup::target(QStringLiteral("here")));
          }},
-        {"target scan for <TARGET>", false, [] {
+        {"target scan for <TARGET>", false,
+         [] {
              if (LinkMarkup::scanTargets(ActiveEditor()).size() != 1000)
                  std::fprintf(stderr, "target scan found the wrong number of targets\n");
-         }, false},
+         },
+         false},
     };
     return list;
 }

@@ -64,8 +64,7 @@ std::map<QString, Cost> timeKeys(EditorBox *ed, int line, int runs)
         ed->undo();
         settle();
         caretMidLongest(ed, line);
-        take(QStringLiteral("typed char"),
-             untilPainted(ed, [&] {
+        take(QStringLiteral("typed char"), untilPainted(ed, [&] {
                  sendKey(ed, Qt::Key_X, Qt::NoModifier, QStringLiteral("x"));
              }));
         ed->undo();
@@ -225,16 +224,20 @@ FamilyResult measureFamily(const Family &fam, const QString &path, int runs, boo
 
 QJsonArray runFamilies(const QDir &dir, double scale, int runs, bool quick, const QString &only)
 {
-    const QStringList keyNames = {QStringLiteral("typed char"), QStringLiteral("typed > closing"),
+    const QStringList keyNames = {QStringLiteral("typed char"),
+                                  QStringLiteral("typed > closing"),
                                   QStringLiteral("tag match at rest"),
                                   QStringLiteral("typed char, match on"),
                                   QStringLiteral("typed char, match off"),
                                   QStringLiteral("Right, match on"),
                                   QStringLiteral("Right, match off"),
                                   QStringLiteral("BackSpace"),
-                                  QStringLiteral("Ctrl+End"),   QStringLiteral("Ctrl+Home"),
-                                  QStringLiteral("Page Down"),  QStringLiteral("tag (bold)"),
-                                  QStringLiteral("undo"),       QStringLiteral("redo"),
+                                  QStringLiteral("Ctrl+End"),
+                                  QStringLiteral("Ctrl+Home"),
+                                  QStringLiteral("Page Down"),
+                                  QStringLiteral("tag (bold)"),
+                                  QStringLiteral("undo"),
+                                  QStringLiteral("redo"),
                                   QStringLiteral("regex find next"),
                                   QStringLiteral("regex Replace All")};
     std::printf("\npage families: open until at rest and painted; CPU in 3 s idle with the "
@@ -263,9 +266,10 @@ QJsonArray runFamilies(const QDir &dir, double scale, int runs, bool quick, cons
             coloured ? std::vector<bool>{true, false} : std::vector<bool>{true};
         for (const bool colour : colourings) {
             const FamilyResult r = measureFamily(fam, path, fam.big ? 1 : runs, colour);
-            std::printf("%-44s %7.1f %8.0f %6.0f/%6.0f %7.1f", qPrintable(r.name), r.mib,
-                        r.longest, r.open, r.openCpu, r.idle);
-            QJsonObject jr{{QStringLiteral("name"), r.name},   {QStringLiteral("shape"), r.shape},
+            std::printf("%-44s %7.1f %8.0f %6.0f/%6.0f %7.1f", qPrintable(r.name), r.mib, r.longest,
+                        r.open, r.openCpu, r.idle);
+            QJsonObject jr{{QStringLiteral("name"), r.name},
+                           {QStringLiteral("shape"), r.shape},
                            {QStringLiteral("MiB"), r.mib},
                            {QStringLiteral("longest line"), r.longest},
                            {QStringLiteral("open ms"), r.open},

@@ -15,11 +15,12 @@ QByteArray generatePage(int lines)
     int targets = 0;
     for (int i = 5; i < lines - 2; ++i) {
         if ((i - 5) % step == 0 && targets < 1000) {
-            out += "<A NAME=\"t" + QByteArray::number(targets++) + "\"></A> section heading text "
-                   "that fills this line up to size ok\r\n";
+            out += "<A NAME=\"t" + QByteArray::number(targets++)
+                   + "\"></A> section heading text "
+                     "that fills this line up to size ok\r\n";
         } else {
             out += "Line " + QByteArray::number(i).rightJustified(8, '0')
-                 + " of plain text with <B>markup</B> in the middle of it.\r\n";
+                   + " of plain text with <B>markup</B> in the middle of it.\r\n";
         }
     }
     out += "</BODY>\r\n</HTML>\r\n";
@@ -37,10 +38,11 @@ namespace {
 QByteArray docItem(int i)
 {
     const QByteArray n = QByteArray::number(i);
-    return "<div class=\"item-row\" id=\"i" + n + "\"><span class=\"name\"><a href=\"struct."
-         + n + ".html#method.get\" title=\"method get_" + n + "\">get_" + n
-         + "</a></span><span class=\"sig\">fn(&amp;self) -&gt; Option&lt;&amp;T&gt;</span>"
-           "<div class=\"docblock\">Returns a reference to item " + n + ".</div></div>";
+    return "<div class=\"item-row\" id=\"i" + n + "\"><span class=\"name\"><a href=\"struct." + n
+           + ".html#method.get\" title=\"method get_" + n + "\">get_" + n
+           + "</a></span><span class=\"sig\">fn(&amp;self) -&gt; Option&lt;&amp;T&gt;</span>"
+             "<div class=\"docblock\">Returns a reference to item "
+           + n + ".</div></div>";
 }
 
 // One line of about the given length, pieces appended until it is reached.
@@ -57,10 +59,10 @@ QByteArray minifiedItem(int i)
 {
     const QByteArray n = QByteArray::number(i);
     QByteArray out = "<li class=\"c" + n + "\"><a href=\"/p/" + n + ".html\" title=\"item " + n
-                   + "\">Item " + n + "</a><span>text &amp; more</span></li>";
+                     + "\">Item " + n + "</a><span>text &amp; more</span></li>";
     if (i % 500 == 0)
         out += "<script>var x" + n + "={a:1,b:\"<b>\"};if(x" + n + ".a<2){x" + n
-             + ".b='y';}</script><style>.c" + n + "{color:#333;margin:0 auto}</style>";
+               + ".b='y';}</script><style>.c" + n + "{color:#333;margin:0 auto}</style>";
     return out;
 }
 
@@ -75,7 +77,7 @@ QByteArray tokenSpan(int i)
 {
     static const char *const kinds[] = {"kw", "id", "op", "lit", "cm"};
     return QByteArray("<span class=\"") + kinds[i % 5] + "\">tok" + QByteArray::number(i % 997)
-         + "</span> ";
+           + "</span> ";
 }
 
 // `bytes` of one character, a megabyte at a time.
@@ -120,20 +122,19 @@ std::vector<Family> families(double scale)
                     QStringLiteral("the minified line with no character reference"),
                     minified(1, minifiedItemWithoutReferences)});
     for (const double m : {0.2, 4.0})
-        list.push_back({QStringLiteral("generated docs %1 MB").arg(m),
-                        QStringLiteral("LF lines of 10,000-50,000 chars of nested div/span/a"),
-                        [=](QFile &f) {
-                            f.write("<!doctype html>\n<html><head><title>d</title></head>\n"
-                                    "<body>\n");
-                            int c = 0;
-                            for (qsizetype done = 0, i = 0; done < mb(m); ++i) {
-                                const QByteArray line =
-                                    lineOf(10000 + (i * 7919) % 40000, c, docItem) + "\n";
-                                done += line.size();
-                                f.write(line);
-                            }
-                            f.write("</body></html>\n");
-                        }});
+        list.push_back(
+            {QStringLiteral("generated docs %1 MB").arg(m),
+             QStringLiteral("LF lines of 10,000-50,000 chars of nested div/span/a"), [=](QFile &f) {
+                 f.write("<!doctype html>\n<html><head><title>d</title></head>\n"
+                         "<body>\n");
+                 int c = 0;
+                 for (qsizetype done = 0, i = 0; done < mb(m); ++i) {
+                     const QByteArray line = lineOf(10000 + (i * 7919) % 40000, c, docItem) + "\n";
+                     done += line.size();
+                     f.write(line);
+                 }
+                 f.write("</body></html>\n");
+             }});
     list.push_back({QStringLiteral("source listing 8 MB"),
                     QStringLiteral("60,000 LF lines, a span per token"),
                     [=](QFile &f) { writeLines(f, int(60000 * scale), 130, tokenSpan); }});
@@ -178,18 +179,16 @@ std::vector<Family> families(double scale)
                     QStringLiteral("CR LF lines of Russian text, a meta charset"),
                     legacy("<meta charset=\"windows-1251\">\r\n"), false, true});
     list.push_back({QStringLiteral("legacy 70 MB, windows-1251 undeclared"),
-                    QStringLiteral("the same, guessed from its first megabyte"), legacy(""),
-                    false, true});
+                    QStringLiteral("the same, guessed from its first megabyte"), legacy(""), false,
+                    true});
     list.push_back({QStringLiteral("legacy 70 MB, windows-1252 declared"),
                     QStringLiteral("the same bytes read as Windows-1252, as before guessing"),
                     legacy("<meta charset=\"windows-1252\">\r\n"), false, true});
     // Hostile pages.
     list.push_back({QStringLiteral("hostile: one 100 MB line"), QStringLiteral("refused"),
-                    [=](QFile &f) { fillWith(f, mb(100), 'a'); },
-                    true, true});
+                    [=](QFile &f) { fillWith(f, mb(100), 'a'); }, true, true});
     list.push_back({QStringLiteral("hostile: 250 MB of '<'"), QStringLiteral("refused"),
-                    [=](QFile &f) { fillWith(f, mb(250), '<'); },
-                    true, true});
+                    [=](QFile &f) { fillWith(f, mb(250), '<'); }, true, true});
     list.push_back({QStringLiteral("hostile: one 50 MB comment"),
                     QStringLiteral("a comment over LF lines of 100 chars"),
                     [=](QFile &f) {

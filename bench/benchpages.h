@@ -17,7 +17,7 @@ QByteArray generatePage(int lines);
 
 struct Family {
     QString name;
-    QString shape;                    // for the table
+    QString shape;                      // for the table
     std::function<void(QFile &)> write; // writes the page
     bool hostile = false;
     bool big = false; // over 8 MB: skipped by --quick

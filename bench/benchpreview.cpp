@@ -170,9 +170,8 @@ QJsonArray runPreview(const QDir &dir, double scale, int runs, const QString &on
             for (int r = 0; r < runs; ++r) {
                 untilEngineRests();
                 caretMidLongest(ed, line);
-                const Cost c = untilPainted(ed, [&] {
-                    sendKey(ed, Qt::Key_X, Qt::NoModifier, QStringLiteral("x"));
-                });
+                const Cost c = untilPainted(
+                    ed, [&] { sendKey(ed, Qt::Key_X, Qt::NoModifier, QStringLiteral("x")); });
                 wall.push_back(c.wall);
                 cpu.push_back(c.cpu);
                 if (shown) {
@@ -262,11 +261,11 @@ QJsonArray runSpelling(const QDir &dir, double scale, int runs, const QString &o
     for (const Family &fam : families(scale))
         if (fam.name.contains(QLatin1String("8 MB")) || fam.name == QLatin1String("minified 1 MB"))
             pages.push_back(fam);
-    pages.push_back({QStringLiteral("prose 8 MB"), QStringLiteral("paragraphs, a misspelt word in five"),
-                     [=](QFile &f) {
+    pages.push_back({QStringLiteral("prose 8 MB"),
+                     QStringLiteral("paragraphs, a misspelt word in five"), [=](QFile &f) {
                          static const char *const words[] = {
                              "the", "quick", "brown", "fox", "jumps", "over", "lazy", "dog",
-                             "and", "teh", "cat", "sat", "on", "mat", "with", "recieve"};
+                             "and", "teh",   "cat",   "sat", "on",    "mat",  "with", "recieve"};
                          f.write("<!doctype html>\n<html><body>\n");
                          for (int i = 0; i < int(110000 * scale); ++i) {
                              QByteArray line = "<p>";
@@ -293,10 +292,10 @@ QJsonArray runSpelling(const QDir &dir, double scale, int runs, const QString &o
         auto atRest = [&] {
             QElapsedTimer t;
             t.start();
-            while ((!check->isComplete() ||
-                    (!check->dictionaryName().isEmpty() &&
-                     !spelling->dictionary(check->dictionaryName()))) &&
-                   t.elapsed() < 60000)
+            while ((!check->isComplete()
+                    || (!check->dictionaryName().isEmpty()
+                        && !spelling->dictionary(check->dictionaryName())))
+                   && t.elapsed() < 60000)
                 QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 20);
         };
         std::map<bool, Cost> result;
@@ -321,15 +320,16 @@ QJsonArray runSpelling(const QDir &dir, double scale, int runs, const QString &o
         }
         const double ratio = result[true].wall / result[false].wall;
         std::printf("%-44s %6.1f/%6.1f   %6.1f/%6.1f   %6.2f  %d underlined\n",
-                    qPrintable(fam.name), result[false].wall, result[false].cpu,
-                    result[true].wall, result[true].cpu, ratio, int(check->underlined().size()));
+                    qPrintable(fam.name), result[false].wall, result[false].cpu, result[true].wall,
+                    result[true].cpu, ratio, int(check->underlined().size()));
         std::fflush(stdout);
-        out.append(QJsonObject{{QStringLiteral("name"), fam.name},
-                               {QStringLiteral("typed char, spelling off ms"), result[false].wall},
-                               {QStringLiteral("typed char, spelling on ms"), result[true].wall},
-                               {QStringLiteral("typed char CPU, spelling off ms"), result[false].cpu},
-                               {QStringLiteral("typed char CPU, spelling on ms"), result[true].cpu},
-                               {QStringLiteral("on/off"), ratio}});
+        out.append(
+            QJsonObject{{QStringLiteral("name"), fam.name},
+                        {QStringLiteral("typed char, spelling off ms"), result[false].wall},
+                        {QStringLiteral("typed char, spelling on ms"), result[true].wall},
+                        {QStringLiteral("typed char CPU, spelling off ms"), result[false].cpu},
+                        {QStringLiteral("typed char CPU, spelling on ms"), result[true].cpu},
+                        {QStringLiteral("on/off"), ratio}});
         ed->document()->setModified(false);
         doc->close();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);

@@ -41,7 +41,7 @@ double cpuMs()
     rusage u{};
     getrusage(RUSAGE_SELF, &u);
     return (u.ru_utime.tv_sec + u.ru_stime.tv_sec) * 1e3
-         + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e3;
+           + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e3;
 }
 
 int longestLine(EditorBox *ed)

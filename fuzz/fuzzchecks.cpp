@@ -591,13 +591,13 @@ QString sniffing(const QByteArray &input)
 
 namespace {
 // The kind of the innermost token over each character, -1 for none.
-void classify(QStringView text, Markup::State start, QList<int> &kinds, qsizetype at,
-              QString *bad)
+void classify(QStringView text, Markup::State start, QList<int> &kinds, qsizetype at, QString *bad)
 {
     Markup::State end;
     const QList<Markup::Token> tokens = Markup::tokens(text, start, &end);
     if (end != Markup::scan(text, start))
-        *bad = QStringLiteral("end states differ with and without tokens in ") + shown(text.toString());
+        *bad = QStringLiteral("end states differ with and without tokens in ")
+               + shown(text.toString());
     if (Markup::State::unpack(end.pack()) != end)
         *bad = QStringLiteral("a state does not survive packing");
     int holderEnd = 0, last = 0;
@@ -744,11 +744,11 @@ QString roundTrip(const QByteArray &input)
 
 namespace {
 const Target kTargets[] = {
-    {"settings", &settings, false},   {"tablefile", &tableFile, false},
-    {"decoder", &decoder, false},     {"localpath", &localPath, false},
+    {"settings", &settings, false},    {"tablefile", &tableFile, false},
+    {"decoder", &decoder, false},      {"localpath", &localPath, false},
     {"targetscan", &targetScan, true}, {"bodyline", &bodyLine, false},
-    {"filename", &fileName, false},   {"sniffing", &sniffing, false},
-    {"roundtrip", &roundTrip, false}, {"markupscan", &markupScan, true},
+    {"filename", &fileName, false},    {"sniffing", &sniffing, false},
+    {"roundtrip", &roundTrip, false},  {"markupscan", &markupScan, true},
 };
 } // namespace
 

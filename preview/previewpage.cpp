@@ -64,8 +64,8 @@ QWebEngineScript PreviewPage::noWebRtcScript()
     return s;
 }
 
-void PreviewPage::javaScriptConsoleMessage(JavaScriptConsoleMessageLevel,
-                                           const QString &message, int, const QString &)
+void PreviewPage::javaScriptConsoleMessage(JavaScriptConsoleMessageLevel, const QString &message,
+                                           int, const QString &)
 {
     if (message == QLatin1String(kWebRtcTried) && webRtcTried)
         webRtcTried();

@@ -27,8 +27,6 @@
 
 #include <signal.h>
 
-
-
 PreviewPane::PreviewPane(QWidget *parent) : PreviewPane(parent, Timing()) {}
 
 PreviewPane::PreviewPane(QWidget *parent, const Timing &timing)
