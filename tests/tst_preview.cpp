@@ -5,6 +5,7 @@
 #include "mainwindow.h"
 #include "previewdock.h"
 #include "previewpane.h"
+#include "userstate.h"
 #include "testsupport.h"
 #include "workbench.h"
 
@@ -650,6 +651,8 @@ private slots:
     // document. The pane's own close closes the dock.
     void engineStartsWhenShown()
     {
+        // Another test may have left the pane shown in the shared state.
+        QFile::remove(UserState::path());
         startApplication();
         QVERIFY(!ZediDove->findChild<PreviewPane *>(QStringLiteral("Preview")));
         QVERIFY(ZediDove->findChildren<QWebEngineView *>().isEmpty());
