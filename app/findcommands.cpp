@@ -13,16 +13,14 @@ FindCommands::FindCommands(ActionRegistry *actions, CurrentDocument *current, QW
 {
     areaHolder->layout()->addWidget(m_find);
     using namespace ActionId;
-    auto open = [this](void (FindBar::*how)()) {
-        return [this, how] {
-            if (m_current->activeEditor())
-                (m_find->*how)();
-        };
-    };
     actions->add(
         {
             separatorRow(EditMenu),
-            itemRow(EditMenu, "EditFind", QStringLiteral("&Find..."), open(&FindBar::openFind))
+            itemRow(EditMenu, "EditFind", QStringLiteral("&Find..."),
+                    [this] {
+                        if (m_current->activeEditor())
+                            m_find->openFind();
+                    })
                 .key(QKeySequence(Qt::CTRL | Qt::Key_F))
                 .needingDocument(),
             itemRow(EditMenu, "EditFindNext", QStringLiteral("Find &Next"),
@@ -34,7 +32,10 @@ FindCommands::FindCommands(ActionRegistry *actions, CurrentDocument *current, QW
                 .key(QKeySequence(Qt::SHIFT | Qt::Key_F3))
                 .needingDocument(),
             itemRow(EditMenu, "EditReplace", QStringLiteral("R&eplace..."),
-                    open(&FindBar::openReplace))
+                    [this] {
+                        if (m_current->activeEditor())
+                            m_find->openReplace();
+                    })
                 .key(QKeySequence(Qt::CTRL | Qt::Key_R))
                 .needingDocument(),
             itemRow(EditMenu, "EditGoToLine", QStringLiteral("&Go to Line..."),
