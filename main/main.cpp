@@ -9,7 +9,7 @@
 int main(int argc, char *argv[])
 {
     // The OpenGL context the preview's engine shares with Qt is made when
-    // the pane is first shown (app/previewdock.cpp), not here: asked for
+    // the pane is first shown (app/panes/previewdock.cpp), not here: asked for
     // here, it loaded the OpenGL driver (Mesa and LLVM, some 55 MB) at
     // every start.
     // The preview's view draws through the software scene graph: drawn

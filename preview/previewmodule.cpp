@@ -1,5 +1,5 @@
 // The entry points the editor's core finds in this module once it loads it
-// (app/previewdock.cpp); plain C names, so that it finds them by dlsym.
+// (app/panes/previewdock.cpp); plain C names, so that it finds them by dlsym.
 #include "editorbox.h"
 #include "previewpane.h"
 
