@@ -1,26 +1,23 @@
 #include "editorbox.h"
 #include "pagetext.h"
+#include "editorlayout.h"
 #include "markuphighlighter.h"
-#include "markupstates.h"
 #include "errors.h"
 #include "spellcheck.h"
 #include "tagtyping.h"
 
 #include <QContextMenuEvent>
 #include <QDropEvent>
-#include <QFontMetrics>
 #include <QFont>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMimeData>
 #include <QPainter>
-#include <QPointer>
 #include <QTextBlock>
 #include <QTextDocument>
 #include <QTextLayout>
 #include <QtMath>
-#include <climits>
 #include <utility>
 
 namespace {
@@ -31,14 +28,6 @@ QSet<QKeySequence> &reserved()
 }
 
 bool g_closesTags = true;
-
-QColor mixed(const QColor &a, const QColor &b, double share)
-{
-    const QColor x = a.toRgb(), y = b.toRgb();
-    return QColor::fromRgbF(float(x.redF() + (y.redF() - x.redF()) * share),
-                            float(x.greenF() + (y.greenF() - x.greenF()) * share),
-                            float(x.blueF() + (y.blueF() - x.blueF()) * share));
-}
 
 // Qt separates blocks with U+2029 in selections; the commands see CR LF.
 QString toCrlfText(QString t)
@@ -66,109 +55,6 @@ QString toQtText(const QString &t)
     }
     return out;
 }
-} // namespace
-
-namespace {
-// Qt's plain-text layout, except for a change within one line: Qt then
-// lays the line out, and when that line was the page's widest and got
-// narrower, it looks through every line of the page for the new widest, so
-// undoing a command that widened a line cost in proportion to the page.
-// Here the line is laid out the same way and the page keeps its width (the
-// horizontal scroll range shrinks at the next relayout, as on a resize);
-// a line that grows wider than the page and the view still goes through
-// Qt, which takes note of the new widest.
-class EditorLayout : public QPlainTextDocumentLayout {
-public:
-    // The view's width is the width Qt wraps at (its own copy is private).
-    EditorLayout(QTextDocument *doc, const QWidget *view)
-        : QPlainTextDocumentLayout(doc), m_view(view), m_blockCount(doc->blockCount())
-    {
-        // Heard before the colouring, which drops a line's layout when it
-        // gives the line new formats: the line's height before the change
-        // is still known here, so an unchanged height repaints that line only.
-        connect(doc, &QTextDocument::contentsChange, this, [this](int from, int, int) {
-            const QTextBlock b = document()->findBlock(from);
-            m_before = {b.blockNumber(),
-                        b.layout()->lineCount() > 0 ? blockBoundingRect(b).height() : -1};
-        });
-    }
-
-protected:
-    void documentChanged(int from, int removed, int added) override
-    {
-        const Before before = std::exchange(m_before, Before()); // this change's only
-        QTextDocument *doc = document();
-        const int blocks = doc->blockCount();
-        const QTextBlock block = doc->findBlock(from);
-        // [from, from + added) is what the change left in the text.
-        const bool oneLine = blocks == m_blockCount && block.isValid() && block.length()
-                          && block == doc->findBlock(from + qMax(0, added - 1));
-        m_blockCount = blocks;
-        if (!oneLine || !block.isVisible()) {
-            QPlainTextDocumentLayout::documentChanged(from, removed, added);
-            return;
-        }
-        const qreal oldHeight = block.layout()->lineCount() > 0 ? blockBoundingRect(block).height()
-                              : before.block == block.blockNumber() ? before.height
-                                                                    : -1;
-        const int oldLines = doc->lineCount();
-        // Wider than the view and than the page was: Qt has to take note
-        // of the new widest line, for the horizontal scroll range.
-        if (layOut(block) > qMax(documentSize().width(), qreal(viewWidth()))) {
-            QPlainTextDocumentLayout::documentChanged(from, removed, added);
-            return;
-        }
-        if (blockBoundingRect(block).height() == oldHeight) {
-            emit updateBlock(block);
-            return;
-        }
-        if (doc->lineCount() != oldLines)
-            emit documentSizeChanged(documentSize());
-        emit update(QRectF(0., -doc->documentMargin(), 1000000000., 1000000000.));
-    }
-
-private:
-    // As Qt lays a line out; returns the line's width.
-    qreal layOut(const QTextBlock &block)
-    {
-        QTextDocument *doc = document();
-        const qreal margin = doc->documentMargin();
-        QTextLayout *tl = block.layout();
-        const QTextOption option = doc->defaultTextOption();
-        tl->setTextOption(option);
-        int extraMargin = 0;
-        if (option.flags() & QTextOption::AddSpaceForLineAndParagraphSeparators)
-            extraMargin += QFontMetrics(block.charFormat().font())
-                               .horizontalAdvance(QChar(0x21B5));
-        qreal available = viewWidth();
-        if (available <= 0)
-            available = qreal(INT_MAX);
-        available -= 2 * margin + extraMargin;
-        qreal height = 0, widest = 0;
-        tl->beginLayout();
-        for (QTextLine line = tl->createLine(); line.isValid(); line = tl->createLine()) {
-            line.setLeadingIncluded(true);
-            line.setLineWidth(available);
-            line.setPosition(QPointF(margin, height));
-            height += line.height();
-            if (line.leading() < 0)
-                height += qCeil(line.leading());
-            widest = qMax(widest, line.naturalTextWidth() + 2 * margin);
-        }
-        tl->endLayout();
-        const_cast<QTextBlock &>(block).setLineCount(tl->lineCount());
-        return widest;
-    }
-
-    // The text may outlive the editor that showed it.
-    int viewWidth() const { return m_view ? m_view->width() : 0; }
-    QPointer<const QWidget> m_view;
-    int m_blockCount;
-    struct Before {
-        int block = -1;
-        qreal height = -1;
-    } m_before; // the changed line, as the change was announced
-};
 } // namespace
 
 EditorBox::EditorBox(QWidget *parent) : EditorBox(nullptr, parent) {}
@@ -646,164 +532,6 @@ void EditorBox::insertFromMimeData(const QMimeData *source)
 {
     m_tagTyping->textComing();
     QPlainTextEdit::insertFromMimeData(source);
-}
-
-QString EditorBox::textBetween(int from, int to) const
-{
-    if (to <= from)
-        return QString();
-    QTextCursor c(document());
-    c.setPosition(from);
-    c.setPosition(to, QTextCursor::KeepAnchor);
-    return c.selectedText(); // lines end in U+2029, one character as in the document
-}
-
-int EditorBox::readingStart(int pos, int reach, Markup::State *state) const
-{
-    *state = Markup::State();
-    int from = qMax(0, pos - reach);
-    QTextBlock b = document()->findBlock(from);
-    if (b.position() < from && b.next().isValid() && b.next().position() <= pos)
-        b = b.next();
-    const MarkupStates *states = MarkupStates::of(document());
-    const bool known = states->isKnown(b.blockNumber());
-    if (b.position() >= from) {
-        from = b.position(); // a line's start
-        if (known) {
-            *state = states->startState(b.blockNumber());
-            return from;
-        }
-    }
-    // Else read from the line's start when it is known and near; failing
-    // that, a look back says whether `from` lies in SCRIPT or STYLE
-    // contents, whose "</" and '<' are not markup.
-    const bool exact = known && from - b.position() <= kRawLookBack;
-    const int back = exact ? b.position() : qMax(0, from - kRawLookBack);
-    if (back == from)
-        return from;
-    const Markup::State at = Markup::scan(
-        textBetween(back, from), exact ? states->startState(b.blockNumber()) : Markup::State());
-    if (exact)
-        *state = at;
-    else if (at.mode == Markup::Mode::Script || at.mode == Markup::Mode::Style)
-        state->mode = at.mode;
-    return from;
-}
-
-template <class Find>
-std::optional<TagPair> EditorBox::findAround(int from, int to, Find find) const
-{
-    Markup::State state;
-    const int start = readingStart(from, kMatchReach, &state);
-    const int last = document()->characterCount() - 1;
-    const int end = qMin(last, to + kMatchReach);
-    std::optional<TagPair> pair = find(textBetween(start, end), from - start, to - start, state);
-    if (!pair && (start > 0 || end < last)) {
-        // The whole page, once, for a command the user asked for: about
-        // 0.1 s for 10 million characters.
-        pair = find(document()->toRawText(), from, to, Markup::State());
-        if (pair)
-            return pair;
-    }
-    if (pair) {
-        for (TagRange *r : {&pair->open, &pair->close}) {
-            r->start += start;
-            r->end += start;
-        }
-    }
-    return pair;
-}
-
-void EditorBox::updateMatchingTags()
-{
-    m_matchWait.stop();
-    std::optional<TagPair> pair;
-    const QTextCursor caret = textCursor();
-    if (!caret.hasSelection()) {
-        const int pos = caret.position();
-        Markup::State state;
-        const int start = readingStart(pos, kMatchReach, &state);
-        const int end = qMin(document()->characterCount() - 1, pos + kMatchReach);
-        pair = matchingTags(textBetween(start, end), pos - start, state);
-        if (pair)
-            for (TagRange *r : {&pair->open, &pair->close}) {
-                r->start += start;
-                r->end += start;
-            }
-    }
-    // Unchanged, unless an edit since has moved the highlight off the tags.
-    if (pair == m_shownPair) {
-        const QList<QTextEdit::ExtraSelection> now = m_layers.value(MatchingTagLayer);
-        const auto at = [&now](int i, const TagRange &r) {
-            return now.size() == 2 && now[i].cursor.selectionStart() == r.start
-                && now[i].cursor.selectionEnd() == r.end;
-        };
-        if (!pair || (at(0, pair->open) && at(1, pair->close)))
-            return;
-    }
-    m_shownPair = pair;
-    QList<QTextEdit::ExtraSelection> shown;
-    if (pair) {
-        // A tint of the tag colour over the editor's background: the text
-        // keeps its colours and stays readable in any colour scheme.
-        QTextCharFormat tint;
-        tint.setBackground(mixed(palette().color(QPalette::Base),
-                                 m_highlighter->colours().tag, 0.2));
-        for (const TagRange &r : {pair->open, pair->close}) {
-            QTextEdit::ExtraSelection s;
-            s.cursor = QTextCursor(document());
-            s.cursor.setPosition(int(r.start));
-            s.cursor.setPosition(int(r.end), QTextCursor::KeepAnchor);
-            s.format = tint;
-            shown << s;
-        }
-    }
-    setSelectionLayer(MatchingTagLayer, shown);
-}
-
-bool EditorBox::goToMatchingTag()
-{
-    const int caret = textCursor().position();
-    const auto pair =
-        findAround(caret, caret, [](QStringView t, qsizetype from, qsizetype, Markup::State s) {
-            return matchingTags(t, from, s);
-        });
-    if (!pair)
-        return false;
-    const bool inOpening = pair->open.start <= caret && caret < pair->open.end;
-    QTextCursor c = textCursor();
-    c.setPosition(int(inOpening ? pair->close.start : pair->open.start));
-    setTextCursor(c);
-    return true;
-}
-
-bool EditorBox::selectElement()
-{
-    const QTextCursor now = textCursor();
-    const auto pair = findAround(now.selectionStart(), now.selectionEnd(),
-                                 [](QStringView t, qsizetype from, qsizetype to, Markup::State s) {
-                                     return enclosingElement(t, from, to, s);
-                                 });
-    if (!pair)
-        return false;
-    QTextCursor c = textCursor();
-    c.setPosition(int(pair->open.start));
-    c.setPosition(int(pair->close.end), QTextCursor::KeepAnchor);
-    setTextCursor(c);
-    return true;
-}
-
-void EditorBox::setSelectionLayer(SelectionLayer layer,
-                                  const QList<QTextEdit::ExtraSelection> &selections)
-{
-    if (selections.isEmpty())
-        m_layers.remove(layer);
-    else
-        m_layers.insert(layer, selections);
-    QList<QTextEdit::ExtraSelection> all;
-    for (const auto &l : std::as_const(m_layers))
-        all += l;
-    setExtraSelections(all);
 }
 
 UndoStep::UndoStep(EditorBox *editor) : m_editor(editor), m_cursor(editor->textCursor())
