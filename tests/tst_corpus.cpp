@@ -6,6 +6,7 @@
 #include "htmldoc.h"
 #include "mainwindow.h"
 #include "pageload.h"
+#include "readahead.h"
 #include "testsupport.h"
 #include "textreader.h"
 
@@ -456,9 +457,11 @@ private slots:
         const MarkStandIns standIns = hideEditorMarks(whole.text);
         const QList<qsizetype> chunks = file.size() > 65536 ? QList<qsizetype>{4093, 1 << 20}
                                                             : QList<qsizetype>{1, 2, 3, 5, 64, 1 << 20};
+        // Read on this thread, and on a worker ahead of this thread.
+        for (const auto stream : {&streamTextFile, &streamTextFileAhead})
         for (const qsizetype chunk : chunks) {
             QString joined;
-            const std::optional<StreamedText> got = streamTextFile(
+            const std::optional<StreamedText> got = stream(
                 path, [&](const QString &piece) { joined += piece; }, kMaxTextFileBytes,
                 QString(), chunk);
             QVERIFY2(got.has_value(), qPrintable(QString::number(chunk)));
@@ -493,18 +496,20 @@ private slots:
             QVERIFY(f.open(QIODevice::WriteOnly));
             f.write(b);
         };
-        write(before);
-        bool rewritten = false;
-        const std::optional<StreamedText> got = streamTextFile(
-            path,
-            [&](const QString &) {
-                if (!rewritten)
-                    write(after); // another program, between the two reads
-                rewritten = true;
-            },
-            kMaxTextFileBytes, QString(), 16);
-        QVERIFY(rewritten);
-        QVERIFY(!got.has_value());
+        for (const auto stream : {&streamTextFile, &streamTextFileAhead}) {
+            write(before);
+            bool rewritten = false;
+            const std::optional<StreamedText> got = stream(
+                path,
+                [&](const QString &) {
+                    if (!rewritten)
+                        write(after); // another program, between the two reads
+                    rewritten = true;
+                },
+                kMaxTextFileBytes, QString(), 16);
+            QVERIFY(rewritten);
+            QVERIFY(!got.has_value());
+        }
     }
 
     // The lines holding a named anchor are found in the pieces too, also

@@ -407,6 +407,8 @@ private slots:
         QTest::newRow("UTF-8, read in pieces") << QByteArray("<P>caf\xC3\xA9</P>\r\n").repeated(9);
         QTest::newRow("Windows-1252, read in pieces") << QByteArray("<P>caf\xE9</P>");
         QTest::newRow("UTF-16, read whole") << QByteArray("\xFF\xFE<\0P\0>\0", 8);
+        QTest::newRow("UTF-8, read ahead on a worker")
+            << QByteArray("<P>caf\xC3\xA9</P>\r\n").repeated(500000);
     }
     void cancelledOpenOpensNothing()
     {

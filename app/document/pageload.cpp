@@ -1,12 +1,13 @@
 #include "pageload.h"
 #include "freememory.h"
 #include "pagetext.h"
+#include "readahead.h"
 
 StreamedText loadPage(PageText &text, const QString &path, qsizetype chunkBytes)
 {
     text.beginLoad();
     try {
-        const std::optional<StreamedText> got = streamTextFile(
+        const std::optional<StreamedText> got = streamTextFileAhead(
             path, [&](const QString &piece) { text.appendLoad(piece); }, kMaxTextFileBytes,
             QString(), chunkBytes);
         if (got) {
