@@ -206,6 +206,11 @@ QString decoder(const QByteArray &input)
             || input.size() % 2)
             return QStringLiteral("read as UTF-16");
         break;
+    case TextEncoding::Utf32LeBom:
+    case TextEncoding::Utf32BeBom:
+        if (!input.startsWith(byteOrderMark(d.encoding)) || input.size() % 4)
+            return QStringLiteral("read as UTF-32");
+        break;
     default:
         // Guessed: a page with no declaration, or Unicode told by its zero
         // bytes (which are valid UTF-8).
