@@ -33,6 +33,17 @@ double processCpuMs(qint64 pid)
     return ticks < 0 ? 0 : double(ticks) * 1e3 / double(sysconf(_SC_CLK_TCK));
 }
 
+// Closes a family's document unchanged, lets its window go before the next
+// family is measured, and removes its file.
+void closeFamily(THTMLDOC *doc, const QString &path)
+{
+    doc->editor()->document()->setModified(false);
+    doc->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    settle();
+    QFile::remove(path);
+}
+
 // ------------------------------------------------------------ preview
 // This process and every process it started (the engine's helper
 // processes hang below it).
@@ -196,11 +207,7 @@ QJsonArray runPreview(const QDir &dir, double scale, int runs, const QString &on
         }
         pane->hide();
         settle();
-        ed->document()->setModified(false);
-        doc->close();
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        settle();
-        QFile::remove(path);
+        closeFamily(doc, path);
     }
 
     // Refresh until loaded, pages of the editor's own shape.
@@ -330,11 +337,7 @@ QJsonArray runSpelling(const QDir &dir, double scale, int runs, const QString &o
                         {QStringLiteral("typed char CPU, spelling off ms"), result[false].cpu},
                         {QStringLiteral("typed char CPU, spelling on ms"), result[true].cpu},
                         {QStringLiteral("on/off"), ratio}});
-        ed->document()->setModified(false);
-        doc->close();
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        settle();
-        QFile::remove(path);
+        closeFamily(doc, path);
     }
     spelling->setEnabled(true);
     return out;
