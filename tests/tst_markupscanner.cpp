@@ -308,6 +308,31 @@ void TestMarkupScanner::statesFollowEdits()
     c.insertText(QStringLiteral("<b\n>\""));
     QVERIFY(states->advance(doc.blockCount(), kAnyTime));
     QCOMPARE(kept(), fresh());
+    // A second change before the reading got past the first (two undo
+    // steps): the states from before both come back past them, but not above
+    // where the reading had got to. Lines 3n + 1 start in text.
+    struct Twice {
+        int line1;
+        const char *text1;
+        int readTo, line2;
+        const char *text2;
+        bool back; // a few lines read and every state below holds
+    };
+    for (const Twice &t : {Twice{37, "x", 38, 37, "y", true},
+                           Twice{37, "<!--", 43, 40, "x", false}, // 41 in a comment both ways
+                           Twice{28, "a\nb", 30, 28, "\n", true}}) {
+        c = QTextCursor(doc.findBlockByNumber(t.line1));
+        c.insertText(QString::fromLatin1(t.text1));
+        states->advance(t.readTo, kAnyTime);
+        c = QTextCursor(doc.findBlockByNumber(t.line2));
+        c.insertText(QString::fromLatin1(t.text2));
+        if (laidOut && t.back) {
+            QVERIFY(states->advance(t.line2 + 4, kAnyTime));
+            QVERIFY2(states->isComplete(), t.text1);
+        }
+        QVERIFY(states->advance(doc.blockCount(), kAnyTime));
+        QCOMPARE(kept(), fresh());
+    }
 }
 
 QTEST_MAIN(TestMarkupScanner)

@@ -4,6 +4,7 @@
 #include <QElapsedTimer>
 #include <QTextBlock>
 #include <QTextDocument>
+#include <algorithm>
 
 namespace {
 // Each background slice, at most this long, so typing stays smooth.
@@ -83,9 +84,21 @@ void MarkupStates::documentChanged(int position, int removed, int added)
         m_endStates.remove(at, std::min<int>(-delta, m_endStates.size() - at));
     if (m_endStates.size() > count)
         m_endStates.resize(count);
-    const int known = m_statesValid > first ? m_statesValid + delta : m_statesValid;
-    m_resume = known > last + 1 && known <= m_endStates.size() ? known : 0;
-    m_changeLast = last;
+    const auto moved = [first, delta](int block) { return block > first ? block + delta : block; };
+    const int known = moved(m_statesValid);
+    if (m_resume > m_statesValid) {
+        // An earlier change not yet read past (two undo steps, a Replace
+        // All): the states kept from before it still hold from where the
+        // reading had got to, so a line there ending as before brings them
+        // back; forgetting them would read the page to its end again.
+        m_changeLast = std::max({last, moved(m_changeLast), known - 1});
+        m_resume = moved(m_resume);
+    } else {
+        m_changeLast = last;
+        m_resume = known;
+    }
+    if (m_resume <= m_changeLast + 1 || m_resume > m_endStates.size())
+        m_resume = 0;
     m_statesValid = std::min(m_statesValid, first);
     if (!m_followers.isEmpty())
         m_slice.start();
