@@ -2,11 +2,13 @@
 #include "backgroundjob.h"
 
 #include <QFileInfo>
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <deque>
 #include <exception>
 #include <mutex>
+#include <vector>
 
 namespace {
 // Pieces decoded ahead of the one being put in: enough to keep both
@@ -19,6 +21,7 @@ struct Handoff {
     std::mutex m;
     std::condition_variable changed;
     std::deque<QString> pieces;
+    std::vector<QString> spare; // put in already: their buffers are used again
     bool ended = false;
     std::optional<StreamedText> result;
     std::exception_ptr error;
@@ -56,8 +59,17 @@ std::optional<StreamedText> streamTextFileAhead(const QString &path,
                         });
                         if (control.isCancelled())
                             throw WorkCancelled();
-                        // A copy of its own: the reader reuses its buffer.
-                        h->pieces.emplace_back(text.constData(), text.size());
+                        // A copy of its own, the reader reuses its buffer; made
+                        // in one already used, as fresh memory for each piece
+                        // would stay with this thread's heap.
+                        QString copy;
+                        if (!h->spare.empty()) {
+                            copy = std::move(h->spare.back());
+                            h->spare.pop_back();
+                        }
+                        copy.resize(text.size());
+                        std::copy_n(text.constData(), text.size(), copy.data());
+                        h->pieces.push_back(std::move(copy));
                         h->changed.notify_all();
                     },
                     limit, tooLargeText, chunkBytes);
@@ -106,11 +118,16 @@ std::optional<StreamedText> streamTextFileAhead(const QString &path,
             if (!ProgressScope::report(done, h->total.load(std::memory_order_relaxed)))
                 throw WorkCancelled();
         }
-        if (have)
+        if (have) {
             piece(next);
-        else if (ended)
+            if (next.isDetached()) {
+                const std::lock_guard<std::mutex> lock(h->m);
+                h->spare.push_back(std::move(next));
+            }
+        } else if (ended)
             break;
     }
+    h->spare.clear(); // the worker has ended: nothing is put in them again
     if (h->error)
         std::rethrow_exception(h->error);
     return std::move(h->result);
