@@ -1,4 +1,5 @@
 #include "benchfamilies.h"
+#include "freememory.h"
 #include "benchpages.h"
 #include "benchsupport.h"
 #include "findbar.h"
@@ -145,11 +146,12 @@ double idleCpuMs(EditorBox *ed, int line)
     ed->setFocus();
     settle();
     QEventLoop loop;
-    // Let pending work finish, colours that follow a resting view included.
+    // Let pending work finish, colours that follow a resting view included,
+    // and the freed memory handed back after the open.
     do {
         QTimer::singleShot(300, &loop, &QEventLoop::quit);
         loop.exec();
-    } while (ed->highlighter()->isColourPending());
+    } while (ed->highlighter()->isColourPending() || freedMemoryPending());
     const double c0 = cpuMs();
     QTimer::singleShot(3000, &loop, &QEventLoop::quit);
     loop.exec();

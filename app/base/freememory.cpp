@@ -11,12 +11,12 @@ namespace {
 // Long enough for the layout and colouring that follow an open to settle;
 // each new call starts the wait again, so a burst costs one trim.
 constexpr int kQuietMs = 2000;
+QTimer *timer = nullptr; // made on first use, gone with the application
 } // namespace
 
 void returnFreedMemorySoon()
 {
 #if defined(__GLIBC__)
-    static QTimer *timer = nullptr;
     if (!QCoreApplication::instance())
         return;
     if (!timer) {
@@ -30,3 +30,5 @@ void returnFreedMemorySoon()
     timer->start();
 #endif
 }
+
+bool freedMemoryPending() { return timer && timer->isActive(); }

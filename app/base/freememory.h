@@ -6,3 +6,5 @@
 // the system once the editor has been quiet for a moment, so memory at rest
 // is what the open pages need. Called on the GUI thread.
 void returnFreedMemorySoon();
+// Whether a hand-back is still to come (for measuring the editor at rest).
+bool freedMemoryPending();
