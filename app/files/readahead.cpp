@@ -52,23 +52,34 @@ std::optional<StreamedText> streamTextFileAhead(const QString &path,
             try {
                 result = streamTextFile(
                     path,
-                    [&h, &control](const QString &text) {
-                        std::unique_lock<std::mutex> lock(h->m);
-                        h->changed.wait(lock, [&] {
-                            return h->pieces.size() < kAhead || control.isCancelled();
-                        });
-                        if (control.isCancelled())
-                            throw WorkCancelled();
+                    [&h, &control, chunkBytes](const QString &text) {
+                        // A page read whole (UTF-16, say) is one piece, shared
+                        // as it is: a copy would hold it twice.
+                        if (text.size() > 8 * chunkBytes) {
+                            const std::lock_guard<std::mutex> lock(h->m);
+                            h->pieces.push_back(text);
+                            h->changed.notify_all();
+                            return;
+                        }
+                        QString copy;
+                        {
+                            std::unique_lock<std::mutex> lock(h->m);
+                            h->changed.wait(lock, [&] {
+                                return h->pieces.size() < kAhead || control.isCancelled();
+                            });
+                            if (control.isCancelled())
+                                throw WorkCancelled();
+                            if (!h->spare.empty()) {
+                                copy = std::move(h->spare.back());
+                                h->spare.pop_back();
+                            }
+                        }
                         // A copy of its own, the reader reuses its buffer; made
                         // in one already used, as fresh memory for each piece
                         // would stay with this thread's heap.
-                        QString copy;
-                        if (!h->spare.empty()) {
-                            copy = std::move(h->spare.back());
-                            h->spare.pop_back();
-                        }
                         copy.resize(text.size());
                         std::copy_n(text.constData(), text.size(), copy.data());
+                        const std::lock_guard<std::mutex> lock(h->m);
                         h->pieces.push_back(std::move(copy));
                         h->changed.notify_all();
                     },
