@@ -257,11 +257,7 @@ QJsonArray runFamilies(const QDir &dir, double scale, int runs, bool quick, cons
         if ((quick && fam.big) || !fam.name.contains(only))
             continue;
         const QString path = dir.filePath(QStringLiteral("family.htm"));
-        {
-            QFile f(path);
-            f.open(QIODevice::WriteOnly);
-            fam.write(f);
-        }
+        fam.writeTo(path);
         // Pages the colouring covers are measured with it off as well.
         const bool coloured = QFileInfo(path).size() <= MarkupHighlighter::kDefaultSizeLimit;
         const std::vector<bool> colourings =

@@ -101,6 +101,13 @@ void writeLines(QFile &f, int lines, qsizetype lineLength, QByteArray (*piece)(i
 
 } // namespace
 
+void Family::writeTo(const QString &path) const
+{
+    QFile f(path);
+    f.open(QIODevice::WriteOnly);
+    write(f);
+}
+
 std::vector<Family> families(double scale)
 {
     auto mb = [scale](double m) { return qsizetype(m * scale * 1e6); };

@@ -21,6 +21,9 @@ struct Family {
     std::function<void(QFile &)> write; // writes the page
     bool hostile = false;
     bool big = false; // over 8 MB: skipped by --quick
+
+    // Writes the page to `path`, replacing what was there.
+    void writeTo(const QString &path) const;
 };
 
 std::vector<Family> families(double scale);

@@ -157,11 +157,7 @@ QJsonArray runPreview(const QDir &dir, double scale, int runs, const QString &on
         if (!fam.name.contains(QLatin1String("8 MB")) || !fam.name.contains(only))
             continue;
         const QString path = dir.filePath(QStringLiteral("preview-family.htm"));
-        {
-            QFile f(path);
-            f.open(QIODevice::WriteOnly);
-            fam.write(f);
-        }
+        fam.writeTo(path);
         THTMLDOC *doc = ZediDove->openDocument(path);
         EditorBox *ed = doc->editor();
         const int line = longestLine(ed);
@@ -287,11 +283,7 @@ QJsonArray runSpelling(const QDir &dir, double scale, int runs, const QString &o
         if (!fam.name.contains(only))
             continue;
         const QString path = dir.filePath(QStringLiteral("spelling-family.htm"));
-        {
-            QFile f(path);
-            f.open(QIODevice::WriteOnly);
-            fam.write(f);
-        }
+        fam.writeTo(path);
         THTMLDOC *doc = ZediDove->openDocument(path);
         EditorBox *ed = doc->editor();
         SpellCheck *check = ed->spelling();
