@@ -24,6 +24,20 @@
 namespace FuzzChecks {
 namespace {
 
+// The targets that edit a document: its text is the input up to the first
+// NUL byte (UTF-8), the edits are read from the byte after it.
+struct TextThenEdits {
+    QString text;
+    qsizetype edits;
+};
+TextThenEdits textThenEdits(const QByteArray &input)
+{
+    qsizetype split = input.indexOf('\0');
+    if (split < 0)
+        split = input.size();
+    return {QString::fromUtf8(input.left(split)), split + 1};
+}
+
 // The text a string target works on: UTF-8, or, when the first byte is
 // 0xFF (never valid UTF-8), the rest as raw UTF-16 so that lone surrogates
 // are tried too.
@@ -149,11 +163,7 @@ EditorBox &fuzzEditor()
 
 QString targetScan(const QByteArray &input)
 {
-    // The document text up to the first NUL byte, then the edits.
-    qsizetype split = input.indexOf('\0');
-    if (split < 0)
-        split = input.size();
-    const QString text = QString::fromUtf8(input.left(split));
+    const auto [text, edits] = textThenEdits(input);
 
     for (const QString &l : text.split(QRegularExpression(QStringLiteral("\r\n|\r|\n")))) {
         const QString bad = checkLine(l);
@@ -167,7 +177,7 @@ QString targetScan(const QByteArray &input)
     if (!bad.isEmpty())
         return bad;
 
-    Reader in(input, split + 1);
+    Reader in(input, edits);
     for (int step = 0; step < 64 && !in.atEnd(); ++step) {
         QTextDocument *doc = ed.document();
         const int blocks = doc->blockCount();
@@ -323,10 +333,7 @@ QString compareStates(QTextDocument &doc, const char *when)
 
 QString markupScan(const QByteArray &input)
 {
-    qsizetype split = input.indexOf('\0');
-    if (split < 0)
-        split = input.size();
-    const QString text = QString::fromUtf8(input.left(split));
+    const auto [text, edits] = textThenEdits(input);
     // Read line by line from carried states, and whole as the editor hands
     // out pieces (its lines joined by U+2029): the same reading.
     const QStringList lines = text.split(QLatin1Char('\n'));
@@ -363,7 +370,7 @@ QString markupScan(const QByteArray &input)
     doc.documentLayout(); // laid out, as shown: each change tells its place
     doc.setPlainText(text);
     QString wrong = compareStates(doc, "loading");
-    Reader in(input, split + 1);
+    Reader in(input, edits);
     for (int step = 0; step < 32 && wrong.isEmpty() && !in.atEnd(); ++step) {
         const int chars = doc.characterCount();
         QTextCursor c(&doc);
