@@ -2,6 +2,7 @@
 #include "backgroundjob.h"
 
 #include <QFileInfo>
+#include <QScopeGuard>
 #include <algorithm>
 #include <chrono>
 #include <condition_variable>
@@ -96,16 +97,11 @@ std::optional<StreamedText> streamTextFileAhead(const QString &path,
         [] {});
     // Stops the worker when the caller leaves early (a cancel, or a throw
     // from `piece`); it ends at its next wait or progress report.
-    struct StopOnLeave {
-        const BackgroundJobs::Handle &job;
-        const std::shared_ptr<Handoff> &h;
-        ~StopOnLeave()
-        {
-            job->cancel();
-            const std::lock_guard<std::mutex> lock(h->m);
-            h->changed.notify_all();
-        }
-    } stopOnLeave{job, h};
+    const auto stopOnLeave = qScopeGuard([&] {
+        job->cancel();
+        const std::lock_guard<std::mutex> lock(h->m);
+        h->changed.notify_all();
+    });
     qint64 told = -1;
     for (;;) {
         QString next;
