@@ -1,0 +1,134 @@
+// The conformance checker's process: what it reports for today's pages,
+// the fallback when Java is missing, and a checker that dies or hangs.
+#include "nuchecker.h"
+
+#include <QFileInfo>
+#include <QSignalSpy>
+#include <QTest>
+#include <csignal>
+
+Q_DECLARE_METATYPE(NuCheckResult)
+
+namespace {
+// Long enough for a JVM to start in a sanitizer build on a busy machine.
+const int startTimeout = 240000;
+
+NuCheckResult checkNow(NuChecker &checker, const QByteArray &page)
+{
+    QSignalSpy done(&checker, &NuChecker::finished);
+    checker.check(page);
+    [&] { QTRY_COMPARE_WITH_TIMEOUT(done.count(), 1, startTimeout); }();
+    return done.isEmpty() ? NuCheckResult{NuCheckResult::Failed, {}, "no answer"}
+                          : done.first().first().value<NuCheckResult>();
+}
+
+const QByteArray head = "<!DOCTYPE html>\n<html lang=\"en\">\n<head><meta charset=\"utf-8\">"
+                        "<title>t</title></head>\n<body>\n";
+} // namespace
+
+class TestNuChecker : public QObject {
+    Q_OBJECT
+    NuChecker *m_checker = nullptr;
+private slots:
+    void initTestCase()
+    {
+        qRegisterMetaType<NuCheckResult>();
+        QVERIFY2(QFileInfo::exists(NuChecker::defaultJar()),
+                 "vnu.jar is missing: run deps.sh (tagloom_install_checker)");
+        m_checker = new NuChecker(this);
+    }
+
+    void reportsFaultsByLine_data()
+    {
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<int>("line"); // of the one error; 0: no error or warning
+        QTest::addColumn<QString>("words");
+        QTest::newRow("valid page of today's HTML")
+            << QByteArray("<search><form method=\"dialog\"><input name=q minlength=2 "
+                          "inputmode=search enterkeyhint=search aria-label=\"Find\"></form>"
+                          "</search>\n<p><data value=\"7\">seven</data> <my-card>x</my-card></p>\n"
+                          "<template><tr><td>x</td></tr></template>\n"
+                          "<nav><a href=\"/\" aria-current=\"page\">Home</a></nav>\n"
+                          "<img src=\"a.png\" alt=\"A\" loading=\"lazy\" decoding=\"async\">\n"
+                          "<button popovertarget=\"m\">Menu</button><div id=\"m\" popover>m</div>\n"
+                          "<video src=\"v.mp4\" playsinline></video>\n</body></html>\n")
+            << 0 << "";
+        QTest::newRow("li outside a list")
+            << QByteArray("<p>x</p>\n<li>a</li>\n</body></html>\n") << 6 << "“li” not allowed";
+        QTest::newRow("div directly in ul")
+            << QByteArray("<ul>\n<div>a</div>\n</ul>\n</body></html>\n") << 6
+            << "“div” not allowed";
+        QTest::newRow("button inside a link")
+            << QByteArray("<a href=\"/\">\n<button>go</button></a>\n</body></html>\n") << 6
+            << "“button” must not appear as a descendant of the “a”";
+        QTest::newRow("label for naming no control")
+            << QByteArray("<label for=\"nope\">Name</label>\n</body></html>\n") << 5 << "“for”";
+    }
+    void reportsFaultsByLine()
+    {
+        QFETCH(QByteArray, body);
+        QFETCH(int, line);
+        QFETCH(QString, words);
+        const NuCheckResult result = checkNow(*m_checker, head + body);
+        QCOMPARE(result.outcome, NuCheckResult::Checked);
+        QList<NuMessage> problems;
+        for (const NuMessage &m : result.messages)
+            if (m.severity != NuMessage::Info)
+                problems.append(m);
+        if (line == 0) {
+            for (const NuMessage &m : problems)
+                qWarning() << m.line << m.text;
+            QVERIFY(problems.isEmpty());
+            return;
+        }
+        QCOMPARE(problems.size(), 1);
+        QCOMPARE(problems.first().severity, NuMessage::Error);
+        QCOMPARE(problems.first().line, line);
+        QVERIFY2(problems.first().text.contains(words), qPrintable(problems.first().text));
+    }
+
+    void missingJavaFallsBack()
+    {
+        NuChecker checker;
+        checker.setJava(QStringLiteral("/nonexistent/bin/java"));
+        const NuCheckResult result = checkNow(checker, head);
+        QCOMPARE(result.outcome, NuCheckResult::NoJava);
+        QVERIFY(result.detail.contains("default-jre-headless"));
+        QVERIFY(!checker.isRunning());
+    }
+
+    // A checker that was killed, or stops answering, is replaced and the
+    // page is still checked; each time it is reported.
+    void deadCheckerIsRestarted_data()
+    {
+        QTest::addColumn<int>("signal");
+        QTest::addColumn<QString>("why");
+        QTest::newRow("killed") << int(SIGKILL) << "stopped";
+        QTest::newRow("hung") << int(SIGSTOP) << "did not answer";
+    }
+    void deadCheckerIsRestarted()
+    {
+        QFETCH(int, signal);
+        QFETCH(QString, why);
+        checkNow(*m_checker, head); // running now, whichever row came before
+        const qint64 pid = m_checker->processId();
+        QVERIFY(pid > 0);
+        m_checker->setTimeouts(startTimeout, 3000);
+        QSignalSpy restarted(m_checker, &NuChecker::restarted);
+        QCOMPARE(::kill(pid_t(pid), signal), 0);
+        if (signal == SIGKILL)
+            QTRY_VERIFY(!m_checker->isRunning());
+        const NuCheckResult result =
+            checkNow(*m_checker, head + "<ul><div>a</div></ul>\n</body></html>\n");
+        m_checker->setTimeouts(startTimeout, 60000);
+        QCOMPARE(result.outcome, NuCheckResult::Checked);
+        QCOMPARE(result.messages.size(), 1);
+        QCOMPARE(restarted.count(), 1);
+        QVERIFY2(restarted.first().first().toString().contains(why),
+                 qPrintable(restarted.first().first().toString()));
+        QVERIFY(m_checker->processId() != pid);
+    }
+};
+
+QTEST_MAIN(TestNuChecker)
+#include "tst_nuchecker.moc"
