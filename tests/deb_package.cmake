@@ -19,7 +19,7 @@ message(STATUS "${fields}")
 # preview engine's helper process, and the spelling library and a dictionary.
 foreach(dep "libqt6widgets6" "libqt6gui6" "libqt6core6" "libc6" "libstdc++6" "qt6-qpa-plugins"
             "fonts-liberation2" "libqt6webenginewidgets6" "libqt6webenginecore6-bin"
-            "libhunspell" "hunspell-en-us | hunspell-dictionary")
+            "libhunspell" "hunspell-en-us | hunspell-dictionary" "default-jre-headless")
   string(FIND "${fields}" "${dep}" at)
   if(at LESS 0)
     message(FATAL_ERROR "the package does not name ${dep}:\n${fields}")
@@ -29,6 +29,7 @@ execute_process(COMMAND dpkg-deb -c ${debs} OUTPUT_VARIABLE listing)
 foreach(path "./usr/bin/tagloom-html" "./usr/lib/tagloom-html/libtagloom-preview.so"
              "./usr/share/applications/org.tagloom.TagloomHTML.desktop"
              "./usr/share/tagloom-html/help/tagloom-help.html"
+             "./usr/share/tagloom-html/vnu.jar"
              "./usr/share/icons/hicolor/scalable/apps/org.tagloom.TagloomHTML.svg")
   string(FIND "${listing}" "${path}" at)
   if(at LESS 0)

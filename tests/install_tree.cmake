@@ -24,7 +24,9 @@ set(expected
   share/icons/hicolor/scalable/apps/${id}.svg
   share/metainfo/${id}.metainfo.xml
   share/tagloom-html/help/tagloom-help.html
-  share/tagloom-html/vezezu.ini)
+  share/tagloom-html/vezezu.ini
+  share/tagloom-html/vnu.jar
+  share/tagloom-html/vnu.jar.LICENSE)
 file(GLOB_RECURSE installed RELATIVE ${prefix} ${prefix}/*)
 list(SORT installed)
 if(NOT installed STREQUAL expected)
