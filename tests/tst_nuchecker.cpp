@@ -1,6 +1,8 @@
 // The conformance checker's process: what it reports for today's pages,
 // the fallback when Java is missing, and a checker that dies or hangs.
+#include "editorbox.h"
 #include "nuchecker.h"
+#include "pagecheckpane.h"
 
 #include <QFileInfo>
 #include <QSignalSpy>
@@ -95,6 +97,52 @@ private slots:
         QCOMPARE(result.outcome, NuCheckResult::NoJava);
         QVERIFY(result.detail.contains("default-jre-headless"));
         QVERIFY(!checker.isRunning());
+    }
+
+    // The pane sends pages of today's HTML to the checker and those of an
+    // older doctype to Tidy, and says which; without Java it says once
+    // what to install, and Tidy checks every page.
+    void paneNamesTheStandard_data()
+    {
+        QTest::addColumn<QString>("java");
+        QTest::addColumn<QByteArray>("page");
+        QTest::addColumn<QString>("first");
+        QTest::addColumn<QString>("again");
+        QTest::addColumn<QString>("summary");
+        const QByteArray fault = "<li>a</li>\n</body></html>\n";
+        QTest::newRow("today's HTML") << QString() << head + fault << "living standard"
+                                      << "living standard"
+                                      << "1 error, 0 warnings";
+        QTest::newRow("HTML 4.01")
+            << QString()
+            << "<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 4.01//EN\">\n<title>t</title>\n" + fault
+            << "Tidy against HTML 4.01"
+            << "Tidy against HTML 4.01" << QString();
+        QTest::newRow("no Java") << "/nonexistent/bin/java" << head + fault
+                                 << "default-jre-headless"
+                                 << "(no Java runtime)" << QString();
+    }
+    void paneNamesTheStandard()
+    {
+        QFETCH(QString, java);
+        QFETCH(QByteArray, page);
+        QFETCH(QString, first);
+        QFETCH(QString, again);
+        QFETCH(QString, summary);
+        NuChecker noJava;
+        noJava.setJava(java);
+        PageCheckPane pane;
+        pane.setConformanceChecker(java.isEmpty() ? m_checker : &noJava);
+        EditorBox editor;
+        editor.loadText(QString::fromUtf8(page));
+        for (const QString &standard : {first, again}) {
+            pane.check(&editor);
+            QTRY_VERIFY_WITH_TIMEOUT(!pane.isChecking(), startTimeout);
+            QVERIFY2(pane.standard().contains(standard), qPrintable(pane.standard()));
+            if (!summary.isEmpty())
+                QCOMPARE(pane.summary(), summary);
+        }
+        QVERIFY(!pane.standard().contains("default-jre-headless"));
     }
 
     // A checker that was killed, or stops answering, is replaced and the

@@ -53,6 +53,35 @@ private slots:
         QVERIFY(!r.messages.first().text.isEmpty());
     }
 
+    // Which pages Tidy checks against an older standard they declare.
+    void olderDoctypes_data()
+    {
+        QTest::addColumn<QString>("page");
+        QTest::addColumn<QString>("standard");
+        QTest::newRow("today's") << "<!DOCTYPE html>\n<html>"
+                                 << "";
+        QTest::newRow("today's, legacy compatible")
+            << "<!doctype html system \"about:legacy-compat\">"
+            << "";
+        QTest::newRow("none") << "<HTML>\r\n<HEAD>"
+                              << "";
+        QTest::newRow("HTML 4.01")
+            << "<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 4.01 Transitional//EN\"\n"
+               "  \"http://www.w3.org/TR/html4/loose.dtd\">"
+            << "HTML 4.01";
+        QTest::newRow("XHTML 1.0, after a comment")
+            << "<!-- x --><!DOCTYPE html PUBLIC '-//W3C//DTD XHTML 1.0 Strict//EN' 'x'>"
+            << "XHTML 1.0";
+        QTest::newRow("HTML 3.2") << "<!doctype html public \"-//W3C//DTD HTML 3.2 Final//EN\">"
+                                  << "HTML 3.2";
+    }
+    void olderDoctypes()
+    {
+        QFETCH(QString, page);
+        QFETCH(QString, standard);
+        QCOMPARE(declaredOlderDoctype(page), standard);
+    }
+
     void aCancelledCheckStopsEarly()
     {
         std::atomic<bool> cancel{true};

@@ -1,5 +1,6 @@
 #include "pagecheck.h"
 
+#include <QRegularExpression>
 #include <tidy.h>
 #include <tidybuffio.h>
 
@@ -89,4 +90,17 @@ PageCheckResult checkPage(const QString &text, const std::atomic<bool> *cancel)
     tidyBufFree(&errors);
     tidyRelease(doc);
     return result;
+}
+
+QString declaredOlderDoctype(const QString &text)
+{
+    // The doctype comes first; comments or a byte order mark may precede it.
+    static const QRegularExpression doctype(
+        QStringLiteral("<!DOCTYPE\\s+html\\s+(?:PUBLIC|SYSTEM)\\s+[\"'][^\"'>]*//DTD\\s+"
+                       "(X?HTML)\\s+(\\d+(?:\\.\\d+)?)"),
+        QRegularExpression::CaseInsensitiveOption);
+    const QRegularExpressionMatch m = doctype.match(QStringView(text).left(4096));
+    if (!m.hasMatch())
+        return {};
+    return m.captured(1).toUpper() + QLatin1Char(' ') + m.captured(2);
 }

@@ -26,6 +26,12 @@ struct PageCheckResult {
     QString summary() const;
 };
 
+// The older standard a page declares by its doctype's public or system
+// identifier ("HTML 4.01", "XHTML 1.0", "HTML 3.2"...), or nothing for a
+// page of today's HTML or with no doctype. Such pages are checked by Tidy
+// against what they declare; the rest by the living standard.
+QString declaredOlderDoctype(const QString &text);
+
 // `cancel`, when set from another thread, ends the check early (the parser
 // sees the end of the page); the result is then marked cancelled.
 PageCheckResult checkPage(const QString &text, const std::atomic<bool> *cancel = nullptr);

@@ -7,6 +7,7 @@
 #include <QTimer>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+#include <utility>
 
 PageCheckPane::PageCheckPane(QWidget *parent)
     : QDockWidget(QStringLiteral("Page Check"), parent), m_jobs(new BackgroundJobs(this))
@@ -28,6 +29,11 @@ PageCheckPane::PageCheckPane(QWidget *parent)
     top->addWidget(m_summary, 1);
     top->addWidget(m_cancel);
     layout->addLayout(top);
+    m_standard = new QLabel(body);
+    m_standard->setObjectName(QStringLiteral("CheckStandard"));
+    m_standard->setAccessibleName(QStringLiteral("Standard checked against"));
+    m_standard->setWordWrap(true);
+    layout->addWidget(m_standard);
     m_rows = new QTreeWidget(body);
     m_rows->setObjectName(QStringLiteral("CheckRows"));
     m_rows->setAccessibleName(QStringLiteral("Check results"));
@@ -87,6 +93,24 @@ void PageCheckPane::check(EditorBox *editor)
     m_summary->setText(QStringLiteral("Checking..."));
     m_cancel->setEnabled(true);
     m_checking = true;
+    const QString older = declaredOlderDoctype(text);
+    if (m_nu && older.isEmpty() && !m_noJava) {
+        m_nuText = text;
+        m_nuWaited = true;
+        m_nu->check(text.toUtf8());
+        return;
+    }
+    if (!older.isEmpty())
+        m_standard->setText(tr("Checked by HTML Tidy against %1, as the page declares").arg(older));
+    else if (m_noJava)
+        m_standard->setText(tr("Checked by HTML Tidy (no Java runtime)"));
+    else
+        m_standard->setText(tr("Checked by HTML Tidy"));
+    checkWithTidy(text);
+}
+
+void PageCheckPane::checkWithTidy(const QString &text)
+{
     m_job = m_jobs->run([text](JobControl &c) { return checkPage(text, c.cancelFlag()); },
                         [this](const PageCheckResult &result) {
                             m_job.reset();
@@ -94,16 +118,79 @@ void PageCheckPane::check(EditorBox *editor)
                         });
 }
 
+void PageCheckPane::setConformanceChecker(NuChecker *checker)
+{
+    if (m_nu)
+        m_nu->disconnect(this);
+    m_nu = checker;
+    if (!checker)
+        return;
+    connect(checker, &NuChecker::finished, this, &PageCheckPane::showConformance);
+    connect(checker, &NuChecker::restarted, this,
+            [this](const QString &why) { m_nuRestarted = why; });
+}
+
+QString PageCheckPane::standard() const { return m_standard->text(); }
+
+void PageCheckPane::showConformance(const NuCheckResult &result)
+{
+    if (!m_nuWaited)
+        return; // replaced, cancelled, or its page closed
+    m_nuWaited = false;
+    const QString text = std::exchange(m_nuText, QString());
+    QString standard = tr("Checked against the HTML living standard");
+    if (!m_nuRestarted.isEmpty())
+        standard +=
+            QStringLiteral(" (") + std::exchange(m_nuRestarted, QString()) + QLatin1Char(')');
+    if (result.outcome != NuCheckResult::Checked) {
+        // Without Java this is said once; later checks go to Tidy directly.
+        m_noJava = result.outcome != NuCheckResult::Failed;
+        m_standard->setText(result.detail + QLatin1Char(' ') + tr("Checked by HTML Tidy instead."));
+        checkWithTidy(text);
+        return;
+    }
+    m_standard->setText(standard);
+    PageCheckResult shown;
+    for (const NuMessage &m : result.messages) {
+        // The checker gets the editor's text as UTF-8 whatever the file's
+        // charset, so what it says of the declaration against that is moot.
+        if (m.text.contains(QLatin1String("disagrees with the actual encoding")))
+            continue;
+        PageMessage row{m.line, m.column, QString(), m.text};
+        if (m.severity == NuMessage::Error) {
+            row.kind = QStringLiteral("Error");
+            ++shown.errors;
+        } else if (m.severity == NuMessage::Warning) {
+            row.kind = QStringLiteral("Warning");
+            ++shown.warnings;
+        } else {
+            row.kind = QStringLiteral("Info");
+        }
+        shown.messages.append(row);
+    }
+    showResult(shown);
+}
+
 void PageCheckPane::cancel()
 {
     if (m_job)
         m_job->cancel(); // its result says so
+    if (m_nuWaited) {
+        // The checker finishes the page on its own; its result is passed over.
+        m_nuWaited = false;
+        m_nuText.clear();
+        PageCheckResult cancelled;
+        cancelled.cancelled = true;
+        showResult(cancelled);
+    }
 }
 
 void PageCheckPane::dropCheck()
 {
     m_jobs->drop(m_job);
     m_job.reset();
+    m_nuWaited = false;
+    m_nuText.clear();
     m_checking = false;
 }
 

@@ -2,7 +2,10 @@
 // The "Page Check" pane: checks a document's text off the GUI thread and
 // lists what the check found, one row a message. A row's place is offered
 // to the main window (double-click or Enter), which shows it in the editor.
+// Given the conformance checker, pages of today's HTML go to it and pages
+// declaring an older doctype to Tidy; without Java, every page goes to Tidy.
 #include "backgroundjob.h"
+#include "nuchecker.h"
 #include "pagecheck.h"
 
 #include <QDockWidget>
@@ -24,6 +27,11 @@ public:
     // cancelled and its result passed over, without waiting for it.
     void check(EditorBox *editor);
     void cancel();
+    // The living standard's checker for pages without an older doctype;
+    // none (the default) checks every page with Tidy.
+    void setConformanceChecker(NuChecker *checker);
+    // Which standard the last check used, and anything to know about it.
+    QString standard() const;
     bool isChecking() const { return m_checking; }
     // Checks replaced or cancelled that have not ended yet, the current one included.
     int threadsRunning() const { return m_jobs->running(); }
@@ -39,6 +47,8 @@ signals:
 
 private:
     void showResult(const PageCheckResult &result);
+    void checkWithTidy(const QString &text);
+    void showConformance(const NuCheckResult &result);
     void markOutOfDate();
     void dropCheck();
     void showSummary();
@@ -46,6 +56,7 @@ private:
     QPointer<EditorBox> m_editor;
     QMetaObject::Connection m_changes;
     QLabel *m_summary;
+    QLabel *m_standard;
     QPushButton *m_cancel;
     QTreeWidget *m_rows;
     BackgroundJobs *m_jobs;
@@ -56,4 +67,10 @@ private:
     QTimer m_pause;        // typing paused: time to compare the text
     size_t m_checkedHash = 0; // of the text handed to the check
     bool m_stale = false; // the text changed since it was handed to the check
+
+    QPointer<NuChecker> m_nu;
+    bool m_nuWaited = false; // the conformance check's result is the one to show
+    bool m_noJava = false;   // known since a check: Tidy checks every page
+    QString m_nuText;        // the text handed to it, for Tidy should it fail
+    QString m_nuRestarted;   // why the checker was started again, told once
 };
