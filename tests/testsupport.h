@@ -14,6 +14,10 @@
 
 class EditorBox;
 
+// How long a test waits for a page check that may start the conformance
+// checker's JVM: long enough for a sanitizer build on a busy machine.
+constexpr int checkerStartTimeout = 240000;
+
 class ScriptedUi : public UiSeam {
 public:
     ScriptedUi();

@@ -534,8 +534,9 @@ private slots:
         item("ToolsCheckPage")->trigger();
         item("ToolsCheckPage")->trigger(); // the first check gives way to the second
         PageCheckPane *check = bench->pageCheck();
-        QTRY_VERIFY(!check->isChecking());
-        QCOMPARE(check->summary(), QStringLiteral("0 errors, 1 warning"));
+        QTRY_VERIFY_WITH_TIMEOUT(!check->isChecking(), checkerStartTimeout);
+        // The skeleton, judged by the living standard: no doctype, no lang.
+        QCOMPARE(check->summary(), QStringLiteral("1 error, 1 warning"));
         QVERIFY(check->rows()->topLevelItemCount() > 0);
         QTreeWidgetItem *row = check->rows()->topLevelItem(0);
         ZediDove->mdiArea()->setActiveSubWindow(doc);

@@ -367,12 +367,12 @@ private slots:
         } else if (path.startsWith(QLatin1String("page check"))) {
             PageCheckPane *pane = ZediDove->workbench()->pageCheck();
             press(Qt::Key_F7);
-            QTRY_VERIFY(!pane->isChecking());
+            QTRY_VERIFY_WITH_TIMEOUT(!pane->isChecking(), checkerStartTimeout);
             if (path == QLatin1String("page check result")) {
                 // The result belongs to the page checked, not to the one in use now.
                 ZediDove->mdiArea()->setActiveSubWindow(m_docs.at(owner - 1));
                 press(Qt::Key_F7);
-                QTRY_VERIFY(!pane->isChecking());
+                QTRY_VERIFY_WITH_TIMEOUT(!pane->isChecking(), checkerStartTimeout);
                 ZediDove->mdiArea()->setActiveSubWindow(inUse());
                 QVERIFY(pane->rows()->topLevelItemCount() > 0);
                 QTreeWidgetItem *row = pane->rows()->topLevelItem(0);

@@ -3,6 +3,7 @@
 #include "editorbox.h"
 #include "nuchecker.h"
 #include "pagecheckpane.h"
+#include "testsupport.h"
 
 #include <QFileInfo>
 #include <QSignalSpy>
@@ -12,14 +13,11 @@
 Q_DECLARE_METATYPE(NuCheckResult)
 
 namespace {
-// Long enough for a JVM to start in a sanitizer build on a busy machine.
-const int startTimeout = 240000;
-
 NuCheckResult checkNow(NuChecker &checker, const QByteArray &page)
 {
     QSignalSpy done(&checker, &NuChecker::finished);
     checker.check(page);
-    [&] { QTRY_COMPARE_WITH_TIMEOUT(done.count(), 1, startTimeout); }();
+    [&] { QTRY_COMPARE_WITH_TIMEOUT(done.count(), 1, checkerStartTimeout); }();
     return done.isEmpty() ? NuCheckResult{NuCheckResult::Failed, {}, "no answer"}
                           : done.first().first().value<NuCheckResult>();
 }
@@ -137,7 +135,7 @@ private slots:
         editor.loadText(QString::fromUtf8(page));
         for (const QString &standard : {first, again}) {
             pane.check(&editor);
-            QTRY_VERIFY_WITH_TIMEOUT(!pane.isChecking(), startTimeout);
+            QTRY_VERIFY_WITH_TIMEOUT(!pane.isChecking(), checkerStartTimeout);
             QVERIFY2(pane.standard().contains(standard), qPrintable(pane.standard()));
             if (!summary.isEmpty())
                 QCOMPARE(pane.summary(), summary);
@@ -161,14 +159,14 @@ private slots:
         checkNow(*m_checker, head); // running now, whichever row came before
         const qint64 pid = m_checker->processId();
         QVERIFY(pid > 0);
-        m_checker->setTimeouts(startTimeout, 3000);
+        m_checker->setTimeouts(checkerStartTimeout, 3000);
         QSignalSpy restarted(m_checker, &NuChecker::restarted);
         QCOMPARE(::kill(pid_t(pid), signal), 0);
         if (signal == SIGKILL)
             QTRY_VERIFY(!m_checker->isRunning());
         const NuCheckResult result =
             checkNow(*m_checker, head + "<ul><div>a</div></ul>\n</body></html>\n");
-        m_checker->setTimeouts(startTimeout, 60000);
+        m_checker->setTimeouts(checkerStartTimeout, 60000);
         QCOMPARE(result.outcome, NuCheckResult::Checked);
         QCOMPARE(result.messages.size(), 1);
         QCOMPARE(restarted.count(), 1);

@@ -5,6 +5,7 @@
 #include "editorbox.h"
 #include "htmldoc.h"
 #include "keyboardreturn.h"
+#include "nuchecker.h"
 #include "pagecheckpane.h"
 
 #include <QMainWindow>
@@ -20,6 +21,8 @@ PageCheckCommands::PageCheckCommands(ActionRegistry *actions, CurrentDocument *c
     new KeepKeyboardOnHide(m_check);
     window->addDockWidget(Qt::BottomDockWidgetArea, m_check);
     m_check->hide();
+    // Started on the first check of a page of today's HTML, kept until the end.
+    m_check->setConformanceChecker(new NuChecker(this));
     connect(m_check, &PageCheckPane::placeChosen, this,
             [this](EditorBox *editor, int line, int column) { showPlace(editor, line, column); });
     using namespace ActionId;

@@ -14,6 +14,8 @@
 #include <QTcpServer>
 #include <QTimer>
 #include <QUrl>
+#include <csignal>
+#include <sys/prctl.h>
 
 namespace {
 
@@ -114,6 +116,9 @@ void NuChecker::start()
                              QStringLiteral("-Dhttps.proxyPort=9"), QStringLiteral("-cp"), m_jar,
                              QStringLiteral("nu.validator.servlet.Main"), QString::number(m_port)});
     m_process->setProgram(java);
+    // The checker goes with the editor, even one that crashed: a JVM left
+    // behind would hold its memory and port for good.
+    m_process->setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
     QProcess *process = m_process;
     connect(process, &QProcess::readyReadStandardOutput, this, &NuChecker::onOutput);
     connect(process, &QProcess::errorOccurred, this, [this, process](QProcess::ProcessError e) {
