@@ -61,6 +61,9 @@ private slots:
         QTest::newRow("button inside a link")
             << QByteArray("<a href=\"/\">\n<button>go</button></a>\n</body></html>\n") << 6
             << "“button” must not appear as a descendant of the “a”";
+        QTest::newRow("fault at the end of a 9 MB page")
+            << QByteArray("<p>x</p>\n").repeated(1000000) + "<li>a</li>\n</body></html>\n"
+            << 1000005 << "“li” not allowed";
         QTest::newRow("label for naming no control")
             << QByteArray("<label for=\"nope\">Name</label>\n</body></html>\n") << 5 << "“for”";
     }

@@ -107,14 +107,18 @@ void NuChecker::start()
     m_process->setProcessChannelMode(QProcess::MergedChannels);
     // Bound to 127.0.0.1 only; the proxy settings send anything the checker
     // might try to fetch to a closed port, so nothing leaves the machine.
-    // No perf data file, and the small collector: one page at a time.
-    m_process->setArguments({QStringLiteral("-XX:-UsePerfData"), QStringLiteral("-XX:+UseSerialGC"),
-                             QStringLiteral("-Dnu.validator.servlet.bind-address=127.0.0.1"),
-                             QStringLiteral("-Dhttp.proxyHost=127.0.0.1"),
-                             QStringLiteral("-Dhttp.proxyPort=9"),
-                             QStringLiteral("-Dhttps.proxyHost=127.0.0.1"),
-                             QStringLiteral("-Dhttps.proxyPort=9"), QStringLiteral("-cp"), m_jar,
-                             QStringLiteral("nu.validator.servlet.Main"), QString::number(m_port)});
+    // No perf data file, and the small collector: one page at a time. Its
+    // schemas recurse deeply as they load: a thread's default stack can
+    // overflow. Pages up to 64 MiB (its own limit is far below what the
+    // editor opens).
+    m_process->setArguments(
+        {QStringLiteral("-XX:-UsePerfData"), QStringLiteral("-XX:+UseSerialGC"),
+         QStringLiteral("-Xss8m"), QStringLiteral("-Dnu.validator.servlet.max-file-size=67108864"),
+         QStringLiteral("-Dnu.validator.servlet.bind-address=127.0.0.1"),
+         QStringLiteral("-Dhttp.proxyHost=127.0.0.1"), QStringLiteral("-Dhttp.proxyPort=9"),
+         QStringLiteral("-Dhttps.proxyHost=127.0.0.1"), QStringLiteral("-Dhttps.proxyPort=9"),
+         QStringLiteral("-cp"), m_jar, QStringLiteral("nu.validator.servlet.Main"),
+         QString::number(m_port)});
     m_process->setProgram(java);
     // The checker goes with the editor, even one that crashed: a JVM left
     // behind would hold its memory and port for good.
@@ -187,8 +191,13 @@ void NuChecker::send()
             return;
         }
         QList<NuMessage> messages;
-        if (reply->error() == QNetworkReply::NoError && parseResults(reply->readAll(), &messages)) {
-            finish({NuCheckResult::Checked, messages, {}});
+        QString failure;
+        if (reply->error() == QNetworkReply::NoError
+            && parseResults(reply->readAll(), &messages, &failure)) {
+            if (failure.isEmpty())
+                finish({NuCheckResult::Checked, messages, {}});
+            else // it could not read the page: a new checker would do no better
+                finish({NuCheckResult::Failed, {}, tr("The checker failed: %1").arg(failure)});
             return;
         }
         // Hung, or it died as it answered: a new checker takes the page.
@@ -245,7 +254,7 @@ void NuChecker::stopProcess()
     process->deleteLater();
 }
 
-bool NuChecker::parseResults(const QByteArray &json, QList<NuMessage> *messages)
+bool NuChecker::parseResults(const QByteArray &json, QList<NuMessage> *messages, QString *failure)
 {
     QJsonParseError error;
     const QJsonDocument doc = QJsonDocument::fromJson(json, &error);
@@ -256,6 +265,11 @@ bool NuChecker::parseResults(const QByteArray &json, QList<NuMessage> *messages)
     for (const QJsonValue &v : doc.object().value(QLatin1String("messages")).toArray()) {
         const QJsonObject o = v.toObject();
         const QString type = o.value(QLatin1String("type")).toString();
+        if (type == QLatin1String("non-document-error")) {
+            if (failure)
+                *failure = o.value(QLatin1String("message")).toString();
+            continue;
+        }
         NuMessage m;
         if (type == QLatin1String("info"))
             m.severity = o.value(QLatin1String("subType")).toString() == QLatin1String("warning")

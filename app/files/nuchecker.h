@@ -60,7 +60,9 @@ public:
     qint64 processId() const;
 
     // The checker's JSON results as messages; false when it is not such.
-    static bool parseResults(const QByteArray &json, QList<NuMessage> *messages);
+    // `failure` gets what kept it from checking the page (too large, say).
+    static bool parseResults(const QByteArray &json, QList<NuMessage> *messages,
+                             QString *failure = nullptr);
 
 signals:
     void finished(const NuCheckResult &result);
