@@ -16,6 +16,7 @@ TAGLOOM_PACKAGES=(cmake ninja-build g++ qt6-base-dev qt6-base-dev-tools qt6-qpa-
 # source tree, where CMake looks for it (TAGLOOM_VNU_JAR).
 TAGLOOM_VNU_VERSION=26.10.12
 TAGLOOM_VNU_DIR="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)/.deps/vnu-jar-$TAGLOOM_VNU_VERSION"
+TAGLOOM_VNU_JAR="$TAGLOOM_VNU_DIR/node_modules/vnu-jar/build/dist/vnu.jar"
 # The test path's own checks: clang-format holds changed lines to the style
 # (.ci/check-format.sh).
 TAGLOOM_TEST_PACKAGES=(clang-format)
@@ -24,8 +25,9 @@ tagloom_install_missing() {
   for p in "${TAGLOOM_PACKAGES[@]}" "$@"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
   done
-  # A Node.js from elsewhere brings its own npm, which Debian's would clash with.
-  command -v npm >/dev/null || missing+=(npm)
+  # npm only fetches the checker's jar; a Node.js from elsewhere brings its
+  # own, which Debian's would clash with.
+  [ -f "$TAGLOOM_VNU_JAR" ] || command -v npm >/dev/null || missing+=(npm)
   tagloom_apt_install "${missing[@]}"
   tagloom_install_checker
 }
@@ -42,7 +44,7 @@ tagloom_apt_install() {
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y --no-install-recommends "${missing[@]}"
 }
 tagloom_install_checker() {
-  [ -f "$TAGLOOM_VNU_DIR/node_modules/vnu-jar/build/dist/vnu.jar" ] && return 0
+  [ -f "$TAGLOOM_VNU_JAR" ] && return 0
   echo "Installing: vnu-jar $TAGLOOM_VNU_VERSION (npm)"
   # No install scripts: the package's own one would fetch a Java runtime.
   npm install --prefix "$TAGLOOM_VNU_DIR" --no-save --no-audit --no-fund --ignore-scripts \
