@@ -3,6 +3,7 @@
 #include "editorbox.h"
 #include "nuchecker.h"
 #include "pagecheckpane.h"
+#include "pagecheckservice.h"
 #include "testsupport.h"
 
 #include <QFileInfo>
@@ -62,8 +63,9 @@ private slots:
             << QByteArray("<a href=\"/\">\n<button>go</button></a>\n</body></html>\n") << 6
             << "“button” must not appear as a descendant of the “a”";
         QTest::newRow("fault at the end of a 9 MB page")
-            << QByteArray("<p>x</p>\n").repeated(1000000) + "<li>a</li>\n</body></html>\n"
-            << 1000005 << "“li” not allowed";
+            << QByteArray("<p>One more line of plain English text.</p>\n").repeated(220000)
+                   + "<li>a</li>\n</body></html>\n"
+            << 220005 << "“li” not allowed";
         QTest::newRow("label for naming no control")
             << QByteArray("<label for=\"nope\">Name</label>\n</body></html>\n") << 5 << "“for”";
     }
@@ -78,9 +80,10 @@ private slots:
         for (const NuMessage &m : result.messages)
             if (m.severity != NuMessage::Info)
                 problems.append(m);
-        if (line == 0) {
+        if (problems.size() != (line == 0 ? 0 : 1))
             for (const NuMessage &m : problems)
                 qWarning() << m.line << m.text;
+        if (line == 0) {
             QVERIFY(problems.isEmpty());
             return;
         }
@@ -133,7 +136,8 @@ private slots:
         NuChecker noJava;
         noJava.setJava(java);
         PageCheckPane pane;
-        pane.setConformanceChecker(java.isEmpty() ? m_checker : &noJava);
+        PageCheckService service(java.isEmpty() ? m_checker : &noJava);
+        pane.setService(&service);
         EditorBox editor;
         editor.loadText(QString::fromUtf8(page));
         for (const QString &standard : {first, again}) {

@@ -112,7 +112,7 @@ private slots:
         other.loadText(QStringLiteral("<p><b>x"));
         pane.check(&other);
         QTRY_VERIFY(!pane.isChecking());
-        QVERIFY(pane.rows()->topLevelItemCount() > 0);
+        QVERIFY2(pane.rows()->topLevelItemCount() > 0, qPrintable(pane.summary()));
         QCOMPARE(pane.checkedEditor(), &other);
     }
 };

@@ -424,6 +424,18 @@ void EditorBox::setCaret(int line, int column)
     setTextCursor(c);
 }
 
+void EditorBox::selectSpan(int line, int column, int endLine, int endColumn)
+{
+    const QTextBlock b = document()->findBlockByNumber(line);
+    const QTextBlock e = document()->findBlockByNumber(endLine);
+    if (!b.isValid() || !e.isValid())
+        return;
+    QTextCursor c = textCursor();
+    c.setPosition(b.position() + qBound(0, column, b.length() - 1));
+    c.setPosition(e.position() + qBound(0, endColumn, e.length() - 1), QTextCursor::KeepAnchor);
+    setTextCursor(c);
+}
+
 QString EditorBox::text() const
 {
     QString out = document()->toRawText();

@@ -63,6 +63,9 @@ public:
     // Caret at a column of a line (clamped to the line): the direct way
     // when the line is known, without converting an offset.
     void setCaret(int line, int column);
+    // Selects from a column of a line to a column of a later one (both
+    // clamped to their lines), the caret at the end.
+    void selectSpan(int line, int column, int endLine, int endColumn);
 
     // Whole text with CR LF breaks, exactly as held (no-break spaces kept).
     QString text() const;

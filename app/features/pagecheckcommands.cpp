@@ -7,6 +7,7 @@
 #include "keyboardreturn.h"
 #include "nuchecker.h"
 #include "pagecheckpane.h"
+#include "pagecheckservice.h"
 
 #include <QMainWindow>
 #include <QMdiArea>
@@ -21,10 +22,11 @@ PageCheckCommands::PageCheckCommands(ActionRegistry *actions, CurrentDocument *c
     new KeepKeyboardOnHide(m_check);
     window->addDockWidget(Qt::BottomDockWidgetArea, m_check);
     m_check->hide();
-    // Started on the first check of a page of today's HTML, kept until the end.
-    m_check->setConformanceChecker(new NuChecker(this));
-    connect(m_check, &PageCheckPane::placeChosen, this,
-            [this](EditorBox *editor, int line, int column) { showPlace(editor, line, column); });
+    // The checker is started on the first check of a page of today's HTML
+    // and kept until the end.
+    m_service = new PageCheckService(new NuChecker(this), this);
+    m_check->setService(m_service);
+    connect(m_check, &PageCheckPane::placeChosen, this, &PageCheckCommands::showPlace);
     using namespace ActionId;
     actions->add({separatorRow(ToolsMenu),
                   itemRow(ToolsMenu, "ToolsCheckPage", QStringLiteral("Chec&k Page"),
@@ -44,13 +46,17 @@ void PageCheckCommands::CheckPageClick()
     m_check->check(editor);
 }
 
-void PageCheckCommands::showPlace(EditorBox *editor, int line, int column)
+void PageCheckCommands::showPlace(EditorBox *editor, int line, int column, int lastLine,
+                                  int lastColumn)
 {
     for (THTMLDOC *doc : m_docs->documents()) {
         if (doc->editor() != editor)
             continue;
         m_area->setActiveSubWindow(doc);
-        editor->setCaret(qMax(0, line - 1), qMax(0, column - 1));
+        if (lastLine >= line && lastLine > 0) // a range: selected, its last column too
+            editor->selectSpan(qMax(0, line - 1), qMax(0, column - 1), lastLine - 1, lastColumn);
+        else
+            editor->setCaret(qMax(0, line - 1), qMax(0, column - 1));
         editor->setFocus();
         return;
     }

@@ -57,13 +57,29 @@ Bool TIDY_CALL collect(TidyMessage m)
 
 QString PageCheckResult::summary() const
 {
-    if (errors == 0 && warnings == 0)
+    if (errors == 0 && warnings == 0 && advice == 0)
         return QStringLiteral("No problems found");
     auto count = [](int n, const char *one, const char *many) {
         return QStringLiteral("%1 %2").arg(n).arg(QLatin1String(n == 1 ? one : many));
     };
-    return count(errors, "error", "errors") + QStringLiteral(", ")
-           + count(warnings, "warning", "warnings");
+    QString s = count(errors, "error", "errors") + QStringLiteral(", ")
+                + count(warnings, "warning", "warnings");
+    if (advice > 0)
+        s += QStringLiteral(", %1 advice").arg(advice);
+    return s;
+}
+
+void PageCheckResult::count()
+{
+    errors = warnings = advice = 0;
+    for (const PageMessage &m : std::as_const(messages)) {
+        if (m.kind == QLatin1String("Error"))
+            ++errors;
+        else if (m.kind == QLatin1String("Warning"))
+            ++warnings;
+        else
+            ++advice;
+    }
 }
 
 PageCheckResult checkPage(const QString &text, const std::atomic<bool> *cancel)

@@ -9,7 +9,10 @@
 struct PageMessage {
     int line = 0;   // 1-based, as the editor shows lines to the user
     int column = 0; // 1-based
-    QString kind;   // "Error" or "Warning"
+    // Where the fault ends, inclusive; 0: a place, not a range.
+    int lastLine = 0;
+    int lastColumn = 0;
+    QString kind; // "Error", "Warning" or "Advice"
     QString text;
     bool operator==(const PageMessage &o) const
     {
@@ -21,9 +24,15 @@ struct PageCheckResult {
     QList<PageMessage> messages;
     int errors = 0;
     int warnings = 0;
+    int advice = 0;
     bool cancelled = false;
-    // "2 errors, 5 warnings", or "No problems found".
+    // Which standard the page was checked against, and by what, in words.
+    QString standard;
+    // "2 errors, 5 warnings", with ", 3 advice" when there is some, or
+    // "No problems found".
     QString summary() const;
+    // The counts again from the messages' kinds.
+    void count();
 };
 
 // The older standard a page declares by its doctype's public or system

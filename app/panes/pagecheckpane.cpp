@@ -1,16 +1,19 @@
 #include "pagecheckpane.h"
 #include "editorbox.h"
+#include "pageadvice.h"
+#include "pagecheckservice.h"
+#include "userstate.h"
 
 #include <QHeaderView>
 #include <QLabel>
+#include <QMenu>
 #include <QPushButton>
 #include <QTimer>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 #include <utility>
 
-PageCheckPane::PageCheckPane(QWidget *parent)
-    : QDockWidget(QStringLiteral("Page Check"), parent), m_jobs(new BackgroundJobs(this))
+PageCheckPane::PageCheckPane(QWidget *parent) : QDockWidget(QStringLiteral("Page Check"), parent)
 {
     setObjectName(QStringLiteral("PageCheck"));
     auto *body = new QWidget(this);
@@ -26,7 +29,29 @@ PageCheckPane::PageCheckPane(QWidget *parent)
     m_cancel->setAutoDefault(false);
     m_cancel->setEnabled(false);
     connect(m_cancel, &QPushButton::clicked, this, &PageCheckPane::cancel);
+    // Which accessibility advice the check gives, each kind kept switched
+    // on or off across runs.
+    for (const AdviceSwitch &a : adviceSwitches())
+        if (UserState::value(a.key, true).toBool())
+            m_advice |= unsigned(a.kind);
+    m_adviceButton = new QPushButton(tr("Advice"), body);
+    m_adviceButton->setObjectName(QStringLiteral("CheckAdvice"));
+    m_adviceButton->setAutoDefault(false);
+    auto *menu = new QMenu(m_adviceButton);
+    for (const AdviceSwitch &a : adviceSwitches()) {
+        QAction *item = menu->addAction(tr(a.caption));
+        item->setCheckable(true);
+        item->setChecked(m_advice & unsigned(a.kind));
+        connect(item, &QAction::toggled, this, [this, a](bool on) {
+            m_advice = on ? m_advice | unsigned(a.kind) : m_advice & ~unsigned(a.kind);
+            UserState::setValue(a.key, on);
+            if (m_service)
+                m_service->setAdvice(m_advice);
+        });
+    }
+    m_adviceButton->setMenu(menu);
     top->addWidget(m_summary, 1);
+    top->addWidget(m_adviceButton);
     top->addWidget(m_cancel);
     layout->addLayout(top);
     m_standard = new QLabel(body);
@@ -57,15 +82,17 @@ PageCheckPane::PageCheckPane(QWidget *parent)
     connect(m_rows, &QTreeWidget::itemActivated, this, [this](QTreeWidgetItem *item) {
         if (m_editor)
             emit placeChosen(m_editor, item->data(0, Qt::DisplayRole).toInt(),
-                             item->data(1, Qt::DisplayRole).toInt());
+                             item->data(1, Qt::DisplayRole).toInt(),
+                             item->data(0, Qt::UserRole).toInt(),
+                             item->data(1, Qt::UserRole).toInt());
     });
 }
 
 void PageCheckPane::check(EditorBox *editor)
 {
-    // A check still running is told to stop and left to end on its own:
+    // A check still running is forgotten and left to end on its own:
     // waiting for it here would hold the editor for as long as the page
-    // takes to parse. Its result is passed over.
+    // takes to parse.
     dropCheck();
     disconnect(m_changes);
     disconnect(m_editorGone);
@@ -93,104 +120,47 @@ void PageCheckPane::check(EditorBox *editor)
     m_summary->setText(QStringLiteral("Checking..."));
     m_cancel->setEnabled(true);
     m_checking = true;
-    const QString older = declaredOlderDoctype(text);
-    if (m_nu && older.isEmpty() && !m_noJava) {
-        m_nuText = text;
-        m_nuWaited = true;
-        m_nu->check(text.toUtf8());
-        return;
-    }
-    if (!older.isEmpty())
-        m_standard->setText(tr("Checked by HTML Tidy against %1, as the page declares").arg(older));
-    else if (m_noJava)
-        m_standard->setText(tr("Checked by HTML Tidy (no Java runtime)"));
-    else
-        m_standard->setText(tr("Checked by HTML Tidy"));
-    checkWithTidy(text);
+    if (!m_service)
+        setService(new PageCheckService(nullptr, this));
+    m_ticket = m_service->check(text);
 }
 
-void PageCheckPane::checkWithTidy(const QString &text)
+void PageCheckPane::setService(PageCheckService *service)
 {
-    m_job = m_jobs->run([text](JobControl &c) { return checkPage(text, c.cancelFlag()); },
-                        [this](const PageCheckResult &result) {
-                            m_job.reset();
-                            showResult(result);
-                        });
+    if (m_service)
+        m_service->disconnect(this);
+    m_service = service;
+    if (!service)
+        return;
+    service->setAdvice(m_advice);
+    connect(service, &PageCheckService::finished, this,
+            [this](quint64 ticket, const PageCheckResult &result) {
+                if (ticket != m_ticket)
+                    return; // replaced, cancelled, or its page closed
+                m_ticket = 0;
+                showResult(result);
+            });
 }
 
-void PageCheckPane::setConformanceChecker(NuChecker *checker)
-{
-    if (m_nu)
-        m_nu->disconnect(this);
-    m_nu = checker;
-    if (!checker)
-        return;
-    connect(checker, &NuChecker::finished, this, &PageCheckPane::showConformance);
-    connect(checker, &NuChecker::restarted, this,
-            [this](const QString &why) { m_nuRestarted = why; });
-}
+int PageCheckPane::threadsRunning() const { return m_service ? m_service->jobsRunning() : 0; }
 
 QString PageCheckPane::standard() const { return m_standard->text(); }
 
-void PageCheckPane::showConformance(const NuCheckResult &result)
-{
-    if (!m_nuWaited)
-        return; // replaced, cancelled, or its page closed
-    m_nuWaited = false;
-    const QString text = std::exchange(m_nuText, QString());
-    QString standard = tr("Checked against the HTML living standard");
-    if (!m_nuRestarted.isEmpty())
-        standard +=
-            QStringLiteral(" (") + std::exchange(m_nuRestarted, QString()) + QLatin1Char(')');
-    if (result.outcome != NuCheckResult::Checked) {
-        // Without Java this is said once; later checks go to Tidy directly.
-        m_noJava = result.outcome != NuCheckResult::Failed;
-        m_standard->setText(result.detail + QLatin1Char(' ') + tr("Checked by HTML Tidy instead."));
-        checkWithTidy(text);
-        return;
-    }
-    m_standard->setText(standard);
-    PageCheckResult shown;
-    for (const NuMessage &m : result.messages) {
-        // The checker gets the editor's text as UTF-8 whatever the file's
-        // charset, so what it says of the declaration against that is moot.
-        if (m.text.contains(QLatin1String("disagrees with the actual encoding")))
-            continue;
-        PageMessage row{m.line, m.column, QString(), m.text};
-        if (m.severity == NuMessage::Error) {
-            row.kind = QStringLiteral("Error");
-            ++shown.errors;
-        } else if (m.severity == NuMessage::Warning) {
-            row.kind = QStringLiteral("Warning");
-            ++shown.warnings;
-        } else {
-            row.kind = QStringLiteral("Info");
-        }
-        shown.messages.append(row);
-    }
-    showResult(shown);
-}
-
 void PageCheckPane::cancel()
 {
-    if (m_job)
-        m_job->cancel(); // its result says so
-    if (m_nuWaited) {
-        // The checker finishes the page on its own; its result is passed over.
-        m_nuWaited = false;
-        m_nuText.clear();
-        PageCheckResult cancelled;
-        cancelled.cancelled = true;
-        showResult(cancelled);
-    }
+    if (!m_ticket)
+        return;
+    dropCheck();
+    PageCheckResult cancelled;
+    cancelled.cancelled = true;
+    showResult(cancelled);
 }
 
 void PageCheckPane::dropCheck()
 {
-    m_jobs->drop(m_job);
-    m_job.reset();
-    m_nuWaited = false;
-    m_nuText.clear();
+    if (m_service && m_ticket)
+        m_service->forget(m_ticket);
+    m_ticket = 0;
     m_checking = false;
 }
 
@@ -209,11 +179,14 @@ void PageCheckPane::showResult(const PageCheckResult &result)
         auto *item = new QTreeWidgetItem;
         item->setData(0, Qt::DisplayRole, m.line);
         item->setData(1, Qt::DisplayRole, m.column);
+        item->setData(0, Qt::UserRole, m.lastLine);
+        item->setData(1, Qt::UserRole, m.lastColumn);
         item->setText(2, m.kind);
         item->setText(3, m.text);
         items << item;
     }
     m_rows->addTopLevelItems(items);
+    m_standard->setText(result.standard);
     m_lastSummary = result.summary();
     showSummary();
     emit finished();

@@ -2,11 +2,9 @@
 // The "Page Check" pane: checks a document's text off the GUI thread and
 // lists what the check found, one row a message. A row's place is offered
 // to the main window (double-click or Enter), which shows it in the editor.
-// Given the conformance checker, pages of today's HTML go to it and pages
-// declaring an older doctype to Tidy; without Java, every page goes to Tidy.
-#include "backgroundjob.h"
-#include "nuchecker.h"
+// The checking itself is the shared PageCheckService's.
 #include "pagecheck.h"
+#include "pagecheckservice.h"
 
 #include <QDockWidget>
 #include <QPointer>
@@ -27,28 +25,29 @@ public:
     // cancelled and its result passed over, without waiting for it.
     void check(EditorBox *editor);
     void cancel();
-    // The living standard's checker for pages without an older doctype;
-    // none (the default) checks every page with Tidy.
-    void setConformanceChecker(NuChecker *checker);
+    // What checks the pages; without one, a service of the pane's own
+    // checks every page with Tidy.
+    void setService(PageCheckService *service);
+    PageCheckService *service() const { return m_service; }
     // Which standard the last check used, and anything to know about it.
     QString standard() const;
     bool isChecking() const { return m_checking; }
-    // Checks replaced or cancelled that have not ended yet, the current one included.
-    int threadsRunning() const { return m_jobs->running(); }
+    // Checks replaced or cancelled whose work has not ended yet.
+    int threadsRunning() const;
 
     QString summary() const;
     QTreeWidget *rows() const { return m_rows; }
     EditorBox *checkedEditor() const { return m_editor; }
 
 signals:
-    // A row was chosen: the caret belongs at this 1-based line and column.
-    void placeChosen(EditorBox *editor, int line, int column);
+    // A row was chosen: the caret belongs at this 1-based line and column,
+    // with the range to its last line and column (inclusive) selected when
+    // the row has one (lastLine 0: none).
+    void placeChosen(EditorBox *editor, int line, int column, int lastLine, int lastColumn);
     void finished();
 
 private:
     void showResult(const PageCheckResult &result);
-    void checkWithTidy(const QString &text);
-    void showConformance(const NuCheckResult &result);
     void markOutOfDate();
     void dropCheck();
     void showSummary();
@@ -58,19 +57,15 @@ private:
     QLabel *m_summary;
     QLabel *m_standard;
     QPushButton *m_cancel;
+    QPushButton *m_adviceButton;
     QTreeWidget *m_rows;
-    BackgroundJobs *m_jobs;
-    BackgroundJobs::Handle m_job; // the check whose result shows
+    QPointer<PageCheckService> m_service;
+    quint64 m_ticket = 0;  // the check whose result shows
+    unsigned m_advice = 0; // the kinds of advice switched on
     bool m_checking = false;
     QMetaObject::Connection m_editorGone;
     QString m_lastSummary;
     QTimer m_pause;        // typing paused: time to compare the text
     size_t m_checkedHash = 0; // of the text handed to the check
     bool m_stale = false; // the text changed since it was handed to the check
-
-    QPointer<NuChecker> m_nu;
-    bool m_nuWaited = false; // the conformance check's result is the one to show
-    bool m_noJava = false;   // known since a check: Tidy checks every page
-    QString m_nuText;        // the text handed to it, for Tidy should it fail
-    QString m_nuRestarted;   // why the checker was started again, told once
 };

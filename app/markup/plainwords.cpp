@@ -1,0 +1,8 @@
+#include "plainwords.h"
+
+QString plainWords(const QString &message)
+{
+    return message; // TODO(helper): built next
+}
+
+void foldDuplicates(QList<PageMessage> *) {}
