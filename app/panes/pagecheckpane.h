@@ -67,5 +67,5 @@ private:
     QString m_lastSummary;
     QTimer m_pause;        // typing paused: time to compare the text
     size_t m_checkedHash = 0; // of the text handed to the check
-    bool m_stale = false; // the text changed since it was handed to the check
+    bool m_stale = false;     // the text changed since it was handed to the check
 };
