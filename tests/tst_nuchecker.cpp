@@ -7,6 +7,9 @@
 #include "testsupport.h"
 
 #include <QFileInfo>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QUrlQuery>
 #include <QSignalSpy>
 #include <QTest>
 #include <csignal>
@@ -91,6 +94,31 @@ private slots:
         QCOMPARE(problems.first().severity, NuMessage::Error);
         QCOMPARE(problems.first().line, line);
         QVERIFY2(problems.first().text.contains(words), qPrintable(problems.first().text));
+    }
+
+    // Any program on the machine can ask the checker's service to check a
+    // page by its address: it must fetch nothing, nor look a name up.
+    void fetchesNothing_data()
+    {
+        QTest::addColumn<QString>("address");
+        QTest::newRow("an address") << "http://192.0.2.1/page.html";
+        QTest::newRow("a name") << "https://example.invalid/page.html";
+    }
+    void fetchesNothing()
+    {
+        QFETCH(QString, address);
+        if (!m_checker->port())
+            QCOMPARE(checkNow(*m_checker, head).outcome, NuCheckResult::Checked);
+        QNetworkAccessManager network;
+        QUrl url(QStringLiteral("http://127.0.0.1:%1/").arg(m_checker->port()));
+        url.setQuery(QUrlQuery({{"out", "json"}, {"doc", address}}));
+        QNetworkRequest request(url);
+        request.setTransferTimeout(30000);
+        QNetworkReply *reply = network.get(request);
+        QTRY_VERIFY_WITH_TIMEOUT(reply->isFinished(), 40000);
+        const QByteArray answer = reply->readAll();
+        QVERIFY2(answer.contains("access denied"), answer.constData());
+        delete reply;
     }
 
     void missingJavaFallsBack()

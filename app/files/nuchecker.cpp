@@ -12,6 +12,7 @@
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTcpServer>
+#include <QTemporaryFile>
 #include <QTimer>
 #include <QUrl>
 #include <csignal>
@@ -34,6 +35,25 @@ quint16 freePort()
         return 0;
     return server.serverPort();
 }
+
+// Everything the checker needs to run and serve on 127.0.0.1, and no
+// other socket: an address it is asked to fetch (or to look up) is refused.
+const char policyText[] = R"(grant {
+  permission java.io.FilePermission "<<ALL FILES>>", "read,write,delete";
+  permission java.lang.RuntimePermission "*";
+  permission java.util.PropertyPermission "*", "read,write";
+  permission java.lang.reflect.ReflectPermission "*";
+  permission java.net.NetPermission "*";
+  permission java.security.SecurityPermission "*";
+  permission java.util.logging.LoggingPermission "control";
+  permission java.lang.management.ManagementPermission "monitor";
+  permission javax.management.MBeanServerPermission "*";
+  permission javax.management.MBeanPermission "*", "*";
+  permission javax.management.MBeanTrustPermission "*";
+  permission java.net.SocketPermission "127.0.0.1:1-", "listen,accept,connect,resolve";
+  permission java.net.SocketPermission "localhost:1-", "listen,resolve";
+};
+)";
 
 } // namespace
 
@@ -100,13 +120,21 @@ void NuChecker::start()
         m_lost = false;
         emit restarted(tr("The checker had stopped; it was started again."));
     }
+    if (!m_policy) {
+        m_policy = new QTemporaryFile(this);
+        if (!m_policy->open() || m_policy->write(policyText) != qint64(sizeof policyText - 1)
+            || !m_policy->flush()) {
+            delete std::exchange(m_policy, nullptr);
+            finish({NuCheckResult::Failed, {}, tr("The checker's settings could not be written.")});
+            return;
+        }
+    }
     m_port = freePort();
     m_ready = false;
     m_output.clear();
     m_process = new QProcess(this);
     m_process->setProcessChannelMode(QProcess::MergedChannels);
-    // Bound to 127.0.0.1 only; the proxy settings send anything the checker
-    // might try to fetch to a closed port, so nothing leaves the machine.
+    // Bound to 127.0.0.1 only, and allowed no other socket (see the policy).
     // No perf data file, and the small collector: one page at a time. Its
     // schemas recurse deeply as they load: a thread's default stack can
     // overflow. Pages up to 64 MiB (its own limit is far below what the
@@ -115,8 +143,8 @@ void NuChecker::start()
         {QStringLiteral("-XX:-UsePerfData"), QStringLiteral("-XX:+UseSerialGC"),
          QStringLiteral("-Xss8m"), QStringLiteral("-Dnu.validator.servlet.max-file-size=67108864"),
          QStringLiteral("-Dnu.validator.servlet.bind-address=127.0.0.1"),
-         QStringLiteral("-Dhttp.proxyHost=127.0.0.1"), QStringLiteral("-Dhttp.proxyPort=9"),
-         QStringLiteral("-Dhttps.proxyHost=127.0.0.1"), QStringLiteral("-Dhttps.proxyPort=9"),
+         QStringLiteral("-Djava.security.manager"),
+         QStringLiteral("-Djava.security.policy==") + m_policy->fileName(),
          QStringLiteral("-cp"), m_jar, QStringLiteral("nu.validator.servlet.Main"),
          QString::number(m_port)});
     m_process->setProgram(java);

@@ -1,8 +1,11 @@
 #pragma once
 // Checks pages against today's HTML with the Nu Html Checker, run as one
 // Java process that starts with the first check and stays while the editor
-// runs. Pages go to it over HTTP on 127.0.0.1, on a port picked at random;
-// nothing else is fetched. Everything here is asynchronous on the owner's
+// runs. Pages go to it over HTTP on 127.0.0.1, on a port picked at random.
+// It can fetch nothing: its service would check a page named by address,
+// for any program on the machine that asks, and its own settings for
+// proxies are not heeded; so Java's security manager allows it no socket
+// but its own on 127.0.0.1. Everything here is asynchronous on the owner's
 // thread: a check is asked for and its result arrives by signal, so the GUI
 // never waits on the checker. A checker that dies or stops answering is
 // started again (once per check) and that is reported.
@@ -14,6 +17,7 @@
 class QNetworkAccessManager;
 class QNetworkReply;
 class QProcess;
+class QTemporaryFile;
 class QTimer;
 
 struct NuMessage {
@@ -58,6 +62,8 @@ public:
     void check(const QByteArray &utf8Page);
     bool isRunning() const;
     qint64 processId() const;
+    // Where the checker serves while it runs; 0 before.
+    quint16 port() const { return m_ready ? m_port : 0; }
 
     // The checker's JSON results as messages; false when it is not such.
     // `failure` gets what kept it from checking the page (too large, say).
@@ -87,6 +93,7 @@ private:
     QTimer *m_startTimer = nullptr;
     QByteArray m_output; // the checker's output until it says it serves
     quint16 m_port = 0;
+    QTemporaryFile *m_policy = nullptr; // what Java allows the checker; read as it starts
     bool m_ready = false;
     bool m_hasPage = false; // a page waits or is being checked
     bool m_retried = false; // this page's checker was started again once
