@@ -144,9 +144,8 @@ void NuChecker::start()
          QStringLiteral("-Xss8m"), QStringLiteral("-Dnu.validator.servlet.max-file-size=67108864"),
          QStringLiteral("-Dnu.validator.servlet.bind-address=127.0.0.1"),
          QStringLiteral("-Djava.security.manager"),
-         QStringLiteral("-Djava.security.policy==") + m_policy->fileName(),
-         QStringLiteral("-cp"), m_jar, QStringLiteral("nu.validator.servlet.Main"),
-         QString::number(m_port)});
+         QStringLiteral("-Djava.security.policy==") + m_policy->fileName(), QStringLiteral("-cp"),
+         m_jar, QStringLiteral("nu.validator.servlet.Main"), QString::number(m_port)});
     m_process->setProgram(java);
     // The checker goes with the editor, even one that crashed: a JVM left
     // behind would hold its memory and port for good.
