@@ -175,7 +175,7 @@ struct TableSeen {
 
 struct PendingControl { // has an id a <label for> may name, later or earlier
     QStringView id;
-    QStringView name;
+    Tag tag;
     Range range;
 };
 
@@ -203,7 +203,7 @@ public:
             closeTable();
         for (const PendingControl &c : pending)
             if (!labelFor.contains(c.id))
-                unlabelled(c.name, c.range);
+                unlabelled(c.tag, c.range);
         if (!seenHtml && anyMarkup)
             add(AdviceKind::PageLanguage, {1, 1, 0, 0},
                 QStringLiteral("The page has no <html lang=\"...\">: say its language, as in "
@@ -239,7 +239,6 @@ public:
             }
             tagStart = t.start;
             tagLast = t.end() - 1;
-            name = s.sliced(t.nameStart, t.nameLength);
             std::fill(std::begin(values), std::end(values), QStringView());
             std::fill(std::begin(present), std::end(present), false);
             attr = NoAttr;
@@ -364,12 +363,12 @@ private:
             // the browser's "Submit").
             if (is(u"submit") || is(u"reset") || is(u"button"))
                 break;
-            control(r);
+            control(t, r);
             break;
         }
         case Tag::Select:
         case Tag::Textarea:
-            control(r);
+            control(t, r);
             break;
         case Tag::Label:
             if (!values[For].isEmpty())
@@ -377,13 +376,18 @@ private:
             label = {!closes, present[For], false};
             break;
         case Tag::Heading:
-            if (lastLevel > 0 && level > lastLevel + 1)
-                add(AdviceKind::SkippedHeading, r,
-                    QStringLiteral("Heading level skipped: <h%1> follows <h%2> with no <h%3> "
-                                   "between; screen reader users find their way by the levels")
-                        .arg(level)
-                        .arg(lastLevel)
-                        .arg(lastLevel + 1));
+            if (lastLevel > 0 && level > lastLevel + 1) {
+                QString &text = headingTexts[level - 1][lastLevel - 1];
+                if (text.isEmpty())
+                    text =
+                        QStringLiteral("Heading level skipped: <h%1> follows <h%2> with no <h%3> "
+                                       "between; screen reader users find their way by the "
+                                       "levels")
+                            .arg(level)
+                            .arg(lastLevel)
+                            .arg(lastLevel + 1);
+                add(AdviceKind::SkippedHeading, r, text);
+            }
             lastLevel = level;
             break;
         case Tag::Html:
@@ -499,7 +503,7 @@ private:
                                "lays out the page"));
     }
 
-    void control(const Range &r)
+    void control(Tag t, const Range &r)
     {
         // A <label> with no "for" labels the first control inside it.
         const bool wrapped = label.open && !label.hasFor && !label.used;
@@ -508,18 +512,21 @@ private:
         if (wrapped || namedByAttributes() || !wanted(AdviceKind::UnlabelledControl))
             return;
         if (!values[Id].isEmpty())
-            pending.push_back({values[Id], name, r});
+            pending.push_back({values[Id], t, r});
         else
-            unlabelled(name, r);
+            unlabelled(t, r);
     }
 
-    void unlabelled(QStringView element, const Range &r)
+    void unlabelled(Tag t, const Range &r)
     {
-        const QString n = element.toString().toLower();
-        add(AdviceKind::UnlabelledControl, r,
-            QStringLiteral("<%1> without a label: name it with <label for=\"its id\">, a <label> "
-                           "around it, aria-label or title")
-                .arg(n));
+        QString &text = t == Tag::Input ? inputText : t == Tag::Select ? selectText : textareaText;
+        if (text.isEmpty())
+            text = QStringLiteral("<%1> without a label: name it with <label for=\"its id\">, a "
+                                  "<label> around it, aria-label or title")
+                       .arg(t == Tag::Input    ? u"input"
+                            : t == Tag::Select ? u"select"
+                                               : u"textarea");
+        add(AdviceKind::UnlabelledControl, r, text);
     }
 
     QStringView s;
@@ -534,7 +541,6 @@ private:
     Tag tag = Tag::Other;
     int level = 0; // of a heading
     qsizetype tagStart = 0, tagLast = 0;
-    QStringView name;
     Attr attr = NoAttr; // whose value may come next
     bool present[AttrCount] = {};
     QStringView values[AttrCount];
@@ -550,6 +556,9 @@ private:
     } label;
     QSet<QStringView> labelFor;
     std::vector<PendingControl> pending;
+    // Texts made once, shared by all their messages.
+    QString inputText, selectText, textareaText;
+    QString headingTexts[6][6];
 };
 } // namespace
 
