@@ -127,10 +127,10 @@ private slots:
         QTest::newRow("controls without a label; a wrapping label labels its first only")
             << lang
                    + "<input id=a>\n<label>x <input><textarea></textarea></label>\n"
-                     "<label for=b><select></select></label><input type=image src=g>"
+                     "<label for=b><select></select></label><input type=image src=g alt=\"\">"
             << kAllAdvice
             << QStringList{"2:1-2:12:<input> without a label", "3:17-3:26:<textarea> without",
-                           "4:14-4:21:<select> without", "4:39-4:62:Image button without alt"}
+                           "4:14-4:21:<select> without", "4:39-4:69:Image button without alt"}
             << -1;
         QTest::newRow("headings: down one, up any, first below h1")
             << lang + "<h2>a</h2><h3>b</h3><h1>c</h1><h2>d</h2><h1>e</h1><h2>f</h2>\n<h4>g</h4>"

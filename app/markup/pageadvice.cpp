@@ -352,8 +352,8 @@ private:
             auto is = [&](QStringView v) { return Markup::sameName(type, v); };
             if (is(u"hidden"))
                 break;
-            if (is(u"image")) {
-                if (!present[Alt])
+            if (is(u"image")) { // named by its alt: an empty one leaves it unnamed
+                if (!has(Alt) && !namedByAttributes())
                     add(AdviceKind::ImageAlt, r,
                         QStringLiteral("Image button without alt text: say what it does in "
                                        "alt=\"...\""));
