@@ -93,9 +93,10 @@ private slots:
         QTest::addColumn<QStringList>("expected");
         QTest::addColumn<int>("count"); // -1: the list
         const QString lang = QStringLiteral("<html lang=\"en\">\n");
-        QTest::newRow("image without alt; empty alt is decoration")
-            << lang + "<img src=a.png>\n<img src=b alt=\"\"><img src=c alt>" << kAllAdvice
-            << QStringList{"2:1-2:15:Image without alt"} << -1;
+        QTest::newRow("image without alt, columns in UTF-16; empty alt is decoration")
+            << lang + QString::fromUtf8("\u00e9\U0001F600<img src=a.png>\n<img src=b alt=\"\">")
+                   + "<img src=c alt>"
+            << kAllAdvice << QStringList{"2:4-2:18:Image without alt"} << -1;
         QTest::newRow("upper-case page, CR LF and CR lines")
             << "<HTML>\r\n<BODY>\r\n<IMG SRC=\"x\">\r\n<A HREF=\"y\"></A>\r<H1>a</H1><H3\r\n>b</H3>"
             << kAllAdvice
