@@ -183,6 +183,9 @@ struct PendingControl { // has an id a <label for> may name, later or earlier
 // match end tags), so a hostile page of open tables keeps memory bounded.
 constexpr int kMaxTables = 256;
 
+// Reads the page once, in order: each start tag is judged when its '>' is
+// read (or the next tag ends it); links, buttons and tables when they end;
+// controls with an id once the whole page has shown its <label for>s.
 class AdviceReader : public Markup::TokenSink {
 public:
     AdviceReader(QStringView s, unsigned enabled, const std::atomic<bool> *cancel)
