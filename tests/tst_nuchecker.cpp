@@ -145,6 +145,11 @@ private slots:
         QTest::newRow("today's HTML") << QString() << head + fault << "living standard"
                                       << "living standard"
                                       << "1 error, 0 warnings";
+        QTest::newRow("no lang: told once, as advice")
+            << QString() << QByteArray("<!DOCTYPE html>\n<title>t</title>\n<p>x</p>\n")
+            << "living standard"
+            << "living standard"
+            << "0 errors, 0 warnings, 1 advice";
         QTest::newRow("HTML 4.01")
             << QString()
             << "<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 4.01//EN\">\n<title>t</title>\n" + fault

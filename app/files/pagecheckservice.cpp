@@ -113,6 +113,10 @@ void PageCheckService::onConformance(const NuCheckResult &result)
                 // against that is moot.
                 if (m.text.contains(QLatin1String("disagrees with the actual encoding")))
                     continue;
+                // A page without a language is the accessibility advice's,
+                // which the pane can switch off and which also finds lang="".
+                if (m.text.startsWith(u"Consider adding a \u201clang\u201d attribute"))
+                    continue;
                 PageMessage row{m.line, m.column, m.lastLine, m.lastColumn, QString(), m.text};
                 row.kind = m.severity == NuMessage::Error     ? QStringLiteral("Error")
                            : m.severity == NuMessage::Warning ? QStringLiteral("Warning")
