@@ -108,10 +108,7 @@ void PageCheckService::onConformance(const NuCheckResult &result)
                 c->standard +=
                     QStringLiteral(" (") + std::exchange(m_restarted, QString()) + QLatin1Char(')');
             for (const NuMessage &m : result.messages) {
-                // The checker gets the editor's text as UTF-8 whatever the
-                // file's charset, so what it says of the declaration
-                // against that is moot.
-                if (m.text.contains(QLatin1String("disagrees with the actual encoding")))
+                if (passedOver(m.text))
                     continue;
                 PageMessage row{m.line, m.column, m.lastLine, m.lastColumn, QString(), m.text};
                 row.kind = m.severity == NuMessage::Error     ? QStringLiteral("Error")

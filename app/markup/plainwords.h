@@ -11,5 +11,9 @@
 // The conformance checker's or Tidy's message in plain words.
 QString plainWords(const QString &message);
 
+// The checker's messages that are not shown: not about the page as the
+// user wrote it, or said better by the accessibility advice.
+bool passedOver(const QString &message);
+
 // Results that tell one fault more than once become one, in page order.
 void foldDuplicates(QList<PageMessage> *messages);
