@@ -87,6 +87,9 @@ QString childNotAllowed(const QString &x, const QString &y, bool directly)
                     : QStringLiteral("<%1> is not allowed inside <%2> here").arg(x, y);
 }
 
+const char labelForNothing[] = "<label for> names no form control in the page";
+const char selfClosed[] = "“/>” does not close this element: it needs an end tag";
+
 struct Rule {
     // The pattern's literal start, tried first: most rules fail on it.
     QString prefix;
@@ -135,7 +138,7 @@ const RuleText ruleTexts[] = {
      "<%1 %2> must not be inside <%3>", nullptr},
     {"The value of the “for” attribute of the “label” element must be the ID of a non-hidden "
      "form control\\.",
-     "<label for> names no form control in the page", nullptr},
+     labelForNothing, nullptr},
     {"Duplicate ID " VALUE "\\.", "the id “%1” is already used in the page", nullptr},
     {"The first occurrence of ID " VALUE " was here\\.", "the id “%1” is first used here", nullptr},
     {"An “img” element must have an “alt” attribute, except under certain conditions\\..*",
@@ -218,8 +221,7 @@ const RuleText ruleTexts[] = {
      "the page does not start with %1", nullptr},
     {"(?:Obsolete|Almost standards mode|Quirky) doctype\\. Expected " VALUE "\\.",
      "the page should start with %1", nullptr},
-    {"Self-closing syntax \\(“/>”\\) used on a non-void HTML element\\..*",
-     "“/>” does not close this element: it needs an end tag", nullptr},
+    {"Self-closing syntax \\(“/>”\\) used on a non-void HTML element\\..*", selfClosed, nullptr},
     {"Named character reference was not terminated by a semicolon\\..*",
      "a character reference must end with “;” (or write & as &amp;)", nullptr},
     {"“&” did not start a character reference\\..*", "& must be written as &amp; here", nullptr},
@@ -299,6 +301,7 @@ const RuleText ruleTexts[] = {
     {"entity \"(.*)\" doesn't end in ';'", "“%1” must end with “;”", nullptr},
     {"missing <!DOCTYPE> declaration", "the page has no <!DOCTYPE>", nullptr},
     {"inserting missing 'title' element", "the page has no <title>", nullptr},
+    {"content occurs after end of body", "content comes after the end of <body>", nullptr},
     {"the end of the document was reached before the end of the comment",
      "a comment is never closed with -->", nullptr},
     {TAG " missing '>' for end of tag", "<%1> has no closing “>”", nullptr},
@@ -350,10 +353,41 @@ bool startsElementText(const QString &text, const QString &name)
            && text.at(name.size() + 1) == QLatin1Char('>');
 }
 
+const QRegularExpression &unknownElement()
+{
+    static const QRegularExpression re(
+        QStringLiteral("^<([^<>\\s]+)> is not (?:an HTML|a known) element"));
+    return re;
+}
+
 QString elementOf(const QString &text, const QRegularExpression &re)
 {
     const Match m = re.match(text);
     return m.hasMatch() ? m.captured(1) : QString();
+}
+
+// Whether `other`, at the same place as `first`, only follows from it: an
+// unknown element's place, an element Tidy's own repair left empty or put
+// in, and then left open (`leftOpen` is set then), an element written
+// "<x/>" never closed.
+bool followsFrom(const QString &first, const QString &other, bool *leftOpen)
+{
+    static const QRegularExpression empty(QStringLiteral("^empty <([^<>\\s]+)>$"));
+    static const QRegularExpression missing(QStringLiteral("^<([^<>\\s]+)> is missing here$"));
+    static const QRegularExpression notInside(
+        QStringLiteral("^<[^<>\\s]+> (?:must be inside |is not allowed directly inside )"));
+    if (const QString x = elementOf(first, unknownElement()); !x.isEmpty())
+        return startsElementText(other, x) && other.contains(QLatin1String(" is not allowed "));
+    if (const QString x = elementOf(other, empty); !x.isEmpty())
+        return startsElementText(first, x);
+    // An element written "<x/>" is then never closed.
+    if (first.startsWith(QStringLiteral("“/>” does not close ")))
+        return other.endsWith(QLatin1String("> is never closed"));
+    if (const QString x = elementOf(first, missing); !x.isEmpty()) {
+        *leftOpen = other == QStringLiteral("<%1> is never closed").arg(x);
+        return *leftOpen || other.startsWith(QStringLiteral("<%1> is not closed before ").arg(x));
+    }
+    return missing.match(other).hasMatch() && notInside.match(first).hasMatch();
 }
 
 int severity(const QString &kind)
@@ -390,16 +424,62 @@ QString plainWords(const QString &message)
     return message;
 }
 
+QStringView PageSource::range(int line, int column, int lastLine, int lastColumn)
+{
+    if (m_lineStarts.isEmpty()) {
+        m_lineStarts.append(0);
+        for (qsizetype i = 0; i < m_page.size(); ++i) {
+            const QChar c = m_page.at(i);
+            if (c == QLatin1Char('\r') && i + 1 < m_page.size()
+                && m_page.at(i + 1) == QLatin1Char('\n'))
+                continue; // the LF ends it
+            if (c == QLatin1Char('\n') || c == QLatin1Char('\r'))
+                m_lineStarts.append(i + 1);
+        }
+    }
+    if (line < 1 || column < 1 || lastLine < line || lastLine > m_lineStarts.size())
+        return {};
+    const qsizetype from = m_lineStarts.at(line - 1) + column - 1;
+    const qsizetype to = m_lineStarts.at(lastLine - 1) + lastColumn;
+    if (to <= from || to > m_page.size())
+        return {};
+    return m_page.mid(from, to - from);
+}
+
+QString plainWords(const PageMessage &message, PageSource &page)
+{
+    const QString words = plainWords(message.text);
+    const bool label = words == QLatin1String(labelForNothing);
+    if (!label && words != QString::fromUtf8(selfClosed))
+        return words;
+    const QStringView tag =
+        page.range(message.line, message.column, message.lastLine, message.lastColumn);
+    if (label) {
+        static const QRegularExpression forValue(
+            QStringLiteral("^<label\\b[^>]*?\\sfor\\s*=\\s*(?:\"([^\"]*)\"|'([^']*)'|([^\\s>]+))"),
+            QRegularExpression::CaseInsensitiveOption);
+        const Match m = forValue.match(tag);
+        if (!m.hasMatch())
+            return words;
+        const QString value = m.captured(1) + m.captured(2) + m.captured(3);
+        return QStringLiteral("<label for=\"%1\"> names no form control in the page").arg(value);
+    }
+    static const QRegularExpression name(QStringLiteral("^<([A-Za-z][^\\s/>]*)"));
+    const QString element = name.match(tag).captured(1).toLower();
+    if (element.isEmpty())
+        return words;
+    return QStringLiteral("“/>” does not close <%1>: it needs an end tag </%1>").arg(element);
+}
+
 void foldDuplicates(QList<PageMessage> *messages)
 {
-    static const QRegularExpression empty(QStringLiteral("^empty <([^<>\\s]+)>$"));
-    static const QRegularExpression unknown(
-        QStringLiteral("^<([^<>\\s]+)> is not (?:an HTML|a known) element"));
     static const QRegularExpression strayEnd(
         QStringLiteral("^</([^<>\\s]+)> closes nothing that is open$"));
     static const QRegularExpression endWithOpen(
         QStringLiteral("^</[^<>\\s]+> comes while elements inside it are still open$"));
     static const QRegularExpression neverClosed(QStringLiteral("^<[^<>\\s]+> is never closed$"));
+    static const QRegularExpression pageEndTags(
+        QStringLiteral("^</(?:body|html)> closes nothing that is open$"));
     static const QRegularExpression firstId(QStringLiteral("^the id “(.*)” is first used here$"));
     static const QRegularExpression duplicateId(
         QStringLiteral("^the id “(.*)” is already used in the page$"));
@@ -408,22 +488,24 @@ void foldDuplicates(QList<PageMessage> *messages)
     QList<PageMessage> &list = *messages;
     QList<bool> dropped(list.size(), false);
 
-    // Rows at one place: one fault told twice.
+    // Rows at one place: one fault told twice, or one fault and what Tidy
+    // did about it. A row folded away may still explain another.
+    QList<bool> tidyLeftOpen(list.size(), false); // its own element, open to the end
     for (qsizetype i = 0; i < list.size();) {
         qsizetype end = i + 1;
         while (end < list.size() && list.at(end).line == list.at(i).line
                && list.at(end).column == list.at(i).column)
             ++end;
         for (qsizetype a = i; a < end; ++a) {
-            if (dropped.at(a))
-                continue;
             PageMessage &keep = list[a];
             for (qsizetype b = i; b < end; ++b) {
                 if (b == a || dropped.at(b))
                     continue;
                 const PageMessage &other = list.at(b);
                 bool fold = false;
-                if (b > a && other.text == keep.text) {
+                if (dropped.at(a)) {
+                    fold = followsFrom(keep.text, other.text, &tidyLeftOpen[b]);
+                } else if (b > a && other.text == keep.text) {
                     fold = true;
                 } else if (keep.text == noAlt && other.kind == QLatin1String("Advice")
                            && keep.kind != other.kind
@@ -431,15 +513,13 @@ void foldDuplicates(QList<PageMessage> *messages)
                     // The advice says what to write; the checker, how grave.
                     keep.text = other.text;
                     fold = true;
-                } else if (const QString x = elementOf(keep.text, unknown); !x.isEmpty()) {
-                    // An unknown element is not allowed anywhere, to begin with.
-                    fold = startsElementText(other.text, x)
-                           && other.text.contains(QLatin1String(" is not allowed "));
-                } else if (const QString x = elementOf(other.text, empty); !x.isEmpty()) {
-                    // Tidy's own repair left an element it then reports empty.
-                    fold = startsElementText(keep.text, x);
+                } else {
+                    fold = followsFrom(keep.text, other.text, &tidyLeftOpen[b]);
                 }
                 if (!fold)
+                    continue;
+                dropped[b] = true;
+                if (dropped.at(a))
                     continue;
                 if (severity(other.kind) > severity(keep.kind))
                     keep.kind = other.kind;
@@ -447,7 +527,6 @@ void foldDuplicates(QList<PageMessage> *messages)
                     keep.lastLine = other.lastLine;
                     keep.lastColumn = other.lastColumn;
                 }
-                dropped[b] = true;
             }
         }
         i = end;
@@ -457,11 +536,16 @@ void foldDuplicates(QList<PageMessage> *messages)
     QHash<QString, int> unknownOpen; // an end tag for each is no second fault
     QHash<QString, int> firstUse;    // id → line first used
     int lastNeverClosed = -1000;
+    bool leftOpen = false;
     for (qsizetype i = 0; i < list.size(); ++i) {
+        leftOpen = leftOpen || tidyLeftOpen.at(i);
         if (dropped.at(i))
             continue;
         const QString &text = list.at(i).text;
-        if (const QString x = elementOf(text, unknown); !x.isEmpty()) {
+        if (leftOpen && pageEndTags.match(text).hasMatch()) {
+            // Tidy's element, open to the end, took the page's end tags.
+            dropped[i] = true;
+        } else if (const QString x = elementOf(text, unknownElement()); !x.isEmpty()) {
             ++unknownOpen[x];
         } else if (const QString x = elementOf(text, strayEnd); !x.isEmpty()) {
             if (unknownOpen.value(x) > 0) {
