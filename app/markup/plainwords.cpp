@@ -539,6 +539,8 @@ void foldDuplicates(QList<PageMessage> *messages)
     bool leftOpen = false;
     for (qsizetype i = 0; i < list.size(); ++i) {
         leftOpen = leftOpen || tidyLeftOpen.at(i);
+        if (neverClosed.match(list.at(i).text).hasMatch()) // folded away or not
+            lastNeverClosed = list.at(i).line;
         if (dropped.at(i))
             continue;
         const QString &text = list.at(i).text;
@@ -552,8 +554,6 @@ void foldDuplicates(QList<PageMessage> *messages)
                 --unknownOpen[x];
                 dropped[i] = true;
             }
-        } else if (neverClosed.match(text).hasMatch()) {
-            lastNeverClosed = list.at(i).line;
         } else if (endWithOpen.match(text).hasMatch()) {
             // The checker says both where an element was left open and the
             // end tag that found it so; the first is the fault.
