@@ -343,11 +343,13 @@ private slots:
             << QStringList{"3:5:Error:<b> is never closed",
                            "9:1:Error:</div> comes while elements inside it are still open"};
         QTest::newRow("duplicate id and its first use")
-            << QStringList{"2:1:Warning:the id “a” is first used here",
+            << QStringList{"1:1:Error:the id “a” is already used in the page",
+                           "2:1:Warning:the id “a” is first used here",
                            "2:1:Warning:the id “b” is first used here",
                            "5:1:Error:the id “a” is already used in the page",
                            "7:1:Error:the id “a” is already used in the page"}
-            << QStringList{"2:1:Warning:the id “b” is first used here",
+            << QStringList{"1:1:Error:the id “a” is already used in the page",
+                           "2:1:Warning:the id “b” is first used here",
                            "5:1:Error:the id “a” is already used on line 2",
                            "7:1:Error:the id “a” is already used on line 2"};
     }

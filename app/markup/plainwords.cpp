@@ -539,49 +539,56 @@ void foldDuplicates(QList<PageMessage> *messages)
     bool leftOpen = false;
     for (qsizetype i = 0; i < list.size(); ++i) {
         leftOpen = leftOpen || tidyLeftOpen.at(i);
-        if (neverClosed.match(list.at(i).text).hasMatch()) // folded away or not
+        const QString &text = list.at(i).text;
+        // Cheap looks first: pages with many faults have many rows.
+        if (text.endsWith(QLatin1String("> is never closed"))
+            && neverClosed.match(text).hasMatch()) // folded away or not
             lastNeverClosed = list.at(i).line;
         if (dropped.at(i))
             continue;
-        const QString &text = list.at(i).text;
-        if (leftOpen && pageEndTags.match(text).hasMatch()) {
-            // Tidy's element, open to the end, took the page's end tags.
-            dropped[i] = true;
-        } else if (const QString x = elementOf(text, unknownElement()); !x.isEmpty()) {
-            ++unknownOpen[x];
-        } else if (const QString x = elementOf(text, strayEnd); !x.isEmpty()) {
-            if (unknownOpen.value(x) > 0) {
+        if (text.endsWith(QLatin1String("> closes nothing that is open"))) {
+            if (leftOpen && pageEndTags.match(text).hasMatch()) {
+                // Tidy's element, open to the end, took the page's end tags.
+                dropped[i] = true;
+            } else if (const QString x = elementOf(text, strayEnd);
+                       !x.isEmpty() && unknownOpen.value(x) > 0) {
                 --unknownOpen[x];
                 dropped[i] = true;
             }
-        } else if (endWithOpen.match(text).hasMatch()) {
+        } else if (text.endsWith(QLatin1String(" still open"))) {
             // The checker says both where an element was left open and the
             // end tag that found it so; the first is the fault.
-            if (list.at(i).line - lastNeverClosed <= 2)
+            if (endWithOpen.match(text).hasMatch() && list.at(i).line - lastNeverClosed <= 2)
                 dropped[i] = true;
-        } else if (const QString id = elementOf(text, firstId); !id.isEmpty()) {
-            firstUse.insert(id, list.at(i).line);
+        } else if (const QString x = elementOf(text, unknownElement()); !x.isEmpty()) {
+            ++unknownOpen[x];
         }
     }
-    QSet<QString> told;
+    // A duplicate id names the line of the use before it; that row goes.
+    QSet<QString> told; // id and line
+    const QString idRow = QStringLiteral("the id “");
     for (qsizetype i = 0; i < list.size(); ++i) {
-        if (dropped.at(i))
+        if (dropped.at(i) || !list.at(i).text.startsWith(idRow))
             continue;
+        if (const QString id = elementOf(list.at(i).text, firstId); !id.isEmpty()) {
+            firstUse.insert(id, list.at(i).line);
+            continue;
+        }
         const QString id = elementOf(list.at(i).text, duplicateId);
         if (id.isEmpty() || !firstUse.contains(id))
             continue;
-        list[i].text = QStringLiteral("the id “%1” is already used on line %2")
-                           .arg(id)
-                           .arg(firstUse.value(id));
-        told.insert(id);
+        const int first = firstUse.value(id);
+        list[i].text = QStringLiteral("the id “%1” is already used on line %2").arg(id).arg(first);
+        told.insert(id + QLatin1Char('\n') + QString::number(first));
     }
     qsizetype out = 0;
     for (qsizetype i = 0; i < list.size(); ++i) {
         if (dropped.at(i))
             continue;
-        if (!told.isEmpty()) {
+        if (!told.isEmpty() && list.at(i).text.startsWith(idRow)) {
             const QString id = elementOf(list.at(i).text, firstId);
-            if (!id.isEmpty() && told.contains(id))
+            if (!id.isEmpty()
+                && told.contains(id + QLatin1Char('\n') + QString::number(list.at(i).line)))
                 continue;
         }
         if (out != i)
