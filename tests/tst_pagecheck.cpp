@@ -210,7 +210,7 @@ private slots:
             "");
         row("Consider adding a “lang” attribute to the “html” start tag to declare the language "
             "of this document.",
-            "");
+            "<html> has no lang attribute: say the page's language, as in <html lang=\"en\">");
         row("missing </b> before </p>", "<b> is not closed before </p>");
         row("missing </div>", "<div> is never closed");
         row("inserting implicit <p>", "<p> is missing here");
@@ -308,6 +308,11 @@ private slots:
             << QStringList{"3:1:Advice:Image without alt text: say what it shows",
                            "3:1:Error:<img> has no alt attribute"}
             << QStringList{"3:1:Error:Image without alt text: say what it shows"};
+        QTest::newRow("missing lang from the checker and the advice")
+            << QStringList{"1:16:Warning:<html> has no lang attribute: say the page's language, "
+                           "as in <html lang=\"en\">",
+                           "2:1:Advice:<html> without lang: say it"}
+            << QStringList{"2:1:Warning:<html> without lang: say it"};
         QTest::newRow("unknown element, its place and its end tags")
             << QStringList{"3:1:Error:<x1> is not a known element",
                            "3:1:Warning:<x1> is not allowed here",

@@ -3,13 +3,12 @@
 #include <QHash>
 #include <QRegularExpression>
 #include <QSet>
+#include <algorithm>
 
 namespace {
 
 using Match = QRegularExpressionMatch;
 
-// The checker puts names and values in curly quotes; Tidy puts elements in
-// angle brackets and attributes in straight quotes.
 QString lowerFirst(QString s)
 {
     if (!s.isEmpty())
@@ -87,6 +86,8 @@ QString childNotAllowed(const QString &x, const QString &y, bool directly)
                     : QStringLiteral("<%1> is not allowed inside <%2> here").arg(x, y);
 }
 
+const char noLang[] = "<html> has no lang attribute: say the page's language, as in "
+                      "<html lang=\"en\">";
 const char labelForNothing[] = "<label for> names no form control in the page";
 const char selfClosed[] = "“/>” does not close this element: it needs an end tag";
 
@@ -114,7 +115,8 @@ QString fill(const QString &form, const Match &m)
     return out;
 }
 
-// A name or value in the checker's quotes.
+// The checker puts names and values in curly quotes; Tidy puts elements in
+// angle brackets and attributes in straight quotes.
 #define NAME "“([^”]+)”"
 #define VALUE "“(.*)”"
 // An element in Tidy's angle brackets.
@@ -238,6 +240,9 @@ const RuleText ruleTexts[] = {
     {"Text not allowed in element " NAME " in this context\\.",
      "text is not allowed directly inside <%1>", nullptr},
     {"Empty heading\\.", "the heading is empty", nullptr},
+    {"Consider adding a “lang” attribute to the “html” start tag to declare the language of this "
+     "document\\.",
+     noLang, nullptr},
     {"This document has heading elements but none of them has a computed heading level of 1\\.",
      "the page has headings but none of level 1 (<h1>)", nullptr},
     {"The “type” attribute is unnecessary for JavaScript resources\\.",
@@ -402,12 +407,9 @@ bool passedOver(const QString &message)
     // The checker gets the editor's text as UTF-8 whatever the file's
     // charset, so what it says of the declaration against that is moot.
     // Its guess at the page's language from the text misfires on short or
-    // placeholder text, and a valid page is not faulty for it; a missing
-    // lang is the accessibility advice's to name, which can be switched off.
+    // placeholder text, and a valid page is not faulty for it.
     return message.contains(QLatin1String("disagrees with the actual encoding"))
-           || message.startsWith(QLatin1String("This document appears to be written in "))
-           || message.startsWith(QStringLiteral("Consider adding a “lang” attribute to the “html” "
-                                                "start tag"));
+           || message.startsWith(QLatin1String("This document appears to be written in "));
 }
 
 QString plainWords(const QString &message)
@@ -448,9 +450,10 @@ QStringView PageSource::range(int line, int column, int lastLine, int lastColumn
 
 QString plainWords(const PageMessage &message, PageSource &page)
 {
+    static const QString slash = QString::fromUtf8(selfClosed);
     const QString words = plainWords(message.text);
     const bool label = words == QLatin1String(labelForNothing);
-    if (!label && words != QString::fromUtf8(selfClosed))
+    if (!label && words != slash)
         return words;
     const QStringView tag =
         page.range(message.line, message.column, message.lastLine, message.lastColumn);
@@ -564,6 +567,21 @@ void foldDuplicates(QList<PageMessage> *messages)
             ++unknownOpen[x];
         }
     }
+    // The page's language, missing, told by the checker and the advice:
+    // the advice's row, at the <html> tag, as grave as the checker's.
+    const auto lang = std::find_if(list.begin(), list.end(), [&](const PageMessage &m) {
+        return m.text == QLatin1String(noLang) && m.kind != QLatin1String("Advice");
+    });
+    if (lang != list.end()) {
+        const auto advice = std::find_if(list.begin(), list.end(), [](const PageMessage &m) {
+            return m.kind == QLatin1String("Advice") && m.text.contains(QLatin1String("lang"));
+        });
+        if (advice != list.end()) {
+            advice->kind = lang->kind;
+            dropped[lang - list.begin()] = true;
+        }
+    }
+
     // A duplicate id names the line of the use before it; that row goes.
     QSet<QString> told; // id and line
     const QString idRow = QStringLiteral("the id “");
