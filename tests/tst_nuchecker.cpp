@@ -190,8 +190,8 @@ private slots:
         service.setAdvice(0);
         QSignalSpy done(&service, &PageCheckService::finished);
         service.check(QString::fromUtf8(
-            head + "<p>Some <span>text</p>\r\n<ul><div>a</div></ul>\n<label for=\"nope\">N</label>\n"
-                   "<div/>\n<p id=\"a\">x</p><p id=\"a\">y</p>\n</body></html>\n"));
+            head + "<p>Some <span>text</p>\r\n<ul><div>a</div></ul>\n"
+                   "<label for=\"nope\">N</label>\n<div/>\n<p id=\"a\">x</p><p id=\"a\">y</p>\n</body></html>\n"));
         QTRY_COMPARE_WITH_TIMEOUT(done.count(), 1, checkerStartTimeout);
         QStringList rows;
         for (const PageMessage &m : done.first().at(1).value<PageCheckResult>().messages)

@@ -158,7 +158,8 @@ private slots:
             "<img> has no alt attribute");
         row("Attribute “colour” not allowed on element “p” at this point.",
             "<p> cannot have the attribute colour here");
-        row("Element “a” is missing required attribute “href”.", "<a> must have the attribute href");
+        row("Element “a” is missing required attribute “href”.",
+            "<a> must have the attribute href");
         row("Element “head” is missing a required instance of child element “title”.",
             "the page has no <title>");
         row("Stray end tag “span”.", "</span> closes nothing that is open");
@@ -218,7 +219,8 @@ private slots:
         row("discarding unexpected </span>", "</span> closes nothing that is open");
         row("discarding unexpected <blink2>", "<blink2> is not allowed here");
         row("<blink2> is not recognized!", "<blink2> is not a known element");
-        row("<img> proprietary attribute \"loading\"", "loading is not a standard attribute of <img>");
+        row("<img> proprietary attribute \"loading\"",
+            "loading is not a standard attribute of <img>");
         row("<input> attribute \"type\" has invalid value \"txt\"",
             "type=\"txt\" is not valid on <input>");
         row("<p> attribute \"lang\" lacks value", "the lang attribute of <p> has no value");
@@ -261,7 +263,8 @@ private slots:
         QTest::addColumn<QString>("message");
         QTest::addColumn<QString>("words");
         const QString label = QStringLiteral("The value of the “for” attribute of the “label” "
-                                             "element must be the ID of a non-hidden form control.");
+                                             "element must be the ID of a non-hidden form "
+                                             "control.");
         const QString slash = QStringLiteral("Self-closing syntax (“/>”) used on a non-void HTML "
                                              "element. Ignoring the slash and treating as a start "
                                              "tag.");
@@ -382,7 +385,8 @@ private slots:
         QTest::addColumn<QStringList>("shown");
         QTest::newRow("unclosed") << "<p>a <b>bold</p>"
                                   << QStringList{"5:6:<b> is not closed before </p>"};
-        QTest::newRow("unclosed div") << "<p>x</p><div>" << QStringList{"5:9:<div> is never closed"};
+        QTest::newRow("unclosed div")
+            << "<p>x</p><div>" << QStringList{"5:9:<div> is never closed"};
         QTest::newRow("stray end tag")
             << "<p>x</span></p>" << QStringList{"5:5:</span> closes nothing that is open"};
         QTest::newRow("unknown element")

@@ -31,7 +31,7 @@ private:
 QString plainWords(const PageMessage &message, PageSource &page);
 
 // The checker's messages that are not shown: not about the page as the
-// user wrote it, or said better by the accessibility advice.
+// user wrote it, or a guess rather than a fault.
 bool passedOver(const QString &message);
 
 // Results that tell one fault more than once become one, in page order.
