@@ -214,6 +214,31 @@ private slots:
                  qPrintable(restarted.first().first().toString()));
         QVERIFY(m_checker->processId() != pid);
     }
+
+    // What the pane lists for a page of hand-written faults: each on its
+    // line, in plain words, once.
+    void faultsInPlainWords()
+    {
+        PageCheckService service(m_checker);
+        service.setAdvice(0);
+        QSignalSpy done(&service, &PageCheckService::finished);
+        service.check(QString::fromUtf8(
+            head + "<p>Some <span>text</p>\r\n<ul><div>a</div></ul>\n"
+                   "<label for=\"nope\">N</label>\n<div/>\n<p id=\"a\">x</p><p id=\"a\">y</p>\n</body></html>\n"));
+        QTRY_COMPARE_WITH_TIMEOUT(done.count(), 1, checkerStartTimeout);
+        QStringList rows;
+        for (const PageMessage &m : done.first().at(1).value<PageCheckResult>().messages)
+            rows << QStringLiteral("%1:%2:%3").arg(m.line).arg(m.kind, m.text);
+        QCOMPARE(rows, QString::fromUtf8("5:Error:<span> is never closed\n"
+                                         "6:Error:<div> is not allowed directly inside <ul>: only "
+                                         "<li> (and script-supporting elements) are\n"
+                                         "7:Error:<label for=\"nope\"> names no form control in "
+                                         "the page\n"
+                                         "8:Error:“/>” does not close <div>: it needs an end tag "
+                                         "</div>\n"
+                                         "9:Error:the id “a” is already used on line 9")
+                           .split('\n'));
+    }
 };
 
 QTEST_MAIN(TestNuChecker)

@@ -4,6 +4,7 @@
 #include "pageadvice.h"
 #include "pagecheck.h"
 #include "pagecheckpane.h"
+#include "plainwords.h"
 
 #include <QTest>
 #include <QTreeWidget>
@@ -221,6 +222,311 @@ private slots:
         QTRY_VERIFY(!pane.isChecking());
         QVERIFY2(pane.rows()->topLevelItemCount() > 0, qPrintable(pane.summary()));
         QCOMPARE(pane.checkedEditor(), &other);
+    }
+
+    // What the checkers say, as what is wrong in the page; "" where the
+    // message is not shown at all.
+    void plainWordsOfMessages_data()
+    {
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<QString>("words");
+        const auto row = [](const char *message, const char *words) {
+            QTest::newRow(message) << QString::fromUtf8(message) << QString::fromUtf8(words);
+        };
+        row("Element “li” not allowed as child of element “body” in this context. (Suppressing "
+            "further errors from this subtree.)",
+            "<li> must be inside <ul>, <ol> or <menu>");
+        row("Element “div” not allowed as child of element “ul” in this context. (Suppressing "
+            "further errors from this subtree.)",
+            "<div> is not allowed directly inside <ul>: only <li> (and script-supporting "
+            "elements) are");
+        row("Element “p” not allowed as child of element “dl” in this context.",
+            "<p> is not allowed directly inside <dl>: only <dt>, <dd> and <div> (and "
+            "script-supporting elements) are");
+        row("Element “div” not allowed as child of element “span” in this context.",
+            "<div> is not allowed inside <span>: <span> may hold only text and inline elements");
+        row("Element “option” not allowed as child of element “body” in this context.",
+            "<option> must be inside <select>, <datalist> or <optgroup>");
+        row("Element “title” not allowed as child of element “body” in this context.",
+            "<title> must be inside <head>");
+        row("Element “a” not allowed as child of element “span” in this context.",
+            "<a> is not allowed inside <span> here");
+        row("The element “button” must not appear as a descendant of the “a” element.",
+            "<button> must not be inside <a>");
+        row("The element “a” with the attribute “href” must not appear as a descendant of the "
+            "“button” element.",
+            "<a href> must not be inside <button>");
+        row("The value of the “for” attribute of the “label” element must be the ID of a "
+            "non-hidden form control.",
+            "<label for> names no form control in the page");
+        row("Duplicate ID “dup”.", "the id “dup” is already used in the page");
+        row("An “img” element must have an “alt” attribute, except under certain conditions. "
+            "For details, consult guidance on providing text alternatives for images.",
+            "<img> has no alt attribute");
+        row("Attribute “colour” not allowed on element “p” at this point.",
+            "<p> cannot have the attribute colour here");
+        row("Element “a” is missing required attribute “href”.",
+            "<a> must have the attribute href");
+        row("Element “head” is missing a required instance of child element “title”.",
+            "the page has no <title>");
+        row("Stray end tag “span”.", "</span> closes nothing that is open");
+        row("Stray start tag “tr”.", "<tr> must be inside <table>");
+        row("Stray start tag “html”.", "<html> appears a second time");
+        row("End tag for  “body” seen, but there were unclosed elements.",
+            "</body> comes while elements inside it are still open");
+        row("Unclosed element “b”.", "<b> is never closed");
+        row("End tag “i” violates nesting rules.",
+            "</i> is misnested: an element opened inside <i> is still open");
+        row("No “p” element in scope but a “p” end tag seen.",
+            "</p> closes nothing that is open: a <p> ends by itself where a block such as "
+            "<div>, <ul> or <h1> begins");
+        row("No “b” element in scope but a “b” end tag seen.", "</b> closes nothing that is open");
+        row("Start tag “a” seen but an element of the same type was already open.",
+            "<a> starts while another <a> is still open");
+        row("Saw a “form” start tag, but there was already an active “form” element. Nested "
+            "forms are not allowed. Ignoring the tag.",
+            "<form> must not be inside another <form>");
+        row("Bad value “txt” for attribute “type” on element “input”.",
+            "type=\"txt\" is not valid on <input>");
+        row("Bad value “x y.html” for attribute “href” on element “a”: Illegal character in path "
+            "segment. Space is not allowed.",
+            "href=\"x y.html\" is not valid on <a>: illegal character in path segment. Space is "
+            "not allowed");
+        row("Duplicate attribute “style”.", "the style attribute is given twice");
+        row("The “strike” element is obsolete. Use “del” or “s” element instead.",
+            "<strike> is obsolete: use <del> or <s> instead");
+        row("The “align” attribute on the “p” element is obsolete. Use CSS instead.",
+            "the align attribute of <p> is obsolete: use CSS instead");
+        row("The “area” element must have a “map” ancestor.", "<area> must be inside <map>");
+        row("Start tag seen without seeing a doctype first. Expected “<!DOCTYPE html>”.",
+            "the page does not start with <!DOCTYPE html>");
+        row("Self-closing syntax (“/>”) used on a non-void HTML element. Ignoring the slash and "
+            "treating as a start tag.",
+            "“/>” does not close this element: it needs an end tag");
+        row("Named character reference was not terminated by a semicolon. (Or “&” should have "
+            "been escaped as “&amp;”.)",
+            "a character reference must end with “;” (or write & as &amp;)");
+        row("Start tag “p” seen in “table”.", "<p> is not allowed directly inside <table>");
+        row("“td” start tag in table body.", "<td> must be inside <tr>");
+        row("The “blink2” element is a completely-unknown element that is not allowed anywhere "
+            "in any HTML content.",
+            "<blink2> is not an HTML element (the name of a custom element has a hyphen)");
+        row("Text not allowed in element “ul” in this context.",
+            "text is not allowed directly inside <ul>");
+        row("This document appears to be written in Somali but the “html” start tag has "
+            "“lang=\"en\"”. Consider using “lang=\"so\"” (or variant) instead.",
+            "");
+        row("Consider adding a “lang” attribute to the “html” start tag to declare the language "
+            "of this document.",
+            "<html> has no lang attribute: say the page's language, as in <html lang=\"en\">");
+        row("missing </b> before </p>", "<b> is not closed before </p>");
+        row("missing </div>", "<div> is never closed");
+        row("inserting implicit <p>", "<p> is missing here");
+        row("trimming empty <p>", "empty <p>");
+        row("discarding unexpected </span>", "</span> closes nothing that is open");
+        row("discarding unexpected <blink2>", "<blink2> is not allowed here");
+        row("<blink2> is not recognized!", "<blink2> is not a known element");
+        row("<img> proprietary attribute \"loading\"",
+            "loading is not a standard attribute of <img>");
+        row("<input> attribute \"type\" has invalid value \"txt\"",
+            "type=\"txt\" is not valid on <input>");
+        row("<p> attribute \"lang\" lacks value", "the lang attribute of <p> has no value");
+        row("<img> lacks \"alt\" attribute", "<img> has no alt attribute");
+        row("<li> isn't allowed in <dl> elements", "<li> must be inside <ul>, <ol> or <menu>");
+        row("<td> isn't allowed in <body> elements", "<td> must be inside <table>");
+        row("<input> isn't allowed in <body> elements",
+            "<input> is not allowed directly inside <body>");
+        row("<form> shouldn't be nested", "<form> must not be inside another <form>");
+        row("replacing unexpected i with </i>",
+            "</i> comes while this element, opened inside <i>, is still open (misnested tags)");
+        row("<p> anchor \"dup\" already defined", "the id “dup” is already used in the page");
+        row("<a> illegal characters found in URI",
+            "the address in <a> has characters that must be escaped, such as spaces");
+        row("<p> joining values of repeated attribute \"style\"",
+            "the style attribute is given twice in <p>");
+        row("unescaped & or unknown entity \"&copy2\"",
+            "“&copy2” is not a known character reference (write & as &amp;)");
+        row("entity \"&nbsp\" doesn't end in ';'", "“&nbsp” must end with “;”");
+        row("missing <!DOCTYPE> declaration", "the page has no <!DOCTYPE>");
+        row("<p> end of file while parsing attributes",
+            "the page ends inside the attributes of <p>: a closing quote mark may be missing");
+        row("A message of a shape not known yet.", "A message of a shape not known yet.");
+        row("Element “x” is not allowed", "Element “x” is not allowed");
+    }
+    void plainWordsOfMessages()
+    {
+        QFETCH(QString, message);
+        QFETCH(QString, words);
+        QCOMPARE(passedOver(message), words.isEmpty());
+        if (!words.isEmpty())
+            QCOMPARE(plainWords(message), words);
+    }
+
+    // What a message leaves out, read from the page at its range.
+    void plainWordsFromThePage_data()
+    {
+        QTest::addColumn<QString>("page");
+        QTest::addColumn<QList<int>>("range"); // line, column, last line, last column
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<QString>("words");
+        const QString label = QStringLiteral("The value of the “for” attribute of the “label” "
+                                             "element must be the ID of a non-hidden form "
+                                             "control.");
+        const QString slash = QStringLiteral("Self-closing syntax (“/>”) used on a non-void HTML "
+                                             "element. Ignoring the slash and treating as a start "
+                                             "tag.");
+        QTest::newRow("label, after CR LF, CR and a surrogate pair")
+            << QString::fromUtf8("<p>\r\n<p>\r<p>\xf0\x9f\x98\x80<label for=\"x\">")
+            << QList<int>{3, 6, 3, 20} << label
+            << "<label for=\"x\"> names no form control in the page";
+        QTest::newRow("label over two lines, unquoted")
+            << "<p>\n<LABEL class=a\n  FOR=abc>" << QList<int>{2, 1, 3, 10} << label
+            << "<label for=\"abc\"> names no form control in the page";
+        QTest::newRow("range not in the page") << "<label for=x>" << QList<int>{4, 1, 4, 9}
+                                               << label
+                                               << "<label for> names no form control in the page";
+        QTest::newRow("self-closed div") << "<p>\n <DIV/>" << QList<int>{2, 2, 2, 7} << slash
+                                         << "“/>” does not close <div>: it needs an end tag </div>";
+    }
+    void plainWordsFromThePage()
+    {
+        QFETCH(QString, page);
+        QFETCH(QList<int>, range);
+        QFETCH(QString, message);
+        QFETCH(QString, words);
+        PageSource source(page);
+        const PageMessage m{range[0], range[1], range[2], range[3], "Error", message};
+        QCOMPARE(plainWords(m, source), words);
+    }
+
+    // One fault told more than once is one row; two faults never fold.
+    // Rows: "line:column:kind:text", the first kept row's kind first.
+    void foldDuplicates_data()
+    {
+        QTest::addColumn<QStringList>("rows");
+        QTest::addColumn<QStringList>("folded");
+        QTest::newRow("same text, same place: the graver kind")
+            << QStringList{"3:1:Warning:<b> is never closed", "3:1:Error:<b> is never closed"}
+            << QStringList{"3:1:Error:<b> is never closed"};
+        QTest::newRow("same text, two places")
+            << QStringList{"3:1:Error:<b> is never closed", "3:9:Error:<b> is never closed"}
+            << QStringList{"3:1:Error:<b> is never closed", "3:9:Error:<b> is never closed"};
+        QTest::newRow("two faults at one place")
+            << QStringList{"3:1:Error:<b> is never closed", "3:1:Error:<img> has no alt attribute"}
+            << QStringList{"3:1:Error:<b> is never closed", "3:1:Error:<img> has no alt attribute"};
+        QTest::newRow("missing alt from the checker and the advice")
+            << QStringList{"3:1:Advice:Image without alt text: say what it shows",
+                           "3:1:Error:<img> has no alt attribute"}
+            << QStringList{"3:1:Error:Image without alt text: say what it shows"};
+        QTest::newRow("missing lang from the checker and the advice")
+            << QStringList{"1:16:Warning:<html> has no lang attribute: say the page's language, "
+                           "as in <html lang=\"en\">",
+                           "2:1:Advice:<html> without lang: say it"}
+            << QStringList{"2:1:Warning:<html> without lang: say it"};
+        QTest::newRow("unknown element, its place and its end tags")
+            << QStringList{"3:1:Error:<x1> is not a known element",
+                           "3:1:Warning:<x1> is not allowed here",
+                           "3:9:Warning:</x1> closes nothing that is open",
+                           "4:1:Warning:</x1> closes nothing that is open",
+                           "5:1:Warning:</b> closes nothing that is open"}
+            << QStringList{"3:1:Error:<x1> is not a known element",
+                           "4:1:Warning:</x1> closes nothing that is open",
+                           "5:1:Warning:</b> closes nothing that is open"};
+        QTest::newRow("unknown element by the checker")
+            << QStringList{"3:1:Error:<x1> is not allowed inside <body> here",
+                           "3:1:Error:<x1> is not an HTML element (the name of a custom element "
+                           "has a hyphen)"}
+            << QStringList{"3:1:Error:<x1> is not an HTML element (the name of a custom element "
+                           "has a hyphen)"};
+        QTest::newRow("Tidy's own empty element")
+            << QStringList{"3:1:Warning:<div> is never closed", "3:1:Warning:empty <div>",
+                           "4:1:Warning:empty <p>", "5:1:Warning:<p> is missing here",
+                           "5:1:Warning:empty <p>", "6:1:Warning:<b> is missing here",
+                           "6:1:Warning:empty <p>"}
+            << QStringList{"3:1:Warning:<div> is never closed", "4:1:Warning:empty <p>",
+                           "5:1:Warning:<p> is missing here", "6:1:Warning:<b> is missing here",
+                           "6:1:Warning:empty <p>"};
+        QTest::newRow("an element written <x/>")
+            << QStringList{"3:1:Error:“/>” does not close <div>: it needs an end tag </div>",
+                           "3:1:Error:<div> is never closed", "3:9:Error:<p> is never closed"}
+            << QStringList{"3:1:Error:“/>” does not close <div>: it needs an end tag </div>",
+                           "3:9:Error:<p> is never closed"};
+        QTest::newRow("end tag that found an element open, close by or not")
+            << QStringList{"3:5:Error:<b> is never closed",
+                           "4:2:Error:</p> comes while elements inside it are still open",
+                           "9:1:Error:</div> comes while elements inside it are still open"}
+            << QStringList{"3:5:Error:<b> is never closed",
+                           "9:1:Error:</div> comes while elements inside it are still open"};
+        QTest::newRow("duplicate id and its first use")
+            << QStringList{"1:1:Error:the id “a” is already used in the page",
+                           "2:1:Warning:the id “a” is first used here",
+                           "2:1:Warning:the id “b” is first used here",
+                           "5:1:Error:the id “a” is already used in the page",
+                           "7:1:Error:the id “a” is already used in the page"}
+            << QStringList{"1:1:Error:the id “a” is already used in the page",
+                           "2:1:Warning:the id “b” is first used here",
+                           "5:1:Error:the id “a” is already used on line 2",
+                           "7:1:Error:the id “a” is already used on line 2"};
+    }
+    void foldDuplicates()
+    {
+        QFETCH(QStringList, rows);
+        QFETCH(QStringList, folded);
+        QList<PageMessage> messages;
+        for (const QString &r : rows) {
+            const QStringList f = r.split(QLatin1Char(':'));
+            messages.append({f[0].toInt(), f[1].toInt(), 0, 0, f[2], f.mid(3).join(':')});
+        }
+        ::foldDuplicates(&messages);
+        QStringList got;
+        for (const PageMessage &m : messages)
+            got << QStringLiteral("%1:%2:%3:%4").arg(m.line).arg(m.column).arg(m.kind, m.text);
+        QCOMPARE(got, folded);
+    }
+
+    // Tidy's messages for real pages (older doctypes, or no Java), as the
+    // page check shows them.
+    void tidyFaultsInPlainWords_data()
+    {
+        QTest::addColumn<QString>("body");
+        QTest::addColumn<QStringList>("shown");
+        QTest::newRow("unclosed") << "<p>a <b>bold</p>"
+                                  << QStringList{"5:6:<b> is not closed before </p>"};
+        QTest::newRow("unclosed div")
+            << "<p>x</p><div>" << QStringList{"5:9:<div> is never closed"};
+        QTest::newRow("stray end tag")
+            << "<p>x</span></p>" << QStringList{"5:5:</span> closes nothing that is open"};
+        QTest::newRow("unknown element")
+            << "<blink2>x</blink2>" << QStringList{"5:1:<blink2> is not a known element"};
+        QTest::newRow("li outside a list")
+            << "<li>x</li>" << QStringList{"5:1:<li> must be inside <ul>, <ol> or <menu>"};
+        QTest::newRow("space in a link")
+            << "<a href=\"x y.html\">x</a>"
+            << QStringList{"5:1:the address in <a> has characters that must be escaped, such as "
+                           "spaces"};
+        QTest::newRow("empty paragraph") << "<p></p><p>x</p>" << QStringList{"5:1:empty <p>"};
+    }
+    void tidyFaultsInPlainWords()
+    {
+        QFETCH(QString, body);
+        QFETCH(QStringList, shown);
+        const PageCheckResult r = checkPage(
+            "<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 4.01//EN\" "
+            "\"http://www.w3.org/TR/html4/strict.dtd\">\n<html lang=\"en\">\n<head><title>t"
+            "</title></head>\n<body>\n"
+            + body + "\n</body>\n</html>\n");
+        QList<PageMessage> messages = r.messages;
+        for (PageMessage &m : messages)
+            m.text = plainWords(m.text);
+        std::stable_sort(messages.begin(), messages.end(),
+                         [](const PageMessage &a, const PageMessage &b) {
+                             return std::tie(a.line, a.column) < std::tie(b.line, b.column);
+                         });
+        ::foldDuplicates(&messages);
+        QStringList got;
+        for (const PageMessage &m : messages)
+            got << QStringLiteral("%1:%2:%3").arg(m.line).arg(m.column).arg(m.text);
+        QCOMPARE(got.join("\n"), shown.join("\n"));
     }
 };
 

@@ -107,17 +107,16 @@ void PageCheckService::onConformance(const NuCheckResult &result)
             if (!m_restarted.isEmpty())
                 c->standard +=
                     QStringLiteral(" (") + std::exchange(m_restarted, QString()) + QLatin1Char(')');
+            PageSource page(c->text);
             for (const NuMessage &m : result.messages) {
-                // The checker gets the editor's text as UTF-8 whatever the
-                // file's charset, so what it says of the declaration
-                // against that is moot.
-                if (m.text.contains(QLatin1String("disagrees with the actual encoding")))
+                if (passedOver(m.text))
                     continue;
                 // A page without a language is the accessibility advice's,
                 // which the pane can switch off and which also finds lang="".
                 if (m.text.startsWith(u"Consider adding a \u201clang\u201d attribute"))
                     continue;
                 PageMessage row{m.line, m.column, m.lastLine, m.lastColumn, QString(), m.text};
+                row.text = plainWords(row, page);
                 row.kind = m.severity == NuMessage::Error     ? QStringLiteral("Error")
                            : m.severity == NuMessage::Warning ? QStringLiteral("Warning")
                                                               : QStringLiteral("Advice");
@@ -136,7 +135,12 @@ void PageCheckService::runTidy(Check &c)
     c.tidy = true;
     const quint64 ticket = c.ticket;
     c.tidyJob = m_jobs->run(
-        [text = c.text](JobControl &control) { return checkPage(text, control.cancelFlag()); },
+        [text = c.text](JobControl &control) {
+            PageCheckResult result = checkPage(text, control.cancelFlag());
+            for (PageMessage &m : result.messages)
+                m.text = plainWords(m.text);
+            return result;
+        },
         [this, ticket](const PageCheckResult &result) {
             if (Check *c = find(ticket)) {
                 c->found = result.messages;
@@ -157,8 +161,6 @@ void PageCheckService::maybeFinish(quint64 ticket)
     PageCheckResult result;
     result.standard = it->standard;
     result.messages = std::move(it->found);
-    for (PageMessage &m : result.messages)
-        m.text = plainWords(m.text);
     result.messages += it->advice;
     std::stable_sort(result.messages.begin(), result.messages.end(),
                      [](const PageMessage &a, const PageMessage &b) {
