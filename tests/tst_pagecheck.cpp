@@ -263,6 +263,9 @@ private slots:
         row("An “img” element must have an “alt” attribute, except under certain conditions. "
             "For details, consult guidance on providing text alternatives for images.",
             "<img> has no alt attribute");
+        row("The heading “h3” (with computed level 3) follows the heading “h1” (with computed "
+            "level 1), skipping 1 heading level.",
+            "<h3> follows <h1>: a heading level is skipped");
         row("Attribute “colour” not allowed on element “p” at this point.",
             "<p> cannot have the attribute colour here");
         row("Element “a” is missing required attribute “href”.",
@@ -418,6 +421,10 @@ private slots:
             << QStringList{"3:1:Advice:Image without alt text: say what it shows",
                            "3:1:Error:<img> has no alt attribute"}
             << QStringList{"3:1:Error:Image without alt text: say what it shows"};
+        QTest::newRow("skipped heading from the checker and the advice")
+            << QStringList{"6:1:Advice:Heading level skipped: <h3> follows <h1>",
+                           "6:1:Error:<h3> follows <h1>: a heading level is skipped"}
+            << QStringList{"6:1:Error:Heading level skipped: <h3> follows <h1>"};
         QTest::newRow("missing lang from the checker and the advice")
             << QStringList{"1:16:Warning:<html> has no lang attribute: say the page's language, "
                            "as in <html lang=\"en\">",

@@ -240,6 +240,9 @@ const RuleText ruleTexts[] = {
     {"Text not allowed in element " NAME " in this context\\.",
      "text is not allowed directly inside <%1>", nullptr},
     {"Empty heading\\.", "the heading is empty", nullptr},
+    {"The heading " NAME " \\(with computed level \\d\\) follows the heading " NAME
+     " \\(with computed level \\d\\), skipping \\d+ heading levels?\\.",
+     "<%1> follows <%2>: a heading level is skipped", nullptr},
     {"Consider adding a “lang” attribute to the “html” start tag to declare the language of this "
      "document\\.",
      noLang, nullptr},
@@ -487,6 +490,7 @@ void foldDuplicates(QList<PageMessage> *messages)
     static const QRegularExpression duplicateId(
         QStringLiteral("^the id “(.*)” is already used in the page$"));
     const QString noAlt = QStringLiteral("<img> has no alt attribute");
+    const QString skippedHeading = QStringLiteral(": a heading level is skipped");
 
     QList<PageMessage> &list = *messages;
     QList<bool> dropped(list.size(), false);
@@ -510,9 +514,10 @@ void foldDuplicates(QList<PageMessage> *messages)
                     fold = followsFrom(keep.text, other.text, &tidyLeftOpen[b]);
                 } else if (b > a && other.text == keep.text) {
                     fold = true;
-                } else if (keep.text == noAlt && other.kind == QLatin1String("Advice")
-                           && keep.kind != other.kind
-                           && other.text.contains(QLatin1String("alt"))) {
+                } else if (other.kind == QLatin1String("Advice") && keep.kind != other.kind
+                           && ((keep.text == noAlt && other.text.contains(QLatin1String("alt")))
+                               || (keep.text.contains(skippedHeading)
+                                   && other.text.startsWith(QLatin1String("Heading level"))))) {
                     // The advice says what to write; the checker, how grave.
                     keep.text = other.text;
                     fold = true;

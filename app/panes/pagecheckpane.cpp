@@ -70,6 +70,14 @@ PageCheckPane::PageCheckPane(QWidget *parent) : QDockWidget(QStringLiteral("Page
     m_rows->setHeaderLabels({QStringLiteral("Line"), QStringLiteral("Column"),
                              QStringLiteral("Kind"), QStringLiteral("Message")});
     m_rows->header()->setStretchLastSection(true);
+    // Narrow number and kind columns leave the width to the message.
+    const QFontMetrics metrics(m_rows->font());
+    for (int column : {0, 1, 2})
+        m_rows->header()->resizeSection(
+            column, qMax(metrics.horizontalAdvance(m_rows->headerItem()->text(column)),
+                         metrics.horizontalAdvance(column == 2 ? QStringLiteral("Warning")
+                                                               : QStringLiteral("0000000")))
+                        + 3 * metrics.averageCharWidth());
     layout->addWidget(m_rows);
     setWidget(body);
     // itemActivated: double-click, or Enter on the current row.
@@ -183,6 +191,7 @@ void PageCheckPane::showResult(const PageCheckResult &result)
         item->setData(1, Qt::UserRole, m.lastColumn);
         item->setText(2, m.kind);
         item->setText(3, m.text);
+        item->setToolTip(3, m.text); // a long message cut at the pane's edge
         items << item;
     }
     m_rows->addTopLevelItems(items);
