@@ -37,6 +37,7 @@ private slots:
     void initTestCase()
     {
         qRegisterMetaType<NuCheckResult>();
+        qRegisterMetaType<PageCheckResult>();
         QVERIFY2(QFileInfo::exists(NuChecker::defaultJar()),
                  "vnu.jar is missing: run deps.sh (tagloom_install_checker)");
         m_checker = new NuChecker(this);
@@ -181,6 +182,49 @@ private slots:
                 QCOMPARE(pane.summary(), summary);
         }
         QVERIFY(!pane.standard().contains("default-jre-headless"));
+    }
+
+    // What the user sees of a page: through the one service, in plain words,
+    // each fault on its line once, advice added.
+    void serviceTellsEachFaultOnce_data()
+    {
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<QStringList>("rows"); // line:kind:start of the text
+        QTest::newRow("valid page of today's HTML")
+            << QByteArray("<h1>Shop</h1>\n<h2>Offers</h2>\n<search><form method=\"dialog\">"
+                          "<input name=q aria-label=\"Find\" enterkeyhint=search></form></search>\n"
+                          "<nav><a href=\"/\" aria-current=\"page\">Home</a></nav>\n"
+                          "<img src=\"a.png\" alt=\"A\" loading=\"lazy\">\n</body></html>\n")
+            << QStringList();
+        QTest::newRow("common hand-written faults")
+            << QByteArray("<h1>Shop</h1>\n<h3>Offers</h3>\n<ul>\n<div>a</div>\n</ul>\n"
+                          "<li>loose</li>\n<a href=\"/\"><button>go</button></a>\n"
+                          "<label for=\"nope\">Name</label>\n<input type=\"text\" name=\"q\">\n"
+                          "<img src=\"a.png\">\n<p><b>bold</p>\n</body></html>\n")
+            << QStringList{"6:Error:Heading level skipped: <h3> follows <h1>",
+                           "8:Error:<div> is not allowed directly inside <ul>",
+                           "10:Error:<li> must be inside <ul>, <ol> or <menu>",
+                           "11:Error:<button> must not be inside <a>",
+                           "12:Error:<label for=\"nope\"> names no form control",
+                           "13:Advice:<input> without a label",
+                           "14:Error:Image without alt text",
+                           "15:Error:<b> is never closed"};
+    }
+    void serviceTellsEachFaultOnce()
+    {
+        QFETCH(QByteArray, body);
+        QFETCH(QStringList, rows);
+        PageCheckService service(m_checker);
+        QSignalSpy done(&service, &PageCheckService::finished);
+        service.check(QString::fromUtf8(head + body));
+        QTRY_COMPARE_WITH_TIMEOUT(done.count(), 1, checkerStartTimeout);
+        const auto result = done.first().at(1).value<PageCheckResult>();
+        QStringList seen;
+        for (const PageMessage &m : result.messages)
+            seen << QStringLiteral("%1:%2:%3").arg(m.line).arg(m.kind, m.text);
+        QCOMPARE(seen.size(), rows.size());
+        for (int i = 0; i < rows.size(); ++i)
+            QVERIFY2(seen.at(i).startsWith(rows.at(i)), qPrintable(seen.join(u'\n')));
     }
 
     // A checker that was killed, or stops answering, is replaced and the
