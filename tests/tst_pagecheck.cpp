@@ -198,6 +198,20 @@ private slots:
         QVERIFY(::accessibilityAdvice(images, kAllAdvice, &cancel).isEmpty());
     }
 
+    // A page with more results than anyone reads lists the first ones; the
+    // summary still counts them all.
+    void paneListsTheFirstRows()
+    {
+        PageCheckPane pane;
+        EditorBox editor;
+        editor.loadText(QStringLiteral("<p><img src=\"a.png\"></p>\r\n").repeated(12000));
+        pane.check(&editor);
+        QTRY_VERIFY_WITH_TIMEOUT(!pane.isChecking(), 60000);
+        QCOMPARE(pane.rows()->topLevelItemCount(), PageCheckPane::kMaxRows + 1);
+        QVERIFY(pane.rows()->topLevelItem(PageCheckPane::kMaxRows)->text(3).contains("more"));
+        QVERIFY2(pane.summary().contains("12003 warnings"), qPrintable(pane.summary()));
+    }
+
     // Checks pressed again and again on a slow page never wait for the one
     // before; a page closed while checked takes its result with it.
     void paneForgetsReplacedChecksAndClosedPages()

@@ -69,6 +69,7 @@ void PageCheckService::forget(quint64 ticket)
         return;
     m_jobs->drop(it->tidyJob);
     m_jobs->drop(it->adviceJob);
+    m_jobs->drop(it->combineJob);
     m_checks.erase(it);
     // The checker's answer for it, when it comes, is passed over (m_atChecker
     // still names it); the next page goes to it then.
@@ -154,20 +155,32 @@ void PageCheckService::runTidy(Check &c)
 
 void PageCheckService::maybeFinish(quint64 ticket)
 {
-    auto it = std::find_if(m_checks.begin(), m_checks.end(),
-                           [ticket](const Check &c) { return c.ticket == ticket; });
-    if (it == m_checks.end() || !it->conformanceDone || !it->adviceDone)
+    Check *c = find(ticket);
+    if (!c || !c->conformanceDone || !c->adviceDone || c->combineJob)
         return;
-    PageCheckResult result;
-    result.standard = it->standard;
-    result.messages = std::move(it->found);
-    result.messages += it->advice;
-    std::stable_sort(result.messages.begin(), result.messages.end(),
-                     [](const PageMessage &a, const PageMessage &b) {
-                         return std::tie(a.line, a.column) < std::tie(b.line, b.column);
-                     });
-    foldDuplicates(&result.messages);
-    result.count();
-    m_checks.erase(it);
-    emit finished(ticket, result);
+    // Sorting and folding a hostile page's hundreds of thousands of results
+    // takes a while: on the worker, not between two keys.
+    c->combineJob = m_jobs->run(
+        [found = std::move(c->found), advice = std::move(c->advice),
+         standard = c->standard](JobControl &) mutable {
+            PageCheckResult result;
+            result.standard = standard;
+            result.messages = std::move(found);
+            result.messages += advice;
+            std::stable_sort(result.messages.begin(), result.messages.end(),
+                             [](const PageMessage &a, const PageMessage &b) {
+                                 return std::tie(a.line, a.column) < std::tie(b.line, b.column);
+                             });
+            foldDuplicates(&result.messages);
+            result.count();
+            return result;
+        },
+        [this, ticket](const PageCheckResult &result) {
+            auto it = std::find_if(m_checks.begin(), m_checks.end(),
+                                   [ticket](const Check &c) { return c.ticket == ticket; });
+            if (it == m_checks.end())
+                return;
+            m_checks.erase(it);
+            emit finished(ticket, result);
+        });
 }

@@ -57,7 +57,7 @@ private:
         bool tidy = false;
         QList<PageMessage> found;
         QList<PageMessage> advice;
-        BackgroundJobs::Handle tidyJob, adviceJob;
+        BackgroundJobs::Handle tidyJob, adviceJob, combineJob;
     };
     Check *find(quint64 ticket);
     void startNext();

@@ -88,7 +88,7 @@ PageCheckPane::PageCheckPane(QWidget *parent) : QDockWidget(QStringLiteral("Page
             markOutOfDate();
     });
     connect(m_rows, &QTreeWidget::itemActivated, this, [this](QTreeWidgetItem *item) {
-        if (m_editor)
+        if (m_editor && item->data(0, Qt::DisplayRole).isValid()) // not the "more" row
             emit placeChosen(m_editor, item->data(0, Qt::DisplayRole).toInt(),
                              item->data(1, Qt::DisplayRole).toInt(),
                              item->data(0, Qt::UserRole).toInt(),
@@ -181,9 +181,13 @@ void PageCheckPane::showResult(const PageCheckResult &result)
         emit finished();
         return;
     }
+    // A hostile page can give hundreds of thousands of results: the first
+    // rows are listed, the counts say how many there are.
+    const qsizetype listed = qMin(result.messages.size(), qsizetype(kMaxRows));
     QList<QTreeWidgetItem *> items;
-    items.reserve(result.messages.size());
-    for (const PageMessage &m : result.messages) {
+    items.reserve(listed + 1);
+    for (qsizetype i = 0; i < listed; ++i) {
+        const PageMessage &m = result.messages.at(i);
         auto *item = new QTreeWidgetItem;
         item->setData(0, Qt::DisplayRole, m.line);
         item->setData(1, Qt::DisplayRole, m.column);
@@ -193,6 +197,12 @@ void PageCheckPane::showResult(const PageCheckResult &result)
         item->setText(3, m.text);
         item->setToolTip(3, m.text); // a long message cut at the pane's edge
         items << item;
+    }
+    if (listed < result.messages.size()) {
+        auto *more = new QTreeWidgetItem;
+        more->setText(3, tr("... and %1 more, not listed").arg(result.messages.size() - listed));
+        more->setFlags(Qt::ItemIsEnabled);
+        items << more;
     }
     m_rows->addTopLevelItems(items);
     m_standard->setText(result.standard);

@@ -36,6 +36,7 @@ public:
     int threadsRunning() const;
 
     QString summary() const;
+    static constexpr int kMaxRows = 10000;
     QTreeWidget *rows() const { return m_rows; }
     EditorBox *checkedEditor() const { return m_editor; }
 
