@@ -83,33 +83,38 @@ private slots:
         QTest::addColumn<QString>("out");
         QTest::addColumn<QString>("err");
         QTest::addColumn<int>("status");
+        QTest::addColumn<bool>("full"); // the results go to a full disk
         const QString line = QStringLiteral("[^\n]+\n"), rest = QStringLiteral("[^\n]*\n"),
                       any = QStringLiteral("[\\s\\S]*");
         QTest::newRow("valid page") << QStringList{"--check", "valid.html"} << true << "" << ""
-                                    << 0;
+                                    << 0 << false;
         QTest::newRow("one error") << QStringList{"--check", "one.html"} << true
-                                   << "one\\.html:4:1: error: [^\n]*\\bli\\b" + rest << "" << 1;
+                                   << "one\\.html:4:1: error: [^\n]*\\bli\\b" + rest << ""
+                                   << 1 << false;
         QTest::newRow("warnings only, a name after --")
             << QStringList{"--check", "--", "-warn.html"} << true
-            << "-warn\\.html:4:1: warning: " + line << "" << 0;
+            << "-warn\\.html:4:1: warning: " + line << "" << 0 << false;
         QTest::newRow("Latin-1 page, column in characters")
             << QStringList{"--check", "latin.html"} << true
             << "(latin\\.html:\\d+:\\d+: " + line + ")*latin\\.html:4:24: error: [^\n]*\\bli\\b" + rest
-            << "" << 1;
+            << "" << 1 << false;
         QTest::newRow("unreadable pages, the others checked")
             << QStringList{"--check", "missing.html", "folder", "old.html"} << true
             << "old\\.html:4:4: warning: " + line
             << "missing\\.html: cannot be read: No such file or directory\n"
                "folder: cannot be read: Is a directory\n"
-            << 2;
+            << 2 << false;
         QTest::newRow("no Java: Tidy, said once")
             << QStringList{"--check", "one.html", "img.html", "img.html"} << false
             << "(img\\.html:4:1: warning: " + line + "){2}" << "[^\n]*default-jre-headless" + line
-            << 0;
+            << 0 << false;
         QTest::newRow("help") << QStringList{"-h"} << true << "Usage: " + any + "--check PAGE" + any
-                              << "" << 0;
+                              << "" << 0 << false;
         QTest::newRow("unknown option") << QStringList{"--check", "--bogus", "one.html"} << true
-                                        << "" << any + "unknown option --bogus" + any << 2;
+                                        << "" << any + "unknown option --bogus" + any << 2 << false;
+        QTest::newRow("results not written")
+            << QStringList{"--check", "old.html"} << true << "" << "[^\n]*not be written" + line
+            << 2 << true;
     }
     void checksPages()
     {
@@ -118,7 +123,10 @@ private slots:
         QFETCH(QString, out);
         QFETCH(QString, err);
         QFETCH(int, status);
+        QFETCH(bool, full);
         QProcess p;
+        if (full)
+            p.setStandardOutputFile(QStringLiteral("/dev/full"));
         p.setWorkingDirectory(m_dir.path());
         // No display at all: a widget, or Qt's GUI, would stop the program.
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();

@@ -169,5 +169,10 @@ int checkPagesFromCommandLine(const QList<QByteArray> &pages, FILE *out, FILE *e
         std::fflush(out);
         errors = errors || result.errors > 0;
     }
+    // Results that did not all reach the file (a full disk) are no pass.
+    if (std::fflush(out) != 0 || std::ferror(out)) {
+        std::fprintf(err, "The results could not be written: %s\n", std::strerror(errno));
+        return 2;
+    }
     return unreadable ? 2 : errors ? 1 : 0;
 }

@@ -31,6 +31,7 @@ QString commandLineUsage();
 // and prints one line a result on `out`, PATH:LINE:COLUMN: error|warning|
 // advice: TEXT, with PATH as given. A page that cannot be read, and the
 // checker being unavailable, are said on `err`. Returns the exit status: 2
-// when a page could not be read, else 1 when a page has an error, else 0.
+// when a page could not be read or the results not written, else 1 when a
+// page has an error, else 0.
 // Needs a QCoreApplication; runs its own event loop until done.
 int checkPagesFromCommandLine(const QList<QByteArray> &pages, FILE *out, FILE *err);
