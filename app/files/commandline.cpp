@@ -6,7 +6,6 @@
 #include "pagecheckservice.h"
 #include "textreader.h"
 
-#include <QCoreApplication>
 #include <QEventLoop>
 
 #include <cerrno>
