@@ -68,7 +68,7 @@ private slots:
               std::pair{"one.html", head + "<li>a</li>\n" + end},
               std::pair{"img.html", head + "<img src=\"a.png\">\n" + end},
               std::pair{"-warn.html", head + "<script type=\"text/javascript\"></script>\n" + end},
-              // "€" is three bytes in UTF-8, the two others two: columns are characters.
+              // "€" is three bytes in UTF-8 and the others two: columns count characters.
               std::pair{"latin.html",
                         QByteArray(head).replace("utf-8", "windows-1252")
                             + "<p>Cr\xe8me br\xfbl\xe9" "e \x80 5</p><li>a</li>\n" + end},
