@@ -1,6 +1,7 @@
 // Benchmark: opening, saving and every tag command on generated pages of
 // growing size, driven through the same code the editor runs. Prints a
 // table and writes the same figures as JSON.
+#include "benchcheck.h"
 #include "benchcommands.h"
 #include "benchfamilies.h"
 #include "benchpages.h"
@@ -86,6 +87,7 @@ int main(int argc, char *argv[])
     bool quick = false;        // no family over 8 MB
     bool previewOnly = false;  // only the preview's rows
     bool spellingOnly = false; // only the spelling rows
+    bool checkOnly = false;    // only the page check's rows
     bool familiesOnly = false; // only the page families ...
     QString only;              // ... whose names hold this
     for (int i = 1; i < args.size(); ++i) {
@@ -102,6 +104,8 @@ int main(int argc, char *argv[])
             previewOnly = true; // with --families NAME: that family's typed keys alone
         } else if (args[i] == QLatin1String("--spelling")) {
             spellingOnly = true; // with --families NAME: those pages alone
+        } else if (args[i] == QLatin1String("--page-check")) {
+            checkOnly = true; // with --families NAME: those pages alone
         } else if (args[i] == QLatin1String("--families")) {
             familiesOnly = true;
             if (i + 1 < args.size() && !args[i + 1].startsWith(QLatin1String("--")))
@@ -191,6 +195,14 @@ int main(int argc, char *argv[])
         QFile out(jsonPath);
         if (out.open(QIODevice::WriteOnly))
             out.write(QJsonDocument(QJsonObject{{QStringLiteral("spelling"), rows}}).toJson());
+        destroyApplicationWindows();
+        return 0;
+    }
+    if (checkOnly) {
+        const QJsonArray rows = runPageCheck(familyScale, runs, only);
+        QFile out(jsonPath);
+        if (out.open(QIODevice::WriteOnly))
+            out.write(QJsonDocument(QJsonObject{{QStringLiteral("check"), rows}}).toJson());
         destroyApplicationWindows();
         return 0;
     }
@@ -507,12 +519,14 @@ int main(int argc, char *argv[])
     }
     const QJsonArray fams = runFamilies(QDir(dir.path()), familyScale, runs, quick, only);
     const QJsonArray spell = runSpelling(QDir(dir.path()), familyScale, runs, only);
+    const QJsonArray check = runPageCheck(familyScale, runs, only);
     QFile out(jsonPath);
     if (out.open(QIODevice::WriteOnly))
         out.write(QJsonDocument(QJsonObject{{QStringLiteral("runs"), runs},
                                             {QStringLiteral("rows"), jrows},
                                             {QStringLiteral("families"), fams},
-                                            {QStringLiteral("spelling"), spell}})
+                                            {QStringLiteral("spelling"), spell},
+                                            {QStringLiteral("check"), check}})
                       .toJson());
     std::printf("figures written to %s\n", qPrintable(QFileInfo(out).absoluteFilePath()));
     destroyApplicationWindows();

@@ -27,6 +27,48 @@ QByteArray generatePage(int lines)
     return out;
 }
 
+QByteArray handWrittenPage(qsizetype bytes)
+{
+    QByteArray out = "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
+                     "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n"
+                     "<title>Notes from the allotment</title>\n"
+                     "<link rel=\"stylesheet\" href=\"style.css\">\n</head>\n<body>\n<header>\n"
+                     "<h1>Notes from the allotment</h1>\n<nav><ul>\n"
+                     "<li><a href=\"/\" aria-current=\"page\">Home</a></li>\n"
+                     "<li><a href=\"/about.html\">About</a></li>\n</ul></nav>\n</header>\n<main>\n";
+    out.reserve(bytes + 4096);
+    for (int i = 0; out.size() < bytes; ++i) {
+        const QByteArray n = QByteArray::number(i);
+        out += "<section id=\"week" + n + "\">\n<h2>Week " + n
+               + "</h2>\n<p>The <em>beans</em> came up at last, and the <strong>tomatoes</strong>\n"
+                 "need tying in before the wind gets up. See <a href=\"week"
+               + n
+               + ".html\">last week's notes</a> for the sowing dates.</p>\n"
+                 "<ul>\n<li>Water the greenhouse</li>\n<li>Turn the compost</li>\n</ul>\n";
+        if (i % 5 == 0)
+            out += "<figure>\n<img src=\"plot" + n
+                   + ".jpg\" alt=\"The plot in spring\" loading=\"lazy\" width=\"640\" "
+                     "height=\"480\">\n<figcaption>The plot, week "
+                   + n + "</figcaption>\n</figure>\n";
+        if (i % 7 == 0)
+            out += "<table>\n<tr><th>Crop</th><th>Sown</th></tr>\n"
+                   "<tr><td>Beans</td><td>April</td></tr>\n</table>\n";
+        if (i % 11 == 0)
+            out += "<form action=\"/notes\" method=\"post\">\n<label for=\"q" + n
+                   + "\">Your note</label>\n<input id=\"q" + n
+                   + "\" name=\"note\" minlength=\"2\">\n<button>Send</button>\n</form>\n";
+        // Rare enough that an 8 MB page stays under the checker's limit of
+        // messages (it stops reading the page there).
+        if (i % 89 == 0)
+            out += "<p><img src=\"shed" + n + ".jpg\"></p>\n";
+        if (i % 211 == 0)
+            out += "<ul>\n<div>Seeds to order</div>\n</ul>\n";
+        out += "</section>\n";
+    }
+    out += "</main>\n<footer><p>&copy; 2026 The allotment</p></footer>\n</body>\n</html>\n";
+    return out;
+}
+
 // ------------------------------------------------------------ page families
 // Pages shaped like today's web rather than like the editor's own output:
 // lower-case markup, long and one-line pages, inline scripts. Each is

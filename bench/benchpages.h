@@ -15,6 +15,11 @@ namespace bench {
 // targets spread through the page.
 QByteArray generatePage(int lines);
 
+// A page of today's HTML as people write it by hand, of about `bytes`:
+// sections of headings, prose with links, lists, figures, tables and forms,
+// LF lines, with a missing alt or a misplaced element now and then.
+QByteArray handWrittenPage(qsizetype bytes);
+
 struct Family {
     QString name;
     QString shape;                      // for the table

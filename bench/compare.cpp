@@ -102,7 +102,8 @@ std::map<QString, double> flatten(const QJsonObject &o)
                          r.value(QStringLiteral("unit")).toString(), it.key())] =
                 it.value().toDouble();
     }
-    for (const QString &section : {QStringLiteral("families"), QStringLiteral("spelling")})
+    for (const QString &section :
+         {QStringLiteral("families"), QStringLiteral("spelling"), QStringLiteral("check")})
         for (const QJsonValue &v : o.value(section).toArray()) {
             const QJsonObject r = v.toObject();
             for (auto it = r.begin(); it != r.end(); ++it)

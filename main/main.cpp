@@ -1,3 +1,4 @@
+#include "commandline.h"
 #include "helpfile.h"
 #include "mainwindow.h"
 #include "nativepath.h"
@@ -6,8 +7,31 @@
 #include <QApplication>
 #include <QIcon>
 
+#include <cstdio>
+
+namespace {
+int wrongArguments(const QString &error)
+{
+    std::fprintf(stderr, "tagloom-html: %s\nTry tagloom-html --help.\n", qPrintable(error));
+    return 2;
+}
+} // namespace
+
 int main(int argc, char *argv[])
 {
+    // Help and the check need no display: they are told apart before any
+    // GUI is made, and the check runs on a plain core application.
+    CommandLine line = parseCommandLine(argc, argv);
+    if (line.mode == CommandLine::Help) {
+        std::fputs(qPrintable(commandLineUsage()), stdout);
+        return 0;
+    }
+    if (line.mode == CommandLine::Check) {
+        if (!line.error.isEmpty())
+            return wrongArguments(line.error);
+        QCoreApplication app(argc, argv);
+        return checkPagesFromCommandLine(line.files, stdout, stderr);
+    }
     // The OpenGL context the preview's engine shares with Qt is made when
     // the pane is first shown (app/panes/previewdock.cpp), not here: asked for
     // here, it loaded the OpenGL driver (Mesa and LLVM, some 55 MB) at
@@ -25,13 +49,15 @@ int main(int argc, char *argv[])
     for (int size : {16, 32, 48, 64, 128, 256})
         icon.addFile(QStringLiteral(":/icons/%1.png").arg(size), QSize(size, size));
     QApplication::setWindowIcon(icon);
-    helpFilePath(); // resolved once, at start
-    StartupOptions options;
     // argv itself, not arguments(): Qt decodes a name that is not UTF-8 with
     // loss. QApplication has taken its own options out of argv by now.
-    for (int i = 1; i < argc; ++i)
-        if (argv[i][0] != '\0')
-            options.files << commandLinePath(pathFromNative(QByteArray(argv[i])));
+    line = parseCommandLine(argc, argv);
+    if (!line.error.isEmpty())
+        return wrongArguments(line.error);
+    helpFilePath(); // resolved once, at start
+    StartupOptions options;
+    for (const QByteArray &file : std::as_const(line.files))
+        options.files << commandLinePath(pathFromNative(file));
     createApplicationWindows(options);
     ZediDove->show();
     return app.exec();
