@@ -10,7 +10,7 @@ set -euo pipefail
 # libqt6webenginecore6-bin holds; default-jre-headless runs the conformance
 # checker, whose jar npm fetches (tagloom_install_checker).
 TAGLOOM_PACKAGES=(cmake ninja-build g++ qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins
-  libgl-dev libtidy-dev libhunspell-dev hunspell-en-us libuchardet-dev pkg-config qt6-webengine-dev libqt6webenginecore6-bin fonts-liberation2 fontconfig desktop-file-utils appstream dpkg-dev
+  libgl-dev libtidy-dev zlib1g-dev libhunspell-dev hunspell-en-us libuchardet-dev pkg-config qt6-webengine-dev libqt6webenginecore6-bin fonts-liberation2 fontconfig desktop-file-utils appstream dpkg-dev
   default-jre-headless)
 # The checker's jar: this version of the npm package, kept in .deps/ of the
 # source tree, where CMake looks for it (TAGLOOM_VNU_JAR).

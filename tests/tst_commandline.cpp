@@ -73,7 +73,7 @@ private slots:
                         QByteArray(head).replace("utf-8", "windows-1252")
                             + "<p>Cr\xe8me br\xfbl\xe9" "e \x80 5</p><li>a</li>\n" + end},
               std::pair{"old.html", "<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 4.01//EN\">\n"
-                                    "<html><head><title>t</title></head>\n<body>\n"
+                                    "<html lang=\"en\"><head><title>t</title></head>\n<body>\n"
                                     "<p><img src=\"a.png\"></p>\n"
                                     + end}})
             QVERIFY(writeBytes(dir.filePath(QLatin1String(name)), bytes));

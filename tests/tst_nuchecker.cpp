@@ -227,6 +227,23 @@ private slots:
             QVERIFY2(seen.at(i).startsWith(rows.at(i)), qPrintable(seen.join(u'\n')));
     }
 
+    // The checker stops reading a page at its thousandth message and closes
+    // the connection: megabytes still to send after that lost the answer.
+    void manyFaultsEarlyOnALargePage()
+    {
+        PageCheckService service(m_checker);
+        QSignalSpy done(&service, &PageCheckService::finished);
+        QSignalSpy restarted(m_checker, &NuChecker::restarted);
+        service.check(QString::fromUtf8(
+            head + QByteArray("<ul><div>x</div></ul>\n").repeated(2000)
+            + QByteArray("<p>One more line of plain English text.</p>\n").repeated(200000)));
+        QTRY_COMPARE_WITH_TIMEOUT(done.count(), 1, checkerStartTimeout);
+        const auto result = done.first().at(1).value<PageCheckResult>();
+        QVERIFY2(result.standard.contains("living standard"), qPrintable(result.standard));
+        QVERIFY(result.errors >= 999);
+        QCOMPARE(restarted.count(), 0);
+    }
+
     // A checker that was killed, or stops answering, is replaced and the
     // page is still checked; each time it is reported.
     void deadCheckerIsRestarted_data()

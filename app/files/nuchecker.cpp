@@ -17,6 +17,7 @@
 #include <QUrl>
 #include <csignal>
 #include <sys/prctl.h>
+#include <zlib.h>
 
 namespace {
 
@@ -90,9 +91,31 @@ bool NuChecker::isRunning() const
 
 qint64 NuChecker::processId() const { return m_process ? m_process->processId() : 0; }
 
-void NuChecker::check(const QByteArray &utf8Page)
+QByteArray NuChecker::packPage(const QString &text)
+{
+    const QByteArray utf8 = text.toUtf8();
+    if (utf8.size() > qsizetype(1) << 30)
+        return {}; // far beyond what the checker takes; zlib counts in 32 bits
+    z_stream z{};
+    // 15 + 16: a gzip header, which the checker's service understands;
+    // level 1: pages compress well even so, and quickly.
+    if (deflateInit2(&z, 1, Z_DEFLATED, 15 + 16, 8, Z_DEFAULT_STRATEGY) != Z_OK)
+        return {};
+    QByteArray out(qsizetype(deflateBound(&z, uLong(utf8.size()))), Qt::Uninitialized);
+    z.next_in = reinterpret_cast<Bytef *>(const_cast<char *>(utf8.constData()));
+    z.avail_in = uInt(utf8.size());
+    z.next_out = reinterpret_cast<Bytef *>(out.data());
+    z.avail_out = uInt(out.size());
+    const int done = deflate(&z, Z_FINISH);
+    out.resize(qsizetype(z.total_out));
+    deflateEnd(&z);
+    return done == Z_STREAM_END ? out : QByteArray();
+}
+
+void NuChecker::check(const QByteArray &utf8Page, bool packed)
 {
     const bool busy = m_hasPage;
+    m_packed = packed;
     m_page = utf8Page;
     m_hasPage = true;
     m_retried = false;
@@ -204,6 +227,8 @@ void NuChecker::send()
     QNetworkRequest request(QUrl(QStringLiteral("http://127.0.0.1:%1/?out=json").arg(m_port)));
     request.setHeader(QNetworkRequest::ContentTypeHeader,
                       QStringLiteral("text/html; charset=utf-8"));
+    if (m_packed)
+        request.setRawHeader("Content-Encoding", "gzip");
     request.setTransferTimeout(m_answerMs);
     const QByteArray page = m_page;
     QNetworkReply *reply = m_network->post(request, page);

@@ -59,7 +59,13 @@ public:
 
     // Checks `utf8Page`; finished() tells the result. A check asked for
     // while another waits replaces the waiting one.
-    void check(const QByteArray &utf8Page);
+    void check(const QByteArray &utf8Page, bool packed = false);
+    // The page as packPage() gives it: UTF-8, gzip-compressed, so that a
+    // large page is handed over whole before the checker answers (it stops
+    // reading after its thousandth message and closes the connection;
+    // the answer to a page half sent was lost with it). Costs a few tens of
+    // milliseconds on a large page: made off the GUI thread.
+    static QByteArray packPage(const QString &text);
     bool isRunning() const;
     qint64 processId() const;
     // Where the checker serves while it runs; 0 before.
@@ -99,4 +105,5 @@ private:
     bool m_retried = false; // this page's checker was started again once
     bool m_lost = false;    // the last checker died while idle
     QByteArray m_page;
+    bool m_packed = false;
 };

@@ -54,9 +54,17 @@ quint64 PageCheckService::check(const QString &text)
             m_noJava ? tr("Checked by HTML Tidy (no Java runtime)") : tr("Checked by HTML Tidy");
         runTidy(c);
     } else {
-        // Handed over from the event loop, so that finished() never comes
-        // within check() even when the checker answers at once (no Java).
-        QTimer::singleShot(0, this, &PageCheckService::startNext);
+        // Packed on the worker; handed over from there, so finished() never
+        // comes within check() even when the checker answers at once (no Java).
+        c.packJob = m_jobs->run([text](JobControl &) { return NuChecker::packPage(text); },
+                                [this, ticket](const QByteArray &packed) {
+                                    if (Check *c = find(ticket)) {
+                                        c->packJob.reset();
+                                        c->packed = packed.isEmpty() ? c->text.toUtf8() : packed;
+                                        c->isPacked = !packed.isEmpty();
+                                        startNext();
+                                    }
+                                });
     }
     return ticket;
 }
@@ -70,6 +78,7 @@ void PageCheckService::forget(quint64 ticket)
     m_jobs->drop(it->tidyJob);
     m_jobs->drop(it->adviceJob);
     m_jobs->drop(it->combineJob);
+    m_jobs->drop(it->packJob);
     m_checks.erase(it);
     // The checker's answer for it, when it comes, is passed over (m_atChecker
     // still names it); the next page goes to it then.
@@ -82,13 +91,15 @@ void PageCheckService::startNext()
     for (Check &c : m_checks) {
         if (c.conformanceDone || c.tidy)
             continue;
+        if (c.packJob)
+            return; // its turn, once packed
         if (m_noJava) {
             c.standard = tr("Checked by HTML Tidy (no Java runtime)");
             runTidy(c);
             continue;
         }
         m_atChecker = c.ticket;
-        m_nu->check(c.text.toUtf8());
+        m_nu->check(std::exchange(c.packed, QByteArray()), c.isPacked);
         return;
     }
 }
@@ -101,7 +112,10 @@ void PageCheckService::onConformance(const NuCheckResult &result)
         if (result.outcome != NuCheckResult::Checked) {
             // Without Java this is said once; later checks go to Tidy directly.
             m_noJava = result.outcome != NuCheckResult::Failed;
-            c->standard = result.detail + QLatin1Char(' ') + tr("Checked by HTML Tidy instead.");
+            QString detail = result.detail;
+            if (!detail.endsWith(QLatin1Char('.')))
+                detail += QLatin1Char('.');
+            c->standard = detail + QLatin1Char(' ') + tr("Checked by HTML Tidy instead.");
             runTidy(*c);
         } else {
             c->standard = tr("Checked against the HTML living standard");

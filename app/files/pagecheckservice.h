@@ -51,13 +51,15 @@ private:
     struct Check {
         quint64 ticket = 0;
         QString text;
+        QByteArray packed;     // for the conformance checker, once made
+        bool isPacked = false; // compressed, as it normally is
         QString standard;
         bool conformanceDone = false; // or Tidy's check
         bool adviceDone = false;
         bool tidy = false;
         QList<PageMessage> found;
         QList<PageMessage> advice;
-        BackgroundJobs::Handle tidyJob, adviceJob, combineJob;
+        BackgroundJobs::Handle tidyJob, adviceJob, combineJob, packJob;
     };
     Check *find(quint64 ticket);
     void startNext();
