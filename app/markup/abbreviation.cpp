@@ -1,0 +1,830 @@
+#include "abbreviation.h"
+
+#include <QLocale>
+#include <algorithm>
+#include <vector>
+
+namespace {
+constexpr int kMaxRun = 16384;            // characters read back from the caret
+constexpr int kMaxDepth = 100;            // levels of nesting
+constexpr int kMaxTries = 8;              // runs tried, the longest first
+constexpr qsizetype kMaxMarkup = 4 << 20; // characters an expansion may write
+
+template <size_t N> bool oneOf(QStringView name, const char *const (&list)[N])
+{
+    for (const char *n : list)
+        if (name.compare(QLatin1String(n), Qt::CaseInsensitive) == 0)
+            return true;
+    return false;
+}
+
+bool isVoid(QStringView name)
+{
+    static const char *const kVoid[] = {"area",  "base", "br",   "col",    "embed", "hr", "img",
+                                        "input", "link", "meta", "source", "track", "wbr"};
+    return oneOf(name, kVoid);
+}
+
+// Written on one line with their parent when all their children are too.
+bool isInline(QStringView name)
+{
+    static const char *const kInline[] = {
+        "a",      "abbr", "b",      "bdi",      "bdo",  "br",   "button", "cite",  "code",
+        "data",   "del",  "dfn",    "em",       "i",    "img",  "input",  "ins",   "kbd",
+        "label",  "mark", "output", "q",        "s",    "samp", "select", "small", "span",
+        "strong", "sub",  "sup",    "textarea", "time", "u",    "var",    "wbr"};
+    return oneOf(name, kInline);
+}
+
+// Written bare when given without a value ("[disabled]").
+bool isBoolean(QStringView name)
+{
+    static const char *const kBoolean[] = {
+        "async",    "autofocus",  "checked", "controls", "defer",    "disabled", "hidden",
+        "multiple", "novalidate", "open",    "readonly", "required", "reversed", "selected"};
+    return oneOf(name, kBoolean);
+}
+
+QString implicitName(QStringView parent)
+{
+    static const char *const kList[] = {"ul", "ol"};
+    static const char *const kTable[] = {"table", "tbody", "thead", "tfoot"};
+    static const char *const kSelect[] = {"select", "optgroup", "datalist"};
+    if (oneOf(parent, kList))
+        return QStringLiteral("li");
+    if (oneOf(parent, kTable))
+        return QStringLiteral("tr");
+    if (parent.compare(u"tr", Qt::CaseInsensitive) == 0)
+        return QStringLiteral("td");
+    if (oneOf(parent, kSelect))
+        return QStringLiteral("option");
+    return QString::fromLatin1(!parent.isEmpty() && isInline(parent) ? "span" : "div");
+}
+
+struct Attr {
+    QString name;
+    QString value;
+    bool bare = false;
+};
+
+// Sets an attribute: a class adds to the classes, any other replaces its value.
+void setAttr(QList<Attr> &attrs, const Attr &a)
+{
+    for (Attr &e : attrs) {
+        if (e.name.compare(a.name, Qt::CaseInsensitive) != 0)
+            continue;
+        if (e.name.compare(u"class", Qt::CaseInsensitive) == 0 && !e.value.isEmpty()
+            && !a.value.isEmpty())
+            e.value += QLatin1Char(' ') + a.value;
+        else
+            e = a;
+        return;
+    }
+    attrs << a;
+}
+
+QList<Attr> defaultAttrs(QStringView name)
+{
+    const auto is = [name](const char *n) {
+        return name.compare(QLatin1String(n), Qt::CaseInsensitive) == 0;
+    };
+    const auto empty = [](const char *n) { return Attr{QString::fromLatin1(n), {}, false}; };
+    if (is("a"))
+        return {empty("href")};
+    if (is("img"))
+        return {empty("src"), empty("alt")};
+    if (is("link"))
+        return {Attr{QStringLiteral("rel"), QStringLiteral("stylesheet"), false}, empty("href")};
+    if (is("input"))
+        return {Attr{QStringLiteral("type"), QStringLiteral("text"), false}};
+    if (is("label"))
+        return {empty("for")};
+    if (is("form"))
+        return {empty("action")};
+    return {};
+}
+
+// Filler words, the same on every expansion; the first five begin the
+// customary filler sentence.
+const char *const kWords[] = {
+    "lorem",  "ipsum",  "dolor",    "sit",     "amet",   "campus",   "silva",  "mare",    "ventus",
+    "porta",  "lumen",  "ager",     "nubes",   "flumen", "saxum",    "tempus", "via",     "domus",
+    "ignis",  "aqua",   "terra",    "caelum",  "stella", "arbor",    "folium", "murus",   "pons",
+    "navis",  "hortus", "fenestra", "liber",   "verbum", "lingua",   "vox",    "manus",   "pes",
+    "oculus", "cor",    "mens",     "animus",  "annus",  "hora",     "dies",   "nox",     "lux",
+    "umbra",  "color",  "forma",    "numerus", "ordo",   "modus",    "finis",  "initium", "pars",
+    "totum",  "signum", "nomen",    "ratio",   "causa",  "effectus", "opus",   "ars",     "usus"};
+constexpr int kWordCount = int(sizeof kWords / sizeof *kWords);
+// Sentence lengths in words, in turn.
+constexpr int kSentences[] = {8, 12, 6, 10, 14, 7, 9, 11};
+
+struct Node {
+    enum Kind { Element, Text, Lorem, Group } kind = Element;
+    QString name; // an element's; empty for an implicit one
+    QList<Attr> attrs;
+    QString text;
+    bool hasText = false;
+    int words = 0;        // Lorem
+    int count = 1;        // "*N"
+    bool counted = false; // numbering inside counts from here
+    int parent = -1;      // -1: the top
+    QList<int> children;
+    int depth = 1;
+    qint64 factor = 1; // its instances, times its ancestors' counts
+};
+
+bool isNameChar(QChar c)
+{
+    return c.isLetterOrNumber() || c == u'-' || c == u'_' || c == u':' || c == u'$' || c == u'@';
+}
+
+class Parser {
+public:
+    Parser(QStringView s, int maxElements) : m_s(s), m_max(maxElements) {}
+    bool parse();
+    std::vector<Node> nodes;
+    QList<int> top;
+    QString error;
+    bool refused = false; // too large rather than no abbreviation
+
+private:
+    bool fail(const QString &e)
+    {
+        error = e;
+        return false;
+    }
+    bool unexpected()
+    {
+        if (m_pos >= m_s.size())
+            return fail(QStringLiteral("Nothing follows \"%1\" in the abbreviation")
+                            .arg(m_pos > 0 ? m_s[m_pos - 1] : QChar(u' ')));
+        return fail(QStringLiteral("Unexpected \"%1\" in the abbreviation").arg(m_s[m_pos]));
+    }
+    bool refuse(const QString &e)
+    {
+        refused = true;
+        return fail(e);
+    }
+    bool tooMany()
+    {
+        return refuse(QStringLiteral("The abbreviation would make more than %1 elements")
+                          .arg(QLocale(QLocale::English).toString(m_max)));
+    }
+    bool at(char16_t c) const { return m_pos < m_s.size() && m_s[m_pos] == c; }
+    QString name();
+    bool element(Node &n);
+    bool attributes(Node &n);
+    bool text(Node &n);
+    bool count(int *n);
+    int add(Node n, int parent);
+    bool counted(qint64 instances);
+
+    QStringView m_s;
+    qsizetype m_pos = 0;
+    int m_max;
+    // The groups open, each with the instances of what it holds so far.
+    struct Open {
+        int group;
+        qint64 inner;
+    };
+    std::vector<Open> m_open;
+    qint64 m_total = 0;
+};
+
+QString Parser::name()
+{
+    const qsizetype from = m_pos;
+    while (m_pos < m_s.size() && isNameChar(m_s[m_pos]))
+        ++m_pos;
+    return m_s.sliced(from, m_pos - from).toString();
+}
+
+bool Parser::count(int *n)
+{
+    if (!at(u'*'))
+        return true;
+    ++m_pos;
+    qint64 v = 0;
+    const qsizetype from = m_pos;
+    while (m_pos < m_s.size() && m_s[m_pos].isDigit() && m_s[m_pos].unicode() < 128) {
+        v = std::min<qint64>(v * 10 + (m_s[m_pos].unicode() - u'0'), qint64(m_max) + 1);
+        ++m_pos;
+    }
+    if (m_pos == from)
+        return fail(QStringLiteral("A number must follow \"*\" in the abbreviation"));
+    if (v == 0)
+        return fail(QStringLiteral("\"*0\" makes nothing"));
+    if (v > m_max)
+        return tooMany();
+    *n = int(v);
+    return true;
+}
+
+bool Parser::attributes(Node &n)
+{
+    ++m_pos; // '['
+    for (;;) {
+        while (m_pos < m_s.size() && m_s[m_pos].isSpace())
+            ++m_pos;
+        if (m_pos >= m_s.size())
+            return fail(QStringLiteral("Unbalanced bracket in the abbreviation"));
+        if (at(u']')) {
+            ++m_pos;
+            return true;
+        }
+        Attr a;
+        const qsizetype from = m_pos;
+        while (m_pos < m_s.size() && !m_s[m_pos].isSpace() && !at(u'=') && !at(u']') && !at(u'"')
+               && !at(u'\''))
+            ++m_pos;
+        a.name = m_s.sliced(from, m_pos - from).toString();
+        if (a.name.isEmpty())
+            return unexpected();
+        if (!at(u'=')) {
+            a.bare = isBoolean(a.name);
+            setAttr(n.attrs, a);
+            continue;
+        }
+        ++m_pos;
+        if (at(u'"') || at(u'\'')) {
+            const QChar q = m_s[m_pos];
+            const qsizetype end = m_s.indexOf(q, m_pos + 1);
+            if (end < 0)
+                return fail(QStringLiteral("Unclosed quote in the abbreviation"));
+            a.value = m_s.sliced(m_pos + 1, end - m_pos - 1).toString();
+            m_pos = end + 1;
+        } else {
+            const qsizetype v = m_pos;
+            while (m_pos < m_s.size() && !m_s[m_pos].isSpace() && !at(u']'))
+                ++m_pos;
+            a.value = m_s.sliced(v, m_pos - v).toString();
+        }
+        setAttr(n.attrs, a);
+    }
+}
+
+bool Parser::text(Node &n)
+{
+    int depth = 0;
+    const qsizetype from = m_pos + 1;
+    for (qsizetype i = m_pos; i < m_s.size(); ++i) {
+        if (m_s[i] == u'{')
+            ++depth;
+        else if (m_s[i] == u'}' && --depth == 0) {
+            n.text += m_s.sliced(from, i - from);
+            n.hasText = true;
+            m_pos = i + 1;
+            return true;
+        }
+    }
+    return fail(QStringLiteral("Unbalanced brace in the abbreviation"));
+}
+
+bool Parser::element(Node &n)
+{
+    const qsizetype from = m_pos;
+    n.name = name();
+    for (;;) {
+        if (at(u'#') || at(u'.')) {
+            const bool id = at(u'#');
+            ++m_pos;
+            const QString v = name();
+            if (v.isEmpty())
+                return fail(QStringLiteral("A name must follow \"%1\" in the abbreviation")
+                                .arg(QLatin1Char(id ? '#' : '.')));
+            setAttr(n.attrs, Attr{QString::fromLatin1(id ? "id" : "class"), v, false});
+        } else if (at(u'[')) {
+            if (!attributes(n))
+                return false;
+        } else if (at(u'{')) {
+            if (!text(n))
+                return false;
+        } else {
+            break;
+        }
+    }
+    if (m_pos == from)
+        return unexpected();
+    const auto lorem = [](QStringView s, int *words) {
+        const QStringView digits = s.sliced(std::min<qsizetype>(5, s.size()));
+        if (!s.startsWith(u"lorem", Qt::CaseInsensitive) || digits.size() > 5)
+            return false;
+        for (const QChar c : digits)
+            if (c < u'0' || c > u'9')
+                return false;
+        *words = digits.isEmpty() ? 30 : digits.toInt();
+        return true;
+    };
+    if (n.name.isEmpty() && n.attrs.isEmpty())
+        n.kind = Node::Text;
+    else if (n.attrs.isEmpty() && !n.hasText && lorem(n.name, &n.words))
+        n.kind = Node::Lorem;
+    if (n.kind == Node::Lorem && n.words > m_max)
+        return tooMany();
+    if (n.hasText && isVoid(n.name))
+        return fail(QStringLiteral("<%1> takes no content").arg(n.name));
+    const qsizetype before = m_pos;
+    if (!count(&n.count))
+        return false;
+    n.counted = m_pos > before;
+    return true;
+}
+
+int Parser::add(Node n, int parent)
+{
+    n.parent = parent;
+    n.depth = parent < 0 ? 1 : nodes[size_t(parent)].depth + 1;
+    n.factor = (parent < 0 ? 1 : nodes[size_t(parent)].factor) * n.count;
+    nodes.push_back(std::move(n));
+    const int i = int(nodes.size()) - 1;
+    (parent < 0 ? top : nodes[size_t(parent)].children) << i;
+    return i;
+}
+
+// Instances of a node (an element, a text or a closed group) added to what
+// holds it: the innermost open group's count is not known yet.
+bool Parser::counted(qint64 instances)
+{
+    qint64 &sum = m_open.empty() ? m_total : m_open.back().inner;
+    sum += instances;
+    return sum <= m_max || tooMany();
+}
+
+bool Parser::parse()
+{
+    int parent = -1;
+    int last = -1;
+    for (;;) {
+        const int depth = parent < 0 ? 1 : nodes[size_t(parent)].depth + 1;
+        if (depth > kMaxDepth)
+            return refuse(
+                QStringLiteral("The abbreviation nests more than %1 levels deep").arg(kMaxDepth));
+        if (at(u'(')) {
+            ++m_pos;
+            Node g;
+            g.kind = Node::Group;
+            parent = add(std::move(g), parent);
+            m_open.push_back({parent, 0});
+            continue;
+        }
+        Node n;
+        if (!element(n))
+            return false;
+        last = add(std::move(n), parent);
+        if (!counted(nodes[size_t(last)].factor))
+            return false;
+        while (at(u')')) {
+            if (m_open.empty())
+                return fail(QStringLiteral("Unbalanced parenthesis in the abbreviation"));
+            const Open o = m_open.back();
+            m_open.pop_back();
+            ++m_pos;
+            Node &g = nodes[size_t(o.group)];
+            const qsizetype before = m_pos;
+            if (!count(&g.count))
+                return false;
+            g.counted = m_pos > before;
+            g.factor *= g.count;
+            if (!counted(o.inner * g.count))
+                return false;
+            last = o.group;
+            parent = g.parent;
+        }
+        if (m_pos >= m_s.size())
+            break;
+        if (at(u'>')) {
+            const Node &l = nodes[size_t(last)];
+            if (l.kind == Node::Text || l.kind == Node::Lorem)
+                return fail(QStringLiteral("Text holds no elements"));
+            if (l.kind == Node::Element && isVoid(l.name))
+                return fail(QStringLiteral("<%1> takes no content").arg(l.name));
+            parent = last;
+            ++m_pos;
+        } else if (at(u'+')) {
+            ++m_pos;
+        } else if (at(u'^')) {
+            // Up one level a '^', never out of the group it is in.
+            const int floor = m_open.empty() ? -1 : m_open.back().group;
+            for (; at(u'^'); ++m_pos)
+                if (parent != floor)
+                    parent = nodes[size_t(parent)].parent;
+        } else {
+            return unexpected();
+        }
+        if (m_pos >= m_s.size())
+            return unexpected();
+    }
+    if (!m_open.empty())
+        return fail(QStringLiteral("Unbalanced parenthesis in the abbreviation"));
+    return true;
+}
+
+struct Numbering {
+    int index = 0;
+    int count = 1;
+};
+
+// '$' runs replaced by the number of the nearest counted node: "$$" pads to
+// two digits, "@-" counts down, "@N" starts at N.
+QString numbered(const QString &s, Numbering n)
+{
+    if (!s.contains(u'$'))
+        return s;
+    QString out;
+    for (qsizetype i = 0; i < s.size();) {
+        if (s[i] != u'$') {
+            out += s[i++];
+            continue;
+        }
+        qsizetype k = i;
+        while (k < s.size() && s[k] == u'$')
+            ++k;
+        const int width = int(k - i);
+        bool down = false;
+        qint64 base = 1;
+        if (k < s.size() && s[k] == u'@') {
+            ++k;
+            if (k < s.size() && s[k] == u'-') {
+                down = true;
+                ++k;
+            }
+            const qsizetype digits = k;
+            qint64 v = 0;
+            for (; k < s.size() && s[k] >= u'0' && s[k] <= u'9' && k - digits < 9; ++k)
+                v = v * 10 + (s[k].unicode() - u'0');
+            if (k > digits)
+                base = v;
+        }
+        const qint64 value = base + (down ? n.count - 1 - n.index : n.index);
+        out += QString::number(value).rightJustified(width, u'0');
+        i = k;
+    }
+    return out;
+}
+
+// One element or text of the expansion.
+struct Item {
+    QString name; // empty for a text
+    QList<Attr> attrs;
+    QString text;
+    QList<int> children;
+    bool oneLine = true;  // its children written on its line
+    bool isInline = true; // it goes on its parent's line when its siblings do
+};
+
+class Writer {
+public:
+    Writer(const std::vector<Node> &nodes, const AbbreviationOptions &o) : m_nodes(nodes), m_o(o) {}
+    bool build(const QList<int> &top);
+    bool write(Expansion *e);
+    QString error;
+
+private:
+    int addItem(int parent, Item it);
+    bool spent(qsizetype characters);
+    QString lorem(int words);
+
+    const std::vector<Node> &m_nodes;
+    const AbbreviationOptions &m_o;
+    std::vector<Item> m_items; // [0]: the top, holding what the abbreviation makes
+    qsizetype m_spent = 0;
+    int m_word = 0;
+    int m_sentence = 0;
+};
+
+int Writer::addItem(int parent, Item it)
+{
+    m_items.push_back(std::move(it));
+    const int i = int(m_items.size()) - 1;
+    m_items[size_t(parent)].children << i;
+    return i;
+}
+
+bool Writer::spent(qsizetype characters)
+{
+    m_spent += characters;
+    if (m_spent <= kMaxMarkup)
+        return true;
+    error = QStringLiteral("The abbreviation would make too much markup");
+    return false;
+}
+
+QString Writer::lorem(int words)
+{
+    QString out;
+    int inSentence = 0;
+    for (int w = 0; w < words; ++w) {
+        QString word = QString::fromLatin1(kWords[m_word++ % kWordCount]);
+        if (inSentence == 0)
+            word[0] = word[0].toUpper();
+        if (w > 0)
+            out += QLatin1Char(' ');
+        out += word;
+        const int length = kSentences[m_sentence % int(std::size(kSentences))];
+        if (++inSentence == length || w == words - 1) {
+            out += QLatin1Char('.');
+            inSentence = 0;
+            ++m_sentence;
+        }
+    }
+    return out;
+}
+
+bool Writer::build(const QList<int> &top)
+{
+    struct Frame {
+        int node;
+        int parent; // item
+        Numbering num;
+        bool repeated; // one of its count's instances
+    };
+    std::vector<Frame> stack;
+    const auto push = [&stack](const QList<int> &nodes, int parent, Numbering num) {
+        for (auto n = nodes.crbegin(); n != nodes.crend(); ++n)
+            stack.push_back({*n, parent, num, false});
+    };
+    m_items.assign(1, Item{});
+    push(top, 0, {});
+    while (!stack.empty()) {
+        const Frame f = stack.back();
+        stack.pop_back();
+        const Node &n = m_nodes[size_t(f.node)];
+        if (n.counted && !f.repeated) {
+            for (int i = n.count - 1; i >= 0; --i)
+                stack.push_back({f.node, f.parent, {i, n.count}, true});
+            continue;
+        }
+        Item it;
+        switch (n.kind) {
+        case Node::Group:
+            push(n.children, f.parent, f.num);
+            continue;
+        case Node::Text:
+            it.text = numbered(n.text, f.num);
+            break;
+        case Node::Lorem:
+            it.text = lorem(n.words);
+            break;
+        case Node::Element: {
+            it.name = n.name.isEmpty() ? implicitName(m_items[size_t(f.parent)].name)
+                                       : numbered(n.name, f.num);
+            it.attrs = defaultAttrs(it.name);
+            for (const Attr &a : n.attrs)
+                setAttr(it.attrs, Attr{numbered(a.name, f.num), numbered(a.value, f.num), a.bare});
+            if (m_o.upperCase) {
+                it.name = it.name.toUpper();
+                for (Attr &a : it.attrs)
+                    a.name = a.name.toUpper();
+            }
+            qsizetype size = 2 * it.name.size() + 5;
+            for (const Attr &a : std::as_const(it.attrs))
+                size += a.name.size() + a.value.size() + 4;
+            if (!spent(size))
+                return false;
+            const int at = addItem(f.parent, std::move(it));
+            const QString text = numbered(n.text, f.num);
+            if (!text.isEmpty()) {
+                Item t;
+                t.text = text;
+                if (!spent(text.size()))
+                    return false;
+                addItem(at, std::move(t));
+            }
+            push(n.children, at, f.num);
+            continue;
+        }
+        }
+        if (!it.text.isEmpty() && spent(it.text.size()))
+            addItem(f.parent, std::move(it));
+        if (!error.isEmpty())
+            return false;
+    }
+    // Children come after their parents: read backwards, each knows its own
+    // before its parent asks.
+    for (auto it = m_items.rbegin(); it != m_items.rend(); ++it) {
+        for (const int c : std::as_const(it->children))
+            it->oneLine = it->oneLine && m_items[size_t(c)].isInline;
+        it->isInline = it->name.isEmpty() || (isInline(it->name) && it->oneLine);
+    }
+    return true;
+}
+
+bool Writer::write(Expansion *e)
+{
+    enum Step { Open, Close, Break };
+    struct Event {
+        Step step;
+        int item;
+        int depth;
+    };
+    std::vector<Event> stack;
+    QString &out = e->markup;
+    const Item &top = m_items[0];
+    for (qsizetype i = top.children.size() - 1; i >= 0; --i) {
+        stack.push_back({Open, top.children[i], 0});
+        if (i > 0 && !top.oneLine)
+            stack.push_back({Break, 0, 0});
+    }
+    while (!stack.empty()) {
+        const Event ev = stack.back();
+        stack.pop_back();
+        const Item &it = m_items[size_t(ev.item)];
+        if (ev.step == Break) {
+            out += m_o.lineBreak + m_o.lineIndent;
+            for (int d = 0; d < ev.depth; ++d)
+                out += m_o.indentUnit;
+        } else if (ev.step == Close) {
+            out += QLatin1String("</") + it.name + QLatin1Char('>');
+        } else if (it.name.isEmpty()) {
+            out += it.text;
+        } else {
+            out += QLatin1Char('<') + it.name;
+            for (const Attr &a : it.attrs) {
+                out += QLatin1Char(' ') + a.name;
+                if (a.bare)
+                    continue;
+                out += QLatin1String("=\"");
+                if (a.value.isEmpty())
+                    e->emptySpots << int(out.size());
+                out += QString(a.value).replace(QLatin1Char('"'), QLatin1String("&quot;"))
+                       + QLatin1Char('"');
+            }
+            out += QLatin1Char('>');
+            if (it.children.isEmpty()) {
+                if (!isVoid(it.name)) {
+                    e->emptySpots << int(out.size());
+                    out += QLatin1String("</") + it.name + QLatin1Char('>');
+                }
+            } else {
+                stack.push_back({Close, ev.item, ev.depth});
+                if (!it.oneLine)
+                    stack.push_back({Break, 0, ev.depth});
+                for (qsizetype i = it.children.size() - 1; i >= 0; --i) {
+                    stack.push_back({Open, it.children[i], ev.depth + 1});
+                    if (!it.oneLine)
+                        stack.push_back({Break, 0, ev.depth + 1});
+                }
+            }
+        }
+        if (out.size() > kMaxMarkup) {
+            error = QStringLiteral("The abbreviation would make too much markup");
+            return false;
+        }
+    }
+    return true;
+}
+
+// Where the bracket or brace closed at `close` opens, reading back no
+// further than `limit`; -1 when it does not.
+qsizetype opener(QStringView line, qsizetype close, qsizetype limit)
+{
+    if (line[close] == u'}') {
+        int depth = 0;
+        for (qsizetype j = close; j >= limit; --j) {
+            if (line[j] == u'}')
+                ++depth;
+            else if (line[j] == u'{' && --depth == 0)
+                return j;
+        }
+        return -1;
+    }
+    for (qsizetype j = close - 1; j >= limit; --j) {
+        const QChar c = line[j];
+        if (c == u'[')
+            return j;
+        if (c == u'"' || c == u'\'') {
+            do
+                --j;
+            while (j >= limit && line[j] != c);
+            if (j < limit)
+                return -1;
+        }
+    }
+    return -1;
+}
+
+// false with e->error when it is not one; `refused` tells one too large.
+// Whether `pos` is inside a tag: a '<' opening one comes before it, with no
+// '>' between.
+bool inTag(QStringView line, qsizetype pos, qsizetype limit)
+{
+    for (qsizetype j = pos - 1; j >= limit; --j) {
+        if (line[j] == u'>')
+            return false;
+        if (line[j] == u'<' && j + 1 < line.size()
+            && (line[j + 1].isLetter() || line[j + 1] == u'/' || line[j + 1] == u'!'))
+            return true;
+    }
+    return false;
+}
+
+bool expand(QStringView abbreviation, const AbbreviationOptions &o, Expansion *e, bool *refused)
+{
+    Parser p(abbreviation, o.maxElements);
+    if (!p.parse()) {
+        e->error = p.error;
+        *refused = p.refused;
+        return false;
+    }
+    Writer w(p.nodes, o);
+    if (w.build(p.top) && w.write(e))
+        return true;
+    e->error = w.error;
+    *refused = true;
+    return false;
+}
+
+// '!': a page in the page's charset.
+bool skeleton(const AbbreviationOptions &o, Expansion *e)
+{
+    QString charset = o.charset;
+    charset.remove(QLatin1Char('"'));
+    if (charset.isEmpty())
+        charset = QStringLiteral("UTF-8");
+    const QString page =
+        QStringLiteral("html[lang=en]>(head>meta[charset=\"%1\"]+meta[name=viewport "
+                       "content=\"width=device-width, initial-scale=1.0\"]+title)+body")
+            .arg(charset);
+    bool refused = false;
+    if (!expand(page, o, e, &refused))
+        return false;
+    const QString doctype = QStringLiteral("<!DOCTYPE html>") + o.lineBreak + o.lineIndent;
+    e->markup.prepend(doctype);
+    for (int &spot : e->emptySpots)
+        spot += int(doctype.size());
+    return true;
+}
+} // namespace
+
+Expansion expandAbbreviation(QStringView line, const AbbreviationOptions &o)
+{
+    // Where an abbreviation may start, the shortest first: where the run
+    // back from the caret ends at a space or the line's start, and after a
+    // '>' that ends a tag ("<p>ul" is no "p>ul", "<p hidden>ul" no "hidden>ul").
+    QList<qsizetype> starts;
+    QString unbalanced;
+    const qsizetype end = line.size();
+    const qsizetype limit = std::max<qsizetype>(0, end - kMaxRun);
+    qsizetype i = end;
+    bool atSpace = false;
+    while (i > limit) {
+        const QChar c = line[i - 1];
+        if (c == u'}' || c == u']') {
+            const qsizetype open = opener(line, i - 1, limit);
+            if (open < 0) {
+                unbalanced = QStringLiteral("Unbalanced %1 in the abbreviation")
+                                 .arg(QLatin1String(c == u'}' ? "brace" : "bracket"));
+                break;
+            }
+            i = open;
+            continue;
+        }
+        if (c.isSpace()) {
+            atSpace = true;
+            break;
+        }
+        if (c == u'>') {
+            if (i < end && inTag(line, i - 1, limit))
+                starts << i;
+        } else if (!isNameChar(c) && !QStringView(u"#.*+^()!").contains(c)) {
+            break;
+        }
+        --i;
+    }
+    if ((atSpace || i == 0) && i < end && unbalanced.isEmpty() && !inTag(line, i, limit))
+        starts << i;
+    // Reading back stops at an opening one's inside ("a[title=x"): say so.
+    for (qsizetype j = end - 1; starts.isEmpty() && unbalanced.isEmpty() && j >= limit; --j) {
+        if (line[j].isSpace() || line[j] == u']' || line[j] == u'}')
+            break;
+        if (line[j] == u'[' || line[j] == u'{')
+            unbalanced = QStringLiteral("Unbalanced %1 in the abbreviation")
+                             .arg(QLatin1String(line[j] == u'{' ? "brace" : "bracket"));
+    }
+
+    Expansion e;
+    if (starts.isEmpty()) {
+        e.error = !unbalanced.isEmpty() ? unbalanced
+                  : i == limit && i > 0 ? QStringLiteral("The abbreviation is too long")
+                                        : QStringLiteral("Nothing to expand before the caret");
+        return e;
+    }
+    QString firstError;
+    for (qsizetype k = starts.size() - 1; k >= 0 && k >= starts.size() - kMaxTries; --k) {
+        Expansion tried;
+        const QStringView abbreviation = line.sliced(starts[k]);
+        bool refused = false;
+        if (abbreviation == u"!" ? skeleton(o, &tried)
+                                 : expand(abbreviation, o, &tried, &refused)) {
+            tried.abbreviationStart = int(starts[k]);
+            return tried;
+        }
+        // One too large is refused, not cut down to a shorter one.
+        if (refused)
+            return Expansion{-1, {}, {}, tried.error};
+        if (firstError.isEmpty())
+            firstError = tried.error;
+    }
+    e.error = firstError;
+    return e;
+}
