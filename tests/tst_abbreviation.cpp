@@ -75,6 +75,7 @@ void TestAbbreviation::expands_data()
            "\t<li class=\"item3\">|</li>\n</ul>";
     QTest::newRow("numbered name, value and text") << "h$[title=item$]{Header $}*2" << o
         << "<h1 title=\"item1\">Header 1</h1>\n<h2 title=\"item2\">Header 2</h2>";
+    QTest::newRow("'$' outside any count") << "p.x${$5}" << o << "<p class=\"x$\">$5</p>";
     QTest::newRow("zero-padded") << "p.n$$$*2" << o
         << "<p class=\"n001\">|</p>\n<p class=\"n002\">|</p>";
     QTest::newRow("descending") << "p.n$@-*3" << o
@@ -151,6 +152,7 @@ void TestAbbreviation::refuses_data()
     QTest::newRow("open group") << "(ul>li" << "parenthesis";
     QTest::newRow("closed group") << "ul>li)" << "parenthesis";
     QTest::newRow("no shorter run") << "x)>b" << "parenthesis";
+    QTest::newRow("nothing made") << "{}+lorem0" << "makes nothing";
     QTest::newRow("empty group") << "()" << "Unexpected \")\"";
     QTest::newRow("open bracket") << "a[title=x" << "bracket";
     QTest::newRow("closed bracket") << "a]" << "bracket";
