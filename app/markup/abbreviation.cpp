@@ -1,6 +1,7 @@
 #include "abbreviation.h"
 #include "abbreviationtree.h"
 
+#include <QHash>
 #include <algorithm>
 #include <vector>
 
@@ -31,18 +32,18 @@ QString implicitName(QStringView parent)
         return QStringLiteral("li");
     if (oneOf(parent, kTable))
         return QStringLiteral("tr");
-    if (parent.compare(u"tr", Qt::CaseInsensitive) == 0)
+    if (isName(parent, "tr"))
         return QStringLiteral("td");
     if (oneOf(parent, kSelect))
         return QStringLiteral("option");
-    return QString::fromLatin1(!parent.isEmpty() && isInline(parent) ? "span" : "div");
+    if (!parent.isEmpty() && isInline(parent))
+        return QStringLiteral("span");
+    return QStringLiteral("div");
 }
 
 QList<Attr> defaultAttrs(QStringView name)
 {
-    const auto is = [name](const char *n) {
-        return name.compare(QLatin1String(n), Qt::CaseInsensitive) == 0;
-    };
+    const auto is = [name](const char *n) { return isName(name, n); };
     const auto empty = [](const char *n) { return Attr{QString::fromLatin1(n), {}, false}; };
     if (is("a"))
         return {empty("href")};
@@ -122,7 +123,9 @@ struct Item {
     QString name; // empty for a text
     QList<Attr> attrs;
     QString text;
-    QList<int> children;
+    int first = -1, last = -1, next = -1; // its children, in order
+    bool voidName = false;
+    bool inlineName = false;
     bool oneLine = true;  // its children written on its line
     bool isInline = true; // it goes on its parent's line when its siblings do
 };
@@ -138,10 +141,18 @@ private:
     int addItem(int parent, Item it);
     bool spent(qsizetype characters);
     QString lorem(int words);
+    // What an element's name makes of it, looked up once a name.
+    struct Kind {
+        QList<Attr> attrs; // the usual ones
+        bool voidName = false;
+        bool inlineName = false;
+    };
+    const Kind &kindOf(const QString &name);
 
     const std::vector<Node> &m_nodes;
     const AbbreviationOptions &m_o;
     std::vector<Item> m_items; // [0]: the top, holding what the abbreviation makes
+    QHash<QString, Kind> m_kinds;
     qsizetype m_spent = 0;
     int m_word = 0;
     int m_sentence = 0;
@@ -151,8 +162,18 @@ int Writer::addItem(int parent, Item it)
 {
     m_items.push_back(std::move(it));
     const int i = int(m_items.size()) - 1;
-    m_items[size_t(parent)].children << i;
+    Item &p = m_items[size_t(parent)];
+    (p.last < 0 ? p.first : m_items[size_t(p.last)].next) = i;
+    p.last = i;
     return i;
+}
+
+const Writer::Kind &Writer::kindOf(const QString &name)
+{
+    auto k = m_kinds.constFind(name);
+    if (k == m_kinds.cend())
+        k = m_kinds.insert(name, Kind{defaultAttrs(name), isVoid(name), isInline(name)});
+    return *k;
 }
 
 bool Writer::spent(qsizetype characters)
@@ -223,7 +244,10 @@ bool Writer::build(const QList<int> &top)
         case Node::Element: {
             it.name = n.name.isEmpty() ? implicitName(m_items[size_t(f.parent)].name)
                                        : numbered(n.name, f.num);
-            it.attrs = defaultAttrs(it.name);
+            const Kind &kind = kindOf(it.name);
+            it.attrs = kind.attrs;
+            it.voidName = kind.voidName;
+            it.inlineName = kind.inlineName;
             for (const Attr &a : n.attrs)
                 setAttr(it.attrs, Attr{numbered(a.name, f.num), numbered(a.value, f.num), a.bare});
             if (m_o.upperCase) {
@@ -257,69 +281,76 @@ bool Writer::build(const QList<int> &top)
     // Children come after their parents: read backwards, each knows its own
     // before its parent asks.
     for (auto it = m_items.rbegin(); it != m_items.rend(); ++it) {
-        for (const int c : std::as_const(it->children))
-            it->oneLine = it->oneLine && m_items[size_t(c)].isInline;
-        it->isInline = it->name.isEmpty() || (isInline(it->name) && it->oneLine);
+        for (int c = it->first; c >= 0 && it->oneLine; c = m_items[size_t(c)].next)
+            it->oneLine = m_items[size_t(c)].isInline;
+        it->isInline = it->name.isEmpty() || (it->oneLine && it->inlineName);
     }
     return true;
 }
 
 bool Writer::write(Expansion *e)
 {
-    enum Step { Open, Close, Break };
-    struct Event {
-        Step step;
+    QString &out = e->markup;
+    out.reserve(std::min(kMaxMarkup, m_spent + m_spent / 2));
+    const auto closeTag = [&out](const QString &name) {
+        out += QLatin1String("</");
+        out += name;
+        out += QLatin1Char('>');
+    };
+    // The elements open (the top first, at depth -1), each with the next
+    // child to write: children are indented a level deeper than their
+    // parent, unless they are written on its line.
+    struct Open {
         int item;
+        int child;
         int depth;
     };
-    std::vector<Event> stack;
-    QString &out = e->markup;
-    const Item &top = m_items[0];
-    for (qsizetype i = top.children.size() - 1; i >= 0; --i) {
-        stack.push_back({Open, top.children[i], 0});
-        if (i > 0 && !top.oneLine)
-            stack.push_back({Break, 0, 0});
-    }
-    while (!stack.empty()) {
-        const Event ev = stack.back();
-        stack.pop_back();
-        const Item &it = m_items[size_t(ev.item)];
-        if (ev.step == Break) {
-            out += m_o.lineBreak + m_o.lineIndent;
-            for (int d = 0; d < ev.depth; ++d)
+    std::vector<Open> open{{0, m_items[0].first, -1}};
+    while (!open.empty()) {
+        Open &o = open.back();
+        const Item &parent = m_items[size_t(o.item)];
+        const int depth = o.depth;
+        const int c = o.child;
+        if (!parent.oneLine && (o.item > 0 || (c >= 0 && c != parent.first))) {
+            out += m_o.lineBreak;
+            out += m_o.lineIndent;
+            for (int d = c >= 0 ? depth + 1 : depth; d > 0; --d)
                 out += m_o.indentUnit;
-        } else if (ev.step == Close) {
-            out += QLatin1String("</") + it.name + QLatin1Char('>');
-        } else if (it.name.isEmpty()) {
+        }
+        if (c < 0) {
+            if (o.item > 0)
+                closeTag(parent.name);
+            open.pop_back();
+            continue;
+        }
+        const Item &it = m_items[size_t(c)];
+        o.child = it.next;
+        if (it.name.isEmpty()) {
             out += it.text;
-        } else {
-            out += QLatin1Char('<') + it.name;
-            for (const Attr &a : it.attrs) {
-                out += QLatin1Char(' ') + a.name;
-                if (a.bare)
-                    continue;
-                out += QLatin1String("=\"");
-                if (a.value.isEmpty())
-                    e->emptySpots << int(out.size());
-                out += QString(a.value).replace(QLatin1Char('"'), QLatin1String("&quot;"))
-                       + QLatin1Char('"');
-            }
-            out += QLatin1Char('>');
-            if (it.children.isEmpty()) {
-                if (!isVoid(it.name)) {
-                    e->emptySpots << int(out.size());
-                    out += QLatin1String("</") + it.name + QLatin1Char('>');
-                }
-            } else {
-                stack.push_back({Close, ev.item, ev.depth});
-                if (!it.oneLine)
-                    stack.push_back({Break, 0, ev.depth});
-                for (qsizetype i = it.children.size() - 1; i >= 0; --i) {
-                    stack.push_back({Open, it.children[i], ev.depth + 1});
-                    if (!it.oneLine)
-                        stack.push_back({Break, 0, ev.depth + 1});
-                }
-            }
+            continue;
+        }
+        out += QLatin1Char('<');
+        out += it.name;
+        for (const Attr &a : it.attrs) {
+            out += QLatin1Char(' ');
+            out += a.name;
+            if (a.bare)
+                continue;
+            out += QLatin1String("=\"");
+            if (a.value.isEmpty())
+                e->emptySpots << int(out.size());
+            if (a.value.contains(QLatin1Char('"')))
+                out += QString(a.value).replace(QLatin1Char('"'), QLatin1String("&quot;"));
+            else
+                out += a.value;
+            out += QLatin1Char('"');
+        }
+        out += QLatin1Char('>');
+        if (it.first >= 0) {
+            open.push_back({c, it.first, depth + 1});
+        } else if (!it.voidName) {
+            e->emptySpots << int(out.size());
+            closeTag(it.name);
         }
         if (out.size() > kMaxMarkup) {
             error = QStringLiteral("The abbreviation would make too much markup");

@@ -304,6 +304,21 @@ bool isNameChar(QChar c)
     return c.isLetterOrNumber() || c == u'-' || c == u'_' || c == u':' || c == u'$' || c == u'@';
 }
 
+bool isName(QStringView name, const char *lower)
+{
+    qsizetype i = 0;
+    for (; lower[i]; ++i) {
+        if (i == name.size())
+            return false;
+        char16_t c = name[i].unicode();
+        if (c >= u'A' && c <= u'Z')
+            c += u'a' - u'A';
+        if (c != char16_t(lower[i]))
+            return false;
+    }
+    return i == name.size();
+}
+
 bool isVoid(QStringView name)
 {
     static const char *const kVoid[] = {"area",  "base", "br",   "col",    "embed", "hr", "img",

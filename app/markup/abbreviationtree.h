@@ -45,10 +45,12 @@ bool isVoid(QStringView name);
 // Sets an attribute: a class adds to the classes, any other replaces its value.
 void setAttr(QList<Attr> &attrs, const Attr &a);
 
+// `name` is `lower` (ASCII, lower case) in any case.
+bool isName(QStringView name, const char *lower);
 template <size_t N> bool oneOf(QStringView name, const char *const (&list)[N])
 {
     for (const char *n : list)
-        if (name.compare(QLatin1String(n), Qt::CaseInsensitive) == 0)
+        if (isName(name, n))
             return true;
     return false;
 }
