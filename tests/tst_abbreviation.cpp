@@ -67,6 +67,8 @@ void TestAbbreviation::expands_data()
         << "<td title=\"Hello world!\" colspan=\"3\">|</td>";
     QTest::newRow("empty and boolean attributes") << "input[value disabled title='say \"hi\"']"
         << o << "<input type=\"text\" value=\"|\" disabled title=\"say &quot;hi&quot;\">";
+    QTest::newRow("apostrophe in a value") << "x p[title=it's]" << o
+        << "x <p title=\"it's\">|</p>";
     QTest::newRow("class merged from brackets") << "p.a[class=b]" << o << "<p class=\"a b\">|</p>";
     QTest::newRow("given value over the usual one") << "a[href=index.html]{Home}" << o
         << "<a href=\"index.html\">Home</a>";
@@ -156,9 +158,10 @@ void TestAbbreviation::refuses_data()
     QTest::newRow("empty group") << "()" << "Unexpected \")\"";
     QTest::newRow("open bracket") << "a[title=x" << "bracket";
     QTest::newRow("closed bracket") << "a]" << "bracket";
-    QTest::newRow("unclosed quote") << "a[title=\"x]" << "bracket";
+    QTest::newRow("unclosed quote") << "a[title=\"x]" << "Unclosed quote";
     QTest::newRow("open brace") << "p{hello" << "brace";
     QTest::newRow("closed brace") << "p}" << "brace";
+    QTest::newRow("name not a name") << "p+$" << "Unexpected \"$\"";
     QTest::newRow("class name missing") << "div..x" << "A name must follow \".\"";
     QTest::newRow("inside text") << "{x}>b" << "Text holds no elements";
     QTest::newRow("inside a void element") << "img>p" << "<img> takes no content";
@@ -167,7 +170,7 @@ void TestAbbreviation::refuses_data()
     QTest::newRow("too many below a group") << "(a*100)*2>b*5000" << "more than 10,000";
     QTest::newRow("too many siblings") << "(a+b*5000)*2" << "more than 10,000";
     QTest::newRow("huge count") << "ul>li*99999999999999999999" << "more than 10,000";
-    QTest::newRow("too many words") << "lorem20000" << "more than 10,000";
+    QTest::newRow("too many words") << "lorem20000" << "more than 10,000 words";
     QTest::newRow("too much text") << "p{" + QString(1000, u'x') + "}*10000" << "too much markup";
     QTest::newRow("too deep") << QString("a>").repeated(100) + "a" << "levels deep";
     QTest::newRow("groups too deep")

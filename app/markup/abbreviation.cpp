@@ -379,17 +379,17 @@ qsizetype opener(QStringView line, qsizetype close, qsizetype limit)
         if (c == u'[')
             return j;
         if (c == u'"' || c == u'\'') {
-            do
-                --j;
-            while (j >= limit && line[j] != c);
-            if (j < limit)
-                return -1;
+            // A quoted value is passed over; a lone quote is a value's own ("it's").
+            qsizetype k = j - 1;
+            while (k >= limit && line[k] != c)
+                --k;
+            if (k >= limit)
+                j = k;
         }
     }
     return -1;
 }
 
-// false with e->error when it is not one; `refused` tells one too large.
 // Whether `pos` is inside a tag: a '<' opening one comes before it, with no
 // '>' between.
 bool inTag(QStringView line, qsizetype pos, qsizetype limit)
@@ -404,6 +404,7 @@ bool inTag(QStringView line, qsizetype pos, qsizetype limit)
     return false;
 }
 
+// false with e->error when it is not one; `refused` tells one too large.
 bool expand(QStringView abbreviation, const AbbreviationOptions &o, Expansion *e, bool *refused)
 {
     const Tree t = read(abbreviation, o.maxElements);

@@ -43,10 +43,10 @@ private:
         refused = true;
         return fail(e);
     }
-    bool tooMany()
+    bool tooMany(const char *what = "elements")
     {
-        return refuse(QStringLiteral("The abbreviation would make more than %1 elements")
-                          .arg(QLocale(QLocale::English).toString(m_max)));
+        return refuse(QStringLiteral("The abbreviation would make more than %1 %2")
+                          .arg(QLocale(QLocale::English).toString(m_max), QLatin1String(what)));
     }
     bool at(char16_t c) const { return m_pos < m_s.size() && m_s[m_pos] == c; }
     QString name();
@@ -161,6 +161,8 @@ bool Parser::text(Node &n)
 bool Parser::element(Node &n)
 {
     const qsizetype from = m_pos;
+    if (m_pos < m_s.size() && isNameChar(m_s[m_pos]) && !m_s[m_pos].isLetter())
+        return unexpected(); // "$", "2x": no element's name
     n.name = name();
     for (;;) {
         if (at(u'#') || at(u'.')) {
@@ -198,7 +200,7 @@ bool Parser::element(Node &n)
     else if (n.attrs.isEmpty() && !n.hasText && lorem(n.name, &n.words))
         n.kind = Node::Lorem;
     if (n.kind == Node::Lorem && n.words > m_max)
-        return tooMany();
+        return tooMany("words");
     if (n.hasText && isVoid(n.name))
         return fail(QStringLiteral("<%1> takes no content").arg(n.name));
     const qsizetype before = m_pos;
