@@ -33,7 +33,9 @@ struct Expansion {
     QString error; // why nothing expands (for the status bar); empty when it does
 };
 
-// The abbreviation that ends at the end of `lineBeforeCaret`: the longest run
-// back to a space, the line's start or a '>' (so that "<p>ul>li" expands
-// "ul>li") that reads as one. Brackets, braces and quotes may hold spaces.
+// The abbreviation that ends at the end of `lineBeforeCaret`: the run back
+// to a space or the line's start, or to the '>' of a tag before it (so that
+// "<p>ul>li" expands "ul>li"), the longest that reads as one. Brackets,
+// braces and quotes may hold spaces. A text that is none is left alone: the
+// error says why.
 Expansion expandAbbreviation(QStringView lineBeforeCaret, const AbbreviationOptions &o = {});
