@@ -187,6 +187,7 @@ void TestAbbreviation::refuses()
     const Expansion e = expandAbbreviation(line, {});
     QVERIFY2(e.error.contains(error), qPrintable(e.error));
     QCOMPARE(e.abbreviationStart, -1);
+    QCOMPARE(e.nothing, error.startsWith(QLatin1String("Nothing to expand")));
     QVERIFY(e.markup.isEmpty());
 }
 

@@ -498,6 +498,7 @@ Expansion expandAbbreviation(QStringView line, const AbbreviationOptions &o)
         e.error = !unbalanced.isEmpty() ? unbalanced
                   : i == limit && i > 0 ? QStringLiteral("The abbreviation is too long")
                                         : QStringLiteral("Nothing to expand before the caret");
+        e.nothing = unbalanced.isEmpty() && !(i == limit && i > 0);
         return e;
     }
     QString firstError;

@@ -31,6 +31,7 @@ struct Expansion {
     // and each empty element's content, in order.
     QList<int> emptySpots;
     QString error; // why nothing expands (for the status bar); empty when it does
+    bool nothing = false; // with the error: no abbreviation ends at the caret at all
 };
 
 // The abbreviation that ends at the end of `lineBeforeCaret`: the run back
