@@ -22,6 +22,8 @@ constexpr int kMaxIndent = 256;
 constexpr int kIndentLines = 100;
 // How much of the page's start tells its case.
 constexpr int kCaseReach = 4096;
+// Spots remembered at most: the document moves every cursor on every edit.
+constexpr int kMaxSpots = 1000;
 
 QString textBetween(QTextDocument *doc, int from, int to)
 {
@@ -182,7 +184,7 @@ void AbbreviationCommand::ExpandAbbreviationClick()
         e->setSelText(x.markup);
         // The markup's CR LF breaks are one character each in the editor.
         int breaks = 0, counted = 0;
-        for (int offset : x.emptySpots) {
+        for (int offset : x.emptySpots.first(std::min<qsizetype>(x.emptySpots.size(), kMaxSpots))) {
             breaks += int(QStringView(x.markup).sliced(counted, offset - counted).count(u"\r\n"));
             counted = offset;
             QTextCursor spot(text);
@@ -194,6 +196,8 @@ void AbbreviationCommand::ExpandAbbreviationClick()
     }
     // Spots left from an expansion before stay, in order with the new ones.
     m_spots += spots;
+    if (m_spots.size() > kMaxSpots)
+        m_spots.resize(kMaxSpots);
     std::stable_sort(m_spots.begin(), m_spots.end(),
                      [](const QTextCursor &a, const QTextCursor &b) {
                          return a.position() < b.position();
