@@ -407,6 +407,8 @@ private slots:
             << "|" << "p§§" << "<p>|</p>" << "Nothing to expand before the caret";
         QTest::newRow("an error changes nothing")
             << "<p>|</p>" << "ul>§" << "<p>ul>|</p>" << "Nothing follows \">\" in the abbreviation";
+        QTest::newRow("the reason goes once it expands")
+            << "|" << "ul>§li§" << "<ul>\n\t<li>|</li>\n</ul>" << "";
         QTest::newRow("Tab still types a tab") << "|" << "a§\t" << "<a href=\"\t|\"></a>" << "";
     }
     void expandAbbreviation()

@@ -184,7 +184,8 @@ void AbbreviationCommand::ExpandAbbreviationClick()
         e->setSelText(x.markup);
         // The markup's CR LF breaks are one character each in the editor.
         int breaks = 0, counted = 0;
-        for (int offset : x.emptySpots.first(std::min<qsizetype>(x.emptySpots.size(), kMaxSpots))) {
+        const qsizetype kept = std::min<qsizetype>(x.emptySpots.size(), kMaxSpots);
+        for (int offset : x.emptySpots.first(kept)) {
             breaks += int(QStringView(x.markup).sliced(counted, offset - counted).count(u"\r\n"));
             counted = offset;
             QTextCursor spot(text);
@@ -196,12 +197,13 @@ void AbbreviationCommand::ExpandAbbreviationClick()
     }
     // Spots left from an expansion before stay, in order with the new ones.
     m_spots += spots;
-    if (m_spots.size() > kMaxSpots)
-        m_spots.resize(kMaxSpots);
     std::stable_sort(m_spots.begin(), m_spots.end(),
                      [](const QTextCursor &a, const QTextCursor &b) {
                          return a.position() < b.position();
                      });
+    if (m_spots.size() > kMaxSpots)
+        m_spots.resize(kMaxSpots);
+    m_status->clearMessage(); // a reason given before no longer holds
 }
 
 // The caret to the first spot after it that is still empty; those before
