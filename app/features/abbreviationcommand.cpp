@@ -134,13 +134,15 @@ AbbreviationCommand::AbbreviationCommand(ActionRegistry *actions, CurrentDocumen
     : QObject(parent), m_current(current), m_status(status)
 {
     using namespace ActionId;
-    actions->add({separatorRow(EditMenu),
-                  itemRow(EditMenu, "EditExpandAbbreviation",
-                          QStringLiteral("E&xpand Abbreviation"),
-                          [this] { ExpandAbbreviationClick(); })
-                      .key(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_E))
-                      .needingDocument()},
-                 this);
+    actions->add(
+        {
+            separatorRow(EditMenu),
+            itemRow(EditMenu, "EditExpandAbbreviation", QStringLiteral("E&xpand Abbreviation"),
+                    [this] { ExpandAbbreviationClick(); })
+                .key(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_E))
+                .needingDocument(),
+        },
+        this);
 }
 
 void AbbreviationCommand::ExpandAbbreviationClick()
@@ -197,10 +199,9 @@ void AbbreviationCommand::ExpandAbbreviationClick()
     }
     // Spots left from an expansion before stay, in order with the new ones.
     m_spots += spots;
-    std::stable_sort(m_spots.begin(), m_spots.end(),
-                     [](const QTextCursor &a, const QTextCursor &b) {
-                         return a.position() < b.position();
-                     });
+    std::stable_sort(
+        m_spots.begin(), m_spots.end(),
+        [](const QTextCursor &a, const QTextCursor &b) { return a.position() < b.position(); });
     if (m_spots.size() > kMaxSpots)
         m_spots.resize(kMaxSpots);
     m_status->clearMessage(); // a reason given before no longer holds
