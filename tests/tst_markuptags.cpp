@@ -380,6 +380,63 @@ private slots:
         QVERIFY(!ed.selectElement()); // nothing around the body
     }
 
+    // Edit > Expand Abbreviation in the main window's editor: the keys typed
+    // ('§' the command's key, '~' one undo), then the text with its caret
+    // and what the status bar says.
+    void expandAbbreviation_data()
+    {
+        QTest::addColumn<QString>("page");
+        QTest::addColumn<QString>("keys");
+        QTest::addColumn<QString>("expected");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("end of an indented line")
+            << "<body>\n\t|\n</body>" << "ul>li*2§"
+            << "<body>\n\t<ul>\n\t\t<li>|</li>\n\t\t<li></li>\n\t</ul>\n</body>" << "";
+        QTest::newRow("page indented with spaces")
+            << "<div>\n  <p>x</p>\n  |" << "ul>li§"
+            << "<div>\n  <p>x</p>\n  <ul>\n    <li>|</li>\n  </ul>" << "";
+        QTest::newRow("upper-case page")
+            << "<P>x</P><BR>\n<p>|" << "a§" << "<P>x</P><BR>\n<p><A HREF=\"|\"></A>" << "";
+        QTest::newRow("one undo gives the abbreviation back")
+            << "x |" << "ul>li.i$*3§~" << "x ul>li.i$*3|" << "";
+        QTest::newRow("pressed again: the next empty spot")
+            << "|" << "ul>li*2§§" << "<ul>\n\t<li></li>\n\t<li>|</li>\n</ul>" << "";
+        QTest::newRow("a value filled in, then the next spot")
+            << "|" << "a§x.html§" << "<a href=\"x.html\">|</a>" << "";
+        QTest::newRow("no spot left")
+            << "|" << "p§§" << "<p>|</p>" << "Nothing to expand before the caret";
+        QTest::newRow("an error changes nothing")
+            << "<p>|</p>" << "ul>§" << "<p>ul>|</p>" << "Nothing follows \">\" in the abbreviation";
+        QTest::newRow("the reason goes once it expands")
+            << "|" << "ul>§li§" << "<ul>\n\t<li>|</li>\n</ul>" << "";
+        QTest::newRow("Tab still types a tab") << "|" << "a§\t" << "<a href=\"\t|\"></a>" << "";
+    }
+    void expandAbbreviation()
+    {
+        QFETCH(QString, page);
+        QFETCH(QString, keys);
+        QFETCH(QString, expected);
+        QFETCH(QString, message);
+        m_ui = startWithScriptedUi();
+        const qsizetype caret = page.indexOf(u'|');
+        setEditorText(QString(page).remove(u'|').replace(u'\n', QLatin1String("\r\n")),
+                      int(caret + page.left(caret).count(u'\n')));
+        EditorBox *ed = editor();
+        ZediDove->activateWindow(); // the menu's keys reach an active window only
+        QVERIFY(QTest::qWaitForWindowActive(ZediDove));
+        ed->setFocus();
+        for (const QChar k : keys) {
+            if (k == u'§')
+                QTest::keyClick(ed, Qt::Key_E, Qt::ControlModifier | Qt::ShiftModifier);
+            else if (k == u'~')
+                ed->undo();
+            else
+                QTest::keyClick(ed, k.toLatin1());
+        }
+        QCOMPARE(withCaret(ed), expected);
+        QCOMPARE(ZediDove->statusBar()->currentMessage(), message);
+    }
+
     // The commands say so when they find nothing, rather than do nothing.
     void nothingFoundIsSaid()
     {

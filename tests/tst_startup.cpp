@@ -78,7 +78,7 @@ private slots:
             "&Redo|Ctrl+Shift+Z", "-", "&Find...|Ctrl+F", "Find &Next|F3",
             "Find Pre&vious|Shift+F3", "R&eplace...|Ctrl+R", "&Go to Line...|Ctrl+G", "-",
             "Close &Tags Automatically|", "Go to &Matching Tag|Ctrl+J",
-            "Select E&lement|Ctrl+Shift+J"};
+            "Select E&lement|Ctrl+Shift+J", "-", "E&xpand Abbreviation|Ctrl+Shift+E"};
         QTest::newRow("View") << "&View" << QStringList{
             "HTML &Tools|Ctrl+T", "&Docked Bar|Ctrl+D", "-", "&Word Wrap|", "&Status Bar|", "&Preview|F6",
             "Preview in &Browser|F12"};

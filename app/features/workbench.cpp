@@ -1,4 +1,5 @@
 #include "workbench.h"
+#include "abbreviationcommand.h"
 #include "actions.h"
 #include "currentdocument.h"
 #include "documenttable.h"
@@ -29,6 +30,7 @@ Workbench::Workbench(QMainWindow *window, QWidget *areaHolder, QMdiArea *area, D
     m_history = new EditHistory(actions, current, this);
     m_find = new FindCommands(actions, current, areaHolder, this);
     new TagNavigation(actions, current, window->statusBar(), this);
+    new AbbreviationCommand(actions, current, window->statusBar(), this);
     m_status = new StatusBarView(actions, window, this);
     m_preview = new PreviewCommands(actions, current, window, this);
     new EncodingMenus(actions, current, window->statusBar(), this);
