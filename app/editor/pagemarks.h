@@ -1,0 +1,76 @@
+#pragma once
+// The problems the page check found, underlined in the editor that shows
+// the page: a range of the document each, with its message for the tool
+// tip. They are drawn with the spelling's waves (see spellcheck.h for why
+// no formats or extra selections). A result comes for the text as it was
+// when checked: edits made since move the marks after them and drop those
+// they touch, until the next result replaces them all.
+#include <QList>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <utility>
+
+class QTextDocument;
+
+struct PageMark {
+    int position = 0; // in the document
+    int length = 0;
+    bool error = false; // else a warning or advice
+    QString text;
+};
+
+class PageMarks : public QObject {
+    Q_OBJECT
+public:
+    // `redraw` is told when the marks are replaced or cleared (not when an
+    // edit moves them: the edit's own repaint draws them where they are).
+    PageMarks(QTextDocument *doc, std::function<void()> redraw);
+
+    // Replaces the marks (in any order) and the counts the status bar shows.
+    // False, and nothing changed, when too many edits came since recording
+    // began to follow them.
+    bool set(QList<PageMark> marks, int errors, int warnings, int advice);
+    // No marks and no counts: the page is not checked.
+    void clear();
+    // Follows the edits of the text since it was handed to the check, so
+    // that a result arriving later is put on the text as it is now. Marks
+    // a recorded edit touches are dropped when the result is set.
+    void startRecording();
+    void stopRecording();
+
+    // (position, length) in document order, for the drawing.
+    const QList<std::pair<int, int>> &errorRanges() const { return m_ranges[0]; }
+    const QList<std::pair<int, int>> &otherRanges() const { return m_ranges[1]; }
+    // The messages of the marks over `position`, one a line; empty: none.
+    QString textAt(int position) const;
+
+    bool isChecked() const { return m_checked; }
+    int errors() const { return m_errors; }
+    int warnings() const { return m_warnings; }
+    // "2 errors, 1 warning" (and advice when any); empty when not checked.
+    QString countText() const;
+
+signals:
+    void countsChanged();
+
+private:
+    void documentChanged(int position, int removed, int added);
+    static bool move(std::pair<int, int> &range, int position, int removed, int added);
+
+    static constexpr int kMaxEdits = 100000;
+    struct Edit {
+        int position, removed, added;
+    };
+    QTextDocument *m_doc;
+    std::function<void()> m_redraw;
+    int m_revision;
+    QList<std::pair<int, int>> m_ranges[2]; // errors; warnings and advice
+    QStringList m_texts[2];                 // alongside the ranges
+    bool m_checked = false;
+    int m_errors = 0, m_warnings = 0, m_advice = 0;
+    bool m_recording = false;
+    bool m_lost = false; // more edits than kMaxEdits
+    QList<Edit> m_edits;
+};
