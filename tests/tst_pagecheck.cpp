@@ -1,11 +1,34 @@
 // The page check: what it reports for pages users write, and that it can
 // be stopped.
 #include "editorbox.h"
+#include "livecheck.h"
+#include "markuphighlighter.h"
 #include "pagecheck.h"
 #include "pagecheckpane.h"
+#include "pagemarks.h"
 
 #include <QTest>
+#include <QTextBlock>
 #include <QTreeWidget>
+
+namespace {
+// The marks' texts in page order, "E " for errors and "W " for the rest.
+QStringList marked(EditorBox *editor)
+{
+    QList<std::pair<int, QString>> out;
+    const QString text = editor->rawText();
+    for (const auto &[at, length] : editor->pageMarks()->errorRanges())
+        out.append({at, "E " + text.mid(at, length)});
+    for (const auto &[at, length] : editor->pageMarks()->otherRanges())
+        out.append({at, "W " + text.mid(at, length)});
+    std::stable_sort(out.begin(), out.end(),
+                     [](const auto &a, const auto &b) { return a.first < b.first; });
+    QStringList texts;
+    for (const auto &m : out)
+        texts << m.second;
+    return texts;
+}
+} // namespace
 
 class TestPageCheck : public QObject {
     Q_OBJECT
@@ -114,6 +137,100 @@ private slots:
         QTRY_VERIFY(!pane.isChecking());
         QVERIFY2(pane.rows()->topLevelItemCount() > 0, qPrintable(pane.summary()));
         QCOMPARE(pane.checkedEditor(), &other);
+    }
+
+    // Checked as typed: the marks sit on what the check found, and an
+    // edit made before the result came or after it moves them or, where
+    // it touches them, takes them away.
+    void marksFollowTheText_data()
+    {
+        QTest::addColumn<QString>("page");
+        QTest::addColumn<QStringList>("marks");
+        QTest::addColumn<QString>("before"); // the text the edit goes in front of
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QStringList>("after");
+        const QString head = QStringLiteral("<!DOCTYPE html>\n<html lang=en><head><title>t</title>"
+                                            "</head>\n<body>\n");
+        QTest::newRow("a place: the tag's name, moved by a line above")
+            << head + "<p><b>x</p>\n</body></html>\n" << QStringList{"W <b"} << "<p><b>"
+            << "<p>new</p>\n" << QStringList{"W <b"};
+        QTest::newRow("an edit in the mark takes it")
+            << head + "<p><b>x</p>\n</body></html>\n" << QStringList{"W <b"} << "b>x"
+            << "i" << QStringList{};
+        QTest::newRow("an edit after it leaves it")
+            << head + "<p><b>x</p>\n</body></html>\n" << QStringList{"W <b"} << "</body>"
+            << "<p>y</p>" << QStringList{"W <b"};
+        QTest::newRow("an error and advice, each in its colour")
+            << head + "<blink2>x</blink2><img src=a.png>\n</body></html>\n"
+            << QStringList{"E <blink2", "W <blink2", "W </blink2", "W <img"} << "<blink2>" << "\n\n"
+            << QStringList{"E <blink2", "W <blink2", "W </blink2", "W <img"};
+    }
+    void marksFollowTheText()
+    {
+        QFETCH(QString, page);
+        QFETCH(QStringList, marks);
+        QFETCH(QString, before);
+        QFETCH(QString, typed);
+        QFETCH(QStringList, after);
+        PageCheckService service(nullptr);
+        for (const bool editFirst : {true, false}) {
+            EditorBox editor;
+            editor.loadText(page);
+            auto *live = new LiveCheck(&editor, &service);
+            auto edit = [&] {
+                QTextCursor c(editor.document());
+                c.setPosition(int(editor.rawText().indexOf(before)));
+                c.insertText(typed);
+            };
+            live->checkNow();
+            QVERIFY(live->isChecking());
+            if (editFirst)
+                edit(); // before the result comes: it is put on the text as it is now
+            QTRY_VERIFY(editor.pageMarks()->isChecked());
+            if (!editFirst) {
+                QCOMPARE(marked(&editor), marks);
+                editor.show(); // coloured: new formats alone move nothing
+                editor.repaint();
+                QCOMPARE(marked(&editor), marks);
+                edit();
+            }
+            QCOMPARE(marked(&editor), after);
+        }
+    }
+
+    void checksOnPauseUntilSwitchedOff()
+    {
+        PageCheckService service(nullptr);
+        EditorBox editor;
+        editor.loadText(QStringLiteral("<!DOCTYPE html>\n<html><body>\n<p>x\n"));
+        auto *live = new LiveCheck(&editor, &service);
+        QVERIFY(!live->isChecking()); // opening a page asks nothing
+        QTextCursor(editor.document()->lastBlock()).insertText(QStringLiteral("<b>y"));
+        QTRY_VERIFY(editor.pageMarks()->isChecked());
+        const QList<std::pair<int, int>> marks = editor.pageMarks()->otherRanges();
+        QVERIFY(!marks.isEmpty());
+        QVERIFY(!editor.pageMarks()->textAt(marks.first().first).isEmpty());
+        QCOMPARE(editor.pageMarks()->countText(), QStringLiteral("0 errors, 2 warnings"));
+        live->setEnabled(false);
+        QVERIFY(marked(&editor).isEmpty());
+        QVERIFY(editor.pageMarks()->countText().isEmpty());
+        QTextCursor(editor.document()).insertText(QStringLiteral("<i>"));
+        live->checkNow();
+        QVERIFY(!live->isChecking());
+    }
+
+    void aClosedDocumentTakesItsCheck()
+    {
+        PageCheckService service(nullptr);
+        auto *editor = new EditorBox;
+        editor->loadText(QStringLiteral("<table><tr><td>").repeated(20000));
+        auto *live = new LiveCheck(editor, &service);
+        live->checkNow();
+        QVERIFY(live->isChecking());
+        delete editor;
+        QCOMPARE(service.pending(), 0);
+        QTRY_COMPARE_WITH_TIMEOUT(service.jobsRunning(), 0, 60000);
+        QCoreApplication::processEvents();
     }
 };
 

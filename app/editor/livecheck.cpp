@@ -43,11 +43,12 @@ LiveCheck::LiveCheck(EditorBox *editor, PageCheckService *service)
     : QObject(editor), m_editor(editor), m_service(service)
 {
     QTextDocument *doc = editor->document();
-    m_revision = doc->revision();
     m_pause.setSingleShot(true);
     m_pause.setInterval(kPauseMs);
     connect(&m_pause, &QTimer::timeout, this, &LiveCheck::checkNow);
-    connect(doc, &QTextDocument::contentsChanged, this, &LiveCheck::changed);
+    // The text's changes; the colouring's formats are told by
+    // contentsChanged() only.
+    connect(doc, &QTextDocument::contentsChange, this, &LiveCheck::changed);
     connect(editor->pageText(), &PageText::loaded, this, [this] {
         // Another text: what was found in the one before is no more.
         drop();
@@ -73,13 +74,8 @@ void LiveCheck::setEnabled(bool on)
 
 void LiveCheck::changed()
 {
-    // The colouring's format changes are told as changes too; only the
-    // text's own raise the revision. A load's are the file's, not typing.
-    const int revision = m_editor->document()->revision();
-    if (revision == m_revision || m_editor->pageText()->isLoading())
-        return;
-    m_revision = revision;
-    if (m_enabled)
+    // A load's changes are the file's, not typing.
+    if (m_enabled && !m_editor->pageText()->isLoading())
         m_pause.start();
 }
 

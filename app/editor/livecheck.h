@@ -47,5 +47,4 @@ private:
     quint64 m_ticket = 0; // the check handed over, if any
     QString m_checked;    // its text, lines broken by '\n'
     bool m_again = false; // typing paused again while it ran
-    int m_revision = 0;
 };

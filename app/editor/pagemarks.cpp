@@ -4,18 +4,20 @@
 #include <algorithm>
 
 PageMarks::PageMarks(QTextDocument *doc, std::function<void()> redraw)
-    : m_doc(doc), m_redraw(std::move(redraw)), m_revision(doc->revision())
+    : m_redraw(std::move(redraw))
 {
+    // Told of the text's changes only: the colouring's formats are not.
     connect(doc, &QTextDocument::contentsChange, this, &PageMarks::documentChanged);
 }
 
 bool PageMarks::move(std::pair<int, int> &range, int position, int removed, int added)
 {
-    // As the spelling's marks: text typed against a mark touches it too.
+    // Text typed against a mark's end touches it (a tag's name, a word
+    // grows), text put just before it does not.
     auto &[at, length] = range;
     if (at + length < position)
         return true;
-    if (at > position + removed) {
+    if (at >= position + removed) {
         at += added - removed;
         return true;
     }
@@ -24,12 +26,6 @@ bool PageMarks::move(std::pair<int, int> &range, int position, int removed, int 
 
 void PageMarks::documentChanged(int position, int removed, int added)
 {
-    // The colouring's new formats are told as a change of the same length;
-    // only the text's own changes raise the revision.
-    const int revision = m_doc->revision();
-    if (removed == added && revision == m_revision)
-        return;
-    m_revision = revision;
     if (m_recording) {
         if (m_edits.size() < kMaxEdits)
             m_edits.append({position, removed, added});

@@ -63,9 +63,7 @@ private:
     struct Edit {
         int position, removed, added;
     };
-    QTextDocument *m_doc;
     std::function<void()> m_redraw;
-    int m_revision;
     QList<std::pair<int, int>> m_ranges[2]; // errors; warnings and advice
     QStringList m_texts[2];                 // alongside the ranges
     bool m_checked = false;
