@@ -125,7 +125,7 @@ private slots:
         int checked = 0;
         for (QAction *a : ZediDove->findChildren<QAction *>())
             checked += a->isChecked();
-        QCOMPARE(checked, 6);
+        QCOMPARE(checked, 12); // the six kinds of advice of the page check pane too
         QVERIFY(ZediDove->action(QStringLiteral("EditCloseTags"))->isChecked());
         QVERIFY(ZediDove->action(QLatin1String(ActionId::HtmlTools))->isChecked());
         QVERIFY(ZediDove->action(QStringLiteral("ToolsCheckSpelling"))->isChecked());

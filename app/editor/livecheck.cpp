@@ -8,6 +8,8 @@
 #include <algorithm>
 
 namespace {
+int g_pauseMs = LiveCheck::kPauseMs;
+
 bool isNameChar(QChar c)
 {
     return c.isLetterOrNumber() || c == QLatin1Char('-') || c == QLatin1Char('_')
@@ -44,7 +46,7 @@ LiveCheck::LiveCheck(EditorBox *editor, PageCheckService *service)
 {
     QTextDocument *doc = editor->document();
     m_pause.setSingleShot(true);
-    m_pause.setInterval(kPauseMs);
+    m_pause.setInterval(g_pauseMs);
     connect(&m_pause, &QTimer::timeout, this, &LiveCheck::checkNow);
     // The text's changes; the colouring's formats are told by
     // contentsChanged() only.
@@ -58,6 +60,8 @@ LiveCheck::LiveCheck(EditorBox *editor, PageCheckService *service)
 }
 
 LiveCheck::~LiveCheck() { drop(); }
+
+void LiveCheck::setPauseMs(int ms) { g_pauseMs = ms; }
 
 void LiveCheck::setEnabled(bool on)
 {

@@ -23,6 +23,9 @@ public:
     ~LiveCheck() override;
 
     static constexpr int kPauseMs = 1000;
+    // The pause of the editors made from now on. Tests of the windows make
+    // it long, so that their typing starts no conformance checker.
+    static void setPauseMs(int ms);
     // The conformance checker takes pages up to 64 MiB of UTF-8, which
     // this many characters never exceed.
     static constexpr int kMaxChars = (64 << 20) / 3;
