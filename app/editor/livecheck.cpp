@@ -59,7 +59,12 @@ LiveCheck::LiveCheck(EditorBox *editor, PageCheckService *service)
     connect(service, &PageCheckService::finished, this, &LiveCheck::finished);
 }
 
-LiveCheck::~LiveCheck() { drop(); }
+LiveCheck::~LiveCheck()
+{
+    // Gone with its editor, whose marks are gone already.
+    if (m_ticket && m_service)
+        m_service->forget(m_ticket);
+}
 
 void LiveCheck::setPauseMs(int ms) { g_pauseMs = ms; }
 
