@@ -59,7 +59,9 @@ private:
     void documentChanged(int position, int removed, int added);
     static bool move(std::pair<int, int> &range, int position, int removed, int added);
 
-    static constexpr int kMaxEdits = 100000;
+    // Past this many, a result is not placed (each mark would follow each
+    // edit) and the page is checked again.
+    static constexpr int kMaxEdits = 1000;
     struct Edit {
         int position, removed, added;
     };
