@@ -9,6 +9,7 @@
 
 #include <QTest>
 #include <QTextBlock>
+#include <QToolTip>
 #include <QTreeWidget>
 
 namespace {
@@ -209,8 +210,17 @@ private slots:
         QTRY_VERIFY(editor.pageMarks()->isChecked());
         const QList<std::pair<int, int>> marks = editor.pageMarks()->otherRanges();
         QVERIFY(!marks.isEmpty());
-        QVERIFY(!editor.pageMarks()->textAt(marks.first().first).isEmpty());
-        QCOMPARE(editor.pageMarks()->countText(), QStringLiteral("0 errors, 2 warnings"));
+        // The message is the tool tip over the mark.
+        const QString message = editor.pageMarks()->textAt(marks.first().first);
+        QVERIFY(!message.isEmpty());
+        editor.show();
+        QTextCursor c(editor.document());
+        c.setPosition(marks.first().first);
+        const QPoint at = editor.cursorRect(c).center() + QPoint(2, 0);
+        QHelpEvent tip(QEvent::ToolTip, at, editor.viewport()->mapToGlobal(at));
+        QCoreApplication::sendEvent(editor.viewport(), &tip);
+        QVERIFY(QToolTip::isVisible());
+        QCOMPARE(QToolTip::text(), message);
         live->setEnabled(false);
         QVERIFY(marked(&editor).isEmpty());
         QVERIFY(editor.pageMarks()->countText().isEmpty());
