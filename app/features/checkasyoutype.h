@@ -7,7 +7,6 @@
 class ActionRegistry;
 class DocumentTable;
 class PageCheckService;
-class QAction;
 
 class CheckAsYouType : public QObject {
     Q_OBJECT
