@@ -18,10 +18,9 @@ QStringList marked(EditorBox *editor)
 {
     QList<std::pair<int, QString>> out;
     const QString text = editor->rawText();
-    for (const auto &[at, length] : editor->pageMarks()->errorRanges())
-        out.append({at, "E " + text.mid(at, length)});
-    for (const auto &[at, length] : editor->pageMarks()->otherRanges())
-        out.append({at, "W " + text.mid(at, length)});
+    for (const bool error : {true, false})
+        for (const auto &[at, length] : editor->pageMarks()->within(0, INT_MAX, error))
+            out.append({at, (error ? "E " : "W ") + text.mid(at, length)});
     std::stable_sort(out.begin(), out.end(),
                      [](const auto &a, const auto &b) { return a.first < b.first; });
     QStringList texts;
@@ -199,6 +198,65 @@ private slots:
         }
     }
 
+    // Marks on every word of a line, and edits here and there: each mark
+    // keeps its word, those an edit touches go.
+    void marksFollowManyEdits_data()
+    {
+        QTest::addColumn<QStringList>("edits"); // +w: before it; w>: after it; -w: in it; ~a-b
+        QTest::addColumn<QStringList>("gone");
+        QTest::newRow("typing in one place") << QStringList{"+w010", "+w010", "+w010"}
+                                             << QStringList{};
+        QTest::newRow("back and forth") << QStringList{"+w150", "+w020", "+w100", "-w050", "+w005",
+                                                       "w120>", "+w199"}
+                                        << QStringList{"w050", "w120"};
+        QTest::newRow("a deletion moves those after it back")
+            << QStringList{"+w100", "~w030-w040", "+w041", "+w020", "+w140"}
+            << QStringList{"w030", "w031", "w032", "w033", "w034", "w035", "w036", "w037", "w038",
+                           "w039"};
+        QStringList most;
+        for (int i = 10; i < 190; ++i)
+            most << QStringLiteral("w%1").arg(i, 3, 10, QLatin1Char('0'));
+        most << "w005";
+        QTest::newRow("most gone, then swept")
+            << QStringList{"+w150", "~w010-w190", "+w195", "w005>", "+w000"} << most;
+    }
+    void marksFollowManyEdits()
+    {
+        QFETCH(QStringList, edits);
+        QFETCH(QStringList, gone);
+        QStringList words;
+        for (int i = 0; i < 200; ++i)
+            words << QStringLiteral("w%1").arg(i, 3, 10, QLatin1Char('0'));
+        EditorBox editor;
+        editor.loadText(words.join(' '));
+        QList<PageMark> marks;
+        for (int i = 0; i < 200; ++i)
+            marks.append({i * 5, 4, i % 3 == 0, words[i]});
+        editor.pageMarks()->set(marks, 67, 133, 0);
+        auto at = [&](const QString &w) { return int(editor.rawText().indexOf(w)); };
+        for (const QString &e : edits) {
+            QTextCursor c(editor.document());
+            if (e.startsWith('~')) {
+                c.setPosition(at(e.mid(1, 4)));
+                c.setPosition(at(e.mid(6, 4)), QTextCursor::KeepAnchor);
+                c.removeSelectedText();
+            } else if (e.startsWith('-')) {
+                c.setPosition(at(e.mid(1)));
+                c.deleteChar();
+            } else {
+                c.setPosition(e.startsWith('+') ? at(e.mid(1)) : at(e.left(4)) + 4);
+                c.insertText(QStringLiteral("xy"));
+            }
+        }
+        QStringList expected;
+        for (const QString &w : std::as_const(words))
+            if (!gone.contains(w))
+                expected << (words.indexOf(w) % 3 == 0 ? "E " : "W ") + w;
+        QCOMPARE(marked(&editor), expected);
+        const int last = at(QStringLiteral("w199"));
+        QCOMPARE(editor.pageMarks()->textAt(last + 3), QStringLiteral("w199"));
+    }
+
     void checksOnPauseUntilSwitchedOff()
     {
         PageCheckService service(nullptr);
@@ -208,7 +266,7 @@ private slots:
         QVERIFY(!live->isChecking()); // opening a page asks nothing
         QTextCursor(editor.document()->lastBlock()).insertText(QStringLiteral("<b>y"));
         QTRY_VERIFY(editor.pageMarks()->isChecked());
-        const QList<std::pair<int, int>> marks = editor.pageMarks()->otherRanges();
+        const QList<std::pair<int, int>> marks = editor.pageMarks()->within(0, INT_MAX, false);
         QVERIFY(!marks.isEmpty());
         // The message is the tool tip over the mark.
         const QString message = editor.pageMarks()->textAt(marks.first().first);

@@ -193,8 +193,22 @@ void EditorBox::paintEvent(QPaintEvent *e)
     }
     QPlainTextEdit::paintEvent(e);
     const QList<std::pair<int, int>> words = m_spelling->underlined(); // in page order
-    const QList<std::pair<int, int>> &errors = m_pageMarks->errorRanges();
-    const QList<std::pair<int, int>> &others = m_pageMarks->otherRanges();
+    QList<std::pair<int, int>> errors, others;
+    if (!m_pageMarks->isEmpty()) {
+        // Those of the lines on screen.
+        const int from = firstVisibleBlock().position();
+        int to = from;
+        QPointF offset = contentOffset();
+        for (QTextBlock b = firstVisibleBlock(); b.isValid(); b = b.next()) {
+            const QRectF r = blockBoundingRect(b).translated(offset);
+            if (r.top() > e->rect().bottom())
+                break;
+            to = b.position() + b.length();
+            offset.ry() += r.height();
+        }
+        errors = m_pageMarks->within(from, to, true);
+        others = m_pageMarks->within(from, to, false);
+    }
     if (words.isEmpty() && errors.isEmpty() && others.isEmpty())
         return;
     // Each a wave drawn from one small tile: misspelt words red, the page

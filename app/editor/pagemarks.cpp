@@ -24,6 +24,76 @@ bool PageMarks::move(std::pair<int, int> &range, int position, int removed, int 
     return false;
 }
 
+qsizetype PageMarks::Layer::firstFrom(int position) const
+{
+    qsizetype lo = 0, hi = ranges.size();
+    while (lo < hi) {
+        const qsizetype mid = (lo + hi) / 2;
+        if (start(mid) < position)
+            lo = mid + 1;
+        else
+            hi = mid;
+    }
+    return lo;
+}
+
+void PageMarks::Layer::shiftFromIndex(qsizetype from, int delta)
+{
+    // Only the marks between the old shift's index and the new one are
+    // written: none while typing goes on in one place.
+    if (shift == 0)
+        ; // nothing to write
+    else if (from > shiftFrom)
+        for (qsizetype i = shiftFrom; i < from && i < ranges.size(); ++i)
+            ranges[i].first += shift;
+    else
+        for (qsizetype i = from; i < shiftFrom && i < ranges.size(); ++i)
+            ranges[i].first -= shift;
+    shiftFrom = from;
+    shift += delta;
+}
+
+void PageMarks::Layer::edit(int position, int removed, int added)
+{
+    if (isEmpty())
+        return;
+    // Touched: starting before the edit's end and reaching its start.
+    const qsizetype after = firstFrom(position + removed);
+    for (qsizetype i = firstFrom(position - longest); i < after; ++i) {
+        auto &[at, length] = ranges[i];
+        const int from = start(i);
+        if (length < 0 || from + length < position)
+            continue;
+        length = -1;
+        texts[i].clear();
+        ++gone;
+        // Gone, kept in order: not after the marks the edit moves.
+        if (from > position)
+            at -= from - position;
+    }
+    if (added != removed)
+        shiftFromIndex(after, added - removed);
+    if (gone > 64 && gone * 2 > ranges.size())
+        sweep();
+}
+
+void PageMarks::Layer::sweep()
+{
+    qsizetype out = 0;
+    for (qsizetype i = 0; i < ranges.size(); ++i) {
+        if (ranges[i].second < 0)
+            continue;
+        ranges[out] = {start(i), ranges[i].second};
+        texts[out] = std::move(texts[i]);
+        ++out;
+    }
+    ranges.resize(out);
+    texts.resize(out);
+    shiftFrom = 0;
+    shift = 0;
+    gone = 0;
+}
+
 void PageMarks::documentChanged(int position, int removed, int added)
 {
     if (m_recording) {
@@ -32,22 +102,22 @@ void PageMarks::documentChanged(int position, int removed, int added)
         else
             m_lost = true;
     }
-    for (int k = 0; k < 2; ++k) {
-        // In place, in one pass: a key costs a step per mark.
-        QList<std::pair<int, int>> &ranges = m_ranges[k];
-        qsizetype out = 0;
-        for (qsizetype i = 0; i < ranges.size(); ++i) {
-            std::pair<int, int> r = ranges[i];
-            if (!move(r, position, removed, added))
-                continue;
-            ranges[out] = r;
-            if (out != i)
-                m_texts[k][out] = std::move(m_texts[k][i]);
-            ++out;
-        }
-        ranges.resize(out);
-        m_texts[k].resize(out);
+    for (Layer &layer : m_layers)
+        layer.edit(position, removed, added);
+}
+
+QList<std::pair<int, int>> PageMarks::within(int from, int to, bool errors) const
+{
+    const Layer &layer = m_layers[errors ? 0 : 1];
+    QList<std::pair<int, int>> out;
+    for (qsizetype i = layer.firstFrom(from - layer.longest); i < layer.ranges.size(); ++i) {
+        const int at = layer.start(i), length = layer.ranges[i].second;
+        if (at >= to)
+            break;
+        if (length >= 0 && at + std::max(length, 1) > from)
+            out.append({at, length});
     }
+    return out;
 }
 
 void PageMarks::startRecording()
@@ -70,10 +140,8 @@ bool PageMarks::set(QList<PageMark> marks, int errors, int warnings, int advice)
         return false;
     std::stable_sort(marks.begin(), marks.end(),
                      [](const PageMark &a, const PageMark &b) { return a.position < b.position; });
-    for (int k = 0; k < 2; ++k) {
-        m_ranges[k].clear();
-        m_texts[k].clear();
-    }
+    for (Layer &layer : m_layers)
+        layer.clear();
     for (const PageMark &m : std::as_const(marks)) {
         std::pair<int, int> r{m.position, m.length};
         bool kept = true;
@@ -82,9 +150,10 @@ bool PageMarks::set(QList<PageMark> marks, int errors, int warnings, int advice)
                 break;
         if (!kept)
             continue;
-        const int k = m.error ? 0 : 1;
-        m_ranges[k].append(r);
-        m_texts[k].append(m.text);
+        Layer &layer = m_layers[m.error ? 0 : 1];
+        layer.ranges.append(r);
+        layer.texts.append(m.text);
+        layer.longest = std::max(layer.longest, r.second);
     }
     m_checked = true;
     m_errors = errors;
@@ -97,11 +166,9 @@ bool PageMarks::set(QList<PageMark> marks, int errors, int warnings, int advice)
 
 void PageMarks::clear()
 {
-    const bool any = !m_ranges[0].isEmpty() || !m_ranges[1].isEmpty();
-    for (int k = 0; k < 2; ++k) {
-        m_ranges[k].clear();
-        m_texts[k].clear();
-    }
+    const bool any = !isEmpty();
+    for (Layer &layer : m_layers)
+        layer.clear();
     if (any)
         m_redraw();
     if (std::exchange(m_checked, false)) {
@@ -113,14 +180,14 @@ void PageMarks::clear()
 QString PageMarks::textAt(int position) const
 {
     QStringList out;
-    for (int k = 0; k < 2; ++k) {
-        const QList<std::pair<int, int>> &ranges = m_ranges[k];
-        // Marks are short and sorted by start: only those starting a little
-        // before the place can hold it, but a long one may start anywhere.
-        for (qsizetype i = 0; i < ranges.size() && ranges[i].first <= position; ++i)
-            if (position < ranges[i].first + std::max(ranges[i].second, 1))
-                out << m_texts[k][i];
-    }
+    for (const Layer &layer : m_layers)
+        for (qsizetype i = layer.firstFrom(position - layer.longest); i < layer.ranges.size(); ++i) {
+            const int at = layer.start(i), length = layer.ranges[i].second;
+            if (at > position)
+                break;
+            if (length >= 0 && position < at + std::max(length, 1))
+                out << layer.texts[i];
+        }
     return out.join(QLatin1Char('\n'));
 }
 

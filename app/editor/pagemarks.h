@@ -40,9 +40,10 @@ public:
     void startRecording();
     void stopRecording();
 
-    // (position, length) in document order, for the drawing.
-    const QList<std::pair<int, int>> &errorRanges() const { return m_ranges[0]; }
-    const QList<std::pair<int, int>> &otherRanges() const { return m_ranges[1]; }
+    // The marks over [from, to) of the document, (position, length) in
+    // page order: errors, or warnings and advice.
+    QList<std::pair<int, int>> within(int from, int to, bool errors) const;
+    bool isEmpty() const { return m_layers[0].isEmpty() && m_layers[1].isEmpty(); }
     // The messages of the marks over `position`, one a line; empty: none.
     QString textAt(int position) const;
 
@@ -59,6 +60,28 @@ private:
     void documentChanged(int position, int removed, int added);
     static bool move(std::pair<int, int> &range, int position, int removed, int added);
 
+    // The marks of one colour, sorted by start. A key must not cost a step
+    // per mark (a page may have 100,000): the marks after an edit move
+    // together, as a shift of all those from an index on, which typing in
+    // one place only adds to; marks an edit touches are left as gone
+    // (length -1) and swept out once they are half the list.
+    struct Layer {
+        QList<std::pair<int, int>> ranges; // start (before the shift), length
+        QStringList texts;                 // alongside
+        qsizetype shiftFrom = 0;
+        int shift = 0;
+        int longest = 0;
+        qsizetype gone = 0;
+
+        bool isEmpty() const { return ranges.size() == gone; }
+        int start(qsizetype i) const { return ranges[i].first + (i >= shiftFrom ? shift : 0); }
+        qsizetype firstFrom(int position) const; // the first starting there or after
+        void shiftFromIndex(qsizetype from, int delta);
+        void edit(int position, int removed, int added);
+        void sweep();
+        void clear() { *this = Layer(); }
+    };
+
     // Past this many, a result is not placed (each mark would follow each
     // edit) and the page is checked again.
     static constexpr int kMaxEdits = 1000;
@@ -66,8 +89,7 @@ private:
         int position, removed, added;
     };
     std::function<void()> m_redraw;
-    QList<std::pair<int, int>> m_ranges[2]; // errors; warnings and advice
-    QStringList m_texts[2];                 // alongside the ranges
+    Layer m_layers[2]; // errors; warnings and advice
     bool m_checked = false;
     int m_errors = 0, m_warnings = 0, m_advice = 0;
     bool m_recording = false;
