@@ -12,6 +12,7 @@
 #include "procfigures.h"
 #include "tagcommands.h"
 
+#include <QAction>
 #include <QCheckBox>
 #include <QDir>
 #include <QEventLoop>
@@ -121,8 +122,11 @@ std::map<QString, Cost> timeKeys(EditorBox *ed, int line, int runs)
         while (live->isChecking())
             QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
         const PageMarks *marks = ed->pageMarks();
-        g_marks = int(marks->within(0, INT_MAX, true).size() + marks->within(0, INT_MAX, false).size());
+        g_marks = int(marks->within(0, INT_MAX, true).size()
+                      + marks->within(0, INT_MAX, false).size());
         for (const bool on : {true, false}) {
+            // The main window's own check (which never sees a pause here) too.
+            ZediDove->action(QStringLiteral("ToolsCheckAsYouType"))->setChecked(on);
             live->setEnabled(on);
             const QString how = on ? QStringLiteral(", checking as you type on")
                                    : QStringLiteral(", checking as you type off");
@@ -135,6 +139,7 @@ std::map<QString, Cost> timeKeys(EditorBox *ed, int line, int runs)
                 settle();
             }
         }
+        ZediDove->action(QStringLiteral("ToolsCheckAsYouType"))->setChecked(true);
         delete live;
     }
     // A typed key and a caret move with the matching tags following the

@@ -3,8 +3,7 @@
 #include <QTextDocument>
 #include <algorithm>
 
-PageMarks::PageMarks(QTextDocument *doc, std::function<void()> redraw)
-    : m_redraw(std::move(redraw))
+PageMarks::PageMarks(QTextDocument *doc, std::function<void()> redraw) : m_redraw(std::move(redraw))
 {
     // Told of the text's changes only: the colouring's formats are not.
     connect(doc, &QTextDocument::contentsChange, this, &PageMarks::documentChanged);
@@ -181,7 +180,8 @@ QString PageMarks::textAt(int position) const
 {
     QStringList out;
     for (const Layer &layer : m_layers)
-        for (qsizetype i = layer.firstFrom(position - layer.longest); i < layer.ranges.size(); ++i) {
+        for (qsizetype i = layer.firstFrom(position - layer.longest); i < layer.ranges.size();
+             ++i) {
             const int at = layer.start(i), length = layer.ranges[i].second;
             if (at > position)
                 break;

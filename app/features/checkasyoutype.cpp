@@ -14,8 +14,7 @@ const char *const kCheckAsYouTypeKey = "pagecheck/asYouType";
 
 CheckAsYouType::CheckAsYouType(ActionRegistry *actions, DocumentTable *docs,
                                PageCheckService *service, QObject *parent)
-    : QObject(parent), m_docs(docs),
-      m_enabled(UserState::value(kCheckAsYouTypeKey, true).toBool())
+    : QObject(parent), m_docs(docs), m_enabled(UserState::value(kCheckAsYouTypeKey, true).toBool())
 {
     using namespace ActionId;
     actions->add({itemRow(ToolsMenu, "ToolsCheckAsYouType", QStringLiteral("Check As &You Type"))
@@ -39,6 +38,7 @@ void CheckAsYouType::setEnabled(bool on)
 {
     m_enabled = on;
     for (THTMLDOC *doc : m_docs->documents())
-        if (auto *check = doc->editor()->findChild<LiveCheck *>(QString(), Qt::FindDirectChildrenOnly))
+        if (auto *check =
+                doc->editor()->findChild<LiveCheck *>(QString(), Qt::FindDirectChildrenOnly))
             check->setEnabled(on);
 }
