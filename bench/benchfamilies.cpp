@@ -4,11 +4,15 @@
 #include "benchsupport.h"
 #include "findbar.h"
 #include "htmldoc.h"
+#include "livecheck.h"
 #include "mainwindow.h"
 #include "markuphighlighter.h"
+#include "pagecheckservice.h"
+#include "pagemarks.h"
 #include "procfigures.h"
 #include "tagcommands.h"
 
+#include <QAction>
 #include <QCheckBox>
 #include <QDir>
 #include <QEventLoop>
@@ -28,10 +32,12 @@ namespace bench {
 bool g_measureIdle = true;
 
 namespace {
+int g_marks = 0; // underlined by the last family's check as you type
 
 struct FamilyResult {
     QString name, shape, note;
     double mib = 0, open = NAN, openCpu = NAN, idle = NAN, longest = 0;
+    int underlined = 0; // by checking as you type, with Tidy
     std::map<QString, Cost> keys; // median of runs
 };
 
@@ -106,6 +112,35 @@ std::map<QString, Cost> timeKeys(EditorBox *ed, int line, int runs)
         take(QStringLiteral("redo"), untilPainted(ed, [&] { ed->redo(); }));
         ed->undo();
         settle();
+    }
+    // A typed key with checking as you type on (the page checked, by Tidy:
+    // no JVM, and its marks on the page for the key to move) and off.
+    {
+        PageCheckService tidy(nullptr);
+        auto *live = new LiveCheck(ed, &tidy);
+        live->checkNow();
+        while (live->isChecking())
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+        const PageMarks *marks = ed->pageMarks();
+        g_marks = int(marks->within(0, INT_MAX, true).size()
+                      + marks->within(0, INT_MAX, false).size());
+        for (const bool on : {true, false}) {
+            // The main window's own check (which never sees a pause here) too.
+            ZediDove->action(QStringLiteral("ToolsCheckAsYouType"))->setChecked(on);
+            live->setEnabled(on);
+            const QString how = on ? QStringLiteral(", checking as you type on")
+                                   : QStringLiteral(", checking as you type off");
+            for (int r = 0; r < runs; ++r) {
+                caretMidLongest(ed, line);
+                take(QStringLiteral("typed char") + how, untilPainted(ed, [&] {
+                         sendKey(ed, Qt::Key_X, Qt::NoModifier, QStringLiteral("x"));
+                     }));
+                ed->undo();
+                settle();
+            }
+        }
+        ZediDove->action(QStringLiteral("ToolsCheckAsYouType"))->setChecked(true);
+        delete live;
     }
     // A typed key and a caret move with the matching tags following the
     // caret and without (the search itself waits for a rest, timed above),
@@ -196,6 +231,7 @@ FamilyResult measureFamily(const Family &fam, const QString &path, int runs, boo
     res.longest = ed->line(line).size();
     res.idle = idleCpuMs(ed, line);
     res.keys = timeKeys(ed, line, runs);
+    res.underlined = g_marks;
     // Saved unchanged, the page is the same bytes.
     const QString saved = path + QStringLiteral(".saved");
     ed->document()->setModified(false);
@@ -231,6 +267,8 @@ QJsonArray runFamilies(const QDir &dir, double scale, int runs, bool quick, cons
                                   QStringLiteral("tag match at rest"),
                                   QStringLiteral("typed char, match on"),
                                   QStringLiteral("typed char, match off"),
+                                  QStringLiteral("typed char, checking as you type off"),
+                                  QStringLiteral("typed char, checking as you type on"),
                                   QStringLiteral("Right, match on"),
                                   QStringLiteral("Right, match off"),
                                   QStringLiteral("BackSpace"),
@@ -273,6 +311,7 @@ QJsonArray runFamilies(const QDir &dir, double scale, int runs, bool quick, cons
                            {QStringLiteral("open ms"), r.open},
                            {QStringLiteral("open cpu ms"), r.openCpu},
                            {QStringLiteral("idle cpu ms in 3 s"), r.idle},
+                           {QStringLiteral("underlined as typed"), r.underlined},
                            {QStringLiteral("note"), r.note}};
             for (const QString &k : keyNames) {
                 auto it = r.keys.find(k);
@@ -284,7 +323,7 @@ QJsonArray runFamilies(const QDir &dir, double scale, int runs, bool quick, cons
                 jr.insert(k + QStringLiteral(" ms"), it->second.wall);
                 jr.insert(k + QStringLiteral(" cpu ms"), it->second.cpu);
             }
-            std::printf(" %s\n", qPrintable(r.note));
+            std::printf(" %d underlined %s\n", r.underlined, qPrintable(r.note));
             std::fflush(stdout);
             out.append(jr);
         }

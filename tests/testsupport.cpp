@@ -1,6 +1,7 @@
 #include "testsupport.h"
 #include "editorbox.h"
 #include "htmldoc.h"
+#include "livecheck.h"
 #include "mainwindow.h"
 #include "nativepath.h"
 #include "startup.h"
@@ -114,8 +115,13 @@ static const bool g_sharedContexts = [] {
     return true;
 }();
 
+// Checking as you type waits this long for a pause in the windows of tests:
+// their typing starts no conformance checker (a JVM) behind their back.
+constexpr int kNoPause = 24 * 3600 * 1000;
+
 void startApplication()
 {
+    LiveCheck::setPauseMs(kNoPause);
     StartupOptions o;
     o.startupMs = 10;
     o.splashMs = 60;
@@ -126,6 +132,7 @@ void startApplication()
 
 void startApplication(const QStringList &files)
 {
+    LiveCheck::setPauseMs(kNoPause);
     StartupOptions o;
     o.startupMs = 10;
     o.splashMs = 60;

@@ -6,6 +6,7 @@
 #include "editorbox.h"
 #include "errors.h"
 #include "htmldoc.h"
+#include "livecheck.h"
 #include "mainwindow.h"
 #include "tagcommands.h"
 #include "testsupport.h"
@@ -545,6 +546,19 @@ private slots:
         QCOMPARE(editor()->caretLine(), row->text(0).toInt() - 1);
         QTest::keyClicks(editor(), QStringLiteral("x"));
         QTRY_VERIFY(check->summary().contains(QStringLiteral("out of date")));
+        // Checked as typed too: the page's count in the status bar, gone
+        // when switched off.
+        auto *live = editor()->findChild<LiveCheck *>();
+        QVERIFY(live);
+        live->checkNow();
+        QTRY_VERIFY_WITH_TIMEOUT(!live->isChecking(), checkerStartTimeout);
+        item("ToolsCheckPage")->trigger(); // the same text
+        QTRY_VERIFY_WITH_TIMEOUT(!check->isChecking(), checkerStartTimeout);
+        QCOMPARE(bench->status()->pageCheckText(), check->summary());
+        item("ToolsCheckAsYouType")->trigger();
+        QVERIFY(bench->status()->pageCheckText().isEmpty());
+        item("ToolsCheckAsYouType")->trigger();
+        QVERIFY(live->isEnabled());
 
         // A recent file that has gone says so and leaves the list.
         QVERIFY(QFile::remove(page));

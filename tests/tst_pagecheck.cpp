@@ -1,13 +1,36 @@
 // The page check: what it reports for pages users write, and that it can
 // be stopped.
 #include "editorbox.h"
+#include "livecheck.h"
+#include "markuphighlighter.h"
 #include "pageadvice.h"
 #include "pagecheck.h"
 #include "pagecheckpane.h"
+#include "pagemarks.h"
 #include "plainwords.h"
 
 #include <QTest>
+#include <QTextBlock>
+#include <QToolTip>
 #include <QTreeWidget>
+
+namespace {
+// The marks' texts in page order, "E " for errors and "W " for the rest.
+QStringList marked(EditorBox *editor)
+{
+    QList<std::pair<int, QString>> out;
+    const QString text = editor->rawText();
+    for (const bool error : {true, false})
+        for (const auto &[at, length] : editor->pageMarks()->within(0, INT_MAX, error))
+            out.append({at, (error ? "E " : "W ") + text.mid(at, length)});
+    std::stable_sort(out.begin(), out.end(),
+                     [](const auto &a, const auto &b) { return a.first < b.first; });
+    QStringList texts;
+    for (const auto &m : out)
+        texts << m.second;
+    return texts;
+}
+} // namespace
 
 class TestPageCheck : public QObject {
     Q_OBJECT
@@ -548,6 +571,166 @@ private slots:
         for (const PageMessage &m : messages)
             got << QStringLiteral("%1:%2:%3").arg(m.line).arg(m.column).arg(m.text);
         QCOMPARE(got.join("\n"), shown.join("\n"));
+    // Checked as typed: the marks sit on what the check found, and an
+    // edit made before the result came or after it moves them or, where
+    // it touches them, takes them away.
+    void marksFollowTheText_data()
+    {
+        QTest::addColumn<QString>("page");
+        QTest::addColumn<QStringList>("marks");
+        QTest::addColumn<QString>("before"); // the text the edit goes in front of
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QStringList>("after");
+        const QString head = QStringLiteral("<!DOCTYPE html>\n<html lang=en><head><title>t</title>"
+                                            "</head>\n<body>\n");
+        QTest::newRow("a place: the tag's name, moved by a line above")
+            << head + "<p><b>x</p>\n</body></html>\n" << QStringList{"W <b"} << "<p><b>"
+            << "<p>new</p>\n" << QStringList{"W <b"};
+        QTest::newRow("an edit in the mark takes it")
+            << head + "<p><b>x</p>\n</body></html>\n" << QStringList{"W <b"} << "b>x"
+            << "i" << QStringList{};
+        QTest::newRow("an edit after it leaves it")
+            << head + "<p><b>x</p>\n</body></html>\n" << QStringList{"W <b"} << "</body>"
+            << "<p>y</p>" << QStringList{"W <b"};
+        QTest::newRow("an error and advice, each in its colour")
+            << head + "<blink2>x</blink2><img src=a.png>\n</body></html>\n"
+            << QStringList{"E <blink2", "W <blink2", "W </blink2", "W <img"} << "<blink2>" << "\n\n"
+            << QStringList{"E <blink2", "W <blink2", "W </blink2", "W <img"};
+    }
+    void marksFollowTheText()
+    {
+        QFETCH(QString, page);
+        QFETCH(QStringList, marks);
+        QFETCH(QString, before);
+        QFETCH(QString, typed);
+        QFETCH(QStringList, after);
+        PageCheckService service(nullptr);
+        for (const bool editFirst : {true, false}) {
+            EditorBox editor;
+            editor.loadText(page);
+            auto *live = new LiveCheck(&editor, &service);
+            auto edit = [&] {
+                QTextCursor c(editor.document());
+                c.setPosition(int(editor.rawText().indexOf(before)));
+                c.insertText(typed);
+            };
+            live->checkNow();
+            QVERIFY(live->isChecking());
+            if (editFirst)
+                edit(); // before the result comes: it is put on the text as it is now
+            QTRY_VERIFY(editor.pageMarks()->isChecked());
+            if (!editFirst) {
+                QCOMPARE(marked(&editor), marks);
+                editor.show(); // coloured: new formats alone move nothing
+                editor.repaint();
+                QCOMPARE(marked(&editor), marks);
+                edit();
+            }
+            QCOMPARE(marked(&editor), after);
+        }
+    }
+
+    // Marks on every word of a line, and edits here and there: each mark
+    // keeps its word, those an edit touches go.
+    void marksFollowManyEdits_data()
+    {
+        QTest::addColumn<QStringList>("edits"); // +w: before it; w>: after it; -w: in it; ~a-b
+        QTest::addColumn<QStringList>("gone");
+        QTest::newRow("typing in one place") << QStringList{"+w010", "+w010", "+w010"}
+                                             << QStringList{};
+        QTest::newRow("back and forth") << QStringList{"+w150", "+w020", "+w100", "-w050", "+w005",
+                                                       "w120>", "+w199"}
+                                        << QStringList{"w050", "w120"};
+        QTest::newRow("a deletion moves those after it back")
+            << QStringList{"+w100", "~w030-w040", "+w041", "+w020", "+w140"}
+            << QStringList{"w030", "w031", "w032", "w033", "w034", "w035", "w036", "w037", "w038",
+                           "w039"};
+        QStringList most;
+        for (int i = 10; i < 190; ++i)
+            most << QStringLiteral("w%1").arg(i, 3, 10, QLatin1Char('0'));
+        most << "w005";
+        QTest::newRow("most gone, then swept")
+            << QStringList{"+w150", "~w010-w190", "+w195", "w005>", "+w000"} << most;
+    }
+    void marksFollowManyEdits()
+    {
+        QFETCH(QStringList, edits);
+        QFETCH(QStringList, gone);
+        QStringList words;
+        for (int i = 0; i < 200; ++i)
+            words << QStringLiteral("w%1").arg(i, 3, 10, QLatin1Char('0'));
+        EditorBox editor;
+        editor.loadText(words.join(' '));
+        QList<PageMark> marks;
+        for (int i = 0; i < 200; ++i)
+            marks.append({i * 5, 4, i % 3 == 0, words[i]});
+        editor.pageMarks()->set(marks, 67, 133, 0);
+        auto at = [&](const QString &w) { return int(editor.rawText().indexOf(w)); };
+        for (const QString &e : edits) {
+            QTextCursor c(editor.document());
+            if (e.startsWith('~')) {
+                c.setPosition(at(e.mid(1, 4)));
+                c.setPosition(at(e.mid(6, 4)), QTextCursor::KeepAnchor);
+                c.removeSelectedText();
+            } else if (e.startsWith('-')) {
+                c.setPosition(at(e.mid(1)));
+                c.deleteChar();
+            } else {
+                c.setPosition(e.startsWith('+') ? at(e.mid(1)) : at(e.left(4)) + 4);
+                c.insertText(QStringLiteral("xy"));
+            }
+        }
+        QStringList expected;
+        for (const QString &w : std::as_const(words))
+            if (!gone.contains(w))
+                expected << (words.indexOf(w) % 3 == 0 ? "E " : "W ") + w;
+        QCOMPARE(marked(&editor), expected);
+        const int last = at(QStringLiteral("w199"));
+        QCOMPARE(editor.pageMarks()->textAt(last + 3), QStringLiteral("w199"));
+    }
+
+    void checksOnPauseUntilSwitchedOff()
+    {
+        PageCheckService service(nullptr);
+        EditorBox editor;
+        editor.loadText(QStringLiteral("<!DOCTYPE html>\n<html><body>\n<p>x\n"));
+        auto *live = new LiveCheck(&editor, &service);
+        QVERIFY(!live->isChecking()); // opening a page asks nothing
+        QTextCursor(editor.document()->lastBlock()).insertText(QStringLiteral("<b>y"));
+        QTRY_VERIFY(editor.pageMarks()->isChecked());
+        const QList<std::pair<int, int>> marks = editor.pageMarks()->within(0, INT_MAX, false);
+        QVERIFY(!marks.isEmpty());
+        // The message is the tool tip over the mark.
+        const QString message = editor.pageMarks()->textAt(marks.first().first);
+        QVERIFY(!message.isEmpty());
+        editor.show();
+        QTextCursor c(editor.document());
+        c.setPosition(marks.first().first);
+        const QPoint at = editor.cursorRect(c).center() + QPoint(2, 0);
+        QHelpEvent tip(QEvent::ToolTip, at, editor.viewport()->mapToGlobal(at));
+        QCoreApplication::sendEvent(editor.viewport(), &tip);
+        QVERIFY(QToolTip::isVisible());
+        QCOMPARE(QToolTip::text(), message);
+        live->setEnabled(false);
+        QVERIFY(marked(&editor).isEmpty());
+        QVERIFY(editor.pageMarks()->countText().isEmpty());
+        QTextCursor(editor.document()).insertText(QStringLiteral("<i>"));
+        live->checkNow();
+        QVERIFY(!live->isChecking());
+    }
+
+    void aClosedDocumentTakesItsCheck()
+    {
+        PageCheckService service(nullptr);
+        auto *editor = new EditorBox;
+        editor->loadText(QStringLiteral("<table><tr><td>").repeated(20000));
+        auto *live = new LiveCheck(editor, &service);
+        live->checkNow();
+        QVERIFY(live->isChecking());
+        delete editor;
+        QCOMPARE(service.pending(), 0);
+        QTRY_COMPARE_WITH_TIMEOUT(service.jobsRunning(), 0, 60000);
+        QCoreApplication::processEvents();
     }
 };
 

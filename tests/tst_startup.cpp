@@ -91,7 +91,7 @@ private slots:
             "&Document Info|", "&Add a Link|Ctrl+L", "&Image Insertion|Ctrl+M",
             "&Lists|Ctrl+Shift+L", "&Table|Ctrl+A", "Tar&get|Ctrl+Shift+T", "-",
             "&Paragraph          <P>|Ctrl+P", "&Horizontal Rule <HR>|Ctrl+H",
-            "Line &Break         <BR>|Ctrl+Shift+B", "-", "Chec&k Page|F7", "-",
+            "Line &Break         <BR>|Ctrl+Shift+B", "-", "Chec&k Page|F7", "Check As &You Type|", "-",
             "Check &Spelling|", "Spelling La&nguage|"};
         QTest::newRow("Window") << "&Window" << QStringList{"&Tile|", "&Cascade|"};
         QTest::newRow("Help") << "&Help" << QStringList{"&Contents|", "About ZEDI Dove|"};
@@ -135,10 +135,11 @@ private slots:
         };
         for (QAction *a : ZediDove->findChildren<QAction *>())
             checked += a->isChecked() && !inPane(a);
-        QCOMPARE(checked, 5);
+        QCOMPARE(checked, 6);
         QVERIFY(ZediDove->action(QStringLiteral("EditCloseTags"))->isChecked());
         QVERIFY(ZediDove->action(QLatin1String(ActionId::HtmlTools))->isChecked());
         QVERIFY(ZediDove->action(QStringLiteral("ToolsCheckSpelling"))->isChecked());
+        QVERIFY(ZediDove->action(QStringLiteral("ToolsCheckAsYouType"))->isChecked());
         QVERIFY(ZediDove->action(QLatin1String(ActionId::DockedBar))->isChecked());
         // The status bar shows at first start, and its item says so.
         QVERIFY(ZediDove->statusBar()->isVisible());

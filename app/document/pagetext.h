@@ -35,6 +35,8 @@ public:
     void finishLoad();
     void finishLoad(const QString &crlfText);
     void abandonLoad();
+    // Within a load: its changes are the file's, not the user's.
+    bool isLoading() const { return m_loading; }
 
     // The texts of the lines holding the named-anchor opening <A NAME=",
     // in order: each line remembers whether it holds one (kept current as

@@ -3,6 +3,7 @@
 #include "editorlayout.h"
 #include "markuphighlighter.h"
 #include "errors.h"
+#include "pagemarks.h"
 #include "spellcheck.h"
 #include "tagtyping.h"
 
@@ -17,6 +18,7 @@
 #include <QTextBlock>
 #include <QTextDocument>
 #include <QTextLayout>
+#include <QToolTip>
 #include <QtMath>
 #include <utility>
 
@@ -113,6 +115,7 @@ EditorBox::EditorBox(PageText *text, QWidget *parent) : QPlainTextEdit(parent)
                 if (!QRegion(waveBox(s)).subtracted(m_painting).isEmpty())
                     viewport()->update(s.box); // not wholly in the part being drawn
     });
+    m_pageMarks = std::make_unique<PageMarks>(document(), [this] { viewport()->update(); });
 }
 
 QList<EditorBox::Stretch> EditorBox::stretchesOf(int position, int length) const
@@ -190,20 +193,51 @@ void EditorBox::paintEvent(QPaintEvent *e)
     }
     QPlainTextEdit::paintEvent(e);
     const QList<std::pair<int, int>> words = m_spelling->underlined(); // in page order
+    QList<std::pair<int, int>> errors, others;
+    if (!m_pageMarks->isEmpty()) {
+        // Those of the lines on screen.
+        const int from = firstVisibleBlock().position();
+        int to = from;
+        QPointF offset = contentOffset();
+        for (QTextBlock b = firstVisibleBlock(); b.isValid(); b = b.next()) {
+            const QRectF r = blockBoundingRect(b).translated(offset);
+            if (r.top() > e->rect().bottom())
+                break;
+            to = b.position() + b.length();
+            offset.ry() += r.height();
+        }
+        errors = m_pageMarks->within(from, to, true);
+        others = m_pageMarks->within(from, to, false);
+    }
+    if (words.isEmpty() && errors.isEmpty() && others.isEmpty())
+        return;
+    // Each a wave drawn from one small tile: misspelt words red, the page
+    // check's errors orange and its warnings and advice blue.
+    auto tile = [this](QPixmap &wave, const QColor &colour) {
+        if (!wave.isNull() && wave.devicePixelRatio() == devicePixelRatioF())
+            return;
+        const qreal ratio = devicePixelRatioF();
+        wave = QPixmap(QSize(4, 3) * ratio);
+        wave.setDevicePixelRatio(ratio);
+        wave.fill(Qt::transparent);
+        QPainter paint(&wave);
+        paint.setPen(QPen(colour, 1));
+        paint.drawPolyline(QPolygon({QPoint(0, 2), QPoint(2, 0), QPoint(4, 2)}));
+    };
+    tile(m_wave, QColor(Qt::red));
+    tile(m_errorWave, QColor(0xe0, 0x78, 0x00));
+    tile(m_warningWave, QColor(0x20, 0x70, 0xe0));
+    QPainter p(viewport());
+    drawWaves(p, e->rect(), others, m_warningWave);
+    drawWaves(p, e->rect(), errors, m_errorWave);
+    drawWaves(p, e->rect(), words, m_wave);
+}
+
+void EditorBox::drawWaves(QPainter &p, const QRect &clip, const QList<std::pair<int, int>> &words,
+                          const QPixmap &tile)
+{
     if (words.isEmpty())
         return;
-    // Misspelt words: a red wave under each, drawn from one small tile.
-    if (m_wave.isNull() || m_wave.devicePixelRatio() != devicePixelRatioF()) {
-        const qreal ratio = devicePixelRatioF();
-        m_wave = QPixmap(QSize(4, 3) * ratio);
-        m_wave.setDevicePixelRatio(ratio);
-        m_wave.fill(Qt::transparent);
-        QPainter tile(&m_wave);
-        tile.setPen(QPen(QColor(Qt::red), 1));
-        tile.drawPolyline(QPolygon({QPoint(0, 2), QPoint(2, 0), QPoint(4, 2)}));
-    }
-    QPainter p(viewport());
-    const QRect clip = e->rect();
     // Along the blocks on screen, as the text itself is drawn: the words
     // of a block come in order, and blocks outside the part drawn cost
     // nothing but their place.
@@ -222,12 +256,32 @@ void EditorBox::paintEvent(QPaintEvent *e)
             for (const Stretch &s : stretchesIn(b, r.topLeft(), w->first, w->second)) {
                 const QRect box = waveBox(s);
                 if (box.intersects(clip))
-                    p.drawTiledPixmap(box, m_wave);
+                    p.drawTiledPixmap(box, tile);
             }
         }
         offset.ry() += r.height();
         b = b.next();
     }
+}
+
+bool EditorBox::viewportEvent(QEvent *e)
+{
+    if (e->type() == QEvent::ToolTip) {
+        // Over an underlined problem: its message.
+        auto *help = static_cast<QHelpEvent *>(e);
+        const QTextCursor at = cursorForPosition(help->pos());
+        const int x = cursorRect(at).x();
+        // The character under the pointer; none past a line's end.
+        QString text;
+        if (std::abs(x - help->pos().x()) <= fontMetrics().averageCharWidth() * 2)
+            text = m_pageMarks->textAt(at.position() - (x > help->pos().x() ? 1 : 0));
+        if (text.isEmpty())
+            QToolTip::hideText();
+        else
+            QToolTip::showText(help->globalPos(), text, viewport());
+        return true;
+    }
+    return QPlainTextEdit::viewportEvent(e);
 }
 
 void EditorBox::contextMenuEvent(QContextMenuEvent *e)

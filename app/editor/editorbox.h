@@ -22,7 +22,9 @@
 #include "pagetext.h"
 
 class MarkupHighlighter;
+class PageMarks;
 class QMimeData;
+class QPainter;
 class SpellCheck;
 class TagTyping;
 
@@ -105,6 +107,8 @@ public:
     MarkupHighlighter *highlighter() const { return m_highlighter; }
     // The spelling check of its text.
     SpellCheck *spelling() const { return m_spelling; }
+    // The problems the page check found, underlined (pagemarks.h).
+    PageMarks *pageMarks() const { return m_pageMarks.get(); }
 
     // Files dragged from outside are the main window's to open, not text
     // to insert.
@@ -150,6 +154,7 @@ protected:
     void insertFromMimeData(const QMimeData *source) override;
     void contextMenuEvent(QContextMenuEvent *e) override;
     void paintEvent(QPaintEvent *e) override;
+    bool viewportEvent(QEvent *e) override;
     void dragEnterEvent(QDragEnterEvent *e) override;
     void dragMoveEvent(QDragMoveEvent *e) override;
     void dropEvent(QDropEvent *e) override;
@@ -169,6 +174,9 @@ private:
                                int length) const;
     // What a misspelt word's wave covers.
     static QRect waveBox(const Stretch &s);
+    // Waves under the ranges (in page order) on the part of the screen drawn.
+    void drawWaves(QPainter &p, const QRect &clip, const QList<std::pair<int, int>> &ranges,
+                   const QPixmap &tile);
     struct LineX {
         int line;
         qreal x1, x2;
@@ -180,6 +188,7 @@ private:
     };
     static constexpr int kMaxSpanLayouts = 4096;
     QPixmap m_wave; // one period of a misspelt word's wave
+    QPixmap m_errorWave, m_warningWave; // the page check's
     mutable QHash<const QTextLayout *, Spans> m_spans;
     QRegion m_painting;  // the part being drawn, while it is
     int m_undoSteps = 0; // UndoSteps open on this editor
@@ -188,6 +197,7 @@ private:
     bool m_wrapChosen = false; // by the user: no longer follows the page
     MarkupHighlighter *m_highlighter = nullptr;
     SpellCheck *m_spelling = nullptr;
+    std::unique_ptr<PageMarks> m_pageMarks; // gone before the text it follows
 
     std::unique_ptr<TagTyping> m_tagTyping;
     QString textBetween(int from, int to) const;

@@ -1,6 +1,7 @@
 #include "workbench.h"
 #include "abbreviationcommand.h"
 #include "actions.h"
+#include "checkasyoutype.h"
 #include "currentdocument.h"
 #include "documenttable.h"
 #include "editorbox.h"
@@ -35,6 +36,7 @@ Workbench::Workbench(QMainWindow *window, QWidget *areaHolder, QMdiArea *area, D
     m_preview = new PreviewCommands(actions, current, window, this);
     new EncodingMenus(actions, current, window->statusBar(), this);
     m_check = new PageCheckCommands(actions, current, docs, area, window, this);
+    new CheckAsYouType(actions, docs, m_check->service(), this);
     new SpellingMenu(actions, this);
 
     for (const ActionRow &r : actions->rows())

@@ -1,6 +1,7 @@
 #include "documentstatus.h"
 #include "document.h"
 #include "editorbox.h"
+#include "pagemarks.h"
 #include "spellcheck.h"
 
 #include <QLabel>
@@ -26,6 +27,7 @@ DocumentStatus::DocumentStatus(QStatusBar *bar) : QObject(bar)
     m_breaks = label("LineBreaks", QStringLiteral("Line breaks"));
     m_changed = label("ChangedState", QStringLiteral("Changed"));
     m_spelling = label("SpellingState", QStringLiteral("Spelling"));
+    m_pageCheck = label("PageCheckState", QStringLiteral("Page check"));
 }
 
 void DocumentStatus::setEditor(EditorBox *editor, PageDocument *page)
@@ -48,11 +50,14 @@ void DocumentStatus::setEditor(EditorBox *editor, PageDocument *page)
                       << connect(editor, &QPlainTextEdit::modificationChanged, this,
                                  &DocumentStatus::updateChanged)
                       << connect(editor->spelling(), &SpellCheck::statusChanged, this,
-                                 &DocumentStatus::updateSpelling);
+                                 &DocumentStatus::updateSpelling)
+                      << connect(editor->pageMarks(), &PageMarks::countsChanged, this,
+                                 &DocumentStatus::updatePageCheck);
     }
     updateCaret();
     updateChanged();
     updateSpelling();
+    updatePageCheck();
 }
 
 void DocumentStatus::updateCaret()
@@ -88,6 +93,11 @@ void DocumentStatus::updateSpelling()
     m_spelling->setText(m_editor ? m_editor->spelling()->statusText() : QString());
 }
 
+void DocumentStatus::updatePageCheck()
+{
+    m_pageCheck->setText(m_editor ? m_editor->pageMarks()->countText() : QString());
+}
+
 QString DocumentStatus::caretText() const { return m_caret->text(); }
 QString DocumentStatus::selectionText() const { return m_selection->text(); }
 QString DocumentStatus::encodingText() const { return m_encoding->text(); }
@@ -95,3 +105,4 @@ QString DocumentStatus::encodingToolTip() const { return m_encoding->toolTip(); 
 QString DocumentStatus::breaksText() const { return m_breaks->text(); }
 QString DocumentStatus::changedText() const { return m_changed->text(); }
 QString DocumentStatus::spellingText() const { return m_spelling->text(); }
+QString DocumentStatus::pageCheckText() const { return m_pageCheck->text(); }

@@ -1,7 +1,8 @@
 #pragma once
 // The status bar's view of the current document: caret line and column,
 // selection length, encoding, line breaks, whether it has changed, and
-// why its spelling is not checked when a lang without a dictionary stops it.
+// why its spelling is not checked when a lang without a dictionary stops it,
+// and what checking as you type last found in it.
 // Each caret move costs a block lookup, whatever the page's size.
 #include <QMetaObject>
 #include <QObject>
@@ -28,12 +29,14 @@ public:
     QString breaksText() const;
     QString changedText() const;   // "Modified" or empty
     QString spellingText() const;  // empty while the spelling is checked (or off)
+    QString pageCheckText() const; // "1 error, 2 warnings"; empty: not checked
 
 private:
     void updateCaret();
     void updateEncoding();
     void updateChanged();
     void updateSpelling();
+    void updatePageCheck();
 
     QPointer<EditorBox> m_editor;
     QPointer<PageDocument> m_page;
@@ -43,5 +46,6 @@ private:
     QLabel *m_breaks;
     QLabel *m_changed;
     QLabel *m_spelling;
+    QLabel *m_pageCheck;
     QList<QMetaObject::Connection> m_connections;
 };
