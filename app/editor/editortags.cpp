@@ -211,6 +211,9 @@ bool EditorBox::renameTagPair(QKeyEvent *e)
     // Most keys end here, at the cost of a few characters: the edit must
     // touch a run of name characters right after "<" or "</".
     const QTextDocument *doc = document();
+    for (const QChar c : edit.inserted)
+        if (!isTagNameChar(c))
+            return false;
     if (edit.removed && !isTagNameChar(doc->characterAt(int(edit.at))))
         return false;
     int k = int(edit.at);
