@@ -16,6 +16,7 @@
 #include <QFileInfo>
 #include <QJsonObject>
 #include <QLineEdit>
+#include <QRegularExpression>
 #include <QTimer>
 
 #include <cmath>
@@ -34,6 +35,28 @@ struct FamilyResult {
     double mib = 0, open = NAN, openCpu = NAN, idle = NAN, longest = 0;
     std::map<QString, Cost> keys; // median of runs
 };
+
+// Within the name of the first start tag from the middle of the line on
+// whose partner the matching tags find (after its first letter), or -1.
+int linkedNameNearMiddle(EditorBox *ed, int line)
+{
+    caretMidLongest(ed, line);
+    const QRegularExpression startTag(QStringLiteral("<[A-Za-z]"));
+    QTextCursor tag = ed->textCursor();
+    for (int tries = 0; tries < 200; ++tries) {
+        tag = ed->document()->find(startTag, tag);
+        if (tag.isNull())
+            return -1;
+        QTextCursor in = tag;
+        in.setPosition(tag.selectionEnd());
+        ed->setTextCursor(in);
+        ed->updateMatchingTags();
+        const std::optional<TagPair> pair = ed->shownTagPair();
+        if (pair && pair->open.start == tag.selectionStart())
+            return in.position();
+    }
+    return -1;
+}
 
 // The keys and commands of a family, each from its event until painted.
 std::map<QString, Cost> timeKeys(EditorBox *ed, int line, int runs)
@@ -106,6 +129,29 @@ std::map<QString, Cost> timeKeys(EditorBox *ed, int line, int runs)
         take(QStringLiteral("redo"), untilPainted(ed, [&] { ed->redo(); }));
         ed->undo();
         settle();
+    }
+    // A letter typed in the name of a start tag whose partner the matching
+    // tags find (Rename Tag Pairs renames it), and the same key with the
+    // switch off; none in a page without such a tag near the middle.
+    if (const int at = linkedNameNearMiddle(ed, line); at >= 0) {
+        for (const bool rename : {true, false}) {
+            EditorBox::setRenamesTagPairs(rename);
+            const QString how = rename ? QStringLiteral(", rename on") : QStringLiteral(", rename off");
+            for (int r = 0; r < runs; ++r) {
+                QTextCursor c = ed->textCursor();
+                c.setPosition(at);
+                ed->setTextCursor(c);
+                settle();
+                const int before = ed->document()->characterCount();
+                take(QStringLiteral("linked name") + how, untilPainted(ed, [&] {
+                         sendKey(ed, Qt::Key_X, Qt::NoModifier, QStringLiteral("x"));
+                     }));
+                if (ed->document()->characterCount() - before != (rename ? 2 : 1))
+                    std::fprintf(stderr, "linked name: the partner did not follow as expected\n");
+                ed->undo();
+            }
+        }
+        EditorBox::setRenamesTagPairs(true);
     }
     // A typed key and a caret move with the matching tags following the
     // caret and without (the search itself waits for a rest, timed above),
@@ -231,6 +277,8 @@ QJsonArray runFamilies(const QDir &dir, double scale, int runs, bool quick, cons
                                   QStringLiteral("tag match at rest"),
                                   QStringLiteral("typed char, match on"),
                                   QStringLiteral("typed char, match off"),
+                                  QStringLiteral("linked name, rename on"),
+                                  QStringLiteral("linked name, rename off"),
                                   QStringLiteral("Right, match on"),
                                   QStringLiteral("Right, match off"),
                                   QStringLiteral("BackSpace"),
