@@ -136,7 +136,8 @@ std::map<QString, Cost> timeKeys(EditorBox *ed, int line, int runs)
     if (const int at = linkedNameNearMiddle(ed, line); at >= 0) {
         for (const bool rename : {true, false}) {
             EditorBox::setRenamesTagPairs(rename);
-            const QString how = rename ? QStringLiteral(", rename on") : QStringLiteral(", rename off");
+            const QString how =
+                rename ? QStringLiteral(", rename on") : QStringLiteral(", rename off");
             for (int r = 0; r < runs; ++r) {
                 QTextCursor c = ed->textCursor();
                 c.setPosition(at);

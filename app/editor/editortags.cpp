@@ -230,8 +230,7 @@ bool EditorBox::renameTagPair(QKeyEvent *e)
     const int end = qMin(doc->characterCount() - 1, pos + kMatchReach);
     NameEdit local = edit;
     local.at -= start;
-    const std::optional<NameEdit> mirrored =
-        partnerNameEdit(textBetween(start, end), local, state);
+    const std::optional<NameEdit> mirrored = partnerNameEdit(textBetween(start, end), local, state);
     if (!mirrored)
         return false;
     const UndoStep step(this);

@@ -43,10 +43,10 @@ TagNavigation::TagNavigation(ActionRegistry *actions, CurrentDocument *current, 
 void TagNavigation::addRenameSwitch(ActionRegistry *actions)
 {
     EditorBox::setRenamesTagPairs(UserState::value(kRenameTagsKey, true).toBool());
-    actions->add({itemRow(ActionId::EditMenu, "EditRenameTagPairs",
-                          QStringLiteral("Ren&ame Tag Pairs"))
-                      .checkable(ActionRow::Toggles, EditorBox::renamesTagPairs())},
-                 this);
+    actions->add(
+        {itemRow(ActionId::EditMenu, "EditRenameTagPairs", QStringLiteral("Ren&ame Tag Pairs"))
+             .checkable(ActionRow::Toggles, EditorBox::renamesTagPairs())},
+        this);
     connect(actions->action(QStringLiteral("EditRenameTagPairs")), &QAction::toggled, this,
             [](bool on) {
                 EditorBox::setRenamesTagPairs(on);
