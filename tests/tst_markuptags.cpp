@@ -254,6 +254,10 @@ private slots:
             << "<script>s=\"<b|>x</b>\"</script>";
         QTest::newRow("rename: a name typed into nothing")
             << "<p>x|</p>" << "<b" << "<p>x<b|</p>" << "<p>x|</p>";
+        QTest::newRow("rename: a partner beyond the matching tags' reach")
+            << QStringLiteral("<b|>") + QString(EditorBox::kMatchReach, u'x') + QStringLiteral("</b>")
+            << "i" << QStringLiteral("<bi|>") + QString(EditorBox::kMatchReach, u'x') + QStringLiteral("</b>")
+            << QStringLiteral("<b|>") + QString(EditorBox::kMatchReach, u'x') + QStringLiteral("</b>");
         QTest::newRow("rename: the space after a name")
             << "<b|>x</b>" << " " << "<b |>x</b>" << "<b|>x</b>";
         QTest::newRow("comment opened lines above the reach")
