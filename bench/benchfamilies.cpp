@@ -153,6 +153,10 @@ std::map<QString, Cost> timeKeys(EditorBox *ed, int line, int runs)
             }
         }
         EditorBox::setRenamesTagPairs(true);
+        // The tags found stay highlighted until the caret rests elsewhere:
+        // the rows after these would draw them too.
+        caretMidLongest(ed, line);
+        ed->updateMatchingTags();
     }
     // A typed key and a caret move with the matching tags following the
     // caret and without (the search itself waits for a rest, timed above),
