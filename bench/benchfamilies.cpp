@@ -130,9 +130,28 @@ std::map<QString, Cost> timeKeys(EditorBox *ed, int line, int runs)
         ed->undo();
         settle();
     }
+    // A typed key and a caret move with the matching tags following the
+    // caret and without (the search itself waits for a rest, timed above),
+    // in the same order each way.
+    for (const bool follow : {true, false}) {
+        if (!follow)
+            QObject::disconnect(ed, &QPlainTextEdit::cursorPositionChanged, ed, nullptr);
+        const QString how = follow ? QStringLiteral(", match on") : QStringLiteral(", match off");
+        for (int r = 0; r < runs; ++r) {
+            caretMidLongest(ed, line);
+            take(QStringLiteral("typed char") + how, untilPainted(ed, [&] {
+                     sendKey(ed, Qt::Key_X, Qt::NoModifier, QStringLiteral("x"));
+                 }));
+            ed->undo();
+            caretMidLongest(ed, line);
+            take(QStringLiteral("Right") + how,
+                 untilPainted(ed, [&] { sendKey(ed, Qt::Key_Right); }));
+        }
+    }
     // A letter typed in the name of a start tag whose partner the matching
     // tags find (Rename Tag Pairs renames it), and the same key with the
-    // switch off; none in a page without such a tag near the middle.
+    // switch off; none in a page without such a tag near the middle. Last,
+    // so that the rows above are measured as they were before these.
     if (const int at = linkedNameNearMiddle(ed, line); at >= 0) {
         for (const bool rename : {true, false}) {
             EditorBox::setRenamesTagPairs(rename);
@@ -153,28 +172,6 @@ std::map<QString, Cost> timeKeys(EditorBox *ed, int line, int runs)
             }
         }
         EditorBox::setRenamesTagPairs(true);
-        // The tags found stay highlighted until the caret rests elsewhere:
-        // the rows after these would draw them too.
-        caretMidLongest(ed, line);
-        ed->updateMatchingTags();
-    }
-    // A typed key and a caret move with the matching tags following the
-    // caret and without (the search itself waits for a rest, timed above),
-    // in the same order each way.
-    for (const bool follow : {true, false}) {
-        if (!follow)
-            QObject::disconnect(ed, &QPlainTextEdit::cursorPositionChanged, ed, nullptr);
-        const QString how = follow ? QStringLiteral(", match on") : QStringLiteral(", match off");
-        for (int r = 0; r < runs; ++r) {
-            caretMidLongest(ed, line);
-            take(QStringLiteral("typed char") + how, untilPainted(ed, [&] {
-                     sendKey(ed, Qt::Key_X, Qt::NoModifier, QStringLiteral("x"));
-                 }));
-            ed->undo();
-            caretMidLongest(ed, line);
-            take(QStringLiteral("Right") + how,
-                 untilPainted(ed, [&] { sendKey(ed, Qt::Key_Right); }));
-        }
     }
     std::map<QString, Cost> out;
     for (auto &[name, v] : all) {
