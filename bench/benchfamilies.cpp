@@ -20,6 +20,7 @@
 #include <QFileInfo>
 #include <QJsonObject>
 #include <QLineEdit>
+#include <QRegularExpression>
 #include <QTimer>
 
 #include <cmath>
@@ -40,6 +41,28 @@ struct FamilyResult {
     int underlined = 0; // by checking as you type, with Tidy
     std::map<QString, Cost> keys; // median of runs
 };
+
+// Within the name of the first start tag from the middle of the line on
+// whose partner the matching tags find (after its first letter), or -1.
+int linkedNameNearMiddle(EditorBox *ed, int line)
+{
+    caretMidLongest(ed, line);
+    const QRegularExpression startTag(QStringLiteral("<[A-Za-z]"));
+    QTextCursor tag = ed->textCursor();
+    for (int tries = 0; tries < 200; ++tries) {
+        tag = ed->document()->find(startTag, tag);
+        if (tag.isNull())
+            return -1;
+        QTextCursor in = tag;
+        in.setPosition(tag.selectionEnd());
+        ed->setTextCursor(in);
+        ed->updateMatchingTags();
+        const std::optional<TagPair> pair = ed->shownTagPair();
+        if (pair && pair->open.start == tag.selectionStart())
+            return in.position();
+    }
+    return -1;
+}
 
 // The keys and commands of a family, each from its event until painted.
 std::map<QString, Cost> timeKeys(EditorBox *ed, int line, int runs)
@@ -160,6 +183,31 @@ std::map<QString, Cost> timeKeys(EditorBox *ed, int line, int runs)
                  untilPainted(ed, [&] { sendKey(ed, Qt::Key_Right); }));
         }
     }
+    // A letter typed in the name of a start tag whose partner the matching
+    // tags find (Rename Tag Pairs renames it), and the same key with the
+    // switch off; none in a page without such a tag near the middle. Last,
+    // so that the rows above are measured as they were before these.
+    if (const int at = linkedNameNearMiddle(ed, line); at >= 0) {
+        for (const bool rename : {true, false}) {
+            EditorBox::setRenamesTagPairs(rename);
+            const QString how =
+                rename ? QStringLiteral(", rename on") : QStringLiteral(", rename off");
+            for (int r = 0; r < runs; ++r) {
+                QTextCursor c = ed->textCursor();
+                c.setPosition(at);
+                ed->setTextCursor(c);
+                settle();
+                const int before = ed->document()->characterCount();
+                take(QStringLiteral("linked name") + how, untilPainted(ed, [&] {
+                         sendKey(ed, Qt::Key_X, Qt::NoModifier, QStringLiteral("x"));
+                     }));
+                if (ed->document()->characterCount() - before != (rename ? 2 : 1))
+                    std::fprintf(stderr, "linked name: the partner did not follow as expected\n");
+                ed->undo();
+            }
+        }
+        EditorBox::setRenamesTagPairs(true);
+    }
     std::map<QString, Cost> out;
     for (auto &[name, v] : all) {
         std::vector<double> w, c;
@@ -269,6 +317,8 @@ QJsonArray runFamilies(const QDir &dir, double scale, int runs, bool quick, cons
                                   QStringLiteral("typed char, match off"),
                                   QStringLiteral("typed char, checking as you type off"),
                                   QStringLiteral("typed char, checking as you type on"),
+                                  QStringLiteral("linked name, rename on"),
+                                  QStringLiteral("linked name, rename off"),
                                   QStringLiteral("Right, match on"),
                                   QStringLiteral("Right, match off"),
                                   QStringLiteral("BackSpace"),

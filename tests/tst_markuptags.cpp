@@ -109,13 +109,14 @@ private slots:
     void cleanup()
     {
         EditorBox::setClosesTags(true);
+        EditorBox::setRenamesTagPairs(true);
         QVERIFY(stopWithScriptedUi(m_ui));
     }
 
     void typedKeys_data()
     {
         QTest::addColumn<QString>("page");
-        QTest::addColumn<QString>("keys");
+        QTest::addColumn<QString>("keys"); // \b: BackSpace, ⌦: Delete
         QTest::addColumn<QString>("expected");
         QTest::addColumn<QString>("undone"); // after one undo
         QTest::newRow("opening tag, case kept") << "|" << "<div>" << "<div>|</div>" << "<div|";
@@ -222,6 +223,43 @@ private slots:
             << QStringLiteral("<div>") + QString(EditorBox::kTagReach, u'x') + QStringLiteral("|")
             << "</" << QStringLiteral("<div>") + QString(EditorBox::kTagReach, u'x') + QStringLiteral("</|")
             << QStringLiteral("<div>") + QString(EditorBox::kTagReach, u'x') + QStringLiteral("|");
+        // A tag's name edited by a key: its partner's follows (Rename Tag
+        // Pairs), only where the partner is sure.
+        QTest::newRow("rename from the start tag")
+            << "<ul><div|>x</div></ul>" << "s" << "<ul><divs|>x</divs></ul>" << "<ul><div|>x</div></ul>";
+        QTest::newRow("rename from the end tag, at the name's start")
+            << "<em>a</|em>" << "b" << "<bem>a</b|em>" << "<em>a</|em>";
+        QTest::newRow("rename letter by letter, attributes kept")
+            << "<a| href=\"x\">y</a>" << "bbr" << "<abbr| href=\"x\">y</abbr>"
+            << "<abb| href=\"x\">y</abb>";
+        QTest::newRow("rename with BackSpace")
+            << "<span|>a</span>" << "\b" << "<spa|>a</spa>" << "<span|>a</span>";
+        QTest::newRow("rename with Delete") // the caret after undo as Qt puts it for a Delete
+            << "<li>a<ib>b</|ib></li>" << "⌦" << "<li>a<b>b</|b></li>" << "<li>a<ib>b</i|b></li>";
+        QTest::newRow("rename in upper case")
+            << "<DIV|>x</DIV>" << "X" << "<DIVX|>x</DIVX>" << "<DIV|>x</DIV>";
+        QTest::newRow("rename when the cases differ: the key as typed")
+            << "<DIV|>x</div>" << "s" << "<DIVs|>x</divs>" << "<DIV|>x</div>";
+        QTest::newRow("rename: the last letter is not removed")
+            << "<b|>x</b>" << "\b" << "<|>x</b>" << "<b|>x</b>";
+        QTest::newRow("rename: no digit first") << "<|h1>x</h1>" << "⌦" << "<|1>x</h1>" << "<h|1>x</h1>";
+        QTest::newRow("rename: a crossed pair is unsure")
+            << "<b><i|>x</b></i>" << "u" << "<b><iu|>x</b></i>" << "<b><i|>x</b></i>";
+        QTest::newRow("rename: a pair the new name would undo")
+            << "<brx|>y</brx>" << "\b" << "<br|>y</brx>" << "<brx|>y</brx>";
+        QTest::newRow("rename: a tag in a comment")
+            << "<!-- <b|>x</b> -->" << "i" << "<!-- <bi|>x</b> -->" << "<!-- <b|>x</b> -->";
+        QTest::newRow("rename: a tag in a script")
+            << "<script>s=\"<b|>x</b>\"</script>" << "i" << "<script>s=\"<bi|>x</b>\"</script>"
+            << "<script>s=\"<b|>x</b>\"</script>";
+        QTest::newRow("rename: a name typed into nothing")
+            << "<p>x|</p>" << "<b" << "<p>x<b|</p>" << "<p>x|</p>";
+        QTest::newRow("rename: a partner beyond the matching tags' reach")
+            << QStringLiteral("<b|>") + QString(EditorBox::kMatchReach, u'x') + QStringLiteral("</b>")
+            << "i" << QStringLiteral("<bi|>") + QString(EditorBox::kMatchReach, u'x') + QStringLiteral("</b>")
+            << QStringLiteral("<b|>") + QString(EditorBox::kMatchReach, u'x') + QStringLiteral("</b>");
+        QTest::newRow("rename: the space after a name")
+            << "<b|>x</b>" << " " << "<b |>x</b>" << "<b|>x</b>";
         QTest::newRow("comment opened lines above the reach")
             << QStringLiteral("<!--\n") + QString(EditorBox::kTagReach, u'\n') + QStringLiteral("<b|")
             << ">" << QStringLiteral("<!--\n") + QString(EditorBox::kTagReach, u'\n') + QStringLiteral("<b>|")
@@ -237,7 +275,12 @@ private slots:
         place(&ed, page);
         // The document knows the start states of the lines above.
         QTRY_VERIFY(MarkupStates::of(ed.document())->isComplete());
-        QTest::keyClicks(&ed, QString(keys).replace(u'\n', u'\r')); // Enter
+        const QStringList runs = QString(keys).replace(u'\n', u'\r').split(u'⌦'); // Enter, Delete
+        for (qsizetype i = 0; i < runs.size(); ++i) {
+            if (i > 0)
+                QTest::keyClick(&ed, Qt::Key_Delete);
+            QTest::keyClicks(&ed, runs[i]);
+        }
         QCOMPARE(withCaret(&ed), expected);
         ed.undo();
         if (!undone.isNull())
@@ -256,6 +299,15 @@ private slots:
         EditorBox::setClosesTags(false);
         QTest::keyClicks(&ed, QStringLiteral("<u></"));
         QCOMPARE(withCaret(&ed), QStringLiteral("<b><i><u></|"));
+        // Nor renames a tag's partner: a name pasted, or typed with the switch off.
+        place(&ed, QStringLiteral("<em|>x</em>"));
+        QApplication::clipboard()->setText(QStringLiteral("s"));
+        ed.paste();
+        QCOMPARE(withCaret(&ed), QStringLiteral("<ems|>x</em>"));
+        place(&ed, QStringLiteral("<em|>x</em>"));
+        EditorBox::setRenamesTagPairs(false);
+        QTest::keyClicks(&ed, QStringLiteral("s"));
+        QCOMPARE(withCaret(&ed), QStringLiteral("<ems|>x</em>"));
     }
 
     // A closing tag written is gone over only while the caret stays at it;

@@ -78,7 +78,8 @@ private slots:
             "&Redo|Ctrl+Shift+Z", "-", "&Find...|Ctrl+F", "Find &Next|F3",
             "Find Pre&vious|Shift+F3", "R&eplace...|Ctrl+R", "&Go to Line...|Ctrl+G", "-",
             "Close &Tags Automatically|", "Go to &Matching Tag|Ctrl+J",
-            "Select E&lement|Ctrl+Shift+J", "-", "E&xpand Abbreviation|Ctrl+Shift+E"};
+            "Select E&lement|Ctrl+Shift+J", "-", "E&xpand Abbreviation|Ctrl+Shift+E",
+            "Ren&ame Tag Pairs|"};
         QTest::newRow("View") << "&View" << QStringList{
             "HTML &Tools|Ctrl+T", "&Docked Bar|Ctrl+D", "-", "&Word Wrap|", "&Status Bar|", "&Preview|F6",
             "Preview in &Browser|F12"};
@@ -137,6 +138,7 @@ private slots:
             checked += a->isChecked() && !inPane(a);
         QCOMPARE(checked, 6);
         QVERIFY(ZediDove->action(QStringLiteral("EditCloseTags"))->isChecked());
+        QVERIFY(ZediDove->action(QStringLiteral("EditRenameTagPairs"))->isChecked());
         QVERIFY(ZediDove->action(QLatin1String(ActionId::HtmlTools))->isChecked());
         QVERIFY(ZediDove->action(QStringLiteral("ToolsCheckSpelling"))->isChecked());
         QVERIFY(ZediDove->action(QStringLiteral("ToolsCheckAsYouType"))->isChecked());
@@ -238,17 +240,24 @@ private slots:
         QCOMPARE(holder->findChildren<QToolButton *>(Qt::FindDirectChildrenOnly).size(), rows);
     }
 
-    // The switch is the user's, kept from one run to the next; the commands
+    // Close Tags and Rename Tag Pairs are the user's, kept from one run to the next; the commands
     // answer their keys in the document.
     void closeTagsSwitchKeptAndMatchingKeys()
     {
         QAction *closeTags = ZediDove->action(QStringLiteral("EditCloseTags"));
         closeTags->trigger();
         QVERIFY(!EditorBox::closesTags());
+        ZediDove->action(QStringLiteral("EditRenameTagPairs"))->trigger();
+        QVERIFY(!EditorBox::renamesTagPairs());
         stopApplication();
         startApplication();
         closeTags = ZediDove->action(QStringLiteral("EditCloseTags"));
         QVERIFY(!closeTags->isChecked());
+        QAction *rename = ZediDove->action(QStringLiteral("EditRenameTagPairs"));
+        QVERIFY(!rename->isChecked());
+        QVERIFY(!EditorBox::renamesTagPairs());
+        rename->trigger();
+        QVERIFY(EditorBox::renamesTagPairs());
         setEditorText(QString());
         editor()->setFocus();
         QTest::keyClicks(editor(), QStringLiteral("<b>"));

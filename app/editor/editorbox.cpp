@@ -579,7 +579,7 @@ bool EditorBox::closesTags() { return g_closesTags; }
 
 void EditorBox::keyPressEvent(QKeyEvent *e)
 {
-    if (m_tagTyping->keyPress(e)) {
+    if (m_tagTyping->keyPress(e) || renameTagPair(e)) {
         e->accept();
         ensureCursorVisible();
         return;

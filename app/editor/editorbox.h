@@ -128,6 +128,14 @@ public:
     // line. An element opened further back is not completed by "</".
     static constexpr int kTagReach = 4096;
 
+    // Tag pairs renamed together (tagrename.h): a typed name character,
+    // BackSpace or Delete in the name of a tag whose partner lies within
+    // kMatchReach makes the same change in the partner's name, in one undo
+    // step with the key. Only keys typed in the editor do it. On for every
+    // editor unless switched off.
+    static void setRenamesTagPairs(bool on);
+    static bool renamesTagPairs();
+
     // With the caret in a tag, the tag and its partner are highlighted once
     // the caret has rested kMatchRestMs, when the partner lies within
     // kMatchReach characters; updateMatchingTags() looks at once.
@@ -207,6 +215,7 @@ private:
     // Where that is not known, how far before it SCRIPT or STYLE contents
     // are looked for.
     static constexpr int kRawLookBack = 16384;
+    bool renameTagPair(QKeyEvent *e); // true when it made the key's edit
     template <class Find> std::optional<TagPair> findAround(int from, int to, Find find) const;
     QTimer m_matchWait;
     std::optional<TagPair> m_shownPair;

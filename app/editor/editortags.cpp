@@ -4,11 +4,18 @@
 #include "editorbox.h"
 #include "markuphighlighter.h"
 #include "markupstates.h"
+#include "tagrename.h"
 
+#include <QKeyEvent>
 #include <QTextBlock>
 #include <QTextDocument>
 
 namespace {
+bool g_renamesTagPairs = true;
+// A name longer than this is not looked at: the look back over it comes
+// before any reading of the markup, for every key typed after a letter.
+constexpr int kMaxRenamedName = 256;
+
 // `share` of the way from colour a to colour b.
 QColor mixed(const QColor &a, const QColor &b, double share)
 {
@@ -175,4 +182,66 @@ void EditorBox::setSelectionLayer(SelectionLayer layer,
     for (const auto &l : std::as_const(m_layers))
         all += l;
     setExtraSelections(all);
+}
+
+void EditorBox::setRenamesTagPairs(bool on) { g_renamesTagPairs = on; }
+bool EditorBox::renamesTagPairs() { return g_renamesTagPairs; }
+
+bool EditorBox::renameTagPair(QKeyEvent *e)
+{
+    if (!g_renamesTagPairs || isReadOnly() || overwriteMode())
+        return false;
+    QTextCursor caret = textCursor();
+    if (caret.hasSelection())
+        return false;
+    const int pos = caret.position();
+    NameEdit edit;
+    if (e->key() == Qt::Key_Backspace && !(e->modifiers() & ~Qt::ShiftModifier)) {
+        if (pos == 0)
+            return false;
+        edit = {pos - 1, 1, {}};
+    } else if (e == QKeySequence::Delete) {
+        edit = {pos, 1, {}};
+    } else if (!(e->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))
+               && !e->text().isEmpty()) {
+        edit = {pos, 0, e->text()};
+    } else {
+        return false;
+    }
+    // Most keys end here, at the cost of a few characters: the edit must
+    // touch a run of name characters right after "<" or "</".
+    const QTextDocument *doc = document();
+    for (const QChar c : edit.inserted)
+        if (!isTagNameChar(c))
+            return false;
+    if (edit.removed && !isTagNameChar(doc->characterAt(int(edit.at))))
+        return false;
+    int k = int(edit.at);
+    for (int n = 0; k > 0 && isTagNameChar(doc->characterAt(k - 1)); --k)
+        if (++n > kMaxRenamedName)
+            return false;
+    if (k > 0 && doc->characterAt(k - 1) == u'/')
+        --k;
+    if (k == 0 || doc->characterAt(k - 1) != u'<')
+        return false;
+    // The pair as it is before the key, within the matching tags' reach.
+    Markup::State state;
+    const int start = readingStart(int(edit.at), kMatchReach, &state);
+    const int end = qMin(doc->characterCount() - 1, pos + kMatchReach);
+    NameEdit local = edit;
+    local.at -= start;
+    const std::optional<NameEdit> mirrored = partnerNameEdit(textBetween(start, end), local, state);
+    if (!mirrored)
+        return false;
+    const UndoStep step(this);
+    QTextCursor partner(document());
+    partner.setPosition(start + int(mirrored->at));
+    partner.setPosition(start + int(mirrored->at + mirrored->removed), QTextCursor::KeepAnchor);
+    // Both edited through cursors, which follow each other's edits.
+    caret.setPosition(int(edit.at));
+    caret.setPosition(int(edit.at + edit.removed), QTextCursor::KeepAnchor);
+    caret.insertText(edit.inserted); // empty: removes the character
+    partner.insertText(mirrored->inserted);
+    setTextCursor(caret);
+    return true;
 }

@@ -9,6 +9,7 @@
 
 namespace {
 const char *const kCloseTagsKey = "edit/closeTags";
+const char *const kRenameTagsKey = "edit/renameTagPairs";
 } // namespace
 
 TagNavigation::TagNavigation(ActionRegistry *actions, CurrentDocument *current, QStatusBar *status,
@@ -37,6 +38,20 @@ TagNavigation::TagNavigation(ActionRegistry *actions, CurrentDocument *current, 
         EditorBox::setClosesTags(on);
         UserState::setValue(kCloseTagsKey, on);
     });
+}
+
+void TagNavigation::addRenameSwitch(ActionRegistry *actions)
+{
+    EditorBox::setRenamesTagPairs(UserState::value(kRenameTagsKey, true).toBool());
+    actions->add(
+        {itemRow(ActionId::EditMenu, "EditRenameTagPairs", QStringLiteral("Ren&ame Tag Pairs"))
+             .checkable(ActionRow::Toggles, EditorBox::renamesTagPairs())},
+        this);
+    connect(actions->action(QStringLiteral("EditRenameTagPairs")), &QAction::toggled, this,
+            [](bool on) {
+                EditorBox::setRenamesTagPairs(on);
+                UserState::setValue(kRenameTagsKey, on);
+            });
 }
 
 // Neither command moves anything when it finds nothing: the status bar

@@ -30,8 +30,9 @@ Workbench::Workbench(QMainWindow *window, QWidget *areaHolder, QMdiArea *area, D
     connect(m_recent, &RecentFiles::openRequested, this, &Workbench::openRequested);
     m_history = new EditHistory(actions, current, this);
     m_find = new FindCommands(actions, current, areaHolder, this);
-    new TagNavigation(actions, current, window->statusBar(), this);
+    auto *tags = new TagNavigation(actions, current, window->statusBar(), this);
     new AbbreviationCommand(actions, current, window->statusBar(), this);
+    tags->addRenameSwitch(actions);
     m_status = new StatusBarView(actions, window, this);
     m_preview = new PreviewCommands(actions, current, window, this);
     new EncodingMenus(actions, current, window->statusBar(), this);
