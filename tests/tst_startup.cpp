@@ -136,7 +136,7 @@ private slots:
         };
         for (QAction *a : ZediDove->findChildren<QAction *>())
             checked += a->isChecked() && !inPane(a);
-        QCOMPARE(checked, 6);
+        QCOMPARE(checked, 7);
         QVERIFY(ZediDove->action(QStringLiteral("EditCloseTags"))->isChecked());
         QVERIFY(ZediDove->action(QStringLiteral("EditRenameTagPairs"))->isChecked());
         QVERIFY(ZediDove->action(QLatin1String(ActionId::HtmlTools))->isChecked());
