@@ -1,0 +1,103 @@
+// Completion as you type: what each place before the caret offers, and in
+// the editor, what keys with the popup open leave in the page.
+#include "completion.h"
+#include "testsupport.h"
+
+#include <QTest>
+
+using Completion::Place;
+
+namespace {
+QString names(const Completion::Result &r, int count)
+{
+    QStringList out;
+    for (qsizetype i = 0; i < r.items.size() && i < count; ++i)
+        out << r.items[i].name;
+    return out.join(u' ');
+}
+} // namespace
+
+class TestCompletion : public QObject {
+    Q_OBJECT
+private slots:
+    // The text before the caret; the place found, what was typed, and the
+    // first items offered.
+    void places_data()
+    {
+        QTest::addColumn<QString>("before");
+        QTest::addColumn<int>("place");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("first");
+        const int element = int(Place::ElementName), end = int(Place::EndTag),
+                  name = int(Place::AttributeName), value = int(Place::AttributeValue),
+                  ref = int(Place::Reference), none = int(Place::None);
+        QTest::newRow("element") << "<p><di" << element << "di" << "dialog div dir"; // dir is obsolete
+        QTest::newRow("bare <") << "<p>x <" << element << "" << "a abbr address";
+        QTest::newRow("upper-case page") << "<BODY>\n<P>x</P>\n<" << element << "" << "A ABBR ADDRESS";
+        QTest::newRow("typed case wins") << "<BODY>\n<ta" << element << "ta" << "table";
+        QTest::newRow("end tag") << "<ul><li>x</li></" << end << "" << "ul";
+        QTest::newRow("end tag typed") << "<DIV><P>x</P></D" << end << "D" << "DIV";
+        QTest::newRow("end tag, nothing open") << "<p>x</p></" << end << "" << "";
+        QTest::newRow("attribute") << "<img " << name << "" << "alt src srcset";
+        QTest::newRow("attribute typed") << "<input ty" << name << "ty" << "type";
+        QTest::newRow("attribute global") << "<span cl" << name << "cl" << "class";
+        QTest::newRow("attribute upper") << "<IMG SRC=\"a.gif\" " << name << "" << "ALT SRCSET SIZES";
+        QTest::newRow("attribute over lines") << "<a\n  href=\"x\"\n  t" << name << "t" << "target type tabindex";
+        QTest::newRow("attribute aria and data") << "<div da" << name << "da" << "data-";
+        QTest::newRow("end tag has none") << "<p>x</p " << none << "" << "";
+        QTest::newRow("value") << "<input type=\"" << value << "" << "text password email";
+        QTest::newRow("value typed") << "<input type=\"ch" << value << "ch" << "checkbox";
+        QTest::newRow("value single quote") << "<a target='_b" << value << "_b" << "_blank";
+        QTest::newRow("value rel list") << "<link rel=\"preload st" << value << "st" << "stylesheet";
+        QTest::newRow("value boolean") << "<input disabled=\"" << value << "" << "disabled";
+        QTest::newRow("value button type") << "<button type=\"" << value << "" << "submit reset button";
+        QTest::newRow("value after quote closed") << "<a target=\"_top\"" << none << "" << "";
+        QTest::newRow("ids for #") << "<a href=\"#in" << value << "in" << "intro";
+        QTest::newRow("ids for label") << "<label for=\"" << value << "" << "top intro";
+        QTest::newRow("classes") << "<p class=\"wide n" << value << "n" << "note";
+        QTest::newRow("files") << "<a href=\"" << value << "" << "img/ index.html about.html";
+        QTest::newRow("files in a folder") << "<IMG SRC=\"img/l" << value << "l" << "logo.png";
+        QTest::newRow("srcset files") << "<img srcset=\"a.png 1x, img/" << value << "" << "logo.png";
+        QTest::newRow("no files for a scheme") << "<a href=\"http:" << value << "http:" << "";
+        QTest::newRow("reference") << "<p>caf&eacu" << ref << "eacu" << "eacute";
+        QTest::newRow("reference case first") << "x &E" << ref << "E" << "Eacute Ecirc Egrave";
+        QTest::newRow("reference in value") << "<a title=\"a &am" << ref << "am" << "amp";
+        QTest::newRow("no reference in comment") << "<!-- &am" << none << "" << "";
+        QTest::newRow("no tag in script") << "<script>if (a <" << none << "" << "";
+        QTest::newRow("text") << "<p>plain" << none << "" << "";
+    }
+    void places()
+    {
+        QFETCH(QString, before);
+        QFETCH(int, place);
+        QFETCH(QString, typed);
+        QFETCH(QString, first);
+        Completion::PageSource page;
+        page.ids = [] { return QStringList{"top", "intro"}; };
+        page.classes = [] { return QStringList{"note", "wide"}; };
+        page.files = [](const QString &folder) {
+            return folder.isEmpty() ? QStringList{"img/", "index.html", "about.html", ".git/"}
+                   : folder == "img/" ? QStringList{"logo.png"}
+                                      : QStringList();
+        };
+        const Completion::Result r = Completion::complete(before, {}, page);
+        QCOMPARE(int(r.place), place);
+        QCOMPARE(r.prefix, typed);
+        QCOMPARE(before.mid(r.prefixStart), typed);
+        QCOMPARE(names(r, int(first.count(u' ')) + (first.isEmpty() ? 0 : 1)), first);
+    }
+
+    void namesOfThePage()
+    {
+        QStringList ids, classes;
+        Completion::collectNames(
+            u"<P ID=top CLASS=\"a  b\">x <i class='b c' id=\"n\" title=\"id\"></i> <!-- <b id=no> -->"
+            u"<script>x = '<b id=no>'</script><p class=d>",
+            {}, &ids, &classes, 3);
+        QCOMPARE(ids, QStringList({"top", "n"}));
+        QCOMPARE(classes, QStringList({"a", "b", "c"})); // bounded
+    }
+};
+
+QTEST_MAIN(TestCompletion)
+#include "tst_completion.moc"
