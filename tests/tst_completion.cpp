@@ -1,6 +1,9 @@
 // Completion as you type: what each place before the caret offers, and in
 // the editor, what keys with the popup open leave in the page.
 #include "completion.h"
+#include "completionpopup.h"
+#include "editorbox.h"
+#include "markupstates.h"
 #include "testsupport.h"
 
 #include <QTest>
@@ -34,7 +37,8 @@ private slots:
         QTest::newRow("element") << "<p><di" << element << "di" << "dialog div dir"; // dir is obsolete
         QTest::newRow("bare <") << "<p>x <" << element << "" << "a abbr address";
         QTest::newRow("upper-case page") << "<BODY>\n<P>x</P>\n<" << element << "" << "A ABBR ADDRESS";
-        QTest::newRow("typed case wins") << "<BODY>\n<ta" << element << "ta" << "table";
+        QTest::newRow("page's case wins") << "<BODY>\n<ta" << element << "ta" << "TABLE";
+        QTest::newRow("typed upper case") << "<p>x</p><TA" << element << "TA" << "TABLE";
         QTest::newRow("end tag") << "<ul><li>x</li></" << end << "" << "ul";
         QTest::newRow("end tag typed") << "<DIV><P>x</P></D" << end << "D" << "DIV";
         QTest::newRow("end tag, nothing open") << "<p>x</p></" << end << "" << "";
@@ -85,6 +89,63 @@ private slots:
         QCOMPARE(r.prefix, typed);
         QCOMPARE(before.mid(r.prefixStart), typed);
         QCOMPARE(names(r, int(first.count(u' ')) + (first.isEmpty() ? 0 : 1)), first);
+    }
+
+    // Keys typed in an editor ('\r' Enter, '↓' Down, '⎋' Escape, '^'
+    // Ctrl+Space, '\t' Tab): the text left, and the first items listed.
+    void editor_data()
+    {
+        QTest::addColumn<QString>("page");
+        QTest::addColumn<QString>("keys");
+        QTest::addColumn<QString>("expected");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("element") << "<p>|" << "<sp\r" << "<p><span|" << "";
+        QTest::newRow("filters as typed") << "<p>|" << "<str" << "<p><str|" << "strong strike";
+        QTest::newRow("upper-case page") << "<BODY>\n|" << "<ta\r" << "<BODY>\n<TABLE|" << "";
+        QTest::newRow("attribute") << "<img|>" << " al\r" << "<img alt=\"|\">" << "";
+        QTest::newRow("attribute, then its values")
+            << "<input|>" << " ty\r" << "<input type=\"|\">" << "text password";
+        QTest::newRow("value chosen") << "<input|>" << " ty\r↓\r" << "<input type=\"password|\">" << "";
+        QTest::newRow("escape") << "<p>|" << "<d⎋iv>" << "<p><div>|</div>" << "";
+        QTest::newRow("tab types a tab") << "<p>|" << "<d\t" << "<p><d\t|" << "";
+        QTest::newRow("reference") << "x |" << "&eac\r" << "x &eacute;|" << "";
+        QTest::newRow("asked for") << "<a href=\"#|\"></a><p id=\"top\">" << "^" << "<a href=\"#|\"></a><p id=\"top\">" << "top";
+        QTest::newRow("end tag asked for") << "<ul><li>a</li></|" << "^\r" << "<ul><li>a</li></ul>|" << "";
+        QTest::newRow("not in text") << "<p>|" << "a b" << "<p>a b|" << "";
+    }
+    void editor()
+    {
+        QFETCH(QString, page);
+        QFETCH(QString, keys);
+        QFETCH(QString, expected);
+        QFETCH(QString, shown);
+        EditorBox ed;
+        ed.show();
+        const qsizetype caret = page.indexOf(u'|');
+        ed.setPlainText(QString(page).remove(caret, 1));
+        QTextCursor c = ed.textCursor();
+        c.setPosition(int(caret));
+        ed.setTextCursor(c);
+        QTRY_VERIFY(MarkupStates::of(ed.document())->isComplete());
+        for (const QChar k : keys) {
+            if (k == u'\r')
+                QTest::keyClick(&ed, Qt::Key_Return);
+            else if (k == u'↓')
+                QTest::keyClick(&ed, Qt::Key_Down);
+            else if (k == u'⎋')
+                QTest::keyClick(&ed, Qt::Key_Escape);
+            else if (k == u'^')
+                QTest::keyClick(&ed, Qt::Key_Space, Qt::ControlModifier);
+            else if (k == u'\t')
+                QTest::keyClick(&ed, Qt::Key_Tab);
+            else
+                QTest::keyClicks(&ed, QString(k));
+        }
+        QCOMPARE(withCaret(&ed), expected);
+        const QStringList listed = ed.completion()->shownNames();
+        const QStringList want = shown.split(u' ', Qt::SkipEmptyParts);
+        QCOMPARE(listed.mid(0, want.size()), want);
+        QCOMPARE(ed.completion()->isShown(), !want.isEmpty());
     }
 
     void namesOfThePage()

@@ -21,6 +21,7 @@
 #include "markuptags.h"
 #include "pagetext.h"
 
+class CompletionPopup;
 class MarkupHighlighter;
 class QMimeData;
 class SpellCheck;
@@ -124,6 +125,9 @@ public:
     // line. An element opened further back is not completed by "</".
     static constexpr int kTagReach = 4096;
 
+    // Completion as you type (completionpopup.h).
+    CompletionPopup *completion() const { return m_completion; }
+
     // With the caret in a tag, the tag and its partner are highlighted once
     // the caret has rested kMatchRestMs, when the partner lies within
     // kMatchReach characters; updateMatchingTags() looks at once.
@@ -190,6 +194,7 @@ private:
     SpellCheck *m_spelling = nullptr;
 
     std::unique_ptr<TagTyping> m_tagTyping;
+    CompletionPopup *m_completion = nullptr;
     QString textBetween(int from, int to) const;
     // Where the markup is read from for the caret at pos, and the state it
     // starts in there (the document's MarkupStates', as far as known).

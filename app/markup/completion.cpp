@@ -107,8 +107,8 @@ bool isAsciiAlnum(QChar c)
     return (u >= u'a' && u <= u'z') || (u >= u'A' && u <= u'Z') || (u >= u'0' && u <= u'9');
 }
 
-// Whether names are offered in upper case: as the letters typed are, or
-// else as most tag names read are written.
+// Whether names are offered in upper case: when the letters typed are, or
+// most tag names read are written so.
 bool upperCase(QStringView typed, const QList<Markup::Token> &tokens, QStringView text)
 {
     int upper = 0, lower = 0;
@@ -118,11 +118,12 @@ bool upperCase(QStringView typed, const QList<Markup::Token> &tokens, QStringVie
         else if (c.isLower())
             ++lower;
     }
-    if (upper || lower)
-        return upper && !lower;
+    if (upper && !lower)
+        return true;
+    upper = lower = 0;
     for (const Markup::Token &t : tokens) {
         if ((t.kind != Markup::TokenKind::StartTag && t.kind != Markup::TokenKind::EndTag)
-            || t.nameLength == 0)
+            || t.nameLength == 0 || t.end() == text.size()) // not the one being typed
             continue;
         (text[t.nameStart].isUpper() ? upper : lower)++;
     }

@@ -1,4 +1,5 @@
 #include "htmldoc.h"
+#include "completionpopup.h"
 #include "editorbox.h"
 #include "errors.h"
 #include "freememory.h"
@@ -7,6 +8,7 @@
 #include "uiseam.h"
 
 #include <QCloseEvent>
+#include <QFileInfo>
 #include <QMdiArea>
 #include <QTextBlock>
 #include <QTextCursor>
@@ -30,6 +32,11 @@ THTMLDOC::THTMLDOC(int slot, PageDocument *page, QString *lastSavePath, QWidget 
             [this] { setToolTip(m_page->encodingToolTip()); });
     connect(page, &PageDocument::fileNamed, this, &THTMLDOC::fileNamed);
     setWidget(m_editor);
+    // Completion offers the files beside the page (none before it is saved).
+    m_editor->completion()->setPageFolder([page] {
+        const QString file = page->filePath();
+        return file.isEmpty() ? QString() : QFileInfo(file).absolutePath();
+    });
     resize(437, 306);
     // FormCreate: a new page gets the skeleton, unchanged, with the caret on
     // the empty line inside the body (offset 75). Loaded once the editor
