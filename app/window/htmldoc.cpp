@@ -10,6 +10,7 @@
 #include <QCloseEvent>
 #include <QFileInfo>
 #include <QMdiArea>
+#include <QPointer>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -33,8 +34,8 @@ THTMLDOC::THTMLDOC(int slot, PageDocument *page, QString *lastSavePath, QWidget 
     connect(page, &PageDocument::fileNamed, this, &THTMLDOC::fileNamed);
     setWidget(m_editor);
     // Completion offers the files beside the page (none before it is saved).
-    m_editor->completion()->setPageFolder([page] {
-        const QString file = page->filePath();
+    m_editor->completion()->setPageFolder([page = QPointer<PageDocument>(page)] {
+        const QString file = page ? page->filePath() : QString();
         return file.isEmpty() ? QString() : QFileInfo(file).absolutePath();
     });
     resize(437, 306);
