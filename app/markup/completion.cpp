@@ -171,8 +171,21 @@ QString lower(QStringView s) { return s.toString().toLower(); }
 
 void elementNames(Result &r, bool upper)
 {
+    // The elements most pages are made of come first, the rest after them
+    // in alphabetical order: "<d" offers DIV before DATA.
+    static const char *const common[] = {
+        "a",       "p",     "div",    "span",   "img",    "ul",      "ol",     "li",     "table",
+        "tr",      "td",    "th",     "h1",     "h2",     "h3",      "br",     "hr",     "strong",
+        "em",      "b",     "i",      "body",   "head",   "html",    "title",  "meta",   "link",
+        "script",  "style", "form",   "input",  "button", "label",   "select", "option", "textarea",
+        "section", "nav",   "header", "footer", "main",   "article", "pre",    "code"};
+    const Tables &t = tables();
     Offer offer(&r, upper);
-    for (const Element &e : tables().elements)
+    for (const char *name : common) {
+        const Element &e = t.elements[size_t(t.elementIndex.value(QLatin1String(name)))];
+        offer.add(e.name, e.description, e.obsolete);
+    }
+    for (const Element &e : t.elements)
         offer.add(e.name, e.description, e.obsolete);
     offer.rank();
 }
