@@ -6,6 +6,8 @@
 #include "markupstates.h"
 #include "testsupport.h"
 
+#include <QDir>
+#include <QTemporaryDir>
 #include <QTest>
 
 using Completion::Place;
@@ -146,6 +148,26 @@ private slots:
         const QStringList want = shown.split(u' ', Qt::SkipEmptyParts);
         QCOMPARE(listed.mid(0, want.size()), want);
         QCOMPARE(ed.completion()->isShown(), !want.isEmpty());
+    }
+
+    // The files beside the page, a folder accepted leading into it; one
+    // undo takes an accepted item back.
+    void filesAndUndo()
+    {
+        QTemporaryDir dir;
+        QVERIFY(QDir(dir.path()).mkpath("img"));
+        QVERIFY(writeBytes(dir.filePath("index.html"), "x"));
+        QVERIFY(writeBytes(dir.filePath("img/logo.png"), "x"));
+        EditorBox ed;
+        ed.show();
+        ed.completion()->setPageFolder([&dir] { return dir.path(); });
+        QTest::keyClicks(&ed, "<a href=\"");
+        QCOMPARE(ed.completion()->shownNames(), QStringList({"img/", "index.html"}));
+        QTest::keyClick(&ed, Qt::Key_Return);
+        QCOMPARE(withCaret(&ed), "<a href=\"img/|");
+        QCOMPARE(ed.completion()->shownNames(), QStringList({"logo.png"}));
+        ed.undo();
+        QCOMPARE(withCaret(&ed), "<a href=\"|");
     }
 
     void namesOfThePage()

@@ -242,16 +242,18 @@ void CompletionPopup::accept(int row)
     read(&start); // where what was typed starts now
     const Completion::Item item = m_items[row];
     QTextCursor c = m_editor->textCursor();
+    m_busy = true;
     {
         const std::shared_ptr<void> step = m_reading.undoStep();
-        m_busy = true;
         c.setPosition(start);
         c.setPosition(m_editor->textCursor().position(), QTextCursor::KeepAnchor);
         c.insertText(item.insert);
-        c.setPosition(c.position() - item.caretBack);
-        m_editor->setTextCursor(c);
-        m_busy = false;
     }
+    // Placed once the step has ended: within it the changed line is not yet
+    // laid out again.
+    c.setPosition(c.position() - item.caretBack);
+    m_editor->setTextCursor(c);
+    m_busy = false;
     close();
     if (item.reopens)
         open(false); // an attribute's values, a folder's files
