@@ -11,18 +11,8 @@ constexpr int kRowsShown = 10;
 }
 
 CompletionPopup::CompletionPopup(QPlainTextEdit *editor, Reading reading)
-    : QObject(editor), m_editor(editor), m_reading(std::move(reading)),
-      m_list(new QListWidget(editor->viewport()))
+    : QObject(editor), m_editor(editor), m_reading(std::move(reading))
 {
-    m_list->setObjectName(QStringLiteral("completionList"));
-    // The keys stay with the editor.
-    m_list->setFocusPolicy(Qt::NoFocus);
-    m_list->viewport()->setFocusPolicy(Qt::NoFocus);
-    m_list->setUniformItemSizes(true);
-    m_list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    m_list->hide();
-    connect(m_list, &QListWidget::itemClicked, this,
-            [this](QListWidgetItem *item) { accept(m_list->row(item)); });
     connect(editor, &QPlainTextEdit::cursorPositionChanged, this, [this] {
         if (!m_busy)
             close();
@@ -60,7 +50,7 @@ bool CompletionPopup::eventFilter(QObject *watched, QEvent *e)
     return QObject::eventFilter(watched, e);
 }
 
-bool CompletionPopup::isShown() const { return !m_list->isHidden(); }
+bool CompletionPopup::isShown() const { return m_list && !m_list->isHidden(); }
 
 QStringList CompletionPopup::shownNames() const
 {
@@ -73,7 +63,8 @@ QStringList CompletionPopup::shownNames() const
 
 void CompletionPopup::close()
 {
-    m_list->hide();
+    if (m_list)
+        m_list->hide();
     m_items.clear();
     m_ids.reset();
     m_classes.reset();
@@ -205,6 +196,18 @@ bool CompletionPopup::open(bool asked)
 
 void CompletionPopup::show(const Completion::Result &r, int start)
 {
+    if (!m_list) {
+        // Made when first shown: an editor never completing costs nothing.
+        m_list = new QListWidget(m_editor->viewport());
+        m_list->setObjectName(QStringLiteral("completionList"));
+        // The keys stay with the editor.
+        m_list->setFocusPolicy(Qt::NoFocus);
+        m_list->viewport()->setFocusPolicy(Qt::NoFocus);
+        m_list->setUniformItemSizes(true);
+        m_list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        connect(m_list, &QListWidget::itemClicked, this,
+                [this](QListWidgetItem *item) { accept(m_list->row(item)); });
+    }
     m_place = r.place;
     m_start = start;
     m_items = r.items;

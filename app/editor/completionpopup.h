@@ -68,7 +68,7 @@ private:
 
     QPlainTextEdit *m_editor;
     Reading m_reading;
-    QListWidget *m_list;
+    QListWidget *m_list = nullptr;
     std::function<QString()> m_folder;
     QList<Completion::Item> m_items;
     Completion::Place m_place = Completion::Place::None; // what is shown, for
