@@ -2,6 +2,7 @@
 #include "freememory.h"
 #include "benchpages.h"
 #include "benchsupport.h"
+#include "completionpopup.h"
 #include "findbar.h"
 #include "htmldoc.h"
 #include "livecheck.h"
@@ -26,6 +27,7 @@
 #include <cmath>
 #include <cstdio>
 #include <map>
+#include <tuple>
 #include <vector>
 
 namespace bench {
@@ -107,6 +109,30 @@ std::map<QString, Cost> timeKeys(EditorBox *ed, int line, int runs)
              }));
         ed->undo();
         ed->undo();
+        // The completion popup, from the key that opens it until it is
+        // painted: element names, and a class value (the page's classes
+        // read around the caret then). Timed only where it shows.
+        for (const auto &[typed, key, name] :
+             {std::tuple{QStringLiteral("<"), Qt::Key_D, QStringLiteral("popup <d")},
+              std::tuple{QStringLiteral("<p class="), Qt::Key_QuoteDbl,
+                         QStringLiteral("popup class=\"")}}) {
+            caretMidLongest(ed, line);
+            QTextCursor after = ed->document()->find(QStringLiteral(">"), ed->textCursor());
+            if (!after.isNull()) { // in text, not inside a tag
+                after.clearSelection();
+                ed->setTextCursor(after);
+            }
+            ed->insertPlainText(typed);
+            settle();
+            const QString text = key == Qt::Key_D ? QStringLiteral("d") : QStringLiteral("\"");
+            const Cost c = untilPainted(ed, [&] { sendKey(ed, key, Qt::NoModifier, text); });
+            if (ed->completion()->isShown())
+                take(name, c);
+            ed->completion()->close();
+            ed->undo();
+            ed->undo();
+            settle();
+        }
         // The matching tags looked for once the caret rests in a tag.
         caretMidLongest(ed, line);
         {
@@ -313,6 +339,8 @@ QJsonArray runFamilies(const QDir &dir, double scale, int runs, bool quick, cons
     const QStringList keyNames = {QStringLiteral("typed char"),
                                   QStringLiteral("typed > closing"),
                                   QStringLiteral("tag match at rest"),
+                                  QStringLiteral("popup <d"),
+                                  QStringLiteral("popup class=\""),
                                   QStringLiteral("typed char, match on"),
                                   QStringLiteral("typed char, match off"),
                                   QStringLiteral("typed char, checking as you type off"),

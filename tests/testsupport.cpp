@@ -153,6 +153,13 @@ EditorBox *editor()
     return ed;
 }
 
+QString withCaret(EditorBox *ed)
+{
+    QString t = ed->toPlainText();
+    t.insert(ed->textCursor().position(), QLatin1Char('|'));
+    return t;
+}
+
 void setEditorText(const QString &crlfText, int selStart, int selLength)
 {
     EditorBox *ed = editor();

@@ -81,6 +81,9 @@ EditorBox *editor();
 // unchanged, then places the caret or selection.
 void setEditorText(const QString &crlfText, int selStart = 0, int selLength = 0);
 
+// The editor's text with a '|' at the caret.
+QString withCaret(EditorBox *ed);
+
 // Runs `fill` on the next modal dialog that opens, from the event loop.
 // `fill` must close the dialog (it is given the dialog widget).
 void onNextModal(std::function<void(QWidget *)> fill);

@@ -36,13 +36,6 @@ Marked parse(const QString &page)
     return m;
 }
 
-QString withCaret(EditorBox *ed)
-{
-    QString t = ed->toPlainText();
-    t.insert(ed->textCursor().position(), QLatin1Char('|'));
-    return t;
-}
-
 void place(EditorBox *ed, const QString &page)
 {
     const Marked m = parse(page);

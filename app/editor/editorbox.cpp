@@ -6,6 +6,7 @@
 #include "pagemarks.h"
 #include "spellcheck.h"
 #include "tagtyping.h"
+#include "completionpopup.h"
 
 #include <QContextMenuEvent>
 #include <QDropEvent>
@@ -104,6 +105,8 @@ EditorBox::EditorBox(PageText *text, QWidget *parent) : QPlainTextEdit(parent)
         return std::shared_ptr<void>(new UndoStep(this),
                                      [](void *step) { delete static_cast<UndoStep *>(step); });
     };
+    m_completion = new CompletionPopup(
+        this, {reading.textBetween, reading.readingStart, reading.undoStep, kTagReach});
     m_tagTyping = std::make_unique<TagTyping>(this, std::move(reading));
     connect(this, &QPlainTextEdit::cursorPositionChanged, this, [this] {
         m_matchWait.start();
@@ -579,12 +582,15 @@ bool EditorBox::closesTags() { return g_closesTags; }
 
 void EditorBox::keyPressEvent(QKeyEvent *e)
 {
-    if (m_tagTyping->keyPress(e) || renameTagPair(e)) {
-        e->accept();
-        ensureCursorVisible();
-        return;
-    }
-    QPlainTextEdit::keyPressEvent(e);
+    // The completion popup's keys are its own; any other is typed here.
+    m_completion->keyPress(e, [this, e] {
+        if (m_tagTyping->keyPress(e) || renameTagPair(e)) {
+            e->accept();
+            ensureCursorVisible();
+            return;
+        }
+        QPlainTextEdit::keyPressEvent(e);
+    });
 }
 
 void EditorBox::inputMethodEvent(QInputMethodEvent *e)

@@ -21,6 +21,7 @@
 #include "markuptags.h"
 #include "pagetext.h"
 
+class CompletionPopup;
 class MarkupHighlighter;
 class PageMarks;
 class QMimeData;
@@ -135,6 +136,8 @@ public:
     // editor unless switched off.
     static void setRenamesTagPairs(bool on);
     static bool renamesTagPairs();
+    // Completion as you type (completionpopup.h).
+    CompletionPopup *completion() const { return m_completion; }
 
     // With the caret in a tag, the tag and its partner are highlighted once
     // the caret has rested kMatchRestMs, when the partner lies within
@@ -208,6 +211,7 @@ private:
     std::unique_ptr<PageMarks> m_pageMarks; // gone before the text it follows
 
     std::unique_ptr<TagTyping> m_tagTyping;
+    CompletionPopup *m_completion = nullptr;
     QString textBetween(int from, int to) const;
     // Where the markup is read from for the caret at pos, and the state it
     // starts in there (the document's MarkupStates', as far as known).

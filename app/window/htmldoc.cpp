@@ -1,4 +1,5 @@
 #include "htmldoc.h"
+#include "completionpopup.h"
 #include "editorbox.h"
 #include "errors.h"
 #include "freememory.h"
@@ -7,7 +8,9 @@
 #include "uiseam.h"
 
 #include <QCloseEvent>
+#include <QFileInfo>
 #include <QMdiArea>
+#include <QPointer>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -30,6 +33,11 @@ THTMLDOC::THTMLDOC(int slot, PageDocument *page, QString *lastSavePath, QWidget 
             [this] { setToolTip(m_page->encodingToolTip()); });
     connect(page, &PageDocument::fileNamed, this, &THTMLDOC::fileNamed);
     setWidget(m_editor);
+    // Completion offers the files beside the page (none before it is saved).
+    m_editor->completion()->setPageFolder([page = QPointer<PageDocument>(page)] {
+        const QString file = page ? page->filePath() : QString();
+        return file.isEmpty() ? QString() : QFileInfo(file).absolutePath();
+    });
     resize(437, 306);
     // FormCreate: a new page gets the skeleton, unchanged, with the caret on
     // the empty line inside the body (offset 75). Loaded once the editor
