@@ -40,7 +40,7 @@ int g_marks = 0; // underlined by the last family's check as you type
 struct FamilyResult {
     QString name, shape, note;
     double mib = 0, open = NAN, openCpu = NAN, idle = NAN, longest = 0;
-    int underlined = 0; // by checking as you type, with Tidy
+    int underlined = 0;           // by checking as you type, with Tidy
     std::map<QString, Cost> keys; // median of runs
 };
 
@@ -171,8 +171,8 @@ std::map<QString, Cost> timeKeys(EditorBox *ed, int line, int runs)
         while (live->isChecking())
             QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
         const PageMarks *marks = ed->pageMarks();
-        g_marks = int(marks->within(0, INT_MAX, true).size()
-                      + marks->within(0, INT_MAX, false).size());
+        g_marks =
+            int(marks->within(0, INT_MAX, true).size() + marks->within(0, INT_MAX, false).size());
         for (const bool on : {true, false}) {
             // The main window's own check (which never sees a pause here) too.
             ZediDove->action(QStringLiteral("ToolsCheckAsYouType"))->setChecked(on);

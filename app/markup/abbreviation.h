@@ -30,7 +30,7 @@ struct Expansion {
     // Offsets in markup of each empty attribute value (between its quotes)
     // and each empty element's content, in order.
     QList<int> emptySpots;
-    QString error; // why nothing expands (for the status bar); empty when it does
+    QString error;        // why nothing expands (for the status bar); empty when it does
     bool nothing = false; // with the error: no abbreviation ends at the caret at all
 };
 
