@@ -112,6 +112,8 @@ private slots:
         QTest::newRow("tab types a tab") << "<p>|" << "<d\t" << "<p><d\t|" << "";
         QTest::newRow("reference") << "x |" << "&eac\r" << "x &eacute;|" << "";
         QTest::newRow("asked for") << "<a href=\"#|\"></a><p id=\"top\">" << "^" << "<a href=\"#|\"></a><p id=\"top\">" << "top";
+        QTest::newRow("ids after # typed in a value")
+            << "<a href=\"|\"></a><p id=\"top\">" << "#" << "<a href=\"#|\"></a><p id=\"top\">" << "top";
         QTest::newRow("end tag asked for") << "<ul><li>a</li></|" << "^\r" << "<ul><li>a</li></ul>|" << "";
         QTest::newRow("not in text") << "<p>|" << "a b" << "<p>a b|" << "";
     }

@@ -143,6 +143,8 @@ bool CompletionPopup::autoOpens(const QString &typed) const
         return before == u'<' || before == u'&';
     if (c == u'/')
         return before == u'<';
+    if (c == u'#') // the page's ids, at the start of a value
+        return before == u'"' || before == u'\'';
     return (c == u'"' || c == u'\'') && before == u'=';
 }
 
