@@ -15,6 +15,7 @@
 #include "tablemarkup.h"
 #include "tagcommands.h"
 
+#include <QAction>
 #include <QKeyEvent>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -76,6 +77,17 @@ std::vector<Command> commands()
              EditorBox *ed = ActiveEditor();
              UndoStep step(ed);
              ed->setSelText(LinkMarkup::target(QStringLiteral("here")));
+         }},
+        {"abbreviation of 1,000 items", false,
+         [] {
+             // Typed on a line of its own and expanded, in one undo step.
+             EditorBox *ed = ActiveEditor();
+             UndoStep step(ed);
+             ed->setSelText(QStringLiteral("\r\nul>li.item$*1000>a[href=page$.html]{Item $}"));
+             const int before = ed->lineCount();
+             ZediDove->action(QStringLiteral("EditExpandAbbreviation"))->trigger();
+             if (ed->lineCount() < before + 1000)
+                 std::fprintf(stderr, "the abbreviation was not expanded\n");
          }},
         {"target scan for <TARGET>", false,
          [] {
