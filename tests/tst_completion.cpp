@@ -182,6 +182,44 @@ private slots:
         QCOMPARE(ids, QStringList({"top", "n"}));
         QCOMPARE(classes, QStringList({"a", "b", "c"})); // bounded
     }
+
+    // Classes the page's stylesheets define: its STYLE and the local
+    // files it links, selectors only.
+    void classesOfStylesheets_data()
+    {
+        QTest::addColumn<QString>("css");
+        QTest::addColumn<QStringList>("classes");
+        QTest::newRow("selectors") << ".a, p.b > .c-d:hover { color: red }" << QStringList{"a", "b", "c-d"};
+        QTest::newRow("not in declarations, comments, strings or url()")
+            << "/* .no */ .x { margin: .5em; background: url(i.png); content: \".no\" } a[href$=\".pdf\"] {}"
+            << QStringList{"x"};
+        QTest::newRow("inside @media") << "@media (min-width: 40em) { .wide { x: 1 } } .y{}"
+                                       << QStringList{"wide", "y"};
+    }
+    void classesOfStylesheets()
+    {
+        QFETCH(QString, css);
+        QFETCH(QStringList, classes);
+        QStringList found;
+        Completion::cssClassNames(css, &found);
+        QCOMPARE(found, classes);
+    }
+
+    void classesFromStyleAndLinkedSheets()
+    {
+        QTemporaryDir dir;
+        QVERIFY(writeBytes(dir.filePath("site.css"), ".from-file { color: blue }"));
+        EditorBox ed;
+        ed.show();
+        ed.completion()->setPageFolder([&dir] { return dir.path(); });
+        ed.setPlainText("<link rel=\"stylesheet\" href=\"site.css?v=2\"><style>.in-page{}</style>\n");
+        QTextCursor c = ed.textCursor();
+        c.movePosition(QTextCursor::End);
+        ed.setTextCursor(c);
+        QTRY_VERIFY(MarkupStates::of(ed.document())->isComplete());
+        QTest::keyClicks(&ed, "<p class=\"");
+        QCOMPARE(ed.completion()->shownNames(), QStringList({"in-page", "from-file"}));
+    }
 };
 
 QTEST_MAIN(TestCompletion)

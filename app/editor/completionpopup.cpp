@@ -1,10 +1,13 @@
 #include "completionpopup.h"
 
 #include <QDir>
+#include <QFile>
 #include <QKeyEvent>
 #include <QListWidget>
 #include <QPlainTextEdit>
+#include <QRegularExpression>
 #include <QScrollBar>
+#include <QUrl>
 
 namespace {
 constexpr int kRowsShown = 10;
@@ -274,7 +277,24 @@ const QStringList &CompletionPopup::ids() const
         Markup::State state;
         const int from = m_reading.readingStart(caret, kNameReach / 2, &state);
         const int to = qMin(m_editor->document()->characterCount() - 1, caret + kNameReach / 2);
-        Completion::collectNames(m_reading.textBetween(from, to), state, &*m_ids, &*m_classes);
+        QStringList sheets;
+        Completion::collectNames(m_reading.textBetween(from, to), state, &*m_ids, &*m_classes,
+                                 kMaxNames, &sheets);
+        // The classes of the local stylesheets the page links, read once
+        // an opening, a little of each: nothing is fetched.
+        const QString folder = m_folder ? m_folder() : QString();
+        qint64 budget = kStylesheetBytes;
+        for (const QString &href : std::as_const(sheets)) {
+            if (folder.isEmpty() || budget <= 0 || href.startsWith(u'/') || href.contains(u':'))
+                continue;
+            QFile file(QDir(folder).filePath(QUrl::fromPercentEncoding(
+                href.left(href.indexOf(QRegularExpression(QStringLiteral("[?#]")))).toUtf8())));
+            if (!file.open(QIODevice::ReadOnly))
+                continue;
+            const QByteArray css = file.read(budget);
+            budget -= css.size();
+            Completion::cssClassNames(QString::fromUtf8(css), &*m_classes, kMaxNames);
+        }
     }
     return *m_ids;
 }

@@ -53,6 +53,8 @@ public:
     // an opening needs them; and the most files listed from one folder.
     static constexpr int kNameReach = 1 << 20;
     static constexpr int kMaxFiles = 500;
+    static constexpr int kMaxNames = 2000;              // ids, classes
+    static constexpr qint64 kStylesheetBytes = 1 << 20; // read of linked stylesheets
 
 protected:
     bool eventFilter(QObject *watched, QEvent *e) override;

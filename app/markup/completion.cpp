@@ -312,20 +312,53 @@ void endTag(Result &r, QStringView before, Markup::State start)
 }
 
 // Reads the ids and classes of the tags.
+bool cssNameChar(QChar c) { return c.isLetterOrNumber() || c == u'-' || c == u'_'; }
+
+void addName(QStringList *to, QStringView name, int max)
+{
+    if (name.isEmpty() || to->size() >= max || name.size() > 200)
+        return;
+    const QString s = name.toString();
+    if (!to->contains(s))
+        to->append(s);
+}
+
 class NameSink : public Markup::TokenSink {
 public:
-    NameSink(QStringList *ids, QStringList *classes, int max)
-        : m_ids(ids), m_classes(classes), m_max(max)
+    NameSink(QStringList *ids, QStringList *classes, int max, QStringList *stylesheets)
+        : m_ids(ids), m_classes(classes), m_stylesheets(stylesheets), m_max(max)
     {
         wantsText = false;
         wantsReferences = false;
     }
     void token(QStringView text, const Markup::Token &t) override
     {
-        if (t.kind == Markup::TokenKind::AttributeName) {
-            const QStringView name = text.mid(t.start, t.length);
-            m_in = Markup::sameName(name, u"id") ? 1 : Markup::sameName(name, u"class") ? 2 : 0;
+        switch (t.kind) {
+        case Markup::TokenKind::StartTag:
+            m_link = Markup::sameName(text.mid(t.nameStart, t.nameLength), u"link");
+            m_rel = false;
+            m_href.clear();
             return;
+        case Markup::TokenKind::TagEnd:
+            if (m_link && m_rel && m_stylesheets && m_stylesheets->size() < 16)
+                addName(m_stylesheets, m_href, 16);
+            m_link = false;
+            return;
+        case Markup::TokenKind::RawText:
+            if (t.element == Markup::Element::Style)
+                cssClassNames(text.mid(t.start, t.length), m_classes, m_max);
+            return;
+        case Markup::TokenKind::AttributeName: {
+            const QStringView name = text.mid(t.start, t.length);
+            m_in = Markup::sameName(name, u"id")               ? 1
+                   : Markup::sameName(name, u"class")          ? 2
+                   : m_link && Markup::sameName(name, u"rel")  ? 3
+                   : m_link && Markup::sameName(name, u"href") ? 4
+                                                               : 0;
+            return;
+        }
+        default:
+            break;
         }
         if (t.kind != Markup::TokenKind::AttributeValue || !m_in)
             return;
@@ -334,13 +367,19 @@ public:
             v = v.mid(1);
         if (!v.isEmpty() && (v.back() == u'"' || v.back() == u'\''))
             v.chop(1);
-        if (m_in == 1)
+        if (m_in == 1) {
             add(m_ids, m_seenIds, v.trimmed());
-        else
+        } else if (m_in == 2) {
             for (const QStringView c : v.split(u' ', Qt::SkipEmptyParts))
                 add(m_classes, m_seenClasses, c);
+        } else if (m_in == 3) {
+            for (const QStringView r : v.split(u' ', Qt::SkipEmptyParts))
+                m_rel = m_rel || Markup::sameName(r, u"stylesheet");
+        } else {
+            m_href = v.trimmed().toString();
+        }
         m_in = 0;
-        stop = m_ids->size() >= m_max && m_classes->size() >= m_max;
+        stop = m_ids->size() >= m_max && m_classes->size() >= m_max && !m_stylesheets;
     }
 
 private:
@@ -354,19 +393,61 @@ private:
             to->append(s);
         }
     }
-    QStringList *m_ids, *m_classes;
+    QStringList *m_ids, *m_classes, *m_stylesheets;
     QSet<QString> m_seenIds, m_seenClasses;
     int m_max;
-    int m_in = 0; // the value coming is an id's (1) or a class's (2)
+    int m_in = 0; // the value coming: an id's, a class's, a link's rel or href
+    bool m_link = false, m_rel = false;
+    QString m_href;
 };
-
 } // namespace
 
 void collectNames(QStringView text, Markup::State start, QStringList *ids, QStringList *classes,
-                  int max)
+                  int max, QStringList *stylesheets)
 {
-    NameSink sink(ids, classes, max);
+    NameSink sink(ids, classes, max, stylesheets);
     Markup::scan(text, start, &sink);
+}
+
+void cssClassNames(QStringView css, QStringList *classes, int max)
+{
+    // Selectors come before '{'; what follows is declarations, except
+    // after an at-rule that holds rules (@media, @supports...).
+    int skipDepth = 0; // inside a declaration block: its nesting
+    qsizetype prelude = 0;
+    for (qsizetype i = 0; i < css.size() && classes->size() < max; ++i) {
+        const QChar c = css[i];
+        if (c == u'/' && i + 1 < css.size() && css[i + 1] == u'*') {
+            const qsizetype end = css.indexOf(u"*/", i + 2);
+            i = end < 0 ? css.size() : end + 1;
+        } else if (c == u'"' || c == u'\'') {
+            const qsizetype end = css.indexOf(c, i + 1);
+            i = end < 0 ? css.size() : end;
+        } else if (c == u'{') {
+            if (skipDepth > 0) {
+                ++skipDepth;
+            } else {
+                const QStringView head = css.mid(prelude, i - prelude).trimmed();
+                if (!(head.startsWith(u"@media") || head.startsWith(u"@supports")
+                      || head.startsWith(u"@layer") || head.startsWith(u"@container")))
+                    skipDepth = 1;
+            }
+            prelude = i + 1;
+        } else if (c == u'}') {
+            if (skipDepth > 0)
+                --skipDepth;
+            prelude = i + 1;
+        } else if (c == u';' && skipDepth == 0) {
+            prelude = i + 1;
+        } else if (c == u'.' && skipDepth == 0 && i + 1 < css.size()
+                   && (css[i + 1].isLetter() || css[i + 1] == u'_' || css[i + 1] == u'-')) {
+            qsizetype end = i + 1;
+            while (end < css.size() && cssNameChar(css[end]))
+                ++end;
+            addName(classes, css.mid(i + 1, end - i - 1), max);
+            i = end - 1;
+        }
+    }
 }
 
 QString referenceCharacter(QStringView name)

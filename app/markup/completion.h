@@ -58,8 +58,16 @@ Result complete(QStringView before, Markup::State start = {}, const PageSource &
 
 // The ids and classes named in `text`, each once, in order of first
 // appearance, at most `max` of each.
+// Classes named in STYLE contents count, and the addresses of the
+// stylesheets the page links (`<link rel="stylesheet" href>`) are put in
+// `stylesheets` when given.
 void collectNames(QStringView text, Markup::State start, QStringList *ids, QStringList *classes,
-                  int max = 2000);
+                  int max = 2000, QStringList *stylesheets = nullptr);
+
+// The classes a stylesheet's selectors name (`.name`), each once, added to
+// `classes` up to `max`; declarations, comments, strings and url() are
+// passed over (`.5em`, `x.png` are no classes).
+void cssClassNames(QStringView css, QStringList *classes, int max = 2000);
 
 // The character a named reference gives (without '&' and ';'), or none.
 QString referenceCharacter(QStringView name);
