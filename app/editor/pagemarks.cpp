@@ -1,4 +1,5 @@
 #include "pagemarks.h"
+#include "pagecheck.h"
 
 #include <QTextDocument>
 #include <algorithm>
@@ -193,14 +194,5 @@ QString PageMarks::textAt(int position) const
 
 QString PageMarks::countText() const
 {
-    if (!m_checked)
-        return QString();
-    auto count = [](int n, const char *one, const char *many) {
-        return QStringLiteral("%1 %2").arg(n).arg(QLatin1String(n == 1 ? one : many));
-    };
-    QString s = count(m_errors, "error", "errors") + QStringLiteral(", ")
-                + count(m_warnings, "warning", "warnings");
-    if (m_advice > 0)
-        s += QStringLiteral(", %1 advice").arg(m_advice);
-    return s;
+    return m_checked ? countsText(m_errors, m_warnings, m_advice) : QString();
 }

@@ -59,6 +59,11 @@ QString PageCheckResult::summary() const
 {
     if (errors == 0 && warnings == 0 && advice == 0)
         return QStringLiteral("No problems found");
+    return countsText(errors, warnings, advice);
+}
+
+QString countsText(int errors, int warnings, int advice)
+{
     auto count = [](int n, const char *one, const char *many) {
         return QStringLiteral("%1 %2").arg(n).arg(QLatin1String(n == 1 ? one : many));
     };

@@ -35,6 +35,10 @@ struct PageCheckResult {
     void count();
 };
 
+// "2 errors, 5 warnings", with ", 3 advice" when there is some: the
+// counts as the pane and the status bar say them.
+QString countsText(int errors, int warnings, int advice);
+
 // The older standard a page declares by its doctype's public or system
 // identifier ("HTML 4.01", "XHTML 1.0", "HTML 3.2"...), or nothing for a
 // page of today's HTML or with no doctype. Such pages are checked by Tidy
