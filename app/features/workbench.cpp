@@ -13,6 +13,7 @@
 #include "pagecheckcommands.h"
 #include "previewcommands.h"
 #include "recentfiles.h"
+#include "sitefolder.h"
 #include "spellingmenu.h"
 #include "statusbarview.h"
 #include "tagnavigation.h"
@@ -26,6 +27,7 @@ Workbench::Workbench(QMainWindow *window, QWidget *areaHolder, QMdiArea *area, D
     : QObject(window)
 {
     // Each adds its rows at the end of their menus: this order is the menus'.
+    m_site = new SiteFolder(this);
     m_recent = new RecentFiles(actions, this);
     connect(m_recent, &RecentFiles::openRequested, this, &Workbench::openRequested);
     m_history = new EditHistory(actions, current, this);

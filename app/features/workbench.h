@@ -26,6 +26,7 @@ class QMainWindow;
 class QMdiArea;
 class QMenu;
 class RecentFiles;
+class SiteFolder;
 class StatusBarView;
 class THTMLDOC;
 
@@ -48,6 +49,8 @@ public:
     QMenu *recentMenu() const;
     // Recent files, most recent first (at most 10).
     QStringList recentFiles() const;
+    // The folder open as the site; none at first.
+    SiteFolder *siteFolder() const { return m_site; }
 
 signals:
     // An existing file chosen from Open Recent, to be opened as Open does.
@@ -62,6 +65,7 @@ private:
     PreviewCommands *m_preview;
     PageCheckCommands *m_check;
     RecentFiles *m_recent;
+    SiteFolder *m_site;
     QList<QAction *> m_needDocument; // enabled only while a document is open
     QPointer<THTMLDOC> m_followed;
 };
