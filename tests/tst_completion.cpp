@@ -7,6 +7,7 @@
 #include "testsupport.h"
 
 #include <QDir>
+#include <QInputMethodEvent>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -116,6 +117,11 @@ private slots:
             << "<a href=\"|\"></a><p id=\"top\">" << "#" << "<a href=\"#|\"></a><p id=\"top\">" << "top";
         QTest::newRow("end tag asked for") << "<ul><li>a</li></|" << "^\r" << "<ul><li>a</li></ul>|" << "";
         QTest::newRow("not in text") << "<p>|" << "a b" << "<p>a b|" << "";
+        // ⌨: the next character comes from an input method, as composed text.
+        QTest::newRow("input method letter after <")
+            << "<p>|" << "<⌨s⌨p" << "<p><sp|" << "span";
+        QTest::newRow("input method quote after =")
+            << "<input type=|>" << "⌨\"" << "<input type=\"|>" << "text password";
     }
     void editor()
     {
@@ -131,8 +137,16 @@ private slots:
         c.setPosition(int(caret));
         ed.setTextCursor(c);
         QTRY_VERIFY(MarkupStates::of(ed.document())->isComplete());
+        bool composed = false;
         for (const QChar k : keys) {
-            if (k == u'\r')
+            if (k == u'⌨') {
+                composed = true;
+            } else if (composed) {
+                QInputMethodEvent commit;
+                commit.setCommitString(QString(k));
+                QCoreApplication::sendEvent(&ed, &commit);
+                composed = false;
+            } else if (k == u'\r')
                 QTest::keyClick(&ed, Qt::Key_Return);
             else if (k == u'↓')
                 QTest::keyClick(&ed, Qt::Key_Down);

@@ -117,6 +117,16 @@ void CompletionPopup::keyPress(QKeyEvent *e, const std::function<void()> &type)
             return;
         }
     }
+    typed(e->text(), type);
+}
+
+void CompletionPopup::commitText(const QString &text, const std::function<void()> &type)
+{
+    typed(text, type);
+}
+
+void CompletionPopup::typed(const QString &text, const std::function<void()> &type)
+{
     const bool wasShown = isShown();
     m_busy = true;
     type();
@@ -124,7 +134,7 @@ void CompletionPopup::keyPress(QKeyEvent *e, const std::function<void()> &type)
     if (wasShown && follow())
         return;
     close();
-    if (autoOpens(e->text()))
+    if (autoOpens(text))
         open(false);
 }
 

@@ -37,6 +37,9 @@ public:
     // A key the editor got: the popup's own keys are handled here, any
     // other is typed by `type`, and the popup follows what it typed.
     void keyPress(QKeyEvent *e, const std::function<void()> &type);
+    // The same for text an input method commits (composed characters):
+    // `type` inserts it, and the popup follows or opens as after a key.
+    void commitText(const QString &text, const std::function<void()> &type);
     // The folder of the page, for the files beside it (empty: none).
     void setPageFolder(std::function<QString()> folder) { m_folder = std::move(folder); }
 
@@ -63,6 +66,7 @@ private:
     Completion::Result read(int *start) const;
     void show(const Completion::Result &r, int start);
     bool follow();
+    void typed(const QString &text, const std::function<void()> &type);
     bool autoOpens(const QString &typed) const;
     const QStringList &ids() const;
     const QStringList &classes() const;

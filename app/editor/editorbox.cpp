@@ -595,9 +595,12 @@ void EditorBox::keyPressEvent(QKeyEvent *e)
 
 void EditorBox::inputMethodEvent(QInputMethodEvent *e)
 {
-    if (!e->commitString().isEmpty())
-        m_tagTyping->textComing();
-    QPlainTextEdit::inputMethodEvent(e);
+    if (e->commitString().isEmpty()) {
+        QPlainTextEdit::inputMethodEvent(e); // composing: nothing typed yet
+        return;
+    }
+    m_tagTyping->textComing();
+    m_completion->commitText(e->commitString(), [this, e] { QPlainTextEdit::inputMethodEvent(e); });
 }
 
 void EditorBox::insertFromMimeData(const QMimeData *source)
