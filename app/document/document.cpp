@@ -1,5 +1,6 @@
 #include "document.h"
 #include "charsetsniff.h"
+#include "keptbytes.h"
 #include "pageload.h"
 #include "pagetext.h"
 #include "textreader.h"
@@ -8,6 +9,8 @@
 #include <QFileInfo>
 #include <QTextBlock>
 #include <QTextCursor>
+
+#include <cstring>
 
 namespace {
 // Marks a document busy for as long as it lives.
@@ -186,6 +189,50 @@ bool PageDocument::saveTo(const QString &path)
         return false;
     write(path);
     return true;
+}
+
+PageDocument::KeptSave PageDocument::saveKeepingBytes(QString *why)
+{
+    const QString path = m_diskPath;
+    if (path.isEmpty()) {
+        *why = QStringLiteral("was never read from a file");
+        return KeptSave::Refused;
+    }
+    if (changedOnDisk(path))
+        return KeptSave::ChangedOnDisk;
+    QByteArray bytes;
+    if (const int e = readPlainFile(path, kMaxTextFileBytes, bytes)) {
+        *why = QString::fromLocal8Bit(std::strerror(e));
+        return KeptSave::Refused;
+    }
+    ByteHasher was;
+    was.add(bytes);
+    // The same size and times, other bytes: only the hash tells.
+    if (m_diskStamp.hash && was.result() != m_diskStamp.hash)
+        return KeptSave::ChangedOnDisk;
+    QStringList lines;
+    lines.reserve(m_text->blockCount());
+    for (QTextBlock b = m_text->begin(); b.isValid(); b = b.next())
+        lines << b.text();
+    const std::optional<QByteArray> out =
+        keepOtherBytes(bytes, m_charset.encoding, m_charset.kept, m_standIns, lines, why);
+    if (!out)
+        return KeptSave::Refused;
+    {
+        BusyFlag busy(m_busy);
+        if (const int e = tryWriteFileAtomically(path, *out)) {
+            *why = QString::fromLocal8Bit(std::strerror(e));
+            return KeptSave::Refused;
+        }
+    }
+    setModified(false);
+    ByteHasher hash;
+    hash.add(*out);
+    FileStamp stamp = fileStamp(path);
+    stamp.hash = hash.result();
+    rememberFile(path, stamp);
+    emit fileNamed(m_diskPath);
+    return KeptSave::Saved;
 }
 
 void PageDocument::rememberFile(const QString &path, const FileStamp &stamp)

@@ -76,6 +76,14 @@ public:
     // write(), unless `path` is the file last read or written and another
     // program has changed it since: false then, and nothing is written.
     bool saveTo(const QString &path);
+    // How saveKeepingBytes() ended.
+    enum class KeptSave { Saved, ChangedOnDisk, Refused };
+    // Writes the text to the file it was read from, changing only the
+    // bytes of the lines that changed (keptbytes.h): how work on many files
+    // saves a page. Nothing is written when another program has changed the
+    // file since, or when lines were added or removed or a changed line
+    // cannot be written alone (`why` says).
+    KeptSave saveKeepingBytes(QString *why);
     // The bytes a save writes, whole or handed to the sink in pieces (a
     // line at a time, gathered up to about a megabyte).
     QByteArray fileBytes() const;

@@ -1,18 +1,16 @@
 #include "fileedits.h"
-#include "charsetsniff.h"
 #include "document.h"
 #include "documenttable.h"
-#include "editormarks.h"
+#include "errors.h"
 #include "pagetext.h"
-#include "textreader.h"
 
 #include <QFileInfo>
+#include <QScopeGuard>
 #include <QTextBlock>
 #include <QTextCursor>
 
 #include <algorithm>
-#include <cstring>
-#include <optional>
+#include <memory>
 
 namespace {
 QString sameFileKey(const QString &path)
@@ -32,11 +30,6 @@ PageDocument *openDocumentOf(DocumentTable *docs, const QString &path)
             return page;
     }
     return nullptr;
-}
-
-QString cannotChangeAlone(const QString &path)
-{
-    return path + QStringLiteral(": cannot be changed without changing other bytes");
 }
 
 // A replacement holding a line break (or a character the editor takes as
@@ -69,19 +62,6 @@ bool sortedEdits(QList<LineEdit> &edits)
     return true;
 }
 
-// The line with its edits (all of one line, in column order) made, or
-// nothing when one reaches past its end.
-std::optional<QString> editedLine(QString line, const LineEdit *first, const LineEdit *end)
-{
-    for (const LineEdit *e = end; e != first;) {
-        --e;
-        if (e->column + e->length > line.size())
-            return std::nullopt;
-        line.replace(e->column, e->length, e->replacement);
-    }
-    return line;
-}
-
 // ---- A file open in the editor: its document changes, one undo step ----
 
 QString editDocument(PageDocument *page, QList<LineEdit> edits)
@@ -111,208 +91,54 @@ QString editDocument(PageDocument *page, QList<LineEdit> edits)
     return QString();
 }
 
-// ---- Any other file: its bytes, changed only where its lines changed ----
-
-// Where a file's lines lie in its bytes: line i is
-// [starts[i], ends[i]), its break up to starts[i + 1].
-struct ByteLines {
-    QList<qsizetype> starts;
-    QList<qsizetype> ends;
-};
-
-// Breaks as the reader counts them (CR LF, lone CR, lone LF), read in the
-// encoding's code units: bytes in charsets that keep ASCII's, 16 or 32 bits
-// in UTF-16 and UTF-32. Nothing when the bytes do not divide into units.
-std::optional<ByteLines> byteLines(const QByteArray &bytes, qsizetype from, TextEncoding encoding)
-{
-    int unit = 1;
-    bool big = false;
-    switch (encoding) {
-    case TextEncoding::Utf16Le:
-    case TextEncoding::Utf16LeBom:
-        unit = 2;
-        break;
-    case TextEncoding::Utf16Be:
-    case TextEncoding::Utf16BeBom:
-        unit = 2;
-        big = true;
-        break;
-    case TextEncoding::Utf32Le:
-    case TextEncoding::Utf32LeBom:
-        unit = 4;
-        break;
-    case TextEncoding::Utf32Be:
-    case TextEncoding::Utf32BeBom:
-        unit = 4;
-        big = true;
-        break;
-    default:
-        break;
-    }
-    const qsizetype n = bytes.size();
-    if ((n - from) % unit)
-        return std::nullopt;
-    const auto *d = reinterpret_cast<const uchar *>(bytes.constData());
-    auto at = [&](qsizetype i) {
-        quint32 v = 0;
-        for (int k = 0; k < unit; ++k)
-            v |= quint32(d[i + k]) << (8 * (big ? unit - 1 - k : k));
-        return v;
-    };
-    ByteLines lines;
-    lines.starts.append(from);
-    for (qsizetype i = from; i < n; i += unit) {
-        const quint32 c = at(i);
-        if (c != '\r' && c != '\n')
-            continue;
-        lines.ends.append(i);
-        if (c == '\r' && i + unit < n && at(i + unit) == '\n')
-            i += unit;
-        lines.starts.append(i + unit);
-    }
-    lines.ends.append(n);
-    return lines;
-}
-
-struct ReadFileText {
-    QByteArray bytes;
-    QString text; // as the editor reads it: CR LF breaks, marks hidden
-    TextEncoding encoding = TextEncoding::Utf8;
-    KeptForms kept;
-    MarkStandIns standIns;
-};
-
-// The text the editor would read from `bytes`, when they decode whole in
-// `encoding` (a BOM it has first); with the marks hidden by `standIns`.
-std::optional<QString> decodedAsEditorReads(QByteArrayView bytes, TextEncoding encoding,
-                                            const MarkStandIns &standIns)
-{
-    KeptForms kept;
-    std::optional<QString> t = decodeAs(bytes, encoding, &kept);
-    if (!t)
-        return std::nullopt;
-    QString text = normalizeLineBreaks(*t);
-    if (standIns.inUse())
-        replaceMarks(text, standIns);
-    return text;
-}
+// ---- Any other file: read into a document without a window, changed
+// there as an open one is, and saved keeping every other byte ----
 
 enum class FileResult { Changed, ChangedOnDisk, Failed };
 
-FileResult editFile(const FileEdits &file, QString &why)
+FileResult editFile(DocumentTable *docs, const FileEdits &file, QString &why)
 {
     const QString &path = file.path;
     if (fileStamp(path) != file.stamp)
         return FileResult::ChangedOnDisk;
-    ReadFileText f;
-    if (const int e = readPlainFile(path, kMaxTextFileBytes, f.bytes)) {
-        why = path + QStringLiteral(": ") + QString::fromLocal8Bit(std::strerror(e));
+    // Without a table (no editor), a document of its own.
+    std::unique_ptr<PageDocument> own;
+    PageDocument *page = nullptr;
+    try {
+        if (docs) {
+            page = docs->openPage(path);
+        } else {
+            own = std::make_unique<PageDocument>();
+            own->load(path);
+            page = own.get();
+        }
+    } catch (const TagloomError &e) {
+        why = path + QStringLiteral(": ") + e.text();
         return FileResult::Failed;
     }
-    ByteHasher hasher;
-    hasher.add(f.bytes);
-    // Changed while it was read, or since the edits were worked out with
-    // the same size and times (the hash alone tells).
-    if (fileStamp(path) != file.stamp || (file.stamp.hash && hasher.result() != file.stamp.hash))
+    auto close = qScopeGuard([&] {
+        if (docs)
+            docs->closePage(page);
+    });
+    // Changed since the edits were worked out, with the same size and
+    // times: the hash alone tells.
+    const FileStamp read = page->diskStamp();
+    if (read != file.stamp || (file.stamp.hash && read.hash && read.hash != file.stamp.hash))
         return FileResult::ChangedOnDisk;
-
-    // Read as the editor reads it, so lines and columns are the editor's.
-    {
-        DecodedText d = decodeText(f.bytes);
-        f.text = normalizeLineBreaks(d.text);
-        f.encoding = d.encoding;
-        f.kept = d.kept;
-        f.standIns = hideEditorMarks(f.text);
-    }
-    const QList<QStringView> lines = QStringView(f.text).split(u"\r\n");
-    const QByteArray bom = byteOrderMark(f.encoding);
-    const qsizetype from = f.bytes.startsWith(bom) ? bom.size() : 0;
-    const std::optional<ByteLines> spans = byteLines(f.bytes, from, f.encoding);
-    if (!spans || spans->starts.size() != lines.size()) {
-        why = cannotChangeAlone(path);
+    why = editDocument(page, file.edits);
+    if (!why.isEmpty())
         return FileResult::Failed;
+    QString refused;
+    switch (page->saveKeepingBytes(&refused)) {
+    case PageDocument::KeptSave::Saved:
+        return FileResult::Changed;
+    case PageDocument::KeptSave::ChangedOnDisk:
+        return FileResult::ChangedOnDisk;
+    case PageDocument::KeptSave::Refused:
+        break;
     }
-
-    QList<LineEdit> edits = file.edits;
-    if (!sortedEdits(edits) || (!edits.isEmpty() && edits.last().line >= lines.size())) {
-        why = path + QStringLiteral(": the changes overlap or lie outside the file");
-        return FileResult::Failed;
-    }
-
-    // Every unchanged line's bytes are copied as they are. A changed line is
-    // encoded anew, once encoding its old text is known to give its old
-    // bytes exactly (a stateful charset may not); the editor's text as it
-    // will read the result is gathered to check the bytes before they go.
-    QByteArray out;
-    out.reserve(f.bytes.size() + 1024);
-    out += QByteArrayView(f.bytes.constData(), from);
-    QString expected;
-    expected.reserve(f.text.size() + 1024);
-    qsizetype done = 0; // lines copied so far
-    QByteArray encoded;
-    for (qsizetype i = 0; i < edits.size();) {
-        const int line = edits[i].line;
-        qsizetype j = i;
-        while (j < edits.size() && edits[j].line == line)
-            ++j;
-        const qsizetype start = spans->starts[line];
-        const qsizetype end = spans->ends[line];
-        // The lines before it, whole with their breaks.
-        out +=
-            QByteArrayView(f.bytes.constData() + spans->starts[done], start - spans->starts[done]);
-        for (qsizetype k = done; k < line; ++k) {
-            expected += lines[k];
-            expected += u"\r\n";
-        }
-        encoded.resize(0);
-        appendEncoded(lines[line], f.encoding, f.standIns, encoded, f.kept);
-        const std::optional<QString> now =
-            editedLine(lines[line].toString(), edits.constData() + i, edits.constData() + j);
-        if (encoded != QByteArrayView(f.bytes.constData() + start, end - start) || !now) {
-            why = now ? cannotChangeAlone(path)
-                      : path + QStringLiteral(": the changes overlap or lie outside the file");
-            return FileResult::Failed;
-        }
-        encoded.resize(0);
-        appendEncoded(*now, f.encoding, f.standIns, encoded, f.kept);
-        // What the editor will read of the new line by itself: a character
-        // the charset lacks is written as a reference.
-        const std::optional<QString> reread =
-            decodedAsEditorReads(bom + encoded, f.encoding, f.standIns);
-        if (!reread) {
-            why = cannotChangeAlone(path);
-            return FileResult::Failed;
-        }
-        out += encoded;
-        expected += *reread;
-        if (line + 1 < lines.size())
-            expected += u"\r\n";
-        done = line + 1;
-        // Its own break, as it was.
-        const qsizetype next = done < lines.size() ? spans->starts[done] : f.bytes.size();
-        out += QByteArrayView(f.bytes.constData() + end, next - end);
-        i = j;
-    }
-    if (done < lines.size()) {
-        out += QByteArrayView(f.bytes.constData() + spans->starts[done],
-                              f.bytes.size() - spans->starts[done]);
-        for (qsizetype k = done; k < lines.size(); ++k) {
-            expected += lines[k];
-            if (k + 1 < lines.size())
-                expected += u"\r\n";
-        }
-    }
-    // The last check: the bytes read back as a whole give the edited text.
-    const std::optional<QString> check = decodedAsEditorReads(out, f.encoding, f.standIns);
-    if (!check || *check != expected) {
-        why = cannotChangeAlone(path);
-        return FileResult::Failed;
-    }
-    if (const int e = tryWriteFileAtomically(path, out)) {
-        why = path + QStringLiteral(": ") + QString::fromLocal8Bit(std::strerror(e));
-        return FileResult::Failed;
-    }
-    return FileResult::Changed;
+    why = path + QStringLiteral(": ") + refused;
+    return FileResult::Failed;
 }
 } // namespace
 
@@ -332,7 +158,7 @@ FileEditsOutcome applyFileEdits(DocumentTable *docs, const QList<FileEdits> &fil
         }
         QString why;
         try {
-            switch (editFile(file, why)) {
+            switch (editFile(docs, file, why)) {
             case FileResult::Changed:
                 outcome.changed.append(file.path);
                 break;
