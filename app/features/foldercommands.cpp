@@ -65,8 +65,6 @@ FolderCommands::FolderCommands(ActionRegistry *actions, SiteFolder *site, Recent
                           [this] { m_site->setPath({}); }),
                   view},
                  this);
-    m_close = actions->action(QStringLiteral("FileCloseFolder"));
-    m_close->setEnabled(false);
 
     // Shown or hidden by the user: the menu row, the pane's own close box
     // (not the pane going with the window).
@@ -124,7 +122,6 @@ void FolderCommands::OpenFolderClick()
 void FolderCommands::follow(const QString &folder)
 {
     m_pane->setFolder(folder);
-    m_close->setEnabled(!folder.isEmpty());
     UserState::setValue(kFolderKey, folder);
     if (folder.isEmpty()) {
         showPane(false);

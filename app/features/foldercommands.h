@@ -9,7 +9,6 @@
 class ActionRegistry;
 class DocumentTable;
 class FolderPane;
-class QAction;
 class QMainWindow;
 class QMdiArea;
 class RecentFiles;
@@ -45,7 +44,6 @@ private:
     QMdiArea *m_area;
     FolderPane *m_pane;
     RenameRequests *m_renames;
-    QAction *m_close = nullptr;
     QString m_lastChosen;     // where the dialog opens next
     bool m_restoring = false; // the pane's state comes from the user's
     bool m_quiet = false;     // the pane shown or hidden here, not by the user
