@@ -7,8 +7,10 @@
 // (double-click or Enter), a rename or move asked, the folder closed.
 #include <QDockWidget>
 #include <QModelIndex>
+#include <memory>
 
 class FolderFilterModel;
+class PlainIcons;
 class QFileSystemModel;
 class QLabel;
 class QLineEdit;
@@ -19,6 +21,7 @@ class FolderPane : public QDockWidget {
     Q_OBJECT
 public:
     explicit FolderPane(QWidget *parent = nullptr);
+    ~FolderPane() override;
 
     // Shows `folder` (an absolute path); empty: none, and what read it goes.
     void setFolder(const QString &folder);
@@ -72,4 +75,5 @@ private:
     QTreeView *m_tree;
     QFileSystemModel *m_model = nullptr;
     FolderFilterModel *m_shown = nullptr;
+    std::unique_ptr<PlainIcons> m_icons; // outlives the models that use it
 };
