@@ -51,6 +51,8 @@ FolderCommands::FolderCommands(ActionRegistry *actions, SiteFolder *site, Recent
     // A pane closed while it has the keyboard gives it to the document in use.
     new KeepKeyboardOnHide(m_pane);
     window->addDockWidget(Qt::LeftDockWidgetArea, m_pane);
+    // Narrow: the window is small, and names are short.
+    window->resizeDocks({m_pane}, {180}, Qt::Horizontal);
     m_pane->hide();
     m_pane->setFilterText(UserState::value(kFilterKey).toString());
     site->setAsker([this] { return askFolder(); });

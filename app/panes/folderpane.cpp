@@ -129,9 +129,8 @@ FolderPane::FolderPane(QWidget *parent) : QDockWidget(QStringLiteral("Folder"), 
     auto *close = new QToolButton(shown);
     close->setObjectName(QStringLiteral("FolderPaneClose"));
     close->setAutoRaise(true);
-    close->setIcon(style()->standardIcon(QStyle::SP_TitleBarCloseButton));
-    close->setToolTip(QStringLiteral("Close Folder"));
-    close->setAccessibleName(QStringLiteral("Close Folder"));
+    // Words, not a cross: the pane's own cross beside it only hides it.
+    close->setText(QStringLiteral("Close Folder"));
     connect(close, &QToolButton::clicked, this, &FolderPane::closeFolderAsked);
     top->addWidget(m_name, 1);
     top->addWidget(close);
