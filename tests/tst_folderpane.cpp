@@ -193,7 +193,7 @@ private slots:
             QCOMPARE(openDocuments(), before + 1 + (time + 1));
         }
         if (!inEditor)
-            QCOMPARE(m_ui->urlsOpened, (QList<QUrl>{QUrl::fromLocalFile(full)} + QList<QUrl>{QUrl::fromLocalFile(full)}));
+            QCOMPARE(m_ui->urlsOpened, QList<QUrl>(2, QUrl::fromLocalFile(full)));
     }
 
     void recentFolders()
