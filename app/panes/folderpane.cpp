@@ -136,7 +136,7 @@ FolderPane::FolderPane(QWidget *parent) : QDockWidget(QStringLiteral("Folder"), 
     top->addWidget(close);
     m_filter = new QLineEdit(shown);
     m_filter->setObjectName(QStringLiteral("FolderFilter"));
-    m_filter->setPlaceholderText(QStringLiteral("Filter: part of a name, or *.css;*.js"));
+    m_filter->setPlaceholderText(QStringLiteral("Filter: name or *.css"));
     m_filter->setClearButtonEnabled(true);
     connect(m_filter, &QLineEdit::textChanged, this, [this](const QString &text) {
         if (m_shown)
