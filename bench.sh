@@ -2,6 +2,7 @@
 # Builds the benchmark in Release and runs it offscreen; prints a table and
 # writes the same figures to bench-results.json (or the path given).
 #   ./bench.sh [FILE.json] [--quick] [--runs N] [--sizes 10000,100000] [--families [NAME]]
+#   ./bench.sh --folder        # the folder pane alone: a site of 20,000 files
 # Side by side with another revision (built in .bench-against/REV), one run:
 #   ./bench.sh --against REV [--runs N] [--sizes 10000,100000] [--rows memory,bench]
 #              [--bench-args "--quick --runs 3"]

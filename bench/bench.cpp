@@ -3,6 +3,7 @@
 // table and writes the same figures as JSON.
 #include "benchcheck.h"
 #include "benchcommands.h"
+#include "benchfolder.h"
 #include "benchfamilies.h"
 #include "benchpages.h"
 #include "benchpreview.h"
@@ -89,6 +90,8 @@ int main(int argc, char *argv[])
     bool previewOnly = false;  // only the preview's rows
     bool spellingOnly = false; // only the spelling rows
     bool checkOnly = false;    // only the page check's rows
+    bool folderOnly = false;   // only the folder pane's rows
+    int folderFiles = 20000;   // the files of its site
     bool familiesOnly = false; // only the page families ...
     QString only;              // ... whose names hold this
     for (int i = 1; i < args.size(); ++i) {
@@ -97,6 +100,7 @@ int main(int argc, char *argv[])
             runs = 1;
             familyScale = 0.05;
             quick = true;
+            folderFiles = 1000;
             g_measureIdle = false;
         } else if (args[i] == QLatin1String("--quick")) {
             runs = 3;
@@ -107,6 +111,8 @@ int main(int argc, char *argv[])
             spellingOnly = true; // with --families NAME: those pages alone
         } else if (args[i] == QLatin1String("--page-check")) {
             checkOnly = true; // with --families NAME: those pages alone
+        } else if (args[i] == QLatin1String("--folder")) {
+            folderOnly = true;
         } else if (args[i] == QLatin1String("--families")) {
             familiesOnly = true;
             if (i + 1 < args.size() && !args[i + 1].startsWith(QLatin1String("--")))
@@ -208,6 +214,14 @@ int main(int argc, char *argv[])
         QFile out(jsonPath);
         if (out.open(QIODevice::WriteOnly))
             out.write(QJsonDocument(QJsonObject{{QStringLiteral("check"), rows}}).toJson());
+        destroyApplicationWindows();
+        return 0;
+    }
+    if (folderOnly) {
+        const QJsonArray rows = runFolder(QDir(dir.path()), folderFiles, qMin(runs, 3));
+        QFile out(jsonPath);
+        if (out.open(QIODevice::WriteOnly))
+            out.write(QJsonDocument(QJsonObject{{QStringLiteral("folder"), rows}}).toJson());
         destroyApplicationWindows();
         return 0;
     }
@@ -525,13 +539,15 @@ int main(int argc, char *argv[])
     const QJsonArray fams = runFamilies(QDir(dir.path()), familyScale, runs, quick, only);
     const QJsonArray spell = runSpelling(QDir(dir.path()), familyScale, runs, only);
     const QJsonArray check = runPageCheck(familyScale, runs, only);
+    const QJsonArray folder = runFolder(QDir(dir.path()), folderFiles, qMin(runs, 3));
     QFile out(jsonPath);
     if (out.open(QIODevice::WriteOnly))
         out.write(QJsonDocument(QJsonObject{{QStringLiteral("runs"), runs},
                                             {QStringLiteral("rows"), jrows},
                                             {QStringLiteral("families"), fams},
                                             {QStringLiteral("spelling"), spell},
-                                            {QStringLiteral("check"), check}})
+                                            {QStringLiteral("check"), check},
+                                            {QStringLiteral("folder"), folder}})
                       .toJson());
     std::printf("figures written to %s\n", qPrintable(QFileInfo(out).absoluteFilePath()));
     destroyApplicationWindows();

@@ -9,13 +9,16 @@
 #include "mainwindow.h"
 #include "nativepath.h"
 #include "recovery.h"
+#include "sitefolder.h"
 #include "tablebuilder.h"
 #include "tagcommands.h"
 #include "toolbar.h"
 #include "uiseam.h"
+#include "workbench.h"
 
 #include <QApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QUrl>
 
 QString commandLinePath(const QString &argument)
@@ -52,7 +55,19 @@ void createApplicationWindows(const StartupOptions &options)
     addTagCommands();
     ZediDove = new TZediDove(options.startupMs);
     ZediDove->recovery()->setInterval(options.recoveryMs);
-    ZediDove->setStartupFiles(options.files);
+    // A folder named opens as the site folder (the last one, when several
+    // are); the files are opened by the start-up sequence.
+    QStringList files;
+    QString folder;
+    for (const QString &path : options.files) {
+        if (QFileInfo(path).isDir())
+            folder = path;
+        else
+            files << path;
+    }
+    ZediDove->setStartupFiles(files);
+    if (!folder.isEmpty())
+        ZediDove->workbench()->siteFolder()->setPath(folder);
     setHelpOwner(ZediDove);
     IntroScreen = new TIntroScreen(options.splashMs, ZediDove);
     QObject::connect(IntroScreen, &TIntroScreen::timeUp, ZediDove, &TZediDove::showAfterSplash);
@@ -62,8 +77,8 @@ void createApplicationWindows(const StartupOptions &options)
     HRInfo = new THRInfo(ZediDove);
     AboutHTML = new TAboutHTML(ZediDove);
     LinkInf = new TLinkInf(ZediDove);
-    ToolBar = new TToolBar(QPoint(ZediDove->ToolbarLeft, ZediDove->ToolbarTop),
-                           ZediDove->actions(), ZediDove);
+    ToolBar = new TToolBar(QPoint(ZediDove->ToolbarLeft, ZediDove->ToolbarTop), ZediDove->actions(),
+                           ZediDove);
     ToolBar->setVisibilityToggle(ZediDove->action(QLatin1String(ActionId::HtmlTools)));
     ZediDove->setToolPalette(ToolBar);
     Table = new TTable(ZediDove);

@@ -9,7 +9,8 @@ struct StartupOptions {
     int splashMs = 5000;  // the splash's own timer
     int recoveryMs = 30000; // how often changed documents are copied against a crash
     // Files named on the command line, opened by the start-up sequence in
-    // place of the first new document.
+    // place of the first new document; a folder among them is opened as the
+    // site folder instead.
     QStringList files;
 };
 

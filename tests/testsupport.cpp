@@ -65,6 +65,12 @@ QString ScriptedUi::saveFileName(const FileDialogRequest &req)
     return openFileName(req);
 }
 
+QString ScriptedUi::chooseFolder(const QString &caption, const QString &start)
+{
+    folderRequests << caption + QLatin1Char('|') + start;
+    return folderAnswers.isEmpty() ? QString() : folderAnswers.dequeue();
+}
+
 bool ScriptedUi::chooseColor(QColor &colour)
 {
     colourRequests << colour;

@@ -26,6 +26,7 @@ public:
     // Answers, consumed in order. An empty queue answers No / cancel.
     QQueue<bool> confirmAnswers;
     QQueue<QString> fileAnswers;   // open and save dialogs share one queue
+    QQueue<QString> folderAnswers; // the folder dialog's (empty: cancelled)
     QQueue<QColor> colourAnswers;  // an invalid colour means cancel
     QQueue<QString> inputAnswers;  // returned as typed (default on empty queue)
 
@@ -40,6 +41,7 @@ public:
     QStringList errors;            // "caption|text"
     QStringList warnings;
     QList<FileDialogRequest> fileRequests;
+    QStringList folderRequests;    // "caption|start"
     QList<QColor> colourRequests;  // the colour each colour dialog opened on
     QStringList inputs;            // "caption|prompt|default"
     QStringList helpShown;
@@ -49,6 +51,7 @@ public:
     void warningBox(const QString &text) override;
     QString openFileName(const FileDialogRequest &req) override;
     QString saveFileName(const FileDialogRequest &req) override;
+    QString chooseFolder(const QString &caption, const QString &start) override;
     bool chooseColor(QColor &colour) override;
     QString inputBox(const QString &caption, const QString &prompt,
                      const QString &defaultText) override;

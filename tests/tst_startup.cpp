@@ -71,7 +71,7 @@ private slots:
         QTest::newRow("File") << "&File" << QStringList{
             "&New|", "-", "&Open|Ctrl+O", "Open &Recent|", "&Save|Ctrl+S", "S&ave As...|",
             "&Close|", "-", "&Preferences|", "-", "E&xit|", "-", "Reopen with &Encoding|",
-            "Save &with Encoding|"};
+            "Save &with Encoding|", "-", "Open &Folder...|", "Close Fol&der|"};
         // The original items first; the additions follow a separator.
         QTest::newRow("Edit") << "&Edit" << QStringList{
             "C&ut |Ctrl+X", "&Copy|Ctrl+C", "&Paste|Ctrl+V", "-", "Un&do|Ctrl+Z",
@@ -82,7 +82,7 @@ private slots:
             "Ren&ame Tag Pairs|"};
         QTest::newRow("View") << "&View" << QStringList{
             "HTML &Tools|Ctrl+T", "&Docked Bar|Ctrl+D", "-", "&Word Wrap|", "&Status Bar|", "&Preview|F6",
-            "Preview in &Browser|F12"};
+            "Preview in &Browser|F12", "&Folder|"};
         QTest::newRow("Appearance") << "&Appearance" << QStringList{
             "&Bold          <STRONG>|Ctrl+B", "&Italic          <EM>|Ctrl+I",
             "&Underline  <U>|Ctrl+U", "B&linking     <BLINK>|", "&Center       <CENTER>|Ctrl+E",

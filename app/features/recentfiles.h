@@ -1,6 +1,6 @@
 #pragma once
-// File > Open Recent's items: the files used last, most recent first, kept
-// in the user's state.
+// File > Open Recent's items: the files used last, most recent first, then
+// the folders opened last (File > Open Folder), both kept in the user's state.
 #include <QObject>
 #include <QStringList>
 
@@ -16,15 +16,22 @@ public:
     // At most 10.
     QStringList files() const;
     void noteFileUsed(const QString &path);
+    // At most 5, listed after the files.
+    QStringList folders() const;
+    void noteFolderUsed(const QString &path);
 
 signals:
     // An existing file chosen, to be opened as Open does.
     void openRequested(const QString &path);
+    // An existing folder chosen, to be opened as Open Folder does.
+    void folderRequested(const QString &path);
 
 private:
     void rebuild();
     void open(const QString &path);
+    void openFolder(const QString &path);
     void setFiles(const QStringList &files);
+    void setFolders(const QStringList &folders);
 
     QMenu *m_menu;
 };

@@ -9,6 +9,7 @@
 #include "encodingmenus.h"
 #include "findbar.h"
 #include "findcommands.h"
+#include "foldercommands.h"
 #include "htmldoc.h"
 #include "pagecheckcommands.h"
 #include "previewcommands.h"
@@ -41,6 +42,8 @@ Workbench::Workbench(QMainWindow *window, QWidget *areaHolder, QMdiArea *area, D
     m_check = new PageCheckCommands(actions, current, docs, area, window, this);
     new CheckAsYouType(actions, docs, m_check->service(), this);
     new SpellingMenu(actions, this);
+    m_folders = new FolderCommands(actions, m_site, m_recent, docs, area, window, this);
+    connect(m_folders, &FolderCommands::openRequested, this, &Workbench::openRequested);
 
     for (const ActionRow &r : actions->rows())
         if (r.needsDocument)
@@ -63,6 +66,9 @@ PreviewDock *Workbench::previewDock() const { return m_preview->previewDock(); }
 PageCheckPane *Workbench::pageCheck() const { return m_check->pageCheck(); }
 QMenu *Workbench::recentMenu() const { return m_recent->menu(); }
 QStringList Workbench::recentFiles() const { return m_recent->files(); }
+QStringList Workbench::recentFolders() const { return m_recent->folders(); }
+FolderPane *Workbench::folderPane() const { return m_folders->pane(); }
+RenameRequests *Workbench::renameRequests() const { return m_folders->renames(); }
 
 void Workbench::follow(THTMLDOC *doc)
 {

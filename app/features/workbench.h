@@ -3,8 +3,9 @@
 // one object a feature, each owning its menu rows and the keys it keeps in
 // the user's state: undo and redo, the find bar and Go to Line, the tag
 // commands of the Edit menu, the status bar, the preview, the encoding
-// menus, the page check, spelling and recent files. The workbench hands
-// each the current document, and enables the rows that need one.
+// menus, the page check, spelling, recent files and the site folder's
+// pane. The workbench hands each the current document, and enables the rows
+// that need one.
 #include <QObject>
 #include <QPointer>
 #include <QStringList>
@@ -16,6 +17,8 @@ class DocumentTable;
 class EditHistory;
 class FindBar;
 class FindCommands;
+class FolderCommands;
+class FolderPane;
 class PageCheckCommands;
 class PageCheckPane;
 class PreviewCommands;
@@ -26,6 +29,7 @@ class QMainWindow;
 class QMdiArea;
 class QMenu;
 class RecentFiles;
+class RenameRequests;
 class SiteFolder;
 class StatusBarView;
 class THTMLDOC;
@@ -49,8 +53,14 @@ public:
     QMenu *recentMenu() const;
     // Recent files, most recent first (at most 10).
     QStringList recentFiles() const;
-    // The folder open as the site; none at first.
+    // Recent folders, most recent first (at most 5).
+    QStringList recentFolders() const;
+    // The folder open as the site; none at first (or the one left open at
+    // the last exit).
     SiteFolder *siteFolder() const { return m_site; }
+    FolderPane *folderPane() const;
+    // The folder pane's Rename... and Move To...: renameRequested(from, to).
+    RenameRequests *renameRequests() const;
 
 signals:
     // An existing file chosen from Open Recent, to be opened as Open does.
@@ -66,6 +76,7 @@ private:
     PageCheckCommands *m_check;
     RecentFiles *m_recent;
     SiteFolder *m_site;
+    FolderCommands *m_folders;
     QList<QAction *> m_needDocument; // enabled only while a document is open
     QPointer<THTMLDOC> m_followed;
 };

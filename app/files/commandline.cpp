@@ -46,10 +46,11 @@ CommandLine parseCommandLine(int argc, char *const *argv)
 QString commandLineUsage()
 {
     return QStringLiteral(
-        "Usage: tagloom-html [FILE...]\n"
+        "Usage: tagloom-html [FILE...] [FOLDER]\n"
         "       tagloom-html --check PAGE...\n"
         "\n"
-        "Opens each FILE as a document in the editor (none: a new document).\n"
+        "Opens each FILE as a document in the editor (none: a new document),\n"
+        "and FOLDER as the site folder, shown in the Folder pane.\n"
         "\n"
         "  --check PAGE...  Checks each page as Tools > Check Page does, without\n"
         "                   opening a window, and prints one line a result:\n"

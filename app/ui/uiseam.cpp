@@ -38,6 +38,8 @@ void UiSeam::warningBox(const QString &text)
     errorBox(text, QApplication::applicationName());
 }
 
+QString UiSeam::chooseFolder(const QString &, const QString &) { return {}; }
+
 QRect fitInside(const QRect &rect, const QRect &area)
 {
     QRect out(rect.topLeft(),
@@ -139,6 +141,16 @@ public:
     QString saveFileName(const FileDialogRequest &req) override
     {
         return run(req, QFileDialog::AcceptSave);
+    }
+    QString chooseFolder(const QString &caption, const QString &start) override
+    {
+        KeyboardReturn back;
+        QFileDialog dlg(dialogParent(), caption, start);
+        dlg.setFileMode(QFileDialog::Directory);
+        dlg.setOption(QFileDialog::ShowDirsOnly);
+        if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty())
+            return {};
+        return dlg.selectedFiles().constFirst();
     }
     bool chooseColor(QColor &colour) override
     {

@@ -31,6 +31,9 @@ public:
     // Empty result: cancelled.
     virtual QString openFileName(const FileDialogRequest &req) = 0;
     virtual QString saveFileName(const FileDialogRequest &req) = 0;
+    // An existing folder, the dialog opening on `start`; empty: cancelled
+    // (seams without one cancel).
+    virtual QString chooseFolder(const QString &caption, const QString &start);
     // Opens on `colour`; returns false when cancelled.
     virtual bool chooseColor(QColor &colour) = 0;
     // Returns the edited text after OK and the default after Cancel.
