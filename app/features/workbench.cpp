@@ -9,6 +9,7 @@
 #include "encodingmenus.h"
 #include "findbar.h"
 #include "findcommands.h"
+#include "findinfilescommands.h"
 #include "htmldoc.h"
 #include "pagecheckcommands.h"
 #include "previewcommands.h"
@@ -41,6 +42,9 @@ Workbench::Workbench(QMainWindow *window, QWidget *areaHolder, QMdiArea *area, D
     m_check = new PageCheckCommands(actions, current, docs, area, window, this);
     new CheckAsYouType(actions, docs, m_check->service(), this);
     new SpellingMenu(actions, this);
+    // Last: its rows end the Edit menu.
+    m_findFiles = new FindInFilesCommands(actions, current, docs, area, window, m_site, this);
+    connect(m_findFiles, &FindInFilesCommands::openRequested, this, &Workbench::openRequested);
 
     for (const ActionRow &r : actions->rows())
         if (r.needsDocument)
@@ -61,6 +65,7 @@ DocumentStatus *Workbench::status() const { return m_status->status(); }
 PreviewPane *Workbench::preview() const { return m_preview->preview(); }
 PreviewDock *Workbench::previewDock() const { return m_preview->previewDock(); }
 PageCheckPane *Workbench::pageCheck() const { return m_check->pageCheck(); }
+FindInFilesPane *Workbench::findInFiles() const { return m_findFiles->pane(); }
 QMenu *Workbench::recentMenu() const { return m_recent->menu(); }
 QStringList Workbench::recentFiles() const { return m_recent->files(); }
 

@@ -16,6 +16,8 @@ class DocumentTable;
 class EditHistory;
 class FindBar;
 class FindCommands;
+class FindInFilesCommands;
+class FindInFilesPane;
 class PageCheckCommands;
 class PageCheckPane;
 class PreviewCommands;
@@ -46,6 +48,7 @@ public:
     PreviewPane *preview() const;
     PreviewDock *previewDock() const;
     PageCheckPane *pageCheck() const;
+    FindInFilesPane *findInFiles() const;
     QMenu *recentMenu() const;
     // Recent files, most recent first (at most 10).
     QStringList recentFiles() const;
@@ -61,6 +64,7 @@ private:
 
     EditHistory *m_history;
     FindCommands *m_find;
+    FindInFilesCommands *m_findFiles;
     StatusBarView *m_status;
     PreviewCommands *m_preview;
     PageCheckCommands *m_check;
