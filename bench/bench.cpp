@@ -6,6 +6,7 @@
 #include "benchfamilies.h"
 #include "benchpages.h"
 #include "benchpreview.h"
+#include "benchsitesearch.h"
 #include "benchsupport.h"
 #include "documentstatus.h"
 #include "editorbox.h"
@@ -89,6 +90,7 @@ int main(int argc, char *argv[])
     bool previewOnly = false;  // only the preview's rows
     bool spellingOnly = false; // only the spelling rows
     bool checkOnly = false;    // only the page check's rows
+    bool siteOnly = false;     // only Find in Files' rows
     bool familiesOnly = false; // only the page families ...
     QString only;              // ... whose names hold this
     for (int i = 1; i < args.size(); ++i) {
@@ -107,6 +109,8 @@ int main(int argc, char *argv[])
             spellingOnly = true; // with --families NAME: those pages alone
         } else if (args[i] == QLatin1String("--page-check")) {
             checkOnly = true; // with --families NAME: those pages alone
+        } else if (args[i] == QLatin1String("--find-in-files")) {
+            siteOnly = true;
         } else if (args[i] == QLatin1String("--families")) {
             familiesOnly = true;
             if (i + 1 < args.size() && !args[i + 1].startsWith(QLatin1String("--")))
@@ -208,6 +212,14 @@ int main(int argc, char *argv[])
         QFile out(jsonPath);
         if (out.open(QIODevice::WriteOnly))
             out.write(QJsonDocument(QJsonObject{{QStringLiteral("check"), rows}}).toJson());
+        destroyApplicationWindows();
+        return 0;
+    }
+    if (siteOnly) {
+        const QJsonArray rows = runFindInFiles(QDir(dir.path()), familyScale, runs);
+        QFile out(jsonPath);
+        if (out.open(QIODevice::WriteOnly))
+            out.write(QJsonDocument(QJsonObject{{QStringLiteral("find in files"), rows}}).toJson());
         destroyApplicationWindows();
         return 0;
     }
@@ -525,13 +537,15 @@ int main(int argc, char *argv[])
     const QJsonArray fams = runFamilies(QDir(dir.path()), familyScale, runs, quick, only);
     const QJsonArray spell = runSpelling(QDir(dir.path()), familyScale, runs, only);
     const QJsonArray check = runPageCheck(familyScale, runs, only);
+    const QJsonArray site = runFindInFiles(QDir(dir.path()), familyScale, runs);
     QFile out(jsonPath);
     if (out.open(QIODevice::WriteOnly))
         out.write(QJsonDocument(QJsonObject{{QStringLiteral("runs"), runs},
                                             {QStringLiteral("rows"), jrows},
                                             {QStringLiteral("families"), fams},
                                             {QStringLiteral("spelling"), spell},
-                                            {QStringLiteral("check"), check}})
+                                            {QStringLiteral("check"), check},
+                                            {QStringLiteral("find in files"), site}})
                       .toJson());
     std::printf("figures written to %s\n", qPrintable(QFileInfo(out).absoluteFilePath()));
     destroyApplicationWindows();

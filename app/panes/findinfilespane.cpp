@@ -118,7 +118,7 @@ FindInFilesPane::FindInFilesPane(QWidget *parent)
     connect(m_results, &QTreeWidget::itemActivated, this,
             [this](QTreeWidgetItem *item) { choose(item); });
     // Found files are taken in batches, never one signal a match.
-    m_poll->setInterval(100);
+    m_poll->setInterval(50);
     connect(m_poll, &QTimer::timeout, this, [this] { takeFound(); });
 }
 
@@ -183,67 +183,89 @@ void FindInFilesPane::start(SiteSearchRequest r)
         m_jobs->drop(m_job);
     m_replacing = r.replacing;
     m_folder = r.folder;
+    m_pending.clear();
+    m_ending = false;
     auto box = std::make_shared<SiteSearchMailbox>();
     m_box = box;
     m_job = m_jobs->run([r = std::move(r), box](JobControl &c) { return searchSite(r, *box, c); },
                         [this](SearchStatus status) { ended(status); });
     m_cancel->setEnabled(true);
     m_poll->start();
-    showSummary(m_replacing ? QStringLiteral("Working out the replacements")
-                            : QStringLiteral("Searching"));
+    showSummary(working());
+}
+
+QString FindInFilesPane::working() const
+{
+    return m_replacing ? QStringLiteral("Working out the replacements")
+                       : QStringLiteral("Searching");
 }
 
 void FindInFilesPane::cancel()
 {
-    if (!m_job)
+    if (!isSearching())
         return;
-    m_jobs->drop(m_job);
+    if (m_job)
+        m_jobs->drop(m_job);
     m_job.reset();
+    m_ending = false;
+    m_pending.clear();
+    m_plan.clear();
     m_poll->stop();
     m_cancel->setEnabled(false);
-    if (!m_replacing)
-        takeFound();
     showSummary(QStringLiteral("Cancelled"));
-    m_plan.clear();
 }
 
 void FindInFilesPane::takeFound()
 {
     if (!m_box)
         return;
-    QList<FileMatches> files;
     {
         QMutexLocker hold(&m_box->lock);
-        files.swap(m_box->files);
+        m_pending.append(std::move(m_box->files));
+        m_box->files.clear();
     }
-    for (FileMatches &f : files) {
-        if (m_replacing) {
+    if (m_replacing) {
+        for (FileMatches &f : m_pending) {
             if (!f.matches.isEmpty() && !f.tooCostly && f.error.isEmpty())
                 m_plan << std::move(f);
             else
                 m_costly += f.tooCostly;
-            continue;
         }
-        addFile(f);
+        m_pending.clear();
+    } else {
+        // A bounded number of rows a turn: the editor answers keys while a
+        // huge result comes in.
+        constexpr int kRowsPerTurn = 1000;
+        const int rowsBefore = m_rows;
+        QList<QTreeWidgetItem *> files;
+        qsizetype taken = 0;
+        while (taken < m_pending.size() && m_rows - rowsBefore < kRowsPerTurn)
+            if (QTreeWidgetItem *file = addFile(m_pending[taken++]))
+                files << file;
+        m_pending.remove(0, taken);
+        m_results->addTopLevelItems(files);
+        for (QTreeWidgetItem *file : std::as_const(files))
+            file->setExpanded(true);
     }
-    if (m_job)
-        showSummary(m_replacing ? QStringLiteral("Working out the replacements")
-                                : QStringLiteral("Searching"));
+    if (m_ending && m_pending.isEmpty())
+        finish();
+    else
+        showSummary(working());
 }
 
-void FindInFilesPane::addFile(const FileMatches &f)
+QTreeWidgetItem *FindInFilesPane::addFile(const FileMatches &f)
 {
     if (!f.error.isEmpty()) {
         ++m_unreadable;
-        return;
+        return nullptr;
     }
     m_costly += f.tooCostly;
     if (f.matches.isEmpty())
-        return;
+        return nullptr;
     ++m_files;
     m_matches += int(f.matches.size());
     if (m_rows >= kMaxRows)
-        return;
+        return nullptr;
     auto *file =
         new QTreeWidgetItem({QString::number(f.matches.size()),
                              QDir::toNativeSeparators(QDir(m_folder).relativeFilePath(f.path))});
@@ -265,20 +287,24 @@ void FindInFilesPane::addFile(const FileMatches &f)
         rows << item;
     }
     file->addChildren(rows);
-    m_results->addTopLevelItem(file);
-    file->setExpanded(true);
+    return file;
 }
 
 void FindInFilesPane::ended(SearchStatus status)
 {
     m_job.reset();
+    m_ending = true;
+    m_status = status;
+    takeFound();
+}
+
+void FindInFilesPane::finish()
+{
+    m_ending = false;
     m_poll->stop();
     m_cancel->setEnabled(false);
-    takeFound();
-    QString state;
-    if (status == SearchStatus::Cancelled)
-        state = QStringLiteral("Cancelled");
-    showSummary(state);
+    const SearchStatus status = m_status;
+    showSummary(status == SearchStatus::Cancelled ? QStringLiteral("Cancelled") : QString());
     if (m_replacing && status != SearchStatus::Cancelled) {
         QList<FileMatches> plan;
         plan.swap(m_plan);
@@ -350,8 +376,13 @@ void FindInFilesPane::choose(QTreeWidgetItem *item)
 
 void FindInFilesPane::saveOptions()
 {
-    UserState::setValue(kPatternsKey, m_patterns->text());
-    UserState::setValue(kCaseKey, m_case->isChecked());
-    UserState::setValue(kWordsKey, m_words->isChecked());
-    UserState::setValue(kRegexKey, m_regex->isChecked());
+    // Written only when changed: each write rewrites the state file.
+    const auto keep = [](const char *key, const QVariant &value) {
+        if (UserState::value(key).toString() != value.toString())
+            UserState::setValue(key, value);
+    };
+    keep(kPatternsKey, m_patterns->text());
+    keep(kCaseKey, m_case->isChecked());
+    keep(kWordsKey, m_words->isChecked());
+    keep(kRegexKey, m_regex->isChecked());
 }

@@ -43,7 +43,8 @@ public:
     void replaceAll();
     // Stops the running search at once; its result is passed over.
     void cancel();
-    bool isSearching() const { return bool(m_job); }
+    // Until the last of its results is listed.
+    bool isSearching() const { return m_job || m_ending; }
 
     QString summary() const;
     // Matches found by the last search (not all of them listed past kMaxRows).
@@ -69,9 +70,12 @@ signals:
 private:
     std::optional<SiteSearchRequest> request(bool replacing);
     void start(SiteSearchRequest r);
+    QString working() const;
     void takeFound();
     void ended(SearchStatus status);
-    void addFile(const FileMatches &f);
+    void finish();
+    // The file's row with its matches' rows; nothing past kMaxRows.
+    QTreeWidgetItem *addFile(const FileMatches &f);
     void showSummary(const QString &state);
     void choose(QTreeWidgetItem *item);
     void saveOptions();
@@ -83,6 +87,10 @@ private:
     std::shared_ptr<SiteSearchMailbox> m_box;
     QTimer *m_poll;
     bool m_replacing = false;
+    // The worker is done; what it found is still being listed.
+    bool m_ending = false;
+    SearchStatus m_status = SearchStatus::Done;
+    QList<FileMatches> m_pending; // taken from the worker, not yet listed
     QString m_folder;
     QList<FileMatches> m_plan; // Replace All's, gathered whole
 
