@@ -181,20 +181,25 @@ private slots:
         QTest::addColumn<bool>("regex");
         QTest::addColumn<QString>("with");
         QTest::addColumn<bool>("changeMeanwhile"); // b.htm rewritten while the dialog is open
+        QTest::addColumn<bool>("confirmed");       // Replace clicked, not Cancel
         QTest::addColumn<QByteArray>("b");         // sub/b.htm after
         QTest::addColumn<QString>("open");         // a.html's text in the editor after
 
         QTest::newRow("plain, only checked files, open page in memory")
-            << "cafe" << false << "tea" << false
+            << "cafe" << false << "tea" << false << true
             << QByteArray("<meta charset=\"windows-1252\">\r\n<p>caf\xE9 x tea</p>\r\n")
             << QStringLiteral("<p>Caf\u00e9 tea</p>\n<p>tea</p>\n");
         QTest::newRow("regex captures")
-            << "(c)af(e|\u00e9)" << true << "\\2\\1" << false
+            << "(c)af(e|\u00e9)" << true << "\\2\\1" << false << true
             << QByteArray("<meta charset=\"windows-1252\">\r\n<p>\xE9" "c x ec</p>\r\n")
             << QStringLiteral("<p>\u00e9C ec</p>\n<p>EC</p>\n");
         QTest::newRow("file changed meanwhile is skipped")
-            << "cafe" << false << "tea" << true << QByteArray("cafe cafe\n")
+            << "cafe" << false << "tea" << true << true << QByteArray("cafe cafe\n")
             << QStringLiteral("<p>Caf\u00e9 tea</p>\n<p>tea</p>\n");
+        QTest::newRow("dialog cancelled: every file whole")
+            << "cafe" << false << "tea" << false << false
+            << QByteArray("<meta charset=\"windows-1252\">\r\n<p>caf\xE9 x cafe</p>\r\n")
+            << QStringLiteral("<p>Caf\u00e9 cafe</p>\n<p>CAFE</p>\n");
     }
     void replaceAll()
     {
@@ -202,6 +207,7 @@ private slots:
         QFETCH(bool, regex);
         QFETCH(QString, with);
         QFETCH(bool, changeMeanwhile);
+        QFETCH(bool, confirmed);
         QFETCH(QByteArray, b);
         QFETCH(QString, open);
         const QString a = m_root + QStringLiteral("/a.html");
@@ -222,7 +228,7 @@ private slots:
                     list->topLevelItem(i)->setCheckState(0, Qt::Unchecked);
             if (changeMeanwhile)
                 writeBytes(bPath, "cafe cafe\n");
-            click(dialog, "Replace");
+            click(dialog, confirmed ? "Replace" : "Cancel");
         });
         pane()->replaceAll();
         QTRY_VERIFY(asked);
@@ -233,6 +239,7 @@ private slots:
         QCOMPARE(m_ui->warnings.size(), changeMeanwhile ? 1 : 0);
         if (changeMeanwhile)
             QVERIFY(m_ui->warnings[0].contains(bPath));
+        QCOMPARE(doc->page()->isModified(), confirmed);
         doc->page()->text()->undo();
         QCOMPARE(doc->page()->text()->toPlainText(), before);
     }

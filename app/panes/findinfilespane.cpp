@@ -143,8 +143,10 @@ std::optional<SiteSearchRequest> FindInFilesPane::request(bool replacing)
         return std::nullopt;
     }
     const QString folder = m_folderSource ? m_folderSource() : QString();
-    if (folder.isEmpty())
+    if (folder.isEmpty()) {
+        setSummary(QStringLiteral("No folder is open to search."));
         return std::nullopt;
+    }
     saveOptions();
     SiteSearchRequest r;
     r.folder = folder;
