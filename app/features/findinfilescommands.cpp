@@ -104,12 +104,12 @@ void FindInFilesCommands::replace(const QList<FileMatches> &files)
     QList<FileEdits> edits;
     QStringList changedSince; // open pages edited since they were searched
     for (const FileMatches &f : files) {
-        if (f.openEdits) {
-            const PageDocument *page = pageAt(m_docs, sameFileKey(f.path));
-            if (!page || page->editCount() != f.openEdits) {
-                changedSince << f.path;
-                continue;
-            }
+        // Planned on an open page's text: that text must stand as it was.
+        // Planned on the file: a page opened since must not have changed.
+        const PageDocument *page = pageAt(m_docs, sameFileKey(f.path));
+        if (f.openEdits ? !page || page->editCount() != f.openEdits : page && page->isModified()) {
+            changedSince << f.path;
+            continue;
         }
         FileEdits e{f.path, f.stamp, {}};
         for (const LineMatch &m : f.matches)

@@ -318,18 +318,24 @@ void FindInFilesPane::finish()
                                 : QStringLiteral("Nothing to replace."));
             return;
         }
-        KeyboardReturn back;
-        ReplaceFilesDialog dialog(plan, m_folder, window());
-        if (dialog.exec() != QDialog::Accepted) {
-            setSummary(QStringLiteral("Nothing replaced."));
-            return;
-        }
-        const QList<FileMatches> chosen = dialog.chosen();
-        if (!chosen.isEmpty())
-            emit replaceChosen(chosen);
+        // Asked from the event loop, not from inside the worker's hand-over.
+        QTimer::singleShot(0, this, [this, plan] { askReplace(plan); });
         return;
     }
     emit finished();
+}
+
+void FindInFilesPane::askReplace(const QList<FileMatches> &plan)
+{
+    KeyboardReturn back;
+    ReplaceFilesDialog dialog(plan, m_folder, window());
+    if (dialog.exec() != QDialog::Accepted) {
+        setSummary(QStringLiteral("Nothing replaced."));
+        return;
+    }
+    const QList<FileMatches> chosen = dialog.chosen();
+    if (!chosen.isEmpty())
+        emit replaceChosen(chosen);
 }
 
 void FindInFilesPane::showSummary(const QString &state)

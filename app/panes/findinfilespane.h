@@ -74,6 +74,7 @@ private:
     void takeFound();
     void ended(SearchStatus status);
     void finish();
+    void askReplace(const QList<FileMatches> &plan);
     // The file's row with its matches' rows; nothing past kMaxRows.
     QTreeWidgetItem *addFile(const FileMatches &f);
     void showSummary(const QString &state);

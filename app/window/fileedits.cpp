@@ -4,6 +4,7 @@
 #include "documenttable.h"
 #include "editormarks.h"
 #include "pagetext.h"
+#include "sitesearch.h"
 #include "textreader.h"
 
 #include <QFileInfo>
@@ -15,13 +16,6 @@
 #include <optional>
 
 namespace {
-QString sameFileKey(const QString &path)
-{
-    const QFileInfo info(path);
-    const QString canonical = info.canonicalFilePath();
-    return canonical.isEmpty() ? info.absoluteFilePath() : canonical;
-}
-
 PageDocument *openDocumentOf(DocumentTable *docs, const QString &path)
 {
     if (!docs)
