@@ -7,6 +7,7 @@
 #include "benchfamilies.h"
 #include "benchpages.h"
 #include "benchpreview.h"
+#include "benchsitesearch.h"
 #include "benchsupport.h"
 #include "documentstatus.h"
 #include "editorbox.h"
@@ -92,6 +93,7 @@ int main(int argc, char *argv[])
     bool checkOnly = false;    // only the page check's rows
     bool folderOnly = false;   // only the folder pane's rows
     int folderFiles = 20000;   // the files of its site
+    bool siteOnly = false;     // only Find in Files' rows
     bool familiesOnly = false; // only the page families ...
     QString only;              // ... whose names hold this
     for (int i = 1; i < args.size(); ++i) {
@@ -113,6 +115,8 @@ int main(int argc, char *argv[])
             checkOnly = true; // with --families NAME: those pages alone
         } else if (args[i] == QLatin1String("--folder")) {
             folderOnly = true;
+        } else if (args[i] == QLatin1String("--find-in-files")) {
+            siteOnly = true;
         } else if (args[i] == QLatin1String("--families")) {
             familiesOnly = true;
             if (i + 1 < args.size() && !args[i + 1].startsWith(QLatin1String("--")))
@@ -222,6 +226,14 @@ int main(int argc, char *argv[])
         QFile out(jsonPath);
         if (out.open(QIODevice::WriteOnly))
             out.write(QJsonDocument(QJsonObject{{QStringLiteral("folder"), rows}}).toJson());
+        destroyApplicationWindows();
+        return 0;
+    }
+    if (siteOnly) {
+        const QJsonArray rows = runFindInFiles(QDir(dir.path()), familyScale, runs);
+        QFile out(jsonPath);
+        if (out.open(QIODevice::WriteOnly))
+            out.write(QJsonDocument(QJsonObject{{QStringLiteral("find in files"), rows}}).toJson());
         destroyApplicationWindows();
         return 0;
     }
@@ -540,6 +552,7 @@ int main(int argc, char *argv[])
     const QJsonArray spell = runSpelling(QDir(dir.path()), familyScale, runs, only);
     const QJsonArray check = runPageCheck(familyScale, runs, only);
     const QJsonArray folder = runFolder(QDir(dir.path()), folderFiles, qMin(runs, 3));
+    const QJsonArray site = runFindInFiles(QDir(dir.path()), familyScale, runs);
     QFile out(jsonPath);
     if (out.open(QIODevice::WriteOnly))
         out.write(QJsonDocument(QJsonObject{{QStringLiteral("runs"), runs},
@@ -547,7 +560,8 @@ int main(int argc, char *argv[])
                                             {QStringLiteral("families"), fams},
                                             {QStringLiteral("spelling"), spell},
                                             {QStringLiteral("check"), check},
-                                            {QStringLiteral("folder"), folder}})
+                                            {QStringLiteral("folder"), folder},
+                                            {QStringLiteral("find in files"), site}})
                       .toJson());
     std::printf("figures written to %s\n", qPrintable(QFileInfo(out).absoluteFilePath()));
     destroyApplicationWindows();

@@ -79,7 +79,7 @@ private slots:
             "Find Pre&vious|Shift+F3", "R&eplace...|Ctrl+R", "&Go to Line...|Ctrl+G", "-",
             "Close &Tags Automatically|", "Go to &Matching Tag|Ctrl+J",
             "Select E&lement|Ctrl+Shift+J", "-", "E&xpand Abbreviation|Ctrl+Shift+E",
-            "Ren&ame Tag Pairs|"};
+            "Ren&ame Tag Pairs|", "-", "Find in &Files...|Ctrl+Shift+F"};
         QTest::newRow("View") << "&View" << QStringList{
             "HTML &Tools|Ctrl+T", "&Docked Bar|Ctrl+D", "-", "&Word Wrap|", "&Status Bar|", "&Preview|F6",
             "Preview in &Browser|F12", "&Folder|"};

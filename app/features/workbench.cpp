@@ -10,6 +10,7 @@
 #include "findbar.h"
 #include "findcommands.h"
 #include "foldercommands.h"
+#include "findinfilescommands.h"
 #include "htmldoc.h"
 #include "pagecheckcommands.h"
 #include "previewcommands.h"
@@ -44,6 +45,9 @@ Workbench::Workbench(QMainWindow *window, QWidget *areaHolder, QMdiArea *area, D
     new SpellingMenu(actions, this);
     m_folders = new FolderCommands(actions, m_site, m_recent, docs, area, window, this);
     connect(m_folders, &FolderCommands::openRequested, this, &Workbench::openRequested);
+    // Last: its rows end the Edit menu.
+    m_findFiles = new FindInFilesCommands(actions, current, docs, area, window, m_site, this);
+    connect(m_findFiles, &FindInFilesCommands::openRequested, this, &Workbench::openRequested);
 
     for (const ActionRow &r : actions->rows())
         if (r.needsDocument)
@@ -64,6 +68,7 @@ DocumentStatus *Workbench::status() const { return m_status->status(); }
 PreviewPane *Workbench::preview() const { return m_preview->preview(); }
 PreviewDock *Workbench::previewDock() const { return m_preview->previewDock(); }
 PageCheckPane *Workbench::pageCheck() const { return m_check->pageCheck(); }
+FindInFilesPane *Workbench::findInFiles() const { return m_findFiles->pane(); }
 QMenu *Workbench::recentMenu() const { return m_recent->menu(); }
 QStringList Workbench::recentFiles() const { return m_recent->files(); }
 QStringList Workbench::recentFolders() const { return m_recent->folders(); }

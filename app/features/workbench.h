@@ -19,6 +19,8 @@ class FindBar;
 class FindCommands;
 class FolderCommands;
 class FolderPane;
+class FindInFilesCommands;
+class FindInFilesPane;
 class PageCheckCommands;
 class PageCheckPane;
 class PreviewCommands;
@@ -50,6 +52,7 @@ public:
     PreviewPane *preview() const;
     PreviewDock *previewDock() const;
     PageCheckPane *pageCheck() const;
+    FindInFilesPane *findInFiles() const;
     QMenu *recentMenu() const;
     // Recent files, most recent first (at most 10).
     QStringList recentFiles() const;
@@ -71,6 +74,7 @@ private:
 
     EditHistory *m_history;
     FindCommands *m_find;
+    FindInFilesCommands *m_findFiles;
     StatusBarView *m_status;
     PreviewCommands *m_preview;
     PageCheckCommands *m_check;

@@ -3,6 +3,7 @@
 #include "documenttable.h"
 #include "errors.h"
 #include "pagetext.h"
+#include "sitesearch.h"
 
 #include <QFileInfo>
 #include <QScopeGuard>
@@ -13,13 +14,6 @@
 #include <memory>
 
 namespace {
-QString sameFileKey(const QString &path)
-{
-    const QFileInfo info(path);
-    const QString canonical = info.canonicalFilePath();
-    return canonical.isEmpty() ? info.absoluteFilePath() : canonical;
-}
-
 PageDocument *openDocumentOf(DocumentTable *docs, const QString &path)
 {
     if (!docs)
