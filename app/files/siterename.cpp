@@ -60,7 +60,8 @@ PathSpan pathSpan(const QString &w)
 }
 
 struct Style {
-    bool css = false;      // url() in a stylesheet: parentheses escaped too
+    bool css = false;      // url(): parentheses escaped too
+    bool markup = false;   // in a page: '&' written as a character reference
     bool nonAscii = false; // the reference spelled non-ASCII bytes as %XX
 };
 
@@ -87,7 +88,7 @@ QString encodeSegment(QStringView segment, const Style &style)
         } else if (c.unicode() < 0x21 || c.unicode() == 0x7f || needEscape.contains(c)
                    || (style.css && (c == u'(' || c == u')'))) {
             appendPercent(out, segment.mid(i, 1));
-        } else if (c == u'&' && !style.css) {
+        } else if (c == u'&' && style.markup) {
             out += QStringLiteral("&amp;");
         } else {
             out += c;
@@ -108,27 +109,31 @@ QString encodePath(const QString &path, const Style &style)
 
 // The folder relative references of a page start from: its own, or its
 // <base href>'s.
-QString referenceFolder(const QString &file, const QString &baseHref)
+QString referenceFolder(const QString &file, const QString &baseHref, const QString &site)
 {
     if (baseHref.isEmpty())
         return QFileInfo(file).absolutePath();
-    const ResolvedLink r = resolveLink(file, baseHref, QStringLiteral("x"));
+    const ResolvedLink r = resolveLink(file, baseHref, QStringLiteral("x"), site);
     return r.kind == ResolvedLink::Local ? QFileInfo(r.path).absolutePath() : QString();
 }
 
 // The path of a reference once its target is `target`, written as `path`
 // was (file URL, root-relative or relative); empty: cannot be said.
 QString newPath(const QString &path, const QString &target, const QString &file,
-                const QString &baseHref, const Style &style)
+                const QString &baseHref, const QString &site, const Style &style)
 {
     QString out;
     if (path.startsWith(QLatin1String("file:"), Qt::CaseInsensitive)) {
         out = QStringLiteral("file://") + encodePath(target, style);
     } else if ((path.startsWith(u'/') || path.startsWith(u'\\'))
                && !path.startsWith(QLatin1String("//"))) {
-        out = encodePath(target, style);
+        out = !site.isEmpty() && inside(target, site)
+                  ? u'/' + encodePath(QDir(site).relativeFilePath(target), style)
+                  : encodePath(target, style);
+        if (out == QLatin1String("/."))
+            out = QStringLiteral("/");
     } else {
-        const QString folder = referenceFolder(file, baseHref);
+        const QString folder = referenceFolder(file, baseHref, site);
         if (folder.isEmpty())
             return QString();
         QString rel = QDir(folder).relativeFilePath(target);
@@ -159,7 +164,7 @@ void planFile(RenamePlan &plan, const QString &file, const QString &text, bool s
     const bool moved = fileNow != file;
     const PageLinks links = stylesheet ? stylesheetLinks(text) : pageLinks(text, control);
     for (const PageLink &l : links.links) {
-        const ResolvedLink r = resolveLink(file, links.baseHref, l.reference);
+        const ResolvedLink r = resolveLink(file, links.baseHref, l.reference, plan.site);
         if (r.kind != ResolvedLink::Local)
             continue;
         const QString target = QDir::cleanPath(r.path);
@@ -175,13 +180,13 @@ void planFile(RenamePlan &plan, const QString &file, const QString &text, bool s
             continue;
         }
         // Links that still reach their file from the new place stay as written.
-        const ResolvedLink again = resolveLink(fileNow, links.baseHref, l.reference);
+        const ResolvedLink again = resolveLink(fileNow, links.baseHref, l.reference, plan.site);
         if (again.kind == ResolvedLink::Local && QDir::cleanPath(again.path) == targetNow)
             continue;
         const Style style{stylesheet || l.attribute == QLatin1String("url")
                               || l.attribute == QLatin1String("@import"),
-                          spellsNonAsciiAsPercent(path)};
-        const QString after = newPath(path, targetNow, fileNow, links.baseHref, style);
+                          !stylesheet, spellsNonAsciiAsPercent(path)};
+        const QString after = newPath(path, targetNow, fileNow, links.baseHref, plan.site, style);
         if (after.isEmpty() || after == path)
             continue;
         plan.changes.append(
@@ -260,11 +265,11 @@ RenamePlan planRename(const QString &site, const QString &from, const QString &t
     RenamePlan plan;
     plan.from = cleanAbsolute(from);
     plan.to = cleanAbsolute(to);
+    plan.site = site.isEmpty() ? QString() : cleanAbsolute(site);
     plan.refusal = renameRefusal(plan.from, plan.to);
     if (!plan.refusal.isEmpty())
         return plan;
-    const QStringList files =
-        filesToRead(site.isEmpty() ? QString() : cleanAbsolute(site), plan.from, control);
+    const QStringList files = filesToRead(plan.site, plan.from, control);
     for (qsizetype i = 0; i < files.size(); ++i) {
         if (control && control->isCancelled()) {
             plan.cancelled = true;

@@ -29,6 +29,8 @@ struct RenameChange {
 struct RenamePlan {
     QString from; // absolute, clean
     QString to;
+    // The site's folder, where references from the root ("/x") start.
+    QString site;
     QString refusal; // why the rename cannot be done; empty: it can
     bool cancelled = false;
     QList<RenameChange> changes; // by file, then by place
@@ -55,7 +57,7 @@ QString renameRefusal(const QString &from, const QString &to);
 QString pathAfterRename(const QString &path, const QString &from, const QString &to);
 
 // Every page and stylesheet under `site` (and under `from`, when it lies
-// outside), read from disk unless `openTexts` (absolute path -> text with CR
+// outside; an empty `site`: that alone, and "/x" from the disk's root), read from disk unless `openTexts` (absolute path -> text with CR
 // LF breaks) holds it. `control` may cancel; the plan then says so.
 RenamePlan planRename(const QString &site, const QString &from, const QString &to,
                       const QHash<QString, QString> &openTexts,

@@ -1,0 +1,141 @@
+// Renaming and moving files of a site with every reference kept: what the
+// planner changes, and what a rename does to the disk and to open pages.
+#include "document.h"
+#include "documenttable.h"
+#include "htmldoc.h"
+#include "mainwindow.h"
+#include "pagetext.h"
+#include "siterename.h"
+#include "siterenames.h"
+#include "testsupport.h"
+
+#include <QDir>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTreeWidget>
+
+namespace {
+// "rel/path=content" rows written under `root`.
+void writeSite(const QString &root, const QStringList &files)
+{
+    for (const QString &f : files) {
+        const qsizetype eq = f.indexOf(u'=');
+        const QString path = root + u'/' + f.left(eq);
+        QDir().mkpath(QFileInfo(path).absolutePath());
+        QVERIFY(writeBytes(path, f.mid(eq + 1).toUtf8()));
+    }
+}
+
+// The site's texts once the plan's edits are made (lines end in LF here),
+// "rel/path=content" for each file they change.
+QStringList applied(const RenamePlan &plan, const QString &root)
+{
+    QStringList out;
+    for (const FileEdits &f : renameEdits(plan)) {
+        QString oldPath = f.path;
+        if (f.path.startsWith(plan.to))
+            oldPath = plan.from + f.path.mid(plan.to.size());
+        QStringList lines = QString::fromUtf8(readBytes(oldPath)).split(u'\n');
+        QList<LineEdit> edits = f.edits;
+        std::sort(edits.begin(), edits.end(),
+                  [](const LineEdit &a, const LineEdit &b) { return a.column > b.column; });
+        for (const LineEdit &e : edits)
+            lines[e.line].replace(e.column, e.length, e.replacement);
+        out << QDir(root).relativeFilePath(f.path) + u'=' + lines.join(u'\n');
+    }
+    out.sort();
+    return out;
+}
+} // namespace
+
+class TestSiteRename : public QObject {
+    Q_OBJECT
+private slots:
+    void init()
+    {
+        if (!runsWithoutWindows({"plan"}))
+            m_ui = startWithScriptedUi();
+    }
+    void cleanup() { QVERIFY(stopWithScriptedUi(m_ui)); }
+
+    void plan_data()
+    {
+        QTest::addColumn<QStringList>("site");
+        QTest::addColumn<QString>("from");
+        QTest::addColumn<QString>("to");
+        QTest::addColumn<QStringList>("expected"); // the files changed, as they become
+        QTest::addColumn<int>("leftAlone");
+        const QString a = QStringLiteral("a.html=<p>a");
+        QTest::newRow("same folder, upper-case markup")
+            << QStringList{a, "index.html=<P><A HREF=\"a.html\">x</A>\n<a href=a.html>"}
+            << "a.html" << "b.html"
+            << QStringList{"index.html=<P><A HREF=\"b.html\">x</A>\n<a href=b.html>"} << 0;
+        QTest::newRow("from a sub folder and from its parent")
+            << QStringList{"sub/a.html=x", "sub/deep/p.html=<a href=\"../a.html\">",
+                           "index.html=<img src=sub/a.html>"}
+            << "sub/a.html" << "sub/b.html"
+            << QStringList{"index.html=<img src=sub/b.html>",
+                           "sub/deep/p.html=<a href=\"../b.html\">"}
+            << 0;
+        QTest::newRow("under a base href")
+            << QStringList{a, "sub/p.html=<base href=\"../\"><a href=\"a.html\">"} << "a.html"
+            << "new/b.html" << QStringList{"sub/p.html=<base href=\"../\"><a href=\"new/b.html\">"}
+            << 0;
+        QTest::newRow("query and fragment kept as written")
+            << QStringList{a, "i.html=<a href=\"a.html?x=1&amp;y=2#top\">"} << "a.html"
+            << "b.html" << QStringList{"i.html=<a href=\"b.html?x=1&amp;y=2#top\">"} << 0;
+        QTest::newRow("percent-encoded names and spaces")
+            << QStringList{"my page.html=x", "i.html=<a href=\"my%20page.html#t\">"}
+            << "my page.html" << "new & 100%.html"
+            << QStringList{"i.html=<a href=\"new%20&amp;%20100%25.html#t\">"} << 0;
+        QTest::newRow("stylesheet url() and @import")
+            << QStringList{"img/a.png=x",
+                           "css/s.css=@import \"../img/a.png\";\nb{background:url(../img/a.png)}"}
+            << "img/a.png" << "img/b (1).png"
+            << QStringList{"css/s.css=@import \"../img/b%20%281%29.png\";\n"
+                           "b{background:url(../img/b%20%281%29.png)}"}
+            << 0;
+        QTest::newRow("moved into a sub folder: its own links follow")
+            << QStringList{"a.html=<a href=c.html>c</a><img src=\"./img/x.png\"><a href=#t>",
+                           "c.html=<a href=\"a.html\">", "img/x.png=x", "sub/k.html=k"}
+            << "a.html" << "sub/a.html"
+            << QStringList{"c.html=<a href=\"sub/a.html\">",
+                           "sub/a.html=<a href=../c.html>c</a><img src=\"../img/x.png\"><a href=#t>"}
+            << 0;
+        QTest::newRow("folder renamed: links into it follow, links inside stay")
+            << QStringList{"docs/a.html=<a href=\"b.html\"><a href=\"../index.html\">",
+                           "docs/b.html=b", "index.html=<a href=docs/a.html><a href=\"docs/\">"}
+            << "docs" << "manual"
+            << QStringList{"index.html=<a href=manual/a.html><a href=\"manual/\">"} << 0;
+        QTest::newRow("root-relative stays root-relative")
+            << QStringList{a, "sub/p.html=<a href=\"/a.html\">"} << "a.html" << "z/b.html"
+            << QStringList{"sub/p.html=<a href=\"/z/b.html\">"} << 0;
+        QTest::newRow("external and case-mismatched links untouched")
+            << QStringList{a, "i.html=<a href=\"http://example.com/a.html\"><a href=\"A.html\">"}
+            << "a.html" << "b.html" << QStringList{} << 1;
+    }
+    void plan()
+    {
+        QFETCH(QStringList, site);
+        QFETCH(QString, from);
+        QFETCH(QString, to);
+        QTemporaryDir dir;
+        const QString root = dir.path();
+        writeSite(root, site);
+        const RenamePlan p = planRename(root, root + u'/' + from, root + u'/' + to, {});
+        QVERIFY2(p.refusal.isEmpty(), qPrintable(p.refusal));
+        QFETCH(QStringList, expected);
+        QFETCH(int, leftAlone);
+        QCOMPARE(applied(p, root), expected);
+        QCOMPARE(int(std::count_if(p.changes.begin(), p.changes.end(),
+                                   [](const RenameChange &c) { return c.caseOnly; })),
+                 leftAlone);
+    }
+
+private:
+    ScriptedUi *m_ui = nullptr;
+};
+
+QTEST_MAIN(TestSiteRename)
+#include "tst_siterename.moc"
