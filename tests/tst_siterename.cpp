@@ -7,9 +7,11 @@
 #include "pagetext.h"
 #include "siterename.h"
 #include "siterenames.h"
+#include "sitefolder.h"
 #include "testsupport.h"
 
 #include <QDir>
+#include <QMdiArea>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -47,17 +49,65 @@ QStringList applied(const RenamePlan &plan, const QString &root)
     out.sort();
     return out;
 }
+
+QString textOf(const PageDocument *page)
+{
+    return page->text()->toRawText().replace(QChar::ParagraphSeparator, QStringLiteral("\r\n"));
+}
+
+QByteArray utf16le(const QString &s)
+{
+    QByteArray out("\xFF\xFE", 2);
+    for (const QChar c : s)
+        out += QByteArray(reinterpret_cast<const char *>(&c), 2);
+    return out;
+}
+
+// A site of three pages: the one renamed, one open that links it, and one
+// closed that does too.
+struct Site {
+    QTemporaryDir dir;
+    QString root = dir.path();
+    QMdiArea area;
+    DocumentTable table{&area};
+    SiteFolder folder;
+    SiteRenames renames{&table, &folder, nullptr};
+    PageDocument *linking = nullptr;
+    THTMLDOC *renamed = nullptr;
+
+    explicit Site(const QByteArray &closed)
+    {
+        folder.setPath(root);
+        writeBytes(root + "/a.html", "<p>a</p>\n");
+        writeBytes(root + "/open.html", "<p>\n<a href=\"a.html\">a</a>\n");
+        writeBytes(root + "/closed.html", closed);
+        linking = table.openPage(root + "/open.html");
+        renamed = table.attachWindow(table.openPage(root + "/a.html"));
+    }
+    // Renames a.html to b.html, answering the list with `button`; whether
+    // the rename was done.
+    bool rename(const char *button, const std::function<void()> &whileListed = {})
+    {
+        QSignalSpy done(&renames, &SiteRenames::finished);
+        if (button) {
+            onNextModal([=](QWidget *dialog) {
+                if (whileListed)
+                    whileListed();
+                click(dialog, button);
+            });
+        }
+        renames.rename(root + "/a.html", root + "/b.html");
+        if (!QTest::qWaitFor([&] { return done.count() == 1; }))
+            return false;
+        return done.at(0).at(0).toBool();
+    }
+};
 } // namespace
 
 class TestSiteRename : public QObject {
     Q_OBJECT
 private slots:
-    void init()
-    {
-        if (!runsWithoutWindows({"plan"}))
-            m_ui = startWithScriptedUi();
-    }
-    void cleanup() { QVERIFY(stopWithScriptedUi(m_ui)); }
+    void cleanup() { QVERIFY(closeDialogsLeftOpen()); }
 
     void plan_data()
     {
@@ -79,7 +129,8 @@ private slots:
                            "sub/deep/p.html=<a href=\"../b.html\">"}
             << 0;
         QTest::newRow("under a base href")
-            << QStringList{a, "sub/p.html=<base href=\"../\"><a href=\"a.html\">"} << "a.html"
+            << QStringList{a, "new/x.png=x", "sub/p.html=<base href=\"../\"><a href=\"a.html\">"}
+            << "a.html"
             << "new/b.html" << QStringList{"sub/p.html=<base href=\"../\"><a href=\"new/b.html\">"}
             << 0;
         QTest::newRow("query and fragment kept as written")
@@ -109,7 +160,8 @@ private slots:
             << "docs" << "manual"
             << QStringList{"index.html=<a href=manual/a.html><a href=\"manual/\">"} << 0;
         QTest::newRow("root-relative stays root-relative")
-            << QStringList{a, "sub/p.html=<a href=\"/a.html\">"} << "a.html" << "z/b.html"
+            << QStringList{a, "z/x.png=x", "sub/p.html=<a href=\"/a.html\">"} << "a.html"
+            << "z/b.html"
             << QStringList{"sub/p.html=<a href=\"/z/b.html\">"} << 0;
         QTest::newRow("external and case-mismatched links untouched")
             << QStringList{a, "i.html=<a href=\"http://example.com/a.html\"><a href=\"A.html\">"}
@@ -133,8 +185,80 @@ private slots:
                  leftAlone);
     }
 
-private:
-    ScriptedUi *m_ui = nullptr;
+    void renames_data()
+    {
+        QTest::addColumn<QByteArray>("closed");
+        QTest::addColumn<QByteArray>("after");
+        QTest::newRow("closed UTF-8 page, mixed line breaks")
+            << QByteArray("<p>caf\xC3\xA9</p>\r\n<a href=a.html>\n<img src=\"a.html#x\">")
+            << QByteArray("<p>caf\xC3\xA9</p>\r\n<a href=b.html>\n<img src=\"b.html#x\">");
+        QTest::newRow("closed windows-1252 page")
+            << QByteArray("<meta charset=windows-1252>\r\n<p>\x93caf\xE9\x94 <a href='a.html'>")
+            << QByteArray("<meta charset=windows-1252>\r\n<p>\x93caf\xE9\x94 <a href='b.html'>");
+        QTest::newRow("closed UTF-16 page")
+            << utf16le(u"<p>\u00e9\u4e2d</p>\n<a href=\"a.html\">"_qs)
+            << utf16le(u"<p>\u00e9\u4e2d</p>\n<a href=\"b.html\">"_qs);
+    }
+    void renames()
+    {
+        QFETCH(QByteArray, closed);
+        QFETCH(QByteArray, after);
+        ScriptedUi ui;
+        Site site(closed);
+        QVERIFY(site.rename("OkButton"));
+        QCOMPARE(readBytes(site.root + "/closed.html"), after);
+        QVERIFY(!QFileInfo::exists(site.root + "/a.html"));
+        QCOMPARE(readBytes(site.root + "/b.html"), QByteArray("<p>a</p>\n"));
+        // The open page changed in its document, in one undo step.
+        QCOMPARE(textOf(site.linking), u"<p>\r\n<a href=\"b.html\">a</a>\r\n"_qs);
+        QVERIFY(site.linking->isModified());
+        site.linking->text()->undo();
+        QCOMPARE(textOf(site.linking), u"<p>\r\n<a href=\"a.html\">a</a>\r\n"_qs);
+        // The renamed page's document follows its file.
+        QCOMPARE(site.renamed->filePath(), site.root + "/b.html");
+        QCOMPARE(site.renamed->windowTitle(), site.root + "/b.html");
+        QVERIFY(!site.renamed->changedOnDisk(site.root + "/b.html"));
+        QCOMPARE(ui.errors + ui.warnings, QStringList());
+    }
+
+    void refused_data()
+    {
+        QTest::addColumn<bool>("targetExists");
+        QTest::addColumn<QString>("button"); // empty: no list shown
+        QTest::addColumn<bool>("touchWhileListed");
+        QTest::addColumn<bool>("renamed");
+        QTest::addColumn<QString>("closedAfter");
+        QTest::addColumn<int>("boxes"); // errors and warnings shown
+        const QString before = QStringLiteral("<a href=a.html>");
+        QTest::newRow("the new name exists: nothing done")
+            << true << QString() << false << false << before << 1;
+        QTest::newRow("cancelled from the list: nothing done")
+            << false << "CancelButton" << false << false << before << 0;
+        QTest::newRow("a page changed on disk meanwhile is left and reported")
+            << false << "OkButton" << true << true << "<a href=a.html>!" << 1;
+    }
+    void refused()
+    {
+        QFETCH(bool, targetExists);
+        QFETCH(QString, button);
+        QFETCH(bool, touchWhileListed);
+        QFETCH(QString, closedAfter);
+        QFETCH(int, boxes);
+        ScriptedUi ui;
+        Site site("<a href=a.html>");
+        if (targetExists)
+            writeBytes(site.root + "/b.html", "b");
+        const QByteArray name = button.toLatin1();
+        const bool renamed = site.rename(button.isEmpty() ? nullptr : name.constData(), [&] {
+            if (touchWhileListed)
+                writeBytes(site.root + "/closed.html", "<a href=a.html>!");
+        });
+        QTEST(renamed, "renamed");
+        QCOMPARE(QFileInfo::exists(site.root + "/a.html"), !renamed);
+        QCOMPARE(readBytes(site.root + "/closed.html"), closedAfter.toUtf8());
+        QCOMPARE(textOf(site.linking).contains("b.html"), renamed);
+        QCOMPARE(ui.errors.size() + ui.warnings.size(), boxes);
+    }
 };
 
 QTEST_MAIN(TestSiteRename)

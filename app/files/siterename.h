@@ -57,8 +57,9 @@ QString renameRefusal(const QString &from, const QString &to);
 QString pathAfterRename(const QString &path, const QString &from, const QString &to);
 
 // Every page and stylesheet under `site` (and under `from`, when it lies
-// outside; an empty `site`: that alone, and "/x" from the disk's root), read from disk unless `openTexts` (absolute path -> text with CR
-// LF breaks) holds it. `control` may cancel; the plan then says so.
+// outside; an empty `site`: that alone, and "/x" from the disk's root), read from disk unless
+// `openTexts` (absolute path -> text with CR LF breaks) holds it. `control` may cancel; the plan
+// then says so.
 RenamePlan planRename(const QString &site, const QString &from, const QString &to,
                       const QHash<QString, QString> &openTexts,
                       const JobControl *control = nullptr);
