@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QDirIterator>
 #include <QFileInfo>
+#include <QUrl>
 #include <algorithm>
 #include <cerrno>
 
@@ -157,13 +158,60 @@ bool spellsNonAsciiAsPercent(QStringView path)
     return false;
 }
 
+// Whether a reference may name `name` (the last part of what is renamed),
+// ignoring case: resolving every reference of a big site costs more than
+// reading it. One whose path ends in "." or ".." may name a folder above.
+bool mayName(const QString &reference, const QString &name)
+{
+    if (reference.contains(name, Qt::CaseInsensitive))
+        return true;
+    if (reference.contains(u'%')
+        && QUrl::fromPercentEncoding(reference.toUtf8()).contains(name, Qt::CaseInsensitive))
+        return true;
+    QStringView path(reference);
+    qsizetype end = 0;
+    while (end < path.size() && path.at(end) != u'?' && path.at(end) != u'#')
+        ++end;
+    path = path.left(end);
+    while (path.endsWith(u'/') || path.endsWith(u'\\'))
+        path.chop(1);
+    return path.isEmpty() || path.endsWith(u'.');
+}
+
+// The longest run of ASCII letters and digits in `name`: any reference to
+// it holds that run (ignoring case) unless its letters are escaped, which
+// nobody writes by hand.
+QString plainestPart(const QString &name)
+{
+    QString best;
+    qsizetype start = 0;
+    for (qsizetype i = 0; i <= name.size(); ++i) {
+        const bool plain =
+            i < name.size() && name.at(i).unicode() < 0x80 && name.at(i).isLetterOrNumber();
+        if (plain)
+            continue;
+        if (i - start > best.size())
+            best = name.mid(start, i - start);
+        start = i + 1;
+    }
+    return best;
+}
+
 void planFile(RenamePlan &plan, const QString &file, const QString &text, bool stylesheet,
               const JobControl *control)
 {
     const QString fileNow = pathAfterRename(file, plan.from, plan.to);
     const bool moved = fileNow != file;
+    const QString name = QFileInfo(plan.from).fileName();
+    if (!moved && !text.contains(plainestPart(name), Qt::CaseInsensitive))
+        return;
     const PageLinks links = stylesheet ? stylesheetLinks(text) : pageLinks(text, control);
+    // A base href into what is renamed takes every reference there.
+    const bool everyLink =
+        moved || name.isEmpty() || (!links.baseHref.isEmpty() && mayName(links.baseHref, name));
     for (const PageLink &l : links.links) {
+        if (!everyLink && !mayName(l.reference, name))
+            continue;
         const ResolvedLink r = resolveLink(file, links.baseHref, l.reference, plan.site);
         if (r.kind != ResolvedLink::Local)
             continue;
