@@ -6,6 +6,7 @@
 #include "benchfamilies.h"
 #include "benchpages.h"
 #include "benchpreview.h"
+#include "benchrename.h"
 #include "benchsupport.h"
 #include "documentstatus.h"
 #include "editorbox.h"
@@ -134,6 +135,14 @@ int main(int argc, char *argv[])
     }
     SilentUi silent;
     setUi(&silent);
+    if (args.contains(QStringLiteral("--site-rename"))) {
+        // No window: the planner alone, on a site of 2,000 pages.
+        const QJsonArray rows = runSiteRename(2000, runs);
+        QFile out(jsonPath);
+        if (out.open(QIODevice::WriteOnly))
+            out.write(QJsonDocument(QJsonObject{{QStringLiteral("site rename"), rows}}).toJson());
+        return 0;
+    }
     // Crash-recovery copies of a benchmark run must never mix with the
     // user's own, nor be offered (and discarded) by its silent answers.
     QStandardPaths::setTestModeEnabled(true);
