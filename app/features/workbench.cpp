@@ -14,6 +14,7 @@
 #include "previewcommands.h"
 #include "recentfiles.h"
 #include "sitefolder.h"
+#include "siterenames.h"
 #include "spellingmenu.h"
 #include "statusbarview.h"
 #include "tagnavigation.h"
@@ -28,6 +29,7 @@ Workbench::Workbench(QMainWindow *window, QWidget *areaHolder, QMdiArea *area, D
 {
     // Each adds its rows at the end of their menus: this order is the menus'.
     m_site = new SiteFolder(this);
+    m_renames = new SiteRenames(docs, m_site, window, this);
     m_recent = new RecentFiles(actions, this);
     connect(m_recent, &RecentFiles::openRequested, this, &Workbench::openRequested);
     m_history = new EditHistory(actions, current, this);

@@ -27,6 +27,7 @@ class QMdiArea;
 class QMenu;
 class RecentFiles;
 class SiteFolder;
+class SiteRenames;
 class StatusBarView;
 class THTMLDOC;
 
@@ -51,6 +52,9 @@ public:
     QStringList recentFiles() const;
     // The folder open as the site; none at first.
     SiteFolder *siteFolder() const { return m_site; }
+    // Renames and moves of the site's files that keep its references
+    // (the folder pane asks for them).
+    SiteRenames *siteRenames() const { return m_renames; }
 
 signals:
     // An existing file chosen from Open Recent, to be opened as Open does.
@@ -66,6 +70,7 @@ private:
     PageCheckCommands *m_check;
     RecentFiles *m_recent;
     SiteFolder *m_site;
+    SiteRenames *m_renames;
     QList<QAction *> m_needDocument; // enabled only while a document is open
     QPointer<THTMLDOC> m_followed;
 };
