@@ -86,13 +86,13 @@ struct Site {
     }
     // Renames a.html to b.html, answering the list with `button`; whether
     // the rename was done.
-    bool rename(const char *button, const std::function<void()> &whileListed = {})
+    bool rename(const char *button, const std::function<void(QWidget *)> &whileListed = {})
     {
         QSignalSpy done(&renames, &SiteRenames::finished);
         if (button) {
             onNextModal([=](QWidget *dialog) {
                 if (whileListed)
-                    whileListed();
+                    whileListed(dialog);
                 click(dialog, button);
             });
         }
@@ -185,6 +185,18 @@ private slots:
                  leftAlone);
     }
 
+    void cancelledPlanSaysSo()
+    {
+        QTemporaryDir dir;
+        writeSite(dir.path(), {"a.html=a", "i.html=<a href=a.html>"});
+        JobControl control;
+        control.cancel();
+        const RenamePlan p = planRename(dir.path(), dir.path() + "/a.html",
+                                        dir.path() + "/b.html", {}, &control);
+        QVERIFY(p.cancelled);
+        QVERIFY(renameEdits(p).isEmpty());
+    }
+
     void renames_data()
     {
         QTest::addColumn<QByteArray>("closed");
@@ -226,22 +238,26 @@ private slots:
         QTest::addColumn<bool>("targetExists");
         QTest::addColumn<QString>("button"); // empty: no list shown
         QTest::addColumn<bool>("touchWhileListed");
+        QTest::addColumn<bool>("untickClosed"); // its file's box in the list
         QTest::addColumn<bool>("renamed");
         QTest::addColumn<QString>("closedAfter");
         QTest::addColumn<int>("boxes"); // errors and warnings shown
         const QString before = QStringLiteral("<a href=a.html>");
         QTest::newRow("the new name exists: nothing done")
-            << true << QString() << false << false << before << 1;
+            << true << QString() << false << false << false << before << 1;
         QTest::newRow("cancelled from the list: nothing done")
-            << false << "CancelButton" << false << false << before << 0;
+            << false << "CancelButton" << false << false << false << before << 0;
+        QTest::newRow("a file unticked in the list keeps its reference")
+            << false << "OkButton" << false << true << true << before << 0;
         QTest::newRow("a page changed on disk meanwhile is left and reported")
-            << false << "OkButton" << true << true << "<a href=a.html>!" << 1;
+            << false << "OkButton" << true << false << true << "<a href=a.html>!" << 1;
     }
     void refused()
     {
         QFETCH(bool, targetExists);
         QFETCH(QString, button);
         QFETCH(bool, touchWhileListed);
+        QFETCH(bool, untickClosed);
         QFETCH(QString, closedAfter);
         QFETCH(int, boxes);
         ScriptedUi ui;
@@ -249,10 +265,17 @@ private slots:
         if (targetExists)
             writeBytes(site.root + "/b.html", "b");
         const QByteArray name = button.toLatin1();
-        const bool renamed = site.rename(button.isEmpty() ? nullptr : name.constData(), [&] {
-            if (touchWhileListed)
-                writeBytes(site.root + "/closed.html", "<a href=a.html>!");
-        });
+        const bool renamed =
+            site.rename(button.isEmpty() ? nullptr : name.constData(), [&](QWidget *dialog) {
+                if (touchWhileListed)
+                    writeBytes(site.root + "/closed.html", "<a href=a.html>!");
+                if (untickClosed) {
+                    const auto rows = child<QTreeWidget>(dialog, "Changes")->findItems(
+                        "closed.html", Qt::MatchEndsWith);
+                    QCOMPARE(rows.size(), 1);
+                    rows.first()->setCheckState(0, Qt::Unchecked);
+                }
+            });
         QTEST(renamed, "renamed");
         QCOMPARE(QFileInfo::exists(site.root + "/a.html"), !renamed);
         QCOMPARE(readBytes(site.root + "/closed.html"), closedAfter.toUtf8());

@@ -233,7 +233,9 @@ void planFile(RenamePlan &plan, const QString &file, const QString &text, bool s
             continue;
         const Style style{stylesheet || l.attribute == QLatin1String("url")
                               || l.attribute == QLatin1String("@import"),
-                          !stylesheet, spellsNonAsciiAsPercent(path)};
+                          // A STYLE element's text is read raw: '&' stays '&'.
+                          !stylesheet && l.element != QLatin1String("style"),
+                          spellsNonAsciiAsPercent(path)};
         const QString after = newPath(path, targetNow, fileNow, links.baseHref, plan.site, style);
         if (after.isEmpty() || after == path)
             continue;
