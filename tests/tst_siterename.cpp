@@ -10,10 +10,12 @@
 #include "sitefolder.h"
 #include "testsupport.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QMdiArea>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QTest>
 #include <QTreeWidget>
 
@@ -63,6 +65,25 @@ QByteArray utf16le(const QString &s)
     return out;
 }
 
+// Runs `fill` on the list of changes once it shows (not on the progress
+// box, which a slow run may show first).
+void onReview(const std::function<void(QWidget *)> &fill)
+{
+    auto *timer = new QTimer(qApp);
+    timer->setObjectName(QStringLiteral("onNextModal")); // cleared as onNextModal()'s are
+    QObject::connect(timer, &QTimer::timeout, qApp, [timer, fill] {
+        for (QWidget *w : QApplication::topLevelWidgets()) {
+            if (w->objectName() == QLatin1String("RenameReview") && w->isVisible()) {
+                timer->stop();
+                timer->deleteLater();
+                fill(w);
+                return;
+            }
+        }
+    });
+    timer->start(10);
+}
+
 // A site of three pages: the one renamed, one open that links it, and one
 // closed that does too.
 struct Site {
@@ -84,13 +105,15 @@ struct Site {
         linking = table.openPage(root + "/open.html");
         renamed = table.attachWindow(table.openPage(root + "/a.html"));
     }
+    // The window goes before the documents its editor shows.
+    ~Site() { delete renamed; }
     // Renames a.html to b.html, answering the list with `button`; whether
     // the rename was done.
     bool rename(const char *button, const std::function<void(QWidget *)> &whileListed = {})
     {
         QSignalSpy done(&renames, &SiteRenames::finished);
         if (button) {
-            onNextModal([=](QWidget *dialog) {
+            onReview([=](QWidget *dialog) {
                 if (whileListed)
                     whileListed(dialog);
                 click(dialog, button);
