@@ -32,6 +32,10 @@ SiteRenames::SiteRenames(DocumentTable *docs, SiteFolder *site, QWidget *window,
             });
 }
 
+// The progress box belongs to the window; a rename ending with its owner
+// takes it along.
+SiteRenames::~SiteRenames() { delete m_progress.data(); }
+
 void SiteRenames::rename(const QString &from, const QString &to)
 {
     runGuarded([&] { start(from, to); });
@@ -104,7 +108,7 @@ void SiteRenames::closeProgress()
     m_progress->disconnect(this);
     m_progress->hide();
     m_progress->deleteLater();
-    m_progress = nullptr;
+    m_progress.clear();
 }
 
 bool SiteRenames::review(const RenamePlan &plan)

@@ -23,6 +23,7 @@ public:
     // The dialogs open over `window`; `site` tells the folder whose pages
     // and stylesheets are searched (none open: the folder of what is renamed).
     SiteRenames(DocumentTable *docs, SiteFolder *site, QWidget *window, QObject *parent = nullptr);
+    ~SiteRenames() override;
 
     // Renames `from` (a file or a folder) to `to`, after listing what
     // changes. Returns at once: the changes are worked out on a worker.
@@ -46,7 +47,7 @@ private:
     QPointer<QWidget> m_window;
     BackgroundJobs *m_jobs;
     BackgroundJobs::Handle m_job;
-    QProgressDialog *m_progress = nullptr;
+    QPointer<QProgressDialog> m_progress;
     // The open pages' edit counts when their texts were taken for planning.
     QHash<QString, quint64> m_editCounts;
 };
