@@ -7,6 +7,7 @@
 #include "benchfamilies.h"
 #include "benchpages.h"
 #include "benchpreview.h"
+#include "benchrename.h"
 #include "benchsitesearch.h"
 #include "benchsupport.h"
 #include "documentstatus.h"
@@ -75,8 +76,8 @@ struct Row {
 
 int main(int argc, char *argv[])
 {
-    qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen"
-                                                                      : qgetenv("QT_QPA_PLATFORM"));
+    qputenv("QT_QPA_PLATFORM",
+            qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
     g_defaultHandler = qInstallMessageHandler(quietHandler);
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts); // the preview's engine
     if (!qEnvironmentVariableIsSet("QT_QUICK_BACKEND"))
@@ -138,12 +139,21 @@ int main(int argc, char *argv[])
     if (writePage > 0 && writePage + 2 < args.size()) {
         // The page of that many lines, for another program to open.
         QFile f(args[writePage + 2]);
-        return f.open(QIODevice::WriteOnly) && f.write(generatePage(args[writePage + 1].toInt())) > 0
+        return f.open(QIODevice::WriteOnly)
+                       && f.write(generatePage(args[writePage + 1].toInt())) > 0
                    ? 0
                    : 1;
     }
     SilentUi silent;
     setUi(&silent);
+    if (args.contains(QStringLiteral("--site-rename"))) {
+        // No window: the planner alone, on a site of 2,000 pages.
+        const QJsonArray rows = runSiteRename(2000, runs);
+        QFile out(jsonPath);
+        if (out.open(QIODevice::WriteOnly))
+            out.write(QJsonDocument(QJsonObject{{QStringLiteral("site rename"), rows}}).toJson());
+        return 0;
+    }
     // Crash-recovery copies of a benchmark run must never mix with the
     // user's own, nor be offered (and discarded) by its silent answers.
     QStandardPaths::setTestModeEnabled(true);
@@ -303,7 +313,8 @@ int main(int argc, char *argv[])
         row(QStringLiteral("open"), QStringLiteral("ms")).bySize[lines] = median(open);
         row(QStringLiteral("open floor: read+decode"), QStringLiteral("ms")).bySize[lines] =
             median(floorRead);
-        row(QStringLiteral("plain setPlainText"), QStringLiteral("ms")).bySize[lines] = median(plain);
+        row(QStringLiteral("plain setPlainText"), QStringLiteral("ms")).bySize[lines] =
+            median(plain);
         row(QStringLiteral("open / setPlainText"), QStringLiteral("x")).bySize[lines] =
             median(open) / median(plain);
         {
@@ -345,9 +356,9 @@ int main(int argc, char *argv[])
             r.bySize[sizes[i]] = medians[i];
     };
     for (const Command &c : commands())
-        bySize(QString::fromLatin1(c.name),
-               timeOnEachPage(pages, commandRuns,
-                              [&](EditorBox *ed) { return commandOnce(ed, c); }));
+        bySize(QString::fromLatin1(c.name), timeOnEachPage(pages, commandRuns, [&](EditorBox *ed) {
+                   return commandOnce(ed, c);
+               }));
     // Undoing a command that widened its line: the widest line shrinks, and
     // the editor's layout then looks through every line for the new widest.
     bySize(QStringLiteral("undo of BR"), timeOnEachPage(pages, runs, [](EditorBox *ed) {
@@ -387,8 +398,8 @@ int main(int argc, char *argv[])
     const SearchQuery near(QStringLiteral("<B>markup</B>"), true, false, false);
     const SearchQuery none(QStringLiteral("not on this page"), true, false, false);
     const SearchQuery hundredth(QStringLiteral("Line (\\d{6})00 "), true, false, true);
-    for (const auto &[name, query] : {std::pair{"find next, match near", &near},
-                                      std::pair{"find next, no match", &none}})
+    for (const auto &[name, query] :
+         {std::pair{"find next, match near", &near}, std::pair{"find next, no match", &none}})
         bySize(QLatin1String(name), timeOnEachPage(pages, runs, [q = query](EditorBox *ed) {
                    caretToMiddle(ed, false);
                    return timeMs([&] {
@@ -399,9 +410,8 @@ int main(int argc, char *argv[])
                }));
     bySize(QStringLiteral("replace all, every 100th line"),
            timeOnEachPage(pages, runs, [&hundredth](EditorBox *ed) {
-               const double ms = timeMs([&] {
-                   replaceAll(ed->textCursor(), hundredth, QStringLiteral("LINE \\100 "));
-               });
+               const double ms = timeMs(
+                   [&] { replaceAll(ed->textCursor(), hundredth, QStringLiteral("LINE \\100 ")); });
                ed->undo();
                settle();
                return ms;
@@ -429,10 +439,11 @@ int main(int argc, char *argv[])
                ed->setCaret(4, 1);
                settle();
                return timeMs([&] {
-                   ed->goToMatchingTag();
-                   ed->goToMatchingTag();
-                   settle();
-               }) / 2;
+                          ed->goToMatchingTag();
+                          ed->goToMatchingTag();
+                          settle();
+                      })
+                      / 2;
            }));
     bySize(QStringLiteral("caret to last line"), timeOnEachPage(pages, runs, [](EditorBox *ed) {
                ed->setSelStart(0);
@@ -485,8 +496,8 @@ int main(int argc, char *argv[])
             EditorBox *ed = doc->editor();
             const double typed =
                 timeOnEachPage({doc}, std::max(15, runs * 3), typedCharacterOnce).front();
-            row(label + QStringLiteral("open") + state, QStringLiteral("ms")).bySize[sizes.front()] =
-                median(open);
+            row(label + QStringLiteral("open") + state, QStringLiteral("ms"))
+                .bySize[sizes.front()] = median(open);
             if (on)
                 row(label + QStringLiteral("state scan after open"), QStringLiteral("ms"))
                     .bySize[sizes.front()] = median(scan);

@@ -38,6 +38,22 @@ void PageDocument::setFileName(const QString &path)
     emit pathChanged(path);
 }
 
+void PageDocument::followRename(const QString &path)
+{
+    // A rename moves the file's status time, not its bytes: the file stands
+    // as it was read unless its size or time say another program was there.
+    FileStamp stamp = m_diskStamp;
+    const FileStamp now = fileStamp(path);
+    if (now.size == stamp.size && now.modifiedNs == stamp.modifiedNs && now.inode == stamp.inode) {
+        const quint64 hash = stamp.hash;
+        stamp = now;
+        stamp.hash = hash;
+    }
+    setFileName(path);
+    rememberFile(path, stamp);
+    emit fileNamed(m_diskPath);
+}
+
 void PageDocument::setCharset(const FileCharset &charset)
 {
     m_charset = charset;

@@ -38,6 +38,9 @@ public:
     bool hasFileName() const { return m_hasFileName; }
     // Names the file the page is saved to from now on.
     void setFileName(const QString &path);
+    // Its file was renamed (or moved) to `path` by the editor: the page is
+    // that file now, read and saved there, as it stood before.
+    void followRename(const QString &path);
 
     // The charset the text is read and saved in.
     const FileCharset &charset() const { return m_charset; }

@@ -65,8 +65,8 @@ void renameWithoutLinks(DocumentTable *docs, const QString &from, const QString 
     for (PageDocument *page : docs->pages()) {
         const QString path = page->filePath();
         if (path == from)
-            page->setFileName(to);
+            page->followRename(to);
         else if (isInside(path, from))
-            page->setFileName(to + path.mid(from.size()));
+            page->followRename(to + path.mid(from.size()));
     }
 }

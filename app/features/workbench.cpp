@@ -15,7 +15,9 @@
 #include "pagecheckcommands.h"
 #include "previewcommands.h"
 #include "recentfiles.h"
+#include "renamerequests.h"
 #include "sitefolder.h"
+#include "siterenames.h"
 #include "spellingmenu.h"
 #include "statusbarview.h"
 #include "tagnavigation.h"
@@ -30,6 +32,7 @@ Workbench::Workbench(QMainWindow *window, QWidget *areaHolder, QMdiArea *area, D
 {
     // Each adds its rows at the end of their menus: this order is the menus'.
     m_site = new SiteFolder(this);
+    m_renames = new SiteRenames(docs, m_site, window, this);
     m_recent = new RecentFiles(actions, this);
     connect(m_recent, &RecentFiles::openRequested, this, &Workbench::openRequested);
     m_history = new EditHistory(actions, current, this);
@@ -45,6 +48,9 @@ Workbench::Workbench(QMainWindow *window, QWidget *areaHolder, QMdiArea *area, D
     new SpellingMenu(actions, this);
     m_folders = new FolderCommands(actions, m_site, m_recent, docs, area, window, this);
     connect(m_folders, &FolderCommands::openRequested, this, &Workbench::openRequested);
+    // The pane's renames and moves keep the site's references to what moves.
+    connect(m_folders->renames(), &RenameRequests::renameRequested, m_renames,
+            &SiteRenames::rename);
     // Last: its rows end the Edit menu.
     m_findFiles = new FindInFilesCommands(actions, current, docs, area, window, m_site, this);
     connect(m_findFiles, &FindInFilesCommands::openRequested, this, &Workbench::openRequested);

@@ -33,6 +33,7 @@ class QMenu;
 class RecentFiles;
 class RenameRequests;
 class SiteFolder;
+class SiteRenames;
 class StatusBarView;
 class THTMLDOC;
 
@@ -64,6 +65,9 @@ public:
     FolderPane *folderPane() const;
     // The folder pane's Rename... and Move To...: renameRequested(from, to).
     RenameRequests *renameRequests() const;
+    // Renames and moves of the site's files that keep its references
+    // (the folder pane asks for them).
+    SiteRenames *siteRenames() const { return m_renames; }
 
 signals:
     // An existing file chosen from Open Recent, to be opened as Open does.
@@ -81,6 +85,7 @@ private:
     RecentFiles *m_recent;
     SiteFolder *m_site;
     FolderCommands *m_folders;
+    SiteRenames *m_renames;
     QList<QAction *> m_needDocument; // enabled only while a document is open
     QPointer<THTMLDOC> m_followed;
 };

@@ -54,9 +54,15 @@ struct ResolvedLink {
     bool fileScheme = false; // written as file:...
     bool backslash = false;  // written with '\'
     bool unencodedSpace = false;
+    bool rootRelative = false; // written as "/x": under `siteRoot` when given
 };
 
 // `reference` as written in `pageFile` (an absolute path), under the page's
-// <base href> (empty: none).
-ResolvedLink resolveLink(const QString &pageFile, const QString &baseHref,
-                         const QString &reference);
+// <base href> (empty: none). A reference from the root ("/x") goes from
+// `siteRoot` when given, as the server would serve the site; from the
+// disk's root otherwise, as a browser opening the file does.
+ResolvedLink resolveLink(const QString &pageFile, const QString &baseHref, const QString &reference,
+                         const QString &siteRoot = QString());
+
+// Character references in `text` read as the characters they stand for.
+QString decodeReferences(QStringView text);
