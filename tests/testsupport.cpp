@@ -207,6 +207,24 @@ void onNextModal(std::function<void(QWidget *)> fill)
     timer->start();
 }
 
+void onDialogNamed(const char *name, std::function<void(QWidget *)> fill)
+{
+    auto *timer = new QTimer(qApp);
+    timer->setObjectName(QStringLiteral("onNextModal")); // cleared as onNextModal()'s are
+    const QString wanted = QLatin1String(name);
+    QObject::connect(timer, &QTimer::timeout, qApp, [timer, fill, wanted] {
+        for (QWidget *w : QApplication::topLevelWidgets()) {
+            if (w->objectName() == wanted && w->isVisible()) {
+                timer->stop();
+                timer->deleteLater();
+                fill(w);
+                return;
+            }
+        }
+    });
+    timer->start(10);
+}
+
 QByteArray readBytes(const QString &path) { return readNative(nativePath(path)); }
 
 bool writeBytes(const QString &path, const QByteArray &bytes)

@@ -90,6 +90,9 @@ QString withCaret(EditorBox *ed);
 // Runs `fill` on the next modal dialog that opens, from the event loop.
 // `fill` must close the dialog (it is given the dialog widget).
 void onNextModal(std::function<void(QWidget *)> fill);
+// The same for the dialog of this object name once it shows (passing over
+// a progress box a slow run may show first).
+void onDialogNamed(const char *name, std::function<void(QWidget *)> fill);
 
 // For init(): whether the test function now starting is one of `names`,
 // which need no window (pure rules, data rows): init() then starts nothing.

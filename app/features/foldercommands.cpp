@@ -46,7 +46,7 @@ FolderCommands::FolderCommands(ActionRegistry *actions, SiteFolder *site, Recent
                                DocumentTable *docs, QMdiArea *area, QMainWindow *window,
                                QObject *parent)
     : QObject(parent), m_site(site), m_recent(recent), m_docs(docs), m_area(area),
-      m_pane(new FolderPane(window)), m_renames(new RenameRequests(docs, this))
+      m_pane(new FolderPane(window)), m_renames(new RenameRequests(this))
 {
     // A pane closed while it has the keyboard gives it to the document in use.
     new KeepKeyboardOnHide(m_pane);

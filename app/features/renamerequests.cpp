@@ -1,12 +1,9 @@
 #include "renamerequests.h"
-#include "document.h"
-#include "documenttable.h"
 #include "errors.h"
 #include "uiseam.h"
 
 #include <QDir>
 #include <QFileInfo>
-#include <QMetaMethod>
 
 namespace {
 bool isInside(const QString &path, const QString &folder)
@@ -14,10 +11,6 @@ bool isInside(const QString &path, const QString &folder)
     return path.startsWith(folder + QLatin1Char('/'));
 }
 } // namespace
-
-RenameRequests::RenameRequests(DocumentTable *docs, QObject *parent) : QObject(parent), m_docs(docs)
-{
-}
 
 void RenameRequests::askRename(const QString &path)
 {
@@ -52,21 +45,5 @@ void RenameRequests::request(const QString &from, const QString &to)
         throw TagloomError(QStringLiteral("%1 already exists").arg(target));
     if (isInside(target, source))
         throw TagloomError(QStringLiteral("%1 cannot be moved into itself").arg(source));
-    if (isSignalConnected(QMetaMethod::fromSignal(&RenameRequests::renameRequested)))
-        emit renameRequested(source, target);
-    else
-        renameWithoutLinks(m_docs, source, target);
-}
-
-void renameWithoutLinks(DocumentTable *docs, const QString &from, const QString &to)
-{
-    if (QFileInfo::exists(to) || !QDir().rename(from, to))
-        throw TagloomError(QStringLiteral("%1 could not be renamed to %2").arg(from, to));
-    for (PageDocument *page : docs->pages()) {
-        const QString path = page->filePath();
-        if (path == from)
-            page->followRename(to);
-        else if (isInside(path, from))
-            page->followRename(to + path.mid(from.size()));
-    }
+    emit renameRequested(source, target);
 }

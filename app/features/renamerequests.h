@@ -2,17 +2,14 @@
 // The folder pane's Rename... and Move To...: asks for the new name or the
 // folder to move to, refuses a name already taken (nothing is ever
 // overwritten), and hands the change on through renameRequested(), to be
-// made with whatever else it takes (links to the file followed). When
-// nothing takes it, renameWithoutLinks() makes it.
+// made with whatever else it takes (links to the file followed).
 #include <QObject>
 #include <QString>
-
-class DocumentTable;
 
 class RenameRequests : public QObject {
     Q_OBJECT
 public:
-    RenameRequests(DocumentTable *docs, QObject *parent);
+    explicit RenameRequests(QObject *parent) : QObject(parent) {}
 
     // Ask, check, then request(). Throw what request() throws.
     void askRename(const QString &path);
@@ -23,12 +20,4 @@ public:
 
 signals:
     void renameRequested(const QString &from, const QString &to);
-
-private:
-    DocumentTable *m_docs;
 };
-
-// The file or folder renamed on disk as it is, links to it left alone; the
-// open documents of the files renamed follow it. Throws when the rename
-// fails (nothing then changed).
-void renameWithoutLinks(DocumentTable *docs, const QString &from, const QString &to);
