@@ -13,6 +13,7 @@
 #include "pagecheckcommands.h"
 #include "previewcommands.h"
 #include "recentfiles.h"
+#include "sitecheckcommands.h"
 #include "sitefolder.h"
 #include "spellingmenu.h"
 #include "statusbarview.h"
@@ -41,6 +42,8 @@ Workbench::Workbench(QMainWindow *window, QWidget *areaHolder, QMdiArea *area, D
     m_check = new PageCheckCommands(actions, current, docs, area, window, this);
     new CheckAsYouType(actions, docs, m_check->service(), this);
     new SpellingMenu(actions, this);
+    m_siteCheck = new SiteCheckCommands(actions, m_site, docs, area, window, this);
+    connect(m_siteCheck, &SiteCheckCommands::openRequested, this, &Workbench::openRequested);
 
     for (const ActionRow &r : actions->rows())
         if (r.needsDocument)
@@ -61,6 +64,7 @@ DocumentStatus *Workbench::status() const { return m_status->status(); }
 PreviewPane *Workbench::preview() const { return m_preview->preview(); }
 PreviewDock *Workbench::previewDock() const { return m_preview->previewDock(); }
 PageCheckPane *Workbench::pageCheck() const { return m_check->pageCheck(); }
+SiteCheckPane *Workbench::siteCheck() const { return m_siteCheck->pane(); }
 QMenu *Workbench::recentMenu() const { return m_recent->menu(); }
 QStringList Workbench::recentFiles() const { return m_recent->files(); }
 

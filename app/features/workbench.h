@@ -3,7 +3,7 @@
 // one object a feature, each owning its menu rows and the keys it keeps in
 // the user's state: undo and redo, the find bar and Go to Line, the tag
 // commands of the Edit menu, the status bar, the preview, the encoding
-// menus, the page check, spelling and recent files. The workbench hands
+// menus, the page check, spelling, the site check and recent files. The workbench hands
 // each the current document, and enables the rows that need one.
 #include <QObject>
 #include <QPointer>
@@ -26,6 +26,8 @@ class QMainWindow;
 class QMdiArea;
 class QMenu;
 class RecentFiles;
+class SiteCheckCommands;
+class SiteCheckPane;
 class SiteFolder;
 class StatusBarView;
 class THTMLDOC;
@@ -46,6 +48,7 @@ public:
     PreviewPane *preview() const;
     PreviewDock *previewDock() const;
     PageCheckPane *pageCheck() const;
+    SiteCheckPane *siteCheck() const;
     QMenu *recentMenu() const;
     // Recent files, most recent first (at most 10).
     QStringList recentFiles() const;
@@ -65,6 +68,7 @@ private:
     PreviewCommands *m_preview;
     PageCheckCommands *m_check;
     RecentFiles *m_recent;
+    SiteCheckCommands *m_siteCheck;
     SiteFolder *m_site;
     QList<QAction *> m_needDocument; // enabled only while a document is open
     QPointer<THTMLDOC> m_followed;
