@@ -2,6 +2,7 @@
 // growing size, driven through the same code the editor runs. Prints a
 // table and writes the same figures as JSON.
 #include "benchcheck.h"
+#include "benchsitecheck.h"
 #include "benchcommands.h"
 #include "benchfamilies.h"
 #include "benchpages.h"
@@ -89,6 +90,7 @@ int main(int argc, char *argv[])
     bool previewOnly = false;  // only the preview's rows
     bool spellingOnly = false; // only the spelling rows
     bool checkOnly = false;    // only the page check's rows
+    bool siteOnly = false;     // only the site check's row
     bool familiesOnly = false; // only the page families ...
     QString only;              // ... whose names hold this
     for (int i = 1; i < args.size(); ++i) {
@@ -105,6 +107,8 @@ int main(int argc, char *argv[])
             previewOnly = true; // with --families NAME: that family's typed keys alone
         } else if (args[i] == QLatin1String("--spelling")) {
             spellingOnly = true; // with --families NAME: those pages alone
+        } else if (args[i] == QLatin1String("--site-check")) {
+            siteOnly = true;
         } else if (args[i] == QLatin1String("--page-check")) {
             checkOnly = true; // with --families NAME: those pages alone
         } else if (args[i] == QLatin1String("--families")) {
@@ -208,6 +212,14 @@ int main(int argc, char *argv[])
         QFile out(jsonPath);
         if (out.open(QIODevice::WriteOnly))
             out.write(QJsonDocument(QJsonObject{{QStringLiteral("check"), rows}}).toJson());
+        destroyApplicationWindows();
+        return 0;
+    }
+    if (siteOnly) {
+        const QJsonArray rows = runSiteCheck(QDir(dir.path()), familyScale, runs);
+        QFile out(jsonPath);
+        if (out.open(QIODevice::WriteOnly))
+            out.write(QJsonDocument(QJsonObject{{QStringLiteral("site"), rows}}).toJson());
         destroyApplicationWindows();
         return 0;
     }
@@ -525,13 +537,15 @@ int main(int argc, char *argv[])
     const QJsonArray fams = runFamilies(QDir(dir.path()), familyScale, runs, quick, only);
     const QJsonArray spell = runSpelling(QDir(dir.path()), familyScale, runs, only);
     const QJsonArray check = runPageCheck(familyScale, runs, only);
+    const QJsonArray site = runSiteCheck(QDir(dir.path()), familyScale, runs);
     QFile out(jsonPath);
     if (out.open(QIODevice::WriteOnly))
         out.write(QJsonDocument(QJsonObject{{QStringLiteral("runs"), runs},
                                             {QStringLiteral("rows"), jrows},
                                             {QStringLiteral("families"), fams},
                                             {QStringLiteral("spelling"), spell},
-                                            {QStringLiteral("check"), check}})
+                                            {QStringLiteral("check"), check},
+                                            {QStringLiteral("site"), site}})
                       .toJson());
     std::printf("figures written to %s\n", qPrintable(QFileInfo(out).absoluteFilePath()));
     destroyApplicationWindows();

@@ -123,7 +123,7 @@ class TestSiteCheck : public QObject {
 private slots:
     void init()
     {
-        if (!runsWithoutWindows({"faults", "commandLine"}))
+        if (!runsWithoutWindows({"faults", "cancelled", "commandLine"}))
             m_ui = startWithScriptedUi();
     }
     void cleanup() { QVERIFY(stopWithScriptedUi(m_ui)); }
@@ -191,6 +191,17 @@ private slots:
         const SiteCheckResult r = checkSite(dir.path(), open);
         QCOMPARE(described(r, dir.path()), expected);
         QVERIFY(!r.cancelled && !r.unreadable);
+    }
+
+    void cancelled()
+    {
+        QTemporaryDir dir;
+        QVERIFY(writeSite(dir.path(), kWorkingSite));
+        JobControl control;
+        control.cancel();
+        const SiteCheckResult r = checkSite(dir.path(), {}, &control);
+        QVERIFY(r.cancelled);
+        QCOMPARE(r.messages.size(), 0);
     }
 
     void commandLine_data()

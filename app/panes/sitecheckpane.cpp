@@ -99,7 +99,12 @@ SiteCheckPane::SiteCheckPane(QWidget *parent)
 
 void SiteCheckPane::check(const QString &folder, const QHash<QString, QString> &openTexts)
 {
-    cancel();
+    // A check still running is passed over, its result never shown; it
+    // ends on its own at its next look at the flag.
+    if (m_job)
+        m_jobs.drop(m_job);
+    m_job.reset();
+    m_probe->cancel();
     m_rows->clear();
     m_listed = 0;
     m_result = SiteCheckResult();
