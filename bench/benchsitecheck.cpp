@@ -27,6 +27,8 @@ QJsonArray runSiteCheck(const QDir &work, double scale, int runs)
     SiteCheckPane *pane = ZediDove->workbench()->siteCheck();
     std::printf("\nsite check: %d pages, %d images, as Tools > Check Site runs it (median of %d)\n",
                 pages, images, runs);
+    // The first run's peak is the one that counts: later runs reuse the heap
+    // the first one grew.
     std::printf("%-12s %12s %12s %14s %9s %9s\n", "", "time ms", "peak +MiB", "longest stall ms",
                 "errors", "made");
     std::vector<double> times, peaks, stalls;
@@ -66,15 +68,17 @@ QJsonArray runSiteCheck(const QDir &work, double scale, int runs)
     }
     const QString label = QStringLiteral("%1 pages").arg(pages);
     std::printf("%-12s %12.1f %12.1f %14.1f %9d %9d\n", qPrintable(label), median(times),
-                median(peaks), median(stalls), errors, site.brokenLinks + site.missingImages);
+                *std::max_element(peaks.begin(), peaks.end()), median(stalls), errors,
+                site.brokenLinks + site.missingImages);
     std::fflush(stdout);
     QDir(folder).removeRecursively();
-    return QJsonArray{QJsonObject{{QStringLiteral("name"), label},
-                                  {QStringLiteral("images"), images},
-                                  {QStringLiteral("check ms"), median(times)},
-                                  {QStringLiteral("peak memory MiB"), median(peaks)},
-                                  {QStringLiteral("longest GUI stall ms"), median(stalls)},
-                                  {QStringLiteral("errors"), errors}}};
+    return QJsonArray{QJsonObject{
+        {QStringLiteral("name"), label},
+        {QStringLiteral("images"), images},
+        {QStringLiteral("check ms"), median(times)},
+        {QStringLiteral("peak memory MiB"), *std::max_element(peaks.begin(), peaks.end())},
+        {QStringLiteral("longest GUI stall ms"), median(stalls)},
+        {QStringLiteral("errors"), errors}}};
 }
 
 } // namespace bench
