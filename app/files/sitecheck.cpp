@@ -165,6 +165,10 @@ private:
                 }
             }
             s.links = s.page ? pageLinks(text, control) : stylesheetLinks(text);
+            if (s.links.truncated)
+                add(path, nullptr, QStringLiteral("Warning"),
+                    QStringLiteral("Only the first %1 references of this file are checked")
+                        .arg(kMaxPageLinks));
             if (s.page)
                 anchors.insert(path,
                                QSet<QString>(s.links.anchors.cbegin(), s.links.anchors.cend()));
