@@ -2,6 +2,7 @@
 // growing size, driven through the same code the editor runs. Prints a
 // table and writes the same figures as JSON.
 #include "benchcheck.h"
+#include "benchsitecheck.h"
 #include "benchcommands.h"
 #include "benchfolder.h"
 #include "benchfamilies.h"
@@ -88,15 +89,16 @@ int main(int argc, char *argv[])
     int runs = 7;
     QString jsonPath = QStringLiteral("bench-results.json");
     double familyScale = 1.0;
-    bool quick = false;        // no family over 8 MB
-    bool previewOnly = false;  // only the preview's rows
-    bool spellingOnly = false; // only the spelling rows
-    bool checkOnly = false;    // only the page check's rows
-    bool folderOnly = false;   // only the folder pane's rows
-    int folderFiles = 20000;   // the files of its site
-    bool siteOnly = false;     // only Find in Files' rows
-    bool familiesOnly = false; // only the page families ...
-    QString only;              // ... whose names hold this
+    bool quick = false;         // no family over 8 MB
+    bool previewOnly = false;   // only the preview's rows
+    bool spellingOnly = false;  // only the spelling rows
+    bool checkOnly = false;     // only the page check's rows
+    bool folderOnly = false;    // only the folder pane's rows
+    int folderFiles = 20000;    // the files of its site
+    bool siteOnly = false;      // only Find in Files' rows
+    bool siteCheckOnly = false; // only the site check's row
+    bool familiesOnly = false;  // only the page families ...
+    QString only;               // ... whose names hold this
     for (int i = 1; i < args.size(); ++i) {
         if (args[i] == QLatin1String("--smoke")) {
             sizes = {10000};
@@ -112,12 +114,14 @@ int main(int argc, char *argv[])
             previewOnly = true; // with --families NAME: that family's typed keys alone
         } else if (args[i] == QLatin1String("--spelling")) {
             spellingOnly = true; // with --families NAME: those pages alone
+        } else if (args[i] == QLatin1String("--site-check")) {
+            siteOnly = true;
         } else if (args[i] == QLatin1String("--page-check")) {
             checkOnly = true; // with --families NAME: those pages alone
         } else if (args[i] == QLatin1String("--folder")) {
             folderOnly = true;
         } else if (args[i] == QLatin1String("--find-in-files")) {
-            siteOnly = true;
+            siteCheckOnly = true;
         } else if (args[i] == QLatin1String("--families")) {
             familiesOnly = true;
             if (i + 1 < args.size() && !args[i + 1].startsWith(QLatin1String("--")))
@@ -244,6 +248,14 @@ int main(int argc, char *argv[])
         QFile out(jsonPath);
         if (out.open(QIODevice::WriteOnly))
             out.write(QJsonDocument(QJsonObject{{QStringLiteral("find in files"), rows}}).toJson());
+        destroyApplicationWindows();
+        return 0;
+    }
+    if (siteCheckOnly) {
+        const QJsonArray rows = runSiteCheck(QDir(dir.path()), familyScale, runs);
+        QFile out(jsonPath);
+        if (out.open(QIODevice::WriteOnly))
+            out.write(QJsonDocument(QJsonObject{{QStringLiteral("site"), rows}}).toJson());
         destroyApplicationWindows();
         return 0;
     }
@@ -564,6 +576,7 @@ int main(int argc, char *argv[])
     const QJsonArray check = runPageCheck(familyScale, runs, only);
     const QJsonArray folder = runFolder(QDir(dir.path()), folderFiles, qMin(runs, 3));
     const QJsonArray site = runFindInFiles(QDir(dir.path()), familyScale, runs);
+    const QJsonArray siteCheck = runSiteCheck(QDir(dir.path()), familyScale, runs);
     QFile out(jsonPath);
     if (out.open(QIODevice::WriteOnly))
         out.write(QJsonDocument(QJsonObject{{QStringLiteral("runs"), runs},
@@ -572,7 +585,8 @@ int main(int argc, char *argv[])
                                             {QStringLiteral("spelling"), spell},
                                             {QStringLiteral("check"), check},
                                             {QStringLiteral("folder"), folder},
-                                            {QStringLiteral("find in files"), site}})
+                                            {QStringLiteral("find in files"), site},
+                                            {QStringLiteral("site"), siteCheck}})
                       .toJson());
     std::printf("figures written to %s\n", qPrintable(QFileInfo(out).absoluteFilePath()));
     destroyApplicationWindows();

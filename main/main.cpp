@@ -32,6 +32,12 @@ int main(int argc, char *argv[])
         QCoreApplication app(argc, argv);
         return checkPagesFromCommandLine(line.files, stdout, stderr);
     }
+    if (line.mode == CommandLine::CheckSite) {
+        if (!line.error.isEmpty())
+            return wrongArguments(line.error);
+        QCoreApplication app(argc, argv);
+        return checkSiteFromCommandLine(line.files.first(), stdout, stderr);
+    }
     // The OpenGL context the preview's engine shares with Qt is made when
     // the pane is first shown (app/panes/previewdock.cpp), not here: asked for
     // here, it loaded the OpenGL driver (Mesa and LLVM, some 55 MB) at

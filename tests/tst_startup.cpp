@@ -93,7 +93,7 @@ private slots:
             "&Lists|Ctrl+Shift+L", "&Table|Ctrl+A", "Tar&get|Ctrl+Shift+T", "-",
             "&Paragraph          <P>|Ctrl+P", "&Horizontal Rule <HR>|Ctrl+H",
             "Line &Break         <BR>|Ctrl+Shift+B", "-", "Chec&k Page|F7", "Check As &You Type|", "-",
-            "Check &Spelling|", "Spelling La&nguage|"};
+            "Check &Spelling|", "Spelling La&nguage|", "-", "Check &Site|"};
         QTest::newRow("Window") << "&Window" << QStringList{"&Tile|", "&Cascade|"};
         QTest::newRow("Help") << "&Help" << QStringList{"&Contents|", "About ZEDI Dove|"};
     }

@@ -16,6 +16,7 @@
 #include "previewcommands.h"
 #include "recentfiles.h"
 #include "renamerequests.h"
+#include "sitecheckcommands.h"
 #include "sitefolder.h"
 #include "siterenames.h"
 #include "spellingmenu.h"
@@ -54,6 +55,8 @@ Workbench::Workbench(QMainWindow *window, QWidget *areaHolder, QMdiArea *area, D
     // Last: its rows end the Edit menu.
     m_findFiles = new FindInFilesCommands(actions, current, docs, area, window, m_site, this);
     connect(m_findFiles, &FindInFilesCommands::openRequested, this, &Workbench::openRequested);
+    m_siteCheck = new SiteCheckCommands(actions, m_site, docs, area, window, this);
+    connect(m_siteCheck, &SiteCheckCommands::openRequested, this, &Workbench::openRequested);
 
     for (const ActionRow &r : actions->rows())
         if (r.needsDocument)
@@ -75,6 +78,7 @@ PreviewPane *Workbench::preview() const { return m_preview->preview(); }
 PreviewDock *Workbench::previewDock() const { return m_preview->previewDock(); }
 PageCheckPane *Workbench::pageCheck() const { return m_check->pageCheck(); }
 FindInFilesPane *Workbench::findInFiles() const { return m_findFiles->pane(); }
+SiteCheckPane *Workbench::siteCheck() const { return m_siteCheck->pane(); }
 QMenu *Workbench::recentMenu() const { return m_recent->menu(); }
 QStringList Workbench::recentFiles() const { return m_recent->files(); }
 QStringList Workbench::recentFolders() const { return m_recent->folders(); }

@@ -6,6 +6,8 @@
 // menus, the page check, spelling, recent files and the site folder's
 // pane. The workbench hands each the current document, and enables the rows
 // that need one.
+// menus, the page check, spelling, the site check and recent files. The workbench hands
+// each the current document, and enables the rows that need one.
 #include <QObject>
 #include <QPointer>
 #include <QStringList>
@@ -32,6 +34,8 @@ class QMdiArea;
 class QMenu;
 class RecentFiles;
 class RenameRequests;
+class SiteCheckCommands;
+class SiteCheckPane;
 class SiteFolder;
 class SiteRenames;
 class StatusBarView;
@@ -54,6 +58,7 @@ public:
     PreviewDock *previewDock() const;
     PageCheckPane *pageCheck() const;
     FindInFilesPane *findInFiles() const;
+    SiteCheckPane *siteCheck() const;
     QMenu *recentMenu() const;
     // Recent files, most recent first (at most 10).
     QStringList recentFiles() const;
@@ -83,6 +88,7 @@ private:
     PreviewCommands *m_preview;
     PageCheckCommands *m_check;
     RecentFiles *m_recent;
+    SiteCheckCommands *m_siteCheck;
     SiteFolder *m_site;
     FolderCommands *m_folders;
     SiteRenames *m_renames;

@@ -4,8 +4,10 @@
 #include "nativepath.h"
 #include "nuchecker.h"
 #include "pagecheckservice.h"
+#include "sitecheck.h"
 #include "textreader.h"
 
+#include <QDir>
 #include <QEventLoop>
 
 #include <cerrno>
@@ -17,7 +19,7 @@
 CommandLine parseCommandLine(int argc, char *const *argv)
 {
     CommandLine line;
-    bool help = false, check = false, options = true;
+    bool help = false, check = false, site = false, options = true;
     for (int i = 1; i < argc; ++i) {
         const QByteArray arg(argv[i]);
         if (arg.isEmpty())
@@ -28,6 +30,8 @@ CommandLine parseCommandLine(int argc, char *const *argv)
             help = true;
         } else if (options && arg == "--check") {
             check = true;
+        } else if (options && arg == "--check-site") {
+            site = true;
         } else if (options && arg.startsWith("--")) {
             if (line.error.isEmpty())
                 line.error = QStringLiteral("unknown option %1 (a file whose name starts with "
@@ -37,9 +41,14 @@ CommandLine parseCommandLine(int argc, char *const *argv)
             line.files << arg;
         }
     }
-    line.mode = help ? CommandLine::Help : check ? CommandLine::Check : CommandLine::Open;
+    line.mode = help    ? CommandLine::Help
+                : check ? CommandLine::Check
+                : site  ? CommandLine::CheckSite
+                        : CommandLine::Open;
     if (line.mode == CommandLine::Check && line.files.isEmpty() && line.error.isEmpty())
         line.error = QStringLiteral("--check needs at least one page");
+    if (line.mode == CommandLine::CheckSite && line.files.size() != 1 && line.error.isEmpty())
+        line.error = QStringLiteral("--check-site needs one folder");
     return line;
 }
 
@@ -48,6 +57,7 @@ QString commandLineUsage()
     return QStringLiteral(
         "Usage: tagloom-html [FILE...] [FOLDER]\n"
         "       tagloom-html --check PAGE...\n"
+        "       tagloom-html --check-site FOLDER\n"
         "\n"
         "Opens each FILE as a document in the editor (none: a new document),\n"
         "and FOLDER as the site folder, shown in the Folder pane.\n"
@@ -58,6 +68,13 @@ QString commandLineUsage()
         "                   Exit status: 1 when a page has an error, else 0;\n"
         "                   2 when a page cannot be read (the others are still\n"
         "                   checked).\n"
+        "  --check-site FOLDER\n"
+        "                   Checks the links of every page and stylesheet under\n"
+        "                   FOLDER as Tools > Check Site does (nothing is\n"
+        "                   fetched), and prints one line a result, by path:\n"
+        "                     PATH:LINE:COLUMN: error|warning|advice: TEXT\n"
+        "                   Exit status: 1 when there is an error, else 0;\n"
+        "                   2 when the folder cannot be read.\n"
         "  -h, --help       Prints this text.\n"
         "  --               Ends the options: what follows are files, even\n"
         "                   those whose names start with \"-\".\n"
@@ -99,6 +116,17 @@ bool readPage(const QString &path, QString *text, QString *why)
         *why = whyUnreadable(path, e.text());
         return false;
     }
+}
+
+QString whyFolderUnreadable(const QString &path)
+{
+    const QByteArray native = nativePath(path);
+    struct stat st;
+    if (::stat(native.constData(), &st) != 0)
+        return QString::fromLocal8Bit(std::strerror(errno));
+    if (!S_ISDIR(st.st_mode))
+        return QString::fromLocal8Bit(std::strerror(ENOTDIR));
+    return QString::fromLocal8Bit(std::strerror(EACCES));
 }
 
 void print(FILE *to, const QByteArray &path, const QString &rest)
@@ -175,4 +203,37 @@ int checkPagesFromCommandLine(const QList<QByteArray> &pages, FILE *out, FILE *e
         return 2;
     }
     return unreadable ? 2 : errors ? 1 : 0;
+}
+
+int checkSiteFromCommandLine(const QByteArray &folder, FILE *out, FILE *err)
+{
+    const QString given = pathFromNative(folder);
+    const QString root = QDir::cleanPath(QDir(currentFolderPath()).absoluteFilePath(given));
+    const SiteCheckResult result = checkSite(root, {});
+    if (result.unreadable) {
+        print(err, folder, QStringLiteral(": cannot be read: %1\n").arg(whyFolderUnreadable(root)));
+        return 2;
+    }
+    // Paths under the folder as it was given, as --check names pages.
+    QByteArray prefix = folder;
+    if (prefix == "." || prefix == "./")
+        prefix.clear();
+    else if (!prefix.endsWith('/'))
+        prefix += '/';
+    for (const SiteMessage &m : result.messages) {
+        const QString rel = m.path == root ? QStringLiteral(".") : m.path.mid(root.size() + 1);
+        QString words = m.message.text;
+        words.replace(QLatin1Char('\r'), QLatin1Char(' '))
+            .replace(QLatin1Char('\n'), QLatin1Char(' '));
+        print(out, prefix + nativePath(rel),
+              QStringLiteral(":%1:%2: %3: %4\n")
+                  .arg(m.message.line)
+                  .arg(m.message.column)
+                  .arg(m.message.kind.toLower(), words));
+    }
+    if (std::fflush(out) != 0 || std::ferror(out)) {
+        std::fprintf(err, "The results could not be written: %s\n", std::strerror(errno));
+        return 2;
+    }
+    return result.errors > 0 ? 1 : 0;
 }

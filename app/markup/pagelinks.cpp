@@ -242,6 +242,10 @@ public:
             stop = true;
             return;
         }
+        if (result.links.size() >= kMaxPageLinks || result.anchors.size() >= kMaxPageLinks) {
+            result.truncated = stop = true;
+            return;
+        }
         switch (t.kind) {
         case TokenKind::StartTag:
         case TokenKind::EndTag:
@@ -489,7 +493,10 @@ PageLinks stylesheetLinks(QStringView crlfText)
         l.written = crlfText.sliced(start, length).toString();
         l.reference = l.written.trimmed();
         l.attribute = attribute.toString();
-        r.links.append(l);
+        if (r.links.size() < kMaxPageLinks)
+            r.links.append(l);
+        else
+            r.truncated = true;
     });
     return r;
 }

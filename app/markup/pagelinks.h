@@ -30,7 +30,11 @@ struct PageLinks {
     // Every id and <a name> of the page, as written (fragments match them
     // case-sensitively).
     QStringList anchors;
+    // A page of more links or anchors than kMaxPageLinks is read no
+    // further: memory stays bounded whatever the page.
+    bool truncated = false;
 };
+constexpr int kMaxPageLinks = 200000;
 
 // A page's links. `control` may cancel a long read (the result is then
 // partial and the caller drops it).
