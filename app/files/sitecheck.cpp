@@ -29,12 +29,6 @@ bool isLinkable(const QString &path)
                                u"avif", u"js", u"mjs", u"woff", u"woff2", u"ttf", u"otf", u"eot"});
 }
 
-// Folders of version control, which a site does not publish.
-bool isVcsFolder(const QString &name)
-{
-    return name == u"CVS" || name == u"_darcs" || name == u"node_modules";
-}
-
 struct Source {
     QString path;
     PageLinks links;
@@ -112,7 +106,7 @@ private:
                 const QFileInfo info = it.fileInfo();
                 const QString path = info.filePath();
                 if (info.isDir()) {
-                    if (isVcsFolder(info.fileName()) || info.isSymLink())
+                    if (isLeftOutFolder(info.fileName()) || info.isSymLink())
                         continue;
                     folders.insert(path);
                     byLowerCase.insert(path.toLower(), path);
@@ -353,13 +347,6 @@ private:
 };
 
 } // namespace
-
-bool isSitePage(const QString &path)
-{
-    return hasSuffix(path, {u"htm", u"html", u"xhtml", u"shtml"});
-}
-
-bool isStylesheet(const QString &path) { return hasSuffix(path, {u"css"}); }
 
 QString SiteCheckResult::summary() const
 {

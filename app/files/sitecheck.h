@@ -9,6 +9,7 @@
 // Pure of widgets; meant for a worker (BackgroundJobs), cancellable.
 #include "backgroundjob.h"
 #include "pagecheck.h"
+#include "sitefiles.h"
 
 #include <QHash>
 #include <QList>
@@ -38,10 +39,6 @@ struct SiteCheckResult {
     bool externalTried = false; // the external addresses were asked about
     QString summary() const;
 };
-
-// Suffixes read as pages and as stylesheets.
-bool isSitePage(const QString &path);
-bool isStylesheet(const QString &path);
 
 // Checks the site under `folder` (absolute). `openTexts` maps the absolute
 // paths of pages open in the editor with unsaved text to that text (CR LF,

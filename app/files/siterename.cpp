@@ -271,18 +271,6 @@ QStringList filesToRead(const QString &site, const QString &from, const JobContr
 }
 } // namespace
 
-bool isSitePage(const QString &path)
-{
-    const QString suffix = QFileInfo(path).suffix().toLower();
-    return suffix == QLatin1String("htm") || suffix == QLatin1String("html")
-           || suffix == QLatin1String("xhtml") || suffix == QLatin1String("shtml");
-}
-
-bool isStylesheet(const QString &path)
-{
-    return QFileInfo(path).suffix().compare(QLatin1String("css"), Qt::CaseInsensitive) == 0;
-}
-
 QString renameRefusal(const QString &from, const QString &to)
 {
     const QFileInfo source(from);

@@ -6,6 +6,7 @@
 // files but changes nothing: the caller renames and applies the edits.
 #include "backgroundjob.h"
 #include "lineedits.h"
+#include "sitefiles.h"
 
 #include <QHash>
 #include <QList>
@@ -46,8 +47,6 @@ constexpr qint64 kMaxRenameFileBytes = qint64(32) * 1024 * 1024;
 constexpr int kMaxRenameFiles = 100000;
 
 // Whether `path` is a page or a stylesheet, by its name.
-bool isSitePage(const QString &path);
-bool isStylesheet(const QString &path);
 
 // Why `from` cannot become `to` as things stand on disk; empty: it can.
 QString renameRefusal(const QString &from, const QString &to);

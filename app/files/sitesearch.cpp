@@ -1,6 +1,7 @@
 #include "sitesearch.h"
 #include "editormarks.h"
 #include "errors.h"
+#include "sitefiles.h"
 #include "textreader.h"
 
 #include <QDir>
@@ -32,10 +33,10 @@ QString sameFileKey(const QString &path)
 
 namespace {
 // Hidden folders hold version control's own files (.git, .svn, .hg) and
-// tools' caches, never the site's pages; CVS names its folder plainly.
+// tools' caches, never the site's pages.
 bool isPassedOver(const QString &folderName)
 {
-    return folderName.startsWith(QLatin1Char('.')) || folderName == QLatin1String("CVS");
+    return folderName.startsWith(QLatin1Char('.')) || isLeftOutFolder(folderName);
 }
 
 // The files to search, in a stable order: folders walked one by one, no

@@ -1,4 +1,5 @@
 #include "folderpane.h"
+#include "sitefiles.h"
 
 #include <QBoxLayout>
 #include <QCloseEvent>
@@ -209,10 +210,7 @@ bool FolderPane::nameMatches(const QString &name, const QString &filter)
 
 bool FolderPane::isLeftOut(const QString &name)
 {
-    static const QStringList kLeftOut = {QStringLiteral(".git"), QStringLiteral(".svn"),
-                                         QStringLiteral(".hg"), QStringLiteral(".bzr"),
-                                         QStringLiteral("CVS")};
-    return kLeftOut.contains(name);
+    return name.startsWith(QLatin1Char('.')) || isLeftOutFolder(name);
 }
 
 QString FolderPane::pathAt(const QModelIndex &index) const
