@@ -215,6 +215,20 @@ private slots:
             << utf16le(u"<p>\u00e9\u4e2d</p>\n<a href=\"a.html\">"_qs)
             << utf16le(u"<p>\u00e9\u4e2d</p>\n<a href=\"b.html\">"_qs);
     }
+    // The progress box's delay ends while the list is open: it stays away.
+    void noProgressBoxOverTheList()
+    {
+        Site site("<a href=\"a.html\">\n");
+        bool boxShown = true;
+        QVERIFY(site.rename("OkButton", [&](QWidget *) {
+            QTest::qWait(1300); // past the box's delay
+            boxShown = false;
+            for (QWidget *w : QApplication::topLevelWidgets())
+                boxShown |= w->objectName() == QLatin1String("RenameProgress") && w->isVisible();
+        }));
+        QVERIFY(!boxShown);
+    }
+
     void renames()
     {
         QFETCH(QByteArray, closed);

@@ -106,7 +106,9 @@ void SiteRenames::closeProgress()
     if (!m_progress)
         return;
     m_progress->disconnect(this);
-    m_progress->hide();
+    // cancel() also stops the timer that shows the box after its delay:
+    // hidden alone, it came back over the list of changes.
+    m_progress->cancel();
     m_progress->deleteLater();
     m_progress.clear();
 }
