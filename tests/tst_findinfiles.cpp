@@ -32,7 +32,7 @@ void writeSite(const QString &root)
     const QList<std::pair<const char *, QByteArray>> files{
         {"a.html", "<p>Caf\xC3\xA9 cafe</p>\n<p>CAFE</p>\n"},
         {"sub/b.htm", "<meta charset=\"windows-1252\">\r\n<p>caf\xE9 x cafe</p>\r\n"},
-        {"c.html", QByteArray("\xFF\xFEx\0\n\0c\0a\0f\0e\0\n\0", 18)},
+        {"c.html", QByteArray("\xFF\xFEx\0\n\0c\0a\0f\0e\0\n\0", 16)},
         {"d.html", kSjisMeta + "\x93\xFA\x96\x7B cafe\n"},
         {".hidden.html", "cafe\n"},
         {".git/e.html", "cafe\n"},
