@@ -16,14 +16,6 @@
 #include <QMdiArea>
 
 namespace {
-PageDocument *pageAt(DocumentTable *docs, const QString &key)
-{
-    for (PageDocument *page : docs->pages())
-        if (!page->filePath().isEmpty() && sameFileKey(page->filePath()) == key)
-            return page;
-    return nullptr;
-}
-
 // A short list for a box: a few names, then how many more.
 QString listed(const QStringList &items)
 {
@@ -85,11 +77,10 @@ QHash<QString, OpenText> FindInFilesCommands::openTexts() const
 void FindInFilesCommands::showPlace(const QString &path, int line, qsizetype column,
                                     qsizetype length)
 {
-    const QString key = sameFileKey(path);
-    PageDocument *page = pageAt(m_docs, key);
+    PageDocument *page = m_docs->pageOf(path);
     if (!page || !m_docs->windowOf(page)) {
         emit openRequested(path);
-        page = pageAt(m_docs, key);
+        page = m_docs->pageOf(path);
     }
     THTMLDOC *doc = page ? m_docs->windowOf(page) : nullptr;
     if (!doc)
@@ -106,7 +97,7 @@ void FindInFilesCommands::replace(const QList<FileMatches> &files)
     for (const FileMatches &f : files) {
         // Planned on an open page's text: that text must stand as it was.
         // Planned on the file: a page opened since must not have changed.
-        const PageDocument *page = pageAt(m_docs, sameFileKey(f.path));
+        const PageDocument *page = m_docs->pageOf(f.path);
         if (f.openEdits ? !page || page->editCount() != f.openEdits : page && page->isModified()) {
             changedSince << f.path;
             continue;

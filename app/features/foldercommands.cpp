@@ -148,10 +148,7 @@ void FolderCommands::openFile(const QString &path)
     const QString full = QDir::cleanPath(QFileInfo(path).absoluteFilePath());
     // A page open already, with a window or without one (changed by work
     // on many files), is shown as it is rather than read a second time.
-    for (PageDocument *page : m_docs->pages()) {
-        if (page->filePath() != full
-            && !(page->hasFileName() && QFileInfo(page->path()).absoluteFilePath() == full))
-            continue;
+    if (PageDocument *page = m_docs->pageOf(full)) {
         THTMLDOC *doc = m_docs->windowOf(page);
         if (!doc)
             doc = m_docs->attachWindow(page);

@@ -46,10 +46,8 @@ void SiteCheckCommands::showPlace(const QString &path, int line, int column, int
                                   int lastColumn)
 {
     auto find = [this, &path]() -> THTMLDOC * {
-        for (THTMLDOC *doc : m_docs->documents())
-            if (QDir::cleanPath(doc->path()) == path)
-                return doc;
-        return nullptr;
+        const PageDocument *page = m_docs->pageOf(path);
+        return page ? m_docs->windowOf(page) : nullptr;
     };
     THTMLDOC *doc = find();
     if (!doc) {

@@ -2,6 +2,7 @@
 #include "errors.h"
 #include "nativepath.h"
 
+#include <QFileInfo>
 #include <QRandomGenerator>
 #include <QtEndian>
 
@@ -368,4 +369,11 @@ DiskChange diskChange(const FileStamp &was, const QString &path)
     if (now == was)
         return DiskChange::None;
     return was.hash && fileHash(path) == was.hash ? DiskChange::None : DiskChange::Changed;
+}
+
+QString sameFileKey(const QString &path)
+{
+    const QFileInfo info(path);
+    const QString canonical = info.canonicalFilePath();
+    return canonical.isEmpty() ? info.absoluteFilePath() : canonical;
 }

@@ -30,6 +30,9 @@ int openPlainFile(const QString &path);
 // A plain file's bytes, read whole: 0, or the errno of what failed (as
 // openPlainFile() gives it; EFBIG when the file holds more than `limit`).
 int readPlainFile(const QString &path, qint64 limit, QByteArray &bytes);
+// What tells two names of one file apart from two files: the canonical
+// path when the file exists, else the absolute one.
+QString sameFileKey(const QString &path);
 
 // One version of a file on disk. Another program rewriting the file changes
 // its size, its modification time or (when it replaces the file) its inode;

@@ -24,13 +24,6 @@ QStringList splitPatterns(const QString &typed)
     return out;
 }
 
-QString sameFileKey(const QString &path)
-{
-    const QFileInfo info(path);
-    const QString canonical = info.canonicalFilePath();
-    return canonical.isEmpty() ? info.absoluteFilePath() : canonical;
-}
-
 namespace {
 // Hidden folders hold version control's own files (.git, .svn, .hg) and
 // tools' caches, never the site's pages.

@@ -74,5 +74,3 @@ SearchStatus searchSite(const SiteSearchRequest &request, SiteSearchMailbox &box
 // One file's text (lines separated by `separator`) searched.
 FileMatches searchText(const QString &path, const QString &text, QStringView separator,
                        const SiteSearchRequest &request, JobControl *control);
-// The canonical path when the file exists, else the absolute one.
-QString sameFileKey(const QString &path);

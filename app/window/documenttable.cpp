@@ -54,6 +54,19 @@ PageDocument *DocumentTable::newPage()
     return page;
 }
 
+PageDocument *DocumentTable::pageOf(const QString &path) const
+{
+    const QString key = sameFileKey(path);
+    for (PageDocument *page : m_pages) {
+        const QString named = !page->filePath().isEmpty() ? page->filePath()
+                              : page->hasFileName()       ? page->path()
+                                                          : QString();
+        if (!named.isEmpty() && sameFileKey(named) == key)
+            return page;
+    }
+    return nullptr;
+}
+
 PageDocument *DocumentTable::openPage(const QString &path)
 {
     auto page = std::make_unique<PageDocument>();

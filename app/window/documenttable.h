@@ -42,6 +42,11 @@ public:
     // A new untitled document, empty, without a window (one attached shows
     // it as a new page: the skeleton).
     PageDocument *newPage();
+    // The open document of the file at `path` (any name of it: links and
+    // relative paths are resolved), with a window or not: the file it was
+    // read from or saved to, or else the name it is to be saved under.
+    // Nothing when none is.
+    PageDocument *pageOf(const QString &path) const;
     // The file at `path` read into a new document without a window (no
     // progress box). Throws as PageDocument::load() does; no document stays.
     PageDocument *openPage(const QString &path);

@@ -3,7 +3,6 @@
 #include "documenttable.h"
 #include "errors.h"
 #include "pagetext.h"
-#include "sitesearch.h"
 
 #include <QFileInfo>
 #include <QScopeGuard>
@@ -14,18 +13,6 @@
 #include <memory>
 
 namespace {
-PageDocument *openDocumentOf(DocumentTable *docs, const QString &path)
-{
-    if (!docs)
-        return nullptr;
-    const QString key = sameFileKey(path);
-    for (PageDocument *page : docs->pages()) {
-        if (!page->filePath().isEmpty() && sameFileKey(page->filePath()) == key)
-            return page;
-    }
-    return nullptr;
-}
-
 // A replacement holding a line break (or a character the editor takes as
 // one) would join or split lines, which line-based edits never do.
 bool holdsBreak(const QString &s)
@@ -142,7 +129,7 @@ FileEditsOutcome applyFileEdits(DocumentTable *docs, const QList<FileEdits> &fil
     for (const FileEdits &file : files) {
         if (file.edits.isEmpty())
             continue;
-        if (PageDocument *page = openDocumentOf(docs, file.path)) {
+        if (PageDocument *page = docs ? docs->pageOf(file.path) : nullptr) {
             const QString why = editDocument(page, file.edits);
             if (why.isEmpty())
                 outcome.changed.append(file.path);
